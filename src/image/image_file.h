@@ -1,0 +1,31 @@
+// Exclusive access to an image file: the few file operations the sector transfers need.
+// POSIX: open(2) plus a non-blocking exclusive flock; Windows: CreateFileA with share mode 0.
+#pragma once
+
+#include <cstdint>
+
+struct ImageFile {
+  intptr_t handle;  // file descriptor or HANDLE; -1 when closed
+};
+
+// Opens an existing image for reading (never creates it). 0 on success, -1 when the file is
+// missing, cannot be opened or is held by another process.
+int ImageFileOpenRead(const char* path, ImageFile* file);
+// Opens an existing image for reading and writing. 0 or -1 as above.
+int ImageFileOpenUpdate(const char* path, ImageFile* file);
+// Size of the open file in bytes, or -1.
+int64_t ImageFileSize(ImageFile* file);
+// Reads up to `count` bytes at `offset`; *got receives the number read (fewer at the end of the
+// file). 0 on success, -1 on a read error.
+int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned count, unsigned* got);
+// Writes `count` bytes at `offset`. 0 on success, -1 on a write error.
+int ImageFileWriteAt(ImageFile* file, uint32_t offset, const void* buffer, unsigned count);
+void ImageFileClose(ImageFile* file);
+
+// Test hook: when failWriteAt is n > 0, the n-th ImageFileWriteAt call counted from the last
+// reset fails without writing anything. writesDone counts every call.
+struct ImageWriteFault {
+  int failWriteAt;
+  int writesDone;
+};
+extern ImageWriteFault ImageWriteFaults;

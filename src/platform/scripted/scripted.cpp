@@ -1,0 +1,299 @@
+#include "platform/scripted/scripted.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+
+namespace scripted {
+namespace {
+
+struct DialogState {
+  std::map<int, std::string> texts;
+  std::map<int, std::string> initialTexts;
+  std::map<int, bool> checks;
+  std::map<int, std::vector<std::string>> comboItems;
+  std::map<int, int> comboSelection;
+  bool ended = false;
+  intptr_t result = 0;
+};
+
+struct State {
+  std::vector<Box> boxes;
+  std::deque<int> boxAnswers;
+  std::deque<FileAnswer> fileAnswers;
+  std::vector<FileDialogRecord> fileDialogs;
+  unsigned long lastDialogError = 0;
+  std::deque<DialogStep> dialogSteps;
+  DialogState dialog;
+  int dialogRuns = 0;
+  int lastDialogResource = 0;
+  std::vector<std::string> columnTitles;
+  std::vector<int> columnWidths;
+  std::vector<std::vector<std::string>> rows;
+  std::set<int> selected;
+  std::set<int> failDeletion;
+  std::set<int> disabled;
+  std::set<int> checked;
+  std::map<WindowHandle, std::string> windowTexts;
+  std::vector<std::pair<WindowHandle, std::string>> textHistory;
+  std::string executablePath = "/opt/zelvo/zelvo";
+  std::string localDate = "01/05/03";
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+void CopyText(const std::string& text, char* buffer, int capacity) {
+  if (capacity <= 0) return;
+  const size_t n = std::min(text.size(), static_cast<size_t>(capacity - 1));
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+}
+
+std::string FilterList(const char* filter) {
+  std::string all;
+  if (!filter) return all;
+  const char* p = filter;
+  while (*p) {
+    const size_t n = std::strlen(p);
+    all.append(p, n + 1);
+    p += n + 1;
+  }
+  all.push_back('\0');
+  return all;
+}
+
+int RunFileDialog(bool save, FileDialogRequest* request) {
+  State& s = S();
+  FileDialogRecord record{save, *request, FilterList(request->filter), request->file,
+                          request->title ? request->title : "",
+                          request->defExt ? request->defExt : ""};
+  s.fileDialogs.push_back(record);
+  if (s.fileAnswers.empty()) {
+    s.lastDialogError = 0;
+    return 0;
+  }
+  FileAnswer answer = s.fileAnswers.front();
+  s.fileAnswers.pop_front();
+  if (!answer.chosen) {
+    s.lastDialogError = answer.error;
+    return 0;
+  }
+  // A real dialog refuses a path that does not fit its buffer.
+  if (answer.path.size() + 1 > request->fileCapacity) {
+    s.lastDialogError = 0x3003;  // FNERR_BUFFERTOOSMALL
+    return 0;
+  }
+  CopyText(answer.path, request->file, static_cast<int>(request->fileCapacity));
+  if (request->fileTitle && request->fileTitleCapacity > 0) {
+    const size_t slash = answer.path.find_last_of("/\\");
+    const std::string title = slash == std::string::npos ? answer.path : answer.path.substr(slash + 1);
+    CopyText(title, request->fileTitle, static_cast<int>(request->fileTitleCapacity));
+  }
+  s.lastDialogError = 0;
+  return 1;
+}
+
+}  // namespace
+
+void Reset() { S() = State(); }
+
+const std::vector<Box>& Boxes() { return S().boxes; }
+void ClearBoxes() { S().boxes.clear(); }
+void AnswerBox(int id) { S().boxAnswers.push_back(id); }
+
+void ChooseFile(const std::string& path) { S().fileAnswers.push_back({true, path, 0}); }
+void CancelFileDialog() { S().fileAnswers.push_back({false, "", 0}); }
+void FailFileDialog(unsigned long code) { S().fileAnswers.push_back({false, "", code}); }
+const std::vector<FileDialogRecord>& FileDialogs() { return S().fileDialogs; }
+
+void DialogSetText(int id, const std::string& text) {
+  S().dialogSteps.push_back({DialogStep::kSetText, id, text, 0});
+}
+void DialogSelectCombo(int id, int index) {
+  S().dialogSteps.push_back({DialogStep::kSelectCombo, id, "", index});
+}
+void DialogCheck(int id, bool checked) {
+  S().dialogSteps.push_back({DialogStep::kCheck, id, "", checked ? 1 : 0});
+}
+void DialogCommand(int id) { S().dialogSteps.push_back({DialogStep::kCommand, id, "", 0}); }
+const std::map<int, std::string>& DialogInitialTexts() { return S().dialog.initialTexts; }
+std::string DialogText(int id) { return S().dialog.texts[id]; }
+bool DialogChecked(int id) { return S().dialog.checks[id]; }
+const std::vector<std::string>& DialogComboItems(int id) { return S().dialog.comboItems[id]; }
+int DialogComboSelected(int id) {
+  auto it = S().dialog.comboSelection.find(id);
+  return it == S().dialog.comboSelection.end() ? -1 : it->second;
+}
+int DialogRuns() { return S().dialogRuns; }
+int LastDialogResource() { return S().lastDialogResource; }
+
+const std::vector<std::string>& ColumnTitles() { return S().columnTitles; }
+const std::vector<int>& ColumnWidths() { return S().columnWidths; }
+const std::vector<std::vector<std::string>>& Rows() { return S().rows; }
+void SelectRows(const std::set<int>& rows) { S().selected = rows; }
+void FailRowDeletion(int row) { S().failDeletion.insert(row); }
+
+bool MenuEnabled(int commandId) { return !S().disabled.count(commandId); }
+bool MenuChecked(int commandId) { return S().checked.count(commandId) != 0; }
+std::string WindowText(WindowHandle window) { return S().windowTexts[window]; }
+const std::vector<std::pair<WindowHandle, std::string>>& TextHistory() { return S().textHistory; }
+
+void SetExecutablePath(const std::string& path) { S().executablePath = path; }
+void SetLocalDate(const std::string& mmddyy) { S().localDate = mmddyy; }
+
+}  // namespace scripted
+
+using namespace scripted;
+
+int PlatformMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned flags) {
+  State& s = S();
+  s.boxes.push_back({owner, text ? text : "", caption ? caption : "", flags});
+  if (!s.boxAnswers.empty()) {
+    const int id = s.boxAnswers.front();
+    s.boxAnswers.pop_front();
+    return id;
+  }
+  return (flags & 0xF) == kMbYesNo ? kIdNo : kIdOk;
+}
+
+int PlatformGetOpenFileName(WindowHandle, FileDialogRequest* request) {
+  return RunFileDialog(false, request);
+}
+int PlatformGetSaveFileName(WindowHandle, FileDialogRequest* request) {
+  return RunFileDialog(true, request);
+}
+unsigned long PlatformCommDlgExtendedError() { return S().lastDialogError; }
+
+void ListInsertColumn(WindowHandle, int index, int width, const char* title) {
+  State& s = S();
+  const size_t at = std::min(static_cast<size_t>(std::max(index, 0)), s.columnTitles.size());
+  s.columnTitles.insert(s.columnTitles.begin() + at, title);
+  s.columnWidths.insert(s.columnWidths.begin() + at, width);
+}
+
+void ListInsertRow(WindowHandle, int row, const char* firstCell) {
+  State& s = S();
+  const size_t at = std::min(static_cast<size_t>(std::max(row, 0)), s.rows.size());
+  std::vector<std::string> cells(9);
+  cells[0] = firstCell;
+  s.rows.insert(s.rows.begin() + at, cells);
+}
+
+void ListSetCell(WindowHandle, int row, int column, const char* text) {
+  State& s = S();
+  if (row < 0 || row >= static_cast<int>(s.rows.size()) || column < 0 || column >= 9) return;
+  s.rows[row][column] = text;
+}
+
+void ListGetCell(WindowHandle, int row, int column, char* buffer, int capacity) {
+  State& s = S();
+  if (row < 0 || row >= static_cast<int>(s.rows.size()) || column < 0 || column >= 9) {
+    CopyText("", buffer, capacity);
+    return;
+  }
+  CopyText(s.rows[row][column], buffer, capacity);
+}
+
+int ListRowCount(WindowHandle) { return static_cast<int>(S().rows.size()); }
+
+int ListDeleteRow(WindowHandle, int row) {
+  State& s = S();
+  if (s.failDeletion.erase(row)) return 0;
+  if (row < 0 || row >= static_cast<int>(s.rows.size())) return 0;
+  s.rows.erase(s.rows.begin() + row);
+  return 1;
+}
+
+int ListFirstSelected(WindowHandle) {
+  State& s = S();
+  for (int row : s.selected)
+    if (row < static_cast<int>(s.rows.size())) return row;
+  return -1;
+}
+
+void MenuEnableItem(WindowHandle, int commandId, bool enabled) {
+  if (enabled)
+    S().disabled.erase(commandId);
+  else
+    S().disabled.insert(commandId);
+}
+
+void MenuCheckItem(WindowHandle, int commandId, bool checked) {
+  if (checked)
+    S().checked.insert(commandId);
+  else
+    S().checked.erase(commandId);
+}
+
+void PlatformSetWindowText(WindowHandle window, const char* text) {
+  S().windowTexts[window] = text;
+  S().textHistory.emplace_back(window, text);
+}
+
+intptr_t PlatformDialogBox(WindowHandle, int resourceId, DialogProc proc) {
+  State& s = S();
+  s.dialog = DialogState();
+  s.dialogRuns++;
+  s.lastDialogResource = resourceId;
+  proc(kDialogWindow, kWmInitDialog, 0, 0);
+  s.dialog.initialTexts = s.dialog.texts;
+  while (!s.dialog.ended) {
+    if (s.dialogSteps.empty()) {
+      proc(kDialogWindow, kWmCommand, kIdCancel, 0);
+      if (!s.dialog.ended) return -1;  // the dialog refuses to close: give up
+      break;
+    }
+    const DialogStep step = s.dialogSteps.front();
+    s.dialogSteps.pop_front();
+    switch (step.kind) {
+      case DialogStep::kSetText: s.dialog.texts[step.id] = step.text; break;
+      case DialogStep::kSelectCombo: s.dialog.comboSelection[step.id] = step.value; break;
+      case DialogStep::kCheck: s.dialog.checks[step.id] = step.value != 0; break;
+      case DialogStep::kCommand: proc(kDialogWindow, kWmCommand, step.id, 0); break;
+    }
+  }
+  return s.dialog.result;
+}
+
+void PlatformEndDialog(WindowHandle, intptr_t result) {
+  S().dialog.ended = true;
+  S().dialog.result = result;
+}
+
+void DlgSetItemText(WindowHandle, int id, const char* text) { S().dialog.texts[id] = text; }
+
+int DlgGetItemText(WindowHandle, int id, char* buffer, int capacity) {
+  CopyText(S().dialog.texts[id], buffer, capacity);
+  return capacity > 0 ? static_cast<int>(std::strlen(buffer)) : 0;
+}
+
+void DlgCheckButton(WindowHandle, int id, bool checked) { S().dialog.checks[id] = checked; }
+bool DlgIsButtonChecked(WindowHandle, int id) { return S().dialog.checks[id]; }
+
+void DlgComboAppend(WindowHandle, int id, const char* text) {
+  S().dialog.comboItems[id].push_back(text);
+}
+
+void DlgComboSetSelection(WindowHandle, int id, int index) {
+  const int count = static_cast<int>(S().dialog.comboItems[id].size());
+  S().dialog.comboSelection[id] = (index >= 0 && index < count) ? index : -1;
+}
+
+int DlgComboSelection(WindowHandle, int id) { return DialogComboSelected(id); }
+
+void DlgComboItemText(WindowHandle, int id, int index, char* buffer) {
+  const auto& items = S().dialog.comboItems[id];
+  CopyText(index >= 0 && index < static_cast<int>(items.size()) ? items[index] : "", buffer, 256);
+}
+
+unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
+  const std::string& path = S().executablePath;
+  if (path.empty() || path.size() + 1 > capacity) return 0;
+  CopyText(path, buffer, static_cast<int>(capacity));
+  return static_cast<unsigned>(path.size());
+}
+
+void PlatformLocalDate(char out[9]) { CopyText(S().localDate, out, 9); }

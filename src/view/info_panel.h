@@ -1,0 +1,12 @@
+// The volume information panel above the list.
+#pragma once
+
+inline constexpr int kPanelTextCapacity = 1024;
+
+// Composes the panel text from App.SystemArea and the list's row count; runs ApplyExdirRule.
+void BuildInfoText(char* text);
+// The same, with the file count given (a pure step).
+void ComposeInfoText(const unsigned char* systemArea, int exdirPresent, int exdirTrack,
+                     int exdirSector, int fileCount, char* text);
+// Replaces every byte outside 0x20-0x7F and 0xA0-0xDF by '?', up to the zero byte.
+void MaskPanelText(char* text);

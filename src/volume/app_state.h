@@ -1,0 +1,52 @@
+// The one process-wide state record that holds the loaded volume and the program's settings.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+inline constexpr int kPathCapacity = 260;  // a path of up to 259 characters and its zero byte
+
+// Recording conventions and transfer modes.
+inline constexpr int kModeMz = 0;
+inline constexpr int kModePc = 1;
+inline constexpr int kTransferBinary = 0;
+inline constexpr int kTransferAscii = 1;
+
+// Image layouts, decided by the file's extension. Every value but 0 is read as D88.
+inline constexpr int kFormat2D = 0;
+inline constexpr int kFormatD20 = 1;
+inline constexpr int kFormatD88 = 2;
+
+struct CodeTables {
+  uint16_t TBL1[256];  // display text of each Zelvo code: high byte first
+  uint8_t TBL2[256];   // Zelvo byte to host byte (export)
+  uint8_t TBL3[256];   // host byte to Zelvo byte (import)
+};
+
+struct AppState {
+  WindowHandle ListWindow;
+  WindowHandle PanelWindow;
+  void* Instance;
+  char ImagePath[kPathCapacity];
+  char ChosenPath[kPathCapacity];
+  char FileTitle[64];
+  int ImageFormat;
+  int MachineMode;
+  int TransferMode;
+  int VolumeLoaded;
+  uint8_t SystemArea[512];
+  uint8_t DirectoryBuffer[4096];
+  int EntryCount;
+  unsigned DirectoryBytes;
+  int ExdirPresent;
+  int ExdirTrack;
+  int ExdirSector;
+  uint8_t PendingEntry[32];
+  CodeTables Tables;
+};
+
+extern AppState App;
+
+// Zero-fills the whole record, as at program start.
+void ResetAppState();

@@ -1,0 +1,17 @@
+// Loading the current image's volume into App and showing it.
+#pragma once
+
+#include "platform/platform.h"
+
+// Menu command ids of the main window.
+inline constexpr int kCmdOpen = 40002;
+inline constexpr int kCmdExport = 40003;
+inline constexpr int kCmdQuit = 40004;
+inline constexpr int kCmdAbout = 40005;
+inline constexpr int kCmdMz = 40006;
+inline constexpr int kCmdPc = 40007;
+inline constexpr int kCmdBinary = 40008;
+inline constexpr int kCmdAscii = 40009;
+inline constexpr int kCmdImport = 40010;
+
+void LoadVolume(WindowHandle window);

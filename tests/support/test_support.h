@@ -1,0 +1,51 @@
+// Shared test fixtures: a temporary folder, byte comparison with hex dumps, a reset App on the
+// scripted platform.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/scripted/scripted.h"
+#include "support/image_builder.h"
+#include "volume/app_state.h"
+
+namespace testsupport {
+
+// A fresh folder under the system's temporary folder, removed at destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  std::string Path(const std::string& name) const;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Compares two byte strings; on a mismatch reports the first differing offset and hex dumps of
+// both around it.
+::testing::AssertionResult BytesEqual(const std::vector<uint8_t>& expected,
+                                      const std::vector<uint8_t>& actual);
+
+// Tables for tests: TBL1[c] = c * 257 (each code shown as its byte twice), TBL2 and TBL3 the
+// identity.
+CodeTables IdentityTables();
+// The tables of the shipped "CodeChg.txt" (read from the source tree).
+CodeTables ShippedTables();
+// How a name of single bytes shows in the "File name" column through `tables`.
+std::string ShownName(const std::string& name, const CodeTables& tables);
+
+// Base fixture: App zeroed with the scripted windows, scripted platform reset, a temp folder.
+class AppTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  // Writes an image into the temp folder and makes it the current image (as an accepted Open).
+  std::string UseImage(const std::vector<uint8_t>& bytes, const std::string& name, int format);
+  TempDir temp;
+};
+
+}  // namespace testsupport
