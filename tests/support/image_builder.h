@@ -22,10 +22,10 @@ struct FileSpec {
   unsigned exec = 0x1200;
   uint8_t date[3] = {0x03, 0x01, 0x15};
   std::vector<uint8_t> data;
-  int length = -1;   // the entry's length field; -1 = data.size()
-  int track = -1;    // first sector of the data run; -1 = first free run from track 2
+  int length = -1;  // the entry's length field; -1 = data.size()
+  int track = -1;   // first sector of the data run; -1 = first free run from track 2
   int sector = -1;
-  int slot = -1;     // directory slot; -1 = first free slot
+  int slot = -1;  // directory slot; -1 = first free slot
   bool markUsed = true;
 };
 
@@ -65,11 +65,11 @@ struct ImageSpec {
   long flatBytes = -1;
   // D88: physical tracks that get records (default 0-83); the rest have offset 0.
   int d88Tracks = 84;
-  std::set<int> absentTracks;                // offset entry 0
+  std::set<int> absentTracks;                   // offset entry 0
   std::map<int, std::vector<int>> sectorOrder;  // physical track -> sector numbers in file order
-  std::map<int, int> sectorCountField;       // physical track -> value of bytes 4-5 in its records
-  std::map<int, uint32_t> trackOffset;       // physical track -> forced offset table entry
-  long d88CutBytes = -1;                     // the file is cut after this many bytes
+  std::map<int, int> sectorCountField;  // physical track -> value of bytes 4-5 in its records
+  std::map<int, uint32_t> trackOffset;  // physical track -> forced offset table entry
+  long d88CutBytes = -1;                // the file is cut after this many bytes
 };
 
 std::vector<uint8_t> BuildImage(const VolumeBuilder& volume, const ImageSpec& spec);

@@ -67,7 +67,10 @@ std::string FilterList(const char* filter) {
 
 int RunFileDialog(bool save, FileDialogRequest* request) {
   State& s = S();
-  FileDialogRecord record{save, *request, FilterList(request->filter), request->file,
+  FileDialogRecord record{save,
+                          *request,
+                          FilterList(request->filter),
+                          request->file,
                           request->title ? request->title : "",
                           request->defExt ? request->defExt : ""};
   s.fileDialogs.push_back(record);
@@ -89,7 +92,8 @@ int RunFileDialog(bool save, FileDialogRequest* request) {
   CopyText(answer.path, request->file, static_cast<int>(request->fileCapacity));
   if (request->fileTitle && request->fileTitleCapacity > 0) {
     const size_t slash = answer.path.find_last_of("/\\");
-    const std::string title = slash == std::string::npos ? answer.path : answer.path.substr(slash + 1);
+    const std::string title =
+        slash == std::string::npos ? answer.path : answer.path.substr(slash + 1);
     CopyText(title, request->fileTitle, static_cast<int>(request->fileTitleCapacity));
   }
   s.lastDialogError = 0;

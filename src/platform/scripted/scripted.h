@@ -74,8 +74,8 @@ std::string DialogText(int id);
 bool DialogChecked(int id);
 const std::vector<std::string>& DialogComboItems(int id);
 int DialogComboSelected(int id);
-int DialogRuns();            // how many modal dialogs were run
-int LastDialogResource();    // resource id of the last dialog
+int DialogRuns();          // how many modal dialogs were run
+int LastDialogResource();  // resource id of the last dialog
 
 // The list.
 const std::vector<std::string>& ColumnTitles();

@@ -1,0 +1,154 @@
+#include "image/image_file.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+ImageWriteFault ImageWriteFaults;
+
+namespace {
+// Counts a write and tells whether the test hook wants it to fail.
+bool InjectedWriteFailure() {
+  ImageWriteFaults.writesDone++;
+  return ImageWriteFaults.failWriteAt > 0 &&
+         ImageWriteFaults.writesDone == ImageWriteFaults.failWriteAt;
+}
+}  // namespace
+
+#ifdef _WIN32
+
+namespace {
+HANDLE Handle(ImageFile* file) { return reinterpret_cast<HANDLE>(file->handle); }
+
+int OpenShared0(const char* path, DWORD access, ImageFile* file) {
+  // Share mode 0: while another process holds the image, the open fails.
+  HANDLE h = CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    file->handle = -1;
+    return -1;
+  }
+  file->handle = reinterpret_cast<intptr_t>(h);
+  return 0;
+}
+
+bool SeekTo(ImageFile* file, uint32_t offset) {
+  LONG high = 0;
+  const DWORD low = SetFilePointer(Handle(file), static_cast<LONG>(offset), &high, FILE_BEGIN);
+  return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
+}
+}  // namespace
+
+int ImageFileOpenRead(const char* path, ImageFile* file) {
+  return OpenShared0(path, GENERIC_READ, file);
+}
+
+int ImageFileOpenUpdate(const char* path, ImageFile* file) {
+  return OpenShared0(path, GENERIC_READ | GENERIC_WRITE, file);
+}
+
+int64_t ImageFileSize(ImageFile* file) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(Handle(file), &size)) return -1;
+  return size.QuadPart;
+}
+
+int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned count, unsigned* got) {
+  *got = 0;
+  if (!SeekTo(file, offset)) return -1;
+  DWORD read = 0;
+  if (!ReadFile(Handle(file), buffer, count, &read, nullptr)) return -1;
+  *got = read;
+  return 0;
+}
+
+int ImageFileWriteAt(ImageFile* file, uint32_t offset, const void* buffer, unsigned count) {
+  if (InjectedWriteFailure()) return -1;
+  if (!SeekTo(file, offset)) return -1;
+  DWORD written = 0;
+  if (!WriteFile(Handle(file), buffer, count, &written, nullptr) || written != count) return -1;
+  return 0;
+}
+
+void ImageFileClose(ImageFile* file) {
+  if (file->handle != -1) CloseHandle(Handle(file));
+  file->handle = -1;
+}
+
+#else
+
+namespace {
+int OpenExclusive(const char* path, int flags, ImageFile* file) {
+  file->handle = -1;
+  const int fd = open(path, flags | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  // An image is a regular file; a held lock counts as a failed open.
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return -1;
+  }
+  file->handle = fd;
+  return 0;
+}
+}  // namespace
+
+int ImageFileOpenRead(const char* path, ImageFile* file) {
+  return OpenExclusive(path, O_RDONLY, file);
+}
+
+int ImageFileOpenUpdate(const char* path, ImageFile* file) {
+  return OpenExclusive(path, O_RDWR, file);
+}
+
+int64_t ImageFileSize(ImageFile* file) {
+  struct stat st;
+  if (fstat(static_cast<int>(file->handle), &st) != 0) return -1;
+  return st.st_size;
+}
+
+int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned count, unsigned* got) {
+  *got = 0;
+  unsigned done = 0;
+  while (done < count) {
+    const ssize_t n = pread(static_cast<int>(file->handle), static_cast<char*>(buffer) + done,
+                            count - done, static_cast<off_t>(offset) + done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<unsigned>(n);
+  }
+  *got = done;
+  return 0;
+}
+
+int ImageFileWriteAt(ImageFile* file, uint32_t offset, const void* buffer, unsigned count) {
+  if (InjectedWriteFailure()) return -1;
+  unsigned done = 0;
+  while (done < count) {
+    const ssize_t n =
+        pwrite(static_cast<int>(file->handle), static_cast<const char*>(buffer) + done,
+               count - done, static_cast<off_t>(offset) + done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    done += static_cast<unsigned>(n);
+  }
+  return 0;
+}
+
+void ImageFileClose(ImageFile* file) {
+  if (file->handle != -1) close(static_cast<int>(file->handle));
+  file->handle = -1;
+}
+
+#endif

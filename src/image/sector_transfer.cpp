@@ -1,0 +1,184 @@
+#include "image/sector_transfer.h"
+
+#include <cstring>
+
+#include "image/image_file.h"
+#include "texts/texts.h"
+#include "volume/app_state.h"
+#include "volume/layout.h"
+
+namespace {
+
+// Reads `count` bytes at `offset`; bytes that the file does not deliver are zero.
+int ReadZeroFilled(ImageFile* file, int64_t offset, uint8_t* buffer, unsigned count) {
+  std::memset(buffer, 0, count);
+  if (offset < 0 || offset > 0xFFFFFFFFll) return 0;  // beyond what the file can hold
+  unsigned got = 0;
+  return ImageFileReadAt(file, static_cast<uint32_t>(offset), buffer, count, &got);
+}
+
+uint32_t Le32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+bool InBounds(int track, int sector) {
+  return track >= 0 && track <= 83 && sector >= 1 && sector <= 16;
+}
+
+// Looks a sector up; on a match `record` holds its 272 bytes.
+int FindRecord(ImageFile* file, int64_t fileSize, int physicalTrack, int sector,
+               uint32_t* recordOffset, uint8_t* record) {
+  if (physicalTrack < 0 || physicalTrack >= kD88TrackCount) return 0;
+  uint8_t entry[4];
+  if (ReadZeroFilled(file, kD88TrackTable + 4 * physicalTrack, entry, 4) != 0) return -1;
+  // A header cut short reads as zero: the track is then absent like one with offset 0.
+  int64_t offset = Le32(entry);
+  if (offset < kD88HeaderBytes) return 0;  // absent track, or an offset into the header
+  int count = -1;
+  for (int examined = 0; count < 0 || examined < count; examined++) {
+    if (offset + kD88RecordBytes > fileSize) return 0;  // a record cut short is absent
+    if (ReadZeroFilled(file, offset, record, kD88RecordBytes) != 0) return -1;
+    if (count < 0) {
+      count = record[4] | (record[5] << 8);
+      if (count == 0) return 0;
+    }
+    if (record[2] == static_cast<uint8_t>(sector)) {
+      *recordOffset = static_cast<uint32_t>(offset);
+      return 1;
+    }
+    offset += kD88RecordBytes;
+  }
+  return 0;
+}
+
+void Invert(uint8_t* buffer, int byteCount) {
+  for (int i = 0; i < byteCount; i++) buffer[i] = static_cast<uint8_t>(~buffer[i]);
+}
+
+void Step(int* track, int* sector) {
+  if (++*sector == 17) {
+    *sector = 1;
+    ++*track;
+  }
+}
+
+int64_t FlatOffset(int physicalTrack, int sector) {
+  return (static_cast<int64_t>(physicalTrack) * kSectorsPerTrack + sector - 1) * kSectorBytes;
+}
+
+}  // namespace
+
+int D88FindSector(ImageFile* file, int64_t fileSize, int physicalTrack, int sector,
+                  uint32_t* recordOffset) {
+  uint8_t record[kD88RecordBytes];
+  return FindRecord(file, fileSize, physicalTrack, sector, recordOffset, record);
+}
+
+int ZLV_ReadZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int sector, int byteCount) {
+  if (!InBounds(track, sector)) {
+    PlatformMessageBox(owner, kMsgBadTrackSector, kCaptionRead, kMbOk);
+    return -1;
+  }
+  const int count = SectorsFor(byteCount < 0 ? 0 : byteCount);
+  ImageFile file;
+  // A missing or locked image is a failed read; it is never created.
+  if (ImageFileOpenRead(App.ImagePath, &file) != 0) {
+    PlatformMessageBox(owner, kMsgReadFailed, kCaptionRead, kMbOk);
+    return -1;
+  }
+  const int64_t fileSize = ImageFileSize(&file);
+  const bool flat = App.ImageFormat == kFormat2D;
+  uint8_t record[kD88RecordBytes];
+  for (int k = 0; k < count; k++) {
+    uint8_t* chunk = buffer + static_cast<long>(k) * kSectorBytes;
+    const int physical = PhysicalTrack(track, App.MachineMode);
+    int result = 0;
+    if (flat) {
+      result = ReadZeroFilled(&file, FlatOffset(physical, sector), chunk, kSectorBytes);
+    } else {
+      uint32_t offset = 0;
+      result = fileSize < 0 ? -1 : FindRecord(&file, fileSize, physical, sector, &offset, record);
+      if (result == 1) std::memcpy(chunk, record + kD88SectorHeaderBytes, kSectorBytes);
+      if (result == 0) std::memset(chunk, 0, kSectorBytes);  // a sector the image does not carry
+    }
+    if (result < 0) {
+      PlatformMessageBox(owner, kMsgReadFailed, kCaptionRead, kMbOk);
+      ImageFileClose(&file);
+      return -1;
+    }
+    Step(&track, &sector);
+  }
+  ImageFileClose(&file);
+  if (App.MachineMode == kModeMz) Invert(buffer, byteCount);
+  return 0;
+}
+
+int ZLV_WriteZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int sector, int byteCount) {
+  if (!InBounds(track, sector)) {
+    PlatformMessageBox(owner, kMsgBadTrackSector, kCaptionWrite, kMbOk);
+    return -1;
+  }
+  if (byteCount < 0) byteCount = 0;
+  const int count = SectorsFor(byteCount);
+  if (byteCount % kSectorBytes != 0)
+    std::memset(buffer + byteCount, 0xFF, static_cast<size_t>(count) * kSectorBytes - byteCount);
+  if (App.MachineMode == kModeMz) Invert(buffer, byteCount);
+  ImageFile file;
+  if (ImageFileOpenUpdate(App.ImagePath, &file) != 0) {
+    PlatformMessageBox(owner, kMsgWriteOpenFailed, kCaptionWrite, kMbOk);
+    return -1;
+  }
+  const int64_t fileSize = ImageFileSize(&file);
+  const bool flat = App.ImageFormat == kFormat2D;
+  uint8_t record[kD88RecordBytes];
+  for (int k = 0; k < count; k++) {
+    const uint8_t* chunk = buffer + static_cast<long>(k) * kSectorBytes;
+    const int physical = PhysicalTrack(track, App.MachineMode);
+    int result = 0;
+    if (flat) {
+      const int64_t offset = FlatOffset(physical, sector);
+      result = offset > 0xFFFFFFFFll - kSectorBytes
+                   ? -1
+                   : ImageFileWriteAt(&file, static_cast<uint32_t>(offset), chunk, kSectorBytes);
+    } else {
+      uint32_t offset = 0;
+      // Only a record that lies wholly inside the file is written: never the header, never
+      // beyond the end.
+      const int found =
+          fileSize < 0 ? -1 : FindRecord(&file, fileSize, physical, sector, &offset, record);
+      if (found < 0) {
+        result = -1;
+      } else if (found == 1) {
+        std::memcpy(record + kD88SectorHeaderBytes, chunk, kSectorBytes);
+        result = ImageFileWriteAt(&file, offset, record, kD88RecordBytes);
+      }
+    }
+    if (result < 0) {
+      PlatformMessageBox(owner, kMsgWriteFailed, kCaptionWrite, kMbOk);
+      ImageFileClose(&file);
+      return -1;
+    }
+    Step(&track, &sector);
+  }
+  ImageFileClose(&file);
+  return 0;
+}
+
+int ImageCarriesRun(int track, int sector, int byteCount) {
+  if (!InBounds(track, sector)) return 0;
+  if (App.ImageFormat == kFormat2D) return 1;
+  ImageFile file;
+  if (ImageFileOpenRead(App.ImagePath, &file) != 0) return -1;
+  const int64_t fileSize = ImageFileSize(&file);
+  const int count = SectorsFor(byteCount < 0 ? 0 : byteCount);
+  int result = fileSize < 0 ? -1 : 1;
+  uint8_t record[kD88RecordBytes];
+  for (int k = 0; k < count && result == 1; k++) {
+    uint32_t offset = 0;
+    result =
+        FindRecord(&file, fileSize, PhysicalTrack(track, App.MachineMode), sector, &offset, record);
+    Step(&track, &sector);
+  }
+  ImageFileClose(&file);
+  return result;
+}

@@ -1,0 +1,118 @@
+#include "support/test_support.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <sstream>
+
+#include "codes/code_tables.h"
+
+namespace testsupport {
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::random_device rd;
+  for (;;) {
+    fs::path candidate = fs::temp_directory_path() / ("zelvo-test-" + std::to_string(rd()));
+    std::error_code ec;
+    if (fs::create_directory(candidate, ec)) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+std::string TempDir::Path(const std::string& name) const {
+  return (fs::path(path_) / name).string();
+}
+
+namespace {
+std::string HexDump(const std::vector<uint8_t>& bytes, size_t from) {
+  std::ostringstream out;
+  const size_t start = from & ~static_cast<size_t>(15);
+  for (size_t row = start; row < start + 48 && row < bytes.size(); row += 16) {
+    char line[16];
+    std::snprintf(line, sizeof line, "%08zX:", row);
+    out << line;
+    for (size_t i = row; i < row + 16 && i < bytes.size(); i++) {
+      std::snprintf(line, sizeof line, " %02X", bytes[i]);
+      out << line;
+    }
+    out << "\n";
+  }
+  return out.str();
+}
+}  // namespace
+
+::testing::AssertionResult BytesEqual(const std::vector<uint8_t>& expected,
+                                      const std::vector<uint8_t>& actual) {
+  const size_t n = std::min(expected.size(), actual.size());
+  size_t at = 0;
+  while (at < n && expected[at] == actual[at]) at++;
+  if (at == n && expected.size() == actual.size()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "bytes differ at offset " << at << " (expected size " << expected.size()
+         << ", actual size " << actual.size() << ")\nexpected:\n"
+         << HexDump(expected, at) << "actual:\n"
+         << HexDump(actual, at);
+}
+
+CodeTables IdentityTables() {
+  CodeTables t;
+  for (int c = 0; c < 256; c++) {
+    t.TBL1[c] = static_cast<uint16_t>(c * 257);
+    t.TBL2[c] = static_cast<uint8_t>(c);
+    t.TBL3[c] = static_cast<uint8_t>(c);
+  }
+  return t;
+}
+
+CodeTables ShippedTables() {
+  CodeTables t;
+  std::memset(&t, 0, sizeof t);
+  const std::string path = std::string(ZELVO_SOURCE_DIR) + "/src/codes/CodeChg.txt";
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    ReadCodeTables(f, &t);
+    std::fclose(f);
+  }
+  return t;
+}
+
+std::string ShownName(const std::string& name, const CodeTables& tables) {
+  std::string out;
+  for (unsigned char c : name) {
+    if (c == 0x0D || c == 0) break;
+    const uint16_t v = tables.TBL1[c];
+    if ((v >> 8) == 0) break;
+    out.push_back(static_cast<char>(v >> 8));
+    if ((v & 0xFF) == 0) break;
+    out.push_back(static_cast<char>(v & 0xFF));
+  }
+  return out;
+}
+
+void AppTest::SetUp() {
+  ResetAppState();
+  scripted::Reset();
+  App.ListWindow = scripted::kListWindow;
+  App.PanelWindow = scripted::kPanelWindow;
+  App.Tables = IdentityTables();
+}
+
+std::string AppTest::UseImage(const std::vector<uint8_t>& bytes, const std::string& name,
+                              int format) {
+  const std::string path = temp.Path(name);
+  testimg::WriteFile(path, bytes);
+  std::snprintf(App.ImagePath, sizeof App.ImagePath, "%s", path.c_str());
+  std::snprintf(App.ChosenPath, sizeof App.ChosenPath, "%s", path.c_str());
+  App.ImageFormat = format;
+  return path;
+}
+
+}  // namespace testsupport
