@@ -14,3 +14,6 @@ int FormatForExtension(const char* lowerExtension);
 
 // The Open command: file dialog, extension check, then LoadVolume.
 void OpenImageCommand(WindowHandle owner);
+// The drive and directory of a path, the last separator included (empty when the path has no
+// directory part), by the same code page 932 walk.
+void SplitDirectory(const char* path, char* directory, int capacity);

@@ -5,7 +5,17 @@
 
 inline constexpr int kColumnCount = 9;
 inline constexpr int kCellCapacity = 33;
-enum Column { kColName, kColType, kColStart, kColEnd, kColLength, kColExec, kColDate, kColTrk, kColSct };
+enum Column {
+  kColName,
+  kColType,
+  kColStart,
+  kColEnd,
+  kColLength,
+  kColExec,
+  kColDate,
+  kColTrk,
+  kColSct
+};
 
 struct DirectoryRow {
   char cells[kColumnCount][kCellCapacity];

@@ -77,7 +77,9 @@ TEST_P(TransferTest, WriteThenReadRoundTripsAndFillsTailWithFF) {
   ASSERT_EQ(0, ZLV_WriteZelvoFile(scripted::kMainWindow, buffer, 7, 16, 300));
   // The caller's buffer holds what went to the image.
   for (int i = 300; i < 512; i++) ASSERT_EQ(0xFF, buffer[i]);
-  if (GetParam().mode == kModeMz) EXPECT_EQ(static_cast<uint8_t>(~data[0]), buffer[0]);
+  if (GetParam().mode == kModeMz) {
+    EXPECT_EQ(static_cast<uint8_t>(~data[0]), buffer[0]);
+  }
   // What the image now holds, in volume terms.
   VolumeBuilder expected = v;
   std::memcpy(expected.Sector(7, 16), data, 256);
