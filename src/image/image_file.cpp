@@ -12,6 +12,7 @@
 #endif
 
 ImageWriteFault ImageWriteFaults;
+ImageReadFault ImageReadFaults;
 
 namespace {
 // Counts a write and tells whether the test hook wants it to fail.
@@ -19,6 +20,10 @@ bool InjectedWriteFailure() {
   ImageWriteFaults.writesDone++;
   return ImageWriteFaults.failWriteAt > 0 &&
          ImageWriteFaults.writesDone == ImageWriteFaults.failWriteAt;
+}
+bool InjectedReadFailure() {
+  ImageReadFaults.readsDone++;
+  return ImageReadFaults.failReadAt > 0 && ImageReadFaults.readsDone == ImageReadFaults.failReadAt;
 }
 }  // namespace
 
@@ -61,6 +66,7 @@ int64_t ImageFileSize(ImageFile* file) {
 
 int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned count, unsigned* got) {
   *got = 0;
+  if (InjectedReadFailure()) return -1;
   if (!SeekTo(file, offset)) return -1;
   DWORD read = 0;
   if (!ReadFile(Handle(file), buffer, count, &read, nullptr)) return -1;
@@ -115,6 +121,7 @@ int64_t ImageFileSize(ImageFile* file) {
 
 int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned count, unsigned* got) {
   *got = 0;
+  if (InjectedReadFailure()) return -1;
   unsigned done = 0;
   while (done < count) {
     const ssize_t n = pread(static_cast<int>(file->handle), static_cast<char*>(buffer) + done,

@@ -29,3 +29,9 @@ struct ImageWriteFault {
   int writesDone;
 };
 extern ImageWriteFault ImageWriteFaults;
+// The same for reads: the n-th ImageFileReadAt call fails.
+struct ImageReadFault {
+  int failReadAt;
+  int readsDone;
+};
+extern ImageReadFault ImageReadFaults;

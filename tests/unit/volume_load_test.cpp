@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "image/image_file.h"
+#include "image/sector_transfer.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "view/directory_list.h"
@@ -178,6 +180,36 @@ TEST_F(VolumeLoadTest, LaterFailureClearsTheDirectoryAndKeepsTheSystemArea) {
   std::string panel = kTwoFilesPanel;
   panel.replace(panel.find("None   (2 files)"), 16, "Trk05 Sct01   (0 files)");
   EXPECT_EQ(panel, scripted::WindowText(scripted::kPanelWindow));
+}
+
+// A read failing after the system area was read: the directory (first case) or the extended
+// directory (second case). The panel shows the new volume with a count of 0.
+TEST_F(VolumeLoadTest, DirectoryReadFailureEndsEmptyWithTheNewPanel) {
+  for (bool failExdir : {false, true}) {
+    SCOPED_TRACE(failExdir ? "extended directory" : "directory");
+    scripted::Reset();
+    VolumeBuilder v = TwoFiles();
+    v.SetExdir(5, 1);
+    Use(v, true, kModeMz, failExdir ? "x.d88" : "d.d88");
+    // Count the reads that the system area and the directory take.
+    uint8_t scratch[2048];
+    ImageReadFaults = {0, 0};
+    ASSERT_EQ(0, ZLV_ReadZelvoFile(kMain, scratch, 0, 2, 512));
+    if (failExdir) {
+      ASSERT_EQ(0, ZLV_ReadZelvoFile(kMain, scratch, 1, 1, 2048));
+    }
+    ImageReadFaults = {ImageReadFaults.readsDone + 1, 0};
+    LoadVolume(kMain);
+    ImageReadFaults = {0, 0};
+    ASSERT_EQ(1u, scripted::Boxes().size());
+    EXPECT_EQ(kMsgReadFailed, scripted::Boxes()[0].text);
+    ExpectEmptyState();
+    EXPECT_TRUE(scripted::Rows().empty());
+    EXPECT_EQ(128, App.EntryCount);
+    std::string panel = kTwoFilesPanel;
+    panel.replace(panel.find("None   (2 files)"), 16, "Trk05 Sct01   (0 files)");
+    EXPECT_EQ(panel, scripted::WindowText(scripted::kPanelWindow));
+  }
 }
 
 }  // namespace

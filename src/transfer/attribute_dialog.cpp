@@ -1,0 +1,226 @@
+#include "transfer/attribute_dialog.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "texts/texts.h"
+#include "volume/app_state.h"
+#include "volume/layout.h"
+
+namespace {
+
+constexpr int kTypeCount = 6;
+const char* const kTypeNames[kTypeCount] = {"OBJ", "TEX", "CMD", "REL", "SCD", "RDD"};
+constexpr int kMaxEntries = kDirectoryBufferBytes / kEntryBytes;
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool NameByteAllowed(uint8_t b) {
+  return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '.';
+}
+
+// The comparison key of a stored name: up to the first 0x0D or 0x00, ASCII letters lower-cased.
+int NameKey(const uint8_t* name, char key[kEntryNameMax]) {
+  int n = 0;
+  while (n < kEntryNameMax && name[n] != 0x0D && name[n] != 0x00) {
+    const uint8_t b = name[n];
+    key[n] = static_cast<char>(b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b);
+    ++n;
+  }
+  return n;
+}
+
+void Fail(AttributeCheckFailure* failure, const char* text, const char* caption) {
+  std::snprintf(failure->text, sizeof failure->text, "%s", text);
+  failure->caption = caption;
+}
+
+// A hexadecimal field of exactly `width` characters; 0 with *value, or -1.
+int ReadHexField(const char* text, int width, int* value) {
+  if (!ScanHex(text, width, value)) return -1;
+  if (std::strlen(text) != static_cast<size_t>(width)) return -1;
+  return 0;
+}
+
+void StoreWord(uint8_t* entry, int offset, int value) {
+  entry[offset + 1] = static_cast<uint8_t>(value / 256);
+  entry[offset] = static_cast<uint8_t>(value % 256);
+}
+
+void SetHexText(WindowHandle dialog, int id, const char* format, unsigned value) {
+  char text[16];
+  std::snprintf(text, sizeof text, format, value);
+  DlgSetItemText(dialog, id, text);
+}
+
+}  // namespace
+
+int ScanHex(const char* text, int width, int* value) {
+  const char* p = text;
+  while (IsSpace(*p)) ++p;
+  int left = width;
+  bool negative = false;
+  if (left > 0 && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
+    --left;
+  }
+  // A "0x" prefix counts only when a hex digit follows it within the width; "0x" alone is a
+  // prefix of a number that never comes, so nothing is converted.
+  if (left >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+    if (left < 3 || HexDigit(p[2]) < 0) return 0;
+    p += 2;
+    left -= 2;
+  }
+  unsigned result = 0;
+  int digits = 0;
+  while (left > 0 && HexDigit(*p) >= 0) {
+    result = result * 16 + static_cast<unsigned>(HexDigit(*p));
+    ++p;
+    --left;
+    ++digits;
+  }
+  if (digits == 0) return 0;
+  *value = static_cast<int>(negative ? 0u - result : result);
+  return 1;
+}
+
+int CheckAttributeTexts(const AttributeTexts& texts, const uint8_t* directory, int entryCount,
+                        uint8_t* entry, AttributeCheckFailure* failure) {
+  const size_t nameLength = std::strlen(texts.name);
+  if (nameLength > kEntryNameMax) {
+    Fail(failure, kMsgNameTooLong, kCaptionFileName);
+    return -1;
+  }
+  uint8_t* name = entry + kEntryName;
+  std::memset(name, 0x0D, kEntryNameMax);
+  for (size_t i = 0; i < nameLength; ++i) {
+    const uint8_t b = static_cast<uint8_t>(texts.name[i]);
+    if (!NameByteAllowed(b)) {
+      std::snprintf(failure->text, sizeof failure->text, kMsgNameBadChar, b);
+      failure->caption = kCaptionFileName;
+      return -1;
+    }
+    name[i] = b;
+  }
+
+  char key[kEntryNameMax];
+  const int keyLength = NameKey(name, key);
+  const int slots = entryCount < kMaxEntries ? entryCount : kMaxEntries;
+  for (int k = 0; k < slots; ++k) {
+    const uint8_t* other = directory + k * kEntryBytes;
+    if (other[kEntryType] == 0) continue;
+    char otherKey[kEntryNameMax];
+    if (NameKey(other + kEntryName, otherKey) == keyLength &&
+        std::memcmp(key, otherKey, static_cast<size_t>(keyLength)) == 0) {
+      Fail(failure, kMsgNameDuplicate, kCaptionFileName);
+      return -1;
+    }
+  }
+
+  int type = 0;
+  for (int t = 0; texts.typeItem && t < kTypeCount && type == 0; ++t)
+    if (std::strncmp(texts.typeItem, kTypeNames[t], 3) == 0) type = t + 1;
+  if (type == 0) {
+    Fail(failure, kMsgBadType, kCaptionError);
+    return -1;
+  }
+  entry[kEntryType] = static_cast<uint8_t>(type);
+
+  int value = 0;
+  if (ReadHexField(texts.start, 4, &value) != 0) {
+    Fail(failure, kMsgBadStart, kCaptionError);
+    return -1;
+  }
+  StoreWord(entry, kEntryStart, value);
+  if (ReadHexField(texts.exec, 4, &value) != 0) {
+    Fail(failure, kMsgBadExec, kCaptionError);
+    return -1;
+  }
+  StoreWord(entry, kEntryExec, value);
+
+  const char* const dateTexts[3] = {texts.year, texts.month, texts.day};
+  const char* const dateMessages[3] = {kMsgBadYear, kMsgBadMonth, kMsgBadDay};
+  for (int d = 0; d < 3; ++d) {
+    if (ReadHexField(dateTexts[d], 2, &value) != 0) {
+      Fail(failure, dateMessages[d], kCaptionError);
+      return -1;
+    }
+    entry[kEntryDate + d] = static_cast<uint8_t>(value);
+  }
+
+  if (texts.lockSelected) entry[kEntryLock] = 1;
+  return 0;
+}
+
+void InitAttributeDialog(WindowHandle dialog) {
+  const uint8_t* entry = App.PendingEntry;
+  char name[kEntryNameMax + 1] = {};
+  for (int i = 0; i < kEntryNameMax && entry[kEntryName + i] != 0x00; ++i)
+    name[i] = static_cast<char>(entry[kEntryName + i]);
+  DlgSetItemText(dialog, kCtlName, name);
+  SetHexText(dialog, kCtlStart, "%04X", entry[kEntryStart] + 256u * entry[kEntryStart + 1]);
+  SetHexText(dialog, kCtlExec, "%04X", entry[kEntryExec] + 256u * entry[kEntryExec + 1]);
+  SetHexText(dialog, kCtlLength, "%04X", entry[kEntryLength] + 256u * entry[kEntryLength + 1]);
+  SetHexText(dialog, kCtlYear, "%02X", entry[kEntryDate]);
+  SetHexText(dialog, kCtlMonth, "%02X", entry[kEntryDate + 1]);
+  SetHexText(dialog, kCtlDay, "%02X", entry[kEntryDate + 2]);
+  SetHexText(dialog, kCtlTrk, "%02X", entry[kEntryTrk]);
+  SetHexText(dialog, kCtlSct, "%02X", entry[kEntrySct]);
+  const bool locked = entry[kEntryLock] != 0;
+  DlgCheckButton(dialog, kCtlLock, locked);
+  DlgCheckButton(dialog, kCtlUnlock, !locked);
+  for (const char* typeName : kTypeNames) DlgComboAppend(dialog, kCtlType, typeName);
+  DlgComboSetSelection(dialog, kCtlType, entry[kEntryType] - 1);
+}
+
+int ValidateAttributeDialog(WindowHandle dialog) {
+  AttributeTexts texts;
+  DlgGetItemText(dialog, kCtlName, texts.name, kControlTextCapacity);
+  DlgGetItemText(dialog, kCtlStart, texts.start, kControlTextCapacity);
+  DlgGetItemText(dialog, kCtlExec, texts.exec, kControlTextCapacity);
+  DlgGetItemText(dialog, kCtlYear, texts.year, kControlTextCapacity);
+  DlgGetItemText(dialog, kCtlMonth, texts.month, kControlTextCapacity);
+  DlgGetItemText(dialog, kCtlDay, texts.day, kControlTextCapacity);
+  char typeItem[256];
+  const int selected = DlgComboSelection(dialog, kCtlType);
+  texts.typeItem = nullptr;
+  if (selected >= 0) {
+    DlgComboItemText(dialog, kCtlType, selected, typeItem);
+    texts.typeItem = typeItem;
+  }
+  texts.lockSelected = DlgIsButtonChecked(dialog, kCtlLock);
+
+  AttributeCheckFailure failure;
+  if (CheckAttributeTexts(texts, App.DirectoryBuffer, App.EntryCount, App.PendingEntry, &failure) !=
+      0) {
+    PlatformMessageBox(dialog, failure.text, failure.caption, kMbOk);
+    return -1;
+  }
+  return 0;
+}
+
+intptr_t AttributeDialogProc(WindowHandle dialog, unsigned message, uintptr_t wParam,
+                             intptr_t /*lParam*/) {
+  if (message == kWmInitDialog) {
+    InitAttributeDialog(dialog);
+    return 1;
+  }
+  if (message != kWmCommand) return 0;
+  switch (wParam & 0xFFFF) {
+    case kIdOk:
+      if (ValidateAttributeDialog(dialog) == 0) PlatformEndDialog(dialog, kIdOk);
+      return 1;
+    case kIdCancel: PlatformEndDialog(dialog, kIdCancel); return 1;
+    default: return 0;
+  }
+}

@@ -1,0 +1,129 @@
+#include "transfer/export.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "image/sector_transfer.h"
+#include "texts/texts.h"
+#include "transfer/attribute_dialog.h"
+#include "view/directory_list.h"
+#include "volume/app_state.h"
+#include "volume/layout.h"
+
+namespace {
+
+constexpr int kHostNameBytes = 256;
+constexpr int kNameCellCapacity = 33;
+constexpr int kTypeCellCapacity = 5;
+constexpr int kLengthCellCapacity = 5;
+constexpr int kTrackCellCapacity = 3;
+
+// Work areas of one export; only one command runs at a time.
+uint8_t ReadBuffer[kExportBufferBytes];
+uint8_t ConversionBuffer[kExportBufferBytes];
+
+// A filter list of one description and its pattern, ended by an empty string.
+void BuildFilter(const char* description, const char* pattern, char* filter, size_t capacity) {
+  const size_t d = std::strlen(description);
+  const size_t p = std::strlen(pattern);
+  if (d + p + 3 > capacity) {
+    std::memset(filter, 0, capacity);
+    return;
+  }
+  std::memcpy(filter, description, d + 1);
+  std::memcpy(filter + d + 1, pattern, p + 1);
+  filter[d + p + 2] = '\0';
+}
+
+// Reads a hexadecimal cell of the row; 0 when it holds no number.
+int ReadHexCell(WindowHandle list, int row, int column, int capacity, int width) {
+  char cell[kCellCapacity];
+  ListGetCell(list, row, column, cell, capacity);
+  int value = 0;
+  if (!ScanHex(cell, width, &value)) return 0;
+  return value;
+}
+
+// Writes the bytes into a new host file, replacing any file of that name. 0 or -1.
+int WriteHostFile(const char* path, const uint8_t* data, long length) {
+  std::FILE* file = std::fopen(path, "wb");
+  if (!file) return -1;
+  int result = 0;
+  if (length > 0 &&
+      std::fwrite(data, 1, static_cast<size_t>(length), file) != static_cast<size_t>(length))
+    result = -1;
+  if (std::fclose(file) != 0) result = -1;
+  return result;
+}
+
+}  // namespace
+
+long ConvertExportText(const uint8_t* input, long length, const uint8_t* tbl2, uint8_t* output) {
+  long out = 0;
+  for (long i = 0; i < length; ++i) {
+    const uint8_t b = input[i];
+    if (b == 0x00) {
+      output[out++] = 0x00;
+    } else if (b == 0x0D) {
+      output[out++] = 0x0D;
+      output[out++] = 0x0A;
+    } else {
+      output[out++] = tbl2[b];
+    }
+  }
+  if (out > 0 && output[out - 1] == 0x00) --out;
+  return out;
+}
+
+void ExportSelectedFile(WindowHandle window, int row) {
+  // The default host name: the name cell, a dot and the first three characters of the type cell.
+  char hostName[kHostNameBytes] = {};
+  ListGetCell(App.ListWindow, row, kColName, hostName, kNameCellCapacity);
+  char typeText[kTypeCellCapacity + 1] = {};
+  ListGetCell(App.ListWindow, row, kColType, typeText + 1, kTypeCellCapacity);
+  typeText[0] = '.';
+  typeText[4] = '\0';
+  std::strncat(hostName, typeText, kHostNameBytes - std::strlen(hostName) - 1);
+
+  long length = ReadHexCell(App.ListWindow, row, kColLength, kLengthCellCapacity, 4);
+  if (length < 0) length = 0;
+  const int track = ReadHexCell(App.ListWindow, row, kColTrk, kTrackCellCapacity, 2);
+  const int sector = ReadHexCell(App.ListWindow, row, kColSct, kTrackCellCapacity, 2);
+
+  // A sector that a D88 track does not carry leaves its part of the buffer as it was: zero.
+  std::memset(ReadBuffer, 0, static_cast<size_t>(SectorsFor(length)) * kSectorBytes);
+  if (ZLV_ReadZelvoFile(window, ReadBuffer, track, sector, static_cast<int>(length)) != 0) {
+    PlatformMessageBox(window, kMsgExportReadFailed, kCaptionError, kMbOk);
+    return;
+  }
+  const uint8_t* data = ReadBuffer;
+  if (App.TransferMode == kTransferAscii) {
+    length = ConvertExportText(ReadBuffer, length, App.Tables.TBL2, ConversionBuffer);
+    data = ConversionBuffer;
+  }
+
+  char filter[64];
+  BuildFilter(kFilterAllFilesEn, "*.*", filter, sizeof filter);
+  FileDialogRequest request = {};
+  request.structSize = 76;
+  request.filter = filter;
+  request.filterIndex = 1;
+  request.file = hostName;
+  request.fileCapacity = kHostNameBytes;
+  request.fileTitle = App.FileTitle;
+  request.fileTitleCapacity = sizeof App.FileTitle;
+  request.title = kExportDialogTitle;
+  request.flags = kOfnOverwritePrompt | kOfnHideReadOnly;
+  request.defExt = "";
+  if (!PlatformGetSaveFileName(window, &request)) {
+    const unsigned long error = PlatformCommDlgExtendedError();
+    if (error == 0) return;
+    char message[128];
+    std::snprintf(message, sizeof message, kMsgSaveDialogFailed, static_cast<unsigned>(error));
+    PlatformMessageBox(window, message, kCaptionError, kMbOk);
+    return;
+  }
+
+  if (WriteHostFile(hostName, data, length) != 0)
+    PlatformMessageBox(window, kMsgExportWriteFailed, kCaptionError, kMbOk);
+}

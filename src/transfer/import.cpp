@@ -1,0 +1,246 @@
+#include "transfer/import.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "image/image_select.h"
+#include "image/sector_transfer.h"
+#include "texts/texts.h"
+#include "transfer/attribute_dialog.h"
+#include "volume/app_state.h"
+#include "volume/bit_table.h"
+#include "volume/layout.h"
+#include "volume/volume_load.h"
+
+namespace {
+
+constexpr long kReadRequestBytes = 65536;
+constexpr long kMaxFileBytes = 65535;
+constexpr int kExdirSectors = kDirectoryHalfBytes / kSectorBytes;
+constexpr int kDirectoryTracksEnd = 2 * kSectorsPerTrack;  // tracks 0 and 1: system area, directory
+
+// Work areas of one import; only one command runs at a time.
+uint8_t DataBuffer[kImportBufferBytes];
+uint8_t ConversionBuffer[kImportBufferBytes];
+
+void ShowError(WindowHandle window, const char* text) {
+  PlatformMessageBox(window, text, kCaptionError, kMbOk);
+}
+
+void ShowTooBig(WindowHandle window, long length) {
+  char message[128];
+  std::snprintf(message, sizeof message, kMsgFileTooBig, length);
+  ShowError(window, message);
+}
+
+// Reads the host file at App.ChosenPath into DataBuffer; its length, or -1 after a message.
+long ReadHostFile(WindowHandle window) {
+  std::FILE* file = std::fopen(App.ChosenPath, "rb");
+  if (!file) {
+    char message[kPathCapacity + 64];
+    std::snprintf(message, sizeof message, kMsgHostOpenFailed, App.ChosenPath);
+    ShowError(window, message);
+    return -1;
+  }
+  long length = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+  std::fseek(file, 0, SEEK_SET);
+  if (length >= kReadRequestBytes) {
+    ShowTooBig(window, length);
+    std::fclose(file);
+    return -1;
+  }
+  if (length == 0) {
+    ShowError(window, kMsgFileEmpty);
+    std::fclose(file);
+    return -1;
+  }
+  const long got = static_cast<long>(std::fread(DataBuffer, 1, kReadRequestBytes, file));
+  std::fclose(file);
+  if (got != length) {
+    char message[128];
+    std::snprintf(message, sizeof message, kMsgFileShortRead, got);
+    ShowError(window, message);
+    return -1;
+  }
+  return length;
+}
+
+// Re-reads the system area and the directories of the image into App. 0 or -1.
+int RereadVolume(WindowHandle window) {
+  if (ZLV_ReadZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
+                        kSystemAreaBytes) != 0)
+    return -1;
+  ApplyExdirRule();
+  std::memset(App.DirectoryBuffer, 0, sizeof App.DirectoryBuffer);
+  if (ZLV_ReadZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
+                        kDirectoryHalfBytes) != 0)
+    return -1;
+  if (App.ExdirPresent &&
+      ZLV_ReadZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
+                        App.ExdirSector, kDirectoryHalfBytes) != 0)
+    return -1;
+  return 0;
+}
+
+uint8_t BcdPair(const char* digits) {
+  return static_cast<uint8_t>((digits[0] - '0') * 16 + (digits[1] - '0'));
+}
+
+void BuildPendingEntry(long length, int track, int sector) {
+  char name[kPathCapacity] = {};
+  SplitFileName(App.ChosenPath, name, sizeof name);
+  std::memcpy(App.ChosenPath, name, sizeof App.ChosenPath);
+
+  uint8_t* entry = App.PendingEntry;
+  std::memset(entry, 0, kEntryBytes);
+  entry[kEntryType] = 1;
+  for (int i = 0; i < kEntryNameMax && App.ChosenPath[i] != '\0'; ++i)
+    entry[kEntryName + i] = static_cast<uint8_t>(App.ChosenPath[i]);
+  entry[kEntryNameEnd] = 0x0D;
+  entry[kEntryLength] = static_cast<uint8_t>(length % 256);
+  entry[kEntryLength + 1] = static_cast<uint8_t>(length / 256);
+  entry[kEntryStart + 1] = 0x15;
+  char date[9];
+  PlatformLocalDate(date);  // MM/DD/YY
+  entry[kEntryDate] = BcdPair(date + 6);
+  entry[kEntryDate + 1] = BcdPair(date);
+  entry[kEntryDate + 2] = BcdPair(date + 3);
+  entry[kEntryTrk] = static_cast<uint8_t>(track);
+  entry[kEntrySct] = static_cast<uint8_t>(sector);
+}
+
+bool RunsOverlap(int firstA, int countA, int firstB, int countB) {
+  return firstA < firstB + countB && firstB < firstA + countA;
+}
+
+// Whether every write of the import lands where it belongs: the extended directory clear of
+// tracks 0-1 and of the new data, and, in a D88 image, every sector to be written present.
+bool VolumeSoundForWrite(long length, int sectors, int track, int sector) {
+  if (App.ExdirPresent) {
+    const int exdir = SectorIndex(App.ExdirTrack, App.ExdirSector);
+    if (RunsOverlap(exdir, kExdirSectors, 0, kDirectoryTracksEnd)) return false;
+    if (RunsOverlap(exdir, kExdirSectors, SectorIndex(track, sector), sectors)) return false;
+  }
+  if (App.ImageFormat == kFormat2D) return true;
+  if (ImageCarriesRun(track, sector, static_cast<int>(length)) != 1) return false;
+  if (ImageCarriesRun(kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes) != 1) return false;
+  if (ImageCarriesRun(kDirectoryTrack, kDirectorySector, kDirectoryHalfBytes) != 1) return false;
+  if (App.ExdirPresent &&
+      ImageCarriesRun(App.ExdirTrack, App.ExdirSector, kDirectoryHalfBytes) != 1)
+    return false;
+  return true;
+}
+
+}  // namespace
+
+long ConvertImportText(const uint8_t* input, long length, const uint8_t* tbl3, uint8_t* output) {
+  long out = 0;
+  for (long i = 0; i < length; ++i) {
+    const uint8_t b = input[i];
+    if (b == 0x00) {
+      output[out++] = 0x00;
+    } else if (b == 0x0D && i + 1 < length && input[i + 1] == 0x0A) {
+      output[out++] = 0x0D;
+      ++i;
+    } else {
+      output[out++] = tbl3[b];
+    }
+  }
+  if (!(out >= 2 && output[out - 2] == 0x0D && output[out - 1] == 0x00)) {
+    output[out++] = 0x0D;
+    output[out++] = 0x00;
+  }
+  return out;
+}
+
+int StorePendingEntry() {
+  const int slots = App.EntryCount < kDirectoryBufferBytes / kEntryBytes
+                        ? App.EntryCount
+                        : kDirectoryBufferBytes / kEntryBytes;
+  for (int k = 0; k < slots; ++k) {
+    uint8_t* slot = App.DirectoryBuffer + k * kEntryBytes;
+    if (slot[kEntryType] == 0) {
+      std::memcpy(slot, App.PendingEntry, kEntryBytes);
+      return 0;
+    }
+  }
+  return -1;
+}
+
+void ImportHostFile(WindowHandle window) {
+  if (!App.VolumeLoaded) {
+    ShowError(window, kMsgImportNotReady);
+    return;
+  }
+
+  char filter[64] = {};
+  const size_t description = std::strlen(kFilterAllFilesJa);
+  std::memcpy(filter, kFilterAllFilesJa, description);
+  std::memcpy(filter + description + 1, "*.*", 3);
+  FileDialogRequest request = {};
+  request.structSize = 76;
+  request.filter = filter;
+  request.file = App.ChosenPath;
+  request.fileCapacity = kPathCapacity;
+  request.title = kImportDialogTitle;
+  request.flags = kOfnFileMustExist | kOfnHideReadOnly;
+  request.defExt = "*";
+  if (!PlatformGetOpenFileName(window, &request)) return;
+
+  long length = ReadHostFile(window);
+  if (length < 0) return;
+  if (App.TransferMode != kTransferBinary) {
+    length = ConvertImportText(DataBuffer, length, App.Tables.TBL3, ConversionBuffer);
+    // The entry's length field has 16 bits: a longer text could not be described by it.
+    if (length > kMaxFileBytes) {
+      ShowTooBig(window, length);
+      return;
+    }
+    std::memcpy(DataBuffer, ConversionBuffer, static_cast<size_t>(length));
+  }
+  const int sectors = SectorsFor(length);
+
+  if (RereadVolume(window) != 0) return;
+  int track = 0;
+  int sector = 0;
+  if (FindFreeRun(App.SystemArea, sectors, &track, &sector) != 0) {
+    ShowError(window, kMsgDiskFull);
+    return;
+  }
+  BuildPendingEntry(length, track, sector);
+
+  if (PlatformDialogBox(window, kAttributeDialogId, AttributeDialogProc) != kIdOk) return;
+  if (StorePendingEntry() != 0) {
+    ShowError(window, kMsgDirectoryFull);
+    return;
+  }
+  if (MarkSectorsUsed(App.SystemArea, sectors, track, sector) != 0) {
+    ShowError(window, kMsgBitTableFailed);
+    return;
+  }
+  if (!VolumeSoundForWrite(length, sectors, track, sector)) {
+    ShowError(window, kMsgVolumeDamaged);
+    return;
+  }
+  if (PlatformMessageBox(window, kMsgImportConfirm, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
+      kIdYes)
+    return;
+
+  // The bit table goes out before the directory: a write that fails part-way can leave sectors
+  // marked used that no entry owns, never an entry on sectors still marked free.
+  if (ZLV_WriteZelvoFile(window, DataBuffer, track, sector, static_cast<int>(length)) != 0) return;
+  if (ZLV_WriteZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
+                         kSystemAreaBytes) != 0)
+    return;
+  if (ZLV_WriteZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
+                         kDirectoryHalfBytes) != 0)
+    return;
+  if (App.ExdirPresent &&
+      ZLV_WriteZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
+                         App.ExdirSector, kDirectoryHalfBytes) != 0)
+    return;
+
+  LoadVolume(window);
+  PlatformMessageBox(window, kMsgImportSucceeded, kCaptionSuccess, kMbOk);
+}

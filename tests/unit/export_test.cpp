@@ -1,0 +1,242 @@
+#include "transfer/export.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/image_builder.h"
+#include "support/test_support.h"
+#include "texts/texts.h"
+#include "volume/app_state.h"
+#include "volume/volume_load.h"
+
+namespace {
+
+using testimg::FileSpec;
+using testimg::ImageSpec;
+using testimg::VolumeBuilder;
+
+ImageSpec Spec(bool d88, int machineMode) {
+  ImageSpec spec;
+  spec.d88 = d88;
+  spec.machineMode = machineMode;
+  return spec;
+}
+
+std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
+  std::vector<uint8_t> out;
+  for (int v : values) out.push_back(static_cast<uint8_t>(v));
+  return out;
+}
+
+std::vector<uint8_t> Pattern(size_t n, int seed) {
+  std::vector<uint8_t> out(n);
+  for (size_t i = 0; i < n; i++) out[i] = static_cast<uint8_t>((i * 7 + seed) ^ (i >> 8));
+  return out;
+}
+
+// ---- The Ascii conversion -------------------------------------------------------------------
+
+struct ConvertCase {
+  const char* what;
+  std::vector<uint8_t> input;
+  bool zeroTable;  // TBL2 all zero instead of the identity
+  std::vector<uint8_t> expected;
+};
+
+TEST(ConvertExportText, Cases) {
+  const std::vector<ConvertCase> cases = {
+      {"CR becomes CR LF, last zero dropped", Bytes({0x41, 0x0D, 0x42, 0x00}), false,
+       Bytes({0x41, 0x0D, 0x0A, 0x42})},
+      {"only one of two final zeros dropped", Bytes({0x41, 0x00, 0x00}), false,
+       Bytes({0x41, 0x00})},
+      {"empty", {}, false, {}},
+      {"a lone zero", Bytes({0x00}), false, {}},
+      {"CR at the end", Bytes({0x0D}), false, Bytes({0x0D, 0x0A})},
+      {"a zero table blanks other bytes", Bytes({0x41, 0x0D, 0x42}), true,
+       Bytes({0x00, 0x0D, 0x0A})},
+      {"zero and CR never looked up", Bytes({0x00, 0x0D, 0x20}), true, Bytes({0x00, 0x0D, 0x0A})},
+  };
+  for (const ConvertCase& c : cases) {
+    uint8_t tbl2[256];
+    for (int i = 0; i < 256; i++) tbl2[i] = c.zeroTable ? 0 : static_cast<uint8_t>(i);
+    std::vector<uint8_t> out(c.input.size() * 2 + 1, 0xEE);
+    const long n =
+        ConvertExportText(c.input.data(), static_cast<long>(c.input.size()), tbl2, out.data());
+    out.resize(static_cast<size_t>(n));
+    EXPECT_EQ(out, c.expected) << c.what;
+  }
+}
+
+TEST(ConvertExportText, DropTestsTheConvertedByte) {
+  uint8_t tbl2[256];
+  for (int i = 0; i < 256; i++) tbl2[i] = static_cast<uint8_t>(255 - i);
+  const std::vector<uint8_t> in = Bytes({0x01, 0x41, 0xFF});
+  uint8_t out[8];
+  ASSERT_EQ(ConvertExportText(in.data(), 3, tbl2, out), 2);  // TBL2[0xFF] = 0 is dropped
+  EXPECT_EQ(out[0], 0xFE);
+  EXPECT_EQ(out[1], 0xBE);
+}
+
+TEST(ConvertExportText, LongestOutput) {
+  std::vector<uint8_t> in(65535, 0x0D);
+  std::vector<uint8_t> out(kExportBufferBytes);
+  uint8_t tbl2[256] = {};
+  EXPECT_EQ(ConvertExportText(in.data(), 65535, tbl2, out.data()), 131070);
+}
+
+// ---- The command ----------------------------------------------------------------------------
+
+class ExportTest : public testsupport::AppTest {
+ protected:
+  // Loads the volume as an image of the given kind and selects nothing.
+  void Load(const VolumeBuilder& volume, const ImageSpec& spec) {
+    UseImage(testimg::BuildImage(volume, spec), spec.d88 ? "disk.d88" : "disk.2d",
+             spec.d88 ? kFormatD88 : kFormat2D);
+    App.MachineMode = spec.machineMode;
+    LoadVolume(scripted::kMainWindow);
+    ASSERT_EQ(App.VolumeLoaded, 1);
+    scripted::ClearBoxes();
+  }
+  std::vector<uint8_t> Export(int row, const std::string& chosen) {
+    scripted::ChooseFile(chosen);
+    ExportSelectedFile(scripted::kMainWindow, row);
+    return testimg::ReadFile(chosen);
+  }
+};
+
+TEST_F(ExportTest, BinaryWritesTheRecordedLengthUnderMz) {
+  VolumeBuilder volume;
+  FileSpec other{.name = "FIRST", .data = Pattern(40, 1)};
+  FileSpec hello{.name = "HELLO", .lock = 1, .data = Pattern(0x123, 2)};
+  volume.AddFile(other);
+  volume.AddFile(hello);
+  Load(volume, Spec(false, kModeMz));
+  const std::string out = temp.Path("out.bin");
+  EXPECT_TRUE(testsupport::BytesEqual(hello.data, Export(1, out)));
+  EXPECT_TRUE(scripted::Boxes().empty());
+
+  ASSERT_EQ(scripted::FileDialogs().size(), 1u);
+  const scripted::FileDialogRecord& d = scripted::FileDialogs()[0];
+  EXPECT_TRUE(d.save);
+  // The name cell shows the name through TBL1; the lock mark does not reach the host name.
+  EXPECT_EQ(d.initialFile, testsupport::ShownName("HELLO", App.Tables) + ".OBJ");
+  EXPECT_EQ(d.title, kExportDialogTitle);
+  EXPECT_EQ(d.filter, std::string(kFilterAllFilesEn) + '\0' + "*.*" + '\0' + '\0');
+  EXPECT_EQ(d.request.structSize, 76u);
+  EXPECT_EQ(d.request.filterIndex, 1u);
+  EXPECT_EQ(d.request.fileCapacity, 256u);
+  EXPECT_EQ(d.request.fileTitleCapacity, 64u);
+  EXPECT_EQ(d.request.flags, kOfnOverwritePrompt | kOfnHideReadOnly);
+  EXPECT_EQ(d.defExt, "");
+  EXPECT_STREQ(App.FileTitle, "out.bin");
+}
+
+TEST_F(ExportTest, AsciiConvertsThroughTheExportTable) {
+  VolumeBuilder volume;
+  FileSpec text{.name = "NOTE", .type = 2, .data = Bytes({0x41, 0x0D, 0x42, 0x00})};
+  volume.AddFile(text);
+  Load(volume, Spec(true, kModePc));
+  App.Tables.TBL2[0x41] = 0x61;
+  App.TransferMode = kTransferAscii;
+  EXPECT_EQ(Export(0, temp.Path("note.txt")), Bytes({0x61, 0x0D, 0x0A, 0x42}));
+  EXPECT_EQ(scripted::FileDialogs()[0].initialFile,
+            testsupport::ShownName("NOTE", App.Tables) + ".TEX");
+}
+
+TEST_F(ExportTest, AsciiEmptyFile) {
+  VolumeBuilder volume;
+  volume.AddFile(FileSpec{.name = "EMPTY", .data = {}});
+  Load(volume, Spec(false, kModeMz));
+  App.TransferMode = kTransferAscii;
+  const std::string out = temp.Path("empty");
+  EXPECT_TRUE(Export(0, out).empty());
+  EXPECT_TRUE(testimg::FileExists(out));
+  EXPECT_TRUE(scripted::Boxes().empty());
+}
+
+TEST_F(ExportTest, UnnamedTypeAndCancel) {
+  VolumeBuilder volume;
+  volume.AddFile(FileSpec{.name = "ODD", .type = 7, .lock = 1, .data = Pattern(10, 3)});
+  Load(volume, Spec(false, kModeMz));
+  scripted::CancelFileDialog();
+  ExportSelectedFile(scripted::kMainWindow, 0);
+  ASSERT_EQ(scripted::FileDialogs().size(), 1u);
+  EXPECT_EQ(scripted::FileDialogs()[0].initialFile,
+            testsupport::ShownName("ODD", App.Tables) + ".???");
+  EXPECT_TRUE(scripted::Boxes().empty());
+  EXPECT_STREQ(App.FileTitle, "");
+}
+
+TEST_F(ExportTest, ExistingFileIsReplacedWhole) {
+  VolumeBuilder volume;
+  FileSpec small{.name = "SMALL", .data = Pattern(10, 4)};
+  volume.AddFile(small);
+  Load(volume, Spec(false, kModePc));
+  const std::string out = temp.Path("old.bin");
+  testimg::WriteFile(out, std::vector<uint8_t>(1000, 0x55));
+  EXPECT_EQ(Export(0, out), small.data);
+}
+
+TEST_F(ExportTest, ReadFailureShowsBothMessagesAndWritesNothing) {
+  VolumeBuilder volume;
+  volume.AddFile(FileSpec{
+      .name = "BAD", .data = {}, .length = 0x100, .track = 84, .sector = 1, .markUsed = false});
+  Load(volume, Spec(false, kModeMz));
+  scripted::ChooseFile(temp.Path("never"));
+  ExportSelectedFile(scripted::kMainWindow, 0);
+  ASSERT_EQ(scripted::Boxes().size(), 2u);
+  EXPECT_EQ(scripted::Boxes()[0].text, kMsgBadTrackSector);
+  EXPECT_EQ(scripted::Boxes()[0].caption, kCaptionRead);
+  EXPECT_EQ(scripted::Boxes()[1].text, kMsgExportReadFailed);
+  EXPECT_EQ(scripted::Boxes()[1].caption, kCaptionError);
+  EXPECT_EQ(scripted::Boxes()[1].flags, kMbOk);
+  EXPECT_TRUE(scripted::FileDialogs().empty());
+  EXPECT_FALSE(testimg::FileExists(temp.Path("never")));
+}
+
+TEST_F(ExportTest, DialogFailureShowsItsCode) {
+  VolumeBuilder volume;
+  volume.AddFile(FileSpec{.name = "A", .data = Pattern(10, 5)});
+  Load(volume, Spec(false, kModeMz));
+  scripted::FailFileDialog(0x3003);
+  ExportSelectedFile(scripted::kMainWindow, 0);
+  ASSERT_EQ(scripted::Boxes().size(), 1u);
+  char expected[128];
+  std::snprintf(expected, sizeof expected, kMsgSaveDialogFailed, 0x3003u);
+  EXPECT_EQ(scripted::Boxes()[0].text, expected);
+  EXPECT_NE(scripted::Boxes()[0].text.find("(err=00003003)"), std::string::npos);
+  EXPECT_EQ(scripted::Boxes()[0].caption, kCaptionError);
+}
+
+TEST_F(ExportTest, UnwritableFileIsReported) {
+  VolumeBuilder volume;
+  volume.AddFile(FileSpec{.name = "A", .data = Pattern(10, 6)});
+  Load(volume, Spec(false, kModeMz));
+  Export(0, temp.Path("missing-folder/out.bin"));
+  ASSERT_EQ(scripted::Boxes().size(), 1u);
+  EXPECT_EQ(scripted::Boxes()[0].text, kMsgExportWriteFailed);
+  EXPECT_EQ(scripted::Boxes()[0].caption, kCaptionError);
+}
+
+TEST_F(ExportTest, SectorMissingFromD88ExportsAsZeros) {
+  // The first export leaves its bytes in the work area; the second file's missing sector must
+  // not repeat them.
+  VolumeBuilder volume;
+  FileSpec full{.name = "FULL", .data = std::vector<uint8_t>(512, 0xAA), .track = 2, .sector = 1};
+  FileSpec holed{.name = "HOLED", .data = std::vector<uint8_t>(512, 0x11), .track = 3, .sector = 1};
+  volume.AddFile(full);
+  volume.AddFile(holed);
+  ImageSpec spec = Spec(true, kModePc);
+  spec.sectorOrder[3] = {1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  Load(volume, spec);
+  EXPECT_EQ(Export(0, temp.Path("full")), full.data);
+  std::vector<uint8_t> expected(512, 0x11);
+  std::fill(expected.begin() + 256, expected.end(), 0x00);
+  EXPECT_TRUE(testsupport::BytesEqual(expected, Export(1, temp.Path("holed"))));
+}
+
+}  // namespace
