@@ -1,0 +1,157 @@
+// zelvo check: every inconsistency of a volume and its image, without changing anything.
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "volume/app_state.h"
+#include "volume/volume_check.h"
+
+namespace cli {
+namespace {
+
+constexpr int kFindingCapacity = 8192;
+
+const char* KindName(int kind) {
+  switch (kind) {
+    case kCheckRunOutside: return "run-outside";
+    case kCheckRunFree: return "run-free-sectors";
+    case kCheckSharedSectors: return "shared-sectors";
+    case kCheckExdirFree: return "exdir-free-sectors";
+    case kCheckExdirOutside: return "exdir-outside";
+    case kCheckD88ShortHeader: return "d88-short-header";
+    case kCheckD88OffsetInHeader: return "d88-offset-in-header";
+    case kCheckD88OffsetOutside: return "d88-offset-outside";
+    case kCheckD88RecordsOutside: return "d88-records-outside";
+    case kCheckSectorsMissing: return "sectors-missing";
+    default: return "image-unreadable";
+  }
+}
+
+std::string Format(const char* format, long a, long b = 0, long c = 0) {
+  char text[128];
+  std::snprintf(text, sizeof text, format, a, b, c);
+  return text;
+}
+
+// A stored name as ASCII: other bytes as '?'.
+std::string ShownName(int slot) {
+  std::string name = StoredName(slot);
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '?';
+  return name;
+}
+
+std::string Entry(int slot) {
+  return Format("slot %ld (row %ld, ", slot, RowOfSlot(slot)) + ShownName(slot) + ")";
+}
+
+std::string Sectors(int count) { return Format(count == 1 ? "%ld sector" : "%ld sectors", count); }
+std::string Where(const CheckFinding& f) { return Format("Trk%02lX Sct%02lX", f.track, f.sector); }
+
+std::string Describe(const CheckFinding& f, int64_t fileSize) {
+  switch (f.kind) {
+    case kCheckRunOutside:
+      if (f.sector < 1 || f.sector > 16 || f.track > 83)
+        return Entry(f.slot) + ": its data run starts at " + Where(f) +
+               ", which is no sector of the volume";
+      return Entry(f.slot) + ": its data run of " + Sectors(f.count) + " from " + Where(f) +
+             " reaches outside tracks 2-83";
+    case kCheckRunFree:
+      return Entry(f.slot) + ": its data run covers " + Sectors(f.count) +
+             " free in the bit table, the first at " + Where(f);
+    case kCheckSharedSectors:
+      return Entry(f.slot) + ": shares " + Sectors(f.count) + " from " + Where(f) + " with " +
+             (f.otherSlot < 0 ? std::string("the extended directory") : Entry(f.otherSlot));
+    case kCheckExdirFree:
+      return "extended directory: covers " + Sectors(f.count) +
+             " free in the bit table, the first at " + Where(f);
+    case kCheckExdirOutside:
+      return "extended directory: reaches " + Sectors(f.count) + " beyond track 83";
+    case kCheckD88ShortHeader:
+      return Format("D88 header: the file (%ld bytes) is shorter than the 688-byte header",
+                    static_cast<long>(fileSize));
+    case kCheckD88OffsetInHeader:
+      return Format("D88 physical track %ld: its offset %08lX points into the header", f.track,
+                    static_cast<long>(f.offset));
+    case kCheckD88OffsetOutside:
+      return Format("D88 physical track %ld: its offset %08lX points outside the file (%ld bytes)",
+                    f.track, static_cast<long>(f.offset), static_cast<long>(fileSize));
+    case kCheckD88RecordsOutside:
+      return Format("D88 physical track %ld: its %ld records from offset %08lX run past the end",
+                    f.track, f.count, static_cast<long>(f.offset)) +
+             Format(" of the file (%ld bytes)", static_cast<long>(fileSize));
+    case kCheckSectorsMissing: return "image: lacks " + Sectors(f.count) + " from " + Where(f);
+    default: return "image: read error while checking";
+  }
+}
+
+int64_t ImageSize(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return -1;
+  std::fseek(file, 0, SEEK_END);
+  const long size = std::ftell(file);
+  std::fclose(file);
+  return size;
+}
+
+}  // namespace
+
+int RunCheck(const CheckOptions& options) {
+  StartSession(console::Settings{}, options.mode, false);
+  if (OpenImage(options.image) != 0) return kExitFailed;
+
+  std::vector<CheckFinding> items(kFindingCapacity);
+  CheckFindings findings{items.data(), kFindingCapacity, 0};
+  if (CheckLoadedVolume(&findings) != 0) {
+    console::Note(options.image + ": cannot read the image");
+    return kExitFailed;
+  }
+  const int64_t fileSize = ImageSize(options.image);
+  const int shown = findings.count < kFindingCapacity ? findings.count : kFindingCapacity;
+
+  if (options.json) {
+    nlohmann::json out;
+    out["image"] = console::ArgumentToUtf8(options.image);
+    out["format"] = FormatName(App.ImageFormat);
+    out["mode"] = ModeName(App.MachineMode);
+    out["clean"] = findings.count == 0;
+    out["count"] = findings.count;
+    nlohmann::json list = nlohmann::json::array();
+    for (int i = 0; i < shown; ++i) {
+      const CheckFinding& f = items[i];
+      nlohmann::json item;
+      item["kind"] = KindName(f.kind);
+      if (f.slot >= 0) {
+        item["slot"] = f.slot;
+        item["row"] = RowOfSlot(f.slot);
+        item["name"] = ShownName(f.slot);
+      }
+      if (f.kind == kCheckSharedSectors) item["other_slot"] = f.otherSlot;
+      item["track"] = f.track;
+      item["sector"] = f.sector;
+      item["count"] = f.count;
+      if (f.kind >= kCheckD88OffsetInHeader && f.kind <= kCheckD88RecordsOutside)
+        item["offset"] = f.offset;
+      item["text"] = Describe(f, fileSize);
+      list.push_back(item);
+    }
+    out["findings"] = list;
+    Print(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+  } else {
+    std::string text;
+    for (int i = 0; i < shown; ++i) text += Describe(items[i], fileSize) + "\n";
+    if (findings.count > shown) text += Format("... and %ld more\n", findings.count - shown);
+    if (findings.count == 0)
+      text += "no inconsistencies found\n";
+    else
+      text +=
+          Format(findings.count == 1 ? "%ld inconsistency found\n" : "%ld inconsistencies found\n",
+                 findings.count);
+    Print(text);
+  }
+  return findings.count == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace cli

@@ -1,0 +1,60 @@
+// zelvo import: a host file into the image, through the Import command and its dialog.
+#include <string>
+
+#include "cli/cli.h"
+#include "texts/texts.h"
+#include "transfer/attribute_dialog.h"
+#include "transfer/import.h"
+#include "volume/app_state.h"
+
+namespace cli {
+namespace {
+
+// What a user would type into the attribute dialog.
+console::DialogInput DialogInputFrom(const ImportOptions& options) {
+  console::DialogInput input;
+  if (options.hasName) input.texts[kCtlName] = console::ArgumentToCp932(options.name);
+  if (options.hasType) input.comboItems[kCtlType] = console::ArgumentToCp932(options.type);
+  if (options.hasStart) input.texts[kCtlStart] = console::ArgumentToCp932(options.start);
+  if (options.hasExec) input.texts[kCtlExec] = console::ArgumentToCp932(options.exec);
+  if (options.hasDate) {
+    // YY/MM/DD into the three fields; what is missing stays empty for the checks to refuse.
+    const std::string date = console::ArgumentToCp932(options.date);
+    const size_t first = date.find('/');
+    const size_t second = first == std::string::npos ? first : date.find('/', first + 1);
+    input.texts[kCtlYear] = date.substr(0, first);
+    input.texts[kCtlMonth] =
+        first == std::string::npos ? "" : date.substr(first + 1, second - first - 1);
+    input.texts[kCtlDay] = second == std::string::npos ? "" : date.substr(second + 1);
+  }
+  if (options.lock) {
+    input.checks[kCtlLock] = true;
+    input.checks[kCtlUnlock] = false;
+  }
+  return input;
+}
+
+}  // namespace
+
+int RunImport(const ImportOptions& options) {
+  console::Settings settings;
+  settings.yes = options.yes;
+  settings.interactive = !options.yes && console::OnTerminal();
+  StartSession(settings, options.mode, options.ascii);
+  if (LoadTables(options.codes) != 0) return kExitFailed;
+  if (OpenImage(options.image) != 0) return kExitFailed;
+
+  // The import's dialog takes a path of up to 259 bytes and fails silently beyond.
+  if (options.hostFile.size() >= kPathCapacity) {
+    PlatformMessageBox(console::kMainWindow, kMsgPathTooLong, kCaptionError, kMbOk);
+    return kExitFailed;
+  }
+  console::QueueFileAnswer({options.hostFile, false});
+  console::SetDialogInput(DialogInputFrom(options));
+  ImportHostFile(console::kMainWindow);
+  for (const console::Box& box : console::Boxes())
+    if (box.text == kMsgImportSucceeded && box.caption == kCaptionSuccess) return kExitOk;
+  return kExitFailed;
+}
+
+}  // namespace cli

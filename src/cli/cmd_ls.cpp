@@ -1,0 +1,76 @@
+// zelvo ls: the information panel and the directory list of an image.
+#include <algorithm>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "view/directory_list.h"
+#include "volume/app_state.h"
+
+namespace cli {
+namespace {
+
+constexpr int kColumnGap = 2;
+
+// Control characters of a cell would steer the terminal: shown as '?'.
+std::string Printable(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return text;
+}
+
+// The rows aligned under the column titles. In code page 932 a character's byte count is its
+// width on a terminal (double-byte characters are full width), so widths are counted in bytes.
+std::string Table(const std::vector<std::vector<std::string>>& rows) {
+  size_t width[kColumnCount];
+  for (int c = 0; c < kColumnCount; ++c) {
+    width[c] = std::string(kColumnTitles[c]).size();
+    for (const auto& row : rows) width[c] = std::max(width[c], row[c].size());
+  }
+  auto line = [&](const std::vector<std::string>& cells) {
+    std::string text;
+    for (int c = 0; c < kColumnCount; ++c) {
+      std::string cell = Printable(cells[c]);
+      if (c + 1 < kColumnCount) cell.append(width[c] - cell.size() + kColumnGap, ' ');
+      text += console::Cp932ToTerminal(cell);
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text + "\n";
+  };
+  std::string text = line(std::vector<std::string>(kColumnTitles, kColumnTitles + kColumnCount));
+  for (const auto& row : rows) text += line(row);
+  return text;
+}
+
+}  // namespace
+
+int RunLs(const LsOptions& options) {
+  StartSession(console::Settings{}, options.mode, false);
+  if (LoadTables(options.codes) != 0) return kExitFailed;
+  if (OpenImage(options.image) != 0) return kExitFailed;
+
+  const auto& rows = console::Rows();
+  const std::string panel = console::WindowText(console::kPanelWindow);
+  if (options.json) {
+    nlohmann::json out;
+    out["image"] = console::ArgumentToUtf8(options.image);
+    out["format"] = FormatName(App.ImageFormat);
+    out["mode"] = ModeName(App.MachineMode);
+    out["panel"] = console::Cp932ToUtf8(panel);
+    out["columns"] = std::vector<std::string>(kColumnTitles, kColumnTitles + kColumnCount);
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& row : rows) {
+      nlohmann::json cells = nlohmann::json::array();
+      for (const auto& cell : row) cells.push_back(console::Cp932ToUtf8(cell));
+      list.push_back(cells);
+    }
+    out["rows"] = list;
+    Print(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    return kExitOk;
+  }
+  Print(console::Cp932ToTerminal(panel) + "\n\n" + Table(rows));
+  return kExitOk;
+}
+
+}  // namespace cli

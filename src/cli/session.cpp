@@ -1,0 +1,85 @@
+// What every command does first: the state of a freshly created main window, the code tables,
+// and the Open command on the image named on the command line.
+#include <cstdio>
+#include <string>
+
+#include "cli/cli.h"
+#include "codes/code_tables.h"
+#include "image/image_select.h"
+#include "texts/texts.h"
+#include "view/directory_list.h"
+#include "volume/app_state.h"
+#include "volume/layout.h"
+
+namespace cli {
+
+void StartSession(const console::Settings& settings, const std::string& mode, bool ascii) {
+  console::Reset(settings);
+  ResetAppState();
+  App.ListWindow = console::kListWindow;
+  App.PanelWindow = console::kPanelWindow;
+  App.MachineMode = (mode == "pc" || mode == "PC") ? kModePc : kModeMz;
+  App.TransferMode = ascii ? kTransferAscii : kTransferBinary;
+  SetupListColumns();
+}
+
+int LoadTables(const std::string& codes) {
+  int result;
+  if (codes.empty()) {
+    result = LoadCodeTables(console::kMainWindow);
+  } else {
+    std::FILE* stream = std::fopen(codes.c_str(), "rb");
+    if (!stream) {
+      PlatformMessageBox(console::kMainWindow, kMsgCodeFileMissing, kCaptionError, kMbOk);
+      result = -1;
+    } else {
+      result = ReadCodeTables(stream, &App.Tables);
+      std::fclose(stream);
+    }
+  }
+  if (result != 0) {
+    PlatformMessageBox(console::kMainWindow, kMsgCreateFailed, kCaptionError, kMbOk);
+    return -1;
+  }
+  return 0;
+}
+
+int OpenImage(const std::string& image) {
+  console::QueueFileAnswer({image, false});
+  OpenImageCommand(console::kMainWindow);
+  return App.VolumeLoaded ? 0 : -1;
+}
+
+const char* FormatName(int imageFormat) {
+  switch (imageFormat) {
+    case kFormat2D: return "2D";
+    case kFormatD20: return "D20";
+    default: return "D88";
+  }
+}
+
+const char* ModeName(int machineMode) { return machineMode == kModePc ? "PC" : "MZ"; }
+
+int RowOfSlot(int slot) {
+  if (slot < 0 || slot >= App.EntryCount) return -1;
+  if (App.DirectoryBuffer[slot * kEntryBytes + kEntryType] == 0) return -1;
+  int row = 0;
+  for (int k = 0; k < slot; ++k)
+    if (App.DirectoryBuffer[k * kEntryBytes + kEntryType] != 0) row++;
+  return row;
+}
+
+std::string StoredName(int slot) {
+  const uint8_t* name = App.DirectoryBuffer + slot * kEntryBytes + kEntryName;
+  std::string text;
+  for (int i = 0; i < kEntryNameMax && name[i] != 0x0D && name[i] != 0x00; ++i)
+    text.push_back(static_cast<char>(name[i]));
+  return text;
+}
+
+void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace cli

@@ -1,0 +1,84 @@
+// The console platform of the zelvo tool: message boxes go to standard error, questions are
+// answered from the command line (or asked on a terminal), file dialogs are answered with the
+// paths given on the command line, the attribute dialog is filled from the command-line options
+// and OK is pressed once, and the list rows are kept in memory.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace console {
+
+inline WindowHandle const kMainWindow = reinterpret_cast<WindowHandle>(0x10);
+inline WindowHandle const kPanelWindow = reinterpret_cast<WindowHandle>(0x20);
+inline WindowHandle const kListWindow = reinterpret_cast<WindowHandle>(0x30);
+inline WindowHandle const kDialogWindow = reinterpret_cast<WindowHandle>(0x40);
+
+// One message box as it was shown (texts in code page 932).
+struct Box {
+  std::string text;
+  std::string caption;
+  unsigned flags;
+  int answer;
+};
+
+// What the next file dialog answers: a path, or (for a save dialog) the file name the dialog was
+// opened with.
+struct FileAnswer {
+  std::string path;
+  bool useInitialName;
+};
+
+// The values a user would enter in a modal dialog before pressing OK: texts of edit controls,
+// the item to select in a combo box (by its text; no matching item leaves nothing selected), and
+// button states. Texts are code page 932.
+struct DialogInput {
+  std::map<int, std::string> texts;
+  std::map<int, std::string> comboItems;
+  std::map<int, bool> checks;
+};
+
+struct Settings {
+  bool yes = false;          // answer every question with Yes
+  bool interactive = false;  // ask questions on the terminal (when yes is not set)
+  bool force = false;        // replace an existing file chosen in a save dialog
+};
+
+void Reset(const Settings& settings);
+void QueueFileAnswer(const FileAnswer& answer);
+void SetDialogInput(const DialogInput& input);
+
+// Every box shown so far, in order.
+const std::vector<Box>& Boxes();
+// Whether a save dialog confirmed a path, and that path.
+bool SaveDialogConfirmed();
+std::string SavedPath();
+// Whether a modal dialog was cancelled because its checks refused the input.
+bool DialogRefused();
+// The list rows (cell texts in code page 932) and the text last set on a window.
+const std::vector<std::vector<std::string>>& Rows();
+std::string WindowText(WindowHandle window);
+
+// Prints a note of the tool itself (ASCII) to standard error.
+void Note(std::string_view text);
+
+// Text conversions. Bytes that are not code page 932 become U+FFFD; characters that code page
+// 932 lacks become '?'.
+std::string Cp932ToUtf8(std::string_view text);
+std::string Utf8ToCp932(std::string_view text);
+// Code page 932 to what the terminal shows: UTF-8 on POSIX, the console code page on Windows.
+std::string Cp932ToTerminal(std::string_view text);
+// A command-line argument (UTF-8 on POSIX, the ANSI code page on Windows) to code page 932.
+std::string ArgumentToCp932(std::string_view text);
+// A command-line argument to UTF-8 (for JSON output).
+std::string ArgumentToUtf8(std::string_view text);
+// A code page 932 file name to what the host's file functions take.
+std::string Cp932ToHostPath(std::string_view text);
+// Whether standard input and standard error are both a terminal.
+bool OnTerminal();
+
+}  // namespace console

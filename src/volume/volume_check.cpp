@@ -1,0 +1,223 @@
+#include "volume/volume_check.h"
+
+#include <cstring>
+
+#include "image/image_file.h"
+#include "image/sector_transfer.h"
+#include "volume/app_state.h"
+#include "volume/bit_table.h"
+#include "volume/layout.h"
+
+namespace {
+
+constexpr int kVolumeSectors = kLastSectorIndex + 1;  // 1344
+constexpr int kFirstDataIndex = 2 * kSectorsPerTrack;
+constexpr int kExdirSectors = kDirectoryHalfBytes / kSectorBytes;
+constexpr int kExdirOwner = 128;  // owner id of the extended directory's sectors
+constexpr int kNoOwner = -1;
+
+void Add(CheckFindings* findings, int kind, int slot, int otherSlot, int track, int sector,
+         int count, uint32_t offset = 0) {
+  if (findings->count < findings->capacity)
+    findings->items[findings->count] = {kind, slot, otherSlot, track, sector, count, offset};
+  findings->count++;
+}
+
+void AddAtIndex(CheckFindings* findings, int kind, int slot, int otherSlot, int index, int count) {
+  Add(findings, kind, slot, otherSlot, index / kSectorsPerTrack, index % kSectorsPerTrack + 1,
+      count);
+}
+
+// The sector run of a used entry. False when its first sector is no sector address at all.
+struct Run {
+  int first;  // sector index of the first sector
+  int count;  // sectors
+};
+bool EntryRun(const uint8_t* entry, Run* run) {
+  const int track = entry[kEntryTrk];
+  const int sector = entry[kEntrySct];
+  run->count = SectorsFor(static_cast<long>(EntryLength(entry)));
+  run->first = SectorIndex(track, sector);
+  return track < kTrackCount && sector >= 1 && sector <= kSectorsPerTrack;
+}
+
+void Mark(uint8_t* bits, int index) { bits[index / 8] |= static_cast<uint8_t>(1u << (index % 8)); }
+bool Marked(const uint8_t* bits, int index) { return (bits[index / 8] >> (index % 8)) & 1; }
+
+// Reports the free sectors of [first, first + count) (inside the volume) as one finding, with
+// the first free sector and the number of free sectors.
+void ReportFree(const uint8_t* bitTable, int kind, int slot, int first, int count,
+                CheckFindings* findings) {
+  int firstFree = -1;
+  int freeCount = 0;
+  for (int i = first; i < first + count && i < kVolumeSectors; ++i) {
+    if (SectorUsed(bitTable, i)) continue;
+    if (firstFree < 0) firstFree = i;
+    freeCount++;
+  }
+  if (freeCount > 0) AddAtIndex(findings, kind, slot, -1, firstFree, freeCount);
+}
+
+// The sectors the volume reads: system area, directory, extended directory, file runs.
+void NeededSectors(const VolumeView& volume, uint8_t* needed) {
+  std::memset(needed, 0, kVolumeSectors / 8);
+  for (int i = 0; i < kSystemAreaBytes / kSectorBytes; ++i)
+    Mark(needed, SectorIndex(kSystemAreaTrack, kSystemAreaSector) + i);
+  for (int i = 0; i < kExdirSectors; ++i)
+    Mark(needed, SectorIndex(kDirectoryTrack, kDirectorySector) + i);
+  if (volume.exdirPresent) {
+    const int first = SectorIndex(volume.exdirTrack, volume.exdirSector);
+    for (int i = first; i < first + kExdirSectors && i < kVolumeSectors; ++i) Mark(needed, i);
+  }
+  for (int slot = 0; slot < volume.entryCount; ++slot) {
+    const uint8_t* entry = volume.directory + slot * kEntryBytes;
+    Run run;
+    if (entry[kEntryType] == 0 || !EntryRun(entry, &run)) continue;
+    for (int i = run.first; i < run.first + run.count && i < kVolumeSectors; ++i) Mark(needed, i);
+  }
+}
+
+uint32_t Le32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+void CheckD88Offsets(ImageFile* file, int64_t fileSize, CheckFindings* findings) {
+  uint8_t header[kD88HeaderBytes] = {};
+  unsigned got = 0;
+  if (ImageFileReadAt(file, 0, header, sizeof header, &got) != 0) {
+    Add(findings, kCheckImageUnreadable, -1, -1, -1, 0, 0);
+    return;
+  }
+  if (fileSize < kD88HeaderBytes) Add(findings, kCheckD88ShortHeader, -1, -1, -1, 0, 0);
+  for (int p = 0; p < kD88TrackCount; ++p) {
+    const uint32_t offset = Le32(header + kD88TrackTable + 4 * p);
+    if (offset == 0) continue;
+    if (offset < static_cast<uint32_t>(kD88HeaderBytes)) {
+      Add(findings, kCheckD88OffsetInHeader, -1, -1, p, 0, 0, offset);
+      continue;
+    }
+    if (static_cast<int64_t>(offset) + kD88RecordBytes > fileSize) {
+      Add(findings, kCheckD88OffsetOutside, -1, -1, p, 0, 0, offset);
+      continue;
+    }
+    uint8_t first[kD88SectorHeaderBytes] = {};
+    if (ImageFileReadAt(file, offset, first, sizeof first, &got) != 0) {
+      Add(findings, kCheckImageUnreadable, -1, -1, p, 0, 0, offset);
+      return;
+    }
+    const int records = first[4] | (first[5] << 8);
+    if (static_cast<int64_t>(offset) + static_cast<int64_t>(records) * kD88RecordBytes > fileSize)
+      Add(findings, kCheckD88RecordsOutside, -1, -1, p, 0, records, offset);
+  }
+}
+
+}  // namespace
+
+void CheckVolumeStructure(const VolumeView& volume, CheckFindings* findings) {
+  const uint8_t* bitTable = volume.systemArea + kSysBitTable;
+  int16_t owner[kVolumeSectors];
+  for (int16_t& o : owner) o = kNoOwner;
+
+  if (volume.exdirPresent) {
+    const int first = SectorIndex(volume.exdirTrack, volume.exdirSector);
+    const int beyond = first + kExdirSectors - kVolumeSectors;
+    if (beyond > 0) AddAtIndex(findings, kCheckExdirOutside, -1, -1, kVolumeSectors, beyond);
+    ReportFree(bitTable, kCheckExdirFree, -1, first, kExdirSectors, findings);
+    for (int i = first; i < first + kExdirSectors && i < kVolumeSectors; ++i)
+      owner[i] = kExdirOwner;
+  }
+
+  for (int slot = 0; slot < volume.entryCount; ++slot) {
+    const uint8_t* entry = volume.directory + slot * kEntryBytes;
+    if (entry[kEntryType] == 0) continue;
+    Run run;
+    if (!EntryRun(entry, &run)) {
+      Add(findings, kCheckRunOutside, slot, -1, entry[kEntryTrk], entry[kEntrySct], run.count);
+      continue;
+    }
+    if (run.count == 0) continue;
+    if (run.first < kFirstDataIndex || run.first + run.count > kVolumeSectors)
+      AddAtIndex(findings, kCheckRunOutside, slot, -1, run.first, run.count);
+    ReportFree(bitTable, kCheckRunFree, slot, run.first, run.count, findings);
+
+    // Sectors already owned by an earlier entry (or the extended directory), per owner.
+    int sharedFirst[kExdirOwner + 1] = {};
+    int sharedCount[kExdirOwner + 1] = {};
+    for (int i = run.first; i < run.first + run.count && i < kVolumeSectors; ++i) {
+      const int o = owner[i];
+      if (o == kNoOwner) {
+        owner[i] = static_cast<int16_t>(slot);
+        continue;
+      }
+      if (sharedCount[o]++ == 0) sharedFirst[o] = i;
+    }
+    for (int o = 0; o <= kExdirOwner; ++o) {
+      if (sharedCount[o] == 0) continue;
+      AddAtIndex(findings, kCheckSharedSectors, slot, o == kExdirOwner ? -1 : o, sharedFirst[o],
+                 sharedCount[o]);
+    }
+  }
+}
+
+void CheckImageContainer(ImageFile* file, int64_t fileSize, int imageFormat, int machineMode,
+                         const VolumeView& volume, CheckFindings* findings) {
+  if (imageFormat != 0) CheckD88Offsets(file, fileSize, findings);
+
+  uint8_t needed[kVolumeSectors / 8];
+  NeededSectors(volume, needed);
+  int missingFirst = -1;
+  int missingCount = 0;
+  auto flush = [&]() {
+    if (missingCount > 0)
+      AddAtIndex(findings, kCheckSectorsMissing, -1, -1, missingFirst, missingCount);
+    missingFirst = -1;
+    missingCount = 0;
+  };
+  for (int i = 0; i < kVolumeSectors; ++i) {
+    if (!Marked(needed, i)) {
+      flush();
+      continue;
+    }
+    const int track = i / kSectorsPerTrack;
+    const int sector = i % kSectorsPerTrack + 1;
+    const int physical = PhysicalTrack(track, machineMode);
+    bool carried;
+    if (imageFormat == 0) {
+      const int64_t offset =
+          (static_cast<int64_t>(physical) * kSectorsPerTrack + sector - 1) * kSectorBytes;
+      carried = offset + kSectorBytes <= fileSize;
+    } else {
+      uint32_t recordOffset = 0;
+      const int found = D88FindSector(file, fileSize, physical, sector, &recordOffset);
+      if (found < 0) {
+        flush();
+        AddAtIndex(findings, kCheckImageUnreadable, -1, -1, i, 1);
+        return;
+      }
+      carried = found == 1;
+    }
+    if (carried) {
+      flush();
+    } else {
+      if (missingCount == 0) missingFirst = i;
+      missingCount++;
+    }
+  }
+  flush();
+}
+
+int CheckLoadedVolume(CheckFindings* findings) {
+  const VolumeView volume{App.SystemArea,   App.DirectoryBuffer, App.EntryCount,
+                          App.ExdirPresent, App.ExdirTrack,      App.ExdirSector};
+  CheckVolumeStructure(volume, findings);
+  ImageFile file;
+  if (ImageFileOpenRead(App.ImagePath, &file) != 0) return -1;
+  const int64_t size = ImageFileSize(&file);
+  if (size < 0) {
+    ImageFileClose(&file);
+    return -1;
+  }
+  CheckImageContainer(&file, size, App.ImageFormat, App.MachineMode, volume, findings);
+  ImageFileClose(&file);
+  return 0;
+}

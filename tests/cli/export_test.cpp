@@ -1,0 +1,184 @@
+// zelvo export: the Export command on the row that FILE names.
+#include <cstdio>
+
+#include "cli_fixture.h"
+#include "support/test_support.h"
+#include "texts/texts.h"
+
+namespace clitest {
+namespace {
+
+using testimg::FileSpec;
+using testimg::VolumeBuilder;
+
+std::vector<uint8_t> Pattern(size_t n) {
+  std::vector<uint8_t> out(n);
+  for (size_t i = 0; i < n; i++) out[i] = static_cast<uint8_t>((i * 7 + 5) ^ (i >> 8));
+  return out;
+}
+
+FileSpec File(const std::string& name, std::vector<uint8_t> data, uint8_t type = 1) {
+  FileSpec file;
+  file.name = name;
+  file.type = type;
+  file.data = std::move(data);
+  return file;
+}
+
+using ExportTest = CliTest;
+
+TEST_F(ExportTest, BinaryWritesExactlyTheFilesBytesInEveryLayoutAndMode) {
+  const std::vector<uint8_t> data = Pattern(0x123);
+  for (const Layout& layout : kLayouts) {
+    for (int mode = 0; mode < 2; mode++) {
+      SCOPED_TRACE(std::string(layout.extension) + (mode ? " PC" : " MZ"));
+      VolumeBuilder volume;
+      volume.AddFile(File("FIRST", Pattern(700)));
+      volume.AddFile(File("PROG", data));
+      const std::string image = std::string("disk") + layout.extension;
+      const std::string path = WriteImage(volume, image, layout.d88, mode);
+      const auto before = testimg::ReadFile(path);
+      const Result r = Zelvo(
+          {"export", "--mode", mode ? "pc" : "mz", "--codes", codes, image, "prog", "out.bin"});
+      ASSERT_EQ(r.code, 0) << r.err;
+      EXPECT_EQ(r.err, "");
+      EXPECT_EQ(r.out, "out.bin\n");
+      EXPECT_TRUE(testsupport::BytesEqual(data, testimg::ReadFile(Path("out.bin"))));
+      EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(path)));
+      std::remove(Path("out.bin").c_str());
+    }
+  }
+}
+
+TEST_F(ExportTest, AsciiConvertsThroughTheSecondTable) {
+  VolumeBuilder volume;
+  volume.AddFile(File("TEXT", Bytes(std::string("ab\rC\x01\0", 6)), 2));
+  WriteImage(volume, "disk.2d", false, 0);
+  const Result r = Zelvo({"export", "--ascii", "--codes", codes, "disk.2d", "TEXT", "t.txt"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(testsupport::BytesEqual(Bytes("AB\r\nC\x01"), testimg::ReadFile(Path("t.txt"))));
+}
+
+TEST_F(ExportTest, TheDefaultHostPathIsTheNameCellAndTheType) {
+  VolumeBuilder volume;
+  FileSpec hello = File("HELLO", Pattern(40));
+  hello.lock = 1;
+  volume.AddFile(hello);
+  volume.AddFile(File("ODD", Pattern(3), 7));
+  WriteImage(volume, "disk.d88", true, 0);
+
+  const std::string name = FullWidth("HELLO") + ".OBJ";
+  Result r = Zelvo({"export", "--codes", codes, "disk.d88", "hello"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, name + "\n");
+  EXPECT_TRUE(testsupport::BytesEqual(Pattern(40), testimg::ReadFile(Path(name))));
+
+  r = Zelvo({"export", "--codes", codes, "disk.d88", "#1"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(testimg::FileExists(Path(FullWidth("ODD") + ".???")));
+}
+
+// A name shown with separators cannot lead the default path out of the current folder.
+TEST_F(ExportTest, TheDefaultHostPathStaysInTheCurrentFolder) {
+  std::string file = "TBL1\n";
+  for (int k = 0; k < 16; k++) {
+    for (int j = 0; j < 16; j++) {
+      const int c = 16 * k + j;
+      const bool plain = c > 0x20 && c < 0x7F;
+      file += plain ? std::string(1, static_cast<char>(c)) + "." : std::string("__");
+    }
+    file += '\n';
+  }
+  file += "TBL3\n";
+  for (int k = 0; k < 16; k++) file += std::string(16, 'x') + "\n";
+  testimg::WriteFile(Path("dots.txt"), Bytes(file));
+  VolumeBuilder volume;
+  volume.AddFile(File("./x", Pattern(9)));  // shown as "../.x."
+  WriteImage(volume, "disk.d88", true, 0);
+
+  const Result r = Zelvo({"export", "--codes", "dots.txt", "disk.d88", "#0"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, ".._.x..OBJ\n");
+  EXPECT_TRUE(testimg::FileExists(Path(".._.x..OBJ")));
+}
+
+TEST_F(ExportTest, RowsCountOnlyUsedSlotsInDirectoryOrder) {
+  VolumeBuilder volume;
+  for (int slot : {2, 0, 5}) {
+    FileSpec file = File("S" + std::to_string(slot), Pattern(10 + slot));
+    file.slot = slot;
+    volume.AddFile(file);
+  }
+  WriteImage(volume, "disk.2d", false, 1);
+  for (int row = 0; row < 3; row++) {
+    const int slot = std::vector<int>{0, 2, 5}[row];
+    const Result r = Zelvo({"export", "--mode", "pc", "--codes", codes, "disk.2d",
+                            "#" + std::to_string(row), "r" + std::to_string(row)});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(testsupport::BytesEqual(Pattern(10 + slot),
+                                        testimg::ReadFile(Path("r" + std::to_string(row)))));
+  }
+}
+
+TEST_F(ExportTest, RefusalsWriteNothing) {
+  VolumeBuilder volume;
+  volume.AddFile(File("HELLO", Pattern(40)));
+  FileSpec bad = File("BAD", Pattern(40));
+  bad.track = 0x90;  // no sector address: the reader refuses
+  bad.sector = 1;
+  bad.markUsed = false;
+  volume.AddFile(bad);
+  const std::string path = WriteImage(volume, "disk.d88", true, 0);
+  const auto before = testimg::ReadFile(path);
+  testimg::WriteFile(Path("kept"), Bytes("old"));
+
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;  // standard error exactly; empty: only that something was said
+  };
+  const std::vector<Case> cases = {
+      {{"NOPE", "n1"}, ""},
+      {{"#2", "n2"}, ""},
+      {{"#x", "n3"}, ""},
+      {{"HELL", "n4"}, ""},
+      {{"HELLO", "kept"}, ""},
+      {{"BAD", "n5"},
+       Utf8(kCaptionRead) + ": " + Utf8(kMsgBadTrackSector) + "\n" + Utf8(kCaptionError) + ": " +
+           Utf8(kMsgExportReadFailed) + "\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    std::vector<std::string> args = {"export", "--codes", codes, "disk.d88"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Result r = Zelvo(args);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    if (c.err.empty())
+      EXPECT_NE(r.err, "");
+    else
+      EXPECT_EQ(r.err, c.err);
+  }
+  for (const char* name : {"n1", "n2", "n3", "n4", "n5"})
+    EXPECT_FALSE(testimg::FileExists(Path(name)));
+  EXPECT_TRUE(testsupport::BytesEqual(Bytes("old"), testimg::ReadFile(Path("kept"))));
+  EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(path)));
+
+  // --force replaces the existing file completely.
+  const Result forced = Zelvo({"export", "--force", "--codes", codes, "disk.d88", "HELLO", "kept"});
+  EXPECT_EQ(forced.code, 0) << forced.err;
+  EXPECT_TRUE(testsupport::BytesEqual(Pattern(40), testimg::ReadFile(Path("kept"))));
+}
+
+TEST_F(ExportTest, AHostPathTooLongForTheDialogIsTheDialogsError) {
+  VolumeBuilder volume;
+  volume.AddFile(File("HELLO", Pattern(40)));
+  WriteImage(volume, "disk.d88", true, 0);
+  const Result r = Zelvo({"export", "--codes", codes, "disk.d88", "HELLO", std::string(256, 'a')});
+  EXPECT_EQ(r.code, 1);
+  char text[128];
+  std::snprintf(text, sizeof text, kMsgSaveDialogFailed, 0x3003u);
+  EXPECT_EQ(r.err, Utf8(kCaptionError) + ": " + Utf8(text) + "\n");
+}
+
+}  // namespace
+}  // namespace clitest
