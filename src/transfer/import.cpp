@@ -114,13 +114,35 @@ bool RunsOverlap(int firstA, int countA, int firstB, int countB) {
   return firstA < firstB + countB && firstB < firstA + countA;
 }
 
-// Whether every write of the import lands where it belongs: the extended directory clear of
-// tracks 0-1 and of the new data, and, in a D88 image, every sector to be written present.
+// Whether an existing file's data run (of a used slot other than the new entry's) meets the
+// given run. Entries whose first sector cannot be addressed hold no readable data.
+bool RunMeetsExistingFile(int first, int count) {
+  const int slots = App.EntryCount < kDirectoryBufferBytes / kEntryBytes
+                        ? App.EntryCount
+                        : kDirectoryBufferBytes / kEntryBytes;
+  for (int k = 0; k < slots; ++k) {
+    const uint8_t* entry = App.DirectoryBuffer + k * kEntryBytes;
+    if (entry[kEntryType] == 0 || std::memcmp(entry, App.PendingEntry, kEntryBytes) == 0) continue;
+    const int trk = entry[kEntryTrk];
+    const int sct = entry[kEntrySct];
+    if (trk > 83 || sct < 1 || sct > 16) continue;
+    if (RunsOverlap(SectorIndex(trk, sct), SectorsFor(EntryLength(entry)), first, count))
+      return true;
+  }
+  return false;
+}
+
+// Whether every write of the import lands where it belongs: the new data on no existing file,
+// the extended directory clear of tracks 0-1, of the new data and of every file, and, in a D88
+// image, every sector to be written present in a record of its own.
 bool VolumeSoundForWrite(long length, int sectors, int track, int sector) {
+  const int first = SectorIndex(track, sector);
+  if (RunMeetsExistingFile(first, sectors)) return false;
   if (App.ExdirPresent) {
     const int exdir = SectorIndex(App.ExdirTrack, App.ExdirSector);
     if (RunsOverlap(exdir, kExdirSectors, 0, kDirectoryTracksEnd)) return false;
-    if (RunsOverlap(exdir, kExdirSectors, SectorIndex(track, sector), sectors)) return false;
+    if (RunsOverlap(exdir, kExdirSectors, first, sectors)) return false;
+    if (RunMeetsExistingFile(exdir, kExdirSectors)) return false;
   }
   if (App.ImageFormat == kFormat2D) return true;
   if (ImageCarriesRun(track, sector, static_cast<int>(length)) != 1) return false;
