@@ -1,0 +1,160 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "codes/code_tables.h"
+#include "image/image_select.h"
+#include "platform/platform.h"
+#include "platform/win32/win32_text.h"
+#include "resources/resource.h"
+#include "texts/texts.h"
+#include "transfer/export.h"
+#include "transfer/import.h"
+#include "view/directory_list.h"
+#include "volume/app_state.h"
+#include "volume/volume_load.h"
+
+static_assert(IDM_OPEN == kCmdOpen && IDM_EXPORT == kCmdExport && IDM_QUIT == kCmdQuit &&
+              IDM_ABOUT == kCmdAbout && IDM_MZ == kCmdMz && IDM_PC == kCmdPc &&
+              IDM_BINARY == kCmdBinary && IDM_ASCII == kCmdAscii && IDM_IMPORT == kCmdImport);
+static_assert(IDD_ABOUT == kAboutDialogId && IDD_ATTRIBUTES == kAttributeDialogId);
+
+namespace {
+
+// Builds the panel and the list, the modes and the code tables; returns 0 either way.
+LRESULT OnCreate(HWND window) {
+  MenuEnableItem(window, kCmdExport, false);
+  MenuEnableItem(window, kCmdImport, false);
+  App.VolumeLoaded = 0;
+
+  HINSTANCE instance = static_cast<HINSTANCE>(App.Instance);
+  HWND panel =
+      CreateWindowExW(WS_EX_WINDOWEDGE, L"STATIC", WideFromProgramText(kWelcomePanel).c_str(),
+                      WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 0, 0, kPanelHeight, window,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPanelId)), instance, nullptr);
+  App.PanelWindow = panel;
+  // The panel's default font is the system font, which holds Japanese characters only on a
+  // Japanese system; elsewhere the dialog font (linked to a Japanese font) shows the disk name.
+  if (panel && GetACP() != kProgramCodePage) {
+    SendMessageW(panel, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                 FALSE);
+  }
+
+  InitCommonControls();
+  HWND list =
+      CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 0, 0, window,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
+  App.ListWindow = list;
+  if (list) SetupListColumns();
+
+  App.MachineMode = kModeMz;
+  App.TransferMode = kTransferBinary;
+  const int tables = LoadCodeTables(window);
+
+  if (!panel || !list || tables != 0) {
+    MenuEnableItem(window, kCmdOpen, false);
+    PlatformMessageBox(window, kMsgCreateFailed, kCaptionError, kMbOk);
+  } else {
+    DragAcceptFiles(window, TRUE);
+  }
+  return 0;
+}
+
+void OnSize(LPARAM lParam) {
+  const int width = LOWORD(lParam);
+  const int height = HIWORD(lParam);
+  MoveWindow(static_cast<HWND>(App.PanelWindow), 0, 0, width, kPanelHeight, TRUE);
+  MoveWindow(static_cast<HWND>(App.ListWindow), 0, kPanelHeight, width, height - kPanelHeight,
+             TRUE);
+}
+
+void SetMachineMode(HWND window, int mode) {
+  App.MachineMode = mode;
+  MenuCheckItem(window, kCmdMz, mode == kModeMz);
+  MenuCheckItem(window, kCmdPc, mode == kModePc);
+  if (ListRowCount(App.ListWindow) != 0) LoadVolume(window);
+}
+
+void SetTransferMode(HWND window, int mode) {
+  App.TransferMode = mode;
+  MenuCheckItem(window, kCmdBinary, mode == kTransferBinary);
+  MenuCheckItem(window, kCmdAscii, mode == kTransferAscii);
+}
+
+void OnCommand(HWND window, int id) {
+  switch (id) {
+    case kCmdOpen: OpenImageCommand(window); break;
+    case kCmdExport: {
+      const int row = ListFirstSelected(App.ListWindow);
+      if (row != -1) ExportSelectedFile(window, row);
+      break;
+    }
+    case kCmdQuit: SendMessageW(window, WM_CLOSE, 0, 0); break;
+    case kCmdAbout:
+      DialogBoxParamW(static_cast<HINSTANCE>(App.Instance), MAKEINTRESOURCEW(IDD_ABOUT), window,
+                      AboutDlgProc, 0);
+      break;
+    case kCmdMz: SetMachineMode(window, kModeMz); break;
+    case kCmdPc: SetMachineMode(window, kModePc); break;
+    case kCmdBinary: SetTransferMode(window, kTransferBinary); break;
+    case kCmdAscii: SetTransferMode(window, kTransferAscii); break;
+    case kCmdImport: ImportHostFile(window); break;
+    default: break;
+  }
+}
+
+}  // namespace
+
+ATOM RegisterMainClass(HINSTANCE instance) {
+  WNDCLASSW windowClass{};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = MainWndProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN_ICON), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  windowClass.lpszMenuName = MAKEINTRESOURCEW(IDR_MAIN_MENU);
+  windowClass.lpszClassName = kMainClassName;
+  return RegisterClassW(&windowClass);
+}
+
+int CreateMainWindow(HINSTANCE instance, int showCommand) {
+  App.Instance = instance;
+  HWND window = CreateWindowExW(0, kMainClassName, WideFromProgramText(kProgramTitle).c_str(),
+                                WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, kMainWidth,
+                                kMainHeight, nullptr, nullptr, instance, nullptr);
+  if (!window) return 0;
+  ShowWindow(window, showCommand);
+  UpdateWindow(window);
+  return 1;
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: return OnCreate(window);
+    case WM_SIZE: OnSize(lParam); return 0;
+    case WM_CLOSE:
+      if (PlatformMessageBox(window, kMsgQuitQuestion, kCaptionQuit, kMbYesNo | kMbIconQuestion) ==
+          kIdYes) {
+        DestroyWindow(window);
+      }
+      return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_DROPFILES:
+      // Dropped files are accepted and ignored; the drop's memory is still given back.
+      DragFinish(reinterpret_cast<HDROP>(wParam));
+      return 0;
+    case WM_COMMAND: OnCommand(window, LOWORD(wParam)); return 0;
+    default: return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
+    EndDialog(dialog, 1);
+    return TRUE;
+  }
+  return FALSE;
+}

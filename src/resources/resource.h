@@ -1,0 +1,30 @@
+// Resource ids, shared by the resource script and the program.
+#pragma once
+
+#define IDR_MAIN_MENU 101
+#define IDI_MAIN_ICON 102
+#define IDD_ABOUT 103
+#define IDD_ATTRIBUTES 104
+
+#define IDM_OPEN 40002
+#define IDM_EXPORT 40003
+#define IDM_QUIT 40004
+#define IDM_ABOUT 40005
+#define IDM_MZ 40006
+#define IDM_PC 40007
+#define IDM_BINARY 40008
+#define IDM_ASCII 40009
+#define IDM_IMPORT 40010
+
+#define IDC_ATTR_NAME 1000
+#define IDC_ATTR_TYPE 1001
+#define IDC_ATTR_LOCK 1002
+#define IDC_ATTR_UNLOCK 1003
+#define IDC_ATTR_START 1004
+#define IDC_ATTR_LENGTH 1006
+#define IDC_ATTR_EXEC 1007
+#define IDC_ATTR_YEAR 1008
+#define IDC_ATTR_MONTH 1009
+#define IDC_ATTR_DAY 1010
+#define IDC_ATTR_TRK 1011
+#define IDC_ATTR_SCT 1012
