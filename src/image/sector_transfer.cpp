@@ -66,6 +66,51 @@ int64_t FlatOffset(int physicalTrack, int sector) {
   return (static_cast<int64_t>(physicalTrack) * kSectorsPerTrack + sector - 1) * kSectorBytes;
 }
 
+// The stretch of a D88 file that the lookups of one physical track can reach: from its first
+// record up to the last record that is the first one carrying its sector number (1 to 16),
+// among the records that the track's count allows and the file holds whole. Empty for a track
+// that the image does not hold. 0, or -1 on a read error.
+struct Reach {
+  int64_t begin;
+  int64_t end;
+};
+
+int TrackReach(ImageFile* file, int64_t fileSize, int physicalTrack, Reach* reach) {
+  reach->begin = 0;
+  reach->end = 0;
+  uint8_t entry[4];
+  if (ReadZeroFilled(file, kD88TrackTable + 4 * physicalTrack, entry, 4) != 0) return -1;
+  const int64_t first = Le32(entry);
+  if (first < kD88HeaderBytes) return 0;
+  constexpr int kChunkRecords = 16;
+  uint8_t chunk[kChunkRecords * kD88RecordBytes];
+  constexpr unsigned kAllSectors = 0x1FFFE;  // bits 1 to 16
+  unsigned seen = 0;
+  long count = -1;
+  long examined = 0;
+  int64_t offset = first;
+  while ((count < 0 || examined < count) && seen != kAllSectors &&
+         offset + kD88RecordBytes <= fileSize) {
+    if (ReadZeroFilled(file, offset, chunk, sizeof chunk) != 0) return -1;
+    for (int r = 0; r < kChunkRecords && (count < 0 || examined < count) && seen != kAllSectors &&
+                    offset + kD88RecordBytes <= fileSize;
+         r++, examined++, offset += kD88RecordBytes) {
+      const uint8_t* header = chunk + r * kD88RecordBytes;
+      if (count < 0) {
+        count = header[4] | (header[5] << 8);
+        if (count == 0) return 0;
+      }
+      const int number = header[2];
+      if (number >= 1 && number <= 16 && !(seen & (1u << number))) {
+        seen |= 1u << number;
+        reach->begin = first;
+        reach->end = offset + kD88RecordBytes;
+      }
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int D88FindSector(ImageFile* file, int64_t fileSize, int physicalTrack, int sector,
@@ -172,11 +217,20 @@ int ImageCarriesRun(int track, int sector, int byteCount) {
   const int64_t fileSize = ImageFileSize(&file);
   const int count = SectorsFor(byteCount < 0 ? 0 : byteCount);
   int result = fileSize < 0 ? -1 : 1;
+  Reach reaches[kD88TrackCount];
+  for (int p = 0; p < kD88TrackCount && result == 1; p++)
+    if (TrackReach(&file, fileSize, p, &reaches[p]) != 0) result = -1;
   uint8_t record[kD88RecordBytes];
   for (int k = 0; k < count && result == 1; k++) {
+    const int physical = PhysicalTrack(track, App.MachineMode);
     uint32_t offset = 0;
-    result =
-        FindRecord(&file, fileSize, PhysicalTrack(track, App.MachineMode), sector, &offset, record);
+    result = FindRecord(&file, fileSize, physical, sector, &offset, record);
+    // A record that another track's lookups reach as well is not this sector's alone: writing
+    // it would change that track too.
+    for (int q = 0; q < kD88TrackCount && result == 1; q++)
+      if (q != physical && reaches[q].begin < static_cast<int64_t>(offset) + kD88RecordBytes &&
+          static_cast<int64_t>(offset) < reaches[q].end)
+        result = 0;
     Step(&track, &sector);
   }
   ImageFileClose(&file);

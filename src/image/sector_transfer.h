@@ -30,6 +30,7 @@ struct ImageFile;
 int D88FindSector(ImageFile* file, int64_t fileSize, int physicalTrack, int sector,
                   uint32_t* recordOffset);
 // Whether the current image carries every sector of a run (logical track and sector, byte count)
-// under the current convention: 1 yes, 0 no, -1 when the image cannot be opened. A flat image
-// carries every sector.
+// under the current convention, each in a record of its own: 1 yes, 0 no (a sector missing, or
+// its D88 record reached by the lookups of another track as well, so that writing it would
+// change that track too), -1 when the image cannot be opened. A flat image carries every sector.
 int ImageCarriesRun(int track, int sector, int byteCount);

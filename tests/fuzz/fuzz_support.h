@@ -1,0 +1,50 @@
+// What the fuzz targets share: a work folder of the process, a reset App on the scripted
+// platform, and a way to stop loudly when an invariant breaks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "volume/volume_check.h"
+
+namespace fuzz {
+
+// A path inside a folder of this process under the temporary folder (removed at exit).
+std::string WorkPath(const std::string& name);
+// The same file under several names: `name` plus each extension becomes a symbolic link to the
+// path returned, so one write serves every layout.
+std::string LinkedImage(const std::string& name, const std::vector<std::string>& extensions);
+
+void WriteBytes(const std::string& path, const uint8_t* data, size_t size);
+std::vector<uint8_t> ReadBytes(const std::string& path);
+bool Exists(const std::string& path);
+
+// App zeroed with the scripted windows, the scripted platform reset, identity code tables, no
+// injected write fault.
+void ResetApp();
+
+// Loads the current image (LoadVolume) and runs the volume check on it: its findings, or one
+// kCheckImageUnreadable when the image cannot be opened.
+std::vector<CheckFinding> LoadAndCheck();
+
+// Prints the broken invariant and aborts, so that the fuzzer keeps the input.
+[[noreturn]] void Fail(const char* what, const std::string& detail = "");
+inline void Require(bool condition, const char* what, const std::string& detail = "") {
+  if (!condition) Fail(what, detail);
+}
+
+// Little helpers to split an input into fields.
+struct Reader {
+  const uint8_t* data;
+  size_t size;
+  size_t at = 0;
+  uint8_t Byte() { return at < size ? data[at++] : 0; }
+  unsigned Word() { return Byte() | (Byte() << 8); }
+  size_t Left() const { return size - at; }
+  const uint8_t* Here() const { return data + at; }
+  void Skip(size_t n) { at += n < Left() ? n : Left(); }
+};
+
+}  // namespace fuzz

@@ -1,0 +1,248 @@
+// Writes the seed corpora of the fuzz targets: images made by the test image builder (sound ones
+// and the damaged kinds the program must survive), host files, code files and dialog texts.
+// Usage: make_corpus OUTPUT_FOLDER [CODE_FILE]
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/image_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+using testimg::BuildImage;
+using testimg::FileSpec;
+using testimg::ImageSpec;
+using testimg::VolumeBuilder;
+
+// Small images keep the fuzzers fast: four physical tracks hold the system area, the directory
+// and tracks 2 and 3 under either convention.
+constexpr int kSmallTracks = 4;
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+Bytes Pattern(size_t n, int seed) {
+  Bytes b(n);
+  for (size_t i = 0; i < n; i++) b[i] = static_cast<uint8_t>(i * 7 + seed);
+  return b;
+}
+
+FileSpec File(const std::string& name, Bytes data, uint8_t type = 1) {
+  FileSpec f;
+  f.name = name;
+  f.type = type;
+  f.data = std::move(data);
+  return f;
+}
+
+// A volume with a few files of the usual kinds in tracks 2 and 3.
+VolumeBuilder Populated() {
+  VolumeBuilder v;
+  v.SetVolumeNumber(7).SetDiskName("FUZZ DISK").SetDate(0x03, 0x12, 0x31).SetFmMark(true);
+  v.SetAutoStart("RUN HELLO");
+  v.AddFile(File("HELLO", Pattern(300, 1)));
+  FileSpec text = File("README.TXT", Text("LINE ONE\rLINE TWO\r"), 2);
+  text.lock = 1;
+  v.AddFile(text);
+  FileSpec swapped = File("ORDER1", Pattern(256, 3), 3);
+  swapped.order = 1;
+  v.AddFile(swapped);
+  v.AddFile(File("EMPTY", {}, 7));
+  return v;
+}
+
+// Tracks beyond the small image are marked used, so that allocation stays inside it.
+VolumeBuilder Small(VolumeBuilder v) {
+  v.MarkUsed(kSmallTracks * 16, testimg::kVolumeSectors - kSmallTracks * 16);
+  return v;
+}
+
+struct Named {
+  std::string name;
+  bool d88;
+  int mode;
+  Bytes image;
+};
+
+Bytes Image(const VolumeBuilder& v, bool d88, int mode, ImageSpec spec = {}) {
+  spec.d88 = d88;
+  spec.machineMode = mode;
+  if (d88) {
+    if (spec.d88Tracks == 84) spec.d88Tracks = kSmallTracks;
+  } else if (spec.flatBytes < 0) {
+    spec.flatBytes = kSmallTracks * 16 * 256;
+  }
+  return BuildImage(v, spec);
+}
+
+std::vector<Named> Images() {
+  std::vector<Named> out;
+  for (int mode : {0, 1}) {
+    const std::string m = mode == 0 ? "mz" : "pc";
+    for (bool d88 : {false, true}) {
+      const std::string k = (d88 ? "d88-" : "flat-") + m;
+      out.push_back({k + "-blank", d88, mode, Image(Small(VolumeBuilder()), d88, mode)});
+      out.push_back({k + "-files", d88, mode, Image(Small(Populated()), d88, mode)});
+    }
+  }
+  // An extended directory (main directory full of empty files, one more in the extension).
+  {
+    VolumeBuilder v = Small(VolumeBuilder());
+    v.SetExdir(3, 8);
+    for (int i = 0; i < 65; i++)
+      v.AddFile(File("F" + std::to_string(i), i == 64 ? Pattern(40, i) : Bytes{}));
+    out.push_back({"d88-pc-exdir", true, 1, Image(v, true, 1)});
+    out.push_back({"flat-mz-exdir", false, 0, Image(v, false, 0)});
+  }
+  // A full disk.
+  {
+    VolumeBuilder v = Populated();
+    v.MarkUsed(32, testimg::kVolumeSectors - 32);
+    out.push_back({"flat-pc-full", false, 1, Image(v, false, 1)});
+  }
+  // Damaged volumes.
+  {
+    VolumeBuilder v = Small(Populated());
+    FileSpec outside = File("OUTSIDE", {}, 1);
+    outside.length = 0x4000;
+    outside.track = 83;
+    outside.sector = 16;
+    outside.markUsed = false;
+    v.AddFile(outside);
+    v.MarkFree(0, 32);
+    out.push_back({"flat-pc-run-outside", false, 1, Image(v, false, 1)});
+  }
+  {
+    VolumeBuilder v = Small(Populated());
+    v.SetExdir(1, 1, false);
+    out.push_back({"d88-mz-exdir-on-directory", true, 0, Image(v, true, 0)});
+  }
+  {
+    VolumeBuilder v = Small(Populated());
+    v.MarkFree(32, 16);  // the files' sectors shown free
+    out.push_back({"flat-mz-files-free", false, 0, Image(v, false, 0)});
+  }
+  const VolumeBuilder files = Small(Populated());
+  {
+    ImageSpec s;
+    s.trackOffset[3] = 688;  // physical track 3 on the records of track 0
+    out.push_back({"d88-pc-shared-offset", true, 1, Image(files, true, 1, s)});
+  }
+  {
+    ImageSpec s;
+    s.sectorCountField[1] = 0;
+    s.sectorCountField[2] = 40;
+    out.push_back({"d88-mz-counts", true, 0, Image(files, true, 0, s)});
+  }
+  {
+    ImageSpec s;
+    s.sectorOrder[0] = {1, 2, 2, 3, 5, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16};
+    s.trackOffset[2] = 100;
+    s.trackOffset[1] = 0x7FFFFFF0;
+    out.push_back({"d88-mz-duplicates-and-wild-offsets", true, 0, Image(files, true, 0, s)});
+  }
+  {
+    ImageSpec s;
+    s.d88CutBytes = 688 + 272 * 20 + 100;
+    out.push_back({"d88-pc-cut", true, 1, Image(files, true, 1, s)});
+  }
+  {
+    ImageSpec s;
+    s.flatBytes = 16 * 256 * 2 + 100;
+    out.push_back({"flat-pc-odd-size", false, 1, Image(files, false, 1, s)});
+  }
+  out.push_back({"d88-header-only", true, 1, Bytes(688, 0)});
+  out.push_back({"empty", false, 1, Bytes()});
+  return out;
+}
+
+void Write(const fs::path& path, const Bytes& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+// The attribute target's input: flags, slot count, directory, then the seven texts.
+Bytes AttributeInput(uint8_t flags, int count, const Bytes& directory,
+                     const std::vector<std::string>& texts) {
+  Bytes b = {flags, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8),
+             static_cast<uint8_t>(directory.size()), static_cast<uint8_t>(directory.size() >> 8)};
+  b.insert(b.end(), directory.begin(), directory.end());
+  for (const std::string& t : texts) {
+    b.insert(b.end(), t.begin(), t.end());
+    b.push_back(0);
+  }
+  return b;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s OUTPUT_FOLDER [CODE_FILE]\n", argv[0]);
+    return 2;
+  }
+  const fs::path root = argv[1];
+  int written = 0;
+  auto put = [&](const std::string& target, const std::string& name, const Bytes& bytes) {
+    Write(root / target / name, bytes);
+    written++;
+  };
+
+  const char kHost[] = "HELLO FROM THE HOST\r\nSECOND LINE\r\n\0TAIL\r";
+  const Bytes host(kHost, kHost + sizeof kHost - 1);
+  for (const Named& n : Images()) {
+    put("fuzz_open", n.name, n.image);
+    const uint8_t layout = static_cast<uint8_t>((n.d88 ? 2 : 0) + 3 * n.mode);
+    put("fuzz_export", n.name, Concat({{layout}, n.image}));
+    for (int transfer : {0, 1}) {
+      const uint8_t flags = static_cast<uint8_t>(layout + 6 * transfer);
+      const Bytes h = transfer ? host : Pattern(600, 5);
+      const Bytes length = {static_cast<uint8_t>(h.size()), static_cast<uint8_t>(h.size() >> 8)};
+      put("fuzz_import", n.name + (transfer ? "-ascii" : "-binary"),
+          Concat({{flags}, length, h, n.image}));
+    }
+  }
+
+  if (argc >= 3) {
+    std::ifstream in(argv[2], std::ios::binary);
+    put("fuzz_codes", "shipped", Bytes(std::istreambuf_iterator<char>(in), {}));
+  }
+  std::string section;
+  for (int k = 0; k < 16; k++) section += std::string(16, static_cast<char>('a' + k)) + "\n";
+  put("fuzz_codes", "only-tbl3", Text("# comment\n\nTBL3\n" + section));
+  put("fuzz_codes", "all-crlf",
+      Text("TBL1 display\r\n" + section + section + "TBL2\r\n" + section + "TBL3\r\n" + section));
+  put("fuzz_codes", "tbl3-first", Text("TBL3\n" + section + "TBL1\n" + section));
+  put("fuzz_codes", "cut-short", Text("TBL2\n" + section + "TBL3\nabcdefghijklmnop\nqrst"));
+  put("fuzz_codes", "eof-mark", Text("TBL3\nabc\x1a" + section));
+
+  const std::vector<std::string> defaults = {"HOST.BIN", "OBJ", "1500", "0000", "03", "01", "05"};
+  put("fuzz_attributes", "defaults", AttributeInput(0, 64, {}, defaults));
+  Bytes directory(64, 0);
+  directory[0] = 1;
+  for (int i = 0; i < 16; i++) directory[1 + i] = i < 8 ? "host.bin"[i] : 0x0D;
+  put("fuzz_attributes", "duplicate", AttributeInput(1, 128, directory, defaults));
+  put("fuzz_attributes", "odd-values",
+      AttributeInput(0, 200, directory, {"a.b.c", "RDD x", "12G4", " 0x1", "3", "13", "1F"}));
+  put("fuzz_attributes", "no-type",
+      AttributeInput(2, -5, {}, {"", "", "ffff", "FFFF", "99", "0", "-1"}));
+  put("fuzz_attributes", "bad-name",
+      AttributeInput(1, 64, {}, {"HELLO WORLD", "OBJ", "1500", "0000", "03", "01", "05"}));
+  put("fuzz_attributes", "long-name",
+      AttributeInput(0, 64, {}, {"ABCDEFGHIJKLMNOPQ", "OBJ", "1500", "0000", "03", "01", "05"}));
+  std::fprintf(stderr, "%d seeds written to %s\n", written, root.string().c_str());
+  return 0;
+}
