@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "image/image_select.h"
 #include "texts/texts.h"
 
@@ -81,6 +85,20 @@ void ReadSection(TextReader* reader, Line* line, Store store) {
   }
 }
 
+// Opens the file for reading. A folder of that name is no file that can be opened, as on
+// Windows, although POSIX opens it for reading.
+std::FILE* OpenCodeFile(const char* path) {
+  std::FILE* stream = std::fopen(path, "rb");
+#ifndef _WIN32
+  struct stat st;
+  if (stream && (fstat(fileno(stream), &st) != 0 || S_ISDIR(st.st_mode))) {
+    std::fclose(stream);
+    stream = nullptr;
+  }
+#endif
+  return stream;
+}
+
 }  // namespace
 
 int ReadCodeTables(std::FILE* stream, CodeTables* tables) {
@@ -124,7 +142,7 @@ int LoadCodeTables(WindowHandle window) {
   std::FILE* stream = nullptr;
   if (directoryLength + sizeof kCodeFileName <= sizeof path) {
     std::memcpy(path + directoryLength, kCodeFileName, sizeof kCodeFileName);
-    stream = std::fopen(path, "rb");
+    stream = OpenCodeFile(path);
   }
   if (!stream) {
     PlatformMessageBox(window, kMsgCodeFileMissing, kCaptionError, kMbOk);

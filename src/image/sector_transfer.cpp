@@ -139,7 +139,10 @@ int ZLV_ReadZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int sector
     const int physical = PhysicalTrack(track, App.MachineMode);
     int result = 0;
     if (flat) {
-      result = ReadZeroFilled(&file, FlatOffset(physical, sector), chunk, kSectorBytes);
+      // Read aside first: a failed read leaves the chunk as it was, like the D88 lookup does.
+      uint8_t block[kSectorBytes];
+      result = ReadZeroFilled(&file, FlatOffset(physical, sector), block, kSectorBytes);
+      if (result == 0) std::memcpy(chunk, block, kSectorBytes);
     } else {
       uint32_t offset = 0;
       result = fileSize < 0 ? -1 : FindRecord(&file, fileSize, physical, sector, &offset, record);

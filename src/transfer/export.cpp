@@ -37,7 +37,7 @@ void BuildFilter(const char* description, const char* pattern, char* filter, siz
 
 // Reads a hexadecimal cell of the row; 0 when it holds no number.
 int ReadHexCell(WindowHandle list, int row, int column, int capacity, int width) {
-  char cell[kCellCapacity];
+  char cell[kCellCapacity] = {};
   ListGetCell(list, row, column, cell, capacity);
   int value = 0;
   if (!ScanHex(cell, width, &value)) return 0;

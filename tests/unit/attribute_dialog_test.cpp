@@ -416,6 +416,36 @@ TEST_F(AttributeDialogTest, NoSelectedTypeFails) {
   EXPECT_EQ(scripted::Boxes()[0].caption, kCaptionError);
 }
 
+TEST_F(AttributeDialogTest, TypingIntoTheTypeFieldLeavesNoItemSelected) {
+  // The list item OBJ is selected; typing a type name into the edit field does not select REL.
+  scripted::DialogSetText(kCtlType, "REL");
+  scripted::DialogCommand(1);
+  scripted::DialogSelectCombo(kCtlType, 1);
+  scripted::DialogCommand(1);
+  EXPECT_EQ(Run(), 1);
+  ASSERT_EQ(scripted::Boxes().size(), 1u);
+  EXPECT_EQ(scripted::Boxes()[0].text, kMsgBadType);
+  EXPECT_EQ(scripted::Boxes()[0].caption, kCaptionError);
+  EXPECT_EQ(App.PendingEntry[0], 2);
+  EXPECT_EQ(scripted::DialogText(kCtlType), "TEX");  // the picked item now shows in the field
+}
+
+TEST_F(AttributeDialogTest, LockAndUnlockExcludeEachOther) {
+  // Lock clicked, then unlock: the entry stays unlocked, as the import built it.
+  scripted::DialogCheck(kCtlLock, true);
+  scripted::DialogCheck(kCtlUnlock, true);
+  scripted::DialogCommand(1);
+  EXPECT_EQ(Run(), 1);
+  EXPECT_FALSE(scripted::DialogChecked(kCtlLock));
+  EXPECT_EQ(App.PendingEntry[18], 0);
+
+  scripted::DialogCheck(kCtlLock, true);
+  scripted::DialogCommand(1);
+  EXPECT_EQ(Run(), 1);
+  EXPECT_FALSE(scripted::DialogChecked(kCtlUnlock));
+  EXPECT_EQ(App.PendingEntry[18], 1);
+}
+
 TEST_F(AttributeDialogTest, DuplicateAgainstTheLoadedDirectory) {
   App.DirectoryBuffer[5 * 32] = 1;
   std::memcpy(App.DirectoryBuffer + 5 * 32 + 1, "VERYLONGFILENAME", 16);

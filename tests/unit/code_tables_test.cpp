@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "support/test_support.h"
@@ -213,6 +214,14 @@ TEST_F(CodeTablesTest, MissingFileIsReported) {
   EXPECT_EQ(kCaptionError, scripted::Boxes()[0].caption);
   EXPECT_EQ(kMbOk, scripted::Boxes()[0].flags);
   EXPECT_EQ(scripted::kMainWindow, scripted::Boxes()[0].owner);
+}
+
+TEST_F(CodeTablesTest, FolderNamedLikeTheFileIsAMissingFile) {
+  std::filesystem::create_directory(temp.Path(kCodeFileName));
+  EXPECT_EQ(-1, LoadCodeTables(scripted::kMainWindow));
+  ASSERT_EQ(1u, scripted::Boxes().size());
+  EXPECT_EQ(kMsgCodeFileMissing, scripted::Boxes()[0].text);
+  EXPECT_EQ(kCaptionError, scripted::Boxes()[0].caption);
 }
 
 TEST_F(CodeTablesTest, UnknownExecutablePathIsReported) {

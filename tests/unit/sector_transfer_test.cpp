@@ -176,6 +176,30 @@ TEST_P(TransferTest, InjectedWriteFailureReportsAndKeepsEarlierSectors) {
   EXPECT_TRUE(BytesEqual(BuildImage(expected, spec), testimg::ReadFile(path)));
 }
 
+// A read failing on the second sector of a run: the first chunk stays in stored form, the second
+// keeps what the buffer held before, and nothing is inverted.
+TEST_P(TransferTest, InjectedReadFailureKeepsTheFailingChunkAsItWas) {
+  VolumeBuilder v = PatternVolume();
+  MakeImage(v);
+  uint8_t buffer[512];
+  ImageReadFaults = {0, 0};
+  ASSERT_EQ(0, ZLV_ReadZelvoFile(scripted::kMainWindow, buffer, 7, 16, 256));
+  const int readsOfOneSector = ImageReadFaults.readsDone;
+  std::memset(buffer, 0x42, sizeof buffer);
+  ImageReadFaults = {readsOfOneSector + 1, 0};
+  EXPECT_EQ(-1, ZLV_ReadZelvoFile(scripted::kMainWindow, buffer, 7, 16, 512));
+  ImageReadFaults = {0, 0};
+  ASSERT_EQ(1u, scripted::Boxes().size());
+  EXPECT_EQ(kMsgReadFailed, scripted::Boxes()[0].text);
+  EXPECT_EQ(kCaptionRead, scripted::Boxes()[0].caption);
+  for (int i = 0; i < 256; i++) {
+    const uint8_t stored =
+        GetParam().mode == kModeMz ? static_cast<uint8_t>(~v.Sector(7, 16)[i]) : v.Sector(7, 16)[i];
+    ASSERT_EQ(stored, buffer[i]) << i;
+  }
+  for (int i = 256; i < 512; i++) ASSERT_EQ(0x42, buffer[i]) << i;
+}
+
 INSTANTIATE_TEST_SUITE_P(Layouts, TransferTest,
                          ::testing::Values(Layout{"FlatMz", false, kFormat2D, kModeMz},
                                            Layout{"FlatPc", false, kFormat2D, kModePc},

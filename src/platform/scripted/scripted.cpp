@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <iterator>
 
 namespace scripted {
 namespace {
@@ -100,6 +101,48 @@ int RunFileDialog(bool save, FileDialogRequest* request) {
   return 1;
 }
 
+// The auto radio buttons of each dialog resource, one group per list: a click on one of them
+// clears the others of its group.
+struct RadioGroup {
+  int resourceId;
+  int ids[2];
+};
+constexpr RadioGroup kRadioGroups[] = {{kAttributeDialogId, {1002, 1003}}};
+
+// The user types into a control. Typing into the edit field of a drop-down combo box leaves no
+// list item selected (the list follows the edit field only while it is dropped down).
+void TypeText(int id, const std::string& text) {
+  DialogState& d = S().dialog;
+  d.texts[id] = text;
+  if (d.comboItems.count(id)) d.comboSelection[id] = -1;
+}
+
+// The user picks a list item of a combo box: it is selected and shown in the edit field. An index
+// outside the list selects nothing.
+void PickComboItem(int id, int index) {
+  DialogState& d = S().dialog;
+  const std::vector<std::string>& items = d.comboItems[id];
+  if (index < 0 || index >= static_cast<int>(items.size())) {
+    d.comboSelection[id] = -1;
+    return;
+  }
+  d.comboSelection[id] = index;
+  d.texts[id] = items[index];
+}
+
+// The user sets a button's state; checking an auto radio button clears the rest of its group.
+void ClickButton(int id, bool checked) {
+  State& s = S();
+  s.dialog.checks[id] = checked;
+  if (!checked) return;
+  for (const RadioGroup& group : kRadioGroups) {
+    if (group.resourceId != s.lastDialogResource) continue;
+    if (std::find(std::begin(group.ids), std::end(group.ids), id) == std::end(group.ids)) continue;
+    for (int other : group.ids)
+      if (other != id) s.dialog.checks[other] = false;
+  }
+}
+
 }  // namespace
 
 void Reset() { S() = State(); }
@@ -137,7 +180,13 @@ int LastDialogResource() { return S().lastDialogResource; }
 const std::vector<std::string>& ColumnTitles() { return S().columnTitles; }
 const std::vector<int>& ColumnWidths() { return S().columnWidths; }
 const std::vector<std::vector<std::string>>& Rows() { return S().rows; }
-void SelectRows(const std::set<int>& rows) { S().selected = rows; }
+void SelectRows(const std::set<int>& rows) {
+  // Only rows that exist can be selected.
+  State& s = S();
+  s.selected.clear();
+  for (int row : rows)
+    if (row >= 0 && row < static_cast<int>(s.rows.size())) s.selected.insert(row);
+}
 void FailRowDeletion(int row) { S().failDeletion.insert(row); }
 
 bool MenuEnabled(int commandId) { return !S().disabled.count(commandId); }
@@ -184,6 +233,11 @@ void ListInsertRow(WindowHandle, int row, const char* firstCell) {
   std::vector<std::string> cells(9);
   cells[0] = firstCell;
   s.rows.insert(s.rows.begin() + at, cells);
+  // As in the list view, the selection moves with the rows it marks; the new row is unselected.
+  std::set<int> moved;
+  for (int selected : s.selected)
+    moved.insert(selected >= static_cast<int>(at) ? selected + 1 : selected);
+  s.selected = moved;
 }
 
 void ListSetCell(WindowHandle, int row, int column, const char* text) {
@@ -208,6 +262,11 @@ int ListDeleteRow(WindowHandle, int row) {
   if (s.failDeletion.erase(row)) return 0;
   if (row < 0 || row >= static_cast<int>(s.rows.size())) return 0;
   s.rows.erase(s.rows.begin() + row);
+  // A deleted row takes its selection with it; the rows below move up with theirs.
+  std::set<int> moved;
+  for (int selected : s.selected)
+    if (selected != row) moved.insert(selected > row ? selected - 1 : selected);
+  s.selected = moved;
   return 1;
 }
 
@@ -253,9 +312,9 @@ intptr_t PlatformDialogBox(WindowHandle, int resourceId, DialogProc proc) {
     const DialogStep step = s.dialogSteps.front();
     s.dialogSteps.pop_front();
     switch (step.kind) {
-      case DialogStep::kSetText: s.dialog.texts[step.id] = step.text; break;
-      case DialogStep::kSelectCombo: s.dialog.comboSelection[step.id] = step.value; break;
-      case DialogStep::kCheck: s.dialog.checks[step.id] = step.value != 0; break;
+      case DialogStep::kSetText: TypeText(step.id, step.text); break;
+      case DialogStep::kSelectCombo: PickComboItem(step.id, step.value); break;
+      case DialogStep::kCheck: ClickButton(step.id, step.value != 0); break;
       case DialogStep::kCommand: proc(kDialogWindow, kWmCommand, step.id, 0); break;
     }
   }

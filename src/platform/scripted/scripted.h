@@ -63,7 +63,10 @@ void FailFileDialog(unsigned long code);
 const std::vector<FileDialogRecord>& FileDialogs();
 
 // Modal dialogs: the queued steps are played into the dialog after WM_INITDIALOG until it ends;
-// when the steps run out the dialog gets Cancel (id 2).
+// when the steps run out the dialog gets Cancel (id 2). The steps act as the user would: text
+// typed into a combo box's edit field leaves no list item selected, a picked list item is
+// selected and shown in the edit field, and checking an auto radio button clears the others of
+// its group.
 void DialogSetText(int id, const std::string& text);
 void DialogSelectCombo(int id, int index);
 void DialogCheck(int id, bool checked);
@@ -81,6 +84,8 @@ int LastDialogResource();  // resource id of the last dialog
 const std::vector<std::string>& ColumnTitles();
 const std::vector<int>& ColumnWidths();
 const std::vector<std::vector<std::string>>& Rows();
+// Selects these rows (those that exist) and no other. Like the list view's, the selection
+// follows its rows through insertions and deletions; a deleted row's selection goes with it.
 void SelectRows(const std::set<int>& rows);
 void FailRowDeletion(int row);  // the next deletion of this row index fails once
 
