@@ -16,6 +16,7 @@ namespace {
 
 constexpr long kReadRequestBytes = 65536;
 constexpr long kMaxFileBytes = 65535;
+constexpr unsigned long kFnerrBufferTooSmall = 0x3003;
 constexpr int kExdirSectors = kDirectoryHalfBytes / kSectorBytes;
 constexpr int kDirectoryTracksEnd = 2 * kSectorsPerTrack;  // tracks 0 and 1: system area, directory
 
@@ -208,7 +209,15 @@ void ImportHostFile(WindowHandle window) {
   request.title = kImportDialogTitle;
   request.flags = kOfnFileMustExist | kOfnHideReadOnly;
   request.defExt = "*";
-  if (!PlatformGetOpenFileName(window, &request)) return;
+  // A failed dialog may have written into ChosenPath (the size a too-long path needs): put the
+  // previous text back, and tell the user when the path did not fit.
+  char previous[kPathCapacity];
+  std::memcpy(previous, App.ChosenPath, sizeof previous);
+  if (!PlatformGetOpenFileName(window, &request)) {
+    std::memcpy(App.ChosenPath, previous, sizeof previous);
+    if (PlatformCommDlgExtendedError() == kFnerrBufferTooSmall) ShowError(window, kMsgPathTooLong);
+    return;
+  }
 
   long length = ReadHostFile(window);
   if (length < 0) return;

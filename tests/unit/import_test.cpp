@@ -391,6 +391,21 @@ TEST_F(ImportTest, CancelAndNoLeaveTheImage) {
   EXPECT_EQ(scripted::Rows().size(), 1u);  // no reload
 }
 
+// A host path that does not fit the 260-byte ChosenPath is refused with a message; the image and
+// ChosenPath stay as they were.
+TEST_F(ImportTest, HostPathTooLongIsRefused) {
+  VolumeBuilder v;
+  v.AddFile(FileSpec{.name = "OLD", .data = Pattern(300, 7)});
+  Load(v, Spec(true, kModePc));
+  const std::string chosenBefore = App.ChosenPath;
+  scripted::ChooseFile("/" + std::string(300, 'x'));
+  ImportHostFile(scripted::kMainWindow);
+  ExpectOnlyBox(kMsgPathTooLong);
+  EXPECT_EQ(chosenBefore, App.ChosenPath);
+  EXPECT_TRUE(Unchanged());
+  EXPECT_EQ(0, scripted::DialogRuns());
+}
+
 TEST_F(ImportTest, FullDisk) {
   VolumeBuilder v;
   v.MarkUsed(32, 1280 - 32);  // the sectors after track 79 cannot begin a run
