@@ -55,15 +55,15 @@ TEST_F(CheckTest, ACleanVolumePassesInEveryLayoutAndMode) {
 struct Damage {
   const char* what;
   VolumeBuilder volume;
-  ImageSpec spec;
+  ImageSpec shape;
   std::set<std::string> kinds;  // the kinds reported, all of them
 };
 
 TEST_F(CheckTest, EveryKindOfDamageIsReportedAndNothingChanges) {
   std::vector<Damage> cases;
-  auto add = [&](const char* what, VolumeBuilder volume, ImageSpec spec,
+  auto add = [&](const char* what, VolumeBuilder volume, ImageSpec shape,
                  std::set<std::string> kinds) {
-    cases.push_back({what, std::move(volume), spec, std::move(kinds)});
+    cases.push_back({what, std::move(volume), shape, std::move(kinds)});
   };
   ImageSpec flatPc;
   flatPc.machineMode = 1;
@@ -109,39 +109,39 @@ TEST_F(CheckTest, EveryKindOfDamageIsReportedAndNothingChanges) {
   v.SetExdir(30, 5, false);
   add("extended directory not marked", v, flatPc, {"exdir-free-sectors"});
 
-  ImageSpec spec = d88Mz;
-  spec.trackOffset[100] = 0x100;
-  add("offset into the header", Healthy(), spec, {"d88-offset-in-header"});
+  ImageSpec shape = d88Mz;
+  shape.trackOffset[100] = 0x100;
+  add("offset into the header", Healthy(), shape, {"d88-offset-in-header"});
 
-  spec = d88Mz;
-  spec.trackOffset[90] = 0x7FFF0000;
-  add("offset outside the file", Healthy(), spec, {"d88-offset-outside"});
+  shape = d88Mz;
+  shape.trackOffset[90] = 0x7FFF0000;
+  add("offset outside the file", Healthy(), shape, {"d88-offset-outside"});
 
-  spec = d88Mz;
-  spec.sectorCountField[50] = 40;  // 40 records from the offset of the track: past the end
-  spec.d88Tracks = 51;
-  add("records past the end", Healthy(), spec, {"d88-records-outside"});
+  shape = d88Mz;
+  shape.sectorCountField[50] = 40;  // 40 records from the offset of the track: past the end
+  shape.d88Tracks = 51;
+  add("records past the end", Healthy(), shape, {"d88-records-outside"});
 
-  spec = d88Mz;
-  spec.absentTracks.insert(3);  // logical track 2 under MZ: the files' data
-  add("absent track", Healthy(), spec, {"sectors-missing"});
+  shape = d88Mz;
+  shape.absentTracks.insert(3);  // logical track 2 under MZ: the files' data
+  add("absent track", Healthy(), shape, {"sectors-missing"});
 
-  spec = d88Mz;
-  spec.machineMode = 1;
-  spec.sectorOrder[1] = {1, 2, 3, 4, 5, 6, 7};  // directory sector 8 missing
-  add("sector missing from a track", Healthy(), spec, {"sectors-missing"});
+  shape = d88Mz;
+  shape.machineMode = 1;
+  shape.sectorOrder[1] = {1, 2, 3, 4, 5, 6, 7};  // directory sector 8 missing
+  add("sector missing from a track", Healthy(), shape, {"sectors-missing"});
 
-  spec = flatPc;
-  spec.flatBytes = 2 * 16 * 256 + 256;  // the image ends inside the first file
-  add("flat image cut short", Healthy(), spec, {"sectors-missing"});
+  shape = flatPc;
+  shape.flatBytes = 2 * 16 * 256 + 256;  // the image ends inside the first file
+  add("flat image cut short", Healthy(), shape, {"sectors-missing"});
 
   for (const Damage& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::string name = c.spec.d88 ? "bad.d88" : "bad.2d";
+    const std::string name = c.shape.d88 ? "bad.d88" : "bad.2d";
     const std::string path = Path(name);
-    testimg::WriteFile(path, testimg::BuildImage(c.volume, c.spec));
+    testimg::WriteFile(path, testimg::BuildImage(c.volume, c.shape));
     const auto before = testimg::ReadFile(path);
-    const std::string mode = c.spec.machineMode ? "pc" : "mz";
+    const std::string mode = c.shape.machineMode ? "pc" : "mz";
 
     const Result r = Zelvo({"check", "--json", "--mode", mode, name});
     EXPECT_EQ(r.code, 1) << r.out << r.err;

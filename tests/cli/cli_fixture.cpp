@@ -166,11 +166,11 @@ bool CliTest::ZelvoOnTerminal(const std::vector<std::string>& args, const std::s
 
 std::string CliTest::WriteImage(const testimg::VolumeBuilder& volume, const std::string& name,
                                 bool d88, int machineMode) {
-  testimg::ImageSpec spec;
-  spec.d88 = d88;
-  spec.machineMode = machineMode;
+  testimg::ImageSpec shape;
+  shape.d88 = d88;
+  shape.machineMode = machineMode;
   const std::string path = temp.Path(name);
-  testimg::WriteFile(path, testimg::BuildImage(volume, spec));
+  testimg::WriteFile(path, testimg::BuildImage(volume, shape));
   return path;
 }
 

@@ -27,7 +27,7 @@ std::string FullWidth(const std::string& name);
 // Bytes of a string.
 std::vector<uint8_t> Bytes(const std::string& text);
 
-// The image's layout: the extension and the spec.
+// The image's layout: the extension and the shape.
 struct Layout {
   const char* extension;
   bool d88;

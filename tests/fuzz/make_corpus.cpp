@@ -69,15 +69,15 @@ struct Named {
   Bytes image;
 };
 
-Bytes Image(const VolumeBuilder& v, bool d88, int mode, ImageSpec spec = {}) {
-  spec.d88 = d88;
-  spec.machineMode = mode;
+Bytes Image(const VolumeBuilder& v, bool d88, int mode, ImageSpec shape = {}) {
+  shape.d88 = d88;
+  shape.machineMode = mode;
   if (d88) {
-    if (spec.d88Tracks == 84) spec.d88Tracks = kSmallTracks;
-  } else if (spec.flatBytes < 0) {
-    spec.flatBytes = kSmallTracks * 16 * 256;
+    if (shape.d88Tracks == 84) shape.d88Tracks = kSmallTracks;
+  } else if (shape.flatBytes < 0) {
+    shape.flatBytes = kSmallTracks * 16 * 256;
   }
-  return BuildImage(v, spec);
+  return BuildImage(v, shape);
 }
 
 std::vector<Named> Images() {

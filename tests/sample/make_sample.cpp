@@ -73,10 +73,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zelvo_make_sample: cannot create %s\n", argv[1]);
     return 1;
   }
-  testimg::ImageSpec spec;
-  spec.d88 = true;
-  spec.machineMode = 0;
-  testimg::WriteFile((folder / "sample.d88").string(), testimg::BuildImage(SampleVolume(), spec));
+  testimg::ImageSpec shape;
+  shape.d88 = true;
+  shape.machineMode = 0;
+  testimg::WriteFile((folder / "sample.d88").string(), testimg::BuildImage(SampleVolume(), shape));
   testimg::WriteFile((folder / "hello.txt").string(),
                      Bytes("HELLO FROM THE HOST.\nIMPORT ME WITH --ascii.\n"));
   std::printf("%s\n%s\n", (folder / "sample.d88").string().c_str(),

@@ -148,10 +148,10 @@ int VolumeBuilder::AddFile(const FileSpec& file) {
   return slot;
 }
 
-std::vector<uint8_t> BuildImage(const VolumeBuilder& volume, const ImageSpec& spec) {
-  const bool mz = spec.machineMode == 0;
+std::vector<uint8_t> BuildImage(const VolumeBuilder& volume, const ImageSpec& shape) {
+  const bool mz = shape.machineMode == 0;
   auto stored = [&](int physicalTrack, int sector, uint8_t* out) {
-    const int logical = LogicalTrack(physicalTrack, spec.machineMode);
+    const int logical = LogicalTrack(physicalTrack, shape.machineMode);
     if (logical < 0 || logical >= 84) {
       std::memset(out, 0, 256);
       return;
@@ -160,30 +160,30 @@ std::vector<uint8_t> BuildImage(const VolumeBuilder& volume, const ImageSpec& sp
     for (int i = 0; i < 256; i++) out[i] = mz ? static_cast<uint8_t>(~src[i]) : src[i];
   };
   std::vector<uint8_t> out;
-  if (!spec.d88) {
+  if (!shape.d88) {
     out.resize(static_cast<size_t>(kVolumeSectors) * 256);
     for (int p = 0; p < 84; p++)
       for (int s = 1; s <= 16; s++)
         stored(p, s, out.data() + static_cast<size_t>(p * 16 + s - 1) * 256);
-    if (spec.flatBytes >= 0) out.resize(static_cast<size_t>(spec.flatBytes));
+    if (shape.flatBytes >= 0) out.resize(static_cast<size_t>(shape.flatBytes));
     return out;
   }
   out.assign(kHeaderBytes, 0);
   const char name[] = "ZELVOTEST";
   std::memcpy(out.data(), name, sizeof name - 1);
   out[27] = 0x00;  // media type 2D
-  for (int p = 0; p < spec.d88Tracks && p < 164; p++) {
-    if (spec.absentTracks.count(p)) continue;
+  for (int p = 0; p < shape.d88Tracks && p < 164; p++) {
+    if (shape.absentTracks.count(p)) continue;
     std::vector<int> order;
-    auto it = spec.sectorOrder.find(p);
-    if (it != spec.sectorOrder.end()) {
+    auto it = shape.sectorOrder.find(p);
+    if (it != shape.sectorOrder.end()) {
       order = it->second;
     } else {
       for (int s = 1; s <= 16; s++) order.push_back(s);
     }
-    auto countIt = spec.sectorCountField.find(p);
+    auto countIt = shape.sectorCountField.find(p);
     const int countField =
-        countIt != spec.sectorCountField.end() ? countIt->second : static_cast<int>(order.size());
+        countIt != shape.sectorCountField.end() ? countIt->second : static_cast<int>(order.size());
     PutLe32(out, 32 + 4 * p, static_cast<uint32_t>(out.size()));
     for (int s : order) {
       const size_t at = out.size();
@@ -199,9 +199,9 @@ std::vector<uint8_t> BuildImage(const VolumeBuilder& volume, const ImageSpec& sp
       if (s >= 1 && s <= 16) stored(p, s, out.data() + at + 16);
     }
   }
-  for (const auto& [p, offset] : spec.trackOffset) PutLe32(out, 32 + 4 * p, offset);
+  for (const auto& [p, offset] : shape.trackOffset) PutLe32(out, 32 + 4 * p, offset);
   PutLe32(out, 28, static_cast<uint32_t>(out.size()));  // disk size
-  if (spec.d88CutBytes >= 0) out.resize(static_cast<size_t>(spec.d88CutBytes));
+  if (shape.d88CutBytes >= 0) out.resize(static_cast<size_t>(shape.d88CutBytes));
   return out;
 }
 

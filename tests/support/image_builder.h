@@ -72,7 +72,7 @@ struct ImageSpec {
   long d88CutBytes = -1;                // the file is cut after this many bytes
 };
 
-std::vector<uint8_t> BuildImage(const VolumeBuilder& volume, const ImageSpec& spec);
+std::vector<uint8_t> BuildImage(const VolumeBuilder& volume, const ImageSpec& shape);
 
 // Offset of a sector's data inside a D88 image built with default layout, or -1.
 long D88DataOffset(const std::vector<uint8_t>& image, int physicalTrack, int sector);

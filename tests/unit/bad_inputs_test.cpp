@@ -50,10 +50,10 @@ VolumeBuilder TwoFiles() {
   return v;
 }
 
-Bytes Build(const VolumeBuilder& v, bool d88, int mode, ImageSpec spec = {}) {
-  spec.d88 = d88;
-  spec.machineMode = mode;
-  return testimg::BuildImage(v, spec);
+Bytes Build(const VolumeBuilder& v, bool d88, int mode, ImageSpec shape = {}) {
+  shape.d88 = d88;
+  shape.machineMode = mode;
+  return testimg::BuildImage(v, shape);
 }
 
 uint32_t TrackOffset(const Bytes& image, int physicalTrack) {

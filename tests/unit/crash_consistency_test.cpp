@@ -98,10 +98,10 @@ class CrashConsistencyTest : public testsupport::AppTest,
 
 TEST_P(CrashConsistencyTest, EveryInterruptedImportLeavesASoundVolume) {
   const Scenario& s = GetParam();
-  testimg::ImageSpec spec;
-  spec.d88 = s.d88;
-  spec.machineMode = s.mode;
-  const Bytes original = testimg::BuildImage(Volume(s.mainDirectoryFull), spec);
+  testimg::ImageSpec shape;
+  shape.d88 = s.d88;
+  shape.machineMode = s.mode;
+  const Bytes original = testimg::BuildImage(Volume(s.mainDirectoryFull), shape);
   const std::string host = temp.Path("NEWFILE.BIN");
   const Bytes hostData = Pattern(700, 77);
 

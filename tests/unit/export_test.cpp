@@ -19,11 +19,11 @@ using testimg::FileSpec;
 using testimg::ImageSpec;
 using testimg::VolumeBuilder;
 
-ImageSpec Spec(bool d88, int machineMode) {
-  ImageSpec spec;
-  spec.d88 = d88;
-  spec.machineMode = machineMode;
-  return spec;
+ImageSpec Shape(bool d88, int machineMode) {
+  ImageSpec shape;
+  shape.d88 = d88;
+  shape.machineMode = machineMode;
+  return shape;
 }
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
@@ -93,10 +93,10 @@ TEST(ConvertExportText, LongestOutput) {
 class ExportTest : public testsupport::AppTest {
  protected:
   // Loads the volume as an image of the given kind and selects nothing.
-  void Load(const VolumeBuilder& volume, const ImageSpec& spec) {
-    UseImage(testimg::BuildImage(volume, spec), spec.d88 ? "disk.d88" : "disk.2d",
-             spec.d88 ? kFormatD88 : kFormat2D);
-    App.MachineMode = spec.machineMode;
+  void Load(const VolumeBuilder& volume, const ImageSpec& shape) {
+    UseImage(testimg::BuildImage(volume, shape), shape.d88 ? "disk.d88" : "disk.2d",
+             shape.d88 ? kFormatD88 : kFormat2D);
+    App.MachineMode = shape.machineMode;
     LoadVolume(scripted::kMainWindow);
     ASSERT_EQ(App.VolumeLoaded, 1);
     scripted::ClearBoxes();
@@ -114,7 +114,7 @@ TEST_F(ExportTest, BinaryWritesTheRecordedLengthUnderMz) {
   FileSpec hello{.name = "HELLO", .lock = 1, .data = Pattern(0x123, 2)};
   volume.AddFile(other);
   volume.AddFile(hello);
-  Load(volume, Spec(false, kModeMz));
+  Load(volume, Shape(false, kModeMz));
   const std::string out = temp.Path("out.bin");
   EXPECT_TRUE(testsupport::BytesEqual(hello.data, Export(1, out)));
   EXPECT_TRUE(scripted::Boxes().empty());
@@ -139,7 +139,7 @@ TEST_F(ExportTest, AsciiConvertsThroughTheExportTable) {
   VolumeBuilder volume;
   FileSpec text{.name = "NOTE", .type = 2, .data = Bytes({0x41, 0x0D, 0x42, 0x00})};
   volume.AddFile(text);
-  Load(volume, Spec(true, kModePc));
+  Load(volume, Shape(true, kModePc));
   App.Tables.TBL2[0x41] = 0x61;
   App.TransferMode = kTransferAscii;
   EXPECT_EQ(Export(0, temp.Path("note.txt")), Bytes({0x61, 0x0D, 0x0A, 0x42}));
@@ -150,7 +150,7 @@ TEST_F(ExportTest, AsciiConvertsThroughTheExportTable) {
 TEST_F(ExportTest, AsciiEmptyFile) {
   VolumeBuilder volume;
   volume.AddFile(FileSpec{.name = "EMPTY", .data = {}});
-  Load(volume, Spec(false, kModeMz));
+  Load(volume, Shape(false, kModeMz));
   App.TransferMode = kTransferAscii;
   const std::string out = temp.Path("empty");
   EXPECT_TRUE(Export(0, out).empty());
@@ -161,7 +161,7 @@ TEST_F(ExportTest, AsciiEmptyFile) {
 TEST_F(ExportTest, UnnamedTypeAndCancel) {
   VolumeBuilder volume;
   volume.AddFile(FileSpec{.name = "ODD", .type = 7, .lock = 1, .data = Pattern(10, 3)});
-  Load(volume, Spec(false, kModeMz));
+  Load(volume, Shape(false, kModeMz));
   scripted::CancelFileDialog();
   ExportSelectedFile(scripted::kMainWindow, 0);
   ASSERT_EQ(scripted::FileDialogs().size(), 1u);
@@ -175,7 +175,7 @@ TEST_F(ExportTest, ExistingFileIsReplacedWhole) {
   VolumeBuilder volume;
   FileSpec small{.name = "SMALL", .data = Pattern(10, 4)};
   volume.AddFile(small);
-  Load(volume, Spec(false, kModePc));
+  Load(volume, Shape(false, kModePc));
   const std::string out = temp.Path("old.bin");
   testimg::WriteFile(out, std::vector<uint8_t>(1000, 0x55));
   EXPECT_EQ(Export(0, out), small.data);
@@ -185,7 +185,7 @@ TEST_F(ExportTest, ReadFailureShowsBothMessagesAndWritesNothing) {
   VolumeBuilder volume;
   volume.AddFile(FileSpec{
       .name = "BAD", .data = {}, .length = 0x100, .track = 84, .sector = 1, .markUsed = false});
-  Load(volume, Spec(false, kModeMz));
+  Load(volume, Shape(false, kModeMz));
   scripted::ChooseFile(temp.Path("never"));
   ExportSelectedFile(scripted::kMainWindow, 0);
   ASSERT_EQ(scripted::Boxes().size(), 2u);
@@ -201,7 +201,7 @@ TEST_F(ExportTest, ReadFailureShowsBothMessagesAndWritesNothing) {
 TEST_F(ExportTest, DialogFailureShowsItsCode) {
   VolumeBuilder volume;
   volume.AddFile(FileSpec{.name = "A", .data = Pattern(10, 5)});
-  Load(volume, Spec(false, kModeMz));
+  Load(volume, Shape(false, kModeMz));
   scripted::FailFileDialog(0x3003);
   ExportSelectedFile(scripted::kMainWindow, 0);
   ASSERT_EQ(scripted::Boxes().size(), 1u);
@@ -215,7 +215,7 @@ TEST_F(ExportTest, DialogFailureShowsItsCode) {
 TEST_F(ExportTest, UnwritableFileIsReported) {
   VolumeBuilder volume;
   volume.AddFile(FileSpec{.name = "A", .data = Pattern(10, 6)});
-  Load(volume, Spec(false, kModeMz));
+  Load(volume, Shape(false, kModeMz));
   Export(0, temp.Path("missing-folder/out.bin"));
   ASSERT_EQ(scripted::Boxes().size(), 1u);
   EXPECT_EQ(scripted::Boxes()[0].text, kMsgExportWriteFailed);
@@ -230,9 +230,9 @@ TEST_F(ExportTest, SectorMissingFromD88ExportsAsZeros) {
   FileSpec holed{.name = "HOLED", .data = std::vector<uint8_t>(512, 0x11), .track = 3, .sector = 1};
   volume.AddFile(full);
   volume.AddFile(holed);
-  ImageSpec spec = Spec(true, kModePc);
-  spec.sectorOrder[3] = {1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-  Load(volume, spec);
+  ImageSpec shape = Shape(true, kModePc);
+  shape.sectorOrder[3] = {1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  Load(volume, shape);
   EXPECT_EQ(Export(0, temp.Path("full")), full.data);
   std::vector<uint8_t> expected(512, 0x11);
   std::fill(expected.begin() + 256, expected.end(), 0x00);

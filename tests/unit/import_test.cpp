@@ -37,11 +37,11 @@ std::vector<uint8_t> Pattern(size_t n, int seed) {
   return out;
 }
 
-ImageSpec Spec(bool d88, int machineMode) {
-  ImageSpec spec;
-  spec.d88 = d88;
-  spec.machineMode = machineMode;
-  return spec;
+ImageSpec Shape(bool d88, int machineMode) {
+  ImageSpec shape;
+  shape.d88 = d88;
+  shape.machineMode = machineMode;
+  return shape;
 }
 
 std::string Format(const char* format, long value) {
@@ -124,13 +124,13 @@ class ImportTest : public testsupport::AppTest {
   void TearDown() override { ImageWriteFaults = ImageWriteFault{0, 0}; }
 
   // Makes the volume the loaded image.
-  void Load(const VolumeBuilder& v, const ImageSpec& spec) {
+  void Load(const VolumeBuilder& v, const ImageSpec& shape) {
     volume = v;
-    spec_ = spec;
-    image = testimg::BuildImage(v, spec);
+    spec_ = shape;
+    image = testimg::BuildImage(v, shape);
     imagePath =
-        UseImage(image, spec.d88 ? "disk.d88" : "disk.2d", spec.d88 ? kFormatD88 : kFormat2D);
-    App.MachineMode = spec.machineMode;
+        UseImage(image, shape.d88 ? "disk.d88" : "disk.2d", shape.d88 ? kFormatD88 : kFormat2D);
+    App.MachineMode = shape.machineMode;
     LoadVolume(scripted::kMainWindow);
     ASSERT_EQ(App.VolumeLoaded, 1);
     scripted::ClearBoxes();
@@ -200,7 +200,7 @@ TEST_P(ImportKindsTest, WritesDataEntryAndBitTable) {
   const KindCase& k = GetParam();
   VolumeBuilder v;
   v.AddFile(FileSpec{.name = "OLD", .data = Pattern(700, 1)});
-  Load(v, Spec(k.d88, k.machineMode));
+  Load(v, Shape(k.d88, k.machineMode));
   App.TransferMode = k.transferMode;
   App.Tables.TBL3['A'] = 'a';
   App.Tables.TBL3[0x0A] = 0x8A;
@@ -235,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ImportKindsTest,
 
 TEST_F(ImportTest, OpenDialogAndDialogDefaults) {
   VolumeBuilder v;
-  Load(v, Spec(false, kModePc));
+  Load(v, Shape(false, kModePc));
   scripted::SetLocalDate("12/31/99");
   scripted::ChooseFile(Host("verylongfilename.txt", Pattern(0x1234, 2)));
   ImportHostFile(scripted::kMainWindow);  // no steps: the dialog is cancelled
@@ -280,7 +280,7 @@ TEST_F(ImportTest, OpenDialogAndDialogDefaults) {
 
 TEST_F(ImportTest, ShortNameLeavesZeroBytes) {
   VolumeBuilder v;
-  Load(v, Spec(false, kModePc));
+  Load(v, Shape(false, kModePc));
   scripted::ChooseFile(Host("a.b.c", Pattern(3, 3)));
   ImportHostFile(scripted::kMainWindow);
   const uint8_t expected[17] = {1, 'a', '.', 'b', '.', 'c'};
@@ -296,7 +296,7 @@ TEST_F(ImportTest, MainDirectoryFullGoesToTheExtendedDirectory) {
     std::snprintf(name, sizeof name, "F%02d", k);
     v.AddFile(FileSpec{.name = name, .data = {}});
   }
-  Load(v, Spec(true, kModeMz));
+  Load(v, Shape(true, kModeMz));
   const std::vector<uint8_t> host = Pattern(1000, 4);
   Import(Host("EXTRA", host));
   ExpectSucceeded();
@@ -306,7 +306,7 @@ TEST_F(ImportTest, MainDirectoryFullGoesToTheExtendedDirectory) {
 
 TEST_F(ImportTest, LargestFileAndTheFirstTooLarge) {
   VolumeBuilder v;
-  Load(v, Spec(false, kModeMz));
+  Load(v, Shape(false, kModeMz));
   scripted::ChooseFile(Host("big", std::vector<uint8_t>(65536, 1)));
   ImportHostFile(scripted::kMainWindow);
   ExpectOnlyBox(Format(kMsgFileTooBig, 65536));
@@ -323,7 +323,7 @@ TEST_F(ImportTest, LargestFileAndTheFirstTooLarge) {
 
 TEST_F(ImportTest, AsciiConversionPastTheLimitIsRefused) {
   VolumeBuilder v;
-  Load(v, Spec(false, kModePc));
+  Load(v, Shape(false, kModePc));
   App.TransferMode = kTransferAscii;
   // 65534 bytes give 65536 with the terminator; 65533 give exactly 65535.
   scripted::ChooseFile(Host("long.txt", std::vector<uint8_t>(65534, 'x')));
@@ -343,7 +343,7 @@ TEST_F(ImportTest, AsciiConversionPastTheLimitIsRefused) {
 
 TEST_F(ImportTest, Refusals) {
   VolumeBuilder v;
-  Load(v, Spec(true, kModePc));
+  Load(v, Shape(true, kModePc));
 
   scripted::ChooseFile(Host("empty", {}));
   ImportHostFile(scripted::kMainWindow);
@@ -375,7 +375,7 @@ TEST_F(ImportTest, Refusals) {
 TEST_F(ImportTest, CancelAndNoLeaveTheImage) {
   VolumeBuilder v;
   v.AddFile(FileSpec{.name = "OLD", .data = Pattern(300, 7)});
-  Load(v, Spec(false, kModeMz));
+  Load(v, Shape(false, kModeMz));
   const std::string host = Host("new", Pattern(300, 8));
 
   scripted::ChooseFile(host);
@@ -396,7 +396,7 @@ TEST_F(ImportTest, CancelAndNoLeaveTheImage) {
 TEST_F(ImportTest, HostPathTooLongIsRefused) {
   VolumeBuilder v;
   v.AddFile(FileSpec{.name = "OLD", .data = Pattern(300, 7)});
-  Load(v, Spec(true, kModePc));
+  Load(v, Shape(true, kModePc));
   const std::string chosenBefore = App.ChosenPath;
   scripted::ChooseFile("/" + std::string(300, 'x'));
   ImportHostFile(scripted::kMainWindow);
@@ -409,7 +409,7 @@ TEST_F(ImportTest, HostPathTooLongIsRefused) {
 TEST_F(ImportTest, FullDisk) {
   VolumeBuilder v;
   v.MarkUsed(32, 1280 - 32);  // the sectors after track 79 cannot begin a run
-  Load(v, Spec(true, kModeMz));
+  Load(v, Shape(true, kModeMz));
   Import(Host("f", Pattern(1, 9)));
   ExpectOnlyBox(kMsgDiskFull);
   EXPECT_EQ(scripted::DialogRuns(), 0);
@@ -423,7 +423,7 @@ TEST_F(ImportTest, FullDirectoryIsFoundAfterTheDialog) {
     std::snprintf(name, sizeof name, "F%02d", k);
     v.AddFile(FileSpec{.name = name, .data = {}});
   }
-  Load(v, Spec(false, kModePc));
+  Load(v, Shape(false, kModePc));
   Import(Host("f", Pattern(100, 10)));
   EXPECT_EQ(scripted::DialogRuns(), 1);
   ExpectOnlyBox(kMsgDirectoryFull);
@@ -433,7 +433,7 @@ TEST_F(ImportTest, FullDirectoryIsFoundAfterTheDialog) {
 TEST_F(ImportTest, DuplicateNameKeepsTheDialogOpen) {
   VolumeBuilder v;
   v.AddFile(FileSpec{.name = "readme.txt", .data = Pattern(10, 11)});
-  Load(v, Spec(false, kModePc));
+  Load(v, Shape(false, kModePc));
   scripted::ChooseFile(Host("README.TXT", Pattern(10, 12)));
   scripted::DialogCommand(1);
   scripted::DialogSetText(kCtlName, "README2.TXT");
@@ -466,13 +466,13 @@ TEST_P(ImportDamageTest, RefusedBeforeTheConfirmation) {
   const DamageCase& c = GetParam();
   VolumeBuilder v;
   if (c.exdirTrack >= 0) v.SetExdir(c.exdirTrack, c.exdirSector, c.exdirMarked);
-  ImageSpec spec = Spec(c.d88, c.machineMode);
+  ImageSpec shape = Shape(c.d88, c.machineMode);
   if (c.missingPhysicalTrack >= 0) {
-    std::vector<int>& order = spec.sectorOrder[c.missingPhysicalTrack];
+    std::vector<int>& order = shape.sectorOrder[c.missingPhysicalTrack];
     for (int s = 1; s <= 16; s++)
       if (s != c.missingSector) order.push_back(s);
   }
-  Load(v, spec);
+  Load(v, shape);
   Import(Host("victim", Pattern(c.hostBytes, 13)));
   EXPECT_EQ(scripted::DialogRuns(), 1) << c.what;
   ExpectOnlyBox(kMsgVolumeDamaged);
@@ -498,7 +498,7 @@ TEST_F(ImportTest, HealthyExtendedDirectoryBesideTheRun) {
   // The extended directory right after a run of free sectors, its bits set: nothing overlaps.
   VolumeBuilder v;
   v.SetExdir(2, 3);
-  Load(v, Spec(true, kModeMz));
+  Load(v, Shape(true, kModeMz));
   const std::vector<uint8_t> host = Pattern(512, 14);
   Import(Host("beside", host));
   ExpectSucceeded();
@@ -508,7 +508,7 @@ TEST_F(ImportTest, HealthyExtendedDirectoryBesideTheRun) {
 TEST_F(ImportTest, RoundTripIsByteIdentical) {
   VolumeBuilder v;
   v.AddFile(FileSpec{.name = "OLD", .data = Pattern(100, 15)});
-  Load(v, Spec(true, kModeMz));
+  Load(v, Shape(true, kModeMz));
   const std::vector<uint8_t> host = Pattern(4097, 16);
   Import(Host("trip.bin", host));
   ExpectSucceeded();
@@ -566,7 +566,7 @@ TEST_P(ImportFaultTest, NoEntryOnFreeSectorsWhicheverWriteFails) {
   const std::vector<uint8_t> host = Pattern(700, 18);
 
   // A clean run counts the writes.
-  Load(v, Spec(c.d88, c.machineMode));
+  Load(v, Shape(c.d88, c.machineMode));
   ImageWriteFaults = ImageWriteFault{0, 0};
   Import(Host("new", host));
   ExpectSucceeded();
@@ -577,7 +577,7 @@ TEST_P(ImportFaultTest, NoEntryOnFreeSectorsWhicheverWriteFails) {
   for (int n = 1; n <= writes; n++) {
     SCOPED_TRACE(::testing::Message() << "write " << n << " of " << writes << " fails");
     AppTest::SetUp();
-    Load(v, Spec(c.d88, c.machineMode));
+    Load(v, Shape(c.d88, c.machineMode));
     ImageWriteFaults = ImageWriteFault{n, 0};
     Import(Host("new", host));
     ImageWriteFaults = ImageWriteFault{0, 0};

@@ -142,11 +142,11 @@ class OpenImageTest : public AppTest {
  protected:
   // Writes the work volume as an image file named `name` under the given convention.
   std::string WriteImage(const std::string& name, bool d88, int mode) {
-    ImageSpec spec;
-    spec.d88 = d88;
-    spec.machineMode = mode;
+    ImageSpec shape;
+    shape.d88 = d88;
+    shape.machineMode = mode;
     const std::string path = temp.Path(name);
-    testimg::WriteFile(path, BuildImage(WorkVolume(), spec));
+    testimg::WriteFile(path, BuildImage(WorkVolume(), shape));
     return path;
   }
   // Opens the path through the command.

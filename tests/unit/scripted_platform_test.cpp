@@ -55,10 +55,10 @@ TEST_F(ScriptedListTest, ReloadLeavesNoRowSelected) {
   v.AddFile(f);
   f.name = "B";
   v.AddFile(f);
-  ImageSpec spec;
-  spec.machineMode = kModePc;
+  ImageSpec shape;
+  shape.machineMode = kModePc;
   App.MachineMode = kModePc;
-  UseImage(BuildImage(v, spec), "two.2d", kFormat2D);
+  UseImage(BuildImage(v, shape), "two.2d", kFormat2D);
   LoadVolume(scripted::kMainWindow);
   ASSERT_EQ(2u, scripted::Rows().size());
   scripted::SelectRows({1});

@@ -35,11 +35,11 @@ struct Layout {
 
 class TransferTest : public testsupport::AppTest, public ::testing::WithParamInterface<Layout> {
  protected:
-  std::string MakeImage(const VolumeBuilder& v, ImageSpec spec = {}) {
-    spec.d88 = GetParam().d88;
-    spec.machineMode = GetParam().mode;
+  std::string MakeImage(const VolumeBuilder& v, ImageSpec shape = {}) {
+    shape.d88 = GetParam().d88;
+    shape.machineMode = GetParam().mode;
     App.MachineMode = GetParam().mode;
-    return UseImage(BuildImage(v, spec), GetParam().d88 ? "disk.d88" : "disk.2d",
+    return UseImage(BuildImage(v, shape), GetParam().d88 ? "disk.d88" : "disk.2d",
                     GetParam().format);
   }
 };
@@ -85,10 +85,10 @@ TEST_P(TransferTest, WriteThenReadRoundTripsAndFillsTailWithFF) {
   std::memcpy(expected.Sector(7, 16), data, 256);
   std::memcpy(expected.Sector(8, 1), data + 256, 44);
   std::memset(expected.Sector(8, 1) + 44, GetParam().mode == kModeMz ? 0x00 : 0xFF, 212);
-  ImageSpec spec;
-  spec.d88 = GetParam().d88;
-  spec.machineMode = GetParam().mode;
-  EXPECT_TRUE(BytesEqual(BuildImage(expected, spec), testimg::ReadFile(path)));
+  ImageSpec shape;
+  shape.d88 = GetParam().d88;
+  shape.machineMode = GetParam().mode;
+  EXPECT_TRUE(BytesEqual(BuildImage(expected, shape), testimg::ReadFile(path)));
 }
 
 TEST_P(TransferTest, OutOfBoundsAddressesFailBeforeAnyFileAccess) {
@@ -170,10 +170,10 @@ TEST_P(TransferTest, InjectedWriteFailureReportsAndKeepsEarlierSectors) {
   EXPECT_EQ(kCaptionWrite, scripted::Boxes()[0].caption);
   VolumeBuilder expected = v;
   std::memset(expected.Sector(10, 1), 0x42, 256);
-  ImageSpec spec;
-  spec.d88 = GetParam().d88;
-  spec.machineMode = GetParam().mode;
-  EXPECT_TRUE(BytesEqual(BuildImage(expected, spec), testimg::ReadFile(path)));
+  ImageSpec shape;
+  shape.d88 = GetParam().d88;
+  shape.machineMode = GetParam().mode;
+  EXPECT_TRUE(BytesEqual(BuildImage(expected, shape), testimg::ReadFile(path)));
 }
 
 // A read failing on the second sector of a run: the first chunk stays in stored form, the second
@@ -229,10 +229,10 @@ TEST_F(RawLayoutTest, MzSwapsSidesAndInvertsInTheFlatFile) {
 
 TEST_F(RawLayoutTest, FlatImageShorterThanRunReadsZeros) {
   VolumeBuilder v = PatternVolume();
-  ImageSpec spec;
-  spec.machineMode = kModePc;
-  spec.flatBytes = (2 * 16) * 256 + 100;  // ends 100 bytes into track 2 sector 1
-  UseImage(BuildImage(v, spec), "short.2d", kFormat2D);
+  ImageSpec shape;
+  shape.machineMode = kModePc;
+  shape.flatBytes = (2 * 16) * 256 + 100;  // ends 100 bytes into track 2 sector 1
+  UseImage(BuildImage(v, shape), "short.2d", kFormat2D);
   App.MachineMode = kModePc;
   uint8_t buffer[512];
   std::memset(buffer, 0x77, sizeof buffer);
@@ -248,10 +248,10 @@ TEST_F(RawLayoutTest, FlatImageShorterThanRunReadsZeros) {
 
 TEST_F(RawLayoutTest, FlatWriteBeyondTheEndExtendsTheFile) {
   VolumeBuilder v;
-  ImageSpec spec;
-  spec.machineMode = kModePc;
-  spec.flatBytes = 4096;
-  const std::string path = UseImage(BuildImage(v, spec), "grow.2d", kFormat2D);
+  ImageSpec shape;
+  shape.machineMode = kModePc;
+  shape.flatBytes = 4096;
+  const std::string path = UseImage(BuildImage(v, shape), "grow.2d", kFormat2D);
   App.MachineMode = kModePc;
   uint8_t buffer[256];
   std::memset(buffer, 0xAB, sizeof buffer);
@@ -264,19 +264,19 @@ TEST_F(RawLayoutTest, FlatWriteBeyondTheEndExtendsTheFile) {
 // D88 containers with unusual track layouts.
 class D88LayoutTest : public testsupport::AppTest {
  protected:
-  std::string Make(const VolumeBuilder& v, ImageSpec spec) {
-    spec.d88 = true;
-    spec.machineMode = kModePc;
+  std::string Make(const VolumeBuilder& v, ImageSpec shape) {
+    shape.d88 = true;
+    shape.machineMode = kModePc;
     App.MachineMode = kModePc;
-    return UseImage(BuildImage(v, spec), "disk.d88", kFormatD88);
+    return UseImage(BuildImage(v, shape), "disk.d88", kFormatD88);
   }
 };
 
 TEST_F(D88LayoutTest, SectorsInAnyOrderAreFound) {
   VolumeBuilder v = PatternVolume();
-  ImageSpec spec;
-  spec.sectorOrder[4] = {16, 3, 1, 2, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4};
-  Make(v, spec);
+  ImageSpec shape;
+  shape.sectorOrder[4] = {16, 3, 1, 2, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4};
+  Make(v, shape);
   uint8_t buffer[4096];
   ASSERT_EQ(0, ZLV_ReadZelvoFile(scripted::kMainWindow, buffer, 4, 1, 4096));
   EXPECT_EQ(0, std::memcmp(buffer, v.Sector(4, 1), 4096));
@@ -286,7 +286,7 @@ TEST_F(D88LayoutTest, AbsentSectorsReadAsZerosAndAreNeverWritten) {
   VolumeBuilder v = PatternVolume();
   struct Case {
     const char* what;
-    ImageSpec spec;
+    ImageSpec shape;
   };
   std::vector<Case> cases;
   {
@@ -322,7 +322,7 @@ TEST_F(D88LayoutTest, AbsentSectorsReadAsZerosAndAreNeverWritten) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     scripted::ClearBoxes();
-    const std::string path = Make(v, c.spec);
+    const std::string path = Make(v, c.shape);
     const auto before = testimg::ReadFile(path);
     uint8_t buffer[512];
     std::memset(buffer, 0x66, sizeof buffer);
@@ -340,16 +340,16 @@ TEST_F(D88LayoutTest, AbsentSectorsReadAsZerosAndAreNeverWritten) {
 
 TEST_F(D88LayoutTest, RecordCutShortByTheEndIsAbsent) {
   VolumeBuilder v = PatternVolume();
-  ImageSpec spec;
-  spec.d88Tracks = 3;
+  ImageSpec shape;
+  shape.d88Tracks = 3;
   const auto full = BuildImage(v, [&] {
-    ImageSpec s = spec;
+    ImageSpec s = shape;
     s.d88 = true;
     s.machineMode = kModePc;
     return s;
   }());
-  spec.d88CutBytes = static_cast<long>(full.size()) - 100;  // the last record of track 2 is cut
-  const std::string path = Make(v, spec);
+  shape.d88CutBytes = static_cast<long>(full.size()) - 100;  // the last record of track 2 is cut
+  const std::string path = Make(v, shape);
   const auto before = testimg::ReadFile(path);
   uint8_t buffer[512];
   ASSERT_EQ(0, ZLV_ReadZelvoFile(scripted::kMainWindow, buffer, 2, 15, 512));
@@ -374,8 +374,8 @@ TEST_F(D88LayoutTest, HeaderCutShortMakesEveryTrackAbsent) {
 
 TEST_F(D88LayoutTest, TracksSharingAnOffsetWriteThroughTheSharedRecords) {
   VolumeBuilder v = PatternVolume();
-  ImageSpec spec;
-  const std::string path = Make(v, spec);
+  ImageSpec shape;
+  const std::string path = Make(v, shape);
   auto image = testimg::ReadFile(path);
   // Point physical track 9 at track 8's records.
   for (int i = 0; i < 4; i++) image[32 + 4 * 9 + i] = image[32 + 4 * 8 + i];
@@ -389,10 +389,10 @@ TEST_F(D88LayoutTest, TracksSharingAnOffsetWriteThroughTheSharedRecords) {
 
 TEST_F(D88LayoutTest, D20AndD88GiveIdenticalResults) {
   VolumeBuilder v = PatternVolume();
-  ImageSpec spec;
-  spec.d88 = true;
-  spec.machineMode = kModeMz;
-  const auto image = BuildImage(v, spec);
+  ImageSpec shape;
+  shape.d88 = true;
+  shape.machineMode = kModeMz;
+  const auto image = BuildImage(v, shape);
   App.MachineMode = kModeMz;
   uint8_t d88[2048], d20[2048];
   UseImage(image, "a.d88", kFormatD88);

@@ -179,15 +179,15 @@ TEST(CheckVolumeStructure, CountsFindingsBeyondTheCallersStorage) {
 
 class CheckImageContainerTest : public ::testing::Test {
  protected:
-  std::vector<CheckFinding> Run(VolumeBuilder& volume, const ImageSpec& spec) {
-    const std::string path = temp.Path(spec.d88 ? "disk.d88" : "disk.2d");
-    testimg::WriteFile(path, testimg::BuildImage(volume, spec));
+  std::vector<CheckFinding> Run(VolumeBuilder& volume, const ImageSpec& shape) {
+    const std::string path = temp.Path(shape.d88 ? "disk.d88" : "disk.2d");
+    testimg::WriteFile(path, testimg::BuildImage(volume, shape));
     Loaded loaded = Load(volume);
     ImageFile file;
     EXPECT_EQ(ImageFileOpenRead(path.c_str(), &file), 0);
     std::vector<CheckFinding> items(64);
     CheckFindings findings{items.data(), 64, 0};
-    CheckImageContainer(&file, ImageFileSize(&file), spec.d88 ? 2 : 0, spec.machineMode,
+    CheckImageContainer(&file, ImageFileSize(&file), shape.d88 ? 2 : 0, shape.machineMode,
                         loaded.view, &findings);
     ImageFileClose(&file);
     items.resize(static_cast<size_t>(findings.count));
@@ -208,22 +208,22 @@ TEST_F(CheckImageContainerTest, WholeImagesHaveNoFindings) {
   for (bool d88 : {false, true}) {
     for (int mode : {0, 1}) {
       VolumeBuilder volume = TwoFiles();
-      ImageSpec spec;
-      spec.d88 = d88;
-      spec.machineMode = mode;
-      EXPECT_TRUE(Run(volume, spec).empty()) << d88 << mode;
+      ImageSpec shape;
+      shape.d88 = d88;
+      shape.machineMode = mode;
+      EXPECT_TRUE(Run(volume, shape).empty()) << d88 << mode;
     }
   }
 }
 
 TEST_F(CheckImageContainerTest, TrackOffsets) {
   VolumeBuilder volume = TwoFiles();
-  ImageSpec spec;
-  spec.d88 = true;
-  spec.trackOffset[100] = 0x2A0;       // inside the 688-byte header
-  spec.trackOffset[101] = 0x7FFF0000;  // outside the file
-  spec.sectorCountField[83] = 17;      // one record more than the file holds after the track
-  const auto findings = Run(volume, spec);
+  ImageSpec shape;
+  shape.d88 = true;
+  shape.trackOffset[100] = 0x2A0;       // inside the 688-byte header
+  shape.trackOffset[101] = 0x7FFF0000;  // outside the file
+  shape.sectorCountField[83] = 17;      // one record more than the file holds after the track
+  const auto findings = Run(volume, shape);
   ASSERT_EQ(findings.size(), 3u);
   EXPECT_TRUE(Is(findings[0], kCheckD88RecordsOutside, -1, -1, 83, 0, 17));
   EXPECT_TRUE(Is(findings[1], kCheckD88OffsetInHeader, -1, -1, 100, 0, 0));
@@ -234,22 +234,22 @@ TEST_F(CheckImageContainerTest, TrackOffsets) {
 
 TEST_F(CheckImageContainerTest, AShortHeader) {
   VolumeBuilder volume = TwoFiles();
-  ImageSpec spec;
-  spec.d88 = true;
-  spec.d88CutBytes = 100;
-  const auto findings = Run(volume, spec);
+  ImageSpec shape;
+  shape.d88 = true;
+  shape.d88CutBytes = 100;
+  const auto findings = Run(volume, shape);
   ASSERT_FALSE(findings.empty());
   EXPECT_EQ(findings[0].kind, kCheckD88ShortHeader);
 }
 
 TEST_F(CheckImageContainerTest, MissingSectorsAreNamedInLogicalTerms) {
   VolumeBuilder volume = TwoFiles();
-  ImageSpec spec;
-  spec.d88 = true;
-  spec.machineMode = 0;
-  spec.absentTracks.insert(3);                          // logical track 2 under MZ
-  spec.sectorOrder[21] = {1, 2, 3, 4, 5, 6, 7, 9, 10};  // logical 20: exdir sector 8 missing
-  const auto findings = Run(volume, spec);
+  ImageSpec shape;
+  shape.d88 = true;
+  shape.machineMode = 0;
+  shape.absentTracks.insert(3);                          // logical track 2 under MZ
+  shape.sectorOrder[21] = {1, 2, 3, 4, 5, 6, 7, 9, 10};  // logical 20: exdir sector 8 missing
+  const auto findings = Run(volume, shape);
   ASSERT_EQ(findings.size(), 2u);
   EXPECT_TRUE(Is(findings[0], kCheckSectorsMissing, -1, -1, 2, 1, 4));
   EXPECT_TRUE(Is(findings[1], kCheckSectorsMissing, -1, -1, 20, 8, 1));
@@ -257,10 +257,10 @@ TEST_F(CheckImageContainerTest, MissingSectorsAreNamedInLogicalTerms) {
 
 TEST_F(CheckImageContainerTest, AFlatImageCutShort) {
   VolumeBuilder volume = TwoFiles();
-  ImageSpec spec;
-  spec.machineMode = 1;
-  spec.flatBytes = (2 * 16 + 2) * 256 + 10;  // ends inside track 2 sector 3
-  const auto findings = Run(volume, spec);
+  ImageSpec shape;
+  shape.machineMode = 1;
+  shape.flatBytes = (2 * 16 + 2) * 256 + 10;  // ends inside track 2 sector 3
+  const auto findings = Run(volume, shape);
   ASSERT_EQ(findings.size(), 2u);
   EXPECT_TRUE(Is(findings[0], kCheckSectorsMissing, -1, -1, 2, 3, 2));
   EXPECT_TRUE(Is(findings[1], kCheckSectorsMissing, -1, -1, 20, 1, 8));

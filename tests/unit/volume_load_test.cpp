@@ -62,11 +62,11 @@ const char kTwoFilesPanel[] =
 class VolumeLoadTest : public AppTest {
  protected:
   std::string Use(const VolumeBuilder& v, bool d88, int mode, const std::string& name) {
-    ImageSpec spec;
-    spec.d88 = d88;
-    spec.machineMode = mode;
+    ImageSpec shape;
+    shape.d88 = d88;
+    shape.machineMode = mode;
     App.MachineMode = mode;
-    return UseImage(BuildImage(v, spec), name, d88 ? kFormatD88 : kFormat2D);
+    return UseImage(BuildImage(v, shape), name, d88 ? kFormatD88 : kFormat2D);
   }
   void ExpectEmptyState() {
     EXPECT_EQ(kProgramTitle, scripted::WindowText(kMain));

@@ -128,12 +128,12 @@ void GuiTest::TearDown() {
 
 std::string GuiTest::WriteImage(const testimg::VolumeBuilder& volume, const std::string& name,
                                 int machineMode) {
-  testimg::ImageSpec spec;
+  testimg::ImageSpec shape;
   const std::string lower = name.substr(name.find_last_of('.'));
-  spec.d88 = lower != ".2d" && lower != ".2D";
-  spec.machineMode = machineMode;
+  shape.d88 = lower != ".2d" && lower != ".2D";
+  shape.machineMode = machineMode;
   const std::string path = scratch_.Path(name);
-  testimg::WriteFile(path, testimg::BuildImage(volume, spec));
+  testimg::WriteFile(path, testimg::BuildImage(volume, shape));
   return path;
 }
 

@@ -151,8 +151,8 @@ TEST_F(ImportTest, FailedCheckKeepsTheDialogThenOkWritesTheFile) {
   ASSERT_EQ(expected.AddFile(file), 3);
   // The last sector's tail reaches the image as raw 0xFF bytes: under MZ that reads as the
   // builder's zero bytes.
-  testimg::ImageSpec spec;
-  EXPECT_TRUE(SameBytes(testimg::BuildImage(expected, spec), testimg::ReadFile(image_)));
+  testimg::ImageSpec shape;
+  EXPECT_TRUE(SameBytes(testimg::BuildImage(expected, shape), testimg::ReadFile(image_)));
 
   // The list was reloaded and shows the new file.
   ASSERT_EQ(RowCount(), 4);
