@@ -1,9 +1,9 @@
 #include "image/image_select.h"
 
-#include <array>
 #include <cstddef>
 #include <cstring>
 
+#include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "volume/app_state.h"
 #include "volume/volume_load.h"
@@ -61,20 +61,6 @@ void CopyPart(const char* from, const char* to, int limit, char* out, int capaci
   if (n > capacity - 1) n = capacity - 1;
   std::memcpy(out, from, static_cast<size_t>(n));
   out[n] = '\0';
-}
-
-// The dialog's filter list: description and pattern pairs, each NUL-terminated, ended by an
-// empty string.
-template <std::size_t... N>
-constexpr auto JoinFilter(const char (&... parts)[N]) {
-  std::array<char, (N + ...) + 1> out{};
-  std::size_t at = 0;
-  auto append = [&](const char* part, std::size_t n) {
-    for (std::size_t i = 0; i < n; i++) out[at++] = part[i];
-  };
-  (append(parts, N), ...);
-  out[at] = '\0';
-  return out;
 }
 
 constexpr auto kOpenFilter = JoinFilter(kFilterAllFilesJa, "*.*", kFilterFlat, "*.2d", kFilterD88,

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "image/sector_transfer.h"
+#include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
 #include "view/directory_list.h"
@@ -22,18 +23,7 @@ constexpr int kTrackCellCapacity = 3;
 uint8_t ReadBuffer[kExportBufferBytes];
 uint8_t ConversionBuffer[kExportBufferBytes];
 
-// A filter list of one description and its pattern, ended by an empty string.
-void BuildFilter(const char* description, const char* pattern, char* filter, size_t capacity) {
-  const size_t d = std::strlen(description);
-  const size_t p = std::strlen(pattern);
-  if (d + p + 3 > capacity) {
-    std::memset(filter, 0, capacity);
-    return;
-  }
-  std::memcpy(filter, description, d + 1);
-  std::memcpy(filter + d + 1, pattern, p + 1);
-  filter[d + p + 2] = '\0';
-}
+constexpr auto kExportFilter = JoinFilter(kFilterAllFilesEn, "*.*");
 
 // Reads a hexadecimal cell of the row; 0 when it holds no number.
 int ReadHexCell(WindowHandle list, int row, int column, int capacity, int width) {
@@ -102,11 +92,9 @@ void ExportSelectedFile(WindowHandle window, int row) {
     data = ConversionBuffer;
   }
 
-  char filter[64];
-  BuildFilter(kFilterAllFilesEn, "*.*", filter, sizeof filter);
   FileDialogRequest request = {};
   request.structSize = 76;
-  request.filter = filter;
+  request.filter = kExportFilter.data();
   request.filterIndex = 1;
   request.file = hostName;
   request.fileCapacity = kHostNameBytes;

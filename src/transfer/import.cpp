@@ -5,6 +5,7 @@
 
 #include "image/image_select.h"
 #include "image/sector_transfer.h"
+#include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
 #include "volume/app_state.h"
@@ -17,6 +18,7 @@ namespace {
 constexpr long kReadRequestBytes = 65536;
 constexpr long kMaxFileBytes = 65535;
 constexpr unsigned long kFnerrBufferTooSmall = 0x3003;
+constexpr auto kImportFilter = JoinFilter(kFilterAllFilesJa, "*.*");
 constexpr int kExdirSectors = kDirectoryHalfBytes / kSectorBytes;
 constexpr int kDirectoryTracksEnd = 2 * kSectorsPerTrack;  // tracks 0 and 1: system area, directory
 
@@ -197,13 +199,9 @@ void ImportHostFile(WindowHandle window) {
     return;
   }
 
-  char filter[64] = {};
-  const size_t description = std::strlen(kFilterAllFilesJa);
-  std::memcpy(filter, kFilterAllFilesJa, description);
-  std::memcpy(filter + description + 1, "*.*", 3);
   FileDialogRequest request = {};
   request.structSize = 76;
-  request.filter = filter;
+  request.filter = kImportFilter.data();
   request.file = App.ChosenPath;
   request.fileCapacity = kPathCapacity;
   request.title = kImportDialogTitle;
