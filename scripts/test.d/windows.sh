@@ -44,6 +44,19 @@ export LC_ALL=en_US.UTF-8 ZELVO_EXPECT_ACP=1252
 start_wine
 ctest --test-dir "$build" --output-on-failure -L gui --timeout 300
 
+echo "== Windows: the zelvo tool under Wine"
+sample=$(mktemp -d)
+wine "$build/tests/zelvo_make_sample.exe" "$sample" >/dev/null 2>&1
+zelvo_exe="$build/bin/zelvo.exe"
+wine "$zelvo_exe" ls "$sample/sample.d88" | tee "$sample/ls.txt" | tr -d '\r' | grep -q 'Disk Name:SAMPLE DISK'
+wine "$zelvo_exe" import --yes --name HELLO.TXT --type TEX "$sample/sample.d88" "$sample/hello.txt" \
+  2>/dev/null
+wine "$zelvo_exe" export "$sample/sample.d88" hello.txt "$sample/back.txt" >/dev/null
+cmp "$sample/hello.txt" "$sample/back.txt"
+wine "$zelvo_exe" check "$sample/sample.d88" >/dev/null
+echo "zelvo.exe: ls, import, export and check passed"
+rm -rf "$sample"
+
 echo "== Windows: the program under Wine"
 LC_ALL=ja_JP.UTF-8 scripts/run.sh --smoke
 ls "$build"/tests/win32/*.png "$build"/run.png

@@ -41,6 +41,9 @@ int main(int argc, char** argv) {
   CLI::App app{"List, export, import and check the files of Zelvo disk images.", "zelvo"};
   app.set_version_flag("--version", "zelvo " ZELVO_VERSION);
   app.require_subcommand(1);
+  // Options are written --name everywhere: a path that begins with '/' is never an option, also
+  // on Windows (subcommands inherit this setting when they are added).
+  app.allow_windows_style_options(false);
   app.footer(
       "Exit codes: 0 success, 1 refused or failed (a message was shown), 2 wrong usage.\n"
       "Run 'zelvo COMMAND --help' for the options of a command.");
