@@ -67,9 +67,9 @@ int64_t FlatOffset(int physicalTrack, int sector) {
 }
 
 // The stretch of a D88 file that the lookups of one physical track can reach: from its first
-// record up to the last record that is the first one carrying its sector number (1 to 16),
-// among the records that the track's count allows and the file holds whole. Empty for a track
-// that the image does not hold. 0, or -1 on a read error.
+// record (always: its sector count decides every lookup) up to the last record that is the first
+// one carrying its sector number (1 to 16), among the records that the track's count allows and
+// the file holds whole. Empty for a track that the image does not hold. 0, or -1 on a read error.
 struct Reach {
   int64_t begin;
   int64_t end;
@@ -82,6 +82,11 @@ int TrackReach(ImageFile* file, int64_t fileSize, int physicalTrack, Reach* reac
   if (ReadZeroFilled(file, kD88TrackTable + 4 * physicalTrack, entry, 4) != 0) return -1;
   const int64_t first = Le32(entry);
   if (first < kD88HeaderBytes) return 0;
+  // The first record always belongs to the track: its sector count decides every lookup.
+  if (first + kD88RecordBytes <= fileSize) {
+    reach->begin = first;
+    reach->end = first + kD88RecordBytes;
+  }
   constexpr int kChunkRecords = 16;
   uint8_t chunk[kChunkRecords * kD88RecordBytes];
   constexpr unsigned kAllSectors = 0x1FFFE;  // bits 1 to 16
