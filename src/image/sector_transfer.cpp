@@ -217,29 +217,35 @@ int ZLV_WriteZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int secto
   return 0;
 }
 
-int ImageCarriesRun(int track, int sector, int byteCount) {
-  if (!InBounds(track, sector)) return 0;
+int ImageCarriesRuns(const SectorRun* runs, int runCount) {
+  for (int r = 0; r < runCount; r++)
+    if (!InBounds(runs[r].track, runs[r].sector)) return 0;
   if (App.ImageFormat == kFormat2D) return 1;
   ImageFile file;
   if (ImageFileOpenRead(App.ImagePath, &file) != 0) return -1;
   const int64_t fileSize = ImageFileSize(&file);
-  const int count = SectorsFor(byteCount < 0 ? 0 : byteCount);
   int result = fileSize < 0 ? -1 : 1;
+  // Where each track's lookups reach, found once for all runs.
   Reach reaches[kD88TrackCount];
   for (int p = 0; p < kD88TrackCount && result == 1; p++)
     if (TrackReach(&file, fileSize, p, &reaches[p]) != 0) result = -1;
   uint8_t record[kD88RecordBytes];
-  for (int k = 0; k < count && result == 1; k++) {
-    const int physical = PhysicalTrack(track, App.MachineMode);
-    uint32_t offset = 0;
-    result = FindRecord(&file, fileSize, physical, sector, &offset, record);
-    // A record that another track's lookups reach as well is not this sector's alone: writing
-    // it would change that track too.
-    for (int q = 0; q < kD88TrackCount && result == 1; q++)
-      if (q != physical && reaches[q].begin < static_cast<int64_t>(offset) + kD88RecordBytes &&
-          static_cast<int64_t>(offset) < reaches[q].end)
-        result = 0;
-    Step(&track, &sector);
+  for (int r = 0; r < runCount && result == 1; r++) {
+    int track = runs[r].track;
+    int sector = runs[r].sector;
+    const int count = SectorsFor(runs[r].byteCount < 0 ? 0 : runs[r].byteCount);
+    for (int k = 0; k < count && result == 1; k++) {
+      const int physical = PhysicalTrack(track, App.MachineMode);
+      uint32_t offset = 0;
+      result = FindRecord(&file, fileSize, physical, sector, &offset, record);
+      // A record that another track's lookups reach as well is not this sector's alone: writing
+      // it would change that track too.
+      for (int q = 0; q < kD88TrackCount && result == 1; q++)
+        if (q != physical && reaches[q].begin < static_cast<int64_t>(offset) + kD88RecordBytes &&
+            static_cast<int64_t>(offset) < reaches[q].end)
+          result = 0;
+      Step(&track, &sector);
+    }
   }
   ImageFileClose(&file);
   return result;

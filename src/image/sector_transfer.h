@@ -29,8 +29,18 @@ struct ImageFile;
 // inside the header, physical track 164 or more, no record with that number), -1 on a read error.
 int D88FindSector(ImageFile* file, int64_t fileSize, int physicalTrack, int sector,
                   uint32_t* recordOffset);
-// Whether the current image carries every sector of a run (logical track and sector, byte count)
-// under the current convention, each in a record of its own: 1 yes, 0 no (a sector missing, or
-// its D88 record reached by the lookups of another track as well, so that writing it would
-// change that track too), -1 when the image cannot be opened. A flat image carries every sector.
-int ImageCarriesRun(int track, int sector, int byteCount);
+// A run of sectors: logical track and sector of its first sector, and its byte count.
+struct SectorRun {
+  int track;
+  int sector;
+  int byteCount;
+};
+// Whether the current image carries every sector of the runs under the current convention, each
+// in a record of its own: 1 yes, 0 no (a sector out of bounds or missing, or its D88 record
+// reached by the lookups of another track as well, so that writing it would change that track
+// too), -1 when the image cannot be opened. A flat image carries every sector in bounds.
+int ImageCarriesRuns(const SectorRun* runs, int runCount);
+inline int ImageCarriesRun(int track, int sector, int byteCount) {
+  const SectorRun run{track, sector, byteCount};
+  return ImageCarriesRuns(&run, 1);
+}

@@ -147,14 +147,12 @@ bool VolumeSoundForWrite(long length, int sectors, int track, int sector) {
     if (RunsOverlap(exdir, kExdirSectors, first, sectors)) return false;
     if (RunMeetsExistingFile(exdir, kExdirSectors)) return false;
   }
-  if (App.ImageFormat == kFormat2D) return true;
-  if (ImageCarriesRun(track, sector, static_cast<int>(length)) != 1) return false;
-  if (ImageCarriesRun(kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes) != 1) return false;
-  if (ImageCarriesRun(kDirectoryTrack, kDirectorySector, kDirectoryHalfBytes) != 1) return false;
-  if (App.ExdirPresent &&
-      ImageCarriesRun(App.ExdirTrack, App.ExdirSector, kDirectoryHalfBytes) != 1)
-    return false;
-  return true;
+  // Every run the import will write, checked in one pass over the image.
+  const SectorRun writes[] = {{track, sector, static_cast<int>(length)},
+                              {kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes},
+                              {kDirectoryTrack, kDirectorySector, kDirectoryHalfBytes},
+                              {App.ExdirTrack, App.ExdirSector, kDirectoryHalfBytes}};
+  return ImageCarriesRuns(writes, App.ExdirPresent ? 4 : 3) == 1;
 }
 
 }  // namespace
