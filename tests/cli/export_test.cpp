@@ -8,14 +8,10 @@
 namespace clitest {
 namespace {
 
+using testsupport::Pattern;
+
 using testimg::FileSpec;
 using testimg::VolumeBuilder;
-
-std::vector<uint8_t> Pattern(size_t n) {
-  std::vector<uint8_t> out(n);
-  for (size_t i = 0; i < n; i++) out[i] = static_cast<uint8_t>((i * 7 + 5) ^ (i >> 8));
-  return out;
-}
 
 FileSpec File(const std::string& name, std::vector<uint8_t> data, uint8_t type = 1) {
   FileSpec file;
@@ -28,12 +24,12 @@ FileSpec File(const std::string& name, std::vector<uint8_t> data, uint8_t type =
 using ExportTest = CliTest;
 
 TEST_F(ExportTest, BinaryWritesExactlyTheFilesBytesInEveryLayoutAndMode) {
-  const std::vector<uint8_t> data = Pattern(0x123);
+  const std::vector<uint8_t> data = Pattern(0x123, 5);
   for (const Layout& layout : kLayouts) {
     for (int mode = 0; mode < 2; mode++) {
       SCOPED_TRACE(std::string(layout.extension) + (mode ? " PC" : " MZ"));
       VolumeBuilder volume;
-      volume.AddFile(File("FIRST", Pattern(700)));
+      volume.AddFile(File("FIRST", Pattern(700, 5)));
       volume.AddFile(File("PROG", data));
       const std::string image = std::string("disk") + layout.extension;
       const std::string path = WriteImage(volume, image, layout.d88, mode);
@@ -61,17 +57,17 @@ TEST_F(ExportTest, AsciiConvertsThroughTheSecondTable) {
 
 TEST_F(ExportTest, TheDefaultHostPathIsTheNameCellAndTheType) {
   VolumeBuilder volume;
-  FileSpec hello = File("HELLO", Pattern(40));
+  FileSpec hello = File("HELLO", Pattern(40, 5));
   hello.lock = 1;
   volume.AddFile(hello);
-  volume.AddFile(File("ODD", Pattern(3), 7));
+  volume.AddFile(File("ODD", Pattern(3, 5), 7));
   WriteImage(volume, "disk.d88", true, 0);
 
   const std::string name = FullWidth("HELLO") + ".OBJ";
   Result r = Zelvo({"export", "--codes", codes, "disk.d88", "hello"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, name + "\n");
-  EXPECT_TRUE(testsupport::BytesEqual(Pattern(40), testimg::ReadFile(Path(name))));
+  EXPECT_TRUE(testsupport::BytesEqual(Pattern(40, 5), testimg::ReadFile(Path(name))));
 
   r = Zelvo({"export", "--codes", codes, "disk.d88", "#1"});
   ASSERT_EQ(r.code, 0) << r.err;
@@ -93,7 +89,7 @@ TEST_F(ExportTest, TheDefaultHostPathStaysInTheCurrentFolder) {
   for (int k = 0; k < 16; k++) file += std::string(16, 'x') + "\n";
   testimg::WriteFile(Path("dots.txt"), Bytes(file));
   VolumeBuilder volume;
-  volume.AddFile(File("./x", Pattern(9)));  // shown as "../.x."
+  volume.AddFile(File("./x", Pattern(9, 5)));  // shown as "../.x."
   WriteImage(volume, "disk.d88", true, 0);
 
   const Result r = Zelvo({"export", "--codes", "dots.txt", "disk.d88", "#0"});
@@ -105,7 +101,7 @@ TEST_F(ExportTest, TheDefaultHostPathStaysInTheCurrentFolder) {
 TEST_F(ExportTest, RowsCountOnlyUsedSlotsInDirectoryOrder) {
   VolumeBuilder volume;
   for (int slot : {2, 0, 5}) {
-    FileSpec file = File("S" + std::to_string(slot), Pattern(10 + slot));
+    FileSpec file = File("S" + std::to_string(slot), Pattern(10 + slot, 5));
     file.slot = slot;
     volume.AddFile(file);
   }
@@ -115,15 +111,15 @@ TEST_F(ExportTest, RowsCountOnlyUsedSlotsInDirectoryOrder) {
     const Result r = Zelvo({"export", "--mode", "pc", "--codes", codes, "disk.2d",
                             "#" + std::to_string(row), "r" + std::to_string(row)});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(testsupport::BytesEqual(Pattern(10 + slot),
+    EXPECT_TRUE(testsupport::BytesEqual(Pattern(10 + slot, 5),
                                         testimg::ReadFile(Path("r" + std::to_string(row)))));
   }
 }
 
 TEST_F(ExportTest, RefusalsWriteNothing) {
   VolumeBuilder volume;
-  volume.AddFile(File("HELLO", Pattern(40)));
-  FileSpec bad = File("BAD", Pattern(40));
+  volume.AddFile(File("HELLO", Pattern(40, 5)));
+  FileSpec bad = File("BAD", Pattern(40, 5));
   bad.track = 0x90;  // no sector address: the reader refuses
   bad.sector = 1;
   bad.markUsed = false;
@@ -166,12 +162,12 @@ TEST_F(ExportTest, RefusalsWriteNothing) {
   // --force replaces the existing file completely.
   const Result forced = Zelvo({"export", "--force", "--codes", codes, "disk.d88", "HELLO", "kept"});
   EXPECT_EQ(forced.code, 0) << forced.err;
-  EXPECT_TRUE(testsupport::BytesEqual(Pattern(40), testimg::ReadFile(Path("kept"))));
+  EXPECT_TRUE(testsupport::BytesEqual(Pattern(40, 5), testimg::ReadFile(Path("kept"))));
 }
 
 TEST_F(ExportTest, AHostPathTooLongForTheDialogIsTheDialogsError) {
   VolumeBuilder volume;
-  volume.AddFile(File("HELLO", Pattern(40)));
+  volume.AddFile(File("HELLO", Pattern(40, 5)));
   WriteImage(volume, "disk.d88", true, 0);
   const Result r = Zelvo({"export", "--codes", codes, "disk.d88", "HELLO", std::string(256, 'a')});
   EXPECT_EQ(r.code, 1);

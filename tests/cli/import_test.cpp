@@ -9,20 +9,16 @@
 namespace clitest {
 namespace {
 
+using testsupport::Pattern;
+
 using testimg::FileSpec;
 using testimg::VolumeBuilder;
-
-std::vector<uint8_t> Pattern(size_t n) {
-  std::vector<uint8_t> out(n);
-  for (size_t i = 0; i < n; i++) out[i] = static_cast<uint8_t>((i * 11 + 3) ^ (i >> 8));
-  return out;
-}
 
 VolumeBuilder WithHello() {
   VolumeBuilder volume;
   FileSpec hello;
   hello.name = "HELLO";
-  hello.data = Pattern(300);  // track 2, sectors 1 and 2
+  hello.data = Pattern(300, 3);  // track 2, sectors 1 and 2
   volume.AddFile(hello);
   return volume;
 }
@@ -53,8 +49,8 @@ class ImportTest : public CliTest {
 };
 
 TEST_F(ImportTest, BinaryImportWritesDataEntryAndBitTableInEveryLayoutAndMode) {
-  const std::vector<uint8_t> data = Pattern(300);
-  testimg::WriteFile(Path("data.bin"), Pattern(300));
+  const std::vector<uint8_t> data = Pattern(300, 3);
+  testimg::WriteFile(Path("data.bin"), Pattern(300, 3));
   for (const Layout& layout : kLayouts) {
     for (int mode = 0; mode < 2; mode++) {
       SCOPED_TRACE(std::string(layout.extension) + (mode ? " PC" : " MZ"));
@@ -143,7 +139,7 @@ TEST_F(ImportTest, AsciiConvertsThroughTheThirdTableAndEndsTheText) {
 
 // The option texts go through the dialog's own checks, which accept what they accept.
 TEST_F(ImportTest, OptionsAreTheTextsTypedIntoTheDialog) {
-  testimg::WriteFile(Path("in.bin"), Pattern(10));
+  testimg::WriteFile(Path("in.bin"), Pattern(10, 3));
   const std::string path = WriteImage(WithHello(), "disk.d88", true, 0);
   const Result r =
       Zelvo({"import", "--yes", "--codes", codes, "--name", "Prog.1", "--type", "rdd", "--start",
@@ -158,7 +154,7 @@ TEST_F(ImportTest, OptionsAreTheTextsTypedIntoTheDialog) {
 }
 
 TEST_F(ImportTest, WithoutYesNothingIsWritten) {
-  testimg::WriteFile(Path("in.bin"), Pattern(10));
+  testimg::WriteFile(Path("in.bin"), Pattern(10, 3));
   for (const Layout& layout : kLayouts) {
     SCOPED_TRACE(layout.extension);
     const std::string image = std::string("disk") + layout.extension;
@@ -173,7 +169,7 @@ TEST_F(ImportTest, WithoutYesNothingIsWritten) {
 }
 
 TEST_F(ImportTest, OnATerminalTheQuestionIsAsked) {
-  testimg::WriteFile(Path("in.bin"), Pattern(10));
+  testimg::WriteFile(Path("in.bin"), Pattern(10, 3));
   const std::string path = WriteImage(WithHello(), "disk.d88", true, 0);
   const auto before = testimg::ReadFile(path);
   Result r;
@@ -198,10 +194,10 @@ struct Refusal {
 };
 
 TEST_F(ImportTest, RefusalsShowTheMessageExitOneAndLeaveTheImageAlone) {
-  testimg::WriteFile(Path("in.bin"), Pattern(10));
-  testimg::WriteFile(Path("my-file"), Pattern(10));
+  testimg::WriteFile(Path("in.bin"), Pattern(10, 3));
+  testimg::WriteFile(Path("my-file"), Pattern(10, 3));
   testimg::WriteFile(Path("empty"), {});
-  testimg::WriteFile(Path("big"), Pattern(65536));
+  testimg::WriteFile(Path("big"), Pattern(65536, 3));
   const std::vector<Refusal> cases = {
       {"bad character",
        {"--name", "bad name"},
@@ -241,7 +237,7 @@ TEST_F(ImportTest, RefusalsShowTheMessageExitOneAndLeaveTheImageAlone) {
 }
 
 TEST_F(ImportTest, FullDiskAndFullDirectory) {
-  testimg::WriteFile(Path("in.bin"), Pattern(10));
+  testimg::WriteFile(Path("in.bin"), Pattern(10, 3));
   VolumeBuilder full = WithHello();
   full.MarkUsed(32, 1344 - 32);
   std::string path = WriteImage(full, "full.2d", false, 0);
@@ -255,7 +251,7 @@ TEST_F(ImportTest, FullDiskAndFullDirectory) {
   for (int i = 0; i < 64; i++) {
     FileSpec file;
     file.name = "F" + std::to_string(i);
-    file.data = Pattern(1);
+    file.data = Pattern(1, 3);
     crowded.AddFile(file);
   }
   path = WriteImage(crowded, "crowded.2d", false, 0);
@@ -267,13 +263,13 @@ TEST_F(ImportTest, FullDiskAndFullDirectory) {
 }
 
 TEST_F(ImportTest, AFullMainDirectoryFillsTheExtendedDirectory) {
-  testimg::WriteFile(Path("in.bin"), Pattern(10));
+  testimg::WriteFile(Path("in.bin"), Pattern(10, 3));
   VolumeBuilder volume;
   volume.SetExdir(10, 1);
   for (int i = 0; i < 64; i++) {
     FileSpec file;
     file.name = "F" + std::to_string(i);
-    file.data = Pattern(1);
+    file.data = Pattern(1, 3);
     volume.AddFile(file);
   }
   const std::string path = WriteImage(volume, "ext.d88", true, 1);
@@ -289,7 +285,7 @@ TEST_F(ImportTest, AFullMainDirectoryFillsTheExtendedDirectory) {
 }
 
 TEST_F(ImportTest, ANameOutsideAsciiIsConvertedAndRefusedByTheCheck) {
-  testimg::WriteFile(Path("in.bin"), Pattern(10));
+  testimg::WriteFile(Path("in.bin"), Pattern(10, 3));
   const std::string path = WriteImage(WithHello(), "disk.d88", true, 0);
   const auto before = testimg::ReadFile(path);
   // U+FF71, half-width katakana A: one byte 0xB1 in code page 932.

@@ -11,15 +11,11 @@
 namespace clitest {
 namespace {
 
+using testsupport::Pattern;
+
 using nlohmann::json;
 using testimg::FileSpec;
 using testimg::VolumeBuilder;
-
-std::vector<uint8_t> Pattern(size_t n, int seed) {
-  std::vector<uint8_t> out(n);
-  for (size_t i = 0; i < n; i++) out[i] = static_cast<uint8_t>(i * 13 + seed);
-  return out;
-}
 
 // HELLO (locked OBJ, 0x123 bytes) and a.b (TEX, 10 bytes) on a volume named TEST.
 VolumeBuilder TwoFiles() {

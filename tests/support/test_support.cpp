@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
-#include <sstream>
 
 #include "codes/code_tables.h"
 
@@ -30,37 +29,6 @@ TempDir::~TempDir() {
 
 std::string TempDir::Path(const std::string& name) const {
   return (fs::path(path_) / name).string();
-}
-
-namespace {
-std::string HexDump(const std::vector<uint8_t>& bytes, size_t from) {
-  std::ostringstream out;
-  const size_t start = from & ~static_cast<size_t>(15);
-  for (size_t row = start; row < start + 48 && row < bytes.size(); row += 16) {
-    char line[16];
-    std::snprintf(line, sizeof line, "%08zX:", row);
-    out << line;
-    for (size_t i = row; i < row + 16 && i < bytes.size(); i++) {
-      std::snprintf(line, sizeof line, " %02X", bytes[i]);
-      out << line;
-    }
-    out << "\n";
-  }
-  return out.str();
-}
-}  // namespace
-
-::testing::AssertionResult BytesEqual(const std::vector<uint8_t>& expected,
-                                      const std::vector<uint8_t>& actual) {
-  const size_t n = std::min(expected.size(), actual.size());
-  size_t at = 0;
-  while (at < n && expected[at] == actual[at]) at++;
-  if (at == n && expected.size() == actual.size()) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << "bytes differ at offset " << at << " (expected size " << expected.size()
-         << ", actual size " << actual.size() << ")\nexpected:\n"
-         << HexDump(expected, at) << "actual:\n"
-         << HexDump(actual, at);
 }
 
 CodeTables IdentityTables() {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,11 @@ class TempDir {
 // both around it.
 ::testing::AssertionResult BytesEqual(const std::vector<uint8_t>& expected,
                                       const std::vector<uint8_t>& actual);
+
+// Deterministic test data: n bytes that change from byte to byte and from sector to sector.
+std::vector<uint8_t> Pattern(size_t n, int seed);
+// The bytes of a list of values.
+std::vector<uint8_t> Bytes(std::initializer_list<int> values);
 
 // Tables for tests: TBL1[c] = c * 257 (each code shown as its byte twice), TBL2 and TBL3 the
 // identity.

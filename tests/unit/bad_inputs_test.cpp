@@ -20,18 +20,14 @@
 
 namespace {
 
+using testsupport::Pattern;
+
 using testimg::FileSpec;
 using testimg::ImageSpec;
 using testimg::VolumeBuilder;
 using Bytes = std::vector<uint8_t>;
 
 constexpr long kFlatBytes = 84L * 16 * 256;
-
-Bytes Pattern(size_t n, int seed) {
-  Bytes out(n);
-  for (size_t i = 0; i < n; i++) out[i] = static_cast<uint8_t>(i * 5 + seed);
-  return out;
-}
 
 FileSpec File(const std::string& name, size_t bytes, int track = -1, int sector = -1) {
   FileSpec f;

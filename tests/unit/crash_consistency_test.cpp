@@ -21,15 +21,11 @@
 
 namespace {
 
+using testsupport::Pattern;
+
 using testimg::FileSpec;
 using testimg::VolumeBuilder;
 using Bytes = std::vector<uint8_t>;
-
-Bytes Pattern(size_t n, int seed) {
-  Bytes out(n);
-  for (size_t i = 0; i < n; i++) out[i] = static_cast<uint8_t>((i * 11 + seed) ^ (i >> 8));
-  return out;
-}
 
 struct Scenario {
   const char* what;

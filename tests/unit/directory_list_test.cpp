@@ -128,9 +128,10 @@ TEST(FormatRow, NameStopsAtReturnOrZeroAndTakesSixteenBytes) {
 
 TEST(FormatRow, ZeroBytesOfTbl1EndTheName) {
   CodeTables t = kIdentity;
-  t.TBL1['B'] = 0x0042;  // zero high byte: the name ends before B
-  t.TBL1['C'] = 0x4300;  // zero low byte: the name ends after C's first byte
-  t.TBL1['D'] = 0x8260;
+  t.TBL1[static_cast<unsigned char>('B')] = 0x0042;  // zero high byte: the name ends before B
+  t.TBL1[static_cast<unsigned char>('C')] =
+      0x4300;  // zero low byte: the name ends after C's first byte
+  t.TBL1[static_cast<unsigned char>('D')] = 0x8260;
   EXPECT_EQ("AA\x82\x60", Cells(Entry(1, "ADB", 0, 0, 0, 0, 0).bytes, t.TBL1)[kColName]);
   EXPECT_EQ("AAC", Cells(Entry(1, "ACA", 0, 0, 0, 0, 0).bytes, t.TBL1)[kColName]);
 }

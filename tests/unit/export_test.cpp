@@ -15,6 +15,9 @@
 
 namespace {
 
+using testsupport::Bytes;
+using testsupport::Pattern;
+
 using testimg::FileSpec;
 using testimg::ImageSpec;
 using testimg::VolumeBuilder;
@@ -24,18 +27,6 @@ ImageSpec Shape(bool d88, int machineMode) {
   shape.d88 = d88;
   shape.machineMode = machineMode;
   return shape;
-}
-
-std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
-  std::vector<uint8_t> out;
-  for (int v : values) out.push_back(static_cast<uint8_t>(v));
-  return out;
-}
-
-std::vector<uint8_t> Pattern(size_t n, int seed) {
-  std::vector<uint8_t> out(n);
-  for (size_t i = 0; i < n; i++) out[i] = static_cast<uint8_t>((i * 7 + seed) ^ (i >> 8));
-  return out;
 }
 
 // ---- The Ascii conversion -------------------------------------------------------------------

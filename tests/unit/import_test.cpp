@@ -21,21 +21,12 @@
 
 namespace {
 
+using testsupport::Bytes;
+using testsupport::Pattern;
+
 using testimg::FileSpec;
 using testimg::ImageSpec;
 using testimg::VolumeBuilder;
-
-std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
-  std::vector<uint8_t> out;
-  for (int v : values) out.push_back(static_cast<uint8_t>(v));
-  return out;
-}
-
-std::vector<uint8_t> Pattern(size_t n, int seed) {
-  std::vector<uint8_t> out(n);
-  for (size_t i = 0; i < n; i++) out[i] = static_cast<uint8_t>((i * 13 + seed) ^ (i >> 8));
-  return out;
-}
 
 ImageSpec Shape(bool d88, int machineMode) {
   ImageSpec shape;
@@ -62,7 +53,7 @@ TEST(ConvertImportText, Cases) {
   // TBL3 maps every byte to itself except these, so a lookup shows in the output.
   uint8_t tbl3[256];
   for (int i = 0; i < 256; i++) tbl3[i] = static_cast<uint8_t>(i);
-  tbl3['A'] = 'a';
+  tbl3[static_cast<unsigned char>('A')] = 'a';
   tbl3[0x00] = 0x77;
   tbl3[0x0A] = 0x8A;
   tbl3[0x0D] = 0x8D;
@@ -202,7 +193,7 @@ TEST_P(ImportKindsTest, WritesDataEntryAndBitTable) {
   v.AddFile(FileSpec{.name = "OLD", .data = Pattern(700, 1)});
   Load(v, Shape(k.d88, k.machineMode));
   App.TransferMode = k.transferMode;
-  App.Tables.TBL3['A'] = 'a';
+  App.Tables.TBL3[static_cast<unsigned char>('A')] = 'a';
   App.Tables.TBL3[0x0A] = 0x8A;
 
   const std::vector<uint8_t> host = Bytes({'A', 'B', 0x0D, 0x0A, 'C', 0x0A, 0x00, 'D'});

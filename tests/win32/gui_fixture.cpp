@@ -47,27 +47,6 @@ std::string BesideExecutable(const std::string& name) {
   return folder + name;
 }
 
-::testing::AssertionResult SameBytes(const std::vector<uint8_t>& expected,
-                                     const std::vector<uint8_t>& actual) {
-  if (expected == actual) return ::testing::AssertionSuccess();
-  if (expected.size() != actual.size()) {
-    return ::testing::AssertionFailure()
-           << "sizes differ: expected " << expected.size() << ", got " << actual.size();
-  }
-  size_t first = expected.size();
-  size_t count = 0;
-  for (size_t i = 0; i < expected.size(); ++i) {
-    if (expected[i] == actual[i]) continue;
-    if (first == expected.size()) first = i;
-    ++count;
-  }
-  char where[128];
-  std::snprintf(where, sizeof where, "%zu bytes differ, the first at offset %zu (0x%zX): ", count,
-                first, first);
-  return ::testing::AssertionFailure()
-         << where << "expected " << int{expected[first]} << ", got " << int{actual[first]};
-}
-
 std::vector<SampleFile> SampleFiles() {
   std::vector<SampleFile> files = {
       {"HELLO", 1, 1, 0x1200, {}},

@@ -72,10 +72,6 @@ class GuiTest : public ::testing::Test {
   ScratchFolder scratch_;
 };
 
-// Equal byte strings, or the first differing offset and the number of differing bytes.
-::testing::AssertionResult SameBytes(const std::vector<uint8_t>& expected,
-                                     const std::vector<uint8_t>& actual);
-
 // The path of a file beside the test executable.
 std::string BesideExecutable(const std::string& name);
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gui_fixture.h"
+#include "support/test_support.h"
 #include "texts/texts.h"
 #include "volume/app_state.h"
 
@@ -152,7 +153,8 @@ TEST_F(ImportTest, FailedCheckKeepsTheDialogThenOkWritesTheFile) {
   // The last sector's tail reaches the image as raw 0xFF bytes: under MZ that reads as the
   // builder's zero bytes.
   testimg::ImageSpec shape;
-  EXPECT_TRUE(SameBytes(testimg::BuildImage(expected, shape), testimg::ReadFile(image_)));
+  EXPECT_TRUE(
+      testsupport::BytesEqual(testimg::BuildImage(expected, shape), testimg::ReadFile(image_)));
 
   // The list was reloaded and shows the new file.
   ASSERT_EQ(RowCount(), 4);
@@ -175,7 +177,7 @@ TEST_F(ImportTest, NoAtTheConfirmationLeavesTheImageUnchanged) {
   Command(40010);
   ASSERT_EQ(driver_.boxes().size(), 1u);
   EXPECT_EQ(driver_.boxes()[0].text, Shown(kMsgImportConfirm));
-  EXPECT_TRUE(SameBytes(before_, testimg::ReadFile(image_)));
+  EXPECT_TRUE(testsupport::BytesEqual(before_, testimg::ReadFile(image_)));
   EXPECT_EQ(RowCount(), 3);
 }
 
@@ -190,7 +192,7 @@ TEST_F(ImportTest, CancelInTheDialogOrTheFileChoiceLeavesTheImageUnchanged) {
   driver_.Expect(Kind::kAttributes, [](HWND dialog) { PostMessageW(dialog, WM_CLOSE, 0, 0); });
   Command(40010);
   EXPECT_TRUE(driver_.boxes().empty());
-  EXPECT_TRUE(SameBytes(before_, testimg::ReadFile(image_)));
+  EXPECT_TRUE(testsupport::BytesEqual(before_, testimg::ReadFile(image_)));
   EXPECT_EQ(RowCount(), 3);
 }
 
@@ -209,7 +211,7 @@ TEST_F(ImportTest, TypedJapaneseComesBackAsCodePage932Bytes) {
   char badChar[256];
   std::snprintf(badChar, sizeof badChar, kMsgNameBadChar, '\x82');
   EXPECT_EQ(driver_.boxes()[0].text, Shown(badChar));
-  EXPECT_TRUE(SameBytes(before_, testimg::ReadFile(image_)));
+  EXPECT_TRUE(testsupport::BytesEqual(before_, testimg::ReadFile(image_)));
 }
 
 }  // namespace
