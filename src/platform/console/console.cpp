@@ -147,10 +147,11 @@ bool SameAsciiText(const std::string& a, const std::string& b) {
 void ApplyDialogInput() {
   State& s = S();
   for (const auto& [id, text] : s.dialogInput.texts) s.dialog.texts[id] = text;
-  for (const auto& [id, item] : s.dialogInput.comboItems) {
+  for (const auto& [id, typed] : s.dialogInput.comboItems) {
+    const std::string& item = typed;  // clang before 16 cannot capture a structured binding
     const auto& items = s.dialog.comboItems[id];
     const auto it = std::find_if(items.begin(), items.end(),
-                                 [&](const std::string& x) { return SameAsciiText(x, item); });
+                                 [&item](const std::string& x) { return SameAsciiText(x, item); });
     if (it == items.end()) {
       // Typed into the edit field: no list item is selected.
       s.dialog.comboSelection[id] = -1;
