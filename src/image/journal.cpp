@@ -1,0 +1,22 @@
+// Placeholder transaction layer: writes go straight to the image. The rollback journal replaces it.
+#include "image/journal.h"
+
+namespace {
+bool Active = false;
+}
+
+int ImageBeginChange(WindowHandle) {
+  Active = true;
+  return 0;
+}
+
+int ImageCommitChange(WindowHandle) {
+  Active = false;
+  return 0;
+}
+
+void ImageAbortChange() { Active = false; }
+
+bool ImageChangeActive() { return Active; }
+
+int ImageRecoverJournal(WindowHandle, const char*) { return 0; }
