@@ -88,7 +88,7 @@ void ReadSection(TextReader* reader, Line* line, Store store) {
 // Opens the file for reading. A folder of that name is no file that can be opened, as on
 // Windows, although POSIX opens it for reading.
 std::FILE* OpenCodeFile(const char* path) {
-  std::FILE* stream = std::fopen(path, "rb");
+  std::FILE* stream = PlatformOpenHostFile(path, "rb");
 #ifndef _WIN32
   struct stat st;
   if (stream && (fstat(fileno(stream), &st) != 0 || S_ISDIR(st.st_mode))) {

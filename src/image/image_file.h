@@ -22,6 +22,19 @@ int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned cou
 int ImageFileWriteAt(ImageFile* file, uint32_t offset, const void* buffer, unsigned count);
 void ImageFileClose(ImageFile* file);
 
+// The few further operations that transactions and new images need (the rollback journal is a
+// file beside the image; a new image is written under a temporary name, then renamed).
+// Creates a new file for reading and writing, held exclusively; fails when the path exists. 0/-1.
+int ImageFileCreate(const char* path, ImageFile* file);
+// Flushes the file's data to the disk (fsync; FlushFileBuffers on Windows). 0 or -1.
+int ImageFileSync(ImageFile* file);
+// Deletes the file at `path`. 0, or -1 when it exists and cannot be deleted.
+int ImageFileRemove(const char* path);
+// 1 when a file exists at `path`, 0 when nothing does, -1 when it cannot be told.
+int ImageFileExists(const char* path);
+// Renames `from` to `to`, replacing `to` when it exists. 0 or -1.
+int ImageFileRename(const char* from, const char* to);
+
 // Test hook: when failWriteAt is n > 0, the n-th ImageFileWriteAt call counted from the last
 // reset fails without writing anything. writesDone counts every call.
 struct ImageWriteFault {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 using WindowHandle = void*;
 
@@ -94,3 +95,8 @@ unsigned PlatformExecutablePath(char* buffer, unsigned capacity);
 
 // Today's local date as the eight characters MM/DD/YY and a terminating zero.
 void PlatformLocalDate(char out[9]);
+
+// Opens a host file (not an image) with fopen's mode letters. The path is in the encoding the
+// front end works in: the ANSI code page in the Windows program, UTF-8 in zelvo (opened through
+// the wide API on Windows). Null when it cannot be opened.
+std::FILE* PlatformOpenHostFile(const char* path, const char* mode);

@@ -36,7 +36,7 @@ int ReadHexCell(WindowHandle list, int row, int column, int capacity, int width)
 
 // Writes the bytes into a new host file, replacing any file of that name. 0 or -1.
 int WriteHostFile(const char* path, const uint8_t* data, long length) {
-  std::FILE* file = std::fopen(path, "wb");
+  std::FILE* file = PlatformOpenHostFile(path, "wb");
   if (!file) return -1;
   int result = 0;
   if (length > 0 &&

@@ -38,7 +38,7 @@ void ShowTooBig(WindowHandle window, long length) {
 
 // Reads the host file at App.ChosenPath into DataBuffer; its length, or -1 after a message.
 long ReadHostFile(WindowHandle window) {
-  std::FILE* file = std::fopen(App.ChosenPath, "rb");
+  std::FILE* file = PlatformOpenHostFile(App.ChosenPath, "rb");
   if (!file) {
     char message[kPathCapacity + 64];
     std::snprintf(message, sizeof message, kMsgHostOpenFailed, App.ChosenPath);

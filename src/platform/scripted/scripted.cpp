@@ -360,3 +360,5 @@ unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
 }
 
 void PlatformLocalDate(char out[9]) { CopyText(S().localDate, out, 9); }
+
+std::FILE* PlatformOpenHostFile(const char* path, const char* mode) { return std::fopen(path, mode); }

@@ -367,3 +367,5 @@ void PlatformLocalDate(char out[9]) {
   std::snprintf(out, 9, "%02u/%02u/%02u", static_cast<unsigned>(now.wMonth) % 100,
                 static_cast<unsigned>(now.wDay) % 100, static_cast<unsigned>(now.wYear) % 100);
 }
+
+std::FILE* PlatformOpenHostFile(const char* path, const char* mode) { return std::fopen(path, mode); }
