@@ -70,7 +70,7 @@ const char* ModeName(int machineMode);
 int RowOfSlot(int slot);
 // The stored name of a slot (bytes up to 0x0D or 0x00, at most 16).
 std::string StoredName(int slot);
-// Writes text to standard output.
+// Writes UTF-8 text to standard output (see console::WriteOut).
 void Print(const std::string& text);
 
 }  // namespace cli

@@ -88,7 +88,7 @@ std::string Describe(const CheckFinding& f, int64_t fileSize) {
 }
 
 int64_t ImageSize(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = PlatformOpenHostFile(path.c_str(), "rb");
   if (!file) return -1;
   std::fseek(file, 0, SEEK_END);
   const long size = std::ftell(file);

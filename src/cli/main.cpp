@@ -1,8 +1,11 @@
 // zelvo: list, export, import and check Zelvo disk images from the command line.
 #include <CLI/CLI.hpp>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/cli.h"
+#include "cli/host_checks.h"
 
 #ifndef ZELVO_VERSION
 #define ZELVO_VERSION "0"
@@ -26,7 +29,7 @@ void AddCodes(CLI::App* command, std::string* codes) {
 void AddImage(CLI::App* command, std::string* image) {
   command->add_option("IMAGE", *image, "Disk image: .2d, .d20, .d88 or .d77")
       ->required()
-      ->check(CLI::ExistingFile);
+      ->check(cli::kExistingHostFile);
 }
 
 std::string Lower(std::string text) {
@@ -38,6 +41,12 @@ std::string Lower(std::string text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The arguments as UTF-8 on every system (read as UTF-16 on Windows).
+  std::vector<std::string> args;
+  if (!console::StartUp(argc, argv, &args)) return cli::kExitUsage;
+  std::vector<const char*> argPointers;
+  for (const std::string& arg : args) argPointers.push_back(arg.c_str());
+
   CLI::App app{"List, export, import and check the files of Zelvo disk images.", "zelvo"};
   app.set_version_flag("--version", "zelvo " ZELVO_VERSION);
   app.require_subcommand(1);
@@ -94,7 +103,7 @@ int main(int argc, char** argv) {
   AddImage(importCommand, &im.image);
   importCommand->add_option("HOSTFILE", im.hostFile, "The host file to import")
       ->required()
-      ->check(CLI::ExistingFile);
+      ->check(cli::kExistingHostFile);
 
   cli::CheckOptions ck;
   CLI::App* checkCommand =
@@ -104,9 +113,14 @@ int main(int argc, char** argv) {
   AddImage(checkCommand, &ck.image);
 
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(argPointers.size()), argPointers.data());
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? cli::kExitOk : cli::kExitUsage;
+    // Help and usage errors go out like every other text (they may quote an argument).
+    std::ostringstream out, err;
+    const int code = app.exit(e, out, err);
+    console::WriteOut(out.str());
+    console::WriteErr(err.str());
+    return code == 0 ? cli::kExitOk : cli::kExitUsage;
   }
 
   if (*lsCommand) {

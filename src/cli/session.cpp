@@ -28,7 +28,7 @@ int LoadTables(const std::string& codes) {
   if (codes.empty()) {
     result = LoadCodeTables(console::kMainWindow);
   } else {
-    std::FILE* stream = std::fopen(codes.c_str(), "rb");
+    std::FILE* stream = PlatformOpenHostFile(codes.c_str(), "rb");
     if (!stream) {
       PlatformMessageBox(console::kMainWindow, kMsgCodeFileMissing, kCaptionError, kMbOk);
       result = -1;
@@ -77,9 +77,6 @@ std::string StoredName(int slot) {
   return text;
 }
 
-void Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
+void Print(const std::string& text) { console::WriteOut(text); }
 
 }  // namespace cli

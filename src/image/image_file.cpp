@@ -13,6 +13,7 @@
 
 ImageWriteFault ImageWriteFaults;
 ImageReadFault ImageReadFaults;
+unsigned PathCodePage = 0;
 
 namespace {
 // Counts a write and tells whether the test hook wants it to fail.
@@ -32,9 +33,19 @@ bool InjectedReadFailure() {
 namespace {
 HANDLE Handle(ImageFile* file) { return reinterpret_cast<HANDLE>(file->handle); }
 
+// CreateFile on a path in PathCodePage (see image_file.h).
+HANDLE CreateWithPath(const char* path, DWORD access, DWORD share, DWORD disposition) {
+  if (PathCodePage == 0)
+    return CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  wchar_t wide[1024];
+  if (MultiByteToWideChar(PathCodePage, MB_ERR_INVALID_CHARS, path, -1, wide, 1024) <= 0)
+    return INVALID_HANDLE_VALUE;
+  return CreateFileW(wide, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 int OpenShared0(const char* path, DWORD access, ImageFile* file) {
   // Share mode 0: while another process holds the image, the open fails.
-  HANDLE h = CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateWithPath(path, access, 0, OPEN_EXISTING);
   if (h == INVALID_HANDLE_VALUE) {
     file->handle = -1;
     return -1;

@@ -1,5 +1,5 @@
 // Exclusive access to an image file: the few file operations the sector transfers need.
-// POSIX: open(2) plus a non-blocking exclusive flock; Windows: CreateFileA with share mode 0.
+// POSIX: open(2) plus a non-blocking exclusive flock; Windows: CreateFile with share mode 0.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +21,16 @@ int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned cou
 // Writes `count` bytes at `offset`. 0 on success, -1 on a write error.
 int ImageFileWriteAt(ImageFile* file, uint32_t offset, const void* buffer, unsigned count);
 void ImageFileClose(ImageFile* file);
+
+// The code page of every path the core is given (images, host files, the executable's path).
+// 0, the default, is the system's multi-byte code page of the Windows program: the path splitter
+// of image_select.h steps over double-byte characters of code page 932, and these functions use
+// the A functions of Windows. The zelvo tool works in UTF-8 on every system and sets 65001: no
+// byte of a multi-byte UTF-8 character is a separator or a dot, so the splitter walks byte by
+// byte, and on Windows the paths are opened through the wide API, whatever the system's code
+// pages (a path that is not valid UTF-8 opens nothing).
+extern unsigned PathCodePage;
+inline constexpr unsigned kPathCodePageUtf8 = 65001;
 
 // The few further operations that transactions and new images need (the rollback journal is a
 // file beside the image; a new image is written under a temporary name, then renamed).

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "image/image_file.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "volume/app_state.h"
@@ -13,8 +14,10 @@ namespace {
 constexpr int kPartMax = 255;  // the path splitter's limit for a file name or an extension
 constexpr unsigned long kFnerrBufferTooSmall = 0x3003;
 
-// Lead bytes of a double-byte character in code page 932.
+// Lead bytes of a double-byte character in code page 932. A UTF-8 path (see PathCodePage) has
+// none: no byte of a multi-byte UTF-8 character is a separator or a dot.
 bool IsLeadByte(unsigned char byte) {
+  if (PathCodePage == kPathCodePageUtf8) return false;
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 

@@ -62,26 +62,31 @@ void CopyText(const std::string& text, char* buffer, int capacity) {
 }
 
 bool IsRegularFile(const std::string& path) {
+#ifdef _WIN32
+  return HostPathKindOf(path) == HostPathKind::kFile;
+#else
   struct stat st;
   return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
+#endif
 }
 
 bool Exists(const std::string& path) {
+#ifdef _WIN32
+  return HostPathKindOf(path) != HostPathKind::kNone;
+#else
   struct stat st;
   return stat(path.c_str(), &st) == 0;
+#endif
 }
 
-// A file name taken from the volume must stay a plain name in the current folder: separators,
-// control characters (and on Windows the characters a file name cannot hold) become '_'.
+// A file name taken from the volume (UTF-8) must stay a plain name in the current folder:
+// separators, control characters (and on Windows the characters a file name cannot hold) become
+// '_'. Bytes of multi-byte UTF-8 characters are all 0x80 or above and stay.
 std::string PlainFileName(const std::string& name) {
   std::string out = name;
   for (size_t i = 0; i < out.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(out[i]);
 #ifdef _WIN32
-    if (IsDBCSLeadByte(c) && i + 1 < out.size()) {
-      ++i;
-      continue;
-    }
     if (c < 0x20 || std::strchr("\\/:*?\"<>|", c)) out[i] = '_';
 #else
     if (c < 0x20 || c == 0x7F || c == '/') out[i] = '_';
@@ -126,8 +131,7 @@ int RunFileDialog(bool save, FileDialogRequest* request) {
 }
 
 int AskOnTerminal() {
-  std::fputs("[y/N] ", stderr);
-  std::fflush(stderr);
+  WriteErr("[y/N] ");
   char line[64];
   if (!std::fgets(line, sizeof line, stdin)) return kIdNo;
   const char* p = line;
@@ -179,9 +183,7 @@ bool DialogRefused() { return S().dialogRefused; }
 const std::vector<std::vector<std::string>>& Rows() { return S().rows; }
 std::string WindowText(WindowHandle window) { return S().windowTexts[window]; }
 
-void Note(std::string_view text) {
-  std::fprintf(stderr, "zelvo: %.*s\n", static_cast<int>(text.size()), text.data());
-}
+void Note(std::string_view text) { WriteErr("zelvo: " + std::string(text) + "\n"); }
 
 }  // namespace console
 
@@ -190,8 +192,7 @@ using namespace console;
 int PlatformMessageBox(WindowHandle, const char* text, const char* caption, unsigned flags) {
   State& s = S();
   const std::string line = std::string(caption ? caption : "") + ": " + (text ? text : "");
-  std::fputs(Cp932ToTerminal(line).c_str(), stderr);
-  std::fputc('\n', stderr);
+  WriteErr(Cp932ToTerminal(line) + "\n");
   int answer = kIdOk;
   if ((flags & 0xF) == kMbYesNo) {
     if (s.settings.yes) {
@@ -203,7 +204,6 @@ int PlatformMessageBox(WindowHandle, const char* text, const char* caption, unsi
       Note("answered No (pass --yes to answer Yes)");
     }
   }
-  std::fflush(stderr);
   s.boxes.push_back({text ? text : "", caption ? caption : "", flags, answer});
   return answer;
 }
@@ -315,9 +315,17 @@ void DlgComboItemText(WindowHandle, int id, int index, char* buffer) {
 unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
   if (capacity == 0) return 0;
 #ifdef _WIN32
-  const DWORD n = GetModuleFileNameA(nullptr, buffer, capacity);
-  if (n == 0 || n >= capacity) return 0;
-  return n;
+  // In UTF-8, as every path of zelvo: the code file beside the executable is opened with it.
+  wchar_t wide[32768];
+  const DWORD n = GetModuleFileNameW(nullptr, wide, 32768);
+  if (n == 0 || n >= 32768) return 0;
+  const int length = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, static_cast<int>(n),
+                                         nullptr, 0, nullptr, nullptr);
+  if (length <= 0 || static_cast<unsigned>(length) >= capacity) return 0;
+  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, static_cast<int>(n), buffer, length,
+                      nullptr, nullptr);
+  buffer[length] = '\0';
+  return static_cast<unsigned>(length);
 #elif defined(__APPLE__)
   char raw[PATH_MAX];
   uint32_t size = sizeof raw;
@@ -345,5 +353,3 @@ void PlatformLocalDate(char out[9]) {
 #endif
   if (std::strftime(out, 9, "%m/%d/%y", &local) != 8) std::strcpy(out, "01/01/00");
 }
-
-std::FILE* PlatformOpenHostFile(const char* path, const char* mode) { return std::fopen(path, mode); }

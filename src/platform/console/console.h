@@ -63,20 +63,35 @@ bool DialogRefused();
 const std::vector<std::vector<std::string>>& Rows();
 std::string WindowText(WindowHandle window);
 
-// Prints a note of the tool itself (ASCII) to standard error.
+// Prints a note of the tool itself (UTF-8) to standard error.
 void Note(std::string_view text);
+
+// --- The host system (host_io.cpp). Texts and paths are UTF-8 on every system. ---
+
+// Prepares the streams and puts the command line into `args` (argv[0] first) as UTF-8: on
+// Windows read as UTF-16, so no code page changes it. False after a note when an argument cannot
+// be used.
+bool StartUp(int argc, char** argv, std::vector<std::string>* args);
+// Writes UTF-8 text to standard output or standard error: to a Windows console as UTF-16, which
+// shows whatever the console's code page, anywhere else as the UTF-8 bytes themselves.
+void WriteOut(std::string_view text);
+void WriteErr(std::string_view text);
+// What is at a host path (through the wide API on Windows). Host files themselves are opened
+// with PlatformOpenHostFile, which takes UTF-8 paths here.
+enum class HostPathKind { kNone, kFile, kFolder };
+HostPathKind HostPathKindOf(const std::string& path);
 
 // Text conversions. Bytes that are not code page 932 become U+FFFD; characters that code page
 // 932 lacks become '?'.
 std::string Cp932ToUtf8(std::string_view text);
 std::string Utf8ToCp932(std::string_view text);
-// Code page 932 to what the terminal shows: UTF-8 on POSIX, the console code page on Windows.
+// Code page 932 to what WriteOut and WriteErr take: UTF-8.
 std::string Cp932ToTerminal(std::string_view text);
-// A command-line argument (UTF-8 on POSIX, the ANSI code page on Windows) to code page 932.
+// A command-line argument (UTF-8, see StartUp) to code page 932.
 std::string ArgumentToCp932(std::string_view text);
 // A command-line argument to UTF-8 (for JSON output).
 std::string ArgumentToUtf8(std::string_view text);
-// A code page 932 file name to what the host's file functions take.
+// A code page 932 file name to a host path: UTF-8, which PlatformOpenHostFile takes.
 std::string Cp932ToHostPath(std::string_view text);
 // Whether standard input and standard error are both a terminal.
 bool OnTerminal();

@@ -19,16 +19,6 @@ namespace {
 
 #ifdef _WIN32
 
-std::wstring ToWide(unsigned codePage, std::string_view text) {
-  if (text.empty()) return std::wstring();
-  const int n =
-      MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0)
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
 std::string FromWide(unsigned codePage, const std::wstring& wide) {
   if (wide.empty()) return std::string();
   const bool utf8 = codePage == CP_UTF8;
@@ -91,29 +81,94 @@ std::string Convert(const char* to, const char* from, std::string_view text,
 
 #ifdef _WIN32
 
-std::string Cp932ToUtf8(std::string_view text) { return FromWide(CP_UTF8, ToWide(932, text)); }
-std::string Utf8ToCp932(std::string_view text) { return FromWide(932, ToWide(CP_UTF8, text)); }
-
-std::string Cp932ToTerminal(std::string_view text) {
-  unsigned codePage = GetConsoleOutputCP();
-  if (codePage == 0) codePage = GetACP();
-  if (codePage == 932) return std::string(text);
-  return FromWide(codePage, ToWide(932, text));
+// Character by character, so that Windows gives the bytes iconv gives on other systems: bytes
+// that are not code page 932 (0x80, 0xA0 and 0xFD-0xFF among them, which Windows would map to
+// private characters) become U+FFFD one byte at a time.
+std::string Cp932ToUtf8(std::string_view text) {
+  std::string out;
+  size_t at = 0;
+  while (at < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++at;
+      continue;
+    }
+    const int length = IsDBCSLeadByteEx(932, c) ? 2 : 1;
+    wchar_t wide[2];
+    int got = 0;
+    if (length == 2 ? at + 1 < text.size() : (c > 0xA0 && c < 0xE0))
+      got = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, text.data() + at, length, wide, 2);
+    if (got <= 0) {
+      out += "\xEF\xBF\xBD";
+      ++at;
+      continue;
+    }
+    out += FromWide(CP_UTF8, std::wstring(wide, static_cast<size_t>(got)));
+    at += static_cast<size_t>(length);
+  }
+  return out;
 }
 
-std::string ArgumentToCp932(std::string_view text) {
-  if (GetACP() == 932) return std::string(text);
-  return FromWide(932, ToWide(CP_ACP, text));
+// Character by character, as iconv: a character code page 932 lacks, or bytes that are no UTF-8
+// character, become one '?' together with the continuation bytes that follow.
+std::string Utf8ToCp932(std::string_view text) {
+  // Characters iconv also takes for the code page 932 character that shows them.
+  static const struct {
+    wchar_t from;
+    const char* to;
+  } kAlso[] = {{0x00A5, "\x5C"},     {0x203E, "\x7E"},     {0x301C, "\x81\x60"},
+               {0x2014, "\x81\x5C"}, {0x2016, "\x81\x61"}, {0x2212, "\x81\x7C"},
+               {0x00A2, "\x81\x91"}, {0x00A3, "\x81\x92"}, {0x00AC, "\x81\xCA"}};
+  std::string out;
+  size_t at = 0;
+  while (at < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++at;
+      continue;
+    }
+    const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    wchar_t wide[2];
+    int got = 0;
+    if (length > 0 && at + length <= text.size())
+      got = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data() + at,
+                                static_cast<int>(length), wide, 2);
+    std::string bytes;
+    if (got == 1) {
+      for (const auto& also : kAlso)
+        if (also.from == wide[0]) bytes = also.to;
+      if (bytes.empty()) {
+        char buffer[4];
+        BOOL usedDefault = FALSE;
+        const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide, 1, buffer, sizeof buffer,
+                                          "?", &usedDefault);
+        // Windows also gives the single bytes 0x80, 0xA0 and 0xFD-0xFF, which are no characters
+        // of code page 932 elsewhere.
+        const unsigned char first = static_cast<unsigned char>(buffer[0]);
+        const bool privateByte = n == 1 && (first == 0x80 || first == 0xA0 || first >= 0xFD);
+        if (n > 0 && !usedDefault && !privateByte) bytes.assign(buffer, static_cast<size_t>(n));
+      }
+    }
+    if (bytes.empty()) {
+      out += '?';
+      ++at;
+      while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+      continue;
+    }
+    out += bytes;
+    at += length;
+  }
+  return out;
 }
 
-std::string ArgumentToUtf8(std::string_view text) {
-  return FromWide(CP_UTF8, ToWide(CP_ACP, text));
-}
-
-std::string Cp932ToHostPath(std::string_view text) {
-  if (GetACP() == 932) return std::string(text);
-  return FromWide(CP_ACP, ToWide(932, text));
-}
+// Every text of zelvo is UTF-8 inside, arguments included (see StartUp); WriteOut and WriteErr
+// show it on a console whatever the console's code page.
+std::string Cp932ToTerminal(std::string_view text) { return Cp932ToUtf8(text); }
+std::string ArgumentToCp932(std::string_view text) { return Utf8ToCp932(text); }
+std::string ArgumentToUtf8(std::string_view text) { return std::string(text); }
+std::string Cp932ToHostPath(std::string_view text) { return Cp932ToUtf8(text); }
 
 bool OnTerminal() { return _isatty(_fileno(stdin)) && _isatty(_fileno(stderr)); }
 
