@@ -44,17 +44,63 @@ export LC_ALL=en_US.UTF-8 ZELVO_EXPECT_ACP=1252
 start_wine
 ctest --test-dir "$build" --output-on-failure -L gui --timeout 300
 
-echo "== Windows: the zelvo tool under Wine"
+echo "== Windows: the zelvo tool under Wine, English locale (ANSI code page 1252)"
+export LC_ALL=en_US.UTF-8
 sample=$(mktemp -d)
 wine "$build/tests/zelvo_make_sample.exe" "$sample" >/dev/null 2>&1
-zelvo_exe="$build/bin/zelvo.exe"
-wine "$zelvo_exe" ls "$sample/sample.d88" | tee "$sample/ls.txt" | tr -d '\r' | grep -q 'Disk Name:SAMPLE DISK'
+zelvo_exe="$PWD/$build/bin/zelvo.exe"
+wine "$zelvo_exe" ls "$sample/sample.d88" | tee "$sample/ls.txt" | grep -q 'Disk Name:SAMPLE DISK'
+# Redirected output is the same bytes as on Linux: UTF-8, no carriage returns.
+grep -q 'ＤＥＭＯ              OBJ' "$sample/ls.txt"
+if grep -q $'\r' "$sample/ls.txt"; then echo "zelvo.exe wrote carriage returns" >&2; exit 1; fi
 wine "$zelvo_exe" import --yes --name HELLO.TXT --type TEX "$sample/sample.d88" "$sample/hello.txt" \
   2>/dev/null
 wine "$zelvo_exe" export "$sample/sample.d88" hello.txt "$sample/back.txt" >/dev/null
 cmp "$sample/hello.txt" "$sample/back.txt"
 wine "$zelvo_exe" check "$sample/sample.d88" >/dev/null
-echo "zelvo.exe: ls, import, export and check passed"
+
+# Every code page 932 text and every character converts to the bytes the Linux build gives.
+g++ -std=c++20 -O1 -Isrc tests/console/text_sweep.cpp src/platform/console/text_convert.cpp \
+  -o "$sample/text_sweep"
+"$sample/text_sweep" >"$sample/sweep_linux.txt"
+wine "$build/tests/console/zelvo_text_sweep.exe" | tr -d '\r' >"$sample/sweep_windows.txt"
+cmp "$sample/sweep_linux.txt" "$sample/sweep_windows.txt"
+
+# The default name of an export is the full-width name on every system.
+(cd "$sample" && wine "$zelvo_exe" export sample.d88 demo) >"$sample/out.txt"
+[ "$(cat "$sample/out.txt")" = "ＤＥＭＯ.OBJ" ]
+wine "$zelvo_exe" export "$sample/sample.d88" demo "$sample/demo.bin" >/dev/null
+cmp "$sample/ＤＥＭＯ.OBJ" "$sample/demo.bin"
+
+# Host and image paths with characters outside code page 1252 (a Cyrillic letter whose second
+# byte is a lead byte of code page 932 stands before the dot and the separator).
+folder="$sample/Папка Ж ｋ"
+mkdir "$folder"
+cp "$sample/sample.d88" "$folder/диск Ж.d88"
+cp "$sample/hello.txt" "$folder/ЖHELLO.TXT"
+wine "$zelvo_exe" import --yes --name NEW.TXT --type TEX "$folder/диск Ж.d88" "$folder/ЖHELLO.TXT" \
+  2>/dev/null
+wine "$zelvo_exe" export "$folder/диск Ж.d88" new.txt "$folder/назад Ж.txt" >/dev/null
+cmp "$sample/hello.txt" "$folder/назад Ж.txt"
+(cd "$folder" && wine "$zelvo_exe" export "диск Ж.d88" new.txt) >/dev/null
+cmp "$sample/hello.txt" "$folder/ＮＥＷ．ＴＸＴ.TEX"
+wine "$zelvo_exe" ls --json "$folder/диск Ж.d88" >"$sample/ls.json"
+grep -qF "\"image\": \"$folder/диск Ж.d88\"" "$sample/ls.json"
+
+# A refusal read back from a pipe is UTF-8.
+expected='拡張子のエラー: FDイメージの形式は .2D .D20 .D88 の何れかの形式を選択してください'
+set +e
+wine "$zelvo_exe" ls "$folder/ЖHELLO.TXT" 2>&1 >/dev/null | cat >"$sample/refusal.txt"
+set -e
+[ "$(cat "$sample/refusal.txt")" = "$expected" ]
+# On a console (Wine makes one of a terminal) the text is written as UTF-16 and shows right
+# whatever the console's code page.
+if command -v script >/dev/null; then
+  script -qec "wine '$zelvo_exe' ls '$folder/ЖHELLO.TXT'" /dev/null </dev/null >"$sample/console.txt" \
+    || true
+  grep -qF "$expected" "$sample/console.txt"
+fi
+echo "zelvo.exe: ls, import, export and check passed; UTF-8 names, paths and messages"
 rm -rf "$sample"
 
 echo "== Windows: the program under Wine"
