@@ -5,7 +5,8 @@
 
 // The extension of a path's file name, from its last '.' (dot included), at most 255 bytes, by
 // the rules of the standard path splitter walked in code page 932 (a trail byte is never '\\',
-// '/' or '.'). Empty when the file name has no '.'.
+// '/' or '.'; byte by byte when PathCodePage of image_file.h is UTF-8). Empty when the file name
+// has no '.'.
 void SplitExtension(const char* path, char* extension, int capacity);
 // The base name and extension of a path's file name, concatenated (drive and directory dropped).
 void SplitFileName(const char* path, char* name, int capacity);
