@@ -2,8 +2,9 @@
 # Windows stage: cross-builds everything for 32-bit Windows with MinGW-w64 (build/win32) and runs
 # the tests under Wine on an X display (Xvfb when there is none): the portable suite and the
 # end-to-end tests of the program's windows under a Japanese locale (ANSI code page 932), the
-# end-to-end tests again under an English one (code page 1252), and last the program itself,
-# started as a user would start it. Leaves screenshots in build/win32.
+# end-to-end tests again under an English one (code page 1252), the zelvo tool under the English
+# one (names, paths and messages outside code page 1252), and last the program itself, started as
+# a user would start it. Leaves screenshots in build/win32.
 #
 # Environment: WIN32_BUILD (default build/win32).
 set -euo pipefail
@@ -84,6 +85,9 @@ wine "$zelvo_exe" export "$folder/диск Ж.d88" new.txt "$folder/назад �
 cmp "$sample/hello.txt" "$folder/назад Ж.txt"
 (cd "$folder" && wine "$zelvo_exe" export "диск Ж.d88" new.txt) >/dev/null
 cmp "$sample/hello.txt" "$folder/ＮＥＷ．ＴＸＴ.TEX"
+# The code file beside an executable in such a folder.
+cp "$zelvo_exe" "$build/bin/CodeChg.txt" "$folder/"
+wine "$folder/zelvo.exe" ls "$folder/диск Ж.d88" | grep -q 'ＲＥＡＤＭＥ．ＴＸＴ'
 wine "$zelvo_exe" ls --json "$folder/диск Ж.d88" >"$sample/ls.json"
 grep -qF "\"image\": \"$folder/диск Ж.d88\"" "$sample/ls.json"
 
