@@ -33,13 +33,18 @@ bool InjectedReadFailure() {
 namespace {
 HANDLE Handle(ImageFile* file) { return reinterpret_cast<HANDLE>(file->handle); }
 
-// CreateFile on a path in PathCodePage (see image_file.h).
+// A path in PathCodePage (see image_file.h) as UTF-16, for the wide functions. False when it does
+// not convert (or is longer than the buffer): such a path names no file.
+bool WidePath(const char* path, wchar_t (&wide)[1024]) {
+  return MultiByteToWideChar(PathCodePage, MB_ERR_INVALID_CHARS, path, -1, wide, 1024) > 0;
+}
+
+// CreateFile on a path in PathCodePage: the A function in the program's own code page.
 HANDLE CreateWithPath(const char* path, DWORD access, DWORD share, DWORD disposition) {
   if (PathCodePage == 0)
     return CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   wchar_t wide[1024];
-  if (MultiByteToWideChar(PathCodePage, MB_ERR_INVALID_CHARS, path, -1, wide, 1024) <= 0)
-    return INVALID_HANDLE_VALUE;
+  if (!WidePath(path, wide)) return INVALID_HANDLE_VALUE;
   return CreateFileW(wide, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
