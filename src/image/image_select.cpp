@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "image/change_history.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "volume/app_state.h"
@@ -146,5 +147,6 @@ void OpenImageCommand(WindowHandle owner) {
   }
   App.ImageFormat = format;
   std::memcpy(App.ImagePath, App.ChosenPath, length + 1);
+  ChangeHistoryClear();  // the changes of the image shown before cannot be undone on this one
   LoadVolume(owner);
 }
