@@ -4,11 +4,10 @@
 #include "image/journal.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -158,11 +157,11 @@ TEST_P(JournalTest, AJournalThatCannotBeWrittenRefusesTheChange) {
   ASSERT_EQ(0, ImageBeginChange(scripted::kMainWindow));
   uint8_t sector[256] = {};
   ASSERT_EQ(0, ZLV_WriteZelvoFile(scripted::kMainWindow, sector, 10, 1, 256));
-  ASSERT_EQ(0, mkdir(journal.c_str(), 0755));
+  ASSERT_TRUE(std::filesystem::create_directory(journal));
   EXPECT_EQ(-1, ImageCommitChange(scripted::kMainWindow));
   EXPECT_EQ(kMsgJournalCreateFailed, BoxTexts().back());
   EXPECT_TRUE(BytesEqual(original, testimg::ReadFile(path)));
-  rmdir(journal.c_str());
+  std::filesystem::remove(journal);
 }
 
 // Inside a change the reads see the queued writes; an abort writes nothing.
