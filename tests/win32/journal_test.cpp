@@ -51,8 +51,9 @@ TEST_F(JournalGuiTest, OpenUndoesAChangeThatWasInterrupted) {
   ASSERT_TRUE(testimg::FileExists(journal));
   ASSERT_NE(before_, testimg::ReadFile(image_));
 
+  driver_.ChooseFile(image_);
   driver_.AnswerBox(IDOK);
-  OpenImage(image_);
+  Command(IDM_OPEN);
   ASSERT_EQ(driver_.boxes().size(), 2u);
   EXPECT_EQ(driver_.boxes()[1].text, Shown(kMsgJournalRecovered));
   EXPECT_EQ(driver_.boxes()[1].caption, Shown(kCaptionRecovery));
