@@ -164,6 +164,36 @@ TEST_P(JournalTest, AJournalThatCannotBeWrittenRefusesTheChange) {
   std::filesystem::remove(journal);
 }
 
+// A flat image cut short grows when a sector beyond its end is written: a rollback, and a
+// recovery of the interrupted change, cut it back to its old length.
+TEST_P(JournalTest, AChangeThatLengthensAFlatImageIsUndoneToItsLength) {
+  if (GetParam()) GTEST_SKIP() << "a D88 image is only written inside its records";
+  const Bytes cut(original.begin(), original.begin() + 3 * 16 * 256 + 100);
+  uint8_t sector[256];
+  for (bool recover : {false, true}) {
+    SCOPED_TRACE(recover ? "recovery" : "rollback");
+    testimg::WriteFile(path, cut);
+    scripted::ClearBoxes();
+    ImageWriteFaults = ImageWriteFault{2, 0};
+    JournalFaults.failRestoreWriteAt = recover ? 1 : 0;
+    // A sector beyond the end, then one inside it, whose write fails.
+    ASSERT_EQ(0, ImageBeginChange(scripted::kMainWindow));
+    std::memset(sector, 0x77, sizeof sector);
+    ASSERT_EQ(0, ZLV_WriteZelvoFile(scripted::kMainWindow, sector, 10, 1, 256));
+    ASSERT_EQ(0, ZLV_WriteZelvoFile(scripted::kMainWindow, sector, 2, 16, 256));
+    EXPECT_EQ(-1, ImageCommitChange(scripted::kMainWindow));
+    ImageWriteFaults = ImageWriteFault{0, 0};
+    JournalFaults = JournalFault{};
+    if (recover) {
+      EXPECT_GT(testimg::ReadFile(path).size(), cut.size());
+      LoadVolume(scripted::kMainWindow);
+      EXPECT_EQ(kMsgJournalRecovered, BoxTexts().back());
+    }
+    EXPECT_TRUE(BytesEqual(cut, testimg::ReadFile(path)));
+    EXPECT_FALSE(testimg::FileExists(journal));
+  }
+}
+
 // Inside a change the reads see the queued writes; an abort writes nothing.
 TEST_P(JournalTest, ReadsInsideAChangeSeeItsWritesAndAnAbortDropsThem) {
   ASSERT_EQ(0, ImageBeginChange(scripted::kMainWindow));
