@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "codes/code_tables.h"
+#include "image/change_history.h"
 #include "image/image_select.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"
@@ -11,21 +12,27 @@
 #include "texts/texts.h"
 #include "transfer/export.h"
 #include "transfer/import.h"
+#include "transfer/undo.h"
 #include "view/directory_list.h"
 #include "volume/app_state.h"
 #include "volume/volume_load.h"
 
 static_assert(IDM_OPEN == kCmdOpen && IDM_EXPORT == kCmdExport && IDM_QUIT == kCmdQuit &&
               IDM_ABOUT == kCmdAbout && IDM_MZ == kCmdMz && IDM_PC == kCmdPc &&
-              IDM_BINARY == kCmdBinary && IDM_ASCII == kCmdAscii && IDM_IMPORT == kCmdImport);
+              IDM_BINARY == kCmdBinary && IDM_ASCII == kCmdAscii && IDM_IMPORT == kCmdImport &&
+              IDM_UNDO == kCmdUndo && IDM_REDO == kCmdRedo);
 static_assert(IDD_ABOUT == kAboutDialogId && IDD_ATTRIBUTES == kAttributeDialogId);
 
 namespace {
 
+HWND MainWindow = nullptr;
+
 // Builds the panel and the list, the modes and the code tables; returns 0 either way.
 LRESULT OnCreate(HWND window) {
+  MainWindow = window;
   MenuEnableItem(window, kCmdExport, false);
   MenuEnableItem(window, kCmdImport, false);
+  UpdateUndoCommands(window);
   App.VolumeLoaded = 0;
 
   HINSTANCE instance = static_cast<HINSTANCE>(App.Instance);
@@ -71,6 +78,8 @@ void OnSize(LPARAM lParam) {
 
 void SetMachineMode(HWND window, int mode) {
   App.MachineMode = mode;
+  ChangeHistoryClear();  // the changes were made under the other convention
+  UpdateUndoCommands(window);
   MenuCheckItem(window, kCmdMz, mode == kModeMz);
   MenuCheckItem(window, kCmdPc, mode == kModePc);
   if (ListRowCount(App.ListWindow) != 0) LoadVolume(window);
@@ -100,6 +109,8 @@ void OnCommand(HWND window, int id) {
     case kCmdBinary: SetTransferMode(window, kTransferBinary); break;
     case kCmdAscii: SetTransferMode(window, kTransferAscii); break;
     case kCmdImport: ImportHostFile(window); break;
+    case kCmdUndo: UndoLastChange(window); break;
+    case kCmdRedo: RedoLastChange(window); break;
     default: break;
   }
 }
@@ -130,6 +141,8 @@ int CreateMainWindow(HINSTANCE instance, int showCommand) {
   UpdateWindow(window);
   return 1;
 }
+
+HWND MainWindowHandle() { return MainWindow; }
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

@@ -14,5 +14,7 @@ inline constexpr int kPanelHeight = 76;
 ATOM RegisterMainClass(HINSTANCE instance);
 // Stores the instance in App, creates, shows and updates the main window; 1 or 0.
 int CreateMainWindow(HINSTANCE instance, int showCommand);
+// The main window of this process, once created (the message loop translates its accelerators).
+HWND MainWindowHandle();
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

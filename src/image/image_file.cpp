@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #endif
 
 ImageWriteFault ImageWriteFaults;
@@ -90,18 +92,88 @@ int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned cou
   return 0;
 }
 
-int ImageFileWriteAt(ImageFile* file, uint32_t offset, const void* buffer, unsigned count) {
-  if (InjectedWriteFailure()) return -1;
+int ImageFileWriteAtUncounted(ImageFile* file, uint32_t offset, const void* buffer,
+                              unsigned count) {
   if (!SeekTo(file, offset)) return -1;
   DWORD written = 0;
   if (!WriteFile(Handle(file), buffer, count, &written, nullptr) || written != count) return -1;
   return 0;
 }
 
+int ImageFileWriteAt(ImageFile* file, uint32_t offset, const void* buffer, unsigned count) {
+  if (InjectedWriteFailure()) return -1;
+  return ImageFileWriteAtUncounted(file, offset, buffer, count);
+}
+
 void ImageFileClose(ImageFile* file) {
   if (file->handle != -1) CloseHandle(Handle(file));
   file->handle = -1;
 }
+
+int ImageFileCreate(const char* path, ImageFile* file) {
+  HANDLE h = CreateWithPath(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
+  if (h == INVALID_HANDLE_VALUE) {
+    file->handle = -1;
+    return -1;
+  }
+  file->handle = reinterpret_cast<intptr_t>(h);
+  return 0;
+}
+
+int ImageFileSync(ImageFile* file) { return FlushFileBuffers(Handle(file)) ? 0 : -1; }
+
+namespace {
+bool NotFound(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+}  // namespace
+
+int ImageFileRemove(const char* path) {
+  BOOL done = FALSE;
+  if (PathCodePage == 0) {
+    done = DeleteFileA(path);
+  } else {
+    wchar_t wide[1024];
+    if (!WidePath(path, wide)) return -1;
+    done = DeleteFileW(wide);
+  }
+  if (done) return 0;
+  return NotFound(GetLastError()) ? 0 : -1;
+}
+
+int ImageFileExists(const char* path) {
+  DWORD attributes = INVALID_FILE_ATTRIBUTES;
+  if (PathCodePage == 0) {
+    attributes = GetFileAttributesA(path);
+  } else {
+    wchar_t wide[1024];
+    if (!WidePath(path, wide)) return -1;
+    attributes = GetFileAttributesW(wide);
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES) return 1;
+  return NotFound(GetLastError()) ? 0 : -1;
+}
+
+int ImageFileRename(const char* from, const char* to) {
+  constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  if (PathCodePage == 0) return MoveFileExA(from, to, kFlags) ? 0 : -1;
+  wchar_t wideFrom[1024];
+  wchar_t wideTo[1024];
+  if (!WidePath(from, wideFrom) || !WidePath(to, wideTo)) return -1;
+  return MoveFileExW(wideFrom, wideTo, kFlags) ? 0 : -1;
+}
+
+int ImageFileTruncate(ImageFile* file, int64_t size) {
+  const int64_t now = ImageFileSize(file);
+  if (now < 0 || size < 0) return -1;
+  if (now <= size) return 0;
+  LARGE_INTEGER to;
+  to.QuadPart = size;
+  if (!SetFilePointerEx(Handle(file), to, nullptr, FILE_BEGIN)) return -1;
+  return SetEndOfFile(Handle(file)) ? 0 : -1;
+}
+
+int ImageFileSyncFolder(const char*) { return 0; }
 
 #else
 
@@ -155,6 +227,11 @@ int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned cou
 
 int ImageFileWriteAt(ImageFile* file, uint32_t offset, const void* buffer, unsigned count) {
   if (InjectedWriteFailure()) return -1;
+  return ImageFileWriteAtUncounted(file, offset, buffer, count);
+}
+
+int ImageFileWriteAtUncounted(ImageFile* file, uint32_t offset, const void* buffer,
+                              unsigned count) {
   unsigned done = 0;
   while (done < count) {
     const ssize_t n =
@@ -172,6 +249,69 @@ int ImageFileWriteAt(ImageFile* file, uint32_t offset, const void* buffer, unsig
 void ImageFileClose(ImageFile* file) {
   if (file->handle != -1) close(static_cast<int>(file->handle));
   file->handle = -1;
+}
+
+int ImageFileCreate(const char* path, ImageFile* file) {
+  file->handle = -1;
+  const int fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    unlink(path);
+    return -1;
+  }
+  file->handle = fd;
+  return 0;
+}
+
+int ImageFileSync(ImageFile* file) {
+  while (fsync(static_cast<int>(file->handle)) != 0)
+    if (errno != EINTR) return -1;
+  return 0;
+}
+
+int ImageFileRemove(const char* path) {
+  if (unlink(path) == 0 || errno == ENOENT) return 0;
+  return -1;
+}
+
+int ImageFileExists(const char* path) {
+  struct stat st;
+  if (lstat(path, &st) == 0) return 1;
+  return errno == ENOENT ? 0 : -1;
+}
+
+int ImageFileRename(const char* from, const char* to) {
+  return std::rename(from, to) == 0 ? 0 : -1;
+}
+
+int ImageFileTruncate(ImageFile* file, int64_t size) {
+  const int64_t now = ImageFileSize(file);
+  if (now < 0 || size < 0) return -1;
+  if (now <= size) return 0;
+  return ftruncate(static_cast<int>(file->handle), static_cast<off_t>(size)) == 0 ? 0 : -1;
+}
+
+int ImageFileSyncFolder(const char* path) {
+  // The folder is the path up to its last '/', or the current folder.
+  char folder[4096];
+  const char* slash = std::strrchr(path, '/');
+  const size_t length = slash ? static_cast<size_t>(slash - path) : 0;
+  if (length + 2 > sizeof folder) return -1;
+  if (slash == path) {
+    std::strcpy(folder, "/");
+  } else if (slash) {
+    std::memcpy(folder, path, length);
+    folder[length] = '\0';
+  } else {
+    std::strcpy(folder, ".");
+  }
+  const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  const int result = fsync(fd);
+  close(fd);
+  // Some file systems cannot sync a folder; the file's own sync is then all there is.
+  return result == 0 || errno == EINVAL ? 0 : -1;
 }
 
 #endif

@@ -44,6 +44,14 @@ int ImageFileRemove(const char* path);
 int ImageFileExists(const char* path);
 // Renames `from` to `to`, replacing `to` when it exists. 0 or -1.
 int ImageFileRename(const char* from, const char* to);
+// Cuts the open file to `size` bytes (never lengthens it). 0 or -1.
+int ImageFileTruncate(ImageFile* file, int64_t size);
+// Makes a created or deleted name in the folder of `path` durable (POSIX: fsync of the folder;
+// Windows has nothing to do). 0 or -1.
+int ImageFileSyncFolder(const char* path);
+// ImageFileWriteAt outside the test hook's count: the journal's own writes and the writes that
+// put an image back from its journal.
+int ImageFileWriteAtUncounted(ImageFile* file, uint32_t offset, const void* buffer, unsigned count);
 
 // Test hook: when failWriteAt is n > 0, the n-th ImageFileWriteAt call counted from the last
 // reset fails without writing anything. writesDone counts every call.

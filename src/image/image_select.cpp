@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "image/change_history.h"
 #include "image/image_file.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
@@ -149,5 +150,6 @@ void OpenImageCommand(WindowHandle owner) {
   }
   App.ImageFormat = format;
   std::memcpy(App.ImagePath, App.ChosenPath, length + 1);
+  ChangeHistoryClear();  // the changes of the image shown before cannot be undone on this one
   LoadVolume(owner);
 }

@@ -13,6 +13,8 @@
 // is flushed. Opening an image first plays back a complete journal left by an interrupted change.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/platform.h"
 
 // Starts a change to the current image (App.ImagePath, App.ImageFormat, App.MachineMode).
@@ -29,3 +31,40 @@ bool ImageChangeActive();
 // to the image is played back (the user is told once), an incomplete one is deleted. 0 when the
 // image can be read (whatever was found), -1 after a message when it cannot.
 int ImageRecoverJournal(WindowHandle owner, const char* path);
+
+// --- For the sector transfers and the change history ---
+
+struct ImageFile;
+// A stretch of the image file that a change writes.
+struct ImageRegion {
+  uint32_t offset;
+  uint32_t length;
+};
+// The image held open by the change in progress, or null outside a change.
+ImageFile* ImageChangeFile();
+// Size of the image as the change will leave it (the queued writes may lengthen a flat image).
+int64_t ImageChangeSize();
+// Reads `count` bytes at `offset` of the image as the change will leave it: the held file under
+// the queued writes. *got as ImageFileReadAt; 0, or -1 on a read error.
+int ImageChangeReadAt(uint32_t offset, uint8_t* buffer, unsigned count, unsigned* got);
+// Queues `count` bytes (at most kImageRegionMax) for `offset`; a later write of the same region
+// replaces the queued bytes. 0, or -1 when the change has no room left (nothing is shown).
+int ImageChangeQueue(uint32_t offset, const uint8_t* bytes, unsigned count);
+
+// The largest region a change writes (a D88 sector record), and how many regions one change
+// holds: every sector of a volume and a few more rewrites.
+inline constexpr unsigned kImageRegionMax = 272;
+inline constexpr int kImageChangeRegions = 1344 + 64;
+
+// The journal file's name: the image's path with "-journal" appended. -1 when it does not fit.
+int ImageJournalPath(const char* imagePath, char* journalPath, int capacity);
+
+// Test hook: the n-th write of a journal file, and the n-th write that puts an image back from
+// its journal (rollback or recovery), fail without writing; the counters count every call.
+struct JournalFault {
+  int failJournalWriteAt;
+  int journalWrites;
+  int failRestoreWriteAt;
+  int restoreWrites;
+};
+extern JournalFault JournalFaults;

@@ -3,18 +3,42 @@
 #include <cstring>
 
 #include "image/image_file.h"
+#include "image/journal.h"
 #include "texts/texts.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace {
 
+// Where a transfer reads: the image file it opened itself, or, inside a change, the image held
+// by the change as the change will leave it (its queued writes included).
+struct Source {
+  ImageFile file;
+  bool change;
+};
+
+// Opens the current image for reading, or takes the change's. 0 or -1.
+int OpenSource(Source* source) {
+  source->change = ImageChangeActive();
+  if (source->change) return 0;
+  return ImageFileOpenRead(App.ImagePath, &source->file);
+}
+
+void CloseSource(Source* source) {
+  if (!source->change) ImageFileClose(&source->file);
+}
+
+int64_t SourceSize(Source* source) {
+  return source->change ? ImageChangeSize() : ImageFileSize(&source->file);
+}
+
 // Reads `count` bytes at `offset`; bytes that the file does not deliver are zero.
-int ReadZeroFilled(ImageFile* file, int64_t offset, uint8_t* buffer, unsigned count) {
+int ReadZeroFilled(Source* source, int64_t offset, uint8_t* buffer, unsigned count) {
   std::memset(buffer, 0, count);
   if (offset < 0 || offset > 0xFFFFFFFFll) return 0;  // beyond what the file can hold
   unsigned got = 0;
-  return ImageFileReadAt(file, static_cast<uint32_t>(offset), buffer, count, &got);
+  if (source->change) return ImageChangeReadAt(static_cast<uint32_t>(offset), buffer, count, &got);
+  return ImageFileReadAt(&source->file, static_cast<uint32_t>(offset), buffer, count, &got);
 }
 
 uint32_t Le32(const uint8_t* p) {
@@ -26,7 +50,7 @@ bool InBounds(int track, int sector) {
 }
 
 // Looks a sector up; on a match `record` holds its 272 bytes.
-int FindRecord(ImageFile* file, int64_t fileSize, int physicalTrack, int sector,
+int FindRecord(Source* file, int64_t fileSize, int physicalTrack, int sector,
                uint32_t* recordOffset, uint8_t* record) {
   if (physicalTrack < 0 || physicalTrack >= kD88TrackCount) return 0;
   uint8_t entry[4];
@@ -75,7 +99,7 @@ struct Reach {
   int64_t end;
 };
 
-int TrackReach(ImageFile* file, int64_t fileSize, int physicalTrack, Reach* reach) {
+int TrackReach(Source* file, int64_t fileSize, int physicalTrack, Reach* reach) {
   reach->begin = 0;
   reach->end = 0;
   uint8_t entry[4];
@@ -120,8 +144,9 @@ int TrackReach(ImageFile* file, int64_t fileSize, int physicalTrack, Reach* reac
 
 int D88FindSector(ImageFile* file, int64_t fileSize, int physicalTrack, int sector,
                   uint32_t* recordOffset) {
+  Source source{*file, false};
   uint8_t record[kD88RecordBytes];
-  return FindRecord(file, fileSize, physicalTrack, sector, recordOffset, record);
+  return FindRecord(&source, fileSize, physicalTrack, sector, recordOffset, record);
 }
 
 int ZLV_ReadZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int sector, int byteCount) {
@@ -130,13 +155,13 @@ int ZLV_ReadZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int sector
     return -1;
   }
   const int count = SectorsFor(byteCount < 0 ? 0 : byteCount);
-  ImageFile file;
+  Source file;
   // A missing or locked image is a failed read; it is never created.
-  if (ImageFileOpenRead(App.ImagePath, &file) != 0) {
+  if (OpenSource(&file) != 0) {
     PlatformMessageBox(owner, kMsgReadFailed, kCaptionRead, kMbOk);
     return -1;
   }
-  const int64_t fileSize = ImageFileSize(&file);
+  const int64_t fileSize = SourceSize(&file);
   const bool flat = App.ImageFormat == kFormat2D;
   uint8_t record[kD88RecordBytes];
   for (int k = 0; k < count; k++) {
@@ -156,12 +181,12 @@ int ZLV_ReadZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int sector
     }
     if (result < 0) {
       PlatformMessageBox(owner, kMsgReadFailed, kCaptionRead, kMbOk);
-      ImageFileClose(&file);
+      CloseSource(&file);
       return -1;
     }
     Step(&track, &sector);
   }
-  ImageFileClose(&file);
+  CloseSource(&file);
   if (App.MachineMode == kModeMz) Invert(buffer, byteCount);
   return 0;
 }
@@ -176,12 +201,11 @@ int ZLV_WriteZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int secto
   if (byteCount % kSectorBytes != 0)
     std::memset(buffer + byteCount, 0xFF, static_cast<size_t>(count) * kSectorBytes - byteCount);
   if (App.MachineMode == kModeMz) Invert(buffer, byteCount);
-  ImageFile file;
-  if (ImageFileOpenUpdate(App.ImagePath, &file) != 0) {
-    PlatformMessageBox(owner, kMsgWriteOpenFailed, kCaptionWrite, kMbOk);
-    return -1;
-  }
-  const int64_t fileSize = ImageFileSize(&file);
+  // Outside a change the call is a change of its own.
+  const bool own = !ImageChangeActive();
+  if (own && ImageBeginChange(owner) != 0) return -1;
+  Source file{{-1}, true};
+  const int64_t fileSize = ImageChangeSize();
   const bool flat = App.ImageFormat == kFormat2D;
   uint8_t record[kD88RecordBytes];
   for (int k = 0; k < count; k++) {
@@ -192,38 +216,36 @@ int ZLV_WriteZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int secto
       const int64_t offset = FlatOffset(physical, sector);
       result = offset > 0xFFFFFFFFll - kSectorBytes
                    ? -1
-                   : ImageFileWriteAt(&file, static_cast<uint32_t>(offset), chunk, kSectorBytes);
+                   : ImageChangeQueue(static_cast<uint32_t>(offset), chunk, kSectorBytes);
     } else {
       uint32_t offset = 0;
       // Only a record that lies wholly inside the file is written: never the header, never
       // beyond the end.
-      const int found =
-          fileSize < 0 ? -1 : FindRecord(&file, fileSize, physical, sector, &offset, record);
+      const int found = FindRecord(&file, fileSize, physical, sector, &offset, record);
       if (found < 0) {
         result = -1;
       } else if (found == 1) {
         std::memcpy(record + kD88SectorHeaderBytes, chunk, kSectorBytes);
-        result = ImageFileWriteAt(&file, offset, record, kD88RecordBytes);
+        result = ImageChangeQueue(offset, record, kD88RecordBytes);
       }
     }
     if (result < 0) {
       PlatformMessageBox(owner, kMsgWriteFailed, kCaptionWrite, kMbOk);
-      ImageFileClose(&file);
+      if (own) ImageAbortChange();
       return -1;
     }
     Step(&track, &sector);
   }
-  ImageFileClose(&file);
-  return 0;
+  return own ? ImageCommitChange(owner) : 0;
 }
 
 int ImageCarriesRuns(const SectorRun* runs, int runCount) {
   for (int r = 0; r < runCount; r++)
     if (!InBounds(runs[r].track, runs[r].sector)) return 0;
   if (App.ImageFormat == kFormat2D) return 1;
-  ImageFile file;
-  if (ImageFileOpenRead(App.ImagePath, &file) != 0) return -1;
-  const int64_t fileSize = ImageFileSize(&file);
+  Source file;
+  if (OpenSource(&file) != 0) return -1;
+  const int64_t fileSize = SourceSize(&file);
   int result = fileSize < 0 ? -1 : 1;
   // Where each track's lookups reach, found once for all runs.
   Reach reaches[kD88TrackCount];
@@ -247,6 +269,6 @@ int ImageCarriesRuns(const SectorRun* runs, int runCount) {
       Step(&track, &sector);
     }
   }
-  ImageFileClose(&file);
+  CloseSource(&file);
   return result;
 }

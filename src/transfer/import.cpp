@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "image/image_select.h"
+#include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
@@ -254,19 +255,21 @@ void ImportHostFile(WindowHandle window) {
       kIdYes)
     return;
 
-  // The bit table goes out before the directory: a write that fails part-way can leave sectors
-  // marked used that no entry owns, never an entry on sectors still marked free.
-  if (ZLV_WriteZelvoFile(window, DataBuffer, track, sector, static_cast<int>(length)) != 0) return;
-  if (ZLV_WriteZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
-                         kSystemAreaBytes) != 0)
+  // One change: all of its writes reach the image or none does. They go out in this order: the
+  // data, the bit table, the directory, the extended directory.
+  if (ImageBeginChange(window) != 0) return;
+  if (ZLV_WriteZelvoFile(window, DataBuffer, track, sector, static_cast<int>(length)) != 0 ||
+      ZLV_WriteZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
+                         kSystemAreaBytes) != 0 ||
+      ZLV_WriteZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
+                         kDirectoryHalfBytes) != 0 ||
+      (App.ExdirPresent &&
+       ZLV_WriteZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
+                          App.ExdirSector, kDirectoryHalfBytes) != 0)) {
+    ImageAbortChange();
     return;
-  if (ZLV_WriteZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
-                         kDirectoryHalfBytes) != 0)
-    return;
-  if (App.ExdirPresent &&
-      ZLV_WriteZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
-                         App.ExdirSector, kDirectoryHalfBytes) != 0)
-    return;
+  }
+  if (ImageCommitChange(window) != 0) return;
 
   LoadVolume(window);
   PlatformMessageBox(window, kMsgImportSucceeded, kCaptionSuccess, kMbOk);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "image/change_history.h"
+#include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "view/directory_list.h"
@@ -26,8 +28,10 @@ void EnableVolumeCommands(WindowHandle window, bool enabled) {
   MenuEnableItem(window, kCmdImport, enabled);
 }
 
-// Reads the system area and the directory; 0, or -1 after the reader's message.
+// Settles a journal left by an interrupted change, then reads the system area and the
+// directory; 0, or -1 after a message.
 int ReadVolume(WindowHandle window) {
+  if (ImageRecoverJournal(window, App.ImagePath) != 0) return -1;
   if (ZLV_ReadZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
                         kSystemAreaBytes) != 0)
     return -1;
@@ -45,12 +49,18 @@ int ReadVolume(WindowHandle window) {
 
 }  // namespace
 
+void UpdateUndoCommands(WindowHandle window) {
+  MenuEnableItem(window, kCmdUndo, ChangeHistoryCanUndo());
+  MenuEnableItem(window, kCmdRedo, ChangeHistoryCanRedo());
+}
+
 void LoadVolume(WindowHandle window) {
   const int rows = ListRowCount(App.ListWindow);
   for (int row = rows - 1; row >= 0; row--)
     if (!ListDeleteRow(App.ListWindow, row))
       PlatformMessageBox(window, kMsgDeleteItemFailed, kCaptionError, kMbOk);
   EnableVolumeCommands(window, false);
+  UpdateUndoCommands(window);
   App.VolumeLoaded = 0;
 
   char title[kTitleCapacity];

@@ -13,5 +13,9 @@ inline constexpr int kCmdPc = 40007;
 inline constexpr int kCmdBinary = 40008;
 inline constexpr int kCmdAscii = 40009;
 inline constexpr int kCmdImport = 40010;
+inline constexpr int kCmdUndo = 40020;
+inline constexpr int kCmdRedo = 40021;
 
 void LoadVolume(WindowHandle window);
+// Greys Undo and Redo when there is nothing to undo or redo.
+void UpdateUndoCommands(WindowHandle window);

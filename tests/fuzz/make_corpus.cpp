@@ -229,6 +229,26 @@ int main(int argc, char** argv) {
   put("fuzz_codes", "cut-short", Text("TBL2\n" + section + "TBL3\nabcdefghijklmnop\nqrst"));
   put("fuzz_codes", "eof-mark", Text("TBL3\nabc\x1a" + section));
 
+  // Journals: flag byte 3 (checksum, commit mark and sizes put right by the target), then the
+  // header, the region table and the original bytes, and 12 bytes for checksum and mark.
+  auto journal = [](const std::vector<std::pair<uint32_t, uint32_t>>& regions) {
+    Bytes b = {3, 'Z', 'L', 'V', 'J', 'R', 'N', 'L', 0, 1, 0, 0, 0};
+    b.resize(1 + 28, 0);
+    for (int i = 0; i < 4; i++) b.push_back(static_cast<uint8_t>(regions.size() >> (8 * i)));
+    for (const auto& [offset, length] : regions)
+      for (uint32_t v : {offset, length})
+        for (int i = 0; i < 4; i++) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    for (const auto& region : regions) b.resize(b.size() + region.second, 0xA5);
+    b.resize(b.size() + 12, 0);
+    return b;
+  };
+  put("fuzz_journal", "one-sector", journal({{256, 256}}));
+  put("fuzz_journal", "records", journal({{688, 272}, {960, 272}, {3000, 272}}));
+  put("fuzz_journal", "beyond-the-end", journal({{4000, 256}}));
+  Bytes unmarked = journal({{0, 16}});
+  unmarked[0] = 2;
+  put("fuzz_journal", "no-mark", unmarked);
+
   const std::vector<std::string> defaults = {"HOST.BIN", "OBJ", "1500", "0000", "03", "01", "05"};
   put("fuzz_attributes", "defaults", AttributeInput(0, 64, {}, defaults));
   Bytes directory(64, 0);

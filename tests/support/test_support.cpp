@@ -6,6 +6,8 @@
 #include <random>
 
 #include "codes/code_tables.h"
+#include "image/change_history.h"
+#include "image/journal.h"
 
 namespace testsupport {
 namespace fs = std::filesystem;
@@ -67,6 +69,9 @@ std::string ShownName(const std::string& name, const CodeTables& tables) {
 
 void AppTest::SetUp() {
   ResetAppState();
+  ImageAbortChange();
+  ChangeHistoryClear();
+  JournalFaults = JournalFault{};
   scripted::Reset();
   App.ListWindow = scripted::kListWindow;
   App.PanelWindow = scripted::kPanelWindow;

@@ -1,0 +1,25 @@
+// The changes committed to the current image, kept for undo and redo: each change's regions with
+// their bytes before and after it, in fixed storage (the oldest changes go when it is full).
+#pragma once
+
+#include <cstdint>
+
+#include "image/journal.h"
+#include "platform/platform.h"
+
+// Forgets every change (another image opened, the convention switched).
+void ChangeHistoryClear();
+bool ChangeHistoryCanUndo();
+bool ChangeHistoryCanRedo();
+
+// Called by the journal after each commit: `before` and `after` hold the regions' bytes in
+// table order. A new change drops the changes that could be redone. A commit of an undo or redo
+// step is not recorded again.
+void ChangeHistoryRecord(const ImageRegion* regions, int count, const uint8_t* before,
+                         const uint8_t* after, int64_t sizeBefore, int64_t sizeAfter);
+
+// Undoes the last change (undo true) or redoes the last undone one, as a journalled change of its
+// own. First checks that the image still holds exactly the bytes that change left (undo) or
+// that its undo left (redo); when it does not, nothing is written, the history is dropped and a
+// message says so. 0; -1 after a message (also when the image could not be written).
+int ChangeHistoryStep(WindowHandle owner, bool undo);
