@@ -1,11 +1,15 @@
 // Placeholder transaction layer: writes go straight to the image. The rollback journal replaces it.
 #include "image/journal.h"
 
+#include "image/d88_disks.h"
+
 namespace {
 bool Active = false;
 }
 
-int ImageBeginChange(WindowHandle) {
+int ImageBeginChange(WindowHandle owner) {
+  // A write-protected disk is never written: refused before anything else.
+  if (ImageRefuseIfProtected(owner) != 0) return -1;
   Active = true;
   return 0;
 }

@@ -172,6 +172,7 @@ void Reset(const Settings& settings) {
 
 void QueueFileAnswer(const FileAnswer& answer) { S().fileAnswers.push_back(answer); }
 void SetDialogInput(const DialogInput& input) { S().dialogInput = input; }
+void AddComboInput(int id, const std::string& text) { S().dialogInput.comboItems[id] = text; }
 const std::vector<Box>& Boxes() { return S().boxes; }
 bool SaveDialogConfirmed() { return S().saveConfirmed; }
 std::string SavedPath() { return S().savedPath; }
@@ -346,4 +347,6 @@ void PlatformLocalDate(char out[9]) {
   if (std::strftime(out, 9, "%m/%d/%y", &local) != 8) std::strcpy(out, "01/01/00");
 }
 
-std::FILE* PlatformOpenHostFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
+  return std::fopen(path, mode);
+}
