@@ -13,5 +13,6 @@ inline constexpr int kCmdPc = 40007;
 inline constexpr int kCmdBinary = 40008;
 inline constexpr int kCmdAscii = 40009;
 inline constexpr int kCmdImport = 40010;
+inline constexpr int kCmdIdentify = 40050;
 
 void LoadVolume(WindowHandle window);
