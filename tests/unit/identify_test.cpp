@@ -9,6 +9,8 @@
 
 #include "support/image_builder.h"
 #include "support/test_support.h"
+#include "texts/texts.h"
+#include "transfer/identify_command.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
 
@@ -182,6 +184,40 @@ TEST_F(IdentifyTest, LayoutAgainstTheExtension) {
   // A missing image is no identification.
   std::snprintf(App.ImagePath, sizeof App.ImagePath, "%s", temp.Path("missing.d88").c_str());
   EXPECT_EQ(IdentifyCurrentImage(scripted::kMainWindow, &id), -1);
+}
+
+TEST_F(IdentifyTest, CommandShowsTheReasonsAndOffersTheSwitch) {
+  EXPECT_EQ(IdentifyImageCommand(scripted::kMainWindow), -1);
+  ASSERT_EQ(scripted::Boxes().size(), 1u);
+  EXPECT_EQ(scripted::Boxes()[0].text, kMsgIdentifyNoImage);
+
+  ImageSpec shape;
+  shape.machineMode = kModePc;
+  UseImage(testimg::BuildImage(VolumeWithFiles(false), shape), "pc.2d", kFormat2D);
+  const std::vector<uint8_t> before = testimg::ReadFile(App.ImagePath);
+  const struct {
+    int current, answer, result;
+    unsigned flags;
+  } cases[] = {{kModeMz, kIdYes, kModePc, kMbYesNo | kMbIconQuestion},
+               {kModeMz, kIdNo, -1, kMbYesNo | kMbIconQuestion},
+               {kModePc, kIdOk, -1, kMbOk}};
+  for (const auto& c : cases) {
+    scripted::ClearBoxes();
+    App.MachineMode = c.current;
+    scripted::AnswerBox(c.answer);
+    EXPECT_EQ(IdentifyImageCommand(scripted::kMainWindow), c.result);
+    ASSERT_EQ(scripted::Boxes().size(), 1u);
+    EXPECT_EQ(scripted::Boxes()[0].flags, c.flags);
+    EXPECT_EQ(scripted::Boxes()[0].caption, kCaptionIdentify);
+    EXPECT_NE(scripted::Boxes()[0].text.find("PC"), std::string::npos);
+  }
+  UseImage(std::vector<uint8_t>(kFlatImageBytes, 0), "zero.2d", kFormat2D);
+  scripted::ClearBoxes();
+  EXPECT_EQ(IdentifyImageCommand(scripted::kMainWindow), -1);
+  ASSERT_EQ(scripted::Boxes().size(), 1u);
+  EXPECT_NE(scripted::Boxes()[0].text.find("not a Zelvo volume"), std::string::npos);
+  EXPECT_EQ(scripted::Boxes()[0].flags, kMbOk);
+  EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(temp.Path("pc.2d"))));
 }
 
 }  // namespace
