@@ -5,12 +5,14 @@
 
 #include "codes/code_tables.h"
 #include "image/change_history.h"
+#include "image/d88_disks.h"
 #include "image/image_select.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"
 #include "resources/resource.h"
 #include "texts/texts.h"
 #include "transfer/export.h"
+#include "transfer/identify_command.h"
 #include "transfer/import.h"
 #include "transfer/undo.h"
 #include "view/directory_list.h"
@@ -22,6 +24,8 @@ static_assert(IDM_OPEN == kCmdOpen && IDM_EXPORT == kCmdExport && IDM_QUIT == kC
               IDM_BINARY == kCmdBinary && IDM_ASCII == kCmdAscii && IDM_IMPORT == kCmdImport &&
               IDM_UNDO == kCmdUndo && IDM_REDO == kCmdRedo);
 static_assert(IDD_ABOUT == kAboutDialogId && IDD_ATTRIBUTES == kAttributeDialogId);
+static_assert(IDM_IDENTIFY == kCmdIdentify && IDD_DISK_CHOOSER == kDiskDialogId &&
+              IDC_DISK_LIST == kDiskComboId);
 
 namespace {
 
@@ -111,6 +115,15 @@ void OnCommand(HWND window, int id) {
     case kCmdImport: ImportHostFile(window); break;
     case kCmdUndo: UndoLastChange(window); break;
     case kCmdRedo: RedoLastChange(window); break;
+    case kCmdIdentify: {
+      // The convention found is switched to and the image read again under it.
+      const int mode = IdentifyImageCommand(window);
+      if (mode < 0) break;
+      const bool reloads = ListRowCount(App.ListWindow) != 0;
+      SetMachineMode(window, mode);
+      if (!reloads) LoadVolume(window);
+      break;
+    }
     default: break;
   }
 }

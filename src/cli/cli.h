@@ -6,6 +6,8 @@
 
 #include "platform/console/console.h"
 
+struct Identification;
+
 namespace cli {
 
 // Exit codes.
@@ -14,7 +16,7 @@ inline constexpr int kExitFailed = 1;  // refused or failed; a message was shown
 inline constexpr int kExitUsage = 2;
 
 struct LsOptions {
-  std::string image;
+  std::vector<std::string> images;
   std::string mode = "mz";
   std::string codes;  // empty: "CodeChg.txt" beside the executable
   bool json = false;
@@ -49,7 +51,21 @@ struct CheckOptions {
   bool json = false;
 };
 
+struct IdentifyOptions {
+  std::vector<std::string> images;
+  bool json = false;
+};
+
+// What every command takes to choose the volume: --mode (mz, pc or auto: the identify verdict)
+// and --disk (of a D88 file of several; -1 when not given: disk 0).
+struct ImageChoice {
+  std::string mode = "mz";
+  int disk = -1;
+};
+ImageChoice& Choice();
+
 int RunLs(const LsOptions& options);
+int RunIdentify(const IdentifyOptions& options);
 int RunExport(const ExportOptions& options);
 int RunImport(const ImportOptions& options);
 int RunCheck(const CheckOptions& options);
@@ -61,8 +77,20 @@ void StartSession(const console::Settings& settings, const std::string& mode, bo
 // The code tables from `codes`, or from "CodeChg.txt" beside the executable when it is empty.
 // On failure the messages of the main window's start-up have been shown: -1.
 int LoadTables(const std::string& codes);
-// The Open command on `image`; 0 when the volume was loaded, -1 after a message.
+// The Open command on `image`, on the disk of Choice() (a note on standard error names the
+// count when a file of several disks is opened without --disk) and, under --mode auto, in the
+// convention the image shows (refused with the reasons when it shows none); 0 when the volume was
+// loaded, -1 after a message.
 int OpenImage(const std::string& image);
+// Points App at `image` (path, layout by extension or -1, the disk of Choice()) without loading
+// it. 0, or -1 after a note (a path too long, a disk the file does not hold).
+int AimAtImage(const std::string& image);
+// The identification of an image, in English: the verdict, then each convention's score and
+// reasons, for standard error and the identify command.
+std::string VerdictText(const Identification& id);
+std::vector<std::string> ReasonLines(const Identification& id);
+// The image's messages shown so far, as "caption: text" in UTF-8, joined by "; ".
+std::string ShownMessages();
 // "2D", "D20" or "D88"; "MZ" or "PC".
 const char* FormatName(int imageFormat);
 const char* ModeName(int machineMode);

@@ -43,20 +43,32 @@ std::string Table(const std::vector<std::vector<std::string>>& rows) {
   return text;
 }
 
-}  // namespace
-
-int RunLs(const LsOptions& options) {
+// One image: 0 when it was listed, -1 after its messages.
+int ListImage(const LsOptions& options, const std::string& image, const CodeTables& tables,
+              bool several) {
   StartSession(console::Settings{}, options.mode, false);
-  if (LoadTables(options.codes) != 0) return kExitFailed;
-  if (OpenImage(options.image) != 0) return kExitFailed;
+  App.Tables = tables;
+  if (OpenImage(image) != 0) {
+    if (options.json) {
+      nlohmann::json out;
+      out["image"] = console::ArgumentToUtf8(image);
+      out["error"] = ShownMessages();
+      Print(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    }
+    return -1;
+  }
 
   const auto& rows = console::Rows();
   const std::string panel = console::WindowText(console::kPanelWindow);
   if (options.json) {
     nlohmann::json out;
-    out["image"] = console::ArgumentToUtf8(options.image);
+    out["image"] = console::ArgumentToUtf8(image);
     out["format"] = FormatName(App.ImageFormat);
     out["mode"] = ModeName(App.MachineMode);
+    if (App.DiskCount > 1) {
+      out["disk"] = App.DiskIndex;
+      out["disks"] = App.DiskCount;
+    }
     out["panel"] = console::Cp932ToUtf8(panel);
     out["columns"] = std::vector<std::string>(kColumnTitles, kColumnTitles + kColumnCount);
     nlohmann::json list = nlohmann::json::array();
@@ -66,11 +78,28 @@ int RunLs(const LsOptions& options) {
       list.push_back(cells);
     }
     out["rows"] = list;
-    Print(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
-    return kExitOk;
+    // JSON Lines: one object on one line per image.
+    Print(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    return 0;
   }
-  Print(console::Cp932ToTerminal(panel) + "\n\n" + Table(rows));
-  return kExitOk;
+  const std::string heading = several ? image + ":\n" : "";
+  Print(heading + console::Cp932ToTerminal(panel) + "\n\n" + Table(rows));
+  return 0;
+}
+
+}  // namespace
+
+int RunLs(const LsOptions& options) {
+  StartSession(console::Settings{}, options.mode, false);
+  if (LoadTables(options.codes) != 0) return kExitFailed;
+  const CodeTables tables = App.Tables;
+  const bool several = options.images.size() > 1;
+  int failed = 0;
+  for (size_t i = 0; i < options.images.size(); ++i) {
+    if (several && !options.json && i > 0) Print("\n");
+    if (ListImage(options, options.images[i], tables, several) != 0) failed++;
+  }
+  return failed == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace cli

@@ -13,10 +13,25 @@
 
 namespace {
 
+std::string Lower(std::string text);
+
+void AddDisk(CLI::App* command) {
+  command
+      ->add_option("--disk", cli::Choice().disk,
+                   "Disk of a D88 file that holds several, from 0 (default: 0)")
+      ->check(CLI::NonNegativeNumber)
+      ->type_name("N");
+}
+
+// --mode and --disk: how every command chooses the volume of its image.
 void AddMode(CLI::App* command, std::string* mode) {
-  command->add_option("--mode", *mode, "Recording convention: mz (default) or pc")
-      ->check(CLI::IsMember({"mz", "pc"}, CLI::ignore_case))
-      ->type_name("mz|pc");
+  command
+      ->add_option("--mode", *mode,
+                   "Recording convention: mz (default), pc, or auto (what identify finds)")
+      ->check(CLI::IsMember({"mz", "pc", "auto"}, CLI::ignore_case))
+      ->type_name("mz|pc|auto")
+      ->each([](const std::string& value) { cli::Choice().mode = Lower(value); });
+  AddDisk(command);
 }
 
 void AddCodes(CLI::App* command, std::string* codes) {
@@ -61,8 +76,17 @@ int main(int argc, char** argv) {
   CLI::App* lsCommand = app.add_subcommand("ls", "Show the volume information and the files");
   AddMode(lsCommand, &ls.mode);
   AddCodes(lsCommand, &ls.codes);
-  lsCommand->add_flag("--json", ls.json, "Print one JSON object");
-  AddImage(lsCommand, &ls.image);
+  lsCommand->add_flag("--json", ls.json, "Print one JSON object per image, one per line");
+  lsCommand->add_option("IMAGE", ls.images, "Disk images: .2d, .d20, .d88 or .d77")
+      ->required()
+      ->check(cli::kExistingHostFile);
+
+  cli::IdentifyOptions id;
+  CLI::App* identifyCommand = app.add_subcommand(
+      "identify", "Tell the layout and the recording convention of images, with the reasons");
+  AddDisk(identifyCommand);
+  identifyCommand->add_flag("--json", id.json, "Print one JSON object per image, one per line");
+  identifyCommand->add_option("IMAGE", id.images, "Disk images (any extension)")->required();
 
   cli::ExportOptions ex;
   CLI::App* exportCommand =
@@ -127,6 +151,7 @@ int main(int argc, char** argv) {
     ls.mode = Lower(ls.mode);
     return cli::RunLs(ls);
   }
+  if (*identifyCommand) return cli::RunIdentify(id);
   if (*exportCommand) {
     ex.mode = Lower(ex.mode);
     return cli::RunExport(ex);

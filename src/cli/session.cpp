@@ -5,13 +5,51 @@
 
 #include "cli/cli.h"
 #include "codes/code_tables.h"
+#include "image/d88_disks.h"
 #include "image/image_select.h"
 #include "texts/texts.h"
 #include "view/directory_list.h"
 #include "volume/app_state.h"
+#include "volume/identify.h"
 #include "volume/layout.h"
 
 namespace cli {
+namespace {
+
+// The disks of the image AimAtImage last looked at.
+D88Disk Disks[kD88MaxDisks];
+
+int ExtensionFormat(const std::string& image) {
+  char extension[256];
+  SplitExtension(image.c_str(), extension, sizeof extension);
+  for (char* p = extension; *p; p++)
+    if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
+  return FormatForExtension(extension);
+}
+
+}  // namespace
+
+ImageChoice& Choice() {
+  static ImageChoice choice;
+  return choice;
+}
+
+int AimAtImage(const std::string& image) {
+  std::snprintf(App.ImagePath, sizeof App.ImagePath, "%s", image.c_str());
+  App.ImageFormat = ExtensionFormat(image);
+  int count = 0;
+  if (App.ImageFormat != kFormat2D) count = D88ListDisksAt(App.ImagePath, Disks, kD88MaxDisks);
+  if (count < 0) count = 0;  // unreadable: the reading says so
+  const int disk = Choice().disk < 0 ? 0 : Choice().disk;
+  const int held = count > 1 ? count : 1;
+  if (disk >= held) {
+    console::Note(image + ": the file holds " + std::to_string(held) +
+                  (held == 1 ? " disk" : " disks") + "; there is no disk " + std::to_string(disk));
+    return -1;
+  }
+  SelectD88Disk(Disks, count, disk);
+  return 0;
+}
 
 void StartSession(const console::Settings& settings, const std::string& mode, bool ascii) {
   console::Reset(settings);
@@ -45,6 +83,27 @@ int LoadTables(const std::string& codes) {
 }
 
 int OpenImage(const std::string& image) {
+  // What the Open command refuses (an extension, a path too long) is left to it.
+  if (ExtensionFormat(image) >= 0 && image.size() < static_cast<size_t>(kPathCapacity)) {
+    if (AimAtImage(image) != 0) return -1;
+    if (App.DiskCount > 1) {
+      if (Choice().disk < 0)
+        console::Note(image + ": the file holds " + std::to_string(App.DiskCount) +
+                      " disks; disk 0 is used (choose one with --disk N)");
+      char item[64];
+      DiskItemText(App.DiskIndex, Disks[App.DiskIndex], item, sizeof item);
+      console::AddComboInput(kDiskComboId, item);
+    }
+    static Identification id;
+    if (Choice().mode == "auto" && IdentifyCurrentImage(console::kMainWindow, &id) == 0) {
+      if (id.verdict == kVerdictNone) {
+        console::Note(image + ": " + VerdictText(id));
+        for (const std::string& line : ReasonLines(id)) console::Note(line);
+        return -1;
+      }
+      App.MachineMode = id.verdict;
+    }
+  }
   console::QueueFileAnswer({image, false});
   OpenImageCommand(console::kMainWindow);
   return App.VolumeLoaded ? 0 : -1;
@@ -78,5 +137,14 @@ std::string StoredName(int slot) {
 }
 
 void Print(const std::string& text) { console::WriteOut(text); }
+std::string ShownMessages() {
+  std::string text;
+  for (const console::Box& box : console::Boxes()) {
+    if (!text.empty()) text += "; ";
+    text += console::Cp932ToUtf8(box.caption + ": " + box.text);
+  }
+  return text;
+}
+
 
 }  // namespace cli

@@ -5,6 +5,7 @@
 
 #include "image/change_history.h"
 #include "image/image_file.h"
+#include "image/d88_disks.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "volume/app_state.h"
@@ -148,8 +149,23 @@ void OpenImageCommand(WindowHandle owner) {
     PlatformMessageBox(owner, kMsgBadExtension, kCaptionExtension, kMbOk);
     return;
   }
+  // A D88 file of several disks: the user chooses one; cancelling changes nothing.
+  D88Disk disks[kD88MaxDisks];
+  int count = 0;
+  int disk = 0;
+  if (format != kFormat2D) {
+    count = D88ListDisksAt(App.ChosenPath, disks, kD88MaxDisks);
+    if (count > 1) {
+      disk = ChooseD88Disk(owner, disks, count);
+      if (disk < 0) {
+        std::memcpy(App.ChosenPath, previous, sizeof previous);
+        return;
+      }
+    }
+  }
   App.ImageFormat = format;
   std::memcpy(App.ImagePath, App.ChosenPath, length + 1);
+  SelectD88Disk(disks, count, disk);
   ChangeHistoryClear();  // the changes of the image shown before cannot be undone on this one
   LoadVolume(owner);
 }

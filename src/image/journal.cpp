@@ -29,6 +29,7 @@
 #include "volume/app_state.h"
 
 JournalFault JournalFaults;
+#include "image/d88_disks.h"
 
 namespace {
 
@@ -211,6 +212,8 @@ int ImageJournalPath(const char* imagePath, char* journalPath, int capacity) {
 
 int ImageBeginChange(WindowHandle owner) {
   if (Active) ImageAbortChange();
+  // A write-protected disk is never written: refused before anything else.
+  if (ImageRefuseIfProtected(owner) != 0) return -1;
   // A journal left beside the image belongs to a change that recovery could not settle.
   char journalPath[kJournalPathCapacity];
   if (ImageJournalPath(App.ImagePath, journalPath, sizeof journalPath) != 0 ||

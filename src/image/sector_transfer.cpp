@@ -49,15 +49,25 @@ bool InBounds(int track, int sector) {
   return track >= 0 && track <= 83 && sector >= 1 && sector <= 16;
 }
 
-// Looks a sector up; on a match `record` holds its 272 bytes.
+// The end of the current disk's extent: the end of the file for a file of one disk, the next
+// disk's header for a disk of several.
+int64_t DiskLimit(int64_t fileSize) {
+  return App.DiskEnd != 0 && App.DiskEnd < fileSize ? App.DiskEnd : fileSize;
+}
+
+// Looks a sector up; on a match `record` holds its 272 bytes. Track offsets count from the
+// current disk's header; records lie within its extent.
 int FindRecord(Source* file, int64_t fileSize, int physicalTrack, int sector,
                uint32_t* recordOffset, uint8_t* record) {
   if (physicalTrack < 0 || physicalTrack >= kD88TrackCount) return 0;
   uint8_t entry[4];
-  if (ReadZeroFilled(file, kD88TrackTable + 4 * physicalTrack, entry, 4) != 0) return -1;
+  const int64_t base = App.DiskBase;
+  if (ReadZeroFilled(file, base + kD88TrackTable + 4 * physicalTrack, entry, 4) != 0) return -1;
   // A header cut short reads as zero: the track is then absent like one with offset 0.
-  int64_t offset = Le32(entry);
-  if (offset < kD88HeaderBytes) return 0;  // absent track, or an offset into the header
+  const int64_t relative = Le32(entry);
+  if (relative < kD88HeaderBytes) return 0;  // absent track, or an offset into the header
+  int64_t offset = base + relative;
+  fileSize = DiskLimit(fileSize);
   int count = -1;
   for (int examined = 0; count < 0 || examined < count; examined++) {
     if (offset + kD88RecordBytes > fileSize) return 0;  // a record cut short is absent
@@ -103,9 +113,12 @@ int TrackReach(Source* file, int64_t fileSize, int physicalTrack, Reach* reach) 
   reach->begin = 0;
   reach->end = 0;
   uint8_t entry[4];
-  if (ReadZeroFilled(file, kD88TrackTable + 4 * physicalTrack, entry, 4) != 0) return -1;
-  const int64_t first = Le32(entry);
-  if (first < kD88HeaderBytes) return 0;
+  const int64_t base = App.DiskBase;
+  if (ReadZeroFilled(file, base + kD88TrackTable + 4 * physicalTrack, entry, 4) != 0) return -1;
+  const int64_t relative = Le32(entry);
+  if (relative < kD88HeaderBytes) return 0;
+  const int64_t first = base + relative;
+  fileSize = DiskLimit(fileSize);
   // The first record always belongs to the track: its sector count decides every lookup.
   if (first + kD88RecordBytes <= fileSize) {
     reach->begin = first;

@@ -127,3 +127,63 @@ inline constexpr char kCaptionRedo[] = "\x82""\xE2""\x82""\xE8""\x92""\xBC""\x82
 inline constexpr char kMsgUndoImageChanged[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xAA""\x82""\xBB""\x82""\xCC""\x8C""\xE3""\x82""\xD9""\x82""\xA9""\x82""\xC5""\x95""\xCF""\x8D""X\x82""\xB3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x82""\xBD""\x82""\xDF""\x81""A\x8C""\xB3""\x82""\xC9""\x96""\xDF""\x82""\xB9""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x0A""\x95""\xCF""\x8D""X\x82""\xCC""\x97""\x9A""\x97""\xF0""\x82""\xCD""\x94""j\x8A""\xFC""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B";
 // イメージがその後ほかで変更されているため、やり直せません。\n変更の履歴は破棄しました。
 inline constexpr char kMsgRedoImageChanged[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xAA""\x82""\xBB""\x82""\xCC""\x8C""\xE3""\x82""\xD9""\x82""\xA9""\x82""\xC5""\x95""\xCF""\x8D""X\x82""\xB3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x82""\xBD""\x82""\xDF""\x81""A\x82""\xE2""\x82""\xE8""\x92""\xBC""\x82""\xB9""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x0A""\x95""\xCF""\x8D""X\x82""\xCC""\x97""\x9A""\x97""\xF0""\x82""\xCD""\x94""j\x8A""\xFC""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B";
+// このディスクイメージは書き込み禁止に設定されているため、変更できません。
+inline constexpr char kMsgWriteProtected[] = "\x82""\xB1""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x8B""\xD6""\x8E""~\x82""\xC9""\x90""\xDD""\x92""\xE8""\x82""\xB3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x82""\xBD""\x82""\xDF""\x81""A\x95""\xCF""\x8D""X\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+// ディスク%d: %s
+inline constexpr char kDiskItemFormat[] = "\x83""f\x83""B\x83""X\x83""N%d: %s";
+// %s - %s [ディスク%d (全%d枚): %s]
+inline constexpr char kTitleDiskFormat[] = "%s - %s [\x83""f\x83""B\x83""X\x83""N%d (\x91""S%d\x96""\x87""): %s]";
+// 自動判別
+inline constexpr char kCaptionIdentify[] = "\x8E""\xA9""\x93""\xAE""\x94""\xBB""\x95""\xCA""";
+// イメージファイルが開かれていません。
+inline constexpr char kMsgIdentifyNoImage[] = "\x83""C\x83""\x81""\x81""[\x83""W\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xAA""\x8A""J\x82""\xA9""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+// イメージファイルが読めません。
+inline constexpr char kMsgIdentifyFailed[] = "\x83""C\x83""\x81""\x81""[\x83""W\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xAA""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+// 判別結果: %s
+inline constexpr char kIdentifyVerdict[] = "\x94""\xBB""\x95""\xCA""\x8C""\x8B""\x89""\xCA"": %s";
+// Zelvoボリュームではありません (not a Zelvo volume)
+inline constexpr char kIdentifyNotVolume[] = "Zelvo\x83""{\x83""\x8A""\x83""\x85""\x81""[\x83""\x80""\x82""\xC5""\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1"" (not a Zelvo volume)";
+// MZとPCのどちらでも同じ程度に読めるため判別できません。
+inline constexpr char kIdentifyAmbiguous[] = "MZ\x82""\xC6""PC\x82""\xCC""\x82""\xC7""\x82""\xBF""\x82""\xE7""\x82""\xC5""\x82""\xE0""\x93""\xAF""\x82""\xB6""\x92""\xF6""\x93""x\x82""\xC9""\x93""\xC7""\x82""\xDF""\x82""\xE9""\x82""\xBD""\x82""\xDF""\x94""\xBB""\x95""\xCA""\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+// レイアウト: %s (拡張子: %s)
+inline constexpr char kIdentifyLayout[] = "\x83""\x8C""\x83""C\x83""A\x83""E\x83""g: %s (\x8A""g\x92""\xA3""\x8E""q: %s)";
+// 一致
+inline constexpr char kIdentifyAgrees[] = "\x88""\xEA""\x92""v";
+// 不一致
+inline constexpr char kIdentifyDisagrees[] = "\x95""s\x88""\xEA""\x92""v";
+// 不明
+inline constexpr char kIdentifyUnknownLayout[] = "\x95""s\x96""\xBE""";
+// ディスク%d (全%d枚): %s  書き込み禁止: %s
+inline constexpr char kIdentifyDisks[] = "\x83""f\x83""B\x83""X\x83""N%d (\x91""S%d\x96""\x87""): %s  \x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x8B""\xD6""\x8E""~: %s";
+// あり
+inline constexpr char kIdentifyYes[] = "\x82""\xA0""\x82""\xE8""";
+// なし
+inline constexpr char kIdentifyNo[] = "\x82""\xC8""\x82""\xB5""";
+// %s: %s (点数 %d)
+inline constexpr char kIdentifyConvention[] = "%s: %s (\x93""_\x90""\x94"" %d)";
+// Zelvoボリュームとして読める
+inline constexpr char kIdentifyIsVolume[] = "Zelvo\x83""{\x83""\x8A""\x83""\x85""\x81""[\x83""\x80""\x82""\xC6""\x82""\xB5""\x82""\xC4""\x93""\xC7""\x82""\xDF""\x82""\xE9""";
+// Zelvoボリュームとして読めない
+inline constexpr char kIdentifyIsNotVolume[] = "Zelvo\x83""{\x83""\x8A""\x83""\x85""\x81""[\x83""\x80""\x82""\xC6""\x82""\xB5""\x82""\xC4""\x93""\xC7""\x82""\xDF""\x82""\xC8""\x82""\xA2""";
+//   ○ ビットテーブルがトラック0と1を使用中にしている
+inline constexpr char kReasonSystemMarked[] = "  \x81""\x9B"" \x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xAA""\x83""g\x83""\x89""\x83""b\x83""N0\x82""\xC6""1\x82""\xF0""\x8E""g\x97""p\x92""\x86""\x82""\xC9""\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xE9""";
+//   × ビットテーブルがトラック0と1を使用中にしていない
+inline constexpr char kReasonSystemUnmarked[] = "  \x81""~ \x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xAA""\x83""g\x83""\x89""\x83""b\x83""N0\x82""\xC6""1\x82""\xF0""\x8E""g\x97""p\x92""\x86""\x82""\xC9""\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xC8""\x82""\xA2""";
+//   ○ EXDIR (%02X,%02X) は正常
+inline constexpr char kReasonExdirGood[] = "  \x81""\x9B"" EXDIR (%02X,%02X) \x82""\xCD""\x90""\xB3""\x8F""\xED""";
+//   × EXDIR (%02X,%02X) が異常
+inline constexpr char kReasonExdirBad[] = "  \x81""~ EXDIR (%02X,%02X) \x82""\xAA""\x88""\xD9""\x8F""\xED""";
+//   ○ 日付 %02X/%02X/%02X はBCD
+inline constexpr char kReasonDateGood[] = "  \x81""\x9B"" \x93""\xFA""\x95""t %02X/%02X/%02X \x82""\xCD""BCD";
+//   × 日付 %02X/%02X/%02X がBCDでない
+inline constexpr char kReasonDateBad[] = "  \x81""~ \x93""\xFA""\x95""t %02X/%02X/%02X \x82""\xAA""BCD\x82""\xC5""\x82""\xC8""\x82""\xA2""";
+//   %s 使用中のエントリ %d 個のうち %d 個が正常
+inline constexpr char kReasonSlots[] = "  %s \x8E""g\x97""p\x92""\x86""\x82""\xCC""\x83""G\x83""\x93""\x83""g\x83""\x8A"" %d \x8C""\xC2""\x82""\xCC""\x82""\xA4""\x82""\xBF"" %d \x8C""\xC2""\x82""\xAA""\x90""\xB3""\x8F""\xED""";
+//     (種類不明 %d, 名前の異常 %d, トラック2-83の外 %d, ビットテーブル未使用 %d, 日付の異常 %d)
+inline constexpr char kReasonSlotFaults[] = "    (\x8E""\xED""\x97""\xDE""\x95""s\x96""\xBE"" %d, \x96""\xBC""\x91""O\x82""\xCC""\x88""\xD9""\x8F""\xED"" %d, \x83""g\x83""\x89""\x83""b\x83""N2-83\x82""\xCC""\x8A""O %d, \x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x96""\xA2""\x8E""g\x97""p %d, \x93""\xFA""\x95""t\x82""\xCC""\x88""\xD9""\x8F""\xED"" %d)";
+// ファイル数: %d  空きセクタ: %d
+inline constexpr char kIdentifyFiles[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x90""\x94"": %d  \x8B""\xF3""\x82""\xAB""\x83""Z\x83""N\x83""^: %d";
+// %sに切り替えますか？
+inline constexpr char kIdentifySwitch[] = "%s\x82""\xC9""\x90""\xD8""\x82""\xE8""\x91""\xD6""\x82""\xA6""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+// 現在の設定(%s)のままです。
+inline constexpr char kIdentifyCurrent[] = "\x8C""\xBB""\x8D""\xDD""\x82""\xCC""\x90""\xDD""\x92""\xE8""(%s)\x82""\xCC""\x82""\xDC""\x82""\xDC""\x82""\xC5""\x82""\xB7""\x81""B";

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "image/d88_disks.h"
 #include "image/image_select.h"
 #include "image/journal.h"
 #include "image/sector_transfer.h"
@@ -197,6 +198,7 @@ void ImportHostFile(WindowHandle window) {
     ShowError(window, kMsgImportNotReady);
     return;
   }
+  if (ImageRefuseIfProtected(window) != 0) return;
 
   FileDialogRequest request = {};
   request.structSize = 76;

@@ -32,6 +32,13 @@ struct AppState {
   char ChosenPath[kPathCapacity];
   char FileTitle[64];
   int ImageFormat;
+  // The disk of a D88 file that holds several: where its header lies and where its extent ends
+  // (both 0 for a file of one disk, whose records may lie anywhere in the file), its number and
+  // how many disks the file holds (0 or 1 for a file of one disk).
+  uint32_t DiskBase;
+  uint32_t DiskEnd;
+  int DiskIndex;
+  int DiskCount;
   int MachineMode;
   int TransferMode;
   int VolumeLoaded;

@@ -81,14 +81,18 @@ uint32_t Le32(const uint8_t* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// The current disk's track offsets count from its header and its records lie within its extent
+// (the whole file for a file of one disk).
 void CheckD88Offsets(ImageFile* file, int64_t fileSize, CheckFindings* findings) {
+  const int64_t base = App.DiskBase;
+  if (App.DiskEnd != 0 && App.DiskEnd < fileSize) fileSize = App.DiskEnd;
   uint8_t header[kD88HeaderBytes] = {};
   unsigned got = 0;
-  if (ImageFileReadAt(file, 0, header, sizeof header, &got) != 0) {
+  if (ImageFileReadAt(file, static_cast<uint32_t>(base), header, sizeof header, &got) != 0) {
     Add(findings, kCheckImageUnreadable, -1, -1, -1, 0, 0);
     return;
   }
-  if (fileSize < kD88HeaderBytes) Add(findings, kCheckD88ShortHeader, -1, -1, -1, 0, 0);
+  if (fileSize - base < kD88HeaderBytes) Add(findings, kCheckD88ShortHeader, -1, -1, -1, 0, 0);
   for (int p = 0; p < kD88TrackCount; ++p) {
     const uint32_t offset = Le32(header + kD88TrackTable + 4 * p);
     if (offset == 0) continue;
@@ -96,17 +100,18 @@ void CheckD88Offsets(ImageFile* file, int64_t fileSize, CheckFindings* findings)
       Add(findings, kCheckD88OffsetInHeader, -1, -1, p, 0, 0, offset);
       continue;
     }
-    if (static_cast<int64_t>(offset) + kD88RecordBytes > fileSize) {
+    const int64_t at = base + offset;
+    if (at + kD88RecordBytes > fileSize) {
       Add(findings, kCheckD88OffsetOutside, -1, -1, p, 0, 0, offset);
       continue;
     }
     uint8_t first[kD88SectorHeaderBytes] = {};
-    if (ImageFileReadAt(file, offset, first, sizeof first, &got) != 0) {
+    if (ImageFileReadAt(file, static_cast<uint32_t>(at), first, sizeof first, &got) != 0) {
       Add(findings, kCheckImageUnreadable, -1, -1, p, 0, 0, offset);
       return;
     }
     const int records = first[4] | (first[5] << 8);
-    if (static_cast<int64_t>(offset) + static_cast<int64_t>(records) * kD88RecordBytes > fileSize)
+    if (at + static_cast<int64_t>(records) * kD88RecordBytes > fileSize)
       Add(findings, kCheckD88RecordsOutside, -1, -1, p, 0, records, offset);
   }
 }

@@ -5,6 +5,7 @@
 
 #include "image/change_history.h"
 #include "image/journal.h"
+#include "image/d88_disks.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "view/directory_list.h"
@@ -15,7 +16,17 @@
 namespace {
 
 // The program title, " - " and a path of up to 259 characters.
-constexpr int kTitleCapacity = sizeof kProgramTitle + 3 + kPathCapacity;
+// In a file of several disks, the disk's number and name as well.
+constexpr int kTitleCapacity = sizeof kProgramTitle + 3 + kPathCapacity + 64;
+
+// The title of a disk of several: program title, path, the disk's number, the count, its name.
+void DiskTitle(char* title, int capacity) {
+  D88Disk disks[kD88MaxDisks];
+  const int count = D88ListDisksAt(App.ImagePath, disks, kD88MaxDisks);
+  const char* name = count > App.DiskIndex ? disks[App.DiskIndex].name : "";
+  std::snprintf(title, static_cast<size_t>(capacity), kTitleDiskFormat, kProgramTitle,
+                App.ChosenPath, App.DiskIndex, App.DiskCount, name);
+}
 
 void ShowPanel() {
   char text[kPanelTextCapacity];
@@ -77,6 +88,7 @@ void LoadVolume(WindowHandle window) {
 
   std::snprintf(title, sizeof title, "%s - %.*s", kProgramTitle,
                 static_cast<int>(strnlen(App.ChosenPath, kPathCapacity - 1)), App.ChosenPath);
+  if (App.DiskCount > 1) DiskTitle(title, sizeof title);
   PlatformSetWindowText(window, title);
   EnableVolumeCommands(window, true);
   App.VolumeLoaded = 1;

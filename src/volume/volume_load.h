@@ -15,6 +15,7 @@ inline constexpr int kCmdAscii = 40009;
 inline constexpr int kCmdImport = 40010;
 inline constexpr int kCmdUndo = 40020;
 inline constexpr int kCmdRedo = 40021;
+inline constexpr int kCmdIdentify = 40050;
 
 void LoadVolume(WindowHandle window);
 // Greys Undo and Redo when there is nothing to undo or redo.

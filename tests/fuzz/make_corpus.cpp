@@ -203,6 +203,15 @@ int main(int argc, char** argv) {
 
   const char kHost[] = "HELLO FROM THE HOST\r\nSECOND LINE\r\n\0TAIL\r";
   const Bytes host(kHost, kHost + sizeof kHost - 1);
+  // A D88 file of two disks, one after another.
+  Bytes twoDisks;
+  int disks = 0;
+  for (const Named& n : Images())
+    if (n.d88 && disks < 2) {
+      twoDisks = Concat({twoDisks, n.image});
+      disks++;
+    }
+  put("fuzz_open", "two-disks", twoDisks);
   for (const Named& n : Images()) {
     put("fuzz_open", n.name, n.image);
     const uint8_t layout = static_cast<uint8_t>((n.d88 ? 2 : 0) + 3 * n.mode);

@@ -169,8 +169,8 @@ std::vector<uint8_t> BuildImage(const VolumeBuilder& volume, const ImageSpec& sh
     return out;
   }
   out.assign(kHeaderBytes, 0);
-  const char name[] = "ZELVOTEST";
-  std::memcpy(out.data(), name, sizeof name - 1);
+  std::memcpy(out.data(), shape.d88Name.data(), std::min<size_t>(shape.d88Name.size(), 16));
+  out[26] = shape.d88WriteProtect;
   out[27] = 0x00;  // media type 2D
   for (int p = 0; p < shape.d88Tracks && p < 164; p++) {
     if (shape.absentTracks.count(p)) continue;
@@ -202,6 +202,28 @@ std::vector<uint8_t> BuildImage(const VolumeBuilder& volume, const ImageSpec& sh
   for (const auto& [p, offset] : shape.trackOffset) PutLe32(out, 32 + 4 * p, offset);
   PutLe32(out, 28, static_cast<uint32_t>(out.size()));  // disk size
   if (shape.d88CutBytes >= 0) out.resize(static_cast<size_t>(shape.d88CutBytes));
+  return out;
+}
+
+std::vector<uint8_t> WrapInD88(const std::vector<uint8_t>& raw) {
+  std::vector<uint8_t> out(kHeaderBytes, 0);
+  const size_t trackBytes = 16 * 256;
+  for (size_t p = 0; p < 164 && p * trackBytes < raw.size(); p++) {
+    PutLe32(out, 32 + 4 * static_cast<int>(p), static_cast<uint32_t>(out.size()));
+    for (int s = 1; s <= 16; s++) {
+      const size_t at = out.size();
+      out.resize(at + kRecordBytes, 0);
+      out[at + 0] = static_cast<uint8_t>(p / 2);
+      out[at + 1] = static_cast<uint8_t>(p % 2);
+      out[at + 2] = static_cast<uint8_t>(s);
+      out[at + 3] = 1;
+      out[at + 4] = 16;
+      out[at + 15] = 0x01;
+      const size_t from = p * trackBytes + (s - 1) * 256;
+      for (size_t i = 0; i < 256 && from + i < raw.size(); i++) out[at + 16 + i] = raw[from + i];
+    }
+  }
+  PutLe32(out, 28, static_cast<uint32_t>(out.size()));
   return out;
 }
 

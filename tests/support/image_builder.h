@@ -70,9 +70,15 @@ struct ImageSpec {
   std::map<int, int> sectorCountField;  // physical track -> value of bytes 4-5 in its records
   std::map<int, uint32_t> trackOffset;  // physical track -> forced offset table entry
   long d88CutBytes = -1;                // the file is cut after this many bytes
+  std::string d88Name = "ZELVOTEST";    // the disk name of the D88 header (at most 16 bytes)
+  uint8_t d88WriteProtect = 0x00;       // header byte 0x1A: 0x10 marks the disk write-protected
 };
 
 std::vector<uint8_t> BuildImage(const VolumeBuilder& volume, const ImageSpec& shape);
+
+// Raw bytes wrapped in a D88 container as they come: tracks of 16 records of 256 bytes each (the
+// last one padded with zeros), at most 164 tracks. For images of other systems.
+std::vector<uint8_t> WrapInD88(const std::vector<uint8_t>& raw);
 
 // Offset of a sector's data inside a D88 image built with default layout, or -1.
 long D88DataOffset(const std::vector<uint8_t>& image, int physicalTrack, int sector);

@@ -15,7 +15,7 @@
 
 namespace gui {
 
-enum class Kind { kBox, kFileDialog, kAttributes, kAbout, kMainWindow };
+enum class Kind { kBox, kFileDialog, kAttributes, kAbout, kMainWindow, kDiskChooser };
 
 // A message box as it was shown.
 struct ShownBox {

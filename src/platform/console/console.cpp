@@ -176,6 +176,7 @@ void Reset(const Settings& settings) {
 
 void QueueFileAnswer(const FileAnswer& answer) { S().fileAnswers.push_back(answer); }
 void SetDialogInput(const DialogInput& input) { S().dialogInput = input; }
+void AddComboInput(int id, const std::string& text) { S().dialogInput.comboItems[id] = text; }
 const std::vector<Box>& Boxes() { return S().boxes; }
 bool SaveDialogConfirmed() { return S().saveConfirmed; }
 std::string SavedPath() { return S().savedPath; }

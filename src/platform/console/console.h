@@ -51,6 +51,8 @@ struct Settings {
 void Reset(const Settings& settings);
 void QueueFileAnswer(const FileAnswer& answer);
 void SetDialogInput(const DialogInput& input);
+// Adds to the input: pick the combo box item with this text (code page 932).
+void AddComboInput(int id, const std::string& text);
 
 // Every box shown so far, in order.
 const std::vector<Box>& Boxes();

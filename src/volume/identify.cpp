@@ -1,0 +1,193 @@
+#include "volume/identify.h"
+
+#include <cstring>
+
+#include "image/image_file.h"
+#include "image/sector_transfer.h"
+#include "volume/app_state.h"
+#include "volume/bit_table.h"
+#include "volume/layout.h"
+
+namespace {
+
+constexpr int kFirstDataIndex = 2 * kSectorsPerTrack;
+constexpr int kVolumeSectors = kLastSectorIndex + 1;
+constexpr int kExdirSectors = kDirectoryHalfBytes / kSectorBytes;
+constexpr int kTypeMax = 6;  // OBJ TEX CMD REL SCD RDD
+
+bool IsBcd(uint8_t byte) { return (byte >> 4) <= 9 && (byte & 0x0F) <= 9; }
+bool DateBcd(const uint8_t* date) { return IsBcd(date[0]) && IsBcd(date[1]) && IsBcd(date[2]); }
+
+bool RunMarked(const uint8_t* bitTable, int first, int count) {
+  for (int i = first; i < first + count; i++)
+    if (!SectorUsed(bitTable, i)) return false;
+  return true;
+}
+
+// A name of at least one byte, then 0x0D up to the 16th byte.
+bool NamePadded(const uint8_t* name) {
+  int n = 0;
+  while (n < kEntryNameMax && name[n] != 0x0D && name[n] != 0x00) n++;
+  if (n == 0) return false;
+  for (int i = n; i < kEntryNameMax; i++)
+    if (name[i] != 0x0D) return false;
+  return true;
+}
+
+bool ExdirNamed(int track, int sector) {
+  return track >= 1 && track <= 83 && sector >= 1 && sector <= 16;
+}
+
+void ScoreSlot(const uint8_t* entry, const uint8_t* bitTable, ConventionScore* score) {
+  bool sound = true;
+  if (entry[kEntryType] > kTypeMax) {
+    score->unknownType++;
+    sound = false;
+  }
+  if (!NamePadded(entry + kEntryName)) {
+    score->badName++;
+    sound = false;
+  }
+  const int track = entry[kEntryTrk];
+  const int sector = entry[kEntrySct];
+  const int count = SectorsFor(static_cast<long>(EntryLength(entry)));
+  const int first = SectorIndex(track, sector);
+  if (track < 2 || track > 83 || sector < 1 || sector > 16 || first + count > kVolumeSectors) {
+    score->runOutside++;
+    sound = false;
+  } else if (!RunMarked(bitTable, first, count)) {
+    score->runUnmarked++;
+    sound = false;
+  }
+  if (!DateBcd(entry + kEntryDate)) {
+    score->badDate++;
+    sound = false;
+  }
+  if (sound) score->soundSlots++;
+}
+
+// Reads the system area and the directories under the current App settings. 0 or -1.
+int ReadVolumeBytes(WindowHandle owner, uint8_t* systemArea, uint8_t* directory) {
+  std::memset(directory, 0, kDirectoryBufferBytes);
+  if (ZLV_ReadZelvoFile(owner, systemArea, kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes) !=
+      0)
+    return -1;
+  if (ZLV_ReadZelvoFile(owner, directory, kDirectoryTrack, kDirectorySector, kDirectoryHalfBytes) !=
+      0)
+    return -1;
+  const int track = systemArea[kSysExdirTrk];
+  const int sector = systemArea[kSysExdirSct];
+  if (ExdirNamed(track, sector) && ZLV_ReadZelvoFile(owner, directory + kDirectoryHalfBytes, track,
+                                                     sector, kDirectoryHalfBytes) != 0)
+    return -1;
+  return 0;
+}
+
+}  // namespace
+
+void ScoreVolume(const uint8_t* systemArea, const uint8_t* directory, int mode,
+                 ConventionScore* score) {
+  std::memset(score, 0, sizeof *score);
+  score->mode = mode;
+  const uint8_t* bitTable = systemArea + kSysBitTable;
+  score->systemMarked = RunMarked(bitTable, 0, kFirstDataIndex);
+
+  score->exdirTrack = systemArea[kSysExdirTrk];
+  score->exdirSector = systemArea[kSysExdirSct];
+  const bool named = ExdirNamed(score->exdirTrack, score->exdirSector);
+  if (score->exdirTrack == 0xFF && score->exdirSector == 0xFF) {
+    score->exdirSane = true;
+  } else if (named) {
+    const int first = SectorIndex(score->exdirTrack, score->exdirSector);
+    score->exdirSane = first >= kFirstDataIndex && first + kExdirSectors <= kVolumeSectors &&
+                       RunMarked(bitTable, first, kExdirSectors);
+  }
+
+  std::memcpy(score->date, systemArea + kSysDate, 3);
+  score->dateBcd = DateBcd(score->date);
+
+  const int slots = named ? 128 : 64;
+  for (int slot = 0; slot < slots; slot++) {
+    const uint8_t* entry = directory + slot * kEntryBytes;
+    if (entry[kEntryType] == 0) continue;
+    score->usedSlots++;
+    ScoreSlot(entry, bitTable, score);
+  }
+  for (int i = kFirstDataIndex; i < kVolumeSectors; i++)
+    if (!SectorUsed(bitTable, i)) score->freeSectors++;
+
+  const int slotPoints = score->usedSlots == 0 ? 35 : 35 * score->soundSlots / score->usedSlots;
+  score->score = (score->systemMarked ? 40 : 0) + (score->exdirSane ? 15 : 0) +
+                 (score->dateBcd ? 10 : 0) + slotPoints;
+  // Three in four used slots sound: a volume with a damaged entry or two still is one.
+  score->volume = score->systemMarked && score->exdirSane &&
+                  (score->usedSlots == 0 || score->soundSlots * 4 >= score->usedSlots * 3);
+}
+
+int DecideVerdict(const ConventionScore* scores, bool* ambiguous) {
+  *ambiguous = false;
+  const bool mz = scores[kModeMz].volume;
+  const bool pc = scores[kModePc].volume;
+  if (mz && pc) {
+    if (scores[kModeMz].score > scores[kModePc].score) return kModeMz;
+    if (scores[kModePc].score > scores[kModeMz].score) return kModePc;
+    *ambiguous = true;
+    return kVerdictNone;
+  }
+  if (mz) return kModeMz;
+  if (pc) return kModePc;
+  return kVerdictNone;
+}
+
+int ShownLayout(const uint8_t* head, int64_t fileSize) {
+  if (fileSize >= kD88HeaderBytes && D88HeaderSound(head, 0, fileSize)) return kShownD88;
+  if (fileSize == kFlatImageBytes) return kShownFlat;
+  return kShownUnknown;
+}
+
+int IdentifyCurrentImage(WindowHandle owner, Identification* result) {
+  std::memset(result, 0, sizeof *result);
+  ImageLayoutInfo& layout = result->layout;
+  layout.extensionFormat = App.ImageFormat;
+  ImageFile file;
+  if (ImageFileOpenRead(App.ImagePath, &file) != 0) return -1;
+  layout.fileSize = ImageFileSize(&file);
+  uint8_t head[kD88HeaderBytes] = {};
+  unsigned got = 0;
+  int status = layout.fileSize < 0 ? -1 : ImageFileReadAt(&file, 0, head, sizeof head, &got);
+  if (status == 0) {
+    layout.shown = ShownLayout(head, layout.fileSize);
+    const bool namedD88 = App.ImageFormat == kFormatD20 || App.ImageFormat == kFormatD88;
+    if (layout.shown == kShownD88 || namedD88) {
+      layout.diskCount = D88ListDisks(&file, layout.fileSize, layout.disks, kD88MaxDisks);
+      if (layout.diskCount < 0) status = -1;
+    }
+  }
+  ImageFileClose(&file);
+  if (status != 0) return -1;
+  layout.agrees = layout.extensionFormat >= 0 &&
+                  (layout.extensionFormat == kFormat2D ? kShownFlat : kShownD88) == layout.shown;
+
+  result->disk = App.DiskIndex;
+  result->verdict = kVerdictNone;
+  result->readAs = layout.extensionFormat >= 0
+                       ? (layout.extensionFormat == kFormat2D ? kFormat2D : kFormatD88)
+                       : layout.shown;
+  if (result->readAs < 0) return 0;
+
+  const int savedFormat = App.ImageFormat;
+  const int savedMode = App.MachineMode;
+  App.ImageFormat = result->readAs;
+  uint8_t systemArea[kSystemAreaBytes];
+  uint8_t directory[kDirectoryBufferBytes];
+  for (int mode = kModeMz; mode <= kModePc && status == 0; mode++) {
+    App.MachineMode = mode;
+    status = ReadVolumeBytes(owner, systemArea, directory);
+    if (status == 0) ScoreVolume(systemArea, directory, mode, &result->conventions[mode]);
+  }
+  App.ImageFormat = savedFormat;
+  App.MachineMode = savedMode;
+  if (status != 0) return -1;
+  result->verdict = DecideVerdict(result->conventions, &result->ambiguous);
+  return 0;
+}

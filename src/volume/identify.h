@@ -1,0 +1,68 @@
+// What an image is: the layout its bytes show, and how well they read as a Zelvo volume under
+// each recording convention, with the reasons. The verdict is MZ, PC or none, never a guess.
+#pragma once
+
+#include <cstdint>
+
+#include "image/d88_disks.h"
+#include "platform/platform.h"
+
+inline constexpr int kVerdictNone = -1;  // otherwise kModeMz or kModePc
+
+// The layout the bytes show.
+inline constexpr int kShownUnknown = -1;
+inline constexpr int kShownFlat = 0;
+inline constexpr int kShownD88 = 2;
+inline constexpr long kFlatImageBytes = 84L * 16 * 256;  // 344,064
+
+// How a volume reads under one convention (all in volume terms).
+struct ConventionScore {
+  int mode;
+  bool systemMarked;  // the bit table marks tracks 0 and 1 (sector indexes 0-31)
+  int exdirTrack, exdirSector;
+  bool exdirSane;  // (FF, FF), or tracks 1-83 / sectors 1-16 clear of tracks 0-1, marked used
+  uint8_t date[3];
+  bool dateBcd;  // the volume date
+  int usedSlots;
+  int soundSlots;  // used slots that pass every test below
+  int unknownType, badName, runOutside, runUnmarked, badDate;  // used slots failing each test
+  int freeSectors;                                             // clear bits of tracks 2-83
+  int score;                                                   // 0-100
+  bool volume;                                                 // reads as a Zelvo volume
+};
+
+struct ImageLayoutInfo {
+  int64_t fileSize;
+  int extensionFormat;  // kFormat2D, kFormatD20, kFormatD88, or -1
+  int shown;            // kShownFlat, kShownD88 or kShownUnknown
+  bool agrees;          // the extension names the layout the bytes show
+  int diskCount;        // D88 (shown or named by the extension): the disks the file holds
+  D88Disk disks[kD88MaxDisks];
+};
+
+struct Identification {
+  ImageLayoutInfo layout;
+  int disk;    // the disk that was scored
+  int readAs;  // the layout the volume was read under: kFormat2D or kFormatD88, -1 none
+  ConventionScore conventions[2];  // MZ, PC
+  int verdict;
+  bool ambiguous;  // both conventions read as a volume equally well
+};
+
+// Pure steps.
+// Scores the system area (512 bytes) and directory (4096 bytes: main, then the extended
+// directory when the system area's EXDIR pair names one) under a convention.
+void ScoreVolume(const uint8_t* systemArea, const uint8_t* directory, int mode,
+                 ConventionScore* score);
+// The verdict of two scores (MZ, PC); *ambiguous when both read as a volume equally well.
+int DecideVerdict(const ConventionScore* scores, bool* ambiguous);
+// The layout the first bytes (at least 688, zero beyond the file) of a file of `fileSize` bytes
+// show: a sound D88 header, or a flat image of the expected size.
+int ShownLayout(const uint8_t* head, int64_t fileSize);
+
+// Identifies the image at App.ImagePath: the layout (App.ImageFormat holds the extension's
+// format, or -1 when the extension is not an image's), then the volume of the current disk
+// (App.DiskBase, App.DiskEnd) read through the sector transfer under both conventions, under the
+// extension's layout or else the one the bytes show. App.MachineMode is left as it was. 0, or -1
+// when the image cannot be opened.
+int IdentifyCurrentImage(WindowHandle owner, Identification* result);

@@ -1,0 +1,207 @@
+// Several disks in one D88 file (listing, choosing, reading and writing one disk alone) and the
+// write-protect flag (every change refused before any dialog, the image left byte for byte).
+#include "image/d88_disks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "image/image_file.h"
+#include "image/image_select.h"
+#include "image/journal.h"
+#include "image/sector_transfer.h"
+#include "support/image_builder.h"
+#include "support/test_support.h"
+#include "texts/texts.h"
+#include "transfer/import.h"
+#include "volume/app_state.h"
+#include "volume/layout.h"
+#include "volume/volume_load.h"
+
+namespace {
+
+using testimg::FileSpec;
+using testimg::ImageSpec;
+using testimg::VolumeBuilder;
+
+std::vector<uint8_t> Disk(const std::string& fileName, const std::string& diskName,
+                          uint8_t protect = 0) {
+  VolumeBuilder v;
+  FileSpec f;
+  f.name = fileName;
+  f.data = testsupport::Pattern(700, static_cast<int>(fileName.size()));
+  EXPECT_GE(v.AddFile(f), 0);
+  ImageSpec shape;
+  shape.d88 = true;
+  shape.d88Name = diskName;
+  shape.d88WriteProtect = protect;
+  return testimg::BuildImage(v, shape);
+}
+
+std::vector<uint8_t> Join(const std::vector<std::vector<uint8_t>>& disks) {
+  std::vector<uint8_t> out;
+  for (const auto& d : disks) out.insert(out.end(), d.begin(), d.end());
+  return out;
+}
+
+class DisksTest : public testsupport::AppTest {
+ protected:
+  int List(const std::vector<uint8_t>& bytes, D88Disk* disks) {
+    const std::string path = temp.Path("list.d88");
+    testimg::WriteFile(path, bytes);
+    return D88ListDisksAt(path.c_str(), disks, kD88MaxDisks);
+  }
+  // The Open command on the file, choosing `disk` in the chooser (-1: cancel it).
+  void Open(const std::string& path, int disk) {
+    scripted::ChooseFile(path);
+    if (disk >= 0) {
+      scripted::DialogSelectCombo(kDiskComboId, disk);
+      scripted::DialogCommand(kIdOk);
+    }
+    OpenImageCommand(scripted::kMainWindow);
+  }
+  std::string FirstName() { return scripted::Rows().empty() ? "" : scripted::Rows()[0][0]; }
+};
+
+TEST_F(DisksTest, ListingFollowsTheSizeFieldsOnlyToSoundHeaders) {
+  const std::vector<uint8_t> a = Disk("A", "DISK A"), b = Disk("B", "DISK B"),
+                             c = Disk("C", "DISK C", 0x10);
+  D88Disk disks[kD88MaxDisks];
+  ASSERT_EQ(List(a, disks), 1);
+  EXPECT_EQ(disks[0].base, 0u);
+  EXPECT_EQ(disks[0].end, a.size());
+  EXPECT_STREQ(disks[0].name, "DISK A");
+
+  ASSERT_EQ(List(Join({a, b, c}), disks), 3);
+  EXPECT_EQ(disks[1].base, a.size());
+  EXPECT_EQ(disks[2].base, a.size() + b.size());
+  EXPECT_EQ(disks[2].end, a.size() + b.size() + c.size());
+  EXPECT_STREQ(disks[2].name, "DISK C");
+  EXPECT_EQ(disks[2].writeProtect, 0x10);
+
+  // Bytes after the first disk that are no sound header: one disk over the whole file.
+  std::vector<uint8_t> junk = a;
+  junk.resize(a.size() + 5000, 0xE5);
+  ASSERT_EQ(List(junk, disks), 1);
+  EXPECT_EQ(disks[0].end, junk.size());
+  // A second header whose size reaches past the file, or with an unknown media type.
+  std::vector<uint8_t> bad = Join({a, b});
+  bad[a.size() + 0x1C] = 0xFF;
+  EXPECT_EQ(List(bad, disks), 1);
+  bad = Join({a, b});
+  bad[a.size() + 0x1B] = 0x99;
+  EXPECT_EQ(List(bad, disks), 1);
+  // A first size field below 688 or not smaller than the file: one disk.
+  bad = Join({a, b});
+  bad[0x1C] = bad[0x1D] = bad[0x1E] = bad[0x1F] = 0;
+  EXPECT_EQ(List(bad, disks), 1);
+}
+
+TEST_F(DisksTest, EachDiskIsReadAndWrittenAlone) {
+  const std::vector<uint8_t> a = Disk("AAA", "DISK A"), b = Disk("BBB", "DISK B");
+  const std::string path = temp.Path("two.d88");
+  testimg::WriteFile(path, Join({a, b}));
+  App.Tables = testsupport::IdentityTables();
+
+  Open(path, 0);
+  ASSERT_EQ(App.VolumeLoaded, 1);
+  EXPECT_EQ(FirstName(), testsupport::ShownName("AAA", App.Tables));
+  EXPECT_EQ(scripted::LastDialogResource(), kDiskDialogId);
+  EXPECT_EQ(scripted::DialogComboItems(kDiskComboId).size(), 2u);
+
+  Open(path, 1);
+  ASSERT_EQ(App.VolumeLoaded, 1);
+  EXPECT_EQ(FirstName(), testsupport::ShownName("BBB", App.Tables));
+  EXPECT_NE(scripted::WindowText(scripted::kMainWindow).find("DISK B"), std::string::npos);
+
+  // Import into disk 1: disk 0 stays byte for byte, disk 1 gains the file.
+  const std::string host = temp.Path("NEW");
+  testimg::WriteFile(host, testsupport::Pattern(1000, 3));
+  scripted::ChooseFile(host);
+  scripted::DialogCommand(kIdOk);
+  scripted::AnswerBox(kIdYes);
+  ImportHostFile(scripted::kMainWindow);
+  const std::vector<uint8_t> after = testimg::ReadFile(path);
+  ASSERT_EQ(after.size(), a.size() + b.size());
+  EXPECT_TRUE(
+      testsupport::BytesEqual(a, std::vector<uint8_t>(after.begin(), after.begin() + a.size())));
+  EXPECT_FALSE(
+      testsupport::BytesEqual(b, std::vector<uint8_t>(after.begin() + a.size(), after.end())));
+  EXPECT_EQ(scripted::Rows().size(), 2u);
+
+  // Cancelling the chooser changes nothing: disk 1 stays open.
+  Open(path, -1);
+  EXPECT_EQ(App.DiskIndex, 1);
+  EXPECT_EQ(scripted::Rows().size(), 2u);
+}
+
+TEST_F(DisksTest, RecordsOutsideTheDiskAreAbsent) {
+  // Disk 1's physical track 1 (logical 0 under MZ) starts at its last record, whose count lets
+  // the lookup walk on into disk 2, whose header byte 2 reads as sector number 2.
+  const std::vector<uint8_t> a = Disk("AAA", "A"), b = Disk("BBB", "B"),
+                             c = Disk("CCC", std::string("CC\x02"));
+  std::vector<uint8_t> file = Join({a, b, c});
+  const uint32_t last = static_cast<uint32_t>(b.size() - 272);
+  for (int i = 0; i < 4; i++) file[a.size() + 32 + 4 + i] = static_cast<uint8_t>(last >> (8 * i));
+  UseImage(file, "three.d88", kFormatD88);
+  D88Disk disks[kD88MaxDisks];
+  ASSERT_EQ(D88ListDisksAt(App.ImagePath, disks, kD88MaxDisks), 3);
+  SelectD88Disk(disks, 3, 1);
+  uint8_t sector[256];
+  std::memset(sector, 0x55, sizeof sector);
+  EXPECT_EQ(ZLV_ReadZelvoFile(scripted::kMainWindow, sector, 0, 2, 256), 0);
+  EXPECT_EQ(sector[0], 0xFF);  // absent: zero, inverted
+  EXPECT_EQ(ImageCarriesRun(0, 2, 256), 0);
+  // A write to it lands nowhere.
+  std::memset(sector, 0x11, sizeof sector);
+  EXPECT_EQ(ZLV_WriteZelvoFile(scripted::kMainWindow, sector, 0, 2, 256), 0);
+  EXPECT_TRUE(testsupport::BytesEqual(file, testimg::ReadFile(App.ImagePath)));
+}
+
+TEST_F(DisksTest, OneDiskFileReadsRecordsPastItsSizeField) {
+  // A file of one disk whose size field is smaller than the file: records beyond it still count.
+  std::vector<uint8_t> a = Disk("AAA", "A");
+  a[0x1C] = 0xB0;
+  a[0x1D] = 0x02;
+  a[0x1E] = a[0x1F] = 0;  // 688
+  UseImage(a, "one.d88", kFormatD88);
+  App.MachineMode = kModeMz;
+  LoadVolume(scripted::kMainWindow);
+  EXPECT_EQ(App.VolumeLoaded, 1);
+  EXPECT_EQ(scripted::Rows().size(), 1u);
+  EXPECT_EQ(App.DiskCount, 0);  // not opened through the chooser
+}
+
+TEST_F(DisksTest, WriteProtectedDiskRefusesEveryChangeFirst) {
+  for (bool several : {false, true}) {
+    SCOPED_TRACE(several ? "disk 1 of 2" : "one disk");
+    const std::vector<uint8_t> file =
+        several ? Join({Disk("AAA", "A"), Disk("BBB", "B", 0x10)}) : Disk("AAA", "A", 0x10);
+    const std::string path = temp.Path(several ? "p2.d88" : "p1.d88");
+    testimg::WriteFile(path, file);
+    Open(path, several ? 1 : -1);
+    ASSERT_EQ(App.VolumeLoaded, 1);
+    EXPECT_TRUE(ImageWriteProtected());
+    scripted::ClearBoxes();
+    const size_t dialogsBefore = scripted::FileDialogs().size();
+    ImportHostFile(scripted::kMainWindow);
+    ASSERT_EQ(scripted::Boxes().size(), 1u);
+    EXPECT_EQ(scripted::Boxes()[0].text, kMsgWriteProtected);
+    EXPECT_EQ(scripted::FileDialogs().size(), dialogsBefore);  // no dialog was shown
+    scripted::ClearBoxes();
+    EXPECT_EQ(ImageBeginChange(scripted::kMainWindow), -1);
+    EXPECT_FALSE(ImageChangeActive());
+    EXPECT_EQ(scripted::Boxes().size(), 1u);
+    EXPECT_TRUE(testsupport::BytesEqual(file, testimg::ReadFile(path)));
+  }
+  // Disk 0 of the same file is not protected; neither is a flat image.
+  const std::string path = temp.Path("p2.d88");
+  Open(path, 0);
+  EXPECT_FALSE(ImageWriteProtected());
+  UseImage(std::vector<uint8_t>(344064, 0x10), "flat.2d", kFormat2D);
+  EXPECT_FALSE(ImageWriteProtected());
+}
+
+}  // namespace
