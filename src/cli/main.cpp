@@ -1,8 +1,10 @@
 // zelvo: list, export, import and check Zelvo disk images from the command line.
 #include <CLI/CLI.hpp>
 #include <string>
+#include <vector>
 
 #include "cli/cli.h"
+#include "cli/verbs.h"
 
 #ifndef ZELVO_VERSION
 #define ZELVO_VERSION "0"
@@ -38,7 +40,8 @@ std::string Lower(std::string text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"List, export, import and check the files of Zelvo disk images.", "zelvo"};
+  CLI::App app{"List, export, import, delete, rename and check the files of Zelvo disk images.",
+               "zelvo"};
   app.set_version_flag("--version", "zelvo " ZELVO_VERSION);
   app.require_subcommand(1);
   // Options are written --name everywhere: a path that begins with '/' is never an option, also
@@ -86,6 +89,8 @@ int main(int argc, char** argv) {
       importCommand->add_option("--exec", im.exec, "Execution address, 4 hex digits (0000)");
   CLI::Option* date = importCommand->add_option("--date", im.date, "YY/MM/DD (today)");
   importCommand->add_flag("--lock", im.lock, "Lock the file");
+  importCommand->add_flag("--replace", im.replace,
+                          "Replace a file of the same name (a locked one is refused)");
   name->type_name("NAME");
   type->type_name("TYPE");
   start->type_name("XXXX");
@@ -103,12 +108,23 @@ int main(int argc, char** argv) {
   checkCommand->add_flag("--json", ck.json, "Print one JSON object");
   AddImage(checkCommand, &ck.image);
 
+  // Verbs that register their own options: one line each.
+  const cli::VerbFactory kVerbs[] = {
+      cli::AddRm,
+      cli::AddRename,
+      cli::AddAttr,
+  };
+  std::vector<cli::Verb> verbs;
+  for (cli::VerbFactory add : kVerbs) verbs.push_back(add(app));
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? cli::kExitOk : cli::kExitUsage;
   }
 
+  for (const cli::Verb& verb : verbs)
+    if (*verb.command) return verb.run();
   if (*lsCommand) {
     ls.mode = Lower(ls.mode);
     return cli::RunLs(ls);

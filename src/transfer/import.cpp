@@ -4,12 +4,14 @@
 #include <cstring>
 
 #include "image/image_select.h"
+#include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"
+#include "volume/file_ops.h"
 #include "volume/layout.h"
 #include "volume/volume_load.h"
 
@@ -231,13 +233,30 @@ void ImportHostFile(WindowHandle window) {
   if (RereadVolume(window) != 0) return;
   int track = 0;
   int sector = 0;
-  if (FindFreeRun(App.SystemArea, sectors, &track, &sector) != 0) {
+  // An import that may replace a file finds out only after the dialog whether it frees a run.
+  const bool mayReplace = CurrentReplacePolicy() != kReplaceNever;
+  if (FindFreeRun(App.SystemArea, sectors, &track, &sector) != 0 && !mayReplace) {
     ShowError(window, kMsgDiskFull);
     return;
   }
   BuildPendingEntry(length, track, sector);
 
   if (PlatformDialogBox(window, kAttributeDialogId, AttributeDialogProc) != kIdOk) return;
+  const int replaced = ReplacedSlot();
+  if (replaced >= 0) {
+    // The old file goes first; the new one is allocated in the bit table that it left.
+    DeleteSlots(App.SystemArea, App.DirectoryBuffer, App.EntryCount,
+                App.ExdirPresent ? SectorIndex(App.ExdirTrack, App.ExdirSector) : -1, &replaced, 1);
+    if (FindFreeRun(App.SystemArea, sectors, &track, &sector) != 0) {
+      ShowError(window, kMsgDiskFull);
+      return;
+    }
+    App.PendingEntry[kEntryTrk] = static_cast<uint8_t>(track);
+    App.PendingEntry[kEntrySct] = static_cast<uint8_t>(sector);
+  } else if (track == 0) {
+    ShowError(window, kMsgDiskFull);
+    return;
+  }
   if (StorePendingEntry() != 0) {
     ShowError(window, kMsgDirectoryFull);
     return;
@@ -256,17 +275,19 @@ void ImportHostFile(WindowHandle window) {
 
   // The bit table goes out before the directory: a write that fails part-way can leave sectors
   // marked used that no entry owns, never an entry on sectors still marked free.
-  if (ZLV_WriteZelvoFile(window, DataBuffer, track, sector, static_cast<int>(length)) != 0) return;
-  if (ZLV_WriteZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
-                         kSystemAreaBytes) != 0)
+  if (ImageBeginChange(window) != 0) return;
+  if (ZLV_WriteZelvoFile(window, DataBuffer, track, sector, static_cast<int>(length)) != 0 ||
+      ZLV_WriteZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
+                         kSystemAreaBytes) != 0 ||
+      ZLV_WriteZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
+                         kDirectoryHalfBytes) != 0 ||
+      (App.ExdirPresent &&
+       ZLV_WriteZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
+                          App.ExdirSector, kDirectoryHalfBytes) != 0)) {
+    ImageAbortChange();
     return;
-  if (ZLV_WriteZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
-                         kDirectoryHalfBytes) != 0)
-    return;
-  if (App.ExdirPresent &&
-      ZLV_WriteZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
-                         App.ExdirSector, kDirectoryHalfBytes) != 0)
-    return;
+  }
+  if (ImageCommitChange(window) != 0) return;
 
   LoadVolume(window);
   PlatformMessageBox(window, kMsgImportSucceeded, kCaptionSuccess, kMbOk);
