@@ -13,5 +13,7 @@ inline constexpr int kCmdPc = 40007;
 inline constexpr int kCmdBinary = 40008;
 inline constexpr int kCmdAscii = 40009;
 inline constexpr int kCmdImport = 40010;
+inline constexpr int kCmdDelete = 40030;
+inline constexpr int kCmdAttributes = 40031;
 
 void LoadVolume(WindowHandle window);

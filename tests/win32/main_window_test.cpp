@@ -129,11 +129,16 @@ TEST_F(MainWindowTest, PanelAndListFollowTheClientArea) {
 TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   StartProgram();
   HMENU bar = GetMenu(main_);
-  ASSERT_EQ(GetMenuItemCount(bar), 4);
+  ASSERT_EQ(GetMenuItemCount(bar), 5);
   EXPECT_EQ(MenuText(bar, 0, MF_BYPOSITION), L"\uFF8C\uFF67\uFF72\uFF99(&F)");
-  EXPECT_EQ(MenuText(bar, 1, MF_BYPOSITION), L"MZ/PC(&M)");
-  EXPECT_EQ(MenuText(bar, 2, MF_BYPOSITION), L"BIN/ASC(&B)");
-  EXPECT_EQ(MenuText(bar, 3, MF_BYPOSITION), L"ABOUT(&A)");
+  EXPECT_EQ(MenuText(bar, 1, MF_BYPOSITION), L"\u7DE8\u96C6(E)");
+  EXPECT_EQ(MenuText(bar, 2, MF_BYPOSITION), L"MZ/PC(&M)");
+  EXPECT_EQ(MenuText(bar, 3, MF_BYPOSITION), L"BIN/ASC(&B)");
+  EXPECT_EQ(MenuText(bar, 4, MF_BYPOSITION), L"ABOUT(&A)");
+  HMENU edit = GetSubMenu(bar, 1);
+  ASSERT_EQ(GetMenuItemCount(edit), 2);
+  EXPECT_EQ(GetMenuItemID(edit, 0), 40030u);
+  EXPECT_EQ(GetMenuItemID(edit, 1), 40031u);
   HMENU file = GetSubMenu(bar, 0);
   ASSERT_EQ(GetMenuItemCount(file), 6);
   const UINT fileIds[] = {40002, 0, 40003, 40010, 0, 40004};
@@ -153,6 +158,8 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
       {40008, L"Binary(&B)"},
       {40009, L"Ascii(&A)"},
       {40005, L"Zelvo Explorer\u306B\u3064\u3044\u3066(&H)"},
+      {40030, L"\u524A\u9664(D)\tDel"},
+      {40031, L"\u540D\u524D\u3068\u5C5E\u6027\u306E\u5909\u66F4(A)...\tF2"},
   };
   for (const auto& item : items) EXPECT_EQ(MenuText(bar, item.id, MF_BYCOMMAND), item.text);
 }
