@@ -201,6 +201,65 @@ TEST(DeleteSlots, Table) {
   }
 }
 
+// A sweep over random directories and bit tables: every bit is checked against the rules one by
+// one, and nothing but the chosen type bytes and freed bits changes.
+TEST(DeleteSlots, RandomVolumesFollowTheRules) {
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 8) & 0xFFFF; };
+  for (int round = 0; round < 600; ++round) {
+    uint8_t sys[512];
+    uint8_t dir[4096] = {};
+    for (uint8_t& b : sys) b = static_cast<uint8_t>(next());
+    const bool exdir = next() % 2 == 0;
+    const int entryCount = exdir ? 128 : 64;
+    const int exdirFirst = exdir ? static_cast<int>(next() % 1344) : -1;
+    for (int k = 0; k < 128; ++k) {
+      if (next() % 3 != 0) continue;
+      uint8_t* e = dir + k * 32;
+      for (int i = 0; i < 32; ++i) e[i] = static_cast<uint8_t>(next());
+      e[kEntryType] = static_cast<uint8_t>(next() % 8);
+      e[kEntryOrder] = static_cast<uint8_t>(next() % 3);
+      e[kEntryTrk] = static_cast<uint8_t>(next() % 90);
+      e[kEntrySct] = static_cast<uint8_t>(next() % 18);
+      e[kEntryLength + (e[kEntryOrder] == 1 ? 0 : 1)] = static_cast<uint8_t>(next() % 12);
+    }
+    std::vector<int> slots;
+    for (int n = static_cast<int>(next() % 4); n >= 0; --n) slots.push_back(next() % 130);
+    uint8_t sysAfter[512];
+    uint8_t dirAfter[4096];
+    std::memcpy(sysAfter, sys, 512);
+    std::memcpy(dirAfter, dir, 4096);
+    DeleteSlots(sysAfter, dirAfter, entryCount, exdirFirst, slots.data(),
+                static_cast<int>(slots.size()));
+
+    std::set<int> chosen;
+    for (int slot : slots)
+      if (slot < entryCount && dir[slot * 32] != 0) chosen.insert(slot);
+    for (int i = 0; i < 4096; ++i)
+      ASSERT_EQ(dirAfter[i], i % 32 == 0 && chosen.count(i / 32) ? 0 : dir[i]) << round << " " << i;
+    auto covers = [](const uint8_t* e, int index) {
+      const int first = e[kEntryTrk] * 16 + e[kEntrySct] - 1;
+      return index >= first && index < first + (static_cast<int>(EntryLength(e)) + 255) / 256;
+    };
+    for (int index = 0; index < 512 * 8; ++index) {
+      bool freed = index >= 32 && index <= 1343 &&
+                   !(exdirFirst >= 0 && index >= exdirFirst && index < exdirFirst + 8);
+      bool inDeletedRun = false;
+      for (int slot : chosen) {
+        const uint8_t* e = dir + slot * 32;
+        inDeletedRun |= e[kEntryTrk] >= 2 && e[kEntryTrk] <= 83 && e[kEntrySct] >= 1 &&
+                        e[kEntrySct] <= 16 && covers(e, index);
+      }
+      freed = freed && inDeletedRun;
+      for (int k = 0; k < entryCount && freed; ++k)
+        freed = !(dirAfter[k * 32] != 0 && covers(dir + k * 32, index));
+      const bool before = (sys[index / 8] >> (index % 8)) & 1;
+      const bool after = (sysAfter[index / 8] >> (index % 8)) & 1;
+      ASSERT_EQ(after, before && !freed) << "round " << round << " index " << index;
+    }
+  }
+}
+
 TEST(FileOps, RowsSlotsAndNames) {
   uint8_t dir[4096] = {};
   for (int slot : {2, 5, 64}) dir[slot * 32] = 1;
