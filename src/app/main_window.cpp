@@ -185,7 +185,13 @@ void OnCommand(HWND window, int id) {
     case kCmdPc: SetMachineMode(window, kModePc); break;
     case kCmdBinary: SetTransferMode(window, kTransferBinary); break;
     case kCmdAscii: SetTransferMode(window, kTransferAscii); break;
-    case kCmdImport: ImportHostFile(window); break;
+    case kCmdImport: {
+      // The reload after a change keeps the selection where it can.
+      const int row = ListFirstSelected(App.ListWindow);
+      ImportHostFile(window);
+      if (row != -1 && App.VolumeLoaded && ListFirstSelected(App.ListWindow) == -1) SelectOnly(row);
+      break;
+    }
     case kCmdDelete: DeleteCommand(window); break;
     case kCmdAttributes: {
       const int row = ListFirstSelected(App.ListWindow);
