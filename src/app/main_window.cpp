@@ -11,12 +11,16 @@
 #include "platform/win32/win32_text.h"
 #include "resources/resource.h"
 #include "texts/texts.h"
+#include "transfer/attribute_dialog.h"
+#include "transfer/delete_files.h"
+#include "transfer/edit_attributes.h"
 #include "transfer/export.h"
 #include "transfer/identify_command.h"
 #include "transfer/import.h"
 #include "transfer/undo.h"
 #include "view/directory_list.h"
 #include "volume/app_state.h"
+#include "volume/file_ops.h"
 #include "volume/volume_load.h"
 
 static_assert(IDM_OPEN == kCmdOpen && IDM_EXPORT == kCmdExport && IDM_QUIT == kCmdQuit &&
@@ -24,12 +28,90 @@ static_assert(IDM_OPEN == kCmdOpen && IDM_EXPORT == kCmdExport && IDM_QUIT == kC
               IDM_BINARY == kCmdBinary && IDM_ASCII == kCmdAscii && IDM_IMPORT == kCmdImport &&
               IDM_UNDO == kCmdUndo && IDM_REDO == kCmdRedo);
 static_assert(IDD_ABOUT == kAboutDialogId && IDD_ATTRIBUTES == kAttributeDialogId);
+static_assert(IDM_DELETE == kCmdDelete && IDM_ATTRIBUTES == kCmdAttributes);
 static_assert(IDM_IDENTIFY == kCmdIdentify && IDD_DISK_CHOOSER == kDiskDialogId &&
               IDC_DISK_LIST == kDiskComboId);
 
 namespace {
 
 HWND MainWindow = nullptr;
+// Delete and attributes act on the selected rows: grey without a loaded volume or a selection.
+void UpdateFileCommands(HWND window) {
+  const bool selected = App.VolumeLoaded && ListFirstSelected(App.ListWindow) != -1;
+  MenuEnableItem(window, kCmdDelete, selected);
+  MenuEnableItem(window, kCmdAttributes, selected);
+}
+
+void SelectOnly(int row) {
+  HWND list = static_cast<HWND>(App.ListWindow);
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+  const int rows = ListRowCount(App.ListWindow);
+  if (rows == 0) return;
+  if (row >= rows) row = rows - 1;
+  if (row < 0) row = 0;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+}
+
+// After a delete the row that followed the first deleted one is selected (or the new last row);
+// a refusal that loaded the volume again selects the first selected row again.
+void DeleteCommand(HWND window) {
+  const int first = ListFirstSelected(App.ListWindow);
+  if (first == -1) return;
+  DeleteSelectedFiles(window);
+  if (App.VolumeLoaded && ListFirstSelected(App.ListWindow) == -1) SelectOnly(first);
+}
+
+// The file of a row keeps its row after its attributes changed.
+void AttributesCommand(HWND window, int row) {
+  const int slot = SlotOfRow(App.DirectoryBuffer, App.EntryCount, row);
+  if (slot < 0) return;
+  EditFileAttributes(window, slot, false);
+  if (ListFirstSelected(App.ListWindow) == -1) {
+    const int now = RowOfUsedSlot(App.DirectoryBuffer, App.EntryCount, slot);
+    SelectOnly(now >= 0 ? now : row);
+  }
+}
+
+// A right-click selects the row under the pointer and offers its commands.
+void RowContextMenu(HWND window, int row, POINT screen) {
+  if (row < 0) return;
+  SelectOnly(row);
+  UpdateFileCommands(window);
+  HMENU menu = LoadMenuW(static_cast<HINSTANCE>(App.Instance), MAKEINTRESOURCEW(IDR_CONTEXT_MENU));
+  if (!menu) return;
+  const int command = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x,
+                                     screen.y, 0, window, nullptr);
+  DestroyMenu(menu);
+  if (command != 0) SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(command), 0);
+}
+
+LRESULT OnListNotify(HWND window, const NMHDR* header) {
+  switch (header->code) {
+    case LVN_ITEMCHANGED: UpdateFileCommands(window); break;
+    case NM_DBLCLK: {
+      const auto* activate = reinterpret_cast<const NMITEMACTIVATE*>(header);
+      if (activate->iItem >= 0 && App.VolumeLoaded) {
+        AttributesCommand(window, activate->iItem);
+        UpdateFileCommands(window);
+      }
+      break;
+    }
+    case NM_RCLICK: {
+      const auto* activate = reinterpret_cast<const NMITEMACTIVATE*>(header);
+      if (!App.VolumeLoaded) break;
+      POINT screen = activate->ptAction;
+      ClientToScreen(header->hwndFrom, &screen);
+      RowContextMenu(window, activate->iItem, screen);
+      break;
+    }
+    default: break;
+  }
+  return 0;
+}
 
 // Builds the panel and the list, the modes and the code tables; returns 0 either way.
 LRESULT OnCreate(HWND window) {
@@ -38,6 +120,9 @@ LRESULT OnCreate(HWND window) {
   MenuEnableItem(window, kCmdImport, false);
   UpdateUndoCommands(window);
   App.VolumeLoaded = 0;
+  UpdateFileCommands(window);
+  // A file of the same name is replaced after a question instead of the duplicate-name message.
+  SetReplacePolicy(kReplaceAsk);
 
   HINSTANCE instance = static_cast<HINSTANCE>(App.Instance);
   HWND panel =
@@ -112,7 +197,19 @@ void OnCommand(HWND window, int id) {
     case kCmdPc: SetMachineMode(window, kModePc); break;
     case kCmdBinary: SetTransferMode(window, kTransferBinary); break;
     case kCmdAscii: SetTransferMode(window, kTransferAscii); break;
-    case kCmdImport: ImportHostFile(window); break;
+    case kCmdImport: {
+      // The reload after a change keeps the selection where it can.
+      const int row = ListFirstSelected(App.ListWindow);
+      ImportHostFile(window);
+      if (row != -1 && App.VolumeLoaded && ListFirstSelected(App.ListWindow) == -1) SelectOnly(row);
+      break;
+    }
+    case kCmdDelete: DeleteCommand(window); break;
+    case kCmdAttributes: {
+      const int row = ListFirstSelected(App.ListWindow);
+      if (row != -1) AttributesCommand(window, row);
+      break;
+    }
     case kCmdUndo: UndoLastChange(window); break;
     case kCmdRedo: RedoLastChange(window); break;
     case kCmdIdentify: {
@@ -126,6 +223,7 @@ void OnCommand(HWND window, int id) {
     }
     default: break;
   }
+  UpdateFileCommands(window);
 }
 
 }  // namespace
@@ -173,6 +271,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       DragFinish(reinterpret_cast<HDROP>(wParam));
       return 0;
     case WM_COMMAND: OnCommand(window, LOWORD(wParam)); return 0;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header && header->idFrom == static_cast<UINT_PTR>(kListId))
+        return OnListNotify(window, header);
+      return DefWindowProcW(window, message, wParam, lParam);
+    }
     default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }

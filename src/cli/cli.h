@@ -43,6 +43,7 @@ struct ImportOptions {
   bool hasName = false, hasType = false, hasStart = false, hasExec = false, hasDate = false;
   std::string name, type, start, exec, date;
   bool lock = false;
+  bool replace = false;  // replace a file of the same name
 };
 
 struct CheckOptions {

@@ -51,6 +51,7 @@ int RunImport(const ImportOptions& options) {
   }
   console::QueueFileAnswer({options.hostFile, false});
   console::SetDialogInput(DialogInputFrom(options));
+  SetReplacePolicy(options.replace ? kReplaceAlways : kReplaceNever);
   ImportHostFile(console::kMainWindow);
   for (const console::Box& box : console::Boxes())
     if (box.text == kMsgImportSucceeded && box.caption == kCaptionSuccess) return kExitOk;

@@ -6,6 +6,7 @@
 
 #include "cli/cli.h"
 #include "cli/host_checks.h"
+#include "cli/verbs.h"
 
 #ifndef ZELVO_VERSION
 #define ZELVO_VERSION "0"
@@ -55,6 +56,8 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
+void cli::AddModeOptions(CLI::App* command, std::string* mode) { AddMode(command, mode); }
+
 int main(int argc, char** argv) {
   // The arguments as UTF-8 on every system (read as UTF-16 on Windows).
   std::vector<std::string> args;
@@ -62,7 +65,8 @@ int main(int argc, char** argv) {
   std::vector<const char*> argPointers;
   for (const std::string& arg : args) argPointers.push_back(arg.c_str());
 
-  CLI::App app{"List, export, import and check the files of Zelvo disk images.", "zelvo"};
+  CLI::App app{"List, export, import, delete, rename and check the files of Zelvo disk images.",
+               "zelvo"};
   app.set_version_flag("--version", "zelvo " ZELVO_VERSION);
   app.require_subcommand(1);
   // Options are written --name everywhere: a path that begins with '/' is never an option, also
@@ -119,6 +123,8 @@ int main(int argc, char** argv) {
       importCommand->add_option("--exec", im.exec, "Execution address, 4 hex digits (0000)");
   CLI::Option* date = importCommand->add_option("--date", im.date, "YY/MM/DD (today)");
   importCommand->add_flag("--lock", im.lock, "Lock the file");
+  importCommand->add_flag("--replace", im.replace,
+                          "Replace a file of the same name (a locked one is refused)");
   name->type_name("NAME");
   type->type_name("TYPE");
   start->type_name("XXXX");
@@ -136,6 +142,15 @@ int main(int argc, char** argv) {
   checkCommand->add_flag("--json", ck.json, "Print one JSON object");
   AddImage(checkCommand, &ck.image);
 
+  // Verbs that register their own options: one line each.
+  const cli::VerbFactory kVerbs[] = {
+      cli::AddRm,
+      cli::AddRename,
+      cli::AddAttr,
+  };
+  std::vector<cli::Verb> verbs;
+  for (cli::VerbFactory add : kVerbs) verbs.push_back(add(app));
+
   try {
     app.parse(static_cast<int>(argPointers.size()), argPointers.data());
   } catch (const CLI::ParseError& e) {
@@ -147,6 +162,8 @@ int main(int argc, char** argv) {
     return code == 0 ? cli::kExitOk : cli::kExitUsage;
   }
 
+  for (const cli::Verb& verb : verbs)
+    if (*verb.command) return verb.run();
   if (*lsCommand) {
     ls.mode = Lower(ls.mode);
     return cli::RunLs(ls);

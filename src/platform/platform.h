@@ -56,6 +56,8 @@ int ListRowCount(WindowHandle list);
 int ListDeleteRow(WindowHandle list, int row);
 // The lowest-numbered selected row, or -1 when none is selected.
 int ListFirstSelected(WindowHandle list);
+// The lowest-numbered selected row after `after` (-1: from the first row), or -1 when none is.
+int ListNextSelected(WindowHandle list, int after);
 
 // Menu items of the main window, by command id.
 void MenuEnableItem(WindowHandle window, int commandId, bool enabled);

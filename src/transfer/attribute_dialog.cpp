@@ -5,6 +5,7 @@
 
 #include "texts/texts.h"
 #include "volume/app_state.h"
+#include "volume/file_ops.h"
 #include "volume/layout.h"
 
 namespace {
@@ -12,6 +13,13 @@ namespace {
 constexpr int kTypeCount = 6;
 const char* const kTypeNames[kTypeCount] = {"OBJ", "TEX", "CMD", "REL", "SCD", "RDD"};
 constexpr int kMaxEntries = kDirectoryBufferBytes / kEntryBytes;
+
+int EditSlot = -1;
+ReplacePolicy Replace = kReplaceNever;
+int Replaced = -1;
+// The name text as the edit mode's dialog showed it, read back from the control.
+char ShownName[kControlTextCapacity];
+uint8_t ShownNameBytes[kEntryNameMax];  // the entry's name bytes when the dialog opened
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -51,7 +59,11 @@ int ReadHexField(const char* text, int width, int* value) {
   return 0;
 }
 
-void StoreWord(uint8_t* entry, int offset, int value) {
+void StoreWord(uint8_t* entry, int offset, int value, bool entryOrder) {
+  if (entryOrder) {
+    StoreEntryWord(entry, offset, static_cast<unsigned>(value));
+    return;
+  }
   entry[offset + 1] = static_cast<uint8_t>(value / 256);
   entry[offset] = static_cast<uint8_t>(value % 256);
 }
@@ -96,32 +108,49 @@ int ScanHex(const char* text, int width, int* value) {
 
 int CheckAttributeTexts(const AttributeTexts& texts, const uint8_t* directory, int entryCount,
                         uint8_t* entry, AttributeCheckFailure* failure) {
-  const size_t nameLength = std::strlen(texts.name);
-  if (nameLength > kEntryNameMax) {
-    Fail(failure, kMsgNameTooLong, kCaptionFileName);
-    return -1;
-  }
+  return CheckAttributeTextsWith(texts, AttributeCheckRules{}, directory, entryCount, entry,
+                                 failure);
+}
+
+int CheckAttributeTextsWith(const AttributeTexts& texts, const AttributeCheckRules& rules,
+                            const uint8_t* directory, int entryCount, uint8_t* entry,
+                            AttributeCheckFailure* failure) {
   uint8_t* name = entry + kEntryName;
-  std::memset(name, 0x0D, kEntryNameMax);
-  for (size_t i = 0; i < nameLength; ++i) {
-    const uint8_t b = static_cast<uint8_t>(texts.name[i]);
-    if (!NameByteAllowed(b)) {
-      std::snprintf(failure->text, sizeof failure->text, kMsgNameBadChar, b);
-      failure->caption = kCaptionFileName;
+  // A name left as it was shown keeps its bytes: files written on the machine itself may hold
+  // characters the check below refuses.
+  const bool keepName = rules.shownName && std::strcmp(texts.name, rules.shownName) == 0;
+  if (!keepName) {
+    const size_t nameLength = std::strlen(texts.name);
+    if (nameLength > kEntryNameMax) {
+      Fail(failure, kMsgNameTooLong, kCaptionFileName);
       return -1;
     }
-    name[i] = b;
+    std::memset(name, 0x0D, kEntryNameMax);
+    for (size_t i = 0; i < nameLength; ++i) {
+      const uint8_t b = static_cast<uint8_t>(texts.name[i]);
+      if (!NameByteAllowed(b)) {
+        std::snprintf(failure->text, sizeof failure->text, kMsgNameBadChar, b);
+        failure->caption = kCaptionFileName;
+        return -1;
+      }
+      name[i] = b;
+    }
   }
 
+  if (rules.duplicateSlot) *rules.duplicateSlot = -1;
   char key[kEntryNameMax];
   const int keyLength = NameKey(name, key);
   const int slots = entryCount < kMaxEntries ? entryCount : kMaxEntries;
   for (int k = 0; k < slots; ++k) {
     const uint8_t* other = directory + k * kEntryBytes;
-    if (other[kEntryType] == 0) continue;
+    if (other[kEntryType] == 0 || k == rules.ownSlot) continue;
     char otherKey[kEntryNameMax];
     if (NameKey(other + kEntryName, otherKey) == keyLength &&
         std::memcmp(key, otherKey, static_cast<size_t>(keyLength)) == 0) {
+      if (rules.duplicateSlot) {
+        if (*rules.duplicateSlot < 0) *rules.duplicateSlot = k;
+        continue;
+      }
       Fail(failure, kMsgNameDuplicate, kCaptionFileName);
       return -1;
     }
@@ -141,12 +170,12 @@ int CheckAttributeTexts(const AttributeTexts& texts, const uint8_t* directory, i
     Fail(failure, kMsgBadStart, kCaptionError);
     return -1;
   }
-  StoreWord(entry, kEntryStart, value);
+  StoreWord(entry, kEntryStart, value, rules.entryOrder);
   if (ReadHexField(texts.exec, 4, &value) != 0) {
     Fail(failure, kMsgBadExec, kCaptionError);
     return -1;
   }
-  StoreWord(entry, kEntryExec, value);
+  StoreWord(entry, kEntryExec, value, rules.entryOrder);
 
   const char* const dateTexts[3] = {texts.year, texts.month, texts.day};
   const char* const dateMessages[3] = {kMsgBadYear, kMsgBadMonth, kMsgBadDay};
@@ -158,19 +187,42 @@ int CheckAttributeTexts(const AttributeTexts& texts, const uint8_t* directory, i
     entry[kEntryDate + d] = static_cast<uint8_t>(value);
   }
 
-  if (texts.lockSelected) entry[kEntryLock] = 1;
+  if (texts.lockSelected)
+    entry[kEntryLock] = 1;
+  else if (rules.lockClears)
+    entry[kEntryLock] = 0;
   return 0;
 }
 
+void SetAttributeEditSlot(int slot) { EditSlot = slot; }
+void SetReplacePolicy(ReplacePolicy policy) { Replace = policy; }
+ReplacePolicy CurrentReplacePolicy() { return Replace; }
+int ReplacedSlot() { return Replaced; }
+
 void InitAttributeDialog(WindowHandle dialog) {
   const uint8_t* entry = App.PendingEntry;
+  const bool edit = EditSlot >= 0;
+  Replaced = -1;
   char name[kEntryNameMax + 1] = {};
-  for (int i = 0; i < kEntryNameMax && entry[kEntryName + i] != 0x00; ++i)
+  // The import's name ends at its 0x00 padding; a stored name also ends at 0x0D.
+  for (int i = 0; i < kEntryNameMax && entry[kEntryName + i] != 0x00 &&
+                  !(edit && entry[kEntryName + i] == 0x0D);
+       ++i)
     name[i] = static_cast<char>(entry[kEntryName + i]);
   DlgSetItemText(dialog, kCtlName, name);
-  SetHexText(dialog, kCtlStart, "%04X", entry[kEntryStart] + 256u * entry[kEntryStart + 1]);
-  SetHexText(dialog, kCtlExec, "%04X", entry[kEntryExec] + 256u * entry[kEntryExec + 1]);
-  SetHexText(dialog, kCtlLength, "%04X", entry[kEntryLength] + 256u * entry[kEntryLength + 1]);
+  if (edit) {
+    DlgGetItemText(dialog, kCtlName, ShownName, kControlTextCapacity);
+    std::memcpy(ShownNameBytes, entry + kEntryName, kEntryNameMax);
+  }
+  if (edit) {
+    SetHexText(dialog, kCtlStart, "%04X", EntryStart(entry));
+    SetHexText(dialog, kCtlExec, "%04X", EntryExec(entry));
+    SetHexText(dialog, kCtlLength, "%04X", EntryLength(entry));
+  } else {
+    SetHexText(dialog, kCtlStart, "%04X", entry[kEntryStart] + 256u * entry[kEntryStart + 1]);
+    SetHexText(dialog, kCtlExec, "%04X", entry[kEntryExec] + 256u * entry[kEntryExec + 1]);
+    SetHexText(dialog, kCtlLength, "%04X", entry[kEntryLength] + 256u * entry[kEntryLength + 1]);
+  }
   SetHexText(dialog, kCtlYear, "%02X", entry[kEntryDate]);
   SetHexText(dialog, kCtlMonth, "%02X", entry[kEntryDate + 1]);
   SetHexText(dialog, kCtlDay, "%02X", entry[kEntryDate + 2]);
@@ -200,11 +252,34 @@ int ValidateAttributeDialog(WindowHandle dialog) {
   }
   texts.lockSelected = DlgIsButtonChecked(dialog, kCtlLock);
 
+  AttributeCheckRules rules;
+  int duplicate = -1;
+  if (EditSlot >= 0) {
+    rules.ownSlot = EditSlot;
+    rules.shownName = ShownName;
+    rules.entryOrder = true;
+    rules.lockClears = true;
+    // A refused OK may have written part of a new name: a name left as shown keeps the old bytes.
+    std::memcpy(App.PendingEntry + kEntryName, ShownNameBytes, kEntryNameMax);
+  } else if (Replace != kReplaceNever) {
+    rules.duplicateSlot = &duplicate;
+  }
   AttributeCheckFailure failure;
-  if (CheckAttributeTexts(texts, App.DirectoryBuffer, App.EntryCount, App.PendingEntry, &failure) !=
-      0) {
+  if (CheckAttributeTextsWith(texts, rules, App.DirectoryBuffer, App.EntryCount, App.PendingEntry,
+                              &failure) != 0) {
     PlatformMessageBox(dialog, failure.text, failure.caption, kMbOk);
     return -1;
+  }
+  Replaced = -1;
+  if (duplicate >= 0) {
+    if (App.DirectoryBuffer[duplicate * kEntryBytes + kEntryLock] != 0) {
+      PlatformMessageBox(dialog, kMsgReplaceLocked, kCaptionError, kMbOk);
+      return -1;
+    }
+    if (Replace == kReplaceAsk && PlatformMessageBox(dialog, kMsgReplaceQuestion, kCaptionConfirm,
+                                                     kMbYesNo | kMbIconQuestion) != kIdYes)
+      return -1;
+    Replaced = duplicate;
   }
   return 0;
 }

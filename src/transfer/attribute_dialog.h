@@ -44,6 +44,29 @@ struct AttributeCheckFailure {
 int CheckAttributeTexts(const AttributeTexts& texts, const uint8_t* directory, int entryCount,
                         uint8_t* entry, AttributeCheckFailure* failure);
 
+// How the checks differ from the import's when the dialog edits an existing file or may replace
+// one. The defaults are the import's checks.
+struct AttributeCheckRules {
+  int ownSlot = -1;                 // the duplicate-name check ignores this slot
+  const char* shownName = nullptr;  // a name text equal to this keeps the entry's name bytes
+  bool entryOrder = false;          // Start and Exec in the entry's own byte order
+  bool lockClears = false;          // "unlock" stores 0
+  int* duplicateSlot = nullptr;     // when set, a used name is no failure: its slot lands here
+};
+int CheckAttributeTextsWith(const AttributeTexts& texts, const AttributeCheckRules& rules,
+                            const uint8_t* directory, int entryCount, uint8_t* entry,
+                            AttributeCheckFailure* failure);
+
+// What the dialog is opened for. The import's dialog (the default) fills a new entry; the edit
+// mode shows App.PendingEntry as a copy of an existing file's slot. An import may replace a file
+// of the same name: never (the duplicate-name message), after a question, or always.
+enum ReplacePolicy { kReplaceNever, kReplaceAsk, kReplaceAlways };
+void SetAttributeEditSlot(int slot);  // -1: the import's dialog
+void SetReplacePolicy(ReplacePolicy policy);
+ReplacePolicy CurrentReplacePolicy();
+// After the import's dialog ended with OK: the slot of the file it replaces, or -1.
+int ReplacedSlot();
+
 // The C formatted-input conversion "%<width>X" over text: leading white space, optional sign,
 // optional 0x/0X, hex digits, at most `width` characters after the white space. Returns 1 and
 // *value when a number was converted, 0 when none was.

@@ -12,6 +12,7 @@
 #include "transfer/attribute_dialog.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"
+#include "volume/file_ops.h"
 #include "volume/layout.h"
 #include "volume/volume_load.h"
 
@@ -234,13 +235,30 @@ void ImportHostFile(WindowHandle window) {
   if (RereadVolume(window) != 0) return;
   int track = 0;
   int sector = 0;
-  if (FindFreeRun(App.SystemArea, sectors, &track, &sector) != 0) {
+  // An import that may replace a file finds out only after the dialog whether it frees a run.
+  const bool mayReplace = CurrentReplacePolicy() != kReplaceNever;
+  if (FindFreeRun(App.SystemArea, sectors, &track, &sector) != 0 && !mayReplace) {
     ShowError(window, kMsgDiskFull);
     return;
   }
   BuildPendingEntry(length, track, sector);
 
   if (PlatformDialogBox(window, kAttributeDialogId, AttributeDialogProc) != kIdOk) return;
+  const int replaced = ReplacedSlot();
+  if (replaced >= 0) {
+    // The old file goes first; the new one is allocated in the bit table that it left.
+    DeleteSlots(App.SystemArea, App.DirectoryBuffer, App.EntryCount,
+                App.ExdirPresent ? SectorIndex(App.ExdirTrack, App.ExdirSector) : -1, &replaced, 1);
+    if (FindFreeRun(App.SystemArea, sectors, &track, &sector) != 0) {
+      ShowError(window, kMsgDiskFull);
+      return;
+    }
+    App.PendingEntry[kEntryTrk] = static_cast<uint8_t>(track);
+    App.PendingEntry[kEntrySct] = static_cast<uint8_t>(sector);
+  } else if (track == 0) {
+    ShowError(window, kMsgDiskFull);
+    return;
+  }
   if (StorePendingEntry() != 0) {
     ShowError(window, kMsgDirectoryFull);
     return;

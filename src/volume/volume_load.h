@@ -16,6 +16,8 @@ inline constexpr int kCmdImport = 40010;
 inline constexpr int kCmdUndo = 40020;
 inline constexpr int kCmdRedo = 40021;
 inline constexpr int kCmdIdentify = 40050;
+inline constexpr int kCmdDelete = 40030;
+inline constexpr int kCmdAttributes = 40031;
 
 void LoadVolume(WindowHandle window);
 // Greys Undo and Redo when there is nothing to undo or redo.

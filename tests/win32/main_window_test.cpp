@@ -135,6 +135,12 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   EXPECT_EQ(MenuText(bar, 2, MF_BYPOSITION), L"MZ/PC(&M)");
   EXPECT_EQ(MenuText(bar, 3, MF_BYPOSITION), L"BIN/ASC(&B)");
   EXPECT_EQ(MenuText(bar, 4, MF_BYPOSITION), L"ABOUT(&A)");
+  HMENU edit = GetSubMenu(bar, 1);
+  ASSERT_EQ(GetMenuItemCount(edit), 5);
+  EXPECT_EQ(GetMenuItemID(edit, 0), 40020u);
+  EXPECT_EQ(GetMenuItemID(edit, 1), 40021u);
+  EXPECT_EQ(GetMenuItemID(edit, 3), 40030u);
+  EXPECT_EQ(GetMenuItemID(edit, 4), 40031u);
   HMENU file = GetSubMenu(bar, 0);
   ASSERT_EQ(GetMenuItemCount(file), 6);
   const UINT fileIds[] = {40002, 0, 40003, 40010, 0, 40004};
@@ -156,6 +162,8 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
       {40005, L"Zelvo Explorer\u306B\u3064\u3044\u3066(&H)"},
       {40020, L"\u5143\u306B\u623B\u3059(&U)\tCtrl+Z"},
       {40021, L"\u3084\u308A\u76F4\u3057(&R)\tCtrl+Y"},
+      {40030, L"\u524A\u9664(&D)\tDel"},
+      {40031, L"\u540D\u524D\u3068\u5C5E\u6027\u306E\u5909\u66F4(&A)...\tF2"},
   };
   for (const auto& item : items) EXPECT_EQ(MenuText(bar, item.id, MF_BYCOMMAND), item.text);
 }

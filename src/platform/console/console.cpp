@@ -252,6 +252,7 @@ int ListDeleteRow(WindowHandle, int row) {
 }
 
 int ListFirstSelected(WindowHandle) { return -1; }
+int ListNextSelected(WindowHandle, int) { return -1; }
 
 void MenuEnableItem(WindowHandle, int, bool) {}
 void MenuCheckItem(WindowHandle, int, bool) {}

@@ -257,6 +257,12 @@ int ListFirstSelected(WindowHandle list) {
       SendMessageW(AsWindow(list), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+int ListNextSelected(WindowHandle list, int after) {
+  if (!list) return -1;
+  return static_cast<int>(SendMessageW(AsWindow(list), LVM_GETNEXTITEM,
+                                       static_cast<WPARAM>(after < 0 ? -1 : after), LVNI_SELECTED));
+}
+
 void MenuEnableItem(WindowHandle window, int commandId, bool enabled) {
   EnableMenuItem(GetMenu(AsWindow(window)), commandId,
                  MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));

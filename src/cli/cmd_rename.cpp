@@ -1,0 +1,37 @@
+// zelvo rename: a new name for a file, through the attribute dialog.
+#include <memory>
+#include <string>
+
+#include "cli/verbs.h"
+#include "transfer/edit_attributes.h"
+
+namespace cli {
+
+Verb AddRename(CLI::App& app) {
+  struct Options {
+    ChangeOptions change;
+    std::string file;
+    std::string name;
+  };
+  auto options = std::make_shared<Options>();
+  CLI::App* command = app.add_subcommand("rename", "Give a file of the image a new name");
+  AddChangeOptions(command, &options->change);
+  command
+      ->add_option("FILE", options->file,
+                   "The file's name as stored (any case), or #N for list row N")
+      ->required();
+  command->add_option("NEWNAME", options->name, "The new name (0-9 A-Z a-z and '.', up to 16)")
+      ->required();
+  return {command, [options]() {
+            if (StartChange(options->change) != 0) return kExitFailed;
+            const int slot = ResolveSlot(options->file, options->change.image);
+            if (slot < 0) return kExitFailed;
+            AttributeOptions attributes;
+            attributes.fields["name"] = options->name;
+            console::SetDialogInput(DialogInputFor(attributes));
+            return EditFileAttributes(console::kMainWindow, slot, true) == 0 ? kExitOk
+                                                                             : kExitFailed;
+          }};
+}
+
+}  // namespace cli

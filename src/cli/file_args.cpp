@@ -1,0 +1,85 @@
+// What the verbs that change files share: their options, the session, FILE arguments and the
+// attribute dialog's input.
+#include <cstdlib>
+#include <string>
+
+#include "cli/host_checks.h"
+#include "cli/verbs.h"
+#include "transfer/attribute_dialog.h"
+#include "volume/app_state.h"
+#include "volume/file_ops.h"
+#include "volume/layout.h"
+
+namespace cli {
+
+void AddChangeOptions(CLI::App* command, ChangeOptions* options) {
+  AddModeOptions(command, &options->mode);
+  command
+      ->add_option("--codes", options->codes,
+                   "Code conversion file (default: CodeChg.txt beside the executable)")
+      ->type_name("FILE");
+  command->add_flag("--yes", options->yes, "Answer the confirmation with Yes: write the image");
+  command->add_option("IMAGE", options->image, "Disk image: .2d, .d20, .d88 or .d77")
+      ->required()
+      ->check(kExistingHostFile);
+}
+
+int StartChange(const ChangeOptions& options) {
+  console::Settings settings;
+  settings.yes = options.yes;
+  settings.interactive = !options.yes && console::OnTerminal();
+  std::string mode = options.mode;
+  for (char& c : mode)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  StartSession(settings, mode, false);
+  if (LoadTables(options.codes) != 0) return -1;
+  return OpenImage(options.image);
+}
+
+int ResolveSlot(const std::string& file, const std::string& image) {
+  int slot = -1;
+  if (file.size() >= 2 && file[0] == '#' &&
+      file.find_first_not_of("0123456789", 1) == std::string::npos) {
+    if (file.size() <= 10)
+      slot = SlotOfRow(App.DirectoryBuffer, App.EntryCount,
+                       static_cast<int>(std::strtol(file.c_str() + 1, nullptr, 10)));
+  } else if (file.size() <= kEntryNameMax) {
+    for (int k = 0; k < App.EntryCount && k < kMaxSlots && slot < 0; ++k)
+      if (App.DirectoryBuffer[k * kEntryBytes + kEntryType] != 0 &&
+          SlotNameIs(App.DirectoryBuffer, k, file.data(), static_cast<int>(file.size())))
+        slot = k;
+  }
+  if (slot < 0) console::Note(file + ": no such file in " + image);
+  return slot;
+}
+
+console::DialogInput DialogInputFor(const AttributeOptions& options) {
+  console::DialogInput input;
+  auto field = [&options](const char* key, std::string* value) {
+    const auto it = options.fields.find(key);
+    if (it == options.fields.end()) return false;
+    *value = console::ArgumentToCp932(it->second);
+    return true;
+  };
+  std::string text;
+  if (field("name", &text)) input.texts[kCtlName] = text;
+  if (field("type", &text)) input.comboItems[kCtlType] = text;
+  if (field("start", &text)) input.texts[kCtlStart] = text;
+  if (field("exec", &text)) input.texts[kCtlExec] = text;
+  if (field("date", &text)) {
+    // YY/MM/DD into the three fields; what is missing stays empty for the checks to refuse.
+    const size_t first = text.find('/');
+    const size_t second = first == std::string::npos ? first : text.find('/', first + 1);
+    input.texts[kCtlYear] = text.substr(0, first);
+    input.texts[kCtlMonth] =
+        first == std::string::npos ? "" : text.substr(first + 1, second - first - 1);
+    input.texts[kCtlDay] = second == std::string::npos ? "" : text.substr(second + 1);
+  }
+  if (options.lock || options.unlock) {
+    input.checks[kCtlLock] = options.lock;
+    input.checks[kCtlUnlock] = !options.lock;
+  }
+  return input;
+}
+
+}  // namespace cli

@@ -1,0 +1,43 @@
+#include "transfer/edit_attributes.h"
+
+#include <cstring>
+
+#include "texts/texts.h"
+#include "transfer/attribute_dialog.h"
+#include "transfer/volume_change.h"
+#include "volume/app_state.h"
+#include "volume/file_ops.h"
+#include "volume/layout.h"
+#include "volume/volume_load.h"
+
+int EditFileAttributes(WindowHandle window, int slot, bool askFirst) {
+  if (!App.VolumeLoaded) return -1;
+  if (RereadForChange(window, &slot, 1) != 0) return -1;
+  uint8_t* entry = App.DirectoryBuffer + slot * kEntryBytes;
+  std::memcpy(App.PendingEntry, entry, kEntryBytes);
+
+  SetAttributeEditSlot(slot);
+  const intptr_t result = PlatformDialogBox(window, kAttributeDialogId, AttributeDialogProc);
+  SetAttributeEditSlot(-1);
+  if (result != kIdOk) return -1;
+  if (askFirst && PlatformMessageBox(window, kMsgAttributesConfirm, kCaptionConfirm,
+                                     kMbYesNo | kMbIconQuestion) != kIdYes)
+    return -1;
+
+  const int halves = slot < kDirectoryHalfBytes / kEntryBytes ? 1 : 2;
+  std::memcpy(entry, App.PendingEntry, kEntryBytes);
+  if (CheckChangeWrites(window, halves, false) != 0 ||
+      WriteVolumeChange(window, halves, false) != 0) {
+    LoadVolume(window);
+    return -1;
+  }
+  LoadVolume(window);
+  return 0;
+}
+
+int EditSelectedFileAttributes(WindowHandle window) {
+  const int row = ListFirstSelected(App.ListWindow);
+  const int slot = SlotOfRow(App.DirectoryBuffer, App.EntryCount, row);
+  if (slot < 0) return -1;
+  return EditFileAttributes(window, slot, false);
+}

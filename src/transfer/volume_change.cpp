@@ -1,0 +1,89 @@
+#include "transfer/volume_change.h"
+
+#include <cstring>
+
+#include "image/journal.h"
+#include "image/sector_transfer.h"
+#include "texts/texts.h"
+#include "volume/app_state.h"
+#include "volume/file_ops.h"
+#include "volume/layout.h"
+#include "volume/volume_load.h"
+
+namespace {
+
+int ReadVolumeState(WindowHandle window) {
+  if (ZLV_ReadZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
+                        kSystemAreaBytes) != 0)
+    return -1;
+  ApplyExdirRule();
+  std::memset(App.DirectoryBuffer, 0, sizeof App.DirectoryBuffer);
+  if (ZLV_ReadZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
+                        kDirectoryHalfBytes) != 0)
+    return -1;
+  if (App.ExdirPresent &&
+      ZLV_ReadZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
+                        App.ExdirSector, kDirectoryHalfBytes) != 0)
+    return -1;
+  return 0;
+}
+
+}  // namespace
+
+int RereadForChange(WindowHandle window, const int* slots, int count) {
+  static uint8_t loaded[kDirectoryBufferBytes];
+  std::memcpy(loaded, App.DirectoryBuffer, sizeof loaded);
+  const int loadedCount = App.EntryCount;
+  if (ReadVolumeState(window) != 0) return -1;  // the reader has shown its message
+  bool same = App.EntryCount == loadedCount;
+  for (int i = 0; i < count && same; ++i) {
+    const int slot = slots[i];
+    same = slot >= 0 && slot < App.EntryCount && slot < kMaxSlots &&
+           std::memcmp(loaded + slot * kEntryBytes, App.DirectoryBuffer + slot * kEntryBytes,
+                       kEntryBytes) == 0 &&
+           loaded[slot * kEntryBytes + kEntryType] != 0;
+  }
+  if (!same) {
+    PlatformMessageBox(window, kMsgVolumeChanged, kCaptionError, kMbOk);
+    LoadVolume(window);
+    return -1;
+  }
+  return 0;
+}
+
+int ExdirFirstIndex() {
+  return App.ExdirPresent ? SectorIndex(App.ExdirTrack, App.ExdirSector) : -1;
+}
+
+int CheckChangeWrites(WindowHandle window, int halves, bool withSystemArea) {
+  SectorRun runs[3];
+  int n = 0;
+  if (halves & 1) runs[n++] = {kDirectoryTrack, kDirectorySector, kDirectoryHalfBytes};
+  if ((halves & 2) && App.ExdirPresent)
+    runs[n++] = {App.ExdirTrack, App.ExdirSector, kDirectoryHalfBytes};
+  if (withSystemArea) runs[n++] = {kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes};
+  if (n > 0 && ImageCarriesRuns(runs, n) != 1) {
+    PlatformMessageBox(window, kMsgVolumeDamaged, kCaptionError, kMbOk);
+    return -1;
+  }
+  return 0;
+}
+
+int WriteVolumeChange(WindowHandle window, int halves, bool withSystemArea) {
+  if (ImageBeginChange(window) != 0) return -1;
+  bool ok = true;
+  if (halves & 1)
+    ok = ZLV_WriteZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
+                            kDirectoryHalfBytes) == 0;
+  if (ok && (halves & 2) && App.ExdirPresent)
+    ok = ZLV_WriteZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
+                            App.ExdirSector, kDirectoryHalfBytes) == 0;
+  if (ok && withSystemArea)
+    ok = ZLV_WriteZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
+                            kSystemAreaBytes) == 0;
+  if (!ok) {
+    ImageAbortChange();
+    return -1;
+  }
+  return ImageCommitChange(window);
+}

@@ -1,0 +1,146 @@
+// Delete and attributes end to end: the "編集(E)" menu's commands on the selected rows, the
+// question, the attribute dialog on an existing file, and the image bytes afterwards.
+#include <gtest/gtest.h>
+#include <windows.h>
+// After windows.h:
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "gui_fixture.h"
+#include "support/test_support.h"
+#include "texts/texts.h"
+
+namespace gui {
+namespace {
+
+constexpr int kCmdDelete = 40030, kCmdAttributes = 40031;
+constexpr int kNameEdit = 1000, kLockRadio = 1002, kStartEdit = 1004;
+
+class FileCommandsTest : public GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    StartProgram();
+    volume_ = SampleVolume();
+    image_ = WriteImage(volume_, "disk.d88");
+    OpenImage(image_);
+    ASSERT_EQ(RowCount(), 3);
+    before_ = testimg::ReadFile(image_);
+  }
+  ::testing::AssertionResult ImageIs(const testimg::VolumeBuilder& volume) {
+    testimg::ImageSpec shape;
+    shape.d88 = true;
+    return testsupport::BytesEqual(testimg::BuildImage(volume, shape), testimg::ReadFile(image_));
+  }
+  std::vector<int> Selected() const {
+    std::vector<int> rows;
+    for (int row = -1;
+         (row = static_cast<int>(SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(row),
+                                              LVNI_SELECTED))) != -1;)
+      rows.push_back(row);
+    return rows;
+  }
+
+  testimg::VolumeBuilder volume_;
+  std::string image_;
+  std::vector<uint8_t> before_;
+};
+
+TEST_F(FileCommandsTest, DeleteSeveralSelectedRowsAfterOneQuestion) {
+  EXPECT_FALSE(MenuEnabled(kCmdDelete));
+  EXPECT_FALSE(MenuEnabled(kCmdAttributes));
+  SelectRows({1, 2});
+  EXPECT_TRUE(MenuEnabled(kCmdDelete));
+  EXPECT_TRUE(MenuEnabled(kCmdAttributes));
+  driver_.AnswerBox(IDYES);
+  Command(kCmdDelete);
+  EXPECT_TRUE(driver_.failures().empty());
+
+  ASSERT_EQ(driver_.boxes().size(), 1u);
+  char question[512];
+  std::snprintf(question, sizeof question, kMsgDeleteManyConfirm, 2);
+  EXPECT_EQ(driver_.boxes()[0].text, Shown(question));
+  EXPECT_EQ(driver_.boxes()[0].caption, Shown(kCaptionConfirm));
+  EXPECT_TRUE(driver_.boxes()[0].hasYesNo);
+  EXPECT_TRUE(driver_.boxes()[0].hasIcon);
+  EXPECT_EQ(driver_.boxes()[0].owner, main_);
+
+  testimg::VolumeBuilder expected = volume_;
+  expected.Entry(1)[0] = 0;
+  expected.Entry(2)[0] = 0;
+  expected.MarkFree(34, 7);  // README.TXT 34-36, GAME 37-40
+  EXPECT_TRUE(ImageIs(expected));
+  EXPECT_EQ(RowCount(), 1);
+  EXPECT_EQ(Selected(), std::vector<int>{0});  // the row nearest the deleted ones
+}
+
+TEST_F(FileCommandsTest, ALockedFileIsRefusedAndNoLeavesTheImage) {
+  SelectRows({0});  // HELLO is locked
+  driver_.AnswerBox(IDOK);
+  Command(kCmdDelete);
+  SelectRows({1});
+  driver_.AnswerBox(IDNO);
+  Command(kCmdDelete);
+  EXPECT_TRUE(driver_.failures().empty());
+  ASSERT_EQ(driver_.boxes().size(), 2u);
+  EXPECT_EQ(driver_.boxes()[0].caption, Shown(kCaptionError));
+  EXPECT_FALSE(driver_.boxes()[0].hasYesNo);
+  EXPECT_TRUE(driver_.boxes()[1].hasYesNo);
+  EXPECT_TRUE(testsupport::BytesEqual(before_, testimg::ReadFile(image_)));
+  EXPECT_EQ(RowCount(), 3);
+}
+
+TEST_F(FileCommandsTest, AttributesOfTheSelectedFile) {
+  std::wstring shownName, shownStart;
+  SelectRows({1});
+  driver_.Expect(Kind::kAttributes, [&](HWND dialog) {
+    shownName = Driver::ItemText(dialog, kNameEdit);
+    shownStart = Driver::ItemText(dialog, kStartEdit);
+    SetDlgItemTextW(dialog, kNameEdit, L"NOTES");
+    SetDlgItemTextW(dialog, kStartEdit, L"2000");
+    SendDlgItemMessageW(dialog, kLockRadio, BM_CLICK, 0, 0);
+    Driver::Press(dialog, IDOK);
+  });
+  Command(kCmdAttributes);
+  EXPECT_TRUE(driver_.failures().empty());
+  EXPECT_TRUE(driver_.boxes().empty());
+  EXPECT_EQ(shownName, L"README.TXT");
+  EXPECT_EQ(shownStart, L"0000");
+
+  testimg::VolumeBuilder expected = volume_;
+  uint8_t* entry = expected.Entry(1);
+  std::memcpy(entry + 1, "NOTES\x0D\x0D\x0D\x0D\x0D\x0D\x0D\x0D\x0D\x0D\x0D", 16);
+  entry[18] = 1;
+  entry[22] = 0x00;
+  entry[23] = 0x20;
+  EXPECT_TRUE(ImageIs(expected));
+  EXPECT_EQ(Selected(), std::vector<int>{1});
+
+  // Cancel writes nothing.
+  const auto now = testimg::ReadFile(image_);
+  driver_.Expect(Kind::kAttributes, [](HWND dialog) { Driver::Press(dialog, IDCANCEL); });
+  Command(kCmdAttributes);
+  EXPECT_TRUE(testsupport::BytesEqual(now, testimg::ReadFile(image_)));
+
+  // A double-click on a row opens its attributes.
+  std::wstring clicked;
+  driver_.Expect(Kind::kAttributes, [&](HWND dialog) {
+    clicked = Driver::ItemText(dialog, kNameEdit);
+    Driver::Press(dialog, IDCANCEL);
+  });
+  NMITEMACTIVATE click{};
+  click.hdr.hwndFrom = List();
+  click.hdr.idFrom = 1002;
+  click.hdr.code = NM_DBLCLK;
+  click.iItem = 2;
+  SendMessageW(main_, WM_NOTIFY, 1002, reinterpret_cast<LPARAM>(&click));
+  EXPECT_EQ(clicked, L"GAME");
+  EXPECT_TRUE(driver_.failures().empty());
+}
+
+}  // namespace
+}  // namespace gui
