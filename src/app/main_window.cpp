@@ -3,14 +3,20 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <string>
+#include <vector>
+
 #include "codes/code_tables.h"
 #include "image/image_select.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"
 #include "resources/resource.h"
 #include "texts/texts.h"
+#include "transfer/batch_export.h"
+#include "transfer/batch_import.h"
 #include "transfer/export.h"
 #include "transfer/import.h"
+#include "transfer/new_image.h"
 #include "view/directory_list.h"
 #include "volume/app_state.h"
 #include "volume/volume_load.h"
@@ -19,12 +25,18 @@ static_assert(IDM_OPEN == kCmdOpen && IDM_EXPORT == kCmdExport && IDM_QUIT == kC
               IDM_ABOUT == kCmdAbout && IDM_MZ == kCmdMz && IDM_PC == kCmdPc &&
               IDM_BINARY == kCmdBinary && IDM_ASCII == kCmdAscii && IDM_IMPORT == kCmdImport);
 static_assert(IDD_ABOUT == kAboutDialogId && IDD_ATTRIBUTES == kAttributeDialogId);
+static_assert(IDM_NEW == kCmdNew && IDM_EXPORT_FOLDER == kCmdExportToFolder &&
+              IDD_NEW_IMAGE == kNewImageDialogId && IDC_NEW_DISK_NAME == kCtlNewDiskName &&
+              IDC_NEW_VOLUME == kCtlNewVolumeNumber && IDC_NEW_YEAR == kCtlNewYear &&
+              IDC_NEW_MONTH == kCtlNewMonth && IDC_NEW_DAY == kCtlNewDay &&
+              IDC_NEW_EXDIR == kCtlNewExdir);
 
 namespace {
 
 // Builds the panel and the list, the modes and the code tables; returns 0 either way.
 LRESULT OnCreate(HWND window) {
   MenuEnableItem(window, kCmdExport, false);
+  MenuEnableItem(window, kCmdExportToFolder, false);
   MenuEnableItem(window, kCmdImport, false);
   App.VolumeLoaded = 0;
 
@@ -82,6 +94,30 @@ void SetTransferMode(HWND window, int mode) {
   MenuCheckItem(window, kCmdAscii, mode == kTransferAscii);
 }
 
+// Files dropped on the window that are not images are imported, all in one transaction (images
+// are left to the Open path).
+void OnDropFiles(HWND window, HDROP drop) {
+  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  std::vector<std::string> files;
+  for (UINT i = 0; i < count; i++) {
+    const UINT length = DragQueryFileA(drop, i, nullptr, 0);
+    std::string path(length + 1, '\0');
+    if (DragQueryFileA(drop, i, path.data(), length + 1) != length) continue;
+    path.resize(length);
+    char extension[256];
+    SplitExtension(path.c_str(), extension, sizeof extension);
+    for (char* c = extension; *c; ++c)
+      if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c - 'A' + 'a');
+    if (FormatForExtension(extension) >= 0) continue;
+    files.push_back(path);
+  }
+  DragFinish(drop);
+  if (files.empty()) return;
+  std::vector<const char*> paths;
+  for (const std::string& file : files) paths.push_back(file.c_str());
+  ImportHostFiles(window, paths.data(), static_cast<int>(paths.size()), nullptr);
+}
+
 void OnCommand(HWND window, int id) {
   switch (id) {
     case kCmdOpen: OpenImageCommand(window); break;
@@ -100,6 +136,8 @@ void OnCommand(HWND window, int id) {
     case kCmdBinary: SetTransferMode(window, kTransferBinary); break;
     case kCmdAscii: SetTransferMode(window, kTransferAscii); break;
     case kCmdImport: ImportHostFile(window); break;
+    case kCmdNew: NewImageCommand(window); break;
+    case kCmdExportToFolder: ExportSelectedToFolder(window); break;
     default: break;
   }
 }
@@ -142,10 +180,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       }
       return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
-    case WM_DROPFILES:
-      // Dropped files are accepted and ignored; the drop's memory is still given back.
-      DragFinish(reinterpret_cast<HDROP>(wParam));
-      return 0;
+    case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_COMMAND: OnCommand(window, LOWORD(wParam)); return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
   }

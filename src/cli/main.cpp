@@ -1,6 +1,8 @@
-// zelvo: list, export, import and check Zelvo disk images from the command line.
+// zelvo: list, export, import and check Zelvo disk images, and create new ones, from the command
+// line.
 #include <CLI/CLI.hpp>
 #include <string>
+#include <vector>
 
 #include "cli/cli.h"
 
@@ -62,12 +64,29 @@ int main(int argc, char** argv) {
   AddCodes(exportCommand, &ex.codes);
   exportCommand->add_flag("--ascii", ex.ascii, "Convert text through the code tables");
   exportCommand->add_flag("--force", ex.force, "Replace an existing HOSTPATH");
+  exportCommand->add_option("--to", ex.to, "Export many files into this folder, each to NAME.TYPE")
+      ->check(CLI::ExistingDirectory)
+      ->type_name("DIR");
+  exportCommand->add_flag("--all", ex.all, "With --to: every file of the image");
   AddImage(exportCommand, &ex.image);
-  exportCommand
-      ->add_option("FILE", ex.file, "The file's name as stored (any case), or #N for list row N")
-      ->required();
-  exportCommand->add_option("HOSTPATH", ex.hostPath,
-                            "Where to write (default: NAME.TYPE in the current folder)");
+  std::vector<std::string> exportArgs;
+  exportCommand->add_option("FILE", exportArgs,
+                            "FILE [HOSTPATH]: the file's name as stored (any case), or #N for list "
+                            "row N, and where to write (default: NAME.TYPE in the current folder); "
+                            "with --to: PATTERN... (stored names, * and ? wildcards, #N)");
+  exportCommand->callback([&] {
+    if (ex.to.empty()) {
+      if (ex.all) throw CLI::ValidationError("--all", "needs --to DIR");
+      if (exportArgs.empty()) throw CLI::RequiredError("FILE");
+      if (exportArgs.size() > 2) throw CLI::ExtrasError({exportArgs.begin() + 2, exportArgs.end()});
+      ex.file = exportArgs[0];
+      if (exportArgs.size() == 2) ex.hostPath = exportArgs[1];
+    } else {
+      if (ex.all == !exportArgs.empty())
+        throw CLI::ValidationError("PATTERN", "give patterns or --all (not both)");
+      ex.patterns = exportArgs;
+    }
+  });
 
   cli::ImportOptions im;
   CLI::App* importCommand =
@@ -92,9 +111,21 @@ int main(int argc, char** argv) {
   exec->type_name("XXXX");
   date->type_name("YY/MM/DD");
   AddImage(importCommand, &im.image);
-  importCommand->add_option("HOSTFILE", im.hostFile, "The host file to import")
+  importCommand
+      ->add_option("HOSTFILE", im.hostFiles,
+                   "The host files to import (several: in one transaction, with the defaults)")
       ->required()
       ->check(CLI::ExistingFile);
+  importCommand->callback([&] {
+    if (im.hostFiles.size() > 1 && (name->count() || type->count() || start->count() ||
+                                    exec->count() || date->count() || im.lock))
+      throw CLI::ValidationError("--name, --type, --start, --exec, --date, --lock",
+                                 "only with a single HOSTFILE");
+    im.hostFile = im.hostFiles.front();
+  });
+
+  cli::NewOptions nw;
+  CLI::App* newCommand = cli::RegisterNew(&app, &nw);
 
   cli::CheckOptions ck;
   CLI::App* checkCommand =
@@ -115,7 +146,11 @@ int main(int argc, char** argv) {
   }
   if (*exportCommand) {
     ex.mode = Lower(ex.mode);
-    return cli::RunExport(ex);
+    return ex.to.empty() ? cli::RunExport(ex) : cli::RunExportMany(ex);
+  }
+  if (*newCommand) {
+    nw.mode = Lower(nw.mode);
+    return cli::RunNew(nw);
   }
   if (*importCommand) {
     im.mode = Lower(im.mode);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #endif
 
 ImageWriteFault ImageWriteFaults;
@@ -87,6 +88,34 @@ void ImageFileClose(ImageFile* file) {
   file->handle = -1;
 }
 
+int ImageFileCreate(const char* path, ImageFile* file) {
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    file->handle = -1;
+    return -1;
+  }
+  file->handle = reinterpret_cast<intptr_t>(h);
+  return 0;
+}
+
+int ImageFileSync(ImageFile* file) { return FlushFileBuffers(Handle(file)) ? 0 : -1; }
+
+int ImageFileRemove(const char* path) {
+  if (DeleteFileA(path)) return 0;
+  return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : -1;
+}
+
+int ImageFileExists(const char* path) {
+  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 1;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : -1;
+}
+
+int ImageFileRename(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : -1;
+}
+
 #else
 
 namespace {
@@ -157,5 +186,32 @@ void ImageFileClose(ImageFile* file) {
   if (file->handle != -1) close(static_cast<int>(file->handle));
   file->handle = -1;
 }
+
+int ImageFileCreate(const char* path, ImageFile* file) {
+  file->handle = -1;
+  const int fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return -1;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return -1;
+  }
+  file->handle = fd;
+  return 0;
+}
+
+int ImageFileSync(ImageFile* file) { return fsync(static_cast<int>(file->handle)) == 0 ? 0 : -1; }
+
+int ImageFileRemove(const char* path) {
+  if (unlink(path) == 0 || errno == ENOENT) return 0;
+  return -1;
+}
+
+int ImageFileExists(const char* path) {
+  struct stat st;
+  if (lstat(path, &st) == 0) return 1;
+  return errno == ENOENT || errno == ENOTDIR ? 0 : -1;
+}
+
+int ImageFileRename(const char* from, const char* to) { return rename(from, to) == 0 ? 0 : -1; }
 
 #endif

@@ -23,6 +23,7 @@ void ShowPanel() {
 
 void EnableVolumeCommands(WindowHandle window, bool enabled) {
   MenuEnableItem(window, kCmdExport, enabled);
+  MenuEnableItem(window, kCmdExportToFolder, enabled);
   MenuEnableItem(window, kCmdImport, enabled);
 }
 

@@ -13,5 +13,7 @@ inline constexpr int kCmdPc = 40007;
 inline constexpr int kCmdBinary = 40008;
 inline constexpr int kCmdAscii = 40009;
 inline constexpr int kCmdImport = 40010;
+inline constexpr int kCmdNew = 40040;
+inline constexpr int kCmdExportToFolder = 40041;
 
 void LoadVolume(WindowHandle window);

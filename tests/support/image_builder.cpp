@@ -169,8 +169,7 @@ std::vector<uint8_t> BuildImage(const VolumeBuilder& volume, const ImageSpec& sh
     return out;
   }
   out.assign(kHeaderBytes, 0);
-  const char name[] = "ZELVOTEST";
-  std::memcpy(out.data(), name, sizeof name - 1);
+  std::memcpy(out.data(), shape.d88Name.data(), std::min<size_t>(shape.d88Name.size(), 16));
   out[27] = 0x00;  // media type 2D
   for (int p = 0; p < shape.d88Tracks && p < 164; p++) {
     if (shape.absentTracks.count(p)) continue;

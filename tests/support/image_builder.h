@@ -70,6 +70,7 @@ struct ImageSpec {
   std::map<int, int> sectorCountField;  // physical track -> value of bytes 4-5 in its records
   std::map<int, uint32_t> trackOffset;  // physical track -> forced offset table entry
   long d88CutBytes = -1;                // the file is cut after this many bytes
+  std::string d88Name = "ZELVOTEST";    // disk name in the header (at most 16 bytes)
 };
 
 std::vector<uint8_t> BuildImage(const VolumeBuilder& volume, const ImageSpec& shape);
