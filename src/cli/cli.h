@@ -71,6 +71,7 @@ struct NewOptions {
   std::string date;  // empty: today
   bool exdir = false;
   std::string like;
+  std::string likeMode;  // empty: the same as mode
   bool force = false;
 };
 // Adds the `new` command and its options to the tool.

@@ -45,6 +45,9 @@ CLI::App* RegisterNew(CLI::App* app, NewOptions* options) {
                    "Start like this image: its tracks 0 and 1, system area fields kept")
       ->check(CLI::ExistingFile)
       ->type_name("IMAGE");
+  command->add_option("--like-mode", options->likeMode, "Convention of the --like image (--mode)")
+      ->check(CLI::IsMember({"mz", "pc"}, CLI::ignore_case))
+      ->type_name("mz|pc");
   command->add_flag("--force", options->force, "Replace an existing IMAGE");
   command->add_option("IMAGE", options->image, "The new image: .2d, .d20, .d88 or .d77")
       ->required();
@@ -103,6 +106,8 @@ int RunNew(const NewOptions& options) {
   request.machineMode = App.MachineMode;
   request.likePath = options.like.empty() ? nullptr : options.like.c_str();
   request.likeFormat = likeFormat;
+  const std::string likeMode = options.likeMode.empty() ? options.mode : options.likeMode;
+  request.likeMode = (likeMode == "pc" || likeMode == "PC") ? kModePc : kModeMz;
   request.replace = options.force;
   std::error_code error;
   const bool existed = std::filesystem::exists(options.image, error);

@@ -150,6 +150,7 @@ int main(int argc, char** argv) {
   }
   if (*newCommand) {
     nw.mode = Lower(nw.mode);
+    nw.likeMode = Lower(nw.likeMode);
     return cli::RunNew(nw);
   }
   if (*importCommand) {

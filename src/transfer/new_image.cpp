@@ -104,7 +104,7 @@ int CreateNewImage(WindowHandle owner, const NewImageRequest& request) {
   options.like = nullptr;
   if (request.likePath) {
     const ImageTarget saved = SaveTarget();
-    if (PointAt(request.likePath, request.likeFormat, request.machineMode) != 0) {
+    if (PointAt(request.likePath, request.likeFormat, request.likeMode) != 0) {
       PlatformMessageBox(owner, kMsgPathTooLong, kCaptionError, kMbOk);
       return -1;
     }

@@ -9,8 +9,9 @@ struct NewImageRequest {
   int imageFormat;       // its layout: 0 flat, anything else D88
   int machineMode;       // the convention it is written under
   FormatOptions volume;  // `like` is filled from likePath
-  const char* likePath;  // an image to start like (read under likeFormat and machineMode), or null
+  const char* likePath;  // an image to start like (read under likeFormat and likeMode), or null
   int likeFormat;
+  int likeMode;
   bool replace;  // replace an existing file at `path`
 };
 

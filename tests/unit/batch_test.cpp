@@ -1,6 +1,8 @@
 // Many files at once: export into a folder, import in one transaction.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -181,8 +183,11 @@ TEST_F(BatchTest, SelectedFilesGoToTheChosenFolder) {
 VolumeBuilder NearlyFull() {
   VolumeBuilder volume;
   volume.SetExdir(2, 1);
-  for (int i = 0; i < 62; i++)
-    volume.AddFile(FileSpec{.name = "F" + std::to_string(i), .data = Pattern(10, i)});
+  for (int i = 0; i < 62; i++) {
+    char name[8];
+    std::snprintf(name, sizeof name, "F%d", i);
+    volume.AddFile(FileSpec{.name = name, .data = Pattern(10, i)});
+  }
   return volume;
 }
 

@@ -111,6 +111,7 @@ TEST_F(NewImageTest, LikeAnotherImageCopiesTracksZeroAndOne) {
   NewImageRequest request = Request(temp.Path("copy.2d"), kLayouts[0], kModeMz);
   request.likePath = likePath.c_str();
   request.likeFormat = like.format;
+  request.likeMode = kModeMz;
   request.volume.exdir = true;
   ASSERT_EQ(CreateNewImage(scripted::kMainWindow, request), 0);
 

@@ -126,6 +126,8 @@ bool Driver::KindOf(HWND window, Kind* kind) {
     *kind = Kind::kFileDialog;
   } else if (GetDlgItem(window, 1000) && GetDlgItem(window, 1012)) {
     *kind = Kind::kAttributes;
+  } else if (GetDlgItem(window, 1100) && GetDlgItem(window, 1105)) {
+    *kind = Kind::kNewImage;
   } else if (Text(window) == L"Zelvo Explorer") {
     *kind = Kind::kAbout;
   } else {

@@ -15,7 +15,7 @@
 
 namespace gui {
 
-enum class Kind { kBox, kFileDialog, kAttributes, kAbout, kMainWindow };
+enum class Kind { kBox, kFileDialog, kAttributes, kAbout, kMainWindow, kNewImage };
 
 // A message box as it was shown.
 struct ShownBox {
