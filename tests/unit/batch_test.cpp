@@ -32,6 +32,17 @@ ImageSpec Shape(bool d88, int machineMode) {
   return shape;
 }
 
+// Where the batch puts the default name of a row: the plain host name in the folder.
+std::string Planned(const std::string& folder, int row) {
+  char shown[kHostNameBytes];
+  DefaultExportName(row, shown);
+  char name[kHostNameBytes];
+  PlatformHostFileName(shown, name, sizeof name);
+  const bool backslash =
+      folder.find('\\') != std::string::npos && folder.find('/') == std::string::npos;
+  return folder + (backslash ? "\\" : "/") + name;
+}
+
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
@@ -93,9 +104,7 @@ TEST_F(BatchTest, ExportOfAWholeVolumeMatchesSingleExports) {
                 0);
       ASSERT_EQ(written.size(), 4u);
       for (int row = 0; row < 4; row++) {
-        char name[kHostNameBytes];
-        DefaultExportName(row, name);
-        std::string expected = folder + "/" + name;
+        std::string expected = Planned(folder, row);
         if (row == 2) expected.insert(expected.rfind('.'), "_2");
         EXPECT_EQ(written[row], expected);
         const std::string single = temp.Path("single.bin");
@@ -115,9 +124,7 @@ TEST_F(BatchTest, ExistingHostFilesAreReplacedOnlyWhenAllowed) {
   Load(FourFiles(), Shape(false, kModeMz), "disk.2d");
   const std::string folder = Folder("out");
   const std::vector<int> rows = AllRows();
-  char name[kHostNameBytes];
-  DefaultExportName(1, name);
-  const std::string existing = folder + "/" + name;
+  const std::string existing = Planned(folder, 1);
   const std::vector<uint8_t> old = Pattern(10, 5);
   testimg::WriteFile(existing, old);
   auto folderFiles = [&] {
@@ -170,10 +177,9 @@ TEST_F(BatchTest, SelectedFilesGoToTheChosenFolder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder))
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
-  char first[kHostNameBytes], last[kHostNameBytes];
-  DefaultExportName(0, first);
-  DefaultExportName(3, last);
-  std::vector<std::string> expected = {first, last};
+  std::vector<std::string> expected = {
+      std::filesystem::path(Planned(folder, 0)).filename().string(),
+      std::filesystem::path(Planned(folder, 3)).filename().string()};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(names, expected);
 }

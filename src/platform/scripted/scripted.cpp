@@ -389,8 +389,14 @@ int PlatformChooseFolder(WindowHandle, const char* title, char* folder, int capa
 
 int PlatformHostFileName(const char* name, char* out, int capacity) {
   std::string plain = name ? name : "";
+  // As the other adapters do: what the host's file names cannot hold becomes '_'.
+#ifdef _WIN32
+  const char* const forbidden = "\\/:*?\"<>|";
+#else
+  const char* const forbidden = "/";
+#endif
   for (char& c : plain)
-    if (static_cast<unsigned char>(c) < 0x20 || c == '/' || c == '\\') c = '_';
+    if (static_cast<unsigned char>(c) < 0x20 || std::strchr(forbidden, c)) c = '_';
   if (capacity <= 0 || plain.size() + 1 > static_cast<size_t>(capacity)) return -1;
   CopyText(plain, out, capacity);
   return 0;
