@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gui_fixture.h"
+#include "screenshot.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 
@@ -54,6 +55,15 @@ TEST_F(NewAndDropTest, NewCreatesTheImageAndOpensIt) {
     SetDlgItemTextA(dialog, kMonth, "06");
     SetDlgItemTextA(dialog, kDay, "30");
     SendDlgItemMessageW(dialog, kExdir, BM_CLICK, 0, 0);
+    RedrawWindow(dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const DWORD until = GetTickCount() + 300;
+    while (GetTickCount() < until) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+      Sleep(20);
+    }
+    WritePng(CaptureWindow(dialog), BesideExecutable("new_image_dialog.png"));
     Driver::Press(dialog, IDOK);
   });
   Command(kCmdNew);
