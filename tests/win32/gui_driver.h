@@ -15,7 +15,7 @@
 
 namespace gui {
 
-enum class Kind { kBox, kFileDialog, kAttributes, kAbout, kMainWindow, kNewImage };
+enum class Kind { kBox, kFileDialog, kAttributes, kAbout, kMainWindow, kNewImage, kFolderDialog };
 
 // A message box as it was shown.
 struct ShownBox {

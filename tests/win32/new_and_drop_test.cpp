@@ -130,5 +130,41 @@ TEST_F(NewAndDropTest, DroppedFilesAnsweredNoLeaveTheImageUnchanged) {
   EXPECT_EQ(RowCount(), 3);
 }
 
+TEST_F(NewAndDropTest, SelectedFilesGoToTheChosenFolderWithOneQuestion) {
+  OpenImage(WriteImage(SampleVolume(), "disk.d88"));
+  ASSERT_EQ(RowCount(), 3);
+  const std::string folder = scratch_.Path("");
+  SelectRows({0, 2});
+  std::wstring wideFolder(folder.begin(), folder.end());
+  while (!wideFolder.empty() && wideFolder.back() == L'\\') wideFolder.pop_back();
+  for (int run = 0; run < 2; run++) {
+    driver_.Expect(Kind::kFolderDialog, [&](HWND dialog) {
+      SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(wideFolder.c_str()));
+      Driver::Press(dialog, IDOK);
+    });
+  }
+  driver_.AnswerBox(IDYES);  // the second time the files are there: one question for both
+  Command(kCmdExportToFolder);
+  Command(kCmdExportToFolder);
+  EXPECT_TRUE(driver_.failures().empty());
+  EXPECT_EQ(driver_.pendingSteps(), 0u);
+  ASSERT_EQ(driver_.boxes().size(), 1u);
+  EXPECT_TRUE(driver_.boxes()[0].hasYesNo);
+  const std::vector<SampleFile> files = SampleFiles();
+  int found = 0;
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((folder + "*.*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        const std::vector<uint8_t> bytes = testimg::ReadFile(folder + entry.cFileName);
+        if (bytes == files[0].data || bytes == files[2].data) found++;
+      }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+  }
+  EXPECT_EQ(found, 2);
+}
+
 }  // namespace
 }  // namespace gui

@@ -388,7 +388,10 @@ int PlatformChooseFolder(WindowHandle owner, const char* title, char* folder, in
   info.pszDisplayName = display;
   info.lpszTitle = wideTitle.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  // The chooser's newer style needs COM on this thread.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+  if (SUCCEEDED(com)) CoUninitialize();
   if (!chosen) return 0;
   wchar_t path[MAX_PATH] = {};
   const BOOL ok = SHGetPathFromIDListW(chosen, path);
