@@ -42,7 +42,7 @@ CLI::App* RegisterNew(CLI::App* app, NewOptions* options) {
   command->add_flag("--exdir", options->exdir, "Give the volume an extended directory");
   command
       ->add_option("--like", options->like,
-                   "Start like this image: its tracks 0 and 1, system area fields kept")
+                   "Start like this image: its tracks 0 and 1, bit table reset, directory emptied")
       ->check(CLI::ExistingFile)
       ->type_name("IMAGE");
   command->add_option("--like-mode", options->likeMode, "Convention of the --like image (--mode)")

@@ -40,7 +40,8 @@ std::string Lower(std::string text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"List, export, import and check the files of Zelvo disk images.", "zelvo"};
+  CLI::App app{"List, export, import and check the files of Zelvo disk images; create new images.",
+               "zelvo"};
   app.set_version_flag("--version", "zelvo " ZELVO_VERSION);
   app.require_subcommand(1);
   // Options are written --name everywhere: a path that begins with '/' is never an option, also
@@ -58,12 +59,14 @@ int main(int argc, char** argv) {
   AddImage(lsCommand, &ls.image);
 
   cli::ExportOptions ex;
-  CLI::App* exportCommand =
-      app.add_subcommand("export", "Copy one file of the image into a host file");
+  CLI::App* exportCommand = app.add_subcommand(
+      "export",
+      "Copy one file of the image into a host file (with --to: many files into a folder)");
   AddMode(exportCommand, &ex.mode);
   AddCodes(exportCommand, &ex.codes);
   exportCommand->add_flag("--ascii", ex.ascii, "Convert text through the code tables");
-  exportCommand->add_flag("--force", ex.force, "Replace an existing HOSTPATH");
+  exportCommand->add_flag("--force", ex.force,
+                          "Replace an existing HOSTPATH (with --to: existing files)");
   exportCommand->add_option("--to", ex.to, "Export many files into this folder, each to NAME.TYPE")
       ->check(CLI::ExistingDirectory)
       ->type_name("DIR");
@@ -90,7 +93,7 @@ int main(int argc, char** argv) {
 
   cli::ImportOptions im;
   CLI::App* importCommand =
-      app.add_subcommand("import", "Copy a host file of at most 65535 bytes into the image");
+      app.add_subcommand("import", "Copy host files of at most 65535 bytes each into the image");
   AddMode(importCommand, &im.mode);
   AddCodes(importCommand, &im.codes);
   importCommand->add_flag("--ascii", im.ascii, "Convert text through the code tables");
