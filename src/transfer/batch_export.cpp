@@ -11,8 +11,10 @@ namespace {
 
 constexpr int kBatchPathBytes = 2 * kPathCapacity + kHostNameBytes;
 
-// The planned host path of each row; only one command runs at a time.
+// The planned host path of each row, and its name as the program shows it (code page 932, for
+// the messages); only one command runs at a time.
 char Planned[kMaxBatchRows][kBatchPathBytes];
+char PlannedName[kMaxBatchRows][kBatchPathBytes];
 int Rows[kMaxBatchRows];
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -65,30 +67,32 @@ int ExportRowsToFolder(WindowHandle window, const int* rows, int count, const ch
     char shown[kHostNameBytes];
     DefaultExportName(rows[i], shown);
     char name[kHostNameBytes * 3];
-    if (PlatformHostFileName(shown, name, sizeof name) != 0 ||
-        JoinPath(folder, name, 1, Planned[i])) {
+    if (PlatformHostFileName(shown, name, sizeof name) != 0) {
       PlatformMessageBox(window, kMsgPathTooLong, kCaptionError, kMbOk);
       return -1;
     }
-    for (int n = 2; n <= kMaxBatchRows + 1; n++) {
-      bool taken = false;
-      for (int j = 0; j < i && !taken; j++) taken = SameHostName(Planned[j], Planned[i]);
-      if (!taken) break;
-      if (JoinPath(folder, name, n, Planned[i]) != 0) {
+    // The first of "NAME.EXT", "NAME_2.EXT", ... that no earlier file of the batch took (at most
+    // i names are taken).
+    for (int n = 1;; n++) {
+      if (JoinPath(folder, name, n, Planned[i]) != 0 ||
+          JoinPath("", shown, n, PlannedName[i]) != 0) {
         PlatformMessageBox(window, kMsgPathTooLong, kCaptionError, kMbOk);
         return -1;
       }
+      bool taken = false;
+      for (int j = 0; j < i && !taken; j++) taken = SameHostName(Planned[j], Planned[i]);
+      if (!taken) break;
     }
   }
   // Then what exists already.
   for (int i = 0; i < count && policy != ReplacePolicy::kReplace; i++) {
     if (!Exists(Planned[i])) continue;
     if (policy == ReplacePolicy::kRefuse) {
-      ShowNamed(window, kMsgBatchTargetExists, Planned[i]);
+      ShowNamed(window, kMsgBatchTargetExists, PlannedName[i]);
       return -1;
     }
     char question[kBatchPathBytes + 160];
-    std::snprintf(question, sizeof question, kMsgBatchReplaceQuestion, Planned[i]);
+    std::snprintf(question, sizeof question, kMsgBatchReplaceQuestion, PlannedName[i]);
     if (PlatformMessageBox(window, question, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
       return -1;
     break;  // one question for all of them
@@ -97,11 +101,11 @@ int ExportRowsToFolder(WindowHandle window, const int* rows, int count, const ch
     const uint8_t* data = nullptr;
     long length = 0;
     if (ReadRowData(window, rows[i], &data, &length) != 0) {
-      ShowNamed(window, kMsgBatchExportReadFailed, Planned[i]);
+      ShowNamed(window, kMsgBatchExportReadFailed, PlannedName[i]);
       return -1;
     }
     if (WriteHostFile(Planned[i], data, length) != 0) {
-      ShowNamed(window, kMsgBatchExportWriteFailed, Planned[i]);
+      ShowNamed(window, kMsgBatchExportWriteFailed, PlannedName[i]);
       return -1;
     }
     if (written) written(Planned[i]);

@@ -137,7 +137,9 @@ TEST_F(BatchTest, ExistingHostFilesAreReplacedOnlyWhenAllowed) {
                                ReplacePolicy::kRefuse, nullptr),
             -1);
   ASSERT_EQ(scripted::Boxes().size(), 1u);
-  EXPECT_TRUE(Contains(scripted::Boxes()[0].text, existing));
+  char shown[kHostNameBytes];
+  DefaultExportName(1, shown);
+  EXPECT_TRUE(Contains(scripted::Boxes()[0].text, std::string("(") + shown + ")"));
   EXPECT_EQ(folderFiles(), 1);
 
   scripted::ClearBoxes();
