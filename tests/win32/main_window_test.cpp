@@ -146,8 +146,9 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   } items[] = {
       {40040, L"\u65B0\u898F\u4F5C\u6210(&N)..."},
       {40002, L"Zelvo\uFF8C\uFF67\uFF72\uFF99\u3092\u958B\u304F(&O)"},
-      {40041, L"\u9078\u629E\u3057\u305F\u30D5\u30A1\u30A4\u30EB\u3092\u30D5\u30A9\u30EB\u30C0"
-              L"\u3078(&F)..."},
+      {40041,
+       L"\u9078\u629E\u3057\u305F\u30D5\u30A1\u30A4\u30EB\u3092\u30D5\u30A9\u30EB\u30C0"
+       L"\u3078(&F)..."},
       {40003, L"\u30A8\u30AF\u30B9\u30DD\u30FC\u30C8(&E)"},
       {40010, L"\u30A4\u30F3\u30DD\u30FC\u30C8(&I)"},
       {40004, L"\u7D42\u4E86(&Q)"},
