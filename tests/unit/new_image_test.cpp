@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "image/d88_container.h"
 #include "image/image_file.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
@@ -157,6 +158,32 @@ TEST_F(NewImageTest, AFailedWriteLeavesNothingBehindAndAppAsItWas) {
   EXPECT_STREQ(App.ImagePath, "current.d88");
   EXPECT_EQ(App.ImageFormat, kFormatD88);
   EXPECT_EQ(App.MachineMode, kModePc);
+}
+
+// The header's disk name holds 16 bytes and a 0; a double-byte character that would not fit
+// whole stays out.
+TEST(D88BuildHeader, DiskNameIsCutToWholeCharacters) {
+  const struct {
+    const char* name;
+    const char* stored;
+  } cases[] = {
+      {"", ""},
+      {"SIXTEEN BYTES...", "SIXTEEN BYTES..."},
+      {"SEVENTEEN BYTES..", "SEVENTEEN BYTES."},
+      {"FIFTEEN BYTES..\x83\x41", "FIFTEEN BYTES.."},
+      {"FOURTEEN BYTE\x83\x41", "FOURTEEN BYTE\x83\x41"},
+  };
+  for (const auto& c : cases) {
+    uint8_t header[688];
+    std::memset(header, 0xEE, sizeof header);
+    D88BuildHeader(header, c.name);
+    EXPECT_STREQ(reinterpret_cast<const char*>(header), c.stored) << c.name;
+    for (size_t i = std::strlen(c.stored); i < 26; i++) EXPECT_EQ(header[i], 0) << c.name << i;
+    EXPECT_EQ(header[26], 0x00);  // not write protected
+    EXPECT_EQ(header[27], 0x00);  // 2D
+    EXPECT_EQ(header[28] | header[29] << 8 | header[30] << 16, 688 + 84 * 16 * 272);
+    EXPECT_EQ(header[32 + 4 * 84], 0);  // no track 84
+  }
 }
 
 TEST(CheckNewVolumeTexts, Table) {
