@@ -3,6 +3,9 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <string>
+#include <vector>
+
 #include "codes/code_tables.h"
 #include "image/change_history.h"
 #include "image/d88_disks.h"
@@ -12,11 +15,14 @@
 #include "resources/resource.h"
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
+#include "transfer/batch_export.h"
+#include "transfer/batch_import.h"
 #include "transfer/delete_files.h"
 #include "transfer/edit_attributes.h"
 #include "transfer/export.h"
 #include "transfer/identify_command.h"
 #include "transfer/import.h"
+#include "transfer/new_image.h"
 #include "transfer/undo.h"
 #include "view/directory_list.h"
 #include "volume/app_state.h"
@@ -31,6 +37,11 @@ static_assert(IDD_ABOUT == kAboutDialogId && IDD_ATTRIBUTES == kAttributeDialogI
 static_assert(IDM_DELETE == kCmdDelete && IDM_ATTRIBUTES == kCmdAttributes);
 static_assert(IDM_IDENTIFY == kCmdIdentify && IDD_DISK_CHOOSER == kDiskDialogId &&
               IDC_DISK_LIST == kDiskComboId);
+static_assert(IDM_NEW == kCmdNew && IDM_EXPORT_FOLDER == kCmdExportToFolder &&
+              IDD_NEW_IMAGE == kNewImageDialogId && IDC_NEW_DISK_NAME == kCtlNewDiskName &&
+              IDC_NEW_VOLUME == kCtlNewVolumeNumber && IDC_NEW_YEAR == kCtlNewYear &&
+              IDC_NEW_MONTH == kCtlNewMonth && IDC_NEW_DAY == kCtlNewDay &&
+              IDC_NEW_EXDIR == kCtlNewExdir);
 
 namespace {
 
@@ -117,6 +128,7 @@ LRESULT OnListNotify(HWND window, const NMHDR* header) {
 LRESULT OnCreate(HWND window) {
   MainWindow = window;
   MenuEnableItem(window, kCmdExport, false);
+  MenuEnableItem(window, kCmdExportToFolder, false);
   MenuEnableItem(window, kCmdImport, false);
   UpdateUndoCommands(window);
   App.VolumeLoaded = 0;
@@ -180,6 +192,30 @@ void SetTransferMode(HWND window, int mode) {
   MenuCheckItem(window, kCmdAscii, mode == kTransferAscii);
 }
 
+// Files dropped on the window that are not images are imported, all in one transaction (images
+// are left to the Open path).
+void OnDropFiles(HWND window, HDROP drop) {
+  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  std::vector<std::string> files;
+  for (UINT i = 0; i < count; i++) {
+    const UINT length = DragQueryFileA(drop, i, nullptr, 0);
+    std::string path(length + 1, '\0');
+    if (DragQueryFileA(drop, i, path.data(), length + 1) != length) continue;
+    path.resize(length);
+    char extension[256];
+    SplitExtension(path.c_str(), extension, sizeof extension);
+    for (char* c = extension; *c; ++c)
+      if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c - 'A' + 'a');
+    if (FormatForExtension(extension) >= 0) continue;
+    files.push_back(path);
+  }
+  DragFinish(drop);
+  if (files.empty()) return;
+  std::vector<const char*> paths;
+  for (const std::string& file : files) paths.push_back(file.c_str());
+  ImportHostFiles(window, paths.data(), static_cast<int>(paths.size()), nullptr);
+}
+
 void OnCommand(HWND window, int id) {
   switch (id) {
     case kCmdOpen: OpenImageCommand(window); break;
@@ -221,6 +257,8 @@ void OnCommand(HWND window, int id) {
       if (!reloads) LoadVolume(window);
       break;
     }
+    case kCmdNew: NewImageCommand(window); break;
+    case kCmdExportToFolder: ExportSelectedToFolder(window); break;
     default: break;
   }
   UpdateFileCommands(window);
@@ -266,10 +304,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       }
       return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
-    case WM_DROPFILES:
-      // Dropped files are accepted and ignored; the drop's memory is still given back.
-      DragFinish(reinterpret_cast<HDROP>(wParam));
-      return 0;
+    case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_COMMAND: OnCommand(window, LOWORD(wParam)); return 0;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);

@@ -7,6 +7,9 @@
 #include "platform/console/console.h"
 
 struct Identification;
+namespace CLI {
+class App;
+}
 
 namespace cli {
 
@@ -30,6 +33,10 @@ struct ExportOptions {
   bool force = false;
   std::string file;
   std::string hostPath;  // empty: the export's default name
+  // Many files: every file matching one of the patterns (or all) into the folder `to`.
+  std::string to;
+  bool all = false;
+  std::vector<std::string> patterns;
 };
 
 struct ImportOptions {
@@ -39,6 +46,7 @@ struct ImportOptions {
   bool ascii = false;
   bool yes = false;
   std::string hostFile;
+  std::vector<std::string> hostFiles;  // several: one transaction, the dialog's defaults
   // The attribute dialog's fields; unset fields keep the dialog's defaults.
   bool hasName = false, hasType = false, hasStart = false, hasExec = false, hasDate = false;
   std::string name, type, start, exec, date;
@@ -70,6 +78,23 @@ int RunIdentify(const IdentifyOptions& options);
 int RunExport(const ExportOptions& options);
 int RunImport(const ImportOptions& options);
 int RunCheck(const CheckOptions& options);
+
+struct NewOptions {
+  std::string image;
+  std::string mode = "mz";
+  std::string diskName;
+  std::string volumeNumber = "0";
+  std::string date;  // empty: today
+  bool exdir = false;
+  std::string like;
+  std::string likeMode;  // empty: the same as mode
+  bool force = false;
+};
+// Adds the `new` command and its options to the tool.
+CLI::App* RegisterNew(CLI::App* app, NewOptions* options);
+int RunNew(const NewOptions& options);
+// Many files: export every file matching the patterns into options.to.
+int RunExportMany(const ExportOptions& options);
 
 // --- Shared steps (session.cpp) ---
 

@@ -1,8 +1,11 @@
 // zelvo export: one file of the image into a host file, through the Export command.
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "cli/cli.h"
+#include "texts/texts.h"
+#include "transfer/batch_export.h"
 #include "transfer/export.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
@@ -38,7 +41,78 @@ int ResolveRow(const std::string& file) {
   return -1;
 }
 
+unsigned char LowerByte(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+
+// '*' any run of bytes, '?' one byte, other bytes themselves with ASCII case ignored.
+bool Matches(const char* pattern, const char* name) {
+  if (*pattern == '\0') return *name == '\0';
+  if (*pattern == '*') {
+    for (const char* rest = name;; ++rest) {
+      if (Matches(pattern + 1, rest)) return true;
+      if (*rest == '\0') return false;
+    }
+  }
+  if (*name == '\0') return false;
+  if (*pattern != '?' && LowerByte(static_cast<unsigned char>(*pattern)) !=
+                             LowerByte(static_cast<unsigned char>(*name)))
+    return false;
+  return Matches(pattern + 1, name + 1);
+}
+
+bool IsRowNumber(const std::string& pattern) {
+  return pattern.size() >= 2 && pattern[0] == '#' &&
+         pattern.find_first_not_of("0123456789", 1) == std::string::npos;
+}
+
+void PrintWritten(const char* path) { Print(std::string(path) + "\n"); }
+
 }  // namespace
+
+int RunExportMany(const ExportOptions& options) {
+  console::Settings settings;
+  StartSession(settings, options.mode, options.ascii);
+  if (LoadTables(options.codes) != 0) return kExitFailed;
+  if (OpenImage(options.image) != 0) return kExitFailed;
+
+  // The rows to export, in list order, each once.
+  const int rowCount = static_cast<int>(console::Rows().size());
+  std::vector<bool> chosen(static_cast<size_t>(rowCount), false);
+  for (const std::string& pattern : options.patterns) {
+    bool matched = false;
+    if (IsRowNumber(pattern)) {
+      const int row = ResolveRow(pattern);
+      if (row >= 0) chosen[static_cast<size_t>(row)] = matched = true;
+    } else {
+      for (int slot = 0; slot < App.EntryCount; ++slot) {
+        const int row = RowOfSlot(slot);
+        if (row < 0 || row >= rowCount) continue;
+        const std::string name = console::ArgumentToCp932(pattern);
+        if (Matches(name.c_str(), StoredName(slot).c_str()))
+          chosen[static_cast<size_t>(row)] = matched = true;
+      }
+    }
+    if (!matched) {
+      console::Note(pattern + ": no such file in " + options.image + "; nothing written");
+      return kExitFailed;
+    }
+  }
+  if (options.all) chosen.assign(chosen.size(), true);
+  std::vector<int> rows;
+  for (int row = 0; row < rowCount; ++row)
+    if (chosen[static_cast<size_t>(row)]) rows.push_back(row);
+  if (rows.empty()) {
+    console::Note(options.image + " holds no file; nothing written");
+    return kExitOk;
+  }
+  const int result = ExportRowsToFolder(
+      console::kMainWindow, rows.data(), static_cast<int>(rows.size()), options.to.c_str(),
+      options.force ? ReplacePolicy::kReplace : ReplacePolicy::kRefuse, PrintWritten);
+  const std::string exists(kMsgBatchTargetExists, std::string(kMsgBatchTargetExists).find("(%s)"));
+  if (result != 0 && !console::Boxes().empty() &&
+      console::Boxes().back().text.compare(0, exists.size(), exists) == 0)
+    console::Note("pass --force to replace existing files");
+  return result == 0 ? kExitOk : kExitFailed;
+}
 
 int RunExport(const ExportOptions& options) {
   console::Settings settings;

@@ -1,9 +1,11 @@
 // zelvo import: a host file into the image, through the Import command and its dialog.
 #include <string>
+#include <vector>
 
 #include "cli/cli.h"
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
+#include "transfer/batch_import.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 
@@ -34,6 +36,20 @@ console::DialogInput DialogInputFrom(const ImportOptions& options) {
   return input;
 }
 
+// Several host files in one transaction, each with the attribute dialog's defaults.
+int ImportMany(const ImportOptions& options) {
+  std::vector<const char*> paths;
+  for (const std::string& file : options.hostFiles) paths.push_back(file.c_str());
+  console::SetDialogInput({});
+  int failed = -1;
+  if (ImportHostFiles(console::kMainWindow, paths.data(), static_cast<int>(paths.size()),
+                      &failed) == 0)
+    return kExitOk;
+  if (failed >= 0 && console::DialogRefused())
+    console::Note(options.hostFiles[failed] + ": refused by the attribute checks; nothing written");
+  return kExitFailed;
+}
+
 }  // namespace
 
 int RunImport(const ImportOptions& options) {
@@ -43,6 +59,7 @@ int RunImport(const ImportOptions& options) {
   StartSession(settings, options.mode, options.ascii);
   if (LoadTables(options.codes) != 0) return kExitFailed;
   if (OpenImage(options.image) != 0) return kExitFailed;
+  if (options.hostFiles.size() > 1) return ImportMany(options);
 
   // The import's dialog takes a path of up to 259 bytes and fails silently beyond.
   if (options.hostFile.size() >= kPathCapacity) {

@@ -1,4 +1,5 @@
-// zelvo: list, export, import and check Zelvo disk images from the command line.
+// zelvo: list, export, import and check Zelvo disk images, and create new ones, from the command
+// line.
 #include <CLI/CLI.hpp>
 #include <sstream>
 #include <string>
@@ -65,8 +66,10 @@ int main(int argc, char** argv) {
   std::vector<const char*> argPointers;
   for (const std::string& arg : args) argPointers.push_back(arg.c_str());
 
-  CLI::App app{"List, export, import, delete, rename and check the files of Zelvo disk images.",
-               "zelvo"};
+  CLI::App app{
+      "List, export, import, delete, rename and check the files of Zelvo disk images;\n"
+      "create new images.",
+      "zelvo"};
   app.set_version_flag("--version", "zelvo " ZELVO_VERSION);
   app.require_subcommand(1);
   // Options are written --name everywhere: a path that begins with '/' is never an option, also
@@ -93,22 +96,41 @@ int main(int argc, char** argv) {
   identifyCommand->add_option("IMAGE", id.images, "Disk images (any extension)")->required();
 
   cli::ExportOptions ex;
-  CLI::App* exportCommand =
-      app.add_subcommand("export", "Copy one file of the image into a host file");
+  CLI::App* exportCommand = app.add_subcommand(
+      "export",
+      "Copy one file of the image into a host file (with --to: many files into a folder)");
   AddMode(exportCommand, &ex.mode);
   AddCodes(exportCommand, &ex.codes);
   exportCommand->add_flag("--ascii", ex.ascii, "Convert text through the code tables");
-  exportCommand->add_flag("--force", ex.force, "Replace an existing HOSTPATH");
+  exportCommand->add_flag("--force", ex.force,
+                          "Replace an existing HOSTPATH (with --to: existing files)");
+  exportCommand->add_option("--to", ex.to, "Export many files into this folder, each to NAME.TYPE")
+      ->check(CLI::ExistingDirectory)
+      ->type_name("DIR");
+  exportCommand->add_flag("--all", ex.all, "With --to: every file of the image");
   AddImage(exportCommand, &ex.image);
-  exportCommand
-      ->add_option("FILE", ex.file, "The file's name as stored (any case), or #N for list row N")
-      ->required();
-  exportCommand->add_option("HOSTPATH", ex.hostPath,
-                            "Where to write (default: NAME.TYPE in the current folder)");
+  std::vector<std::string> exportArgs;
+  exportCommand->add_option("FILE", exportArgs,
+                            "FILE [HOSTPATH]: the file's name as stored (any case), or #N for list "
+                            "row N, and where to write (default: NAME.TYPE in the current folder); "
+                            "with --to: PATTERN... (stored names, * and ? wildcards, #N)");
+  exportCommand->callback([&] {
+    if (ex.to.empty()) {
+      if (ex.all) throw CLI::ValidationError("--all", "needs --to DIR");
+      if (exportArgs.empty()) throw CLI::RequiredError("FILE");
+      if (exportArgs.size() > 2) throw CLI::ExtrasError({exportArgs.begin() + 2, exportArgs.end()});
+      ex.file = exportArgs[0];
+      if (exportArgs.size() == 2) ex.hostPath = exportArgs[1];
+    } else {
+      if (ex.all == !exportArgs.empty())
+        throw CLI::ValidationError("PATTERN", "give patterns or --all (not both)");
+      ex.patterns = exportArgs;
+    }
+  });
 
   cli::ImportOptions im;
   CLI::App* importCommand =
-      app.add_subcommand("import", "Copy a host file of at most 65535 bytes into the image");
+      app.add_subcommand("import", "Copy host files of at most 65535 bytes each into the image");
   AddMode(importCommand, &im.mode);
   AddCodes(importCommand, &im.codes);
   importCommand->add_flag("--ascii", im.ascii, "Convert text through the code tables");
@@ -131,9 +153,21 @@ int main(int argc, char** argv) {
   exec->type_name("XXXX");
   date->type_name("YY/MM/DD");
   AddImage(importCommand, &im.image);
-  importCommand->add_option("HOSTFILE", im.hostFile, "The host file to import")
+  importCommand
+      ->add_option("HOSTFILE", im.hostFiles,
+                   "The host files to import (several: in one transaction, with the defaults)")
       ->required()
       ->check(cli::kExistingHostFile);
+  importCommand->callback([&] {
+    if (im.hostFiles.size() > 1 && (name->count() || type->count() || start->count() ||
+                                    exec->count() || date->count() || im.lock))
+      throw CLI::ValidationError("--name, --type, --start, --exec, --date, --lock",
+                                 "only with a single HOSTFILE");
+    im.hostFile = im.hostFiles.front();
+  });
+
+  cli::NewOptions nw;
+  CLI::App* newCommand = cli::RegisterNew(&app, &nw);
 
   cli::CheckOptions ck;
   CLI::App* checkCommand =
@@ -171,7 +205,12 @@ int main(int argc, char** argv) {
   if (*identifyCommand) return cli::RunIdentify(id);
   if (*exportCommand) {
     ex.mode = Lower(ex.mode);
-    return cli::RunExport(ex);
+    return ex.to.empty() ? cli::RunExport(ex) : cli::RunExportMany(ex);
+  }
+  if (*newCommand) {
+    nw.mode = Lower(nw.mode);
+    nw.likeMode = Lower(nw.likeMode);
+    return cli::RunNew(nw);
   }
   if (*importCommand) {
     im.mode = Lower(im.mode);

@@ -102,3 +102,11 @@ void PlatformLocalDate(char out[9]);
 // front end works in: the ANSI code page in the Windows program, UTF-8 in zelvo (opened through
 // the wide API on Windows). Null when it cannot be opened.
 std::FILE* PlatformOpenHostFile(const char* path, const char* mode);
+
+// The folder chooser: non-zero with the chosen folder in `folder` (a path in the front end's
+// encoding, at most capacity - 1 bytes), 0 when the user cancelled or it failed.
+int PlatformChooseFolder(WindowHandle owner, const char* title, char* folder, int capacity);
+// A file name taken from a volume (code page 932) as a plain file name for the host, in the
+// encoding of PlatformOpenHostFile's paths: characters that a file name cannot hold (separators,
+// control characters) become '_'. 0, or -1 when it does not fit into `capacity` bytes.
+int PlatformHostFileName(const char* name, char* out, int capacity);

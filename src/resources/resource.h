@@ -39,3 +39,14 @@
 #define IDC_ATTR_DAY 1010
 #define IDC_ATTR_TRK 1011
 #define IDC_ATTR_SCT 1012
+
+// New images, many files at once.
+#define IDD_NEW_IMAGE 110
+#define IDM_NEW 40040
+#define IDM_EXPORT_FOLDER 40041
+#define IDC_NEW_DISK_NAME 1100
+#define IDC_NEW_VOLUME 1101
+#define IDC_NEW_YEAR 1102
+#define IDC_NEW_MONTH 1103
+#define IDC_NEW_DAY 1104
+#define IDC_NEW_EXDIR 1105

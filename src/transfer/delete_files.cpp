@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "image/d88_disks.h"
 #include "texts/texts.h"
 #include "transfer/volume_change.h"
 #include "view/directory_list.h"
@@ -23,6 +24,8 @@ void ShownName(int slot, char* name, int capacity) {
 
 int DeleteFiles(WindowHandle window, const int* slots, int count) {
   if (count <= 0 || count > kMaxSlots || !App.VolumeLoaded) return -1;
+  // A write-protected disk is refused before the question.
+  if (ImageRefuseIfProtected(window) != 0) return -1;
   if (RereadForChange(window, slots, count) != 0) return -1;
 
   int distinct[kMaxSlots];

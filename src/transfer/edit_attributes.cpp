@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "image/d88_disks.h"
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
 #include "transfer/volume_change.h"
@@ -12,6 +13,8 @@
 
 int EditFileAttributes(WindowHandle window, int slot, bool askFirst) {
   if (!App.VolumeLoaded) return -1;
+  // A write-protected disk is refused before the dialog opens.
+  if (ImageRefuseIfProtected(window) != 0) return -1;
   if (RereadForChange(window, &slot, 1) != 0) return -1;
   uint8_t* entry = App.DirectoryBuffer + slot * kEntryBytes;
   std::memcpy(App.PendingEntry, entry, kEntryBytes);

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int kHostNameBytes = 256;
 constexpr int kNameCellCapacity = 33;
 constexpr int kTypeCellCapacity = 5;
 constexpr int kLengthCellCapacity = 5;
@@ -34,7 +33,8 @@ int ReadHexCell(WindowHandle list, int row, int column, int capacity, int width)
   return value;
 }
 
-// Writes the bytes into a new host file, replacing any file of that name. 0 or -1.
+}  // namespace
+
 int WriteHostFile(const char* path, const uint8_t* data, long length) {
   std::FILE* file = PlatformOpenHostFile(path, "wb");
   if (!file) return -1;
@@ -45,8 +45,6 @@ int WriteHostFile(const char* path, const uint8_t* data, long length) {
   if (std::fclose(file) != 0) result = -1;
   return result;
 }
-
-}  // namespace
 
 long ConvertExportText(const uint8_t* input, long length, const uint8_t* tbl2, uint8_t* output) {
   long out = 0;
@@ -65,31 +63,43 @@ long ConvertExportText(const uint8_t* input, long length, const uint8_t* tbl2, u
   return out;
 }
 
-void ExportSelectedFile(WindowHandle window, int row) {
-  // The default host name: the name cell, a dot and the first three characters of the type cell.
-  char hostName[kHostNameBytes] = {};
+void DefaultExportName(int row, char* hostName) {
+  std::memset(hostName, 0, kHostNameBytes);
   ListGetCell(App.ListWindow, row, kColName, hostName, kNameCellCapacity);
   char typeText[kTypeCellCapacity + 1] = {};
   ListGetCell(App.ListWindow, row, kColType, typeText + 1, kTypeCellCapacity);
   typeText[0] = '.';
   typeText[4] = '\0';
   std::strncat(hostName, typeText, kHostNameBytes - std::strlen(hostName) - 1);
+}
 
-  long length = ReadHexCell(App.ListWindow, row, kColLength, kLengthCellCapacity, 4);
-  if (length < 0) length = 0;
+int ReadRowData(WindowHandle window, int row, const uint8_t** data, long* length) {
+  long bytes = ReadHexCell(App.ListWindow, row, kColLength, kLengthCellCapacity, 4);
+  if (bytes < 0) bytes = 0;
   const int track = ReadHexCell(App.ListWindow, row, kColTrk, kTrackCellCapacity, 2);
   const int sector = ReadHexCell(App.ListWindow, row, kColSct, kTrackCellCapacity, 2);
 
   // A sector that a D88 track does not carry leaves its part of the buffer as it was: zero.
-  std::memset(ReadBuffer, 0, static_cast<size_t>(SectorsFor(length)) * kSectorBytes);
-  if (ZLV_ReadZelvoFile(window, ReadBuffer, track, sector, static_cast<int>(length)) != 0) {
+  std::memset(ReadBuffer, 0, static_cast<size_t>(SectorsFor(bytes)) * kSectorBytes);
+  if (ZLV_ReadZelvoFile(window, ReadBuffer, track, sector, static_cast<int>(bytes)) != 0) return -1;
+  *data = ReadBuffer;
+  if (App.TransferMode == kTransferAscii) {
+    bytes = ConvertExportText(ReadBuffer, bytes, App.Tables.TBL2, ConversionBuffer);
+    *data = ConversionBuffer;
+  }
+  *length = bytes;
+  return 0;
+}
+
+void ExportSelectedFile(WindowHandle window, int row) {
+  // The default host name: the name cell, a dot and the first three characters of the type cell.
+  char hostName[kHostNameBytes];
+  DefaultExportName(row, hostName);
+  const uint8_t* data = nullptr;
+  long length = 0;
+  if (ReadRowData(window, row, &data, &length) != 0) {
     PlatformMessageBox(window, kMsgExportReadFailed, kCaptionError, kMbOk);
     return;
-  }
-  const uint8_t* data = ReadBuffer;
-  if (App.TransferMode == kTransferAscii) {
-    length = ConvertExportText(ReadBuffer, length, App.Tables.TBL2, ConversionBuffer);
-    data = ConversionBuffer;
   }
 
   FileDialogRequest request = {};

@@ -33,44 +33,57 @@ void ShowError(WindowHandle window, const char* text) {
   PlatformMessageBox(window, text, kCaptionError, kMbOk);
 }
 
-void ShowTooBig(WindowHandle window, long length) {
-  char message[128];
-  std::snprintf(message, sizeof message, kMsgFileTooBig, length);
-  ShowError(window, message);
-}
-
 // Reads the host file at App.ChosenPath into DataBuffer; its length, or -1 after a message.
 long ReadHostFile(WindowHandle window) {
-  std::FILE* file = PlatformOpenHostFile(App.ChosenPath, "rb");
+  char message[kPathCapacity + 128];
+  const long length = ReadHostData(App.ChosenPath, message, sizeof message);
+  if (length < 0) ShowError(window, message);
+  return length;
+}
+
+}  // namespace
+
+long ReadHostData(const char* path, char* message, int capacity) {
+  std::FILE* file = PlatformOpenHostFile(path, "rb");
   if (!file) {
-    char message[kPathCapacity + 64];
-    std::snprintf(message, sizeof message, kMsgHostOpenFailed, App.ChosenPath);
-    ShowError(window, message);
+    std::snprintf(message, static_cast<size_t>(capacity), kMsgHostOpenFailed, path);
     return -1;
   }
   long length = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
   std::fseek(file, 0, SEEK_SET);
   if (length >= kReadRequestBytes) {
-    ShowTooBig(window, length);
+    std::snprintf(message, static_cast<size_t>(capacity), kMsgFileTooBig, length);
     std::fclose(file);
     return -1;
   }
   if (length == 0) {
-    ShowError(window, kMsgFileEmpty);
+    std::snprintf(message, static_cast<size_t>(capacity), "%s", kMsgFileEmpty);
     std::fclose(file);
     return -1;
   }
   const long got = static_cast<long>(std::fread(DataBuffer, 1, kReadRequestBytes, file));
   std::fclose(file);
   if (got != length) {
-    char message[128];
-    std::snprintf(message, sizeof message, kMsgFileShortRead, got);
-    ShowError(window, message);
+    std::snprintf(message, static_cast<size_t>(capacity), kMsgFileShortRead, got);
     return -1;
   }
   return length;
 }
+
+long ConvertImportData(long length, char* message, int capacity) {
+  if (App.TransferMode == kTransferBinary) return length;
+  length = ConvertImportText(DataBuffer, length, App.Tables.TBL3, ConversionBuffer);
+  // The entry's length field has 16 bits: a longer text could not be described by it.
+  if (length > kMaxFileBytes) {
+    std::snprintf(message, static_cast<size_t>(capacity), kMsgFileTooBig, length);
+    return -1;
+  }
+  std::memcpy(DataBuffer, ConversionBuffer, static_cast<size_t>(length));
+  return length;
+}
+
+uint8_t* ImportData() { return DataBuffer; }
 
 // Re-reads the system area and the directories of the image into App. 0 or -1.
 int RereadVolume(WindowHandle window) {
@@ -89,9 +102,13 @@ int RereadVolume(WindowHandle window) {
   return 0;
 }
 
+namespace {
+
 uint8_t BcdPair(const char* digits) {
   return static_cast<uint8_t>((digits[0] - '0') * 16 + (digits[1] - '0'));
 }
+
+}  // namespace
 
 void BuildPendingEntry(long length, int track, int sector) {
   char name[kPathCapacity] = {};
@@ -116,6 +133,8 @@ void BuildPendingEntry(long length, int track, int sector) {
   entry[kEntrySct] = static_cast<uint8_t>(sector);
 }
 
+namespace {
+
 bool RunsOverlap(int firstA, int countA, int firstB, int countB) {
   return firstA < firstB + countB && firstB < firstA + countA;
 }
@@ -138,6 +157,8 @@ bool RunMeetsExistingFile(int first, int count) {
   return false;
 }
 
+}  // namespace
+
 // Whether every write of the import lands where it belongs: the new data on no existing file,
 // the extended directory clear of tracks 0-1, of the new data and of every file, and, in a D88
 // image, every sector to be written present in a record of its own.
@@ -157,8 +178,6 @@ bool VolumeSoundForWrite(long length, int sectors, int track, int sector) {
                               {App.ExdirTrack, App.ExdirSector, kDirectoryHalfBytes}};
   return ImageCarriesRuns(writes, App.ExdirPresent ? 4 : 3) == 1;
 }
-
-}  // namespace
 
 long ConvertImportText(const uint8_t* input, long length, const uint8_t* tbl3, uint8_t* output) {
   long out = 0;
@@ -221,14 +240,11 @@ void ImportHostFile(WindowHandle window) {
 
   long length = ReadHostFile(window);
   if (length < 0) return;
-  if (App.TransferMode != kTransferBinary) {
-    length = ConvertImportText(DataBuffer, length, App.Tables.TBL3, ConversionBuffer);
-    // The entry's length field has 16 bits: a longer text could not be described by it.
-    if (length > kMaxFileBytes) {
-      ShowTooBig(window, length);
-      return;
-    }
-    std::memcpy(DataBuffer, ConversionBuffer, static_cast<size_t>(length));
+  char message[128];
+  length = ConvertImportData(length, message, sizeof message);
+  if (length < 0) {
+    ShowError(window, message);
+    return;
   }
   const int sectors = SectorsFor(length);
 

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "image/change_history.h"
-#include "image/journal.h"
 #include "image/d88_disks.h"
+#include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "view/directory_list.h"
@@ -36,6 +36,7 @@ void ShowPanel() {
 
 void EnableVolumeCommands(WindowHandle window, bool enabled) {
   MenuEnableItem(window, kCmdExport, enabled);
+  MenuEnableItem(window, kCmdExportToFolder, enabled);
   MenuEnableItem(window, kCmdImport, enabled);
 }
 

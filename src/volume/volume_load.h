@@ -18,6 +18,8 @@ inline constexpr int kCmdRedo = 40021;
 inline constexpr int kCmdIdentify = 40050;
 inline constexpr int kCmdDelete = 40030;
 inline constexpr int kCmdAttributes = 40031;
+inline constexpr int kCmdNew = 40040;
+inline constexpr int kCmdExportToFolder = 40041;
 
 void LoadVolume(WindowHandle window);
 // Greys Undo and Redo when there is nothing to undo or redo.

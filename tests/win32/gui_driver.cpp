@@ -128,6 +128,10 @@ bool Driver::KindOf(HWND window, Kind* kind) {
     *kind = Kind::kAttributes;
   } else if (GetDlgItem(window, 1200)) {
     *kind = Kind::kDiskChooser;
+  } else if (GetDlgItem(window, 1100) && GetDlgItem(window, 1105)) {
+    *kind = Kind::kNewImage;
+  } else if (FindWindowExW(window, nullptr, L"SysTreeView32", nullptr)) {
+    *kind = Kind::kFolderDialog;
   } else if (Text(window) == L"Zelvo Explorer") {
     *kind = Kind::kAbout;
   } else {

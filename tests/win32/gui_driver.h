@@ -15,7 +15,16 @@
 
 namespace gui {
 
-enum class Kind { kBox, kFileDialog, kAttributes, kAbout, kMainWindow, kDiskChooser };
+enum class Kind {
+  kBox,
+  kFileDialog,
+  kAttributes,
+  kAbout,
+  kMainWindow,
+  kDiskChooser,
+  kNewImage,
+  kFolderDialog
+};
 
 // A message box as it was shown.
 struct ShownBox {

@@ -142,16 +142,20 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   EXPECT_EQ(GetMenuItemID(edit, 3), 40030u);
   EXPECT_EQ(GetMenuItemID(edit, 4), 40031u);
   HMENU file = GetSubMenu(bar, 0);
-  ASSERT_EQ(GetMenuItemCount(file), 6);
-  const UINT fileIds[] = {40002, 0, 40003, 40010, 0, 40004};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
-  EXPECT_TRUE(GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR);
-  EXPECT_TRUE(GetMenuState(file, 4, MF_BYPOSITION) & MF_SEPARATOR);
+  ASSERT_EQ(GetMenuItemCount(file), 8);
+  const UINT fileIds[] = {40040, 40002, 0, 40003, 40041, 40010, 0, 40004};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
+  EXPECT_TRUE(GetMenuState(file, 2, MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_TRUE(GetMenuState(file, 6, MF_BYPOSITION) & MF_SEPARATOR);
   const struct {
     UINT id;
     const wchar_t* text;
   } items[] = {
+      {40040, L"\u65B0\u898F\u4F5C\u6210(&N)..."},
       {40002, L"Zelvo\uFF8C\uFF67\uFF72\uFF99\u3092\u958B\u304F(&O)"},
+      {40041,
+       L"\u9078\u629E\u3057\u305F\u30D5\u30A1\u30A4\u30EB\u3092\u30D5\u30A9\u30EB\u30C0"
+       L"\u3078(&F)..."},
       {40003, L"\u30A8\u30AF\u30B9\u30DD\u30FC\u30C8(&E)"},
       {40010, L"\u30A4\u30F3\u30DD\u30FC\u30C8(&I)"},
       {40004, L"\u7D42\u4E86(&Q)"},

@@ -355,3 +355,20 @@ void PlatformLocalDate(char out[9]) {
 #endif
   if (std::strftime(out, 9, "%m/%d/%y", &local) != 8) std::strcpy(out, "01/01/00");
 }
+
+int PlatformChooseFolder(WindowHandle, const char*, char* folder, int capacity) {
+  State& s = S();
+  if (s.fileAnswers.empty()) return 0;
+  const std::string path = s.fileAnswers.front().path;
+  s.fileAnswers.pop_front();
+  if (path.empty() || path.size() + 1 > static_cast<size_t>(capacity)) return 0;
+  CopyText(path, folder, capacity);
+  return 1;
+}
+
+int PlatformHostFileName(const char* name, char* out, int capacity) {
+  const std::string plain = PlainFileName(Cp932ToHostPath(name ? name : ""));
+  if (capacity <= 0 || plain.size() + 1 > static_cast<size_t>(capacity)) return -1;
+  CopyText(plain, out, capacity);
+  return 0;
+}

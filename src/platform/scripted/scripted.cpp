@@ -39,6 +39,8 @@ struct State {
   std::vector<std::pair<WindowHandle, std::string>> textHistory;
   std::string executablePath = "/opt/zelvo/zelvo";
   std::string localDate = "01/05/03";
+  std::deque<std::string> folderAnswers;
+  std::vector<std::string> folderTitles;
 };
 
 State& S() {
@@ -196,6 +198,8 @@ const std::vector<std::pair<WindowHandle, std::string>>& TextHistory() { return 
 
 void SetExecutablePath(const std::string& path) { S().executablePath = path; }
 void SetLocalDate(const std::string& mmddyy) { S().localDate = mmddyy; }
+void ChooseFolder(const std::string& path) { S().folderAnswers.push_back(path); }
+const std::vector<std::string>& FolderDialogTitles() { return S().folderTitles; }
 
 }  // namespace scripted
 
@@ -268,6 +272,13 @@ int ListDeleteRow(WindowHandle, int row) {
     if (selected != row) moved.insert(selected > row ? selected - 1 : selected);
   s.selected = moved;
   return 1;
+}
+
+int ListNextSelected(WindowHandle, int after) {
+  State& s = S();
+  for (int row : s.selected)
+    if (row > after && row < static_cast<int>(s.rows.size())) return row;
+  return -1;
 }
 
 int ListFirstSelected(WindowHandle) {
@@ -368,4 +379,32 @@ unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
 
 void PlatformLocalDate(char out[9]) { CopyText(S().localDate, out, 9); }
 
-std::FILE* PlatformOpenHostFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
+  return std::fopen(path, mode);
+}
+
+int PlatformChooseFolder(WindowHandle, const char* title, char* folder, int capacity) {
+  State& s = S();
+  s.folderTitles.push_back(title ? title : "");
+  if (s.folderAnswers.empty()) return 0;
+  const std::string path = s.folderAnswers.front();
+  s.folderAnswers.pop_front();
+  if (path.empty() || path.size() + 1 > static_cast<size_t>(capacity)) return 0;
+  CopyText(path, folder, capacity);
+  return 1;
+}
+
+int PlatformHostFileName(const char* name, char* out, int capacity) {
+  std::string plain = name ? name : "";
+  // As the other adapters do: what the host's file names cannot hold becomes '_'.
+#ifdef _WIN32
+  const char* const forbidden = "\\/:*?\"<>|";
+#else
+  const char* const forbidden = "/";
+#endif
+  for (char& c : plain)
+    if (static_cast<unsigned char>(c) < 0x20 || std::strchr(forbidden, c)) c = '_';
+  if (capacity <= 0 || plain.size() + 1 > static_cast<size_t>(capacity)) return -1;
+  CopyText(plain, out, capacity);
+  return 0;
+}

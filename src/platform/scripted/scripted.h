@@ -98,5 +98,9 @@ const std::vector<std::pair<WindowHandle, std::string>>& TextHistory();
 
 void SetExecutablePath(const std::string& path);  // empty: the path cannot be obtained
 void SetLocalDate(const std::string& mmddyy);
+// The folder chooser, answered in order; with no answer queued it is cancelled. The titles it
+// was shown with.
+void ChooseFolder(const std::string& path);
+const std::vector<std::string>& FolderDialogTitles();
 
 }  // namespace scripted

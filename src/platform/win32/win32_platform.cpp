@@ -7,9 +7,11 @@
 // After windows.h:
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <map>
 #include <string>
 #include <vector>
@@ -374,4 +376,40 @@ void PlatformLocalDate(char out[9]) {
                 static_cast<unsigned>(now.wDay) % 100, static_cast<unsigned>(now.wYear) % 100);
 }
 
-std::FILE* PlatformOpenHostFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
+  return std::fopen(path, mode);
+}
+
+int PlatformChooseFolder(WindowHandle owner, const char* title, char* folder, int capacity) {
+  const std::wstring wideTitle = WideFromProgramText(title);
+  wchar_t display[MAX_PATH] = {};
+  BROWSEINFOW info{};
+  info.hwndOwner = AsWindow(owner);
+  info.pszDisplayName = display;
+  info.lpszTitle = wideTitle.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  // The chooser's newer style needs COM on this thread.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+  if (SUCCEEDED(com)) CoUninitialize();
+  if (!chosen) return 0;
+  wchar_t path[MAX_PATH] = {};
+  const BOOL ok = SHGetPathFromIDListW(chosen, path);
+  CoTaskMemFree(chosen);
+  if (!ok) return 0;
+  bool lossy = false;
+  const std::string ansi = AnsiFromWide(path, &lossy);
+  if (lossy || ansi.empty() || ansi.size() + 1 > static_cast<size_t>(capacity)) return 0;
+  CopyOut(ansi, folder, capacity);
+  return 1;
+}
+
+int PlatformHostFileName(const char* name, char* out, int capacity) {
+  std::wstring wide = WideFromProgramText(name);
+  for (wchar_t& c : wide)
+    if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c)) c = L'_';
+  const std::string ansi = AnsiFromWide(wide);
+  if (capacity <= 0 || ansi.size() + 1 > static_cast<size_t>(capacity)) return -1;
+  CopyOut(ansi, out, capacity);
+  return 0;
+}
