@@ -4,14 +4,12 @@
 
 #include <cstdint>
 
+#include "image/d88_disks.h"
 #include "image/sector_transfer.h"
 
 struct ImageFile;
 
 inline constexpr int kD88DiskNameMax = 16;  // header bytes 0-16: up to 16 bytes and a 0
-inline constexpr int kD88WriteProtect = 26;
-inline constexpr int kD88MediaType = 27;
-inline constexpr int kD88DiskSize = 28;
 inline constexpr int kNewImageTracks = 84;
 inline constexpr int kNewImageSectors = 16;
 inline constexpr uint32_t kFlatImageBytes = 84u * 16u * 256u;  // 344,064

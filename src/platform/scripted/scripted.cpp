@@ -288,13 +288,6 @@ int ListFirstSelected(WindowHandle) {
   return -1;
 }
 
-int ListNextSelected(WindowHandle, int after) {
-  State& s = S();
-  for (int row : s.selected)
-    if (row > after && row < static_cast<int>(s.rows.size())) return row;
-  return -1;
-}
-
 void MenuEnableItem(WindowHandle, int commandId, bool enabled) {
   if (enabled)
     S().disabled.erase(commandId);
