@@ -45,7 +45,7 @@ int LoadTables(const std::string& codes) {
 }
 
 int OpenImage(const std::string& image) {
-  console::QueueFileAnswer({image, false});
+  console::QueueFileAnswer({image, false, true});
   OpenImageCommand(console::kMainWindow);
   return App.VolumeLoaded ? 0 : -1;
 }

@@ -1,6 +1,7 @@
 // zelvo ls, and what every command shares: usage, the Open command's decision, the code tables.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -173,6 +174,30 @@ TEST_F(LsTest, AVolumeThatCannotBeReadIsAFailure) {
   EXPECT_EQ(r.err, Utf8(kCaptionRead) + ": " + Utf8(kMsgReadFailed) + "\n");
 }
 
+// A missing image, or a folder in its place, is a failed read for every command, not a usage
+// error: the reader's message and exit 1, nothing written.
+TEST_F(LsTest, AMissingImageIsAFailedReadForEveryCommand) {
+  testimg::WriteFile(Path("hello.txt"), Bytes("hello"));
+  ASSERT_EQ(mkdir(Path("folder.d88").c_str(), 0755), 0);
+  const std::vector<std::vector<std::string>> cases = {
+      {"ls", "--codes", codes, "missing.d88"},
+      {"ls", "--codes", codes, "--mode", "pc", "missing.2d"},
+      {"ls", "--codes", codes, "folder.d88"},
+      {"export", "--codes", codes, "missing.d20", "DEMO", "out.bin"},
+      {"import", "--codes", codes, "--yes", "missing.d88", "hello.txt"},
+      {"check", "missing.d88"},
+  };
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args[0] + " " + args.back());
+    const Result r = Zelvo(args);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, Utf8(kCaptionRead) + ": " + Utf8(kMsgReadFailed) + "\n");
+  }
+  EXPECT_FALSE(testimg::FileExists(Path("missing.d88")));
+  EXPECT_FALSE(testimg::FileExists(Path("out.bin")));
+}
+
 TEST_F(LsTest, TheCodeFileBesideTheExecutableIsTheDefault) {
   WriteImage(TwoFiles(), "disk.d88", true, 0);
   const Result r = Zelvo({"ls", "--json", "disk.d88"});
@@ -196,7 +221,6 @@ TEST_F(LsTest, UsageAndItsExitCodes) {
       {{}, 2, nullptr},
       {{"list", "disk.d88"}, 2, nullptr},
       {{"ls"}, 2, nullptr},
-      {{"ls", "missing.d88"}, 2, nullptr},
       {{"ls", "--mode", "xx", "disk.d88"}, 2, nullptr},
       {{"ls", "--bogus", "disk.d88"}, 2, nullptr},
       {{"export", "disk.d88"}, 2, nullptr},

@@ -104,7 +104,7 @@ int RunFileDialog(bool save, FileDialogRequest* request) {
     s.lastDialogError = kBufferTooSmall;
     return 0;
   }
-  if ((request->flags & kOfnFileMustExist) && !IsRegularFile(path)) {
+  if ((request->flags & kOfnFileMustExist) && !answer.accepted && !IsRegularFile(path)) {
     Note(path + ": no such file");
     return 0;
   }
@@ -346,4 +346,6 @@ void PlatformLocalDate(char out[9]) {
   if (std::strftime(out, 9, "%m/%d/%y", &local) != 8) std::strcpy(out, "01/01/00");
 }
 
-std::FILE* PlatformOpenHostFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
+  return std::fopen(path, mode);
+}
