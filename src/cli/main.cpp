@@ -3,10 +3,7 @@
 #include <string>
 
 #include "cli/cli.h"
-
-#ifndef ZELVO_VERSION
-#define ZELVO_VERSION "0"
-#endif
+#include "zelvo_version.h"
 
 namespace {
 
@@ -19,7 +16,8 @@ void AddMode(CLI::App* command, std::string* mode) {
 void AddCodes(CLI::App* command, std::string* codes) {
   command
       ->add_option("--codes", *codes,
-                   "Code conversion file (default: CodeChg.txt beside the executable)")
+                   "Code conversion file (default: CodeChg.txt beside the executable, else in "
+                   "../share/zelvo/ relative to it)")
       ->type_name("FILE");
 }
 

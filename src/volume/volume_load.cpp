@@ -12,9 +12,6 @@
 
 namespace {
 
-// The program title, " - " and a path of up to 259 characters.
-constexpr int kTitleCapacity = sizeof kProgramTitle + 3 + kPathCapacity;
-
 void ShowPanel() {
   char text[kPanelTextCapacity];
   BuildInfoText(text);
@@ -53,21 +50,23 @@ void LoadVolume(WindowHandle window) {
   EnableVolumeCommands(window, false);
   App.VolumeLoaded = 0;
 
-  char title[kTitleCapacity];
   if (ReadVolume(window) != 0) {
     size_t clear = App.DirectoryBytes;
     if (clear > sizeof App.DirectoryBuffer) clear = sizeof App.DirectoryBuffer;
     std::memset(App.DirectoryBuffer, 0, clear);
-    std::snprintf(title, sizeof title, "%s", kProgramTitle);
-    PlatformSetWindowText(window, title);
+    PlatformSetWindowTitle(window, kProgramTitle, nullptr);
     FillDirectoryList();
     ShowPanel();
     return;
   }
 
-  std::snprintf(title, sizeof title, "%s - %.*s", kProgramTitle,
+  // The program's name and the path are texts of two code pages: the platform converts each.
+  char name[sizeof kProgramTitle + 3];
+  std::snprintf(name, sizeof name, "%s - ", kProgramTitle);
+  char path[kPathCapacity];
+  std::snprintf(path, sizeof path, "%.*s",
                 static_cast<int>(strnlen(App.ChosenPath, kPathCapacity - 1)), App.ChosenPath);
-  PlatformSetWindowText(window, title);
+  PlatformSetWindowTitle(window, name, path);
   EnableVolumeCommands(window, true);
   App.VolumeLoaded = 1;
   FillDirectoryList();

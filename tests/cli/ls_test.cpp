@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "cli_fixture.h"
@@ -203,6 +204,36 @@ TEST_F(LsTest, TheCodeFileBesideTheExecutableIsTheDefault) {
   const Result r = Zelvo({"ls", "--json", "disk.d88"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(json::parse(r.out)["rows"].size(), 2u);
+}
+
+// Installed, zelvo finds the code file in ../share/zelvo/; one beside it still comes first, and
+// --codes before both.
+TEST_F(LsTest, AnInstalledZelvoFindsTheCodeFileInShare) {
+  namespace fs = std::filesystem;
+  WriteImage(TwoFiles(), "disk.d88", true, 0);
+  const fs::path prefix = Path("prefix");
+  fs::create_directories(prefix / "bin");
+  fs::create_directories(prefix / "share" / "zelvo");
+  const std::string exe = (prefix / "bin" / "zelvo").string();
+  fs::copy_file(ZELVO_EXE, exe);
+  fs::copy_file(ZELVO_SOURCE_DIR "/src/codes/CodeChg.txt", prefix / "share/zelvo/CodeChg.txt");
+
+  const Result installed = ZelvoAt(exe, {"ls", "--json", "disk.d88"});
+  ASSERT_EQ(installed.code, 0) << installed.err;
+  EXPECT_EQ(json::parse(installed.out)["rows"].size(), 2u);
+
+  testimg::WriteFile((prefix / "bin/CodeChg.txt").string(), Bytes("TBL1\n"));
+  const Result beside = ZelvoAt(exe, {"ls", "disk.d88"});
+  EXPECT_EQ(beside.code, 1);
+  EXPECT_EQ(beside.err, Utf8(kCaptionError) + ": " + Utf8(kMsgCreateFailed) + "\n");
+  EXPECT_EQ(ZelvoAt(exe, {"ls", "--codes", codes, "disk.d88"}).code, 0);
+
+  fs::remove(prefix / "bin/CodeChg.txt");
+  fs::remove(prefix / "share/zelvo/CodeChg.txt");
+  const Result none = ZelvoAt(exe, {"ls", "disk.d88"});
+  EXPECT_EQ(none.code, 1);
+  EXPECT_EQ(none.err, Utf8(kCaptionError) + ": " + Utf8(kMsgCodeFileMissing) + "\n" +
+                          Utf8(kCaptionError) + ": " + Utf8(kMsgCreateFailed) + "\n");
 }
 
 struct UsageCase {

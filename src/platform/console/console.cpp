@@ -259,6 +259,10 @@ void PlatformSetWindowText(WindowHandle window, const char* text) {
   S().windowTexts[window] = text ? text : "";
 }
 
+void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* path) {
+  S().windowTexts[window] = std::string(text ? text : "") + (path ? path : "");
+}
+
 intptr_t PlatformDialogBox(WindowHandle, int, DialogProc proc) {
   State& s = S();
   s.dialog = DialogState();

@@ -296,6 +296,10 @@ void PlatformSetWindowText(WindowHandle window, const char* text) {
   S().textHistory.emplace_back(window, text);
 }
 
+void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* path) {
+  PlatformSetWindowText(window, (std::string(text ? text : "") + (path ? path : "")).c_str());
+}
+
 intptr_t PlatformDialogBox(WindowHandle, int resourceId, DialogProc proc) {
   State& s = S();
   s.dialog = DialogState();
@@ -361,4 +365,6 @@ unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
 
 void PlatformLocalDate(char out[9]) { CopyText(S().localDate, out, 9); }
 
-std::FILE* PlatformOpenHostFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
+  return std::fopen(path, mode);
+}

@@ -271,6 +271,12 @@ void PlatformSetWindowText(WindowHandle window, const char* text) {
   SetWindowTextW(AsWindow(window), WideFromProgramText(text).c_str());
 }
 
+void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* path) {
+  // The program's text in code page 932, the path in the ANSI code page: converted as one
+  // string, a path with non-ASCII characters would be garbled on a system that is not Japanese.
+  SetWindowTextW(AsWindow(window), (WideFromProgramText(text) + WideFromAnsi(path)).c_str());
+}
+
 intptr_t PlatformDialogBox(WindowHandle owner, int resourceId, DialogProc proc) {
   HINSTANCE instance =
       App.Instance ? static_cast<HINSTANCE>(App.Instance) : GetModuleHandleW(nullptr);
@@ -368,4 +374,6 @@ void PlatformLocalDate(char out[9]) {
                 static_cast<unsigned>(now.wDay) % 100, static_cast<unsigned>(now.wYear) % 100);
 }
 
-std::FILE* PlatformOpenHostFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
+  return std::fopen(path, mode);
+}
