@@ -46,17 +46,45 @@ std::string FromWide(unsigned codePage, const std::wstring& wide) {
 
 constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";
 
+// One direction of conversion. Its iconv descriptor is opened the first time a text needs it
+// (loading the converter costs more than a listing) and kept for the rest of the process.
+struct Direction {
+  const char* to;
+  const char* from;
+  iconv_t cd;
+  bool opened;
+};
+Direction toUtf8{"UTF-8", "CP932", reinterpret_cast<iconv_t>(-1), false};
+Direction toCp932{"CP932", "UTF-8", reinterpret_cast<iconv_t>(-1), false};
+
+iconv_t Descriptor(Direction* direction) {
+  if (!direction->opened) {
+    direction->opened = true;
+    direction->cd = iconv_open(direction->to, direction->from);
+  }
+  return direction->cd;
+}
+
+// ASCII reads the same in code page 932 and in UTF-8: nothing to convert.
+bool IsAscii(std::string_view text) {
+  for (unsigned char c : text)
+    if (c >= 0x80) return false;
+  return true;
+}
+
 // Converts with iconv, putting `replacement` for every input byte that does not convert and
 // going on with the next byte.
-std::string Convert(const char* to, const char* from, std::string_view text,
-                    std::string_view replacement, bool skipWholeUtf8) {
+std::string Convert(Direction* direction, std::string_view text, std::string_view replacement,
+                    bool skipWholeUtf8) {
+  if (IsAscii(text)) return std::string(text);
   std::string out;
-  iconv_t cd = iconv_open(to, from);
+  iconv_t cd = Descriptor(direction);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
     for (unsigned char c : text)
       out += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(replacement);
     return out;
   }
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char buffer[1024];
   size_t at = 0;
   while (at < text.size()) {
@@ -80,8 +108,11 @@ std::string Convert(const char* to, const char* from, std::string_view text,
     at += skip;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  iconv_close(cd);
+  // The shift state back to the initial one (nothing for these encodings, but the rule).
+  char* dst = buffer;
+  size_t dstLeft = sizeof buffer;
+  iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+  out.append(buffer, static_cast<size_t>(dst - buffer));
   return out;
 }
 
@@ -120,11 +151,9 @@ bool OnTerminal() { return _isatty(_fileno(stdin)) && _isatty(_fileno(stderr)); 
 #else
 
 std::string Cp932ToUtf8(std::string_view text) {
-  return Convert("UTF-8", "CP932", text, kReplacementUtf8, false);
+  return Convert(&toUtf8, text, kReplacementUtf8, false);
 }
-std::string Utf8ToCp932(std::string_view text) {
-  return Convert("CP932", "UTF-8", text, "?", true);
-}
+std::string Utf8ToCp932(std::string_view text) { return Convert(&toCp932, text, "?", true); }
 std::string Cp932ToTerminal(std::string_view text) { return Cp932ToUtf8(text); }
 std::string ArgumentToCp932(std::string_view text) { return Utf8ToCp932(text); }
 std::string ArgumentToUtf8(std::string_view text) { return std::string(text); }
