@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const char* const extensions[] = {".2d", ".d20", ".d88"};
   const std::string path = image + extensions[data[0] % 3];
-  fuzz::WriteBytes(image, data + 1, size - 1);
+  fuzz::WriteImage(image, data + 1, size - 1);
 
   fuzz::ResetApp();
   App.MachineMode = (data[0] / 3) % 2;
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
-  const std::vector<uint8_t> after = fuzz::ReadBytes(image);
+  const std::vector<uint8_t> after = fuzz::ReadImage(image);
   fuzz::Require(
       after.size() == size - 1 && (size == 1 || std::memcmp(after.data(), data + 1, size - 1) == 0),
       "exporting changed the image");

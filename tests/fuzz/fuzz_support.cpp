@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "image/image_file.h"
+#include "image/image_memory.h"
 #include "platform/scripted/scripted.h"
 #include "volume/app_state.h"
 #include "volume/volume_load.h"
@@ -43,14 +44,20 @@ const std::string& WorkDir() {
 std::string WorkPath(const std::string& name) { return (fs::path(WorkDir()) / name).string(); }
 
 std::string LinkedImage(const std::string& name, const std::vector<std::string>& extensions) {
-  const std::string target = WorkPath(name);
-  for (const std::string& extension : extensions) {
-    const std::string link = target + extension;
-    std::error_code ec;
-    if (!fs::is_symlink(link, ec)) fs::create_symlink(target, link, ec);
-    if (ec) Fail("cannot link the image", link);
-  }
+  const std::string target = "/zelvo-memory/" + name;
+  for (const std::string& extension : extensions)
+    ImageMemoryLink((target + extension).c_str(), target.c_str());
   return target;
+}
+
+void WriteImage(const std::string& path, const uint8_t* data, size_t size) {
+  if (ImageMemoryPut(path.c_str(), data, size) != 0) Fail("the image is still open", path);
+}
+
+std::vector<uint8_t> ReadImage(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  ImageMemoryGet(path.c_str(), &bytes);
+  return bytes;
 }
 
 void WriteBytes(const std::string& path, const uint8_t* data, size_t size) {

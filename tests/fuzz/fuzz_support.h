@@ -11,15 +11,20 @@
 
 namespace fuzz {
 
-// A path inside a folder of this process under the temporary folder (removed at exit).
+// A path inside a folder of this process under the temporary folder (removed at exit), for
+// host files.
 std::string WorkPath(const std::string& name);
-// The same file under several names: `name` plus each extension becomes a symbolic link to the
-// path returned, so one write serves every layout.
-std::string LinkedImage(const std::string& name, const std::vector<std::string>& extensions);
-
+// Host files on the disk.
 void WriteBytes(const std::string& path, const uint8_t* data, size_t size);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
+
+// Images live in memory (the targets link the in-memory image files): nothing on the disk.
+// The same image under several names: `name` plus each extension names the image returned, so
+// one write serves every layout.
+std::string LinkedImage(const std::string& name, const std::vector<std::string>& extensions);
+void WriteImage(const std::string& path, const uint8_t* data, size_t size);
+std::vector<uint8_t> ReadImage(const std::string& path);
 
 // App zeroed with the scripted windows, the scripted platform reset, identity code tables, no
 // injected write fault.
