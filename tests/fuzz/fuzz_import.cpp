@@ -97,7 +97,7 @@ std::string KeyText(const Key& k) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string image = fuzz::LinkedImage("import", {".2d", ".d20", ".d88"});
-  static const std::string host = fuzz::WorkPath("HOST.BIN");
+  static const std::string host = fuzz::HostPath("HOST.BIN");
   fuzz::Reader in{data, size};
   const uint8_t flags = in.Byte();
   size_t hostLength = in.Word();
@@ -107,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* const extensions[] = {".2d", ".d20", ".d88"};
   const std::string path = image + extensions[flags % 3];
   fuzz::WriteImage(image, in.Here(), in.Left());
-  fuzz::WriteBytes(host, hostBytes.data(), hostBytes.size());
+  fuzz::WriteHost(host, hostBytes.data(), hostBytes.size());
 
   fuzz::ResetApp();
   App.MachineMode = (flags / 3) % 2;

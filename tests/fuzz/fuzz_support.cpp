@@ -1,11 +1,8 @@
 #include "fuzz/fuzz_support.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "image/image_file.h"
 #include "image/image_memory.h"
@@ -14,34 +11,6 @@
 #include "volume/volume_load.h"
 
 namespace fuzz {
-namespace fs = std::filesystem;
-
-namespace {
-
-std::string& WorkDirPath() {
-  static std::string path;
-  return path;
-}
-
-void RemoveWorkDir() {
-  std::error_code ec;
-  if (!WorkDirPath().empty()) fs::remove_all(WorkDirPath(), ec);
-}
-
-const std::string& WorkDir() {
-  std::string& path = WorkDirPath();
-  if (path.empty()) {
-    std::string pattern = (fs::temp_directory_path() / "zelvo-fuzz-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) Fail("cannot create the work folder", pattern);
-    path = pattern;
-    std::atexit(RemoveWorkDir);
-  }
-  return path;
-}
-
-}  // namespace
-
-std::string WorkPath(const std::string& name) { return (fs::path(WorkDir()) / name).string(); }
 
 std::string LinkedImage(const std::string& name, const std::vector<std::string>& extensions) {
   const std::string target = "/zelvo-memory/" + name;
@@ -60,33 +29,29 @@ std::vector<uint8_t> ReadImage(const std::string& path) {
   return bytes;
 }
 
-void WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) Fail("cannot write", path);
-  if (size > 0 && std::fwrite(data, 1, size, file) != size) Fail("short write", path);
-  std::fclose(file);
+std::string HostPath(const std::string& name) { return "/zelvo-memory/host/" + name; }
+
+void WriteHost(const std::string& path, const uint8_t* data, size_t size) {
+  scripted::PutHostFile(path, std::vector<uint8_t>(data, data + size));
 }
 
-std::vector<uint8_t> ReadBytes(const std::string& path) {
+std::vector<uint8_t> ReadHost(const std::string& path) {
   std::vector<uint8_t> bytes;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return bytes;
-  uint8_t chunk[65536];
-  size_t n = 0;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-    bytes.insert(bytes.end(), chunk, chunk + n);
-  std::fclose(file);
+  scripted::GetHostFile(path, &bytes);
   return bytes;
 }
 
-bool Exists(const std::string& path) {
-  std::error_code ec;
-  return fs::exists(path, ec);
+bool HostExists(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  return scripted::GetHostFile(path, &bytes);
 }
+
+void RemoveHost(const std::string& path) { scripted::RemoveHostFile(path); }
 
 void ResetApp() {
   ResetAppState();
   scripted::Reset();
+  scripted::UseMemoryHostFiles(true);
   ImageWriteFaults = ImageWriteFault{0, 0};
   App.ListWindow = scripted::kListWindow;
   App.PanelWindow = scripted::kPanelWindow;
