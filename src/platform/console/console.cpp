@@ -350,6 +350,4 @@ void PlatformLocalDate(char out[9]) {
   if (std::strftime(out, 9, "%m/%d/%y", &local) != 8) std::strcpy(out, "01/01/00");
 }
 
-std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
-  return std::fopen(path, mode);
-}
+std::FILE* PlatformOpenHostFile(const char* path, const char* mode) { return std::fopen(path, mode); }

@@ -374,6 +374,4 @@ void PlatformLocalDate(char out[9]) {
                 static_cast<unsigned>(now.wDay) % 100, static_cast<unsigned>(now.wYear) % 100);
 }
 
-std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
-  return std::fopen(path, mode);
-}
+std::FILE* PlatformOpenHostFile(const char* path, const char* mode) { return std::fopen(path, mode); }
