@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, skipping what is already there.
-# Usage: scripts/deps.sh [core|windows|all]
+# Usage: scripts/deps.sh [core|windows|bench|all]
 set -euo pipefail
 what=${1:-core}
 need=()
 want() { for p in "$@"; do dpkg -s "$p" >/dev/null 2>&1 || need+=("$p"); done; }
 want build-essential cmake g++ googletest libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev \
-     clang libclang-rt-14-dev python3 libbenchmark-dev cpmtools mtools
+     clang libclang-rt-14-dev python3 libbenchmark-dev cpmtools mtools \
+     dpkg-dev man-db groff-base bash-completion
+# hyperfine and cpmtools: benchmarks/compare_cpmls.sh
+if [ "$what" = bench ] || [ "$what" = all ]; then
+  want hyperfine cpmtools
+fi
 if [ "$what" = windows ] || [ "$what" = all ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then dpkg --add-architecture i386; need+=(wine32:i386); fi
   want g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb fonts-ipafont-gothic locales \

@@ -21,7 +21,7 @@ inline constexpr int kExitUsage = 2;
 struct LsOptions {
   std::vector<std::string> images;
   std::string mode = "mz";
-  std::string codes;  // empty: "CodeChg.txt" beside the executable
+  std::string codes;  // empty: "CodeChg.txt" beside the executable, else in ../share/zelvo/
   bool json = false;
 };
 
@@ -100,7 +100,8 @@ int RunExportMany(const ExportOptions& options);
 
 // A fresh App on the console platform, as the main window sets it up.
 void StartSession(const console::Settings& settings, const std::string& mode, bool ascii);
-// The code tables from `codes`, or from "CodeChg.txt" beside the executable when it is empty.
+// The code tables from `codes`, or, when it is empty, from "CodeChg.txt" beside the executable,
+// else from ../share/zelvo/CodeChg.txt relative to the executable's folder (an installation).
 // On failure the messages of the main window's start-up have been shown: -1.
 int LoadTables(const std::string& codes);
 // The Open command on `image`, on the disk of Choice() (a note on standard error names the

@@ -28,19 +28,21 @@ std::string Table(const std::vector<std::vector<std::string>>& rows) {
     width[c] = std::string(kColumnTitles[c]).size();
     for (const auto& row : rows) width[c] = std::max(width[c], row[c].size());
   }
+  // The whole table in code page 932, converted once: every cell but the last is followed by
+  // spaces, so the cells convert as they would one by one.
+  std::string table;
   auto line = [&](const std::vector<std::string>& cells) {
-    std::string text;
+    const size_t start = table.size();
     for (int c = 0; c < kColumnCount; ++c) {
-      std::string cell = Printable(cells[c]);
-      if (c + 1 < kColumnCount) cell.append(width[c] - cell.size() + kColumnGap, ' ');
-      text += console::Cp932ToTerminal(cell);
+      table += Printable(cells[c]);
+      if (c + 1 < kColumnCount) table.append(width[c] - cells[c].size() + kColumnGap, ' ');
     }
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text + "\n";
+    while (table.size() > start && table.back() == ' ') table.pop_back();
+    table += '\n';
   };
-  std::string text = line(std::vector<std::string>(kColumnTitles, kColumnTitles + kColumnCount));
-  for (const auto& row : rows) text += line(row);
-  return text;
+  line(std::vector<std::string>(kColumnTitles, kColumnTitles + kColumnCount));
+  for (const auto& row : rows) line(row);
+  return console::Cp932ToTerminal(table);
 }
 
 // One image: 0 when it was listed, -1 after its messages.

@@ -8,10 +8,7 @@
 #include "cli/cli.h"
 #include "cli/host_checks.h"
 #include "cli/verbs.h"
-
-#ifndef ZELVO_VERSION
-#define ZELVO_VERSION "0"
-#endif
+#include "zelvo_version.h"
 
 namespace {
 
@@ -39,14 +36,15 @@ void AddMode(CLI::App* command, std::string* mode) {
 void AddCodes(CLI::App* command, std::string* codes) {
   command
       ->add_option("--codes", *codes,
-                   "Code conversion file (default: CodeChg.txt beside the executable)")
+                   "Code conversion file (default: CodeChg.txt beside the executable, else in "
+                   "../share/zelvo/ relative to it)")
       ->type_name("FILE");
 }
 
+// A missing or unreadable image is no typing error but a failed read: the Open command reports
+// it with the reader's own message (exit 1), so the argument is not checked here.
 void AddImage(CLI::App* command, std::string* image) {
-  command->add_option("IMAGE", *image, "Disk image: .2d, .d20, .d88 or .d77")
-      ->required()
-      ->check(cli::kExistingHostFile);
+  command->add_option("IMAGE", *image, "Disk image: .2d, .d20, .d88 or .d77")->required();
 }
 
 std::string Lower(std::string text) {

@@ -1,5 +1,7 @@
 // What every command does first: the state of a freshly created main window, the code tables,
 // and the Open command on the image named on the command line.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 
@@ -61,12 +63,37 @@ void StartSession(const console::Settings& settings, const std::string& mode, bo
   SetupListColumns();
 }
 
+namespace {
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Where an installation puts the code file: ../share/zelvo/ relative to the executable's folder
+// (bin/). Used only when no code file lies beside the executable; empty otherwise, and then the
+// main window's own lookup (and its messages) applies.
+std::string InstalledCodeFile() {
+  char executable[4096];
+  if (PlatformExecutablePath(executable, sizeof executable) == 0) return "";
+  std::string folder(executable);
+  const size_t slash = folder.find_last_of("/\\");
+  if (slash == std::string::npos) return "";
+  folder.resize(slash + 1);
+  if (IsRegularFile(folder + kCodeFileName)) return "";
+  const std::string installed = folder + "../share/zelvo/" + kCodeFileName;
+  return IsRegularFile(installed) ? installed : "";
+}
+
+}  // namespace
+
 int LoadTables(const std::string& codes) {
   int result;
-  if (codes.empty()) {
+  const std::string path = codes.empty() ? InstalledCodeFile() : codes;
+  if (path.empty()) {
     result = LoadCodeTables(console::kMainWindow);
   } else {
-    std::FILE* stream = PlatformOpenHostFile(codes.c_str(), "rb");
+    std::FILE* stream = PlatformOpenHostFile(path.c_str(), "rb");
     if (!stream) {
       PlatformMessageBox(console::kMainWindow, kMsgCodeFileMissing, kCaptionError, kMbOk);
       result = -1;
@@ -104,7 +131,7 @@ int OpenImage(const std::string& image) {
       App.MachineMode = id.verdict;
     }
   }
-  console::QueueFileAnswer({image, false});
+  console::QueueFileAnswer({image, false, true});
   OpenImageCommand(console::kMainWindow);
   return App.VolumeLoaded ? 0 : -1;
 }

@@ -65,6 +65,12 @@ void MenuCheckItem(WindowHandle window, int commandId, bool checked);
 
 // Window texts: the main window's title and the information panel.
 void PlatformSetWindowText(WindowHandle window, const char* text);
+// A window title made of a program text (code page 932) followed by a path in the encoding the
+// front end works in (the ANSI code page in the Windows program), each converted by its own
+// rules, then `suffix`, another program text (which disk of a D88 file of several is shown); `path`
+// and `suffix` may be null. Read back, the window's text is the three byte strings joined.
+void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* path,
+                            const char* suffix);
 
 // Modal dialogs from the dialog resources. The procedure gets the messages below with the
 // Win32 meaning of their parameters; it ends the dialog with PlatformEndDialog.

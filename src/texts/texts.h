@@ -131,8 +131,8 @@ inline constexpr char kMsgRedoImageChanged[] = "\x83""C\x83""\x81""\x81""[\x83""
 inline constexpr char kMsgWriteProtected[] = "\x82""\xB1""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x8B""\xD6""\x8E""~\x82""\xC9""\x90""\xDD""\x92""\xE8""\x82""\xB3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x82""\xBD""\x82""\xDF""\x81""A\x95""\xCF""\x8D""X\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
 // ディスク%d: %s
 inline constexpr char kDiskItemFormat[] = "\x83""f\x83""B\x83""X\x83""N%d: %s";
-// %s - %s [ディスク%d (全%d枚): %s]
-inline constexpr char kTitleDiskFormat[] = "%s - %s [\x83""f\x83""B\x83""X\x83""N%d (\x91""S%d\x96""\x87""): %s]";
+//  [ディスク%d (全%d枚): %s]
+inline constexpr char kTitleDiskSuffix[] = " [\x83""f\x83""B\x83""X\x83""N%d (\x91""S%d\x96""\x87""): %s]";
 // 自動判別
 inline constexpr char kCaptionIdentify[] = "\x8E""\xA9""\x93""\xAE""\x94""\xBB""\x95""\xCA""";
 // イメージファイルが開かれていません。

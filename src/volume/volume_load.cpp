@@ -15,17 +15,13 @@
 
 namespace {
 
-// The program title, " - " and a path of up to 259 characters.
-// In a file of several disks, the disk's number and name as well.
-constexpr int kTitleCapacity = sizeof kProgramTitle + 3 + kPathCapacity + 64;
-
-// The title of a disk of several: program title, path, the disk's number, the count, its name.
-void DiskTitle(char* title, int capacity) {
+// After the path, in a file of several disks: the disk's number, the count and its name.
+void DiskTitleSuffix(char* suffix, int capacity) {
   D88Disk disks[kD88MaxDisks];
   const int count = D88ListDisksAt(App.ImagePath, disks, kD88MaxDisks);
   const char* name = count > App.DiskIndex ? disks[App.DiskIndex].name : "";
-  std::snprintf(title, static_cast<size_t>(capacity), kTitleDiskFormat, kProgramTitle,
-                App.ChosenPath, App.DiskIndex, App.DiskCount, name);
+  std::snprintf(suffix, static_cast<size_t>(capacity), kTitleDiskSuffix, App.DiskIndex,
+                App.DiskCount, name);
 }
 
 void ShowPanel() {
@@ -75,22 +71,25 @@ void LoadVolume(WindowHandle window) {
   UpdateUndoCommands(window);
   App.VolumeLoaded = 0;
 
-  char title[kTitleCapacity];
   if (ReadVolume(window) != 0) {
     size_t clear = App.DirectoryBytes;
     if (clear > sizeof App.DirectoryBuffer) clear = sizeof App.DirectoryBuffer;
     std::memset(App.DirectoryBuffer, 0, clear);
-    std::snprintf(title, sizeof title, "%s", kProgramTitle);
-    PlatformSetWindowText(window, title);
+    PlatformSetWindowTitle(window, kProgramTitle, nullptr, nullptr);
     FillDirectoryList();
     ShowPanel();
     return;
   }
 
-  std::snprintf(title, sizeof title, "%s - %.*s", kProgramTitle,
+  // The program's name and the path are texts of two code pages: the platform converts each.
+  char name[sizeof kProgramTitle + 3];
+  std::snprintf(name, sizeof name, "%s - ", kProgramTitle);
+  char path[kPathCapacity];
+  std::snprintf(path, sizeof path, "%.*s",
                 static_cast<int>(strnlen(App.ChosenPath, kPathCapacity - 1)), App.ChosenPath);
-  if (App.DiskCount > 1) DiskTitle(title, sizeof title);
-  PlatformSetWindowText(window, title);
+  char suffix[64] = "";
+  if (App.DiskCount > 1) DiskTitleSuffix(suffix, sizeof suffix);
+  PlatformSetWindowTitle(window, name, path, suffix);
   EnableVolumeCommands(window, true);
   App.VolumeLoaded = 1;
   FillDirectoryList();

@@ -136,8 +136,10 @@ void CliTest::SetUp() {
   testimg::WriteFile(codes, Bytes(CodeFile()));
 }
 
-Result CliTest::Zelvo(const std::vector<std::string>& args) {
-  std::string command = "cd " + Quote(temp.path()) + " && " + Quote(ZELVO_EXE);
+Result CliTest::Zelvo(const std::vector<std::string>& args) { return ZelvoAt(ZELVO_EXE, args); }
+
+Result CliTest::ZelvoAt(const std::string& executable, const std::vector<std::string>& args) {
+  std::string command = "cd " + Quote(temp.path()) + " && " + Quote(executable);
   for (const std::string& arg : args) command += " " + Quote(arg);
   const std::string out = temp.Path(".stdout");
   const std::string err = temp.Path(".stderr");

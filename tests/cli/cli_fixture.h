@@ -45,6 +45,8 @@ class CliTest : public ::testing::Test {
 
   // Runs zelvo with the arguments in the temporary folder, standard input from the null device.
   Result Zelvo(const std::vector<std::string>& args);
+  // The same with another copy of the executable.
+  Result ZelvoAt(const std::string& executable, const std::vector<std::string>& args);
   // Runs zelvo on a pseudo terminal (through script(1)) that receives `typed`; standard output
   // and standard error both land in `out`. False when script(1) is not available.
   bool ZelvoOnTerminal(const std::vector<std::string>& args, const std::string& typed,

@@ -1,8 +1,10 @@
 // zelvo ls, and what every command shares: usage, the Open command's decision, the code tables.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "cli_fixture.h"
@@ -173,11 +175,65 @@ TEST_F(LsTest, AVolumeThatCannotBeReadIsAFailure) {
   EXPECT_EQ(r.err, Utf8(kCaptionRead) + ": " + Utf8(kMsgReadFailed) + "\n");
 }
 
+// A missing image, or a folder in its place, is a failed read for every command, not a usage
+// error: the reader's message and exit 1, nothing written.
+TEST_F(LsTest, AMissingImageIsAFailedReadForEveryCommand) {
+  testimg::WriteFile(Path("hello.txt"), Bytes("hello"));
+  ASSERT_EQ(mkdir(Path("folder.d88").c_str(), 0755), 0);
+  const std::vector<std::vector<std::string>> cases = {
+      {"ls", "--codes", codes, "missing.d88"},
+      {"ls", "--codes", codes, "--mode", "pc", "missing.2d"},
+      {"ls", "--codes", codes, "folder.d88"},
+      {"export", "--codes", codes, "missing.d20", "DEMO", "out.bin"},
+      {"import", "--codes", codes, "--yes", "missing.d88", "hello.txt"},
+      {"check", "missing.d88"},
+  };
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args[0] + " " + args.back());
+    const Result r = Zelvo(args);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, Utf8(kCaptionRead) + ": " + Utf8(kMsgReadFailed) + "\n");
+  }
+  EXPECT_FALSE(testimg::FileExists(Path("missing.d88")));
+  EXPECT_FALSE(testimg::FileExists(Path("out.bin")));
+}
+
 TEST_F(LsTest, TheCodeFileBesideTheExecutableIsTheDefault) {
   WriteImage(TwoFiles(), "disk.d88", true, 0);
   const Result r = Zelvo({"ls", "--json", "disk.d88"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(json::parse(r.out)["rows"].size(), 2u);
+}
+
+// Installed, zelvo finds the code file in ../share/zelvo/; one beside it still comes first, and
+// --codes before both.
+TEST_F(LsTest, AnInstalledZelvoFindsTheCodeFileInShare) {
+  namespace fs = std::filesystem;
+  WriteImage(TwoFiles(), "disk.d88", true, 0);
+  const fs::path prefix = Path("prefix");
+  fs::create_directories(prefix / "bin");
+  fs::create_directories(prefix / "share" / "zelvo");
+  const std::string exe = (prefix / "bin" / "zelvo").string();
+  fs::copy_file(ZELVO_EXE, exe);
+  fs::copy_file(ZELVO_SOURCE_DIR "/src/codes/CodeChg.txt", prefix / "share/zelvo/CodeChg.txt");
+
+  const Result installed = ZelvoAt(exe, {"ls", "--json", "disk.d88"});
+  ASSERT_EQ(installed.code, 0) << installed.err;
+  EXPECT_EQ(json::parse(installed.out)["rows"].size(), 2u);
+
+  testimg::WriteFile((prefix / "bin/CodeChg.txt").string(), Bytes("TBL1\n"));
+  const Result beside = ZelvoAt(exe, {"ls", "disk.d88"});
+  EXPECT_EQ(beside.code, 1);
+  EXPECT_EQ(beside.err, Utf8(kCaptionError) + ": " + Utf8(kMsgCreateFailed) + "\n");
+  EXPECT_EQ(ZelvoAt(exe, {"ls", "--codes", codes, "disk.d88"}).code, 0);
+
+  fs::remove(prefix / "bin/CodeChg.txt");
+  fs::remove(prefix / "share/zelvo/CodeChg.txt");
+  const Result none = ZelvoAt(exe, {"ls", "disk.d88"});
+  EXPECT_EQ(none.code, 1);
+  EXPECT_EQ(none.err, Utf8(kCaptionError) + ": " + Utf8(kMsgCodeFileMissing) + "\n" +
+                          Utf8(kCaptionError) + ": " + Utf8(kMsgCreateFailed) + "\n");
 }
 
 struct UsageCase {
@@ -196,7 +252,6 @@ TEST_F(LsTest, UsageAndItsExitCodes) {
       {{}, 2, nullptr},
       {{"list", "disk.d88"}, 2, nullptr},
       {{"ls"}, 2, nullptr},
-      {{"ls", "missing.d88"}, 2, nullptr},
       {{"ls", "--mode", "xx", "disk.d88"}, 2, nullptr},
       {{"ls", "--bogus", "disk.d88"}, 2, nullptr},
       {{"export", "disk.d88"}, 2, nullptr},

@@ -17,11 +17,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string image = fuzz::LinkedImage("export", {".2d", ".d20", ".d88"});
-  static const std::string host = fuzz::WorkPath("exported");
+  static const std::string host = fuzz::HostPath("exported");
   if (size < 1) return 0;
   const char* const extensions[] = {".2d", ".d20", ".d88"};
   const std::string path = image + extensions[data[0] % 3];
-  fuzz::WriteBytes(image, data + 1, size - 1);
+  fuzz::WriteImage(image, data + 1, size - 1);
 
   fuzz::ResetApp();
   App.MachineMode = (data[0] / 3) % 2;
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> binary;
     bool readable = true;
     for (int mode : {kTransferBinary, kTransferAscii}) {
-      std::remove(host.c_str());
+      fuzz::RemoveHost(host);
       scripted::ClearBoxes();
       App.TransferMode = mode;
       scripted::ChooseFile(host);
@@ -42,13 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (!scripted::Boxes().empty()) {
         fuzz::Require(scripted::Boxes().back().text == kMsgExportReadFailed,
                       "an export failed with an unexpected message", scripted::Boxes().back().text);
-        fuzz::Require(!fuzz::Exists(host), "a failed export wrote a file");
+        fuzz::Require(!fuzz::HostExists(host), "a failed export wrote a file");
         fuzz::Require(mode == kTransferBinary || !readable, "the Ascii read failed alone");
         readable = false;
         continue;
       }
       fuzz::Require(readable, "the Binary read failed alone");
-      const std::vector<uint8_t> written = fuzz::ReadBytes(host);
+      const std::vector<uint8_t> written = fuzz::ReadHost(host);
       if (mode == kTransferBinary) {
         const unsigned long length = std::strtoul(rows[row][4].substr(0, 4).c_str(), nullptr, 16);
         fuzz::Require(written.size() == length, "Binary export length", rows[row][4]);
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
-  const std::vector<uint8_t> after = fuzz::ReadBytes(image);
+  const std::vector<uint8_t> after = fuzz::ReadImage(image);
   fuzz::Require(
       after.size() == size - 1 && (size == 1 || std::memcmp(after.data(), data + 1, size - 1) == 0),
       "exporting changed the image");

@@ -45,7 +45,7 @@ std::vector<uint8_t> ReadRun(int track, int sector, unsigned length) {
 Snapshot Take(const std::string& path) {
   Snapshot s;
   s.findings = fuzz::LoadAndCheck();
-  s.image = fuzz::ReadBytes(path);
+  s.image = fuzz::ReadImage(path);
   s.entryCount = App.EntryCount;
   s.directory.assign(App.DirectoryBuffer, App.DirectoryBuffer + kDirectoryBufferBytes);
   for (int slot = 0; slot < App.EntryCount; slot++) {
@@ -97,7 +97,7 @@ std::string KeyText(const Key& k) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string image = fuzz::LinkedImage("import", {".2d", ".d20", ".d88"});
-  static const std::string host = fuzz::WorkPath("HOST.BIN");
+  static const std::string host = fuzz::HostPath("HOST.BIN");
   fuzz::Reader in{data, size};
   const uint8_t flags = in.Byte();
   size_t hostLength = in.Word();
@@ -106,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   in.Skip(hostLength);
   const char* const extensions[] = {".2d", ".d20", ".d88"};
   const std::string path = image + extensions[flags % 3];
-  fuzz::WriteBytes(image, in.Here(), in.Left());
-  fuzz::WriteBytes(host, hostBytes.data(), hostBytes.size());
+  fuzz::WriteImage(image, in.Here(), in.Left());
+  fuzz::WriteHost(host, hostBytes.data(), hostBytes.size());
 
   fuzz::ResetApp();
   App.MachineMode = (flags / 3) % 2;
@@ -125,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool succeeded = !boxes.empty() && boxes.back().text == kMsgImportSucceeded;
 
   if (!succeeded) {
-    fuzz::Require(fuzz::ReadBytes(path) == before.image, "an import that failed changed the image",
+    fuzz::Require(fuzz::ReadImage(path) == before.image, "an import that failed changed the image",
                   boxes.empty() ? "" : boxes.back().text);
     return 0;
   }

@@ -58,7 +58,7 @@ void CheckLoaded(const std::string& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string image = fuzz::LinkedImage("open", {".2d", ".d20", ".d88"});
-  fuzz::WriteBytes(image, data, size);
+  fuzz::WriteImage(image, data, size);
   for (const char* extension : {".2d", ".d20", ".d88"}) {
     const std::string path = image + extension;
     fuzz::ResetApp();
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LoadVolume(scripted::kMainWindow);
     CheckLoaded(path);
   }
-  const std::vector<uint8_t> after = fuzz::ReadBytes(image);
+  const std::vector<uint8_t> after = fuzz::ReadImage(image);
   fuzz::Require(after.size() == size && (size == 0 || std::memcmp(after.data(), data, size) == 0),
                 "opening changed the image");
   return 0;

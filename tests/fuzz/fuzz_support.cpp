@@ -1,85 +1,57 @@
 #include "fuzz/fuzz_support.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "image/image_file.h"
+#include "image/image_memory.h"
 #include "platform/scripted/scripted.h"
 #include "volume/app_state.h"
 #include "volume/volume_load.h"
 
 namespace fuzz {
-namespace fs = std::filesystem;
-
-namespace {
-
-std::string& WorkDirPath() {
-  static std::string path;
-  return path;
-}
-
-void RemoveWorkDir() {
-  std::error_code ec;
-  if (!WorkDirPath().empty()) fs::remove_all(WorkDirPath(), ec);
-}
-
-const std::string& WorkDir() {
-  std::string& path = WorkDirPath();
-  if (path.empty()) {
-    std::string pattern = (fs::temp_directory_path() / "zelvo-fuzz-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) Fail("cannot create the work folder", pattern);
-    path = pattern;
-    std::atexit(RemoveWorkDir);
-  }
-  return path;
-}
-
-}  // namespace
-
-std::string WorkPath(const std::string& name) { return (fs::path(WorkDir()) / name).string(); }
 
 std::string LinkedImage(const std::string& name, const std::vector<std::string>& extensions) {
-  const std::string target = WorkPath(name);
-  for (const std::string& extension : extensions) {
-    const std::string link = target + extension;
-    std::error_code ec;
-    if (!fs::is_symlink(link, ec)) fs::create_symlink(target, link, ec);
-    if (ec) Fail("cannot link the image", link);
-  }
+  const std::string target = "/zelvo-memory/" + name;
+  for (const std::string& extension : extensions)
+    ImageMemoryLink((target + extension).c_str(), target.c_str());
   return target;
 }
 
-void WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) Fail("cannot write", path);
-  if (size > 0 && std::fwrite(data, 1, size, file) != size) Fail("short write", path);
-  std::fclose(file);
+void WriteImage(const std::string& path, const uint8_t* data, size_t size) {
+  if (ImageMemoryPut(path.c_str(), data, size) != 0) Fail("the image is still open", path);
 }
 
-std::vector<uint8_t> ReadBytes(const std::string& path) {
+std::vector<uint8_t> ReadImage(const std::string& path) {
   std::vector<uint8_t> bytes;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return bytes;
-  uint8_t chunk[65536];
-  size_t n = 0;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-    bytes.insert(bytes.end(), chunk, chunk + n);
-  std::fclose(file);
+  ImageMemoryGet(path.c_str(), &bytes);
   return bytes;
 }
 
-bool Exists(const std::string& path) {
-  std::error_code ec;
-  return fs::exists(path, ec);
+std::string HostPath(const std::string& name) { return "/zelvo-memory/host/" + name; }
+
+void WriteHost(const std::string& path, const uint8_t* data, size_t size) {
+  scripted::PutHostFile(path, std::vector<uint8_t>(data, data + size));
 }
+
+std::vector<uint8_t> ReadHost(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  scripted::GetHostFile(path, &bytes);
+  return bytes;
+}
+
+bool HostExists(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  return scripted::GetHostFile(path, &bytes);
+}
+
+void RemoveHost(const std::string& path) { scripted::RemoveHostFile(path); }
 
 void ResetApp() {
   ResetAppState();
   scripted::Reset();
+  scripted::UseMemoryHostFiles(true);
   ImageWriteFaults = ImageWriteFault{0, 0};
   App.ListWindow = scripted::kListWindow;
   App.PanelWindow = scripted::kPanelWindow;

@@ -1,5 +1,5 @@
-// What the fuzz targets share: a work folder of the process, a reset App on the scripted
-// platform, and a way to stop loudly when an invariant breaks.
+// What the fuzz targets share: files in memory, a reset App on the scripted platform, and a way
+// to stop loudly when an invariant breaks.
 #pragma once
 
 #include <cstddef>
@@ -11,18 +11,22 @@
 
 namespace fuzz {
 
-// A path inside a folder of this process under the temporary folder (removed at exit).
-std::string WorkPath(const std::string& name);
-// The same file under several names: `name` plus each extension becomes a symbolic link to the
-// path returned, so one write serves every layout.
+// Every file of a target lives in memory, nothing on the disk: the images (the targets link the
+// in-memory image files) and the host files (the scripted platform keeps them).
+// The same image under several names: `name` plus each extension names the image returned, so
+// one write serves every layout.
 std::string LinkedImage(const std::string& name, const std::vector<std::string>& extensions);
+void WriteImage(const std::string& path, const uint8_t* data, size_t size);
+std::vector<uint8_t> ReadImage(const std::string& path);
+// A host file's path; its bytes, whether it exists, and removing it.
+std::string HostPath(const std::string& name);
+void WriteHost(const std::string& path, const uint8_t* data, size_t size);
+std::vector<uint8_t> ReadHost(const std::string& path);
+bool HostExists(const std::string& path);
+void RemoveHost(const std::string& path);
 
-void WriteBytes(const std::string& path, const uint8_t* data, size_t size);
-std::vector<uint8_t> ReadBytes(const std::string& path);
-bool Exists(const std::string& path);
-
-// App zeroed with the scripted windows, the scripted platform reset, identity code tables, no
-// injected write fault.
+// App zeroed with the scripted windows, the scripted platform reset (host files in memory),
+// identity code tables, no injected write fault.
 void ResetApp();
 
 // Loads the current image (LoadVolume) and runs the volume check on it: its findings, or one

@@ -1,7 +1,9 @@
 // Writes the sample of the README into a folder: sample.d88, a Zelvo volume in a D88 image under
 // the MZ convention (the tool's default) with a few files, and hello.txt, a host file to import.
-// Usage: zelvo_make_sample FOLDER
+// Usage: zelvo_make_sample FOLDER [--files N]
+// With --files, also files.2d: a flat image (MZ) holding N small files FILE00.BIN..., for timing.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -59,11 +61,27 @@ testimg::VolumeBuilder SampleVolume() {
   return volume;
 }
 
+testimg::VolumeBuilder ManyFiles(int count) {
+  testimg::VolumeBuilder volume;
+  volume.SetDiskName("TIMING DISK").SetDate(0x24, 0x05, 0x01);
+  for (int i = 0; i < count; i++) {
+    testimg::FileSpec file;
+    char name[17];
+    std::snprintf(name, sizeof name, "FILE%02d.BIN", i);
+    file.name = name;
+    for (int b = 0; b < 300 + 37 * i; b++) file.data.push_back(static_cast<uint8_t>(b * 13 + i));
+    if (volume.AddFile(Dated(file)) < 0) break;
+  }
+  return volume;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: zelvo_make_sample FOLDER\n");
+  int files = -1;
+  if (argc == 4 && std::string(argv[2]) == "--files") files = std::atoi(argv[3]);
+  if ((argc != 2 && files < 0) || files > 64) {
+    std::fprintf(stderr, "usage: zelvo_make_sample FOLDER [--files N]\n");
     return 2;
   }
   const std::filesystem::path folder(argv[1]);
@@ -81,5 +99,10 @@ int main(int argc, char** argv) {
                      Bytes("HELLO FROM THE HOST.\nIMPORT ME WITH --ascii.\n"));
   std::printf("%s\n%s\n", (folder / "sample.d88").string().c_str(),
               (folder / "hello.txt").string().c_str());
+  if (files >= 0) {
+    testimg::WriteFile((folder / "files.2d").string(),
+                       testimg::BuildImage(ManyFiles(files), testimg::ImageSpec{}));
+    std::printf("%s\n", (folder / "files.2d").string().c_str());
+  }
   return 0;
 }

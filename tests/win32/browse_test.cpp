@@ -121,6 +121,23 @@ INSTANTIATE_TEST_SUITE_P(Layouts, OpenTest, ::testing::Values("disk.2d", "DISK.D
                            return name;
                          });
 
+// The title joins the program's name (code page 932) and the path (ANSI code page), each
+// converted by its own code page: a path with letters beyond ASCII reads right on a system that
+// is not Japanese too.
+TEST_F(BrowseTest, TheTitleShowsAPathBeyondAsciiAsTheSystemWritesIt) {
+  StartProgram();
+  // A name of the system's own code page: katakana under 932, an accented letter under 1252.
+  const std::string name =
+      GetACP() == 932 ? "\x83\x66\x83\x42\x83\x58\x83\x4E.d88" : "caf\xE9 disk.d88";
+  const std::string path = WriteImage(SampleVolume(), name);
+  OpenImage(path);
+  ASSERT_EQ(App.VolumeLoaded, 1);
+  const std::wstring wide = WideFromAnsi(path.c_str());
+  EXPECT_EQ(Driver::Text(main_), L"Zelvo Explorer - " + wide);
+  EXPECT_NE(wide.find(GetACP() == 932 ? L"\u30C7\u30A3\u30B9\u30AF" : L"caf\u00E9"),
+            std::wstring::npos);
+}
+
 TEST_F(BrowseTest, RefusedOrCancelledChoiceKeepsTheLoadedImage) {
   StartProgram();
   const std::string path = WriteImage(SampleVolume(), "disk.d88");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "zelvo_version.h"
 
 namespace gui {
 namespace {
@@ -206,6 +207,38 @@ TEST(Resources, IconIsOne32By32ImageOf16Colours) {
   EXPECT_EQ(entry[1], 32);                                  // height
   EXPECT_EQ(entry[2], 16);                                  // colours
   EXPECT_EQ(*reinterpret_cast<const WORD*>(entry + 6), 4);  // bits per pixel
+}
+
+// The file version resource carries the project's version number, as zelvo --version does.
+TEST(Resources, FileVersionIsTheProjectVersion) {
+  HRSRC found = FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                              reinterpret_cast<LPCWSTR>(RT_VERSION));
+  ASSERT_NE(found, nullptr);
+  const auto* data =
+      static_cast<const BYTE*>(LockResource(LoadResource(GetModuleHandleW(nullptr), found)));
+  const DWORD size = SizeofResource(GetModuleHandleW(nullptr), found);
+  const VS_FIXEDFILEINFO* fixed = nullptr;
+  for (DWORD at = 0; at + sizeof(VS_FIXEDFILEINFO) <= size; at += 4) {
+    if (*reinterpret_cast<const DWORD*>(data + at) == 0xFEEF04BD) {
+      fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(data + at);
+      break;
+    }
+  }
+  ASSERT_NE(fixed, nullptr);
+  EXPECT_EQ(fixed->dwFileVersionMS, DWORD{ZELVO_VERSION_MAJOR << 16 | ZELVO_VERSION_MINOR});
+  EXPECT_EQ(fixed->dwFileVersionLS, DWORD{ZELVO_VERSION_PATCH << 16 | ZELVO_VERSION_TWEAK});
+  EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+  // The FileVersion string, in UTF-16, is the same number.
+  std::wstring version;
+  for (const char* c = ZELVO_VERSION; *c; ++c) version.push_back(static_cast<wchar_t>(*c));
+  const std::wstring key = L"FileVersion";
+  const wchar_t* text = reinterpret_cast<const wchar_t*>(data);
+  const std::wstring all(text, size / sizeof(wchar_t));
+  const size_t at = all.find(key);
+  ASSERT_NE(at, std::wstring::npos);
+  size_t value = at + key.size();
+  while (value < all.size() && all[value] == L'\0') value++;
+  EXPECT_EQ(all.substr(value, version.size() + 1), version + L'\0');
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ int RunFileDialog(bool save, FileDialogRequest* request) {
     s.lastDialogError = kBufferTooSmall;
     return 0;
   }
-  if ((request->flags & kOfnFileMustExist) && !IsRegularFile(path)) {
+  if ((request->flags & kOfnFileMustExist) && !answer.accepted && !IsRegularFile(path)) {
     Note(path + ": no such file");
     return 0;
   }
@@ -259,6 +259,12 @@ void MenuCheckItem(WindowHandle, int, bool) {}
 
 void PlatformSetWindowText(WindowHandle window, const char* text) {
   S().windowTexts[window] = text ? text : "";
+}
+
+void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* path,
+                            const char* suffix) {
+  S().windowTexts[window] =
+      std::string(text ? text : "") + (path ? path : "") + (suffix ? suffix : "");
 }
 
 intptr_t PlatformDialogBox(WindowHandle, int, DialogProc proc) {

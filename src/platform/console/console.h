@@ -27,10 +27,12 @@ struct Box {
 };
 
 // What the next file dialog answers: a path, or (for a save dialog) the file name the dialog was
-// opened with.
+// opened with. An accepted path is taken as it is, even where the dialog wants an existing file:
+// the file named on the command line is then read, and a missing one fails as a read does.
 struct FileAnswer {
   std::string path;
   bool useInitialName;
+  bool accepted = false;
 };
 
 // The values a user would enter in a modal dialog before pressing OK: texts of edit controls,

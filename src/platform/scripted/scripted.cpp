@@ -1,6 +1,8 @@
 #include "platform/scripted/scripted.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <iterator>
@@ -197,6 +199,77 @@ std::string WindowText(WindowHandle window) { return S().windowTexts[window]; }
 const std::vector<std::pair<WindowHandle, std::string>>& TextHistory() { return S().textHistory; }
 
 void SetExecutablePath(const std::string& path) { S().executablePath = path; }
+
+namespace {
+
+// One in-memory host file: the buffer of an open_memstream stream, or bytes put there.
+struct HostFile {
+  char* data = nullptr;  // malloc'd (open_memstream owns it while writing)
+  size_t size = 0;
+};
+
+struct HostFiles {
+  bool on = false;
+  std::map<std::string, HostFile> files;
+  ~HostFiles() {
+    for (auto& entry : files) std::free(entry.second.data);
+  }
+};
+
+HostFiles& Hosts() {
+  static HostFiles hosts;
+  return hosts;
+}
+
+std::FILE* OpenMemoryHostFile(const char* path, const char* mode) {
+#ifdef _WIN32
+  return std::fopen(path, mode);  // no memory streams: the disk
+#else
+  if (std::strchr(mode, 'w')) {
+    RemoveHostFile(path);
+    HostFile& file = Hosts().files[path];
+    // The stream keeps data and size up to date at every flush and at fclose.
+    return open_memstream(&file.data, &file.size);
+  }
+  if (std::strchr(mode, 'r') && !std::strchr(mode, '+')) {
+    auto found = Hosts().files.find(path);
+    if (found == Hosts().files.end()) return nullptr;
+    HostFile& file = found->second;
+    static char none[1];  // an empty file: a stream over no bytes
+    return fmemopen(file.data ? file.data : none, file.size, "r");
+  }
+  return nullptr;
+#endif
+}
+
+}  // namespace
+
+void UseMemoryHostFiles(bool on) { Hosts().on = on; }
+
+void PutHostFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  RemoveHostFile(path);
+  HostFile file;
+  file.data = static_cast<char*>(std::malloc(bytes.size() + 1));
+  if (!bytes.empty()) std::memcpy(file.data, bytes.data(), bytes.size());
+  file.size = bytes.size();
+  Hosts().files[path] = file;
+}
+
+bool GetHostFile(const std::string& path, std::vector<uint8_t>* bytes) {
+  auto found = Hosts().files.find(path);
+  if (found == Hosts().files.end()) return false;
+  const HostFile& file = found->second;
+  bytes->assign(file.data, file.data + (file.data ? file.size : 0));
+  return true;
+}
+
+void RemoveHostFile(const std::string& path) {
+  auto found = Hosts().files.find(path);
+  if (found == Hosts().files.end()) return;
+  std::free(found->second.data);
+  Hosts().files.erase(found);
+}
+
 void SetLocalDate(const std::string& mmddyy) { S().localDate = mmddyy; }
 void ChooseFolder(const std::string& path) { S().folderAnswers.push_back(path); }
 const std::vector<std::string>& FolderDialogTitles() { return S().folderTitles; }
@@ -307,6 +380,13 @@ void PlatformSetWindowText(WindowHandle window, const char* text) {
   S().textHistory.emplace_back(window, text);
 }
 
+void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* path,
+                            const char* suffix) {
+  PlatformSetWindowText(
+      window,
+      (std::string(text ? text : "") + (path ? path : "") + (suffix ? suffix : "")).c_str());
+}
+
 intptr_t PlatformDialogBox(WindowHandle, int resourceId, DialogProc proc) {
   State& s = S();
   s.dialog = DialogState();
@@ -373,6 +453,7 @@ unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
 void PlatformLocalDate(char out[9]) { CopyText(S().localDate, out, 9); }
 
 std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
+  if (scripted::Hosts().on) return scripted::OpenMemoryHostFile(path, mode);
   return std::fopen(path, mode);
 }
 

@@ -103,4 +103,13 @@ void SetLocalDate(const std::string& mmddyy);
 void ChooseFolder(const std::string& path);
 const std::vector<std::string>& FolderDialogTitles();
 
+// Host files kept in memory instead of on the disk (POSIX builds; the fuzzers use them): while
+// on, PlatformOpenHostFile reads and writes the files below. They outlive Reset().
+void UseMemoryHostFiles(bool on);
+void PutHostFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// False when there is no such file; the bytes of a file still open for writing are those
+// flushed so far.
+bool GetHostFile(const std::string& path, std::vector<uint8_t>* bytes);
+void RemoveHostFile(const std::string& path);
+
 }  // namespace scripted

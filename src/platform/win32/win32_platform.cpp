@@ -279,6 +279,13 @@ void PlatformSetWindowText(WindowHandle window, const char* text) {
   SetWindowTextW(AsWindow(window), WideFromProgramText(text).c_str());
 }
 
+void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* path,
+                            const char* suffix) {
+  // The program's text in code page 932, the path in the ANSI code page: converted as one
+  // string, a path with non-ASCII characters would be garbled on a system that is not Japanese.
+  SetWindowTextW(AsWindow(window), (WideFromProgramText(text) + WideFromAnsi(path) + WideFromProgramText(suffix)).c_str());
+}
+
 intptr_t PlatformDialogBox(WindowHandle owner, int resourceId, DialogProc proc) {
   HINSTANCE instance =
       App.Instance ? static_cast<HINSTANCE>(App.Instance) : GetModuleHandleW(nullptr);
