@@ -2,7 +2,7 @@
 # Package stage: builds the Debian package of zelvo (scripts/package.sh deb), unpacks it into a
 # throw-away root and checks the installed tool there: its version is the package's, it lists
 # the sample image with the code file from share/zelvo (none beside it), it needs no C++ runtime,
-# and its manual page and bash completion load without a warning.
+# and its manual page and bash completion load without a warning and know every command.
 #
 # Environment: PACKAGE_SAMPLE (default build/test/sample/sample.d88, written by the test build).
 set -uo pipefail
@@ -46,7 +46,11 @@ warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$root/pag
 for heading in COMMANDS OPTIONS 'EXIT STATUS' EXAMPLES; do
   grep -q "^$heading" "$root/page.txt" || fail "the manual page lacks $heading"
 done
-for command in ls export import check; do
+# Every command of the installed tool (as its --help lists them) has its block in the manual page
+# and is offered by the bash completion.
+commands=$("$zelvo" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF { print $1 }' | tr '\n' ' ')
+[[ " $commands " == *" ls "* ]] || fail "zelvo --help lists no commands: '$commands'"
+for command in $commands; do
   grep -Eq "^   zelvo +$command( |$)" "$root/page.txt" || fail "the manual page lacks zelvo $command"
 done
 
@@ -54,6 +58,12 @@ completion="$root/usr/share/bash-completion/completions/zelvo"
 if [ -f /usr/share/bash-completion/bash_completion ]; then
   bash -c "source /usr/share/bash-completion/bash_completion && source '$completion' && complete -p zelvo" \
     >/dev/null 2>&1 || fail "the bash completion does not load"
+  offered=$(bash -c "source /usr/share/bash-completion/bash_completion && source '$completion' &&
+    COMP_WORDS=(zelvo ''); COMP_CWORD=1; COMP_LINE='zelvo '; COMP_POINT=6;
+    _zelvo zelvo '' zelvo; echo \"\${COMPREPLY[*]}\"" 2>&1)
+  for command in $commands; do
+    [[ " $offered " == *" $command "* ]] || fail "the bash completion does not offer zelvo $command"
+  done
 else
   bash -n "$completion" || fail "the bash completion has a syntax error"
 fi
