@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "cli/host_checks.h"
 #include "cli/verbs.h"
 #include "transfer/attribute_dialog.h"
 #include "volume/app_state.h"
@@ -19,9 +18,7 @@ void AddChangeOptions(CLI::App* command, ChangeOptions* options) {
                    "Code conversion file (default: CodeChg.txt beside the executable)")
       ->type_name("FILE");
   command->add_flag("--yes", options->yes, "Answer the confirmation with Yes: write the image");
-  command->add_option("IMAGE", options->image, "Disk image: .2d, .d20, .d88 or .d77")
-      ->required()
-      ->check(kExistingHostFile);
+  command->add_option("IMAGE", options->image, "Disk image: .2d, .d20, .d88 or .d77")->required();
 }
 
 int StartChange(const ChangeOptions& options) {

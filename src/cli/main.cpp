@@ -82,9 +82,7 @@ int main(int argc, char** argv) {
   AddMode(lsCommand, &ls.mode);
   AddCodes(lsCommand, &ls.codes);
   lsCommand->add_flag("--json", ls.json, "Print one JSON object per image, one per line");
-  lsCommand->add_option("IMAGE", ls.images, "Disk images: .2d, .d20, .d88 or .d77")
-      ->required()
-      ->check(cli::kExistingHostFile);
+  lsCommand->add_option("IMAGE", ls.images, "Disk images: .2d, .d20, .d88 or .d77")->required();
 
   cli::IdentifyOptions id;
   CLI::App* identifyCommand = app.add_subcommand(
@@ -158,8 +156,8 @@ int main(int argc, char** argv) {
       ->check(cli::kExistingHostFile);
   importCommand->callback([&] {
     if (im.hostFiles.size() > 1 && (name->count() || type->count() || start->count() ||
-                                    exec->count() || date->count() || im.lock))
-      throw CLI::ValidationError("--name, --type, --start, --exec, --date, --lock",
+                                    exec->count() || date->count() || im.lock || im.replace))
+      throw CLI::ValidationError("--name, --type, --start, --exec, --date, --lock, --replace",
                                  "only with a single HOSTFILE");
     im.hostFile = im.hostFiles.front();
   });

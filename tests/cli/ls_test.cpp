@@ -187,6 +187,9 @@ TEST_F(LsTest, AMissingImageIsAFailedReadForEveryCommand) {
       {"export", "--codes", codes, "missing.d20", "DEMO", "out.bin"},
       {"import", "--codes", codes, "--yes", "missing.d88", "hello.txt"},
       {"check", "missing.d88"},
+      {"rm", "--codes", codes, "--yes", "missing.d88", "DEMO"},
+      {"rename", "--codes", codes, "--yes", "missing.d88", "DEMO", "GAME"},
+      {"attr", "--codes", codes, "missing.d88", "DEMO"},
   };
   for (const auto& args : cases) {
     SCOPED_TRACE(args[0] + " " + args.back());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "image/image_file.h"
 #include "image/journal.h"
 #include "platform/scripted/scripted.h"
 #include "texts/texts.h"
@@ -42,7 +43,7 @@ bool SawBox(const char* text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string image = fuzz::WorkPath("journal.2d");
+  static const std::string image = "journal.2d";
   static const std::string journal = image + "-journal";
   if (size == 0) return 0;
   const uint8_t flags = data[0];
@@ -61,21 +62,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::vector<uint8_t> original(kImageBytes);
   for (size_t i = 0; i < kImageBytes; i++) original[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
-  fuzz::WriteBytes(image, original.data(), original.size());
-  fuzz::WriteBytes(journal, file.data(), file.size());
+  fuzz::WriteImage(image, original.data(), original.size());
+  fuzz::WriteImage(journal, file.data(), file.size());
   fuzz::ResetApp();
 
   const int result = ImageRecoverJournal(scripted::kMainWindow, image.c_str());
-  const std::vector<uint8_t> after = fuzz::ReadBytes(image);
+  const std::vector<uint8_t> after = fuzz::ReadImage(image);
   const bool recovered = SawBox(kMsgJournalRecovered);
   fuzz::Require(result == 0 || result == -1, "result");
   fuzz::Require(scripted::Boxes().size() <= 1, "more than one message");
   if (!recovered) {
     fuzz::Require(after == original, "a journal that was not played back changed the image");
-    fuzz::Require(fuzz::Exists(journal) == SawBox(kMsgJournalForeign),
+    fuzz::Require((ImageFileExists(journal.c_str()) == 1) == SawBox(kMsgJournalForeign),
                   "a journal left without a word, or reported and deleted");
   } else {
-    fuzz::Require(result == 0 && !fuzz::Exists(journal), "a played-back journal stays");
+    fuzz::Require(result == 0 && !(ImageFileExists(journal.c_str()) == 1),
+                  "a played-back journal stays");
     fuzz::Require(after.size() <= original.size(), "the playback lengthened the image");
     // Every changed byte lies in a region of the journal's table.
     const uint32_t count = Get32(file.data() + 28);
@@ -92,10 +94,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // A second open finds nothing more to do.
   scripted::ClearBoxes();
-  const std::vector<uint8_t> settled = fuzz::ReadBytes(image);
+  const std::vector<uint8_t> settled = fuzz::ReadImage(image);
   ImageRecoverJournal(scripted::kMainWindow, image.c_str());
-  fuzz::Require(fuzz::ReadBytes(image) == settled, "a second recovery changed the image");
+  fuzz::Require(fuzz::ReadImage(image) == settled, "a second recovery changed the image");
   fuzz::Require(!SawBox(kMsgJournalRecovered), "played back twice");
-  std::remove(journal.c_str());
+  ImageFileRemove(journal.c_str());
   return 0;
 }
