@@ -3,15 +3,20 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "codes/code_tables.h"
 #include "image/image_select.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
 #include "resources/resource.h"
 #include "texts/texts.h"
 #include "transfer/export.h"
 #include "transfer/import.h"
+#include "view/check_report.h"
 #include "view/directory_list.h"
+#include "view/status_bar.h"
 #include "volume/app_state.h"
 #include "volume/volume_load.h"
 
@@ -19,8 +24,23 @@ static_assert(IDM_OPEN == kCmdOpen && IDM_EXPORT == kCmdExport && IDM_QUIT == kC
               IDM_ABOUT == kCmdAbout && IDM_MZ == kCmdMz && IDM_PC == kCmdPc &&
               IDM_BINARY == kCmdBinary && IDM_ASCII == kCmdAscii && IDM_IMPORT == kCmdImport);
 static_assert(IDD_ABOUT == kAboutDialogId && IDD_ATTRIBUTES == kAttributeDialogId);
+static_assert(IDC_STATUS_BAR == kStatusBarId);
+
+// Commands of the keyboard and the File menu beyond the first ones.
+inline constexpr int kCmdReload = IDM_RELOAD;
+inline constexpr int kCmdCheck = IDM_CHECK;
 
 namespace {
+
+HWND mainWindow = nullptr;
+
+HWND StatusBar(HWND window) { return GetDlgItem(window, kStatusBarId); }
+
+// The keyboard goes to the list, so that the arrows, Enter and the accelerators work at once.
+void FocusList() {
+  HWND list = static_cast<HWND>(App.ListWindow);
+  if (list && IsWindow(list)) SetFocus(list);
+}
 
 // Builds the panel and the list, the modes and the code tables; returns 0 either way.
 LRESULT OnCreate(HWND window) {
@@ -42,14 +62,21 @@ LRESULT OnCreate(HWND window) {
   }
 
   InitCommonControls();
-  HWND list =
-      CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 0, 0, window,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
+  HWND list = CreateWindowExW(
+      0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS, 0, 0, 0, 0,
+      window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
   App.ListWindow = list;
-  if (list) SetupListColumns();
+  if (list) {
+    SetupListColumns();
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  }
+  CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
+                  window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)), instance,
+                  nullptr);
 
   App.MachineMode = kModeMz;
   App.TransferMode = kTransferBinary;
+  ShowModeStatus(window);
   const int tables = LoadCodeTables(window);
 
   if (!panel || !list || tables != 0) {
@@ -61,18 +88,33 @@ LRESULT OnCreate(HWND window) {
   return 0;
 }
 
-void OnSize(LPARAM lParam) {
+// The panel at the top, the status bar at the bottom, the list between them.
+void OnSize(HWND window, LPARAM lParam) {
   const int width = LOWORD(lParam);
   const int height = HIWORD(lParam);
+  int barHeight = 0;
+  if (HWND bar = StatusBar(window)) {
+    SendMessageW(bar, WM_SIZE, 0, 0);
+    const int parts[] = {kStatusModesRight, kStatusVolumeRight, -1};
+    SendMessageW(bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
+    RECT rect;
+    GetWindowRect(bar, &rect);
+    barHeight = rect.bottom - rect.top;
+  }
   MoveWindow(static_cast<HWND>(App.PanelWindow), 0, 0, width, kPanelHeight, TRUE);
-  MoveWindow(static_cast<HWND>(App.ListWindow), 0, kPanelHeight, width, height - kPanelHeight,
-             TRUE);
+  MoveWindow(static_cast<HWND>(App.ListWindow), 0, kPanelHeight, width,
+             height - kPanelHeight - barHeight, TRUE);
+}
+
+bool MenuEnabledNow(HWND window, int id) {
+  return !(GetMenuState(GetMenu(window), id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
 }
 
 void SetMachineMode(HWND window, int mode) {
   App.MachineMode = mode;
   MenuCheckItem(window, kCmdMz, mode == kModeMz);
   MenuCheckItem(window, kCmdPc, mode == kModePc);
+  ShowModeStatus(window);
   if (ListRowCount(App.ListWindow) != 0) LoadVolume(window);
 }
 
@@ -80,6 +122,7 @@ void SetTransferMode(HWND window, int mode) {
   App.TransferMode = mode;
   MenuCheckItem(window, kCmdBinary, mode == kTransferBinary);
   MenuCheckItem(window, kCmdAscii, mode == kTransferAscii);
+  ShowModeStatus(window);
 }
 
 void OnCommand(HWND window, int id) {
@@ -100,8 +143,42 @@ void OnCommand(HWND window, int id) {
     case kCmdBinary: SetTransferMode(window, kTransferBinary); break;
     case kCmdAscii: SetTransferMode(window, kTransferAscii); break;
     case kCmdImport: ImportHostFile(window); break;
+    case kCmdReload:
+      if (App.ImagePath[0] != '\0' && MenuEnabledNow(window, kCmdOpen)) LoadVolume(window);
+      break;
+    case kCmdCheck:
+      if (App.VolumeLoaded) ShowVolumeCheck(window);
+      break;
     default: break;
   }
+}
+
+// The list's notices: a click on a column title orders the rows, Enter exports the selected row.
+LRESULT OnNotify(HWND window, const NMHDR* notice) {
+  if (static_cast<int>(notice->idFrom) != kListId) return 0;
+  if (notice->code == LVN_COLUMNCLICK) {
+    const auto* click = reinterpret_cast<const NMLISTVIEW*>(notice);
+    ListSortByColumn(notice->hwndFrom, click->iSubItem);
+  } else if (notice->code == NM_RETURN) {
+    OnCommand(window, kCmdExport);
+    FocusList();
+  }
+  return 0;
+}
+
+void OnDropFiles(HWND window, HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+    std::wstring path(length + 1, L'\0');
+    DragQueryFileW(drop, i, path.data(), length + 1);
+    path.resize(length);
+    paths.push_back(AnsiFromWide(path));
+  }
+  DragFinish(drop);
+  OpenDroppedFiles(window, paths);
+  FocusList();
 }
 
 }  // namespace
@@ -126,15 +203,21 @@ int CreateMainWindow(HINSTANCE instance, int showCommand) {
                                 WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, kMainWidth,
                                 kMainHeight, nullptr, nullptr, instance, nullptr);
   if (!window) return 0;
+  mainWindow = window;
   ShowWindow(window, showCommand);
   UpdateWindow(window);
   return 1;
 }
 
+HWND MainWindowHandle() { return mainWindow; }
+
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE: return OnCreate(window);
-    case WM_SIZE: OnSize(lParam); return 0;
+    case WM_SIZE: OnSize(window, lParam); return 0;
+    case WM_SETFOCUS: FocusList(); return 0;
+    case WM_NOTIFY: return OnNotify(window, reinterpret_cast<const NMHDR*>(lParam));
+    case WM_INITMENUPOPUP: MenuEnableItem(window, kCmdCheck, App.VolumeLoaded == 1); return 0;
     case WM_CLOSE:
       if (PlatformMessageBox(window, kMsgQuitQuestion, kCaptionQuit, kMbYesNo | kMbIconQuestion) ==
           kIdYes) {
@@ -142,11 +225,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       }
       return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
-    case WM_DROPFILES:
-      // Dropped files are accepted and ignored; the drop's memory is still given back.
-      DragFinish(reinterpret_cast<HDROP>(wParam));
+    case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_COMMAND:
+      OnCommand(window, LOWORD(wParam));
+      FocusList();
       return 0;
-    case WM_COMMAND: OnCommand(window, LOWORD(wParam)); return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }
@@ -157,4 +240,70 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
     return TRUE;
   }
   return FALSE;
+}
+
+bool CommandLinePath(const char* commandLine, std::string* path) {
+  path->clear();
+  if (!commandLine) return false;
+  const char* p = commandLine;
+  while (*p == ' ' || *p == '\t') ++p;
+  if (*p == '"') {
+    const char* end = std::strchr(p + 1, '"');
+    path->assign(p + 1, end ? end : p + std::strlen(p));
+  } else {
+    path->assign(p);
+    while (!path->empty() && (path->back() == ' ' || path->back() == '\t')) path->pop_back();
+  }
+  return !path->empty();
+}
+
+void OpenFromCommandLine(HWND window, const char* commandLine) {
+  std::string path;
+  if (!window || !CommandLinePath(commandLine, &path) || !MenuEnabledNow(window, kCmdOpen)) return;
+  // The Open dialog gives a full path; so does a path named relative to the current folder.
+  char full[4 * MAX_PATH];
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  if (length > 0 && length < sizeof full) path = full;
+  OpenImagePath(window, path.c_str());
+  FocusList();
+}
+
+bool IsImagePath(const std::string& path) {
+  char extension[256];
+  SplitExtension(path.c_str(), extension, sizeof extension);
+  for (char* p = extension; *p; p++)
+    if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
+  return FormatForExtension(extension) >= 0;
+}
+
+void OpenDroppedFiles(HWND window, const std::vector<std::string>& paths) {
+  std::vector<std::string> others;
+  const std::string* image = nullptr;
+  for (const std::string& path : paths) {
+    if (IsImagePath(path)) {
+      if (!image) image = &path;
+    } else {
+      others.push_back(path);
+    }
+  }
+  if (image && MenuEnabledNow(window, kCmdOpen)) OpenImagePath(window, image->c_str());
+  if (!others.empty()) DroppedHostFiles(window, others);
+}
+
+void DroppedHostFiles(HWND, const std::vector<std::string>&) {}
+
+int RunMessageLoop(HWND window, HACCEL accelerators) {
+  MSG message;
+  int got;
+  while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+    // The accelerators act while the main window or one of its children has the keyboard.
+    if (accelerators && window && IsWindow(window) &&
+        (message.hwnd == window || IsChild(window, message.hwnd)) &&
+        TranslateAcceleratorW(window, accelerators, &message)) {
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return got == 0 ? static_cast<int>(message.wParam) : 0;
 }

@@ -2,15 +2,12 @@
 #include <windows.h>
 
 #include "app/main_window.h"
+#include "resources/resource.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showCommand) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
   if (!previous && !RegisterMainClass(instance)) return 0;
   if (!CreateMainWindow(instance, showCommand)) return 0;
-  MSG message;
-  int got;
-  while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-  return got == 0 ? static_cast<int>(message.wParam) : 0;
+  HWND window = MainWindowHandle();
+  OpenFromCommandLine(window, commandLine);
+  return RunMessageLoop(window, LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL)));
 }

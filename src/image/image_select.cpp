@@ -73,6 +73,9 @@ struct ExtensionFormat {
 constexpr ExtensionFormat kExtensionTable[] = {
     {".2d", kFormat2D}, {".d20", kFormatD20}, {".d88", kFormatD88}, {".d77", kFormatD88}};
 
+// After the choice: the extension check, then the load. `length` is ChosenPath's.
+void OpenChosenImage(WindowHandle owner, size_t length);
+
 }  // namespace
 
 void SplitExtension(const char* path, char* extension, int capacity) {
@@ -135,6 +138,22 @@ void OpenImageCommand(WindowHandle owner) {
     return;
   }
 
+  OpenChosenImage(owner, length);
+}
+
+void OpenImagePath(WindowHandle owner, const char* path) {
+  const size_t length = strnlen(path, kPathCapacity);
+  if (length >= static_cast<size_t>(kPathCapacity)) {
+    PlatformMessageBox(owner, kMsgPathTooLong, kCaptionError, kMbOk);
+    return;
+  }
+  std::memcpy(App.ChosenPath, path, length + 1);
+  OpenChosenImage(owner, length);
+}
+
+namespace {
+
+void OpenChosenImage(WindowHandle owner, size_t length) {
   char extension[kPartMax + 1];
   SplitExtension(App.ChosenPath, extension, sizeof extension);
   for (char* p = extension; *p; p++)
@@ -148,3 +167,5 @@ void OpenImageCommand(WindowHandle owner) {
   std::memcpy(App.ImagePath, App.ChosenPath, length + 1);
   LoadVolume(owner);
 }
+
+}  // namespace

@@ -56,6 +56,10 @@ int ListRowCount(WindowHandle list);
 int ListDeleteRow(WindowHandle list, int row);
 // The lowest-numbered selected row, or -1 when none is selected.
 int ListFirstSelected(WindowHandle list);
+// The list now shows the rows of a (re)loaded volume. A window program may re-apply the order
+// the user chose for the rows and select the first one; row numbers keep meaning the order in
+// which the rows were inserted, whatever order the screen shows.
+void ListFilled(WindowHandle list);
 
 // Menu items of the main window, by command id.
 void MenuEnableItem(WindowHandle window, int commandId, bool enabled);
@@ -63,6 +67,12 @@ void MenuCheckItem(WindowHandle window, int commandId, bool checked);
 
 // Window texts: the main window's title and the information panel.
 void PlatformSetWindowText(WindowHandle window, const char* text);
+
+// The main window's status line: 0 the modes, 1 the volume's counts, 2 the last action's outcome.
+inline constexpr int kStatusModes = 0;
+inline constexpr int kStatusVolume = 1;
+inline constexpr int kStatusOutcome = 2;
+void PlatformSetStatus(WindowHandle window, int part, const char* text);
 
 // Modal dialogs from the dialog resources. The procedure gets the messages below with the
 // Win32 meaning of their parameters; it ends the dialog with PlatformEndDialog.

@@ -5,6 +5,7 @@
 #define IDI_MAIN_ICON 102
 #define IDD_ABOUT 103
 #define IDD_ATTRIBUTES 104
+#define IDR_ACCEL 140
 
 #define IDM_OPEN 40002
 #define IDM_EXPORT 40003
@@ -15,6 +16,8 @@
 #define IDM_BINARY 40008
 #define IDM_ASCII 40009
 #define IDM_IMPORT 40010
+#define IDM_RELOAD 40060
+#define IDM_CHECK 40061
 
 #define IDC_ATTR_NAME 1000
 #define IDC_ATTR_TYPE 1001
@@ -28,3 +31,4 @@
 #define IDC_ATTR_DAY 1010
 #define IDC_ATTR_TRK 1011
 #define IDC_ATTR_SCT 1012
+#define IDC_STATUS_BAR 1300

@@ -7,6 +7,7 @@
 #include "texts/texts.h"
 #include "view/directory_list.h"
 #include "view/info_panel.h"
+#include "view/status_bar.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
 
@@ -62,14 +63,20 @@ void LoadVolume(WindowHandle window) {
     PlatformSetWindowText(window, title);
     FillDirectoryList();
     ShowPanel();
+    ListFilled(App.ListWindow);
+    ShowVolumeStatus(window);
     return;
   }
 
+  // The title names the open image, also after an import has left a host file's name in
+  // ChosenPath.
   std::snprintf(title, sizeof title, "%s - %.*s", kProgramTitle,
-                static_cast<int>(strnlen(App.ChosenPath, kPathCapacity - 1)), App.ChosenPath);
+                static_cast<int>(strnlen(App.ImagePath, kPathCapacity - 1)), App.ImagePath);
   PlatformSetWindowText(window, title);
   EnableVolumeCommands(window, true);
   App.VolumeLoaded = 1;
   FillDirectoryList();
   ShowPanel();
+  ListFilled(App.ListWindow);
+  ShowVolumeStatus(window);
 }

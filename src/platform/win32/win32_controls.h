@@ -1,0 +1,15 @@
+// What the Windows program asks of the adapter beyond the seam: the status bar's id and the
+// order in which the directory list shows its rows.
+#pragma once
+
+#include <windows.h>
+
+// The status bar, a child of the main window.
+inline constexpr int kStatusBarId = 1300;
+
+// Orders the shown rows by a column's texts, ascending; the same column again reverses the
+// order. Numbers (texts of hexadecimal digits only) compare by value. Rows of equal texts keep
+// the order they were inserted in. The order stays for the rows of later loads (ListFilled).
+void ListSortByColumn(HWND list, int column);
+// The column the rows are ordered by (-1 for none, the order of insertion) and the direction.
+int ListSortColumn(HWND list, bool* descending);
