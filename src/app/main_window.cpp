@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "app/settings.h"
 #include "codes/code_tables.h"
 #include "image/image_select.h"
 #include "platform/platform.h"
@@ -199,11 +200,31 @@ ATOM RegisterMainClass(HINSTANCE instance) {
 
 int CreateMainWindow(HINSTANCE instance, int showCommand) {
   App.Instance = instance;
+  // The place and size of the last run, when a screen still shows them.
+  WindowSettings settings;
+  LoadSettings(&settings);
+  int x = CW_USEDEFAULT, y = CW_USEDEFAULT, width = kMainWidth, height = kMainHeight;
+  if (settings.placed) {
+    x = settings.rect.left;
+    y = settings.rect.top;
+    width = settings.rect.right - settings.rect.left;
+    height = settings.rect.bottom - settings.rect.top;
+  }
   HWND window = CreateWindowExW(0, kMainClassName, WideFromProgramText(kProgramTitle).c_str(),
-                                WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, kMainWidth,
-                                kMainHeight, nullptr, nullptr, instance, nullptr);
+                                WS_OVERLAPPEDWINDOW, x, y, width, height, nullptr, nullptr,
+                                instance, nullptr);
   if (!window) return 0;
   mainWindow = window;
+  if (HWND list = static_cast<HWND>(App.ListWindow)) {
+    for (int i = 0; i < kSettingsColumns; ++i) {
+      if (settings.columnWidths[i] > 0) {
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, i, settings.columnWidths[i]);
+      }
+    }
+  }
+  if (settings.maximized && (showCommand == SW_SHOWNORMAL || showCommand == SW_SHOWDEFAULT)) {
+    showCommand = SW_SHOWMAXIMIZED;
+  }
   ShowWindow(window, showCommand);
   UpdateWindow(window);
   return 1;
@@ -224,7 +245,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         DestroyWindow(window);
       }
       return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_DESTROY:
+      SaveSettings(window, static_cast<HWND>(App.ListWindow));
+      PostQuitMessage(0);
+      return 0;
     case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_COMMAND:
       OnCommand(window, LOWORD(wParam));

@@ -397,3 +397,44 @@ TEST_F(UserTest, TheCheckCommandTellsTheFindingsInABox) {
 
 }  // namespace
 }  // namespace gui
+
+namespace gui {
+namespace {
+
+// The place, the column widths and the dialog folders come back at the next start; the modes
+// do not.
+TEST_F(UserTest, TheNextRunStartsWhereThisOneEnded) {
+  MoveWindow(main_, 30, 40, 700, 520, TRUE);
+  SendMessageW(List(), LVM_SETCOLUMNWIDTH, 0, 123);
+  OpenImage(image_);
+  Command(40007);
+  Command(40009);
+  DestroyWindow(main_);
+  UnregisterClassW(kMainClassName, instance_);
+  ResetAppState();
+  FileDialogFolders().clear();
+
+  StartProgram();
+  RECT frame;
+  GetWindowRect(main_, &frame);
+  EXPECT_EQ(frame.left, 30);
+  EXPECT_EQ(frame.top, 40);
+  EXPECT_EQ(frame.right - frame.left, 700);
+  EXPECT_EQ(frame.bottom - frame.top, 520);
+  EXPECT_EQ(SendMessageW(List(), LVM_GETCOLUMNWIDTH, 0, 0), 123);
+  EXPECT_EQ(SendMessageW(List(), LVM_GETCOLUMNWIDTH, 1, 0), 50);
+  EXPECT_EQ(App.MachineMode, kModeMz);
+  EXPECT_EQ(App.TransferMode, kTransferBinary);
+  EXPECT_EQ(FileDialogFolders()[kOpenDialogTitle], scratch_.Path(""));
+
+  // Each dialog keeps its own folder.
+  OpenImage(image_);
+  SelectRows({0});
+  driver_.ChooseFile(scratch_.Path("out.bin"));
+  Command(40003);
+  EXPECT_EQ(FileDialogFolders()[kExportDialogTitle], scratch_.Path(""));
+  EXPECT_EQ(FileDialogFolders().count(kImportDialogTitle), 0u);
+}
+
+}  // namespace
+}  // namespace gui

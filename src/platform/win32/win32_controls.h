@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <map>
+#include <string>
+
 // The status bar, a child of the main window.
 inline constexpr int kStatusBarId = 1300;
 
@@ -13,3 +16,8 @@ inline constexpr int kStatusBarId = 1300;
 void ListSortByColumn(HWND list, int column);
 // The column the rows are ordered by (-1 for none, the order of insertion) and the direction.
 int ListSortColumn(HWND list, bool* descending);
+
+// The folder each file dialog was last confirmed in (ANSI paths, the last separator included),
+// keyed by the dialog's title (code page 932). A dialog whose initial file name has no folder
+// starts there.
+std::map<std::string, std::string>& FileDialogFolders();

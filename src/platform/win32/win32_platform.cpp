@@ -222,6 +222,11 @@ std::wstring WideFilter(const char* filter) {
   return wide;
 }
 
+// The folder each file dialog (known by its title) was last confirmed in, as an ANSI path.
+std::map<std::string, std::string> dialogFolders;
+
+bool HasFolder(const std::string& path) { return path.find_first_of("\\/:") != std::string::npos; }
+
 // Shows the dialog with the program's texts in UTF-16 and returns the path as the ANSI dialog
 // would: in the ANSI code page, within the byte capacity of the caller's buffer.
 int RunFileDialog(bool save, WindowHandle owner, FileDialogRequest* request) {
@@ -253,6 +258,14 @@ int RunFileDialog(bool save, WindowHandle owner, FileDialogRequest* request) {
   }
   record.lpstrTitle = request->title ? title.c_str() : nullptr;
   record.Flags = request->flags;
+  // A file name without a folder starts in the folder this dialog was last used in.
+  const std::string dialogKey = request->title ? request->title : "";
+  std::wstring initialFolder;
+  auto remembered = dialogFolders.find(dialogKey);
+  if (remembered != dialogFolders.end() && !HasFolder(AnsiFromWide(initial))) {
+    initialFolder = WideFromAnsi(remembered->second.c_str());
+    record.lpstrInitialDir = initialFolder.c_str();
+  }
   record.lpstrDefExt = request->defExt ? defExt.c_str() : nullptr;
 
   BOOL chosen = save ? GetSaveFileNameW(&record) : GetOpenFileNameW(&record);
@@ -264,6 +277,8 @@ int RunFileDialog(bool save, WindowHandle owner, FileDialogRequest* request) {
     return 0;
   }
   std::memcpy(request->file, path.c_str(), path.size() + 1);
+  const size_t folderEnd = path.find_last_of("\\/");
+  if (folderEnd != std::string::npos) dialogFolders[dialogKey] = path.substr(0, folderEnd + 1);
   if (record.lpstrFileTitle) {
     CopyOut(AnsiFromWide(std::wstring(fileTitle.data())), request->fileTitle,
             static_cast<int>(request->fileTitleCapacity));
@@ -409,6 +424,8 @@ void ListSortByColumn(HWND list, int column) {
       static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
   if (selected >= 0) SendMessageW(list, LVM_ENSUREVISIBLE, selected, FALSE);
 }
+
+std::map<std::string, std::string>& FileDialogFolders() { return dialogFolders; }
 
 int ListSortColumn(HWND list, bool* descending) {
   const SortOrder order = sortOrders[list];
