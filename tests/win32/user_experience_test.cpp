@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -393,6 +394,25 @@ TEST_F(UserTest, TheCheckCommandTellsTheFindingsInABox) {
   EXPECT_EQ(driver_.boxes()[0].text, Shown(kMsgCheckClean));
   EXPECT_EQ(driver_.boxes()[0].caption, Shown(kCaptionCheck));
   EXPECT_EQ(driver_.boxes()[0].owner, main_);
+  EXPECT_EQ(Status(kStatusOutcome), Shown(kMsgCheckClean));
+
+  // A file whose run the bit table calls free: one finding, naming the file as the list does.
+  testimg::VolumeBuilder damaged = SampleVolume();
+  testimg::FileSpec stray;
+  stray.name = "STRAY";
+  stray.data.assign(600, 0x5A);
+  stray.markUsed = false;
+  damaged.AddFile(stray);
+  OpenImage(WriteImage(damaged, "damaged.2d"));
+  driver_.AnswerBox(IDOK);
+  Command(40061);
+  ASSERT_EQ(driver_.boxes().size(), 2u);
+  const std::wstring report = driver_.boxes()[1].text;
+  char head[64];
+  std::snprintf(head, sizeof head, kMsgCheckFound, 1);
+  EXPECT_EQ(report.rfind(Shown(head) + L"\n", 0), 0u) << Narrow(report);
+  EXPECT_NE(report.find(L"\uFF33\uFF34\uFF32\uFF21\uFF39: "), std::string::npos) << Narrow(report);
+  EXPECT_EQ(Status(kStatusOutcome), Shown(head));
 }
 
 }  // namespace

@@ -289,10 +289,12 @@ int RunFileDialog(bool save, WindowHandle owner, FileDialogRequest* request) {
 }  // namespace
 
 int PlatformMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned flags) {
-  // A box that only reports (a refusal, a failure, a success) leaves its text in the main
-  // window's status line as the outcome of the action.
-  if ((flags & 0xF) == kMbOk && owner) {
-    PlatformSetStatus(GetAncestor(AsWindow(owner), GA_ROOTOWNER), kStatusOutcome, text);
+  // A box that only reports (a refusal, a failure, a success) leaves its first line in the
+  // main window's status line as the outcome of the action.
+  if ((flags & 0xF) == kMbOk && owner && text) {
+    const std::string firstLine(text, std::strcspn(text, "\r\n"));
+    PlatformSetStatus(GetAncestor(AsWindow(owner), GA_ROOTOWNER), kStatusOutcome,
+                      firstLine.c_str());
   }
   const std::wstring wideText = WideFromProgramText(text);
   const std::wstring wideCaption = WideFromProgramText(caption);
