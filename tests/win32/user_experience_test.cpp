@@ -327,6 +327,19 @@ TEST_F(UserTest, SortedRowsExportTheirOwnFilesAndAReloadKeepsTheOrder) {
   EXPECT_EQ(CellShown(2, 0), game);
   EXPECT_EQ(ListSortColumn(List(), &descending), 4);
   EXPECT_FALSE(descending);
+  // The column's title carries the arrow, no other does.
+  HWND header = reinterpret_cast<HWND>(SendMessageW(List(), LVM_GETHEADER, 0, 0));
+  for (int column = 0; column < 9; ++column) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ((item.fmt & HDF_SORTUP) != 0, column == 4) << column;
+    EXPECT_FALSE(item.fmt & HDF_SORTDOWN) << column;
+  }
+  SetForegroundWindow(main_);
+  RedrawWindow(main_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Settle();
+  WritePng(CaptureWindow(main_), Localised("sorted_list"));
 }
 
 TEST_F(UserTest, TheStatusBarTellsModesCountsAndOutcomes) {

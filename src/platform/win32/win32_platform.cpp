@@ -417,11 +417,27 @@ void ListFilled(WindowHandle list) {
   SendMessageW(window, LVM_ENSUREVISIBLE, 0, FALSE);
 }
 
+// The column titles show which column orders the rows, and which way.
+void MarkSortColumn(HWND list, int column, bool descending) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  if (!header) return;
+  const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    if (!SendMessageW(header, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item))) continue;
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (i == column) item.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
+    SendMessageW(header, HDM_SETITEMW, i, reinterpret_cast<LPARAM>(&item));
+  }
+}
+
 void ListSortByColumn(HWND list, int column) {
   SortOrder& order = sortOrders[list];
   order.descending = order.column == column ? !order.descending : false;
   order.column = column;
   ApplySort(list);
+  MarkSortColumn(list, column, order.descending);
   const int selected =
       static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
   if (selected >= 0) SendMessageW(list, LVM_ENSUREVISIBLE, selected, FALSE);
