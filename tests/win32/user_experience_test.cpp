@@ -79,6 +79,17 @@ class UserTest : public GuiTest {
     EXPECT_EQ(SendMessageW(main_, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0), 0);
   }
 
+  // Closes the program's window as at the end of a run, so that StartProgram or WinMain can run
+  // it again; the quit message of the first run is taken away.
+  void EndFirstRun() {
+    DestroyWindow(main_);
+    MSG quit;
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    UnregisterClassW(kMainClassName, instance_);
+    ResetAppState();
+  }
+
   std::string image_;
 };
 
@@ -242,9 +253,7 @@ TEST_F(UserTest, TheCommandLineOpensAnImageAsTheOpenDialogWould) {
 
 // The whole program started with an image on its command line.
 TEST_F(UserTest, WinMainOpensTheImageOnItsCommandLine) {
-  DestroyWindow(main_);
-  UnregisterClassW(kMainClassName, instance_);
-  ResetAppState();
+  EndFirstRun();
   int rows = -1;
   std::wstring title;
   driver_.Expect(Kind::kMainWindow, [&](HWND window) {
@@ -442,9 +451,7 @@ TEST_F(UserTest, TheNextRunStartsWhereThisOneEnded) {
   OpenImage(image_);
   Command(40007);
   Command(40009);
-  DestroyWindow(main_);
-  UnregisterClassW(kMainClassName, instance_);
-  ResetAppState();
+  EndFirstRun();
   FileDialogFolders().clear();
 
   StartProgram();
@@ -467,6 +474,12 @@ TEST_F(UserTest, TheNextRunStartsWhereThisOneEnded) {
   Command(40003);
   EXPECT_EQ(FileDialogFolders()[kExportDialogTitle], scratch_.Path(""));
   EXPECT_EQ(FileDialogFolders().count(kImportDialogTitle), 0u);
+  const std::string host = scratch_.Path("h.bin");
+  testimg::WriteFile(host, {1, 2, 3});
+  driver_.ChooseFile(host);
+  driver_.Expect(Kind::kAttributes, [](HWND dialog) { Driver::Press(dialog, IDCANCEL); });
+  Command(40010);
+  EXPECT_EQ(FileDialogFolders()[kImportDialogTitle], scratch_.Path(""));
 }
 
 }  // namespace
