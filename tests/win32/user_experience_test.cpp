@@ -406,6 +406,23 @@ TEST_F(UserTest, TheKeyboardReachesTheCommands) {
   PostQuitMessage(0);
   RunMessageLoop(main_, table);
   EXPECT_EQ(RowCount(), 3);
+
+  // Ctrl+E with the Control key held: the selected row is exported.
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  const std::string target = scratch_.Path("ctrl-e.bin");
+  driver_.Expect(Kind::kFileDialog, [&target](HWND dialog) {
+    SetWindowTextA(GetDlgItem(dialog, 0x47C), target.c_str());
+    Driver::Press(dialog, IDOK);
+    PostQuitMessage(0);  // read only after the dialog has ended and the export is done
+  });
+  PostMessageW(List(), WM_KEYDOWN, 'E', 0);
+  RunMessageLoop(main_, table);
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  EXPECT_EQ(testimg::ReadFile(target), SampleFiles()[0].data);
 }
 
 TEST_F(UserTest, TheCheckCommandTellsTheFindingsInABox) {
