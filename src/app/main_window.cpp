@@ -200,21 +200,22 @@ ATOM RegisterMainClass(HINSTANCE instance) {
 
 int CreateMainWindow(HINSTANCE instance, int showCommand) {
   App.Instance = instance;
-  // The place and size of the last run, when a screen still shows them.
   WindowSettings settings;
   LoadSettings(&settings);
-  int x = CW_USEDEFAULT, y = CW_USEDEFAULT, width = kMainWidth, height = kMainHeight;
-  if (settings.placed) {
-    x = settings.rect.left;
-    y = settings.rect.top;
-    width = settings.rect.right - settings.rect.left;
-    height = settings.rect.bottom - settings.rect.top;
-  }
   HWND window = CreateWindowExW(0, kMainClassName, WideFromProgramText(kProgramTitle).c_str(),
-                                WS_OVERLAPPEDWINDOW, x, y, width, height, nullptr, nullptr,
-                                instance, nullptr);
+                                WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, kMainWidth,
+                                kMainHeight, nullptr, nullptr, instance, nullptr);
   if (!window) return 0;
   mainWindow = window;
+  // The place and size of the last run (in the same terms as it was read), when a screen still
+  // shows them; the window stays hidden until it is shown below.
+  if (settings.placed) {
+    WINDOWPLACEMENT place{};
+    place.length = sizeof place;
+    place.showCmd = SW_HIDE;
+    place.rcNormalPosition = settings.rect;
+    SetWindowPlacement(window, &place);
+  }
   if (HWND list = static_cast<HWND>(App.ListWindow)) {
     for (int i = 0; i < kSettingsColumns; ++i) {
       if (settings.columnWidths[i] > 0) {

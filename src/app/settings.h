@@ -12,7 +12,7 @@ inline constexpr int kSettingsColumns = 9;
 
 struct WindowSettings {
   bool placed = false;  // a place and size were kept
-  RECT rect{};          // the normal (not maximised) place, in screen coordinates
+  RECT rect{};          // the normal (not maximised) place, as the window placement gives it
   bool maximized = false;
   int columnWidths[kSettingsColumns] = {};  // 0 where none was kept
 };

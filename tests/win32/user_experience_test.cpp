@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/settings.h"
 #include "gui_fixture.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
@@ -497,6 +498,38 @@ TEST_F(UserTest, TheNextRunStartsWhereThisOneEnded) {
   driver_.Expect(Kind::kAttributes, [](HWND dialog) { Driver::Press(dialog, IDCANCEL); });
   Command(40010);
   EXPECT_EQ(FileDialogFolders()[kImportDialogTitle], scratch_.Path(""));
+}
+
+}  // namespace
+}  // namespace gui
+
+namespace gui {
+namespace {
+
+// A place that no screen shows any longer, or nonsense, is not taken.
+TEST_F(UserTest, APlaceOffEveryScreenIsNotTaken) {
+  EndFirstRun();
+  const std::wstring file = SettingsFile();
+  const struct {
+    const wchar_t *left, *top, *right, *bottom, *width;
+  } cases[] = {{L"-30000", L"-30000", L"-29000", L"-29000", L"0"},
+               {L"10", L"10", L"20", L"20", L"-5"},
+               {L"x", L"y", L"z", L"w", L"99999"}};
+  for (const auto& c : cases) {
+    WritePrivateProfileStringW(L"Window", L"Left", c.left, file.c_str());
+    WritePrivateProfileStringW(L"Window", L"Top", c.top, file.c_str());
+    WritePrivateProfileStringW(L"Window", L"Right", c.right, file.c_str());
+    WritePrivateProfileStringW(L"Window", L"Bottom", c.bottom, file.c_str());
+    WritePrivateProfileStringW(L"Columns", L"Width0", c.width, file.c_str());
+    StartProgram();
+    RECT frame;
+    GetWindowRect(main_, &frame);
+    EXPECT_EQ(frame.right - frame.left, 600) << Narrow(c.left);
+    EXPECT_EQ(frame.bottom - frame.top, 480) << Narrow(c.left);
+    EXPECT_EQ(SendMessageW(List(), LVM_GETCOLUMNWIDTH, 0, 0), 170) << Narrow(c.width);
+    EndFirstRun();
+    DeleteFileW(file.c_str());
+  }
 }
 
 }  // namespace
