@@ -54,7 +54,8 @@ void ListGetCell(WindowHandle list, int row, int column, char* buffer, int capac
 int ListRowCount(WindowHandle list);
 // Non-zero on success, 0 on failure.
 int ListDeleteRow(WindowHandle list, int row);
-// The lowest-numbered selected row, or -1 when none is selected.
+// The first selected row as the screen shows them (the lowest-numbered while the rows stand in
+// the order of insertion), or -1 when none is selected.
 int ListFirstSelected(WindowHandle list);
 // The list now shows the rows of a (re)loaded volume. A window program may re-apply the order
 // the user chose for the rows and select the first one; row numbers keep meaning the order in
