@@ -106,7 +106,7 @@ int RunExportMany(const ExportOptions& options) {
   }
   const int result = ExportRowsToFolder(
       console::kMainWindow, rows.data(), static_cast<int>(rows.size()), options.to.c_str(),
-      options.force ? ReplacePolicy::kReplace : ReplacePolicy::kRefuse, PrintWritten);
+      options.force ? HostReplacePolicy::kReplace : HostReplacePolicy::kRefuse, PrintWritten);
   const std::string exists(kMsgBatchTargetExists, std::string(kMsgBatchTargetExists).find("(%s)"));
   if (result != 0 && !console::Boxes().empty() &&
       console::Boxes().back().text.compare(0, exists.size(), exists) == 0)

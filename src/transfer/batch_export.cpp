@@ -60,7 +60,7 @@ void ShowNamed(WindowHandle window, const char* format, const char* path) {
 }  // namespace
 
 int ExportRowsToFolder(WindowHandle window, const int* rows, int count, const char* folder,
-                       ReplacePolicy policy, void (*written)(const char* path)) {
+                       HostReplacePolicy policy, void (*written)(const char* path)) {
   if (count > kMaxBatchRows) count = kMaxBatchRows;
   // Plan every name first.
   for (int i = 0; i < count; i++) {
@@ -85,9 +85,9 @@ int ExportRowsToFolder(WindowHandle window, const int* rows, int count, const ch
     }
   }
   // Then what exists already.
-  for (int i = 0; i < count && policy != ReplacePolicy::kReplace; i++) {
+  for (int i = 0; i < count && policy != HostReplacePolicy::kReplace; i++) {
     if (!Exists(Planned[i])) continue;
-    if (policy == ReplacePolicy::kRefuse) {
+    if (policy == HostReplacePolicy::kRefuse) {
       ShowNamed(window, kMsgBatchTargetExists, PlannedName[i]);
       return -1;
     }
@@ -121,5 +121,5 @@ void ExportSelectedToFolder(WindowHandle window) {
   if (count == 0) return;
   char folder[kPathCapacity];
   if (!PlatformChooseFolder(window, kFolderDialogTitle, folder, sizeof folder)) return;
-  ExportRowsToFolder(window, Rows, count, folder, ReplacePolicy::kAsk, nullptr);
+  ExportRowsToFolder(window, Rows, count, folder, HostReplacePolicy::kAsk, nullptr);
 }

@@ -4,7 +4,7 @@
 #include "platform/platform.h"
 
 // What happens when a host file of a planned name exists already.
-enum class ReplacePolicy {
+enum class HostReplacePolicy {
   kRefuse,   // nothing is written; the message names the file
   kAsk,      // one Yes/No question for all of them; No writes nothing
   kReplace,  // replaced without a question
@@ -18,7 +18,7 @@ inline constexpr int kMaxBatchRows = 128;  // a volume has at most 128 directory
 // existing file dealt with before the first file is written. `written`, when given, is told each
 // path written. 0, or -1 after a message (or when the user said No).
 int ExportRowsToFolder(WindowHandle window, const int* rows, int count, const char* folder,
-                       ReplacePolicy policy, void (*written)(const char* path));
+                       HostReplacePolicy policy, void (*written)(const char* path));
 // The command "selected files to folder": every selected row, the folder chooser, one question
 // before replacing files.
 void ExportSelectedToFolder(WindowHandle window);

@@ -10,6 +10,7 @@
 #include "texts/texts.h"
 #include "view/directory_list.h"
 #include "view/info_panel.h"
+#include "view/status_bar.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
 
@@ -19,13 +20,14 @@ namespace {
 // In a file of several disks, the disk's number and name as well.
 constexpr int kTitleCapacity = sizeof kProgramTitle + 3 + kPathCapacity + 64;
 
-// The title of a disk of several: program title, path, the disk's number, the count, its name.
+// The title of a disk of several: program title, the image's path, the disk's number, the count,
+// its name.
 void DiskTitle(char* title, int capacity) {
   D88Disk disks[kD88MaxDisks];
   const int count = D88ListDisksAt(App.ImagePath, disks, kD88MaxDisks);
   const char* name = count > App.DiskIndex ? disks[App.DiskIndex].name : "";
   std::snprintf(title, static_cast<size_t>(capacity), kTitleDiskFormat, kProgramTitle,
-                App.ChosenPath, App.DiskIndex, App.DiskCount, name);
+                App.ImagePath, App.DiskIndex, App.DiskCount, name);
 }
 
 void ShowPanel() {
@@ -84,15 +86,21 @@ void LoadVolume(WindowHandle window) {
     PlatformSetWindowText(window, title);
     FillDirectoryList();
     ShowPanel();
+    ListFilled(App.ListWindow);
+    ShowVolumeStatus(window);
     return;
   }
 
+  // The title names the open image, also after an import has left a host file's name in
+  // ChosenPath.
   std::snprintf(title, sizeof title, "%s - %.*s", kProgramTitle,
-                static_cast<int>(strnlen(App.ChosenPath, kPathCapacity - 1)), App.ChosenPath);
+                static_cast<int>(strnlen(App.ImagePath, kPathCapacity - 1)), App.ImagePath);
   if (App.DiskCount > 1) DiskTitle(title, sizeof title);
   PlatformSetWindowText(window, title);
   EnableVolumeCommands(window, true);
   App.VolumeLoaded = 1;
   FillDirectoryList();
   ShowPanel();
+  ListFilled(App.ListWindow);
+  ShowVolumeStatus(window);
 }

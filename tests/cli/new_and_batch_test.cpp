@@ -42,7 +42,7 @@ TEST_F(NewAndBatchTest, NewImageIsCleanEmptyAndTakesAnImport) {
       r = Zelvo({"check", "--mode", mode, image});
       EXPECT_EQ(r.code, 0) << r.out << r.err;
       r = Zelvo({"ls", "--json", "--mode", mode, "--codes", codes, image});
-      EXPECT_NE(r.out.find("\"rows\": []"), std::string::npos) << r.out;
+      EXPECT_NE(r.out.find("\"rows\":[]"), std::string::npos) << r.out;
       r = Zelvo({"import", "--yes", "--mode", mode, "--codes", codes, image, "data.bin"});
       EXPECT_EQ(r.code, 0) << r.err;
       r = Zelvo({"check", "--mode", mode, image});

@@ -99,7 +99,7 @@ TEST_F(BatchTest, ExportOfAWholeVolumeMatchesSingleExports) {
       sink = &written;
       const std::vector<int> rows = AllRows();
       ASSERT_EQ(ExportRowsToFolder(scripted::kMainWindow, rows.data(), 4, folder.c_str(),
-                                   ReplacePolicy::kRefuse,
+                                   HostReplacePolicy::kRefuse,
                                    [](const char* path) { sink->push_back(path); }),
                 0);
       ASSERT_EQ(written.size(), 4u);
@@ -134,7 +134,7 @@ TEST_F(BatchTest, ExistingHostFilesAreReplacedOnlyWhenAllowed) {
   };
 
   EXPECT_EQ(ExportRowsToFolder(scripted::kMainWindow, rows.data(), 4, folder.c_str(),
-                               ReplacePolicy::kRefuse, nullptr),
+                               HostReplacePolicy::kRefuse, nullptr),
             -1);
   ASSERT_EQ(scripted::Boxes().size(), 1u);
   char shown[kHostNameBytes];
@@ -145,7 +145,7 @@ TEST_F(BatchTest, ExistingHostFilesAreReplacedOnlyWhenAllowed) {
   scripted::ClearBoxes();
   scripted::AnswerBox(kIdNo);
   EXPECT_EQ(ExportRowsToFolder(scripted::kMainWindow, rows.data(), 4, folder.c_str(),
-                               ReplacePolicy::kAsk, nullptr),
+                               HostReplacePolicy::kAsk, nullptr),
             -1);
   ASSERT_EQ(scripted::Boxes().size(), 1u);
   EXPECT_EQ(scripted::Boxes()[0].flags, kMbYesNo | kMbIconQuestion);
@@ -155,7 +155,7 @@ TEST_F(BatchTest, ExistingHostFilesAreReplacedOnlyWhenAllowed) {
   scripted::ClearBoxes();
   scripted::AnswerBox(kIdYes);
   EXPECT_EQ(ExportRowsToFolder(scripted::kMainWindow, rows.data(), 4, folder.c_str(),
-                               ReplacePolicy::kAsk, nullptr),
+                               HostReplacePolicy::kAsk, nullptr),
             0);
   EXPECT_EQ(scripted::Boxes().size(), 1u);  // one question for all of them
   EXPECT_EQ(folderFiles(), 4);
