@@ -7,6 +7,7 @@
 # The locale decides Wine's ANSI code page: ja_JP.UTF-8 (code page 932) unless LC_ALL is set.
 #
 #   scripts/run.sh            run until the program is closed
+#   scripts/run.sh IMAGE      the same, opening IMAGE (a path on this machine) at start
 #   scripts/run.sh --smoke    start it, wait for its window, save build/win32/run.png, end it
 #
 # On Windows (MSYS2 or Git Bash with MinGW-w64 and CMake) it builds natively and starts the .exe.
@@ -14,13 +15,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${WIN32_BUILD:-build/win32}
 smoke=0
-[ "${1:-}" = --smoke ] && smoke=1
+image=
+case "${1:-}" in
+  --smoke) smoke=1 ;;
+  "") ;;
+  *) image=$(realpath "$1") ;;
+esac
 
 case "$(uname -s)" in
   MINGW* | MSYS* | CYGWIN*)
     cmake -S . -B "$build" -G "MinGW Makefiles" -DCMAKE_BUILD_TYPE=Release -DZELVO_TESTS=OFF
     cmake --build "$build" --target ZelvoExplorer
-    exec "$build/bin/ZelvoExplorer.exe"
+    exec "$build/bin/ZelvoExplorer.exe" ${image:+"$image"}
     ;;
 esac
 
@@ -49,7 +55,11 @@ if [ "$smoke" = 0 ]; then
     echo "A picture of it: DISPLAY=$DISPLAY import -window root shot.png"
   fi
   echo "Starting $exe under Wine (LC_ALL=$LC_ALL)."
-  wine "$exe"
+  if [ -n "$image" ]; then
+    wine "$exe" "$(winepath -w "$image" 2>/dev/null)"
+  else
+    wine "$exe"
+  fi
   exit 0
 fi
 

@@ -37,26 +37,32 @@ zelvo_display() {
 
 zelvo_prefix() {
   mkdir -p "$WINEPREFIX"
-  if [ ! -f "$WINEPREFIX/.zelvo-ready" ]; then
+  # The marker names the version of the set-up, so an older prefix is set up again.
+  if [ ! -f "$WINEPREFIX/.zelvo-ready-2" ]; then
     wineboot -i >/dev/null 2>&1
     wineserver -w
     local fonts="$WINEPREFIX/drive_c/windows/Fonts"
     mkdir -p "$fonts"
     cp /usr/share/fonts/opentype/ipafont-gothic/*.ttf "$fonts/"
+    # Marlett draws the caption buttons (minimise, maximise, close); without it they read "0 1 r".
+    if [ -f /usr/share/wine/fonts/marlett.ttf ]; then cp /usr/share/wine/fonts/marlett.ttf "$fonts/"; fi
     # Without a window manager Wine waits for every top-level window unless it is unmanaged.
-    # The program's dialog fonts (the last one is its full-width Japanese name) are mapped onto
-    # the IPA Gothic fonts. regedit reads the file as UTF-16 with a byte order mark.
+    # The program's dialog fonts (the last two are the full-width Japanese names of the
+    # proportional and the fixed-pitch Gothic) are mapped onto the IPA Gothic fonts: proportional
+    # names onto IPAPGothic, fixed-pitch ones onto IPAGothic, so labels keep their widths.
+    # regedit reads the file as UTF-16 with a byte order mark.
     local reg="$WINEPREFIX/zelvo.reg"
     printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
       '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
       '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
       '"MS UI Gothic"="IPAPGothic"' '"MS PGothic"="IPAPGothic"' '"MS Gothic"="IPAGothic"' \
       '"MS Shell Dlg"="IPAPGothic"' '"MS Shell Dlg 2"="IPAPGothic"' \
-      $'"\xef\xbc\xad\xef\xbc\xb3 \xef\xbc\xb0\xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf"="IPAPGothic"' |
+      $'"\xef\xbc\xad\xef\xbc\xb3 \xef\xbc\xb0\xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf"="IPAPGothic"' \
+      $'"\xef\xbc\xad\xef\xbc\xb3 \xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf"="IPAGothic"' |
       iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
     wine regedit "$reg" >/dev/null 2>&1
     wineserver -w
-    touch "$WINEPREFIX/.zelvo-ready"
+    touch "$WINEPREFIX/.zelvo-ready-2"
   fi
 }
 

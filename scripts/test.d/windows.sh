@@ -89,7 +89,7 @@ cmp "$sample/hello.txt" "$folder/ＮＥＷ．ＴＸＴ.TEX"
 cp "$zelvo_exe" "$build/bin/CodeChg.txt" "$folder/"
 wine "$folder/zelvo.exe" ls "$folder/диск Ж.d88" | grep -q 'ＲＥＡＤＭＥ．ＴＸＴ'
 wine "$zelvo_exe" ls --json "$folder/диск Ж.d88" >"$sample/ls.json"
-grep -qF "\"image\": \"$folder/диск Ж.d88\"" "$sample/ls.json"
+grep -qF "\"image\":\"$folder/диск Ж.d88\"" "$sample/ls.json"
 
 # A refusal read back from a pipe is UTF-8.
 expected='拡張子のエラー: FDイメージの形式は .2D .D20 .D88 の何れかの形式を選択してください'

@@ -3,14 +3,17 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/settings.h"
 #include "codes/code_tables.h"
 #include "image/change_history.h"
 #include "image/d88_disks.h"
 #include "image/image_select.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
 #include "resources/resource.h"
 #include "texts/texts.h"
@@ -24,7 +27,9 @@
 #include "transfer/import.h"
 #include "transfer/new_image.h"
 #include "transfer/undo.h"
+#include "view/check_report.h"
 #include "view/directory_list.h"
+#include "view/status_bar.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/volume_load.h"
@@ -42,17 +47,35 @@ static_assert(IDM_NEW == kCmdNew && IDM_EXPORT_FOLDER == kCmdExportToFolder &&
               IDC_NEW_VOLUME == kCtlNewVolumeNumber && IDC_NEW_YEAR == kCtlNewYear &&
               IDC_NEW_MONTH == kCtlNewMonth && IDC_NEW_DAY == kCtlNewDay &&
               IDC_NEW_EXDIR == kCtlNewExdir);
+static_assert(IDC_STATUS_BAR == kStatusBarId);
+
+// Commands of the keyboard and the File menu beyond the first ones.
+inline constexpr int kCmdReload = IDM_RELOAD;
+inline constexpr int kCmdCheck = IDM_CHECK;
 
 namespace {
 
 HWND MainWindow = nullptr;
+
+HWND StatusBar(HWND window) { return GetDlgItem(window, kStatusBarId); }
+
+// The keyboard goes to the list, so that the arrows, Enter and the accelerators work at once.
+void FocusList() {
+  HWND list = static_cast<HWND>(App.ListWindow);
+  if (list && IsWindow(list)) SetFocus(list);
+}
+
 // Delete and attributes act on the selected rows: grey without a loaded volume or a selection.
+// The check needs a loaded volume.
 void UpdateFileCommands(HWND window) {
   const bool selected = App.VolumeLoaded && ListFirstSelected(App.ListWindow) != -1;
   MenuEnableItem(window, kCmdDelete, selected);
   MenuEnableItem(window, kCmdAttributes, selected);
+  MenuEnableItem(window, kCmdCheck, App.VolumeLoaded == 1);
 }
 
+// Selects the row `row` of the seam (the order of insertion) alone, wherever the sorted list
+// shows it; a row past the end selects the last one.
 void SelectOnly(int row) {
   HWND list = static_cast<HWND>(App.ListWindow);
   LVITEMW item{};
@@ -62,26 +85,34 @@ void SelectOnly(int row) {
   if (rows == 0) return;
   if (row >= rows) row = rows - 1;
   if (row < 0) row = 0;
+  const int shown = ListShownIndex(list, row);
+  if (shown < 0) return;
   item.state = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(shown), reinterpret_cast<LPARAM>(&item));
+  SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(shown), FALSE);
 }
+
+// Whether the list was filled again (a reload selects the first row shown) since `fills`.
+bool Refilled(int fills) { return ListFillCount(static_cast<HWND>(App.ListWindow)) != fills; }
 
 // After a delete the row that followed the first deleted one is selected (or the new last row);
 // a refusal that loaded the volume again selects the first selected row again.
 void DeleteCommand(HWND window) {
   const int first = ListFirstSelected(App.ListWindow);
   if (first == -1) return;
+  const int fills = ListFillCount(static_cast<HWND>(App.ListWindow));
   DeleteSelectedFiles(window);
-  if (App.VolumeLoaded && ListFirstSelected(App.ListWindow) == -1) SelectOnly(first);
+  if (App.VolumeLoaded && (Refilled(fills) || ListFirstSelected(App.ListWindow) == -1))
+    SelectOnly(first);
 }
 
 // The file of a row keeps its row after its attributes changed.
 void AttributesCommand(HWND window, int row) {
   const int slot = SlotOfRow(App.DirectoryBuffer, App.EntryCount, row);
   if (slot < 0) return;
+  const int fills = ListFillCount(static_cast<HWND>(App.ListWindow));
   EditFileAttributes(window, slot, false);
-  if (ListFirstSelected(App.ListWindow) == -1) {
+  if (Refilled(fills) || ListFirstSelected(App.ListWindow) == -1) {
     const int now = RowOfUsedSlot(App.DirectoryBuffer, App.EntryCount, slot);
     SelectOnly(now >= 0 ? now : row);
   }
@@ -98,30 +129,6 @@ void RowContextMenu(HWND window, int row, POINT screen) {
                                      screen.y, 0, window, nullptr);
   DestroyMenu(menu);
   if (command != 0) SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(command), 0);
-}
-
-LRESULT OnListNotify(HWND window, const NMHDR* header) {
-  switch (header->code) {
-    case LVN_ITEMCHANGED: UpdateFileCommands(window); break;
-    case NM_DBLCLK: {
-      const auto* activate = reinterpret_cast<const NMITEMACTIVATE*>(header);
-      if (activate->iItem >= 0 && App.VolumeLoaded) {
-        AttributesCommand(window, activate->iItem);
-        UpdateFileCommands(window);
-      }
-      break;
-    }
-    case NM_RCLICK: {
-      const auto* activate = reinterpret_cast<const NMITEMACTIVATE*>(header);
-      if (!App.VolumeLoaded) break;
-      POINT screen = activate->ptAction;
-      ClientToScreen(header->hwndFrom, &screen);
-      RowContextMenu(window, activate->iItem, screen);
-      break;
-    }
-    default: break;
-  }
-  return 0;
 }
 
 // Builds the panel and the list, the modes and the code tables; returns 0 either way.
@@ -150,14 +157,21 @@ LRESULT OnCreate(HWND window) {
   }
 
   InitCommonControls();
-  HWND list =
-      CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 0, 0, window,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
+  HWND list = CreateWindowExW(
+      0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS, 0, 0, 0, 0,
+      window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
   App.ListWindow = list;
-  if (list) SetupListColumns();
+  if (list) {
+    SetupListColumns();
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  }
+  CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
+                  window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)), instance,
+                  nullptr);
 
   App.MachineMode = kModeMz;
   App.TransferMode = kTransferBinary;
+  ShowModeStatus(window);
   const int tables = LoadCodeTables(window);
 
   if (!panel || !list || tables != 0) {
@@ -169,12 +183,26 @@ LRESULT OnCreate(HWND window) {
   return 0;
 }
 
-void OnSize(LPARAM lParam) {
+// The panel at the top, the status bar at the bottom, the list between them.
+void OnSize(HWND window, LPARAM lParam) {
   const int width = LOWORD(lParam);
   const int height = HIWORD(lParam);
+  int barHeight = 0;
+  if (HWND bar = StatusBar(window)) {
+    SendMessageW(bar, WM_SIZE, 0, 0);
+    const int parts[] = {kStatusModesRight, kStatusVolumeRight, -1};
+    SendMessageW(bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
+    RECT rect;
+    GetWindowRect(bar, &rect);
+    barHeight = rect.bottom - rect.top;
+  }
   MoveWindow(static_cast<HWND>(App.PanelWindow), 0, 0, width, kPanelHeight, TRUE);
-  MoveWindow(static_cast<HWND>(App.ListWindow), 0, kPanelHeight, width, height - kPanelHeight,
-             TRUE);
+  MoveWindow(static_cast<HWND>(App.ListWindow), 0, kPanelHeight, width,
+             height - kPanelHeight - barHeight, TRUE);
+}
+
+bool MenuEnabledNow(HWND window, int id) {
+  return !(GetMenuState(GetMenu(window), id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
 }
 
 void SetMachineMode(HWND window, int mode) {
@@ -183,6 +211,7 @@ void SetMachineMode(HWND window, int mode) {
   UpdateUndoCommands(window);
   MenuCheckItem(window, kCmdMz, mode == kModeMz);
   MenuCheckItem(window, kCmdPc, mode == kModePc);
+  ShowModeStatus(window);
   if (ListRowCount(App.ListWindow) != 0) LoadVolume(window);
 }
 
@@ -190,30 +219,7 @@ void SetTransferMode(HWND window, int mode) {
   App.TransferMode = mode;
   MenuCheckItem(window, kCmdBinary, mode == kTransferBinary);
   MenuCheckItem(window, kCmdAscii, mode == kTransferAscii);
-}
-
-// Files dropped on the window that are not images are imported, all in one transaction (images
-// are left to the Open path).
-void OnDropFiles(HWND window, HDROP drop) {
-  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-  std::vector<std::string> files;
-  for (UINT i = 0; i < count; i++) {
-    const UINT length = DragQueryFileA(drop, i, nullptr, 0);
-    std::string path(length + 1, '\0');
-    if (DragQueryFileA(drop, i, path.data(), length + 1) != length) continue;
-    path.resize(length);
-    char extension[256];
-    SplitExtension(path.c_str(), extension, sizeof extension);
-    for (char* c = extension; *c; ++c)
-      if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c - 'A' + 'a');
-    if (FormatForExtension(extension) >= 0) continue;
-    files.push_back(path);
-  }
-  DragFinish(drop);
-  if (files.empty()) return;
-  std::vector<const char*> paths;
-  for (const std::string& file : files) paths.push_back(file.c_str());
-  ImportHostFiles(window, paths.data(), static_cast<int>(paths.size()), nullptr);
+  ShowModeStatus(window);
 }
 
 void OnCommand(HWND window, int id) {
@@ -236,8 +242,11 @@ void OnCommand(HWND window, int id) {
     case kCmdImport: {
       // The reload after a change keeps the selection where it can.
       const int row = ListFirstSelected(App.ListWindow);
+      const int fills = ListFillCount(static_cast<HWND>(App.ListWindow));
       ImportHostFile(window);
-      if (row != -1 && App.VolumeLoaded && ListFirstSelected(App.ListWindow) == -1) SelectOnly(row);
+      if (row != -1 && App.VolumeLoaded &&
+          (Refilled(fills) || ListFirstSelected(App.ListWindow) == -1))
+        SelectOnly(row);
       break;
     }
     case kCmdDelete: DeleteCommand(window); break;
@@ -259,9 +268,70 @@ void OnCommand(HWND window, int id) {
     }
     case kCmdNew: NewImageCommand(window); break;
     case kCmdExportToFolder: ExportSelectedToFolder(window); break;
+    case kCmdReload:
+      if (App.ImagePath[0] != '\0' && MenuEnabledNow(window, kCmdOpen)) LoadVolume(window);
+      break;
+    case kCmdCheck:
+      if (App.VolumeLoaded) ShowVolumeCheck(window);
+      break;
     default: break;
   }
   UpdateFileCommands(window);
+}
+
+// The list's notices: a click on a column title orders the rows, Enter exports the selected row,
+// a double-click opens a row's attributes, a right-click its commands. The rows the list reports
+// are screen positions; the commands take the rows of the seam.
+LRESULT OnNotify(HWND window, const NMHDR* notice) {
+  if (!notice || static_cast<int>(notice->idFrom) != kListId) return 0;
+  switch (notice->code) {
+    case LVN_COLUMNCLICK: {
+      const auto* click = reinterpret_cast<const NMLISTVIEW*>(notice);
+      ListSortByColumn(notice->hwndFrom, click->iSubItem);
+      break;
+    }
+    case NM_RETURN:
+      OnCommand(window, kCmdExport);
+      FocusList();
+      break;
+    case LVN_ITEMCHANGED: UpdateFileCommands(window); break;
+    case NM_DBLCLK: {
+      const auto* activate = reinterpret_cast<const NMITEMACTIVATE*>(notice);
+      const int row =
+          activate->iItem >= 0 ? ListInsertedIndex(notice->hwndFrom, activate->iItem) : -1;
+      if (row >= 0 && App.VolumeLoaded) {
+        AttributesCommand(window, row);
+        UpdateFileCommands(window);
+        FocusList();
+      }
+      break;
+    }
+    case NM_RCLICK: {
+      const auto* activate = reinterpret_cast<const NMITEMACTIVATE*>(notice);
+      if (!App.VolumeLoaded || activate->iItem < 0) break;
+      POINT screen = activate->ptAction;
+      ClientToScreen(notice->hwndFrom, &screen);
+      RowContextMenu(window, ListInsertedIndex(notice->hwndFrom, activate->iItem), screen);
+      break;
+    }
+    default: break;
+  }
+  return 0;
+}
+
+void OnDropFiles(HWND window, HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+    std::wstring path(length + 1, L'\0');
+    DragQueryFileW(drop, i, path.data(), length + 1);
+    path.resize(length);
+    paths.push_back(AnsiFromWide(path));
+  }
+  DragFinish(drop);
+  OpenDroppedFiles(window, paths);
+  FocusList();
 }
 
 }  // namespace
@@ -282,10 +352,33 @@ ATOM RegisterMainClass(HINSTANCE instance) {
 
 int CreateMainWindow(HINSTANCE instance, int showCommand) {
   App.Instance = instance;
+  MainWindow = nullptr;
+  WindowSettings settings;
+  LoadSettings(&settings);
   HWND window = CreateWindowExW(0, kMainClassName, WideFromProgramText(kProgramTitle).c_str(),
                                 WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, kMainWidth,
                                 kMainHeight, nullptr, nullptr, instance, nullptr);
+  MainWindow = window;
   if (!window) return 0;
+  // The place and size of the last run (in the same terms as it was read), when a screen still
+  // shows them; the window stays hidden until it is shown below.
+  if (settings.placed) {
+    WINDOWPLACEMENT place{};
+    place.length = sizeof place;
+    place.showCmd = SW_HIDE;
+    place.rcNormalPosition = settings.rect;
+    SetWindowPlacement(window, &place);
+  }
+  if (HWND list = static_cast<HWND>(App.ListWindow)) {
+    for (int i = 0; i < kSettingsColumns; ++i) {
+      if (settings.columnWidths[i] > 0) {
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, i, settings.columnWidths[i]);
+      }
+    }
+  }
+  if (settings.maximized && (showCommand == SW_SHOWNORMAL || showCommand == SW_SHOWDEFAULT)) {
+    showCommand = SW_SHOWMAXIMIZED;
+  }
   ShowWindow(window, showCommand);
   UpdateWindow(window);
   return 1;
@@ -296,22 +389,25 @@ HWND MainWindowHandle() { return MainWindow; }
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE: return OnCreate(window);
-    case WM_SIZE: OnSize(lParam); return 0;
+    case WM_SIZE: OnSize(window, lParam); return 0;
+    case WM_SETFOCUS: FocusList(); return 0;
+    case WM_NOTIFY: return OnNotify(window, reinterpret_cast<const NMHDR*>(lParam));
+    case WM_INITMENUPOPUP: UpdateFileCommands(window); return 0;
     case WM_CLOSE:
       if (PlatformMessageBox(window, kMsgQuitQuestion, kCaptionQuit, kMbYesNo | kMbIconQuestion) ==
           kIdYes) {
         DestroyWindow(window);
       }
       return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_DESTROY:
+      SaveSettings(window, static_cast<HWND>(App.ListWindow));
+      PostQuitMessage(0);
+      return 0;
     case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
-    case WM_COMMAND: OnCommand(window, LOWORD(wParam)); return 0;
-    case WM_NOTIFY: {
-      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (header && header->idFrom == static_cast<UINT_PTR>(kListId))
-        return OnListNotify(window, header);
-      return DefWindowProcW(window, message, wParam, lParam);
-    }
+    case WM_COMMAND:
+      OnCommand(window, LOWORD(wParam));
+      FocusList();
+      return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }
@@ -322,4 +418,76 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
     return TRUE;
   }
   return FALSE;
+}
+
+bool CommandLinePath(const char* commandLine, std::string* path) {
+  path->clear();
+  if (!commandLine) return false;
+  const char* p = commandLine;
+  while (*p == ' ' || *p == '\t') ++p;
+  if (*p == '"') {
+    const char* end = std::strchr(p + 1, '"');
+    path->assign(p + 1, end ? end : p + std::strlen(p));
+  } else {
+    path->assign(p);
+    while (!path->empty() && (path->back() == ' ' || path->back() == '\t')) path->pop_back();
+  }
+  return !path->empty();
+}
+
+void OpenFromCommandLine(HWND window, const char* commandLine) {
+  std::string path;
+  if (!window || !CommandLinePath(commandLine, &path) || !MenuEnabledNow(window, kCmdOpen)) return;
+  // The Open dialog gives a full path; so does a path named relative to the current folder.
+  char full[4 * MAX_PATH];
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  if (length > 0 && length < sizeof full) path = full;
+  OpenImagePath(window, path.c_str());
+  FocusList();
+}
+
+bool IsImagePath(const std::string& path) {
+  char extension[256];
+  SplitExtension(path.c_str(), extension, sizeof extension);
+  for (char* p = extension; *p; p++)
+    if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
+  return FormatForExtension(extension) >= 0;
+}
+
+void OpenDroppedFiles(HWND window, const std::vector<std::string>& paths) {
+  std::vector<std::string> others;
+  const std::string* image = nullptr;
+  for (const std::string& path : paths) {
+    if (IsImagePath(path)) {
+      if (!image) image = &path;
+    } else {
+      others.push_back(path);
+    }
+  }
+  if (image && MenuEnabledNow(window, kCmdOpen)) OpenImagePath(window, image->c_str());
+  if (!others.empty()) DroppedHostFiles(window, others);
+}
+
+void DroppedHostFiles(HWND window, const std::vector<std::string>& paths) {
+  std::vector<const char*> names;
+  for (const std::string& path : paths) names.push_back(path.c_str());
+  if (!names.empty())
+    ImportHostFiles(window, names.data(), static_cast<int>(names.size()), nullptr);
+}
+
+int RunMessageLoop(HWND window, HACCEL accelerators) {
+  MSG message;
+  int got;
+  while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+    // The accelerators act while the main window or one of its children has the keyboard; the
+    // dialogs and boxes (windows of their own) keep their keys.
+    if (accelerators && window && IsWindow(window) &&
+        (message.hwnd == window || IsChild(window, message.hwnd)) &&
+        TranslateAcceleratorW(window, accelerators, &message)) {
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return got == 0 ? static_cast<int>(message.wParam) : 0;
 }

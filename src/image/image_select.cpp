@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "image/change_history.h"
-#include "image/image_file.h"
 #include "image/d88_disks.h"
+#include "image/image_file.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "volume/app_state.h"
@@ -78,6 +78,10 @@ struct ExtensionFormat {
 constexpr ExtensionFormat kExtensionTable[] = {
     {".2d", kFormat2D}, {".d20", kFormatD20}, {".d88", kFormatD88}, {".d77", kFormatD88}};
 
+// After the choice: the extension check, then the load. `length` is ChosenPath's; `previous` is
+// what ChosenPath held before the choice (put back when the disk choice is cancelled).
+void OpenChosenImage(WindowHandle owner, size_t length, const char* previous);
+
 }  // namespace
 
 void SplitExtension(const char* path, char* extension, int capacity) {
@@ -140,6 +144,24 @@ void OpenImageCommand(WindowHandle owner) {
     return;
   }
 
+  OpenChosenImage(owner, length, previous);
+}
+
+void OpenImagePath(WindowHandle owner, const char* path) {
+  const size_t length = strnlen(path, kPathCapacity);
+  if (length >= static_cast<size_t>(kPathCapacity)) {
+    PlatformMessageBox(owner, kMsgPathTooLong, kCaptionError, kMbOk);
+    return;
+  }
+  char previous[kPathCapacity];
+  std::memcpy(previous, App.ChosenPath, sizeof previous);
+  std::memcpy(App.ChosenPath, path, length + 1);
+  OpenChosenImage(owner, length, previous);
+}
+
+namespace {
+
+void OpenChosenImage(WindowHandle owner, size_t length, const char* previous) {
   char extension[kPartMax + 1];
   SplitExtension(App.ChosenPath, extension, sizeof extension);
   for (char* p = extension; *p; p++)
@@ -158,7 +180,7 @@ void OpenImageCommand(WindowHandle owner) {
     if (count > 1) {
       disk = ChooseD88Disk(owner, disks, count);
       if (disk < 0) {
-        std::memcpy(App.ChosenPath, previous, sizeof previous);
+        std::memcpy(App.ChosenPath, previous, kPathCapacity);
         return;
       }
     }
@@ -169,3 +191,5 @@ void OpenImageCommand(WindowHandle owner) {
   ChangeHistoryClear();  // the changes of the image shown before cannot be undone on this one
   LoadVolume(owner);
 }
+
+}  // namespace

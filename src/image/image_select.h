@@ -15,6 +15,9 @@ int FormatForExtension(const char* lowerExtension);
 
 // The Open command: file dialog, extension check, then LoadVolume.
 void OpenImageCommand(WindowHandle owner);
+// Opens the image at `path` exactly as if it had been chosen in the Open dialog (a path named on
+// the command line, a dropped file): the path goes into ChosenPath, then the same checks.
+void OpenImagePath(WindowHandle owner, const char* path);
 // The drive and directory of a path, the last separator included (empty when the path has no
 // directory part), by the same code page 932 walk.
 void SplitDirectory(const char* path, char* directory, int capacity);

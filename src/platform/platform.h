@@ -54,10 +54,16 @@ void ListGetCell(WindowHandle list, int row, int column, char* buffer, int capac
 int ListRowCount(WindowHandle list);
 // Non-zero on success, 0 on failure.
 int ListDeleteRow(WindowHandle list, int row);
-// The lowest-numbered selected row, or -1 when none is selected.
+// The first selected row as the screen shows them (the lowest-numbered while the rows stand in
+// the order of insertion), or -1 when none is selected.
 int ListFirstSelected(WindowHandle list);
-// The lowest-numbered selected row after `after` (-1: from the first row), or -1 when none is.
+// The next selected row after row `after` (-1: the first) as the screen shows them (the
+// lowest-numbered after `after` while the rows stand in the order of insertion), or -1 when none.
 int ListNextSelected(WindowHandle list, int after);
+// The list now shows the rows of a (re)loaded volume. A window program may re-apply the order
+// the user chose for the rows and select the first one; row numbers keep meaning the order in
+// which the rows were inserted, whatever order the screen shows.
+void ListFilled(WindowHandle list);
 
 // Menu items of the main window, by command id.
 void MenuEnableItem(WindowHandle window, int commandId, bool enabled);
@@ -71,6 +77,12 @@ void PlatformSetWindowText(WindowHandle window, const char* text);
 // and `suffix` may be null. Read back, the window's text is the three byte strings joined.
 void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* path,
                             const char* suffix);
+
+// The main window's status line: 0 the modes, 1 the volume's counts, 2 the last action's outcome.
+inline constexpr int kStatusModes = 0;
+inline constexpr int kStatusVolume = 1;
+inline constexpr int kStatusOutcome = 2;
+void PlatformSetStatus(WindowHandle window, int part, const char* text);
 
 // Modal dialogs from the dialog resources. The procedure gets the messages below with the
 // Win32 meaning of their parameters; it ends the dialog with PlatformEndDialog.

@@ -225,3 +225,59 @@ inline constexpr char kMsgBatchExportWriteFailed[] = "\x83""t\x83""@\x83""C\x83"
 inline constexpr char kMsgBatchImportRefused[] = "%s\x0A""\x83""t\x83""@\x83""C\x83""\x8B""(%s)\x82""\xAA""\x8E""\xE6""\x82""\xE8""\x8D""\x9E""\x82""\xDF""\x82""\xC8""\x82""\xA2""\x82""\xBD""\x82""\xDF""\x81""A\x89""\xBD""\x82""\xE0""\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""\x81""B";
 // %d個のファイルのImportに成功しました。
 inline constexpr char kMsgBatchImportSucceeded[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""Import\x82""\xC9""\x90""\xAC""\x8C""\xF7""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B";
+// MZ
+inline constexpr char kStatusMz[] = "MZ";
+// PC
+inline constexpr char kStatusPc[] = "PC";
+// Binary
+inline constexpr char kStatusBinary[] = "Binary";
+// Ascii
+inline constexpr char kStatusAscii[] = "Ascii";
+// %s / %s
+inline constexpr char kStatusModesFormat[] = "%s / %s";
+// %d files
+inline constexpr char kStatusFiles[] = "%d files";
+// 1 file
+inline constexpr char kStatusOneFile[] = "1 file";
+// , %d sectors free
+inline constexpr char kStatusSectorsFree[] = ", %d sectors free";
+// , 1 sector free
+inline constexpr char kStatusOneSectorFree[] = ", 1 sector free";
+// %s exported, %ld bytes
+inline constexpr char kStatusExported[] = "%s exported, %ld bytes";
+// 検査
+inline constexpr char kCaptionCheck[] = "\x8C""\x9F""\x8D""\xB8""";
+// 異常は見つかりませんでした。
+inline constexpr char kMsgCheckClean[] = "\x88""\xD9""\x8F""\xED""\x82""\xCD""\x8C""\xA9""\x82""\xC2""\x82""\xA9""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""\x81""B";
+// %d件の異常が見つかりました。
+inline constexpr char kMsgCheckFound[] = "%d\x8C""\x8F""\x82""\xCC""\x88""\xD9""\x8F""\xED""\x82""\xAA""\x8C""\xA9""\x82""\xC2""\x82""\xA9""\x82""\xE8""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B";
+// \n(ほか%d件)
+inline constexpr char kMsgCheckMore[] = "\x0A""(\x82""\xD9""\x82""\xA9""%d\x8C""\x8F"")";
+// イメージファイルが開けません。
+inline constexpr char kMsgCheckOpenFailed[] = "\x83""C\x83""\x81""\x81""[\x83""W\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xAA""\x8A""J\x82""\xAF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+// 拡張ディレクトリ
+inline constexpr char kCheckExdirName[] = "\x8A""g\x92""\xA3""\x83""f\x83""B\x83""\x8C""\x83""N\x83""g\x83""\x8A""";
+// %s: データがトラック2-83の外に出ています (Trk%02X Sct%02X から %dセクタ)
+inline constexpr char kCheckLineRunOutside[] = "%s: \x83""f\x81""[\x83""^\x82""\xAA""\x83""g\x83""\x89""\x83""b\x83""N2-83\x82""\xCC""\x8A""O\x82""\xC9""\x8F""o\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7"" (Trk%02X Sct%02X \x82""\xA9""\x82""\xE7"" %d\x83""Z\x83""N\x83""^)";
+// %s: データの先頭 Trk%02X Sct%02X はボリュームのセクタではありません
+inline constexpr char kCheckLineBadStart[] = "%s: \x83""f\x81""[\x83""^\x82""\xCC""\x90""\xE6""\x93""\xAA"" Trk%02X Sct%02X \x82""\xCD""\x83""{\x83""\x8A""\x83""\x85""\x81""[\x83""\x80""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xC5""\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+// %s: ビットテーブルで空きのセクタを %dセクタ使っています (Trk%02X Sct%02X から)
+inline constexpr char kCheckLineRunFree[] = "%s: \x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xC5""\x8B""\xF3""\x82""\xAB""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xF0"" %d\x83""Z\x83""N\x83""^\x8E""g\x82""\xC1""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7"" (Trk%02X Sct%02X \x82""\xA9""\x82""\xE7"")";
+// %s: %dセクタを %s と共有しています (Trk%02X Sct%02X から)
+inline constexpr char kCheckLineShared[] = "%s: %d\x83""Z\x83""N\x83""^\x82""\xF0"" %s \x82""\xC6""\x8B""\xA4""\x97""L\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7"" (Trk%02X Sct%02X \x82""\xA9""\x82""\xE7"")";
+// 拡張ディレクトリ: ビットテーブルで空きのセクタにあります (Trk%02X Sct%02X から %dセクタ)
+inline constexpr char kCheckLineExdirFree[] = "\x8A""g\x92""\xA3""\x83""f\x83""B\x83""\x8C""\x83""N\x83""g\x83""\x8A"": \x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xC5""\x8B""\xF3""\x82""\xAB""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xC9""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7"" (Trk%02X Sct%02X \x82""\xA9""\x82""\xE7"" %d\x83""Z\x83""N\x83""^)";
+// 拡張ディレクトリ: トラック83を %dセクタ越えています
+inline constexpr char kCheckLineExdirOutside[] = "\x8A""g\x92""\xA3""\x83""f\x83""B\x83""\x8C""\x83""N\x83""g\x83""\x8A"": \x83""g\x83""\x89""\x83""b\x83""N83\x82""\xF0"" %d\x83""Z\x83""N\x83""^\x89""z\x82""\xA6""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""";
+// D88ヘッダ: ファイルがヘッダより短いです
+inline constexpr char kCheckLineShortHeader[] = "D88\x83""w\x83""b\x83""_: \x83""t\x83""@\x83""C\x83""\x8B""\x82""\xAA""\x83""w\x83""b\x83""_\x82""\xE6""\x82""\xE8""\x92""Z\x82""\xA2""\x82""\xC5""\x82""\xB7""";
+// D88 物理トラック%d: オフセット %08lX がヘッダの中を指しています
+inline constexpr char kCheckLineOffsetInHeader[] = "D88 \x95""\xA8""\x97""\x9D""\x83""g\x83""\x89""\x83""b\x83""N%d: \x83""I\x83""t\x83""Z\x83""b\x83""g %08lX \x82""\xAA""\x83""w\x83""b\x83""_\x82""\xCC""\x92""\x86""\x82""\xF0""\x8E""w\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""";
+// D88 物理トラック%d: オフセット %08lX がファイルの外を指しています
+inline constexpr char kCheckLineOffsetOutside[] = "D88 \x95""\xA8""\x97""\x9D""\x83""g\x83""\x89""\x83""b\x83""N%d: \x83""I\x83""t\x83""Z\x83""b\x83""g %08lX \x82""\xAA""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x8A""O\x82""\xF0""\x8E""w\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""";
+// D88 物理トラック%d: %d個のセクタレコードがファイルの終わりを越えています
+inline constexpr char kCheckLineRecordsOutside[] = "D88 \x95""\xA8""\x97""\x9D""\x83""g\x83""\x89""\x83""b\x83""N%d: %d\x8C""\xC2""\x82""\xCC""\x83""Z\x83""N\x83""^\x83""\x8C""\x83""R\x81""[\x83""h\x82""\xAA""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x8F""I\x82""\xED""\x82""\xE8""\x82""\xF0""\x89""z\x82""\xA6""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""";
+// イメージにないセクタがあります (Trk%02X Sct%02X から %dセクタ)
+inline constexpr char kCheckLineMissing[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x82""\xC8""\x82""\xA2""\x83""Z\x83""N\x83""^\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7"" (Trk%02X Sct%02X \x82""\xA9""\x82""\xE7"" %d\x83""Z\x83""N\x83""^)";
+// 検査中にイメージが読めませんでした
+inline constexpr char kCheckLineUnreadable[] = "\x8C""\x9F""\x8D""\xB8""\x92""\x86""\x82""\xC9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xAA""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""";

@@ -8,6 +8,7 @@
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
 #include "view/directory_list.h"
+#include "view/status_bar.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
 
@@ -122,6 +123,13 @@ void ExportSelectedFile(WindowHandle window, int row) {
     return;
   }
 
-  if (WriteHostFile(hostName, data, length) != 0)
+  if (WriteHostFile(hostName, data, length) != 0) {
     PlatformMessageBox(window, kMsgExportWriteFailed, kCaptionError, kMbOk);
+    return;
+  }
+  char name[kNameCellCapacity] = {};
+  ListGetCell(App.ListWindow, row, kColName, name, kNameCellCapacity);
+  char outcome[kStatusCapacity];
+  ComposeExportStatus(name, length, outcome, sizeof outcome);
+  PlatformSetStatus(window, kStatusOutcome, outcome);
 }

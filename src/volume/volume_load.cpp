@@ -10,6 +10,7 @@
 #include "texts/texts.h"
 #include "view/directory_list.h"
 #include "view/info_panel.h"
+#include "view/status_bar.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
 
@@ -78,15 +79,19 @@ void LoadVolume(WindowHandle window) {
     PlatformSetWindowTitle(window, kProgramTitle, nullptr, nullptr);
     FillDirectoryList();
     ShowPanel();
+    ListFilled(App.ListWindow);
+    ShowVolumeStatus(window);
     return;
   }
 
   // The program's name and the path are texts of two code pages: the platform converts each.
+  // The title names the open image, also after an import has left a host file's name in
+  // ChosenPath.
   char name[sizeof kProgramTitle + 3];
   std::snprintf(name, sizeof name, "%s - ", kProgramTitle);
   char path[kPathCapacity];
   std::snprintf(path, sizeof path, "%.*s",
-                static_cast<int>(strnlen(App.ChosenPath, kPathCapacity - 1)), App.ChosenPath);
+                static_cast<int>(strnlen(App.ImagePath, kPathCapacity - 1)), App.ImagePath);
   char suffix[64] = "";
   if (App.DiskCount > 1) DiskTitleSuffix(suffix, sizeof suffix);
   PlatformSetWindowTitle(window, name, path, suffix);
@@ -94,4 +99,6 @@ void LoadVolume(WindowHandle window) {
   App.VolumeLoaded = 1;
   FillDirectoryList();
   ShowPanel();
+  ListFilled(App.ListWindow);
+  ShowVolumeStatus(window);
 }

@@ -136,6 +136,9 @@ TEST_F(ExportTest, AsciiConvertsThroughTheExportTable) {
   EXPECT_EQ(Export(0, temp.Path("note.txt")), Bytes({0x61, 0x0D, 0x0A, 0x42}));
   EXPECT_EQ(scripted::FileDialogs()[0].initialFile,
             testsupport::ShownName("NOTE", App.Tables) + ".TEX");
+  // The outcome names the file as the list shows it and the bytes written.
+  EXPECT_EQ(scripted::StatusText(kStatusOutcome),
+            testsupport::ShownName("NOTE", App.Tables) + " exported, 4 bytes");
 }
 
 TEST_F(ExportTest, AsciiEmptyFile) {
@@ -160,6 +163,7 @@ TEST_F(ExportTest, UnnamedTypeAndCancel) {
             testsupport::ShownName("ODD", App.Tables) + ".???");
   EXPECT_TRUE(scripted::Boxes().empty());
   EXPECT_STREQ(App.FileTitle, "");
+  EXPECT_EQ(scripted::StatusText(kStatusOutcome), "");  // a cancel tells nothing
 }
 
 TEST_F(ExportTest, ExistingFileIsReplacedWhole) {

@@ -208,10 +208,11 @@ TEST_P(ImportKindsTest, WritesDataEntryAndBitTable) {
   EXPECT_EQ(scripted::Boxes()[0].caption, kCaptionConfirm);
   EXPECT_EQ(scripted::Boxes()[0].flags, kMbYesNo | kMbIconQuestion);
   ExpectSucceeded();
-  // Reloaded: two rows, titled with the bare host name.
+  // Reloaded: two rows; the title still names the image, not the imported host file, while
+  // the next file dialog starts from the bare host name.
   EXPECT_EQ(scripted::Rows().size(), 2u);
   EXPECT_EQ(scripted::WindowText(scripted::kMainWindow),
-            std::string(kProgramTitle) + " - data.bin");
+            std::string(kProgramTitle) + " - " + imagePath);
   EXPECT_STREQ(App.ChosenPath, "data.bin");
   EXPECT_EQ(scripted::LastDialogResource(), kAttributeDialogId);
 }

@@ -338,3 +338,36 @@ TEST_F(OpenImageTest, FailingLoadEndsInTheEmptyState) {
 }
 
 }  // namespace
+
+namespace {
+
+// A path named on the command line or dropped on the window: the same checks and the same
+// outcome as the dialog's choice, with no dialog.
+TEST_F(OpenImageTest, APathGivenDirectlyOpensAsTheDialogsChoiceWould) {
+  const std::string path = WriteImage("work.d88", true, kModeMz);
+  OpenImagePath(kMain, path.c_str());
+  EXPECT_TRUE(scripted::FileDialogs().empty());
+  ExpectWorkVolumeShown(path);
+  EXPECT_STREQ(path.c_str(), App.ChosenPath);
+  // Each load shows the rows once and tells the counts in the status line.
+  EXPECT_EQ(1, scripted::ListFills());
+  EXPECT_EQ("3 files, " + std::to_string(82 * 16 - 4) + " sectors free",
+            scripted::StatusText(kStatusVolume));
+
+  const Snapshot before = Take();
+  const std::string longPath = "/" + std::string(300, 'p') + ".d88";
+  OpenImagePath(kMain, longPath.c_str());
+  ASSERT_EQ(1u, scripted::Boxes().size());
+  EXPECT_EQ(kMsgPathTooLong, scripted::Boxes()[0].text);
+  ExpectUnchanged(before, true);
+  scripted::ClearBoxes();
+
+  OpenImagePath(kMain, temp.Path("notes.txt").c_str());
+  ASSERT_EQ(1u, scripted::Boxes().size());
+  EXPECT_EQ(kMsgBadExtension, scripted::Boxes()[0].text);
+  EXPECT_EQ(kCaptionExtension, scripted::Boxes()[0].caption);
+  ExpectUnchanged(before, false);
+  EXPECT_EQ(1, scripted::ListFills());
+}
+
+}  // namespace

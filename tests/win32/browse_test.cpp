@@ -239,6 +239,7 @@ TEST_F(BrowseTest, ExportWritesTheFirstSelectedFileThroughTheSaveDialog) {
   const std::vector<SampleFile> files = SampleFiles();
 
   // No selection: nothing at all.
+  SelectRows({});
   Command(40003);
   EXPECT_EQ(driver_.fileDialogs().size(), 1u);
 

@@ -51,6 +51,9 @@ class FileCommandsTest : public GuiTest {
 };
 
 TEST_F(FileCommandsTest, DeleteSeveralSelectedRowsAfterOneQuestion) {
+  // A load selects the first row; without a selection both commands are greyed.
+  EXPECT_TRUE(MenuEnabled(kCmdDelete));
+  SelectRows({});
   EXPECT_FALSE(MenuEnabled(kCmdDelete));
   EXPECT_FALSE(MenuEnabled(kCmdAttributes));
   SelectRows({1, 2});
@@ -140,6 +143,59 @@ TEST_F(FileCommandsTest, AttributesOfTheSelectedFile) {
   SendMessageW(main_, WM_NOTIFY, 1002, reinterpret_cast<LPARAM>(&click));
   EXPECT_EQ(clicked, L"GAME");
   EXPECT_TRUE(driver_.failures().empty());
+}
+
+// Sorted by name the screen shows GAME, HELLO, README.TXT: each command acts on the file of the
+// row the user picked, not on the file inserted at that place.
+TEST_F(FileCommandsTest, SortedRowsKeepTheirOwnFiles) {
+  NMLISTVIEW sort{};
+  sort.hdr.hwndFrom = List();
+  sort.hdr.idFrom = 1002;
+  sort.hdr.code = LVN_COLUMNCLICK;
+  sort.iItem = -1;
+  sort.iSubItem = 0;
+  SendMessageW(main_, WM_NOTIFY, 1002, reinterpret_cast<LPARAM>(&sort));
+
+  std::vector<std::wstring> names;
+  driver_.Expect(Kind::kAttributes, [&](HWND dialog) {
+    names.push_back(Driver::ItemText(dialog, kNameEdit));
+    Driver::Press(dialog, IDCANCEL);
+  });
+  NMITEMACTIVATE click{};
+  click.hdr.hwndFrom = List();
+  click.hdr.idFrom = 1002;
+  click.hdr.code = NM_DBLCLK;
+  click.iItem = 0;
+  SendMessageW(main_, WM_NOTIFY, 1002, reinterpret_cast<LPARAM>(&click));
+  EXPECT_TRUE(testsupport::BytesEqual(before_, testimg::ReadFile(image_)));
+
+  // README.TXT renamed NOTES keeps its place in the order, and its row stays selected.
+  SelectRows({2});
+  driver_.Expect(Kind::kAttributes, [&](HWND dialog) {
+    names.push_back(Driver::ItemText(dialog, kNameEdit));
+    SetDlgItemTextW(dialog, kNameEdit, L"NOTES");
+    Driver::Press(dialog, IDOK);
+  });
+  Command(kCmdAttributes);
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"GAME", L"README.TXT"}));
+  testimg::VolumeBuilder expected = volume_;
+  std::memcpy(expected.Entry(1) + 1, "NOTES\x0D\x0D\x0D\x0D\x0D\x0D\x0D\x0D\x0D\x0D\x0D", 16);
+  EXPECT_TRUE(ImageIs(expected));
+  EXPECT_EQ(Selected(), std::vector<int>{2});
+
+  // Two rows of the sorted list: GAME and NOTES go, the locked HELLO stays.
+  SelectRows({0, 2});
+  driver_.AnswerBox(IDYES);
+  Command(kCmdDelete);
+  EXPECT_TRUE(driver_.failures().empty());
+  ASSERT_EQ(driver_.boxes().size(), 1u);
+  EXPECT_TRUE(driver_.boxes()[0].hasYesNo);
+  expected.Entry(1)[0] = 0;
+  expected.Entry(2)[0] = 0;
+  expected.MarkFree(34, 7);
+  EXPECT_TRUE(ImageIs(expected));
+  EXPECT_EQ(RowCount(), 1);
+  EXPECT_EQ(Selected(), std::vector<int>{0});
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "app/main_window.h"
+#include "app/settings.h"
+#include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
 #include "volume/app_state.h"
 
@@ -82,6 +84,9 @@ testimg::VolumeBuilder SampleVolume() {
 
 void GuiTest::SetUp() {
   ResetAppState();
+  // Every test starts as a first run: no settings kept, none left for the next test.
+  SetSettingsFile(WideFromAnsi(scratch_.Path("settings.ini").c_str()));
+  FileDialogFolders().clear();
   instance_ = GetModuleHandleW(nullptr);
 }
 

@@ -122,7 +122,11 @@ TEST_F(MainWindowTest, PanelAndListFollowTheClientArea) {
     EXPECT_EQ(list.left, 0);
     EXPECT_EQ(list.top, 76);
     EXPECT_EQ(list.right, client.right);
-    EXPECT_EQ(list.bottom, client.bottom);
+    // The status bar takes the bottom; the list fills the rest.
+    const RECT bar = ChildRect(main_, GetDlgItem(main_, 1300));
+    EXPECT_GT(bar.bottom - bar.top, 10);
+    EXPECT_EQ(bar.bottom, client.bottom);
+    EXPECT_EQ(list.bottom, bar.top);
   }
 }
 
@@ -142,22 +146,24 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   EXPECT_EQ(GetMenuItemID(edit, 3), 40030u);
   EXPECT_EQ(GetMenuItemID(edit, 4), 40031u);
   HMENU file = GetSubMenu(bar, 0);
-  ASSERT_EQ(GetMenuItemCount(file), 8);
-  const UINT fileIds[] = {40040, 40002, 0, 40003, 40041, 40010, 0, 40004};
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
+  ASSERT_EQ(GetMenuItemCount(file), 9);
+  const UINT fileIds[] = {40040, 40002, 0, 40003, 40041, 40010, 40061, 0, 40004};
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
   EXPECT_TRUE(GetMenuState(file, 2, MF_BYPOSITION) & MF_SEPARATOR);
-  EXPECT_TRUE(GetMenuState(file, 6, MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_TRUE(GetMenuState(file, 7, MF_BYPOSITION) & MF_SEPARATOR);
+  // The keyboard's accelerators follow the texts after a tab.
   const struct {
     UINT id;
     const wchar_t* text;
   } items[] = {
       {40040, L"\u65B0\u898F\u4F5C\u6210(&N)..."},
-      {40002, L"Zelvo\uFF8C\uFF67\uFF72\uFF99\u3092\u958B\u304F(&O)"},
+      {40002, L"Zelvo\uFF8C\uFF67\uFF72\uFF99\u3092\u958B\u304F(&O)\tCtrl+O"},
+      {40003, L"\u30A8\u30AF\u30B9\u30DD\u30FC\u30C8(&E)\tCtrl+E"},
       {40041,
        L"\u9078\u629E\u3057\u305F\u30D5\u30A1\u30A4\u30EB\u3092\u30D5\u30A9\u30EB\u30C0"
        L"\u3078(&F)..."},
-      {40003, L"\u30A8\u30AF\u30B9\u30DD\u30FC\u30C8(&E)"},
-      {40010, L"\u30A4\u30F3\u30DD\u30FC\u30C8(&I)"},
+      {40010, L"\u30A4\u30F3\u30DD\u30FC\u30C8(&I)\tCtrl+I"},
+      {40061, L"\u691C\u67FB(&C)"},
       {40004, L"\u7D42\u4E86(&Q)"},
       {40006, L"MZ(&M)"},
       {40007, L"PC(&P)"},
@@ -202,24 +208,11 @@ TEST_F(MainWindowTest, ExportWithoutAVolumeOrSelectionAndUnknownCommandsDoNothin
   EXPECT_EQ(Command(40003), 0);
   EXPECT_EQ(Command(40001), 0);
   EXPECT_EQ(Command(40011), 0);
+  EXPECT_EQ(Command(40060), 0);  // F5 without an image
+  EXPECT_EQ(Command(40061), 0);  // the check without a volume
   EXPECT_TRUE(driver_.boxes().empty());
   EXPECT_TRUE(driver_.fileDialogs().empty());
   EXPECT_TRUE(IsWindow(main_));
-}
-
-TEST_F(MainWindowTest, DroppedFilesAreIgnored) {
-  StartProgram();
-  const char name[] = "C:\\disk.d88\0";
-  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + sizeof name + 1);
-  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), name, sizeof name);
-  GlobalUnlock(memory);
-  EXPECT_EQ(SendMessageW(main_, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0), 0);
-  EXPECT_TRUE(driver_.boxes().empty());
-  EXPECT_TRUE(driver_.fileDialogs().empty());
-  EXPECT_EQ(App.ImagePath[0], '\0');
-  EXPECT_EQ(RowCount(), 0);
 }
 
 TEST_F(MainWindowTest, AboutBoxClosesWithOkOnly) {

@@ -11,6 +11,7 @@
 #include "screenshot.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
+#include "volume/app_state.h"
 
 namespace gui {
 namespace {
@@ -103,8 +104,12 @@ TEST_F(NewAndDropTest, DroppedFilesAreImportedInOneTransaction) {
   }
   driver_.AnswerBox(IDYES);
   driver_.AnswerBox(IDOK);
-  // An image among the dropped files is not imported.
-  Drop({first, scratch_.Path("other.d88"), second});
+  // An image among the dropped files is opened, the others go into it; the first image stays.
+  const std::string other = WriteImage(SampleVolume(), "other.d88");
+  const std::vector<uint8_t> before = testimg::ReadFile(image);
+  Drop({first, other, second});
+  EXPECT_STREQ(App.ImagePath, other.c_str());
+  EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(image)));
   EXPECT_TRUE(driver_.failures().empty());
   EXPECT_EQ(driver_.pendingSteps(), 0u);
   EXPECT_EQ(names, (std::vector<std::wstring>{L"first.bin", L"second.bin"}));

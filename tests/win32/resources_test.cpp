@@ -116,6 +116,8 @@ void ExpectItems(const std::vector<Item>& items, const std::vector<Expected>& ex
         break;
       case kEditClass:
         EXPECT_TRUE(item.style & WS_BORDER);
+        // Text longer than the field scrolls instead of being refused.
+        EXPECT_TRUE(item.style & ES_AUTOHSCROLL);
         EXPECT_EQ(item.style & ES_READONLY, want.kindStyle);
         break;
     }
@@ -176,11 +178,12 @@ TEST(Resources, AttributeDialogTemplate) {
                   {kStaticClass, 0xFFFF, L"Exec", 28, 74, 20, 8, SS_LEFT, false},
                   {kEditClass, 1007, L"", 50, 71, 40, 14, 0, true},
                   {kStaticClass, 0xFFFF, L"Date", 100, 69, 15, 8, SS_LEFT, false},
-                  {kEditClass, 1008, L"", 117, 67, 12, 14, 0, true},
-                  {kStaticClass, 0xFFFF, slash, 130, 70, 8, 8, SS_LEFT, false},
-                  {kEditClass, 1009, L"", 138, 67, 12, 14, 0, true},
-                  {kStaticClass, 0xFFFF, slash, 151, 70, 8, 8, SS_LEFT, false},
-                  {kEditClass, 1010, L"", 159, 67, 12, 14, 0, true},
+                  // The date fields are wide enough for two digits in a Japanese Gothic.
+                  {kEditClass, 1008, L"", 117, 67, 16, 14, 0, true},
+                  {kStaticClass, 0xFFFF, slash, 134, 70, 8, 8, SS_LEFT, false},
+                  {kEditClass, 1009, L"", 142, 67, 16, 14, 0, true},
+                  {kStaticClass, 0xFFFF, slash, 159, 70, 8, 8, SS_LEFT, false},
+                  {kEditClass, 1010, L"", 167, 67, 16, 14, 0, true},
                   {kStaticClass, 0xFFFF, L"Trk", 100, 90, 12, 8, SS_LEFT, false},
                   {kEditClass, 1011, L"", 113, 88, 17, 14, ES_READONLY, false},
                   {kStaticClass, 0xFFFF, L"Sct", 141, 89, 12, 8, SS_LEFT, false},

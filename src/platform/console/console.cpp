@@ -253,6 +253,8 @@ int ListDeleteRow(WindowHandle, int row) {
 
 int ListFirstSelected(WindowHandle) { return -1; }
 int ListNextSelected(WindowHandle, int) { return -1; }
+void ListFilled(WindowHandle) {}
+void PlatformSetStatus(WindowHandle, int, const char*) {}
 
 void MenuEnableItem(WindowHandle, int, bool) {}
 void MenuCheckItem(WindowHandle, int, bool) {}

@@ -43,6 +43,8 @@ struct State {
   std::string localDate = "01/05/03";
   std::deque<std::string> folderAnswers;
   std::vector<std::string> folderTitles;
+  std::map<int, std::string> status;
+  int fills = 0;
 };
 
 State& S() {
@@ -197,6 +199,9 @@ bool MenuEnabled(int commandId) { return !S().disabled.count(commandId); }
 bool MenuChecked(int commandId) { return S().checked.count(commandId) != 0; }
 std::string WindowText(WindowHandle window) { return S().windowTexts[window]; }
 const std::vector<std::pair<WindowHandle, std::string>>& TextHistory() { return S().textHistory; }
+
+std::string StatusText(int part) { return S().status[part]; }
+int ListFills() { return S().fills; }
 
 void SetExecutablePath(const std::string& path) { S().executablePath = path; }
 
@@ -359,6 +364,12 @@ int ListFirstSelected(WindowHandle) {
   for (int row : s.selected)
     if (row < static_cast<int>(s.rows.size())) return row;
   return -1;
+}
+
+void ListFilled(WindowHandle) { S().fills++; }
+
+void PlatformSetStatus(WindowHandle, int part, const char* text) {
+  S().status[part] = text ? text : "";
 }
 
 void MenuEnableItem(WindowHandle, int commandId, bool enabled) {

@@ -96,6 +96,10 @@ std::string WindowText(WindowHandle window);
 // Every text set on a window, in order.
 const std::vector<std::pair<WindowHandle, std::string>>& TextHistory();
 
+// The status line's parts as last set, and how many times a volume's rows were shown.
+std::string StatusText(int part);
+int ListFills();
+
 void SetExecutablePath(const std::string& path);  // empty: the path cannot be obtained
 void SetLocalDate(const std::string& mmddyy);
 // The folder chooser, answered in order; with no answer queued it is cancelled. The titles it

@@ -9,14 +9,17 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
 #include "volume/app_state.h"
 
@@ -67,6 +70,118 @@ void RememberCell(HWND list, int row, int column, const char* text) {
   found->second[column] = text ? text : "";
 }
 
+// Row numbers of the seam count in the order the rows were inserted; the screen may show them in
+// another order (ListSortByColumn). The keys of each list's rows in insertion order:
+std::map<HWND, std::vector<LPARAM>> insertionOrder;
+
+struct SortOrder {
+  int column = -1;
+  bool descending = false;
+};
+std::map<HWND, SortOrder> sortOrders;
+// How many times each list was filled.
+std::map<HWND, int> fillCounts;
+
+int ShownCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+// The insertion order, brought in step with rows added or removed by other means: the known rows
+// that remain keep their order, rows unknown to it follow in the order shown.
+std::vector<LPARAM>& OrderOf(HWND list) {
+  std::vector<LPARAM>& order = insertionOrder[list];
+  const int count = ShownCount(list);
+  if (static_cast<int>(order.size()) == count) return order;
+  std::vector<LPARAM> shown;
+  for (int i = 0; i < count; ++i) {
+    LPARAM key;
+    if (RowKey(list, i, &key)) shown.push_back(key);
+  }
+  const std::set<LPARAM> present(shown.begin(), shown.end());
+  std::vector<LPARAM> rebuilt;
+  std::set<LPARAM> kept;
+  for (LPARAM key : order) {
+    if (present.count(key) && kept.insert(key).second) rebuilt.push_back(key);
+  }
+  for (LPARAM key : shown) {
+    if (kept.insert(key).second) rebuilt.push_back(key);
+  }
+  order = rebuilt;
+  return order;
+}
+
+// Where a row of the seam stands on the screen, or -1.
+int ShownIndex(HWND list, int row) {
+  std::vector<LPARAM>& order = OrderOf(list);
+  if (row < 0 || row >= static_cast<int>(order.size())) return -1;
+  LPARAM key;
+  if (RowKey(list, row, &key) && key == order[row]) return row;
+  LVFINDINFOW find{};
+  find.flags = LVFI_PARAM;
+  find.lParam = order[row];
+  return static_cast<int>(
+      SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+}
+
+// The seam's row number of a row shown at `shown`, or -1.
+int InsertedIndex(HWND list, int shown) {
+  LPARAM key;
+  if (!RowKey(list, shown, &key)) return -1;
+  const std::vector<LPARAM>& order = OrderOf(list);
+  auto found = std::find(order.begin(), order.end(), key);
+  return found == order.end() ? -1 : static_cast<int>(found - order.begin());
+}
+
+bool AllHexDigits(const std::string& text) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
+}
+
+struct SortContext {
+  int column;
+  bool descending;
+  std::map<LPARAM, int> position;  // insertion position of each key
+};
+
+const std::string& CellOf(LPARAM key, int column) {
+  static const std::string empty;
+  auto found = rowTexts.find(key);
+  if (found == rowTexts.end() || static_cast<size_t>(column) >= found->second.size()) return empty;
+  return found->second[column];
+}
+
+int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM contextAddress) {
+  const auto* context = reinterpret_cast<const SortContext*>(contextAddress);
+  const std::string& a = CellOf(first, context->column);
+  const std::string& b = CellOf(second, context->column);
+  int result = 0;
+  if (AllHexDigits(a) && AllHexDigits(b) && a.size() != b.size()) {
+    result = a.size() < b.size() ? -1 : 1;
+  } else {
+    // Bytes compare unsigned, so code page 932 characters follow ASCII.
+    const int byBytes = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
+    result = byBytes != 0 ? byBytes : (a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0));
+  }
+  if (context->descending) result = -result;
+  if (result != 0) return result;
+  auto foundA = context->position.find(first);
+  auto foundB = context->position.find(second);
+  const int pa = foundA == context->position.end() ? 0 : foundA->second;
+  const int pb = foundB == context->position.end() ? 0 : foundB->second;
+  return pa < pb ? -1 : (pa > pb ? 1 : 0);
+}
+
+void ApplySort(HWND list) {
+  const SortOrder order = sortOrders[list];
+  if (order.column < 0) return;  // the rows stand in the order of insertion
+  SortContext context{order.column, order.descending, {}};
+  const std::vector<LPARAM>& keys = OrderOf(list);
+  for (size_t i = 0; i < keys.size(); ++i) context.position[keys[i]] = static_cast<int>(i);
+  SendMessageW(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&context),
+               reinterpret_cast<LPARAM>(CompareRows));
+}
+
 // ---- Dialogs ----
 
 std::map<HWND, std::string> controlTexts;             // edit and static controls
@@ -111,6 +226,11 @@ std::wstring WideFilter(const char* filter) {
   return wide;
 }
 
+// The folder each file dialog (known by its title) was last confirmed in, as an ANSI path.
+std::map<std::string, std::string> dialogFolders;
+
+bool HasFolder(const std::string& path) { return path.find_first_of("\\/:") != std::string::npos; }
+
 // Shows the dialog with the program's texts in UTF-16 and returns the path as the ANSI dialog
 // would: in the ANSI code page, within the byte capacity of the caller's buffer.
 int RunFileDialog(bool save, WindowHandle owner, FileDialogRequest* request) {
@@ -142,6 +262,14 @@ int RunFileDialog(bool save, WindowHandle owner, FileDialogRequest* request) {
   }
   record.lpstrTitle = request->title ? title.c_str() : nullptr;
   record.Flags = request->flags;
+  // A file name without a folder starts in the folder this dialog was last used in.
+  const std::string dialogKey = request->title ? request->title : "";
+  std::wstring initialFolder;
+  auto remembered = dialogFolders.find(dialogKey);
+  if (remembered != dialogFolders.end() && !HasFolder(AnsiFromWide(initial))) {
+    initialFolder = WideFromAnsi(remembered->second.c_str());
+    record.lpstrInitialDir = initialFolder.c_str();
+  }
   record.lpstrDefExt = request->defExt ? defExt.c_str() : nullptr;
 
   BOOL chosen = save ? GetSaveFileNameW(&record) : GetOpenFileNameW(&record);
@@ -153,6 +281,8 @@ int RunFileDialog(bool save, WindowHandle owner, FileDialogRequest* request) {
     return 0;
   }
   std::memcpy(request->file, path.c_str(), path.size() + 1);
+  const size_t folderEnd = path.find_last_of("\\/");
+  if (folderEnd != std::string::npos) dialogFolders[dialogKey] = path.substr(0, folderEnd + 1);
   if (record.lpstrFileTitle) {
     CopyOut(AnsiFromWide(std::wstring(fileTitle.data())), request->fileTitle,
             static_cast<int>(request->fileTitleCapacity));
@@ -163,6 +293,13 @@ int RunFileDialog(bool save, WindowHandle owner, FileDialogRequest* request) {
 }  // namespace
 
 int PlatformMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned flags) {
+  // A box that only reports (a refusal, a failure, a success) leaves its first line in the
+  // main window's status line as the outcome of the action.
+  if ((flags & 0xF) == kMbOk && owner && text) {
+    const std::string firstLine(text, std::strcspn(text, "\r\n"));
+    PlatformSetStatus(GetAncestor(AsWindow(owner), GA_ROOTOWNER), kStatusOutcome,
+                      firstLine.c_str());
+  }
   const std::wstring wideText = WideFromProgramText(text);
   const std::wstring wideCaption = WideFromProgramText(caption);
   return MessageBoxW(AsWindow(owner), wideText.c_str(), caption ? wideCaption.c_str() : nullptr,
@@ -199,9 +336,11 @@ void ListInsertRow(WindowHandle list, int row, const char* firstCell) {
   item.iItem = row;
   item.pszText = text.data();
   item.lParam = nextRowKey;
-  if (SendMessageW(AsWindow(list), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) < 0) {
-    return;
-  }
+  HWND window = AsWindow(list);
+  std::vector<LPARAM>& order = OrderOf(window);
+  if (SendMessageW(window, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) < 0) return;
+  const size_t at = std::min(static_cast<size_t>(std::max(row, 0)), order.size());
+  order.insert(order.begin() + static_cast<std::ptrdiff_t>(at), nextRowKey);
   rowTexts[nextRowKey] = {firstCell ? firstCell : ""};
   ++nextRowKey;
 }
@@ -210,11 +349,12 @@ void ListSetCell(WindowHandle list, int row, int column, const char* text) {
   std::wstring wide = WideFromProgramText(text);
   LVITEMW item{};
   item.mask = LVIF_TEXT;
-  item.iItem = row;
+  item.iItem = ShownIndex(AsWindow(list), row);
   item.iSubItem = column;
   item.pszText = wide.data();
+  if (item.iItem < 0) return;
   if (SendMessageW(AsWindow(list), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
-    RememberCell(AsWindow(list), row, column, text);
+    RememberCell(AsWindow(list), item.iItem, column, text);
   }
 }
 
@@ -223,6 +363,8 @@ void ListGetCell(WindowHandle list, int row, int column, char* buffer, int capac
   buffer[0] = '\0';
   HWND window = AsWindow(list);
   if (row < 0 || row >= ListRowCount(list)) return;
+  row = ShownIndex(window, row);
+  if (row < 0) return;
   std::vector<wchar_t> shown(1024, L'\0');
   LVITEMW item{};
   item.iSubItem = column;
@@ -246,24 +388,101 @@ int ListRowCount(WindowHandle list) {
 }
 
 int ListDeleteRow(WindowHandle list, int row) {
+  HWND window = AsWindow(list);
+  const int shown = ShownIndex(window, row);
+  if (shown < 0) return 0;
   LPARAM key = 0;
-  const bool known = RowKey(AsWindow(list), row, &key);
-  if (!SendMessageW(AsWindow(list), LVM_DELETEITEM, row, 0)) return 0;
-  if (known) rowTexts.erase(key);
+  const bool known = RowKey(window, shown, &key);
+  std::vector<LPARAM>& order = OrderOf(window);
+  if (!SendMessageW(window, LVM_DELETEITEM, shown, 0)) return 0;
+  if (known) {
+    rowTexts.erase(key);
+    order.erase(std::remove(order.begin(), order.end(), key), order.end());
+  }
   return 1;
 }
 
 int ListFirstSelected(WindowHandle list) {
   if (!list) return -1;
-  return static_cast<int>(
+  const int shown = static_cast<int>(
       SendMessageW(AsWindow(list), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  return shown < 0 ? -1 : InsertedIndex(AsWindow(list), shown);
 }
 
+void ListFilled(WindowHandle list) {
+  HWND window = AsWindow(list);
+  if (!window) return;
+  ++fillCounts[window];
+  ApplySort(window);
+  if (ShownCount(window) == 0) return;
+  LVITEMW first{};
+  first.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  first.state = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(window, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&first));
+  SendMessageW(window, LVM_ENSUREVISIBLE, 0, FALSE);
+}
+
+// The column titles show which column orders the rows, and which way.
+void MarkSortColumn(HWND list, int column, bool descending) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  if (!header) return;
+  const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    if (!SendMessageW(header, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item))) continue;
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (i == column) item.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
+    SendMessageW(header, HDM_SETITEMW, i, reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+void ListSortByColumn(HWND list, int column) {
+  SortOrder& order = sortOrders[list];
+  order.descending = order.column == column ? !order.descending : false;
+  order.column = column;
+  ApplySort(list);
+  MarkSortColumn(list, column, order.descending);
+  const int selected =
+      static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  if (selected >= 0) SendMessageW(list, LVM_ENSUREVISIBLE, selected, FALSE);
+}
+
+std::map<std::string, std::string>& FileDialogFolders() { return dialogFolders; }
+
+int ListSortColumn(HWND list, bool* descending) {
+  const SortOrder order = sortOrders[list];
+  if (descending) *descending = order.descending;
+  return order.column;
+}
+
+void PlatformSetStatus(WindowHandle window, int part, const char* text) {
+  HWND bar = GetDlgItem(AsWindow(window), kStatusBarId);
+  if (!bar) return;
+  std::wstring line = WideFromProgramText(text);
+  for (wchar_t& c : line) {
+    if (c == L'\r' || c == L'\n') c = L' ';
+  }
+  SendMessageW(bar, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(line.c_str()));
+}
+
+// The selected rows in the order the screen shows them, as rows of the seam (as ListFirstSelected).
 int ListNextSelected(WindowHandle list, int after) {
   if (!list) return -1;
-  return static_cast<int>(SendMessageW(AsWindow(list), LVM_GETNEXTITEM,
-                                       static_cast<WPARAM>(after < 0 ? -1 : after), LVNI_SELECTED));
+  HWND window = AsWindow(list);
+  int from = -1;
+  if (after >= 0) {
+    from = ShownIndex(window, after);
+    if (from < 0) return -1;
+  }
+  const int shown = static_cast<int>(
+      SendMessageW(window, LVM_GETNEXTITEM, static_cast<WPARAM>(from), LVNI_SELECTED));
+  return shown < 0 ? -1 : InsertedIndex(window, shown);
 }
+
+int ListShownIndex(HWND list, int row) { return list ? ShownIndex(list, row) : -1; }
+int ListInsertedIndex(HWND list, int shown) { return list ? InsertedIndex(list, shown) : -1; }
+int ListFillCount(HWND list) { return fillCounts[list]; }
 
 void MenuEnableItem(WindowHandle window, int commandId, bool enabled) {
   EnableMenuItem(GetMenu(AsWindow(window)), commandId,

@@ -1,0 +1,29 @@
+// What the Windows program asks of the adapter beyond the seam: the status bar's id and the
+// order in which the directory list shows its rows.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+// The status bar, a child of the main window.
+inline constexpr int kStatusBarId = 1300;
+
+// Orders the shown rows by a column's texts, ascending; the same column again reverses the
+// order. Numbers (texts of hexadecimal digits only) compare by value. Rows of equal texts keep
+// the order they were inserted in. The order stays for the rows of later loads (ListFilled).
+void ListSortByColumn(HWND list, int column);
+// Where the list shows the seam's row `row` (rows numbered in the order of insertion), and the
+// seam's row of the row shown at `shown`; -1 when there is no such row.
+int ListShownIndex(HWND list, int row);
+int ListInsertedIndex(HWND list, int shown);
+// How many times the list was filled (ListFilled), so a caller can tell a reload happened.
+int ListFillCount(HWND list);
+// The column the rows are ordered by (-1 for none, the order of insertion) and the direction.
+int ListSortColumn(HWND list, bool* descending);
+
+// The folder each file dialog was last confirmed in (ANSI paths, the last separator included),
+// keyed by the dialog's title (code page 932). A dialog whose initial file name has no folder
+// starts there.
+std::map<std::string, std::string>& FileDialogFolders();

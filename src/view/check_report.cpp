@@ -1,0 +1,99 @@
+#include "view/check_report.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "texts/texts.h"
+#include "view/directory_list.h"
+#include "volume/app_state.h"
+#include "volume/layout.h"
+
+namespace {
+
+constexpr int kFindingCapacity = 512;
+CheckFinding FindingStore[kFindingCapacity];  // one check runs at a time
+
+// The name of a directory slot as the list shows it.
+void SlotName(int slot, char* out) {
+  out[0] = '\0';
+  if (slot < 0 || slot >= App.EntryCount || slot >= kDirectoryBufferBytes / kEntryBytes) return;
+  DirectoryRow row;
+  FormatDirectoryRow(App.DirectoryBuffer + slot * kEntryBytes, App.Tables.TBL1, &row);
+  std::memcpy(out, row.cells[kColName], kCellCapacity);
+}
+
+}  // namespace
+
+void ComposeCheckLine(const CheckFinding& f, const char* name, const char* otherName, char* out,
+                      int capacity) {
+  const size_t n = static_cast<size_t>(capacity);
+  const unsigned long offset = f.offset;
+  switch (f.kind) {
+    case kCheckRunOutside:
+      if (f.sector < 1 || f.sector > 16 || f.track > 83)
+        std::snprintf(out, n, kCheckLineBadStart, name, f.track & 0xFF, f.sector & 0xFF);
+      else
+        std::snprintf(out, n, kCheckLineRunOutside, name, f.track, f.sector, f.count);
+      break;
+    case kCheckRunFree:
+      std::snprintf(out, n, kCheckLineRunFree, name, f.count, f.track, f.sector);
+      break;
+    case kCheckSharedSectors:
+      std::snprintf(out, n, kCheckLineShared, name, f.count,
+                    f.otherSlot < 0 ? kCheckExdirName : otherName, f.track, f.sector);
+      break;
+    case kCheckExdirFree:
+      std::snprintf(out, n, kCheckLineExdirFree, f.track, f.sector, f.count);
+      break;
+    case kCheckExdirOutside: std::snprintf(out, n, kCheckLineExdirOutside, f.count); break;
+    case kCheckD88ShortHeader: std::snprintf(out, n, "%s", kCheckLineShortHeader); break;
+    case kCheckD88OffsetInHeader:
+      std::snprintf(out, n, kCheckLineOffsetInHeader, f.track, offset);
+      break;
+    case kCheckD88OffsetOutside:
+      std::snprintf(out, n, kCheckLineOffsetOutside, f.track, offset);
+      break;
+    case kCheckD88RecordsOutside:
+      std::snprintf(out, n, kCheckLineRecordsOutside, f.track, f.count);
+      break;
+    case kCheckSectorsMissing:
+      std::snprintf(out, n, kCheckLineMissing, f.track, f.sector, f.count);
+      break;
+    default: std::snprintf(out, n, "%s", kCheckLineUnreadable); break;
+  }
+}
+
+void ComposeCheckReport(const CheckFindings& findings, char* out, int capacity) {
+  if (capacity <= 0) return;
+  out[0] = '\0';
+  if (findings.count == 0) {
+    std::snprintf(out, static_cast<size_t>(capacity), "%s", kMsgCheckClean);
+    return;
+  }
+  int used = std::snprintf(out, static_cast<size_t>(capacity), kMsgCheckFound, findings.count);
+  const int stored = findings.count < findings.capacity ? findings.count : findings.capacity;
+  const int told = stored < kCheckReportLines ? stored : kCheckReportLines;
+  for (int i = 0; i < told && used >= 0 && used < capacity; ++i) {
+    char name[kCellCapacity];
+    char other[kCellCapacity];
+    SlotName(findings.items[i].slot, name);
+    SlotName(findings.items[i].otherSlot, other);
+    char line[256];
+    ComposeCheckLine(findings.items[i], name, other, line, sizeof line);
+    used += std::snprintf(out + used, static_cast<size_t>(capacity - used), "\n%s", line);
+  }
+  if (findings.count > told && used >= 0 && used < capacity)
+    std::snprintf(out + used, static_cast<size_t>(capacity - used), kMsgCheckMore,
+                  findings.count - told);
+}
+
+void ShowVolumeCheck(WindowHandle window) {
+  CheckFindings findings{FindingStore, kFindingCapacity, 0};
+  if (CheckLoadedVolume(&findings) != 0) {
+    PlatformMessageBox(window, kMsgCheckOpenFailed, kCaptionCheck, kMbOk);
+    return;
+  }
+  static char text[kCheckReportCapacity];
+  ComposeCheckReport(findings, text, sizeof text);
+  PlatformMessageBox(window, text, kCaptionCheck, kMbOk);
+}

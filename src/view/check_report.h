@@ -1,0 +1,18 @@
+// The volume check of the Windows program: the findings of the check that `zelvo check` runs,
+// told in one message box.
+#pragma once
+
+#include "platform/platform.h"
+#include "volume/volume_check.h"
+
+inline constexpr int kCheckReportCapacity = 4096;
+inline constexpr int kCheckReportLines = 20;  // findings told one by one; the rest are counted
+
+// One finding as a line; `name` is the entry's name as the list shows it (slot >= 0) and
+// `otherName` that of the other entry of shared sectors (empty for the extended directory).
+void ComposeCheckLine(const CheckFinding& finding, const char* name, const char* otherName,
+                      char* out, int capacity);
+// The box's text for the findings of the volume in App.
+void ComposeCheckReport(const CheckFindings& findings, char* out, int capacity);
+// Checks the loaded volume and shows the outcome in a box owned by `window`.
+void ShowVolumeCheck(WindowHandle window);

@@ -1,0 +1,58 @@
+#include "view/status_bar.h"
+
+#include <cstdio>
+
+#include "texts/texts.h"
+#include "volume/app_state.h"
+#include "volume/bit_table.h"
+#include "volume/layout.h"
+
+namespace {
+
+constexpr int kFirstDataIndex = 2 * kSectorsPerTrack;
+
+}  // namespace
+
+void ComposeModeStatus(int machineMode, int transferMode, char* out, int capacity) {
+  std::snprintf(out, static_cast<size_t>(capacity), kStatusModesFormat,
+                machineMode == kModePc ? kStatusPc : kStatusMz,
+                transferMode == kTransferAscii ? kStatusAscii : kStatusBinary);
+}
+
+int CountFreeSectors(const uint8_t* bitTable) {
+  int free = 0;
+  for (int index = kFirstDataIndex; index <= kLastSectorIndex; ++index)
+    if (!SectorUsed(bitTable, index)) ++free;
+  return free;
+}
+
+void ComposeVolumeStatus(bool loaded, int files, int freeSectors, char* out, int capacity) {
+  if (capacity <= 0) return;
+  out[0] = '\0';
+  if (!loaded) return;
+  int used = files == 1 ? std::snprintf(out, static_cast<size_t>(capacity), "%s", kStatusOneFile)
+                        : std::snprintf(out, static_cast<size_t>(capacity), kStatusFiles, files);
+  if (used < 0 || used >= capacity) return;
+  if (freeSectors == 1)
+    std::snprintf(out + used, static_cast<size_t>(capacity - used), "%s", kStatusOneSectorFree);
+  else
+    std::snprintf(out + used, static_cast<size_t>(capacity - used), kStatusSectorsFree,
+                  freeSectors);
+}
+
+void ComposeExportStatus(const char* name, long bytes, char* out, int capacity) {
+  std::snprintf(out, static_cast<size_t>(capacity), kStatusExported, name, bytes);
+}
+
+void ShowModeStatus(WindowHandle window) {
+  char text[kStatusCapacity];
+  ComposeModeStatus(App.MachineMode, App.TransferMode, text, sizeof text);
+  PlatformSetStatus(window, kStatusModes, text);
+}
+
+void ShowVolumeStatus(WindowHandle window) {
+  char text[kStatusCapacity];
+  ComposeVolumeStatus(App.VolumeLoaded == 1, ListRowCount(App.ListWindow),
+                      CountFreeSectors(App.SystemArea + kSysBitTable), text, sizeof text);
+  PlatformSetStatus(window, kStatusVolume, text);
+}

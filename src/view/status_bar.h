@@ -1,0 +1,21 @@
+// The texts of the main window's status line: the modes, the volume's counts, an outcome.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+inline constexpr int kStatusCapacity = 160;
+
+// "MZ / Binary" and the like.
+void ComposeModeStatus(int machineMode, int transferMode, char* out, int capacity);
+// Free sectors of the data tracks (2-83) in the bit table at the start of the system area.
+int CountFreeSectors(const uint8_t* bitTable);
+// "3 files, 1290 sectors free"; empty when no volume is loaded.
+void ComposeVolumeStatus(bool loaded, int files, int freeSectors, char* out, int capacity);
+// "README.TXT exported, 91 bytes": the name as the list shows it, the bytes written.
+void ComposeExportStatus(const char* name, long bytes, char* out, int capacity);
+
+// Show them from App.
+void ShowModeStatus(WindowHandle window);
+void ShowVolumeStatus(WindowHandle window);
