@@ -56,7 +56,7 @@ cd - >/dev/null
 
 zelvo=$(realpath "$build/bin/zelvo")
 [ "$(stat -c %s "$work/files.2d")" = "$(stat -c %s "$work/cpm.img")" ] || { echo "compare_cpmls: the images differ in size"; exit 1; }
-zelvo_rows=$("$zelvo" ls --json "$work/files.2d" | grep -c '"FILE\|"Ｆ' || true)
+zelvo_rows=$("$zelvo" ls "$work/files.2d" | sed -n 's/.*(\([0-9]*\) files).*/\1/p')
 cpm_rows=$(cd "$work" && cpmls -f zelvo2d cpm.img | grep -c 'file' || true)
 echo "zelvo $("$zelvo" --version | cut -d' ' -f2): $zelvo_rows files; cpmls: $cpm_rows files; images of $(stat -c %s "$work/cpm.img") bytes"
 

@@ -1,10 +1,11 @@
 // zelvo new: a new image file holding a blank volume.
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "cli/cli.h"
+#include "cli/host_checks.h"
+#include "image/image_file.h"
 #include "image/image_select.h"
 #include "texts/texts.h"
 #include "transfer/new_image.h"
@@ -43,7 +44,7 @@ CLI::App* RegisterNew(CLI::App* app, NewOptions* options) {
   command
       ->add_option("--like", options->like,
                    "Start like this image: its tracks 0 and 1, bit table reset, directory emptied")
-      ->check(CLI::ExistingFile)
+      ->check(cli::kExistingHostFile)
       ->type_name("IMAGE");
   command->add_option("--like-mode", options->likeMode, "Convention of the --like image (--mode)")
       ->check(CLI::IsMember({"mz", "pc"}, CLI::ignore_case))
@@ -109,8 +110,7 @@ int RunNew(const NewOptions& options) {
   const std::string likeMode = options.likeMode.empty() ? options.mode : options.likeMode;
   request.likeMode = (likeMode == "pc" || likeMode == "PC") ? kModePc : kModeMz;
   request.replace = options.force;
-  std::error_code error;
-  const bool existed = std::filesystem::exists(options.image, error);
+  const bool existed = ImageFileExists(options.image.c_str()) == 1;
   if (CreateNewImage(console::kMainWindow, request) != 0) {
     if (existed && !options.force) console::Note("pass --force to replace it");
     return kExitFailed;
