@@ -173,5 +173,4 @@ std::string ShownMessages() {
   return text;
 }
 
-
 }  // namespace cli

@@ -502,7 +502,9 @@ void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* p
                             const char* suffix) {
   // The program's text in code page 932, the path in the ANSI code page: converted as one
   // string, a path with non-ASCII characters would be garbled on a system that is not Japanese.
-  SetWindowTextW(AsWindow(window), (WideFromProgramText(text) + WideFromAnsi(path) + WideFromProgramText(suffix)).c_str());
+  SetWindowTextW(
+      AsWindow(window),
+      (WideFromProgramText(text) + WideFromAnsi(path) + WideFromProgramText(suffix)).c_str());
 }
 
 intptr_t PlatformDialogBox(WindowHandle owner, int resourceId, DialogProc proc) {
