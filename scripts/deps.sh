@@ -15,7 +15,7 @@ fi
 if [ "$what" = windows ] || [ "$what" = all ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then dpkg --add-architecture i386; need+=(wine32:i386); fi
   want g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb fonts-ipafont-gothic fonts-wine locales \
-       imagemagick x11-utils
+       fonts-horai-umefont imagemagick x11-utils
 fi
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive

@@ -38,31 +38,35 @@ zelvo_display() {
 zelvo_prefix() {
   mkdir -p "$WINEPREFIX"
   # The marker names the version of the set-up, so an older prefix is set up again.
-  if [ ! -f "$WINEPREFIX/.zelvo-ready-2" ]; then
+  if [ ! -f "$WINEPREFIX/.zelvo-ready-3" ]; then
     wineboot -i >/dev/null 2>&1
     wineserver -w
     local fonts="$WINEPREFIX/drive_c/windows/Fonts"
     mkdir -p "$fonts"
     cp /usr/share/fonts/opentype/ipafont-gothic/*.ttf "$fonts/"
+    cp /usr/share/fonts/truetype/horai-umefont/ume-pgo4.ttf "$fonts/"
     # Marlett draws the caption buttons (minimise, maximise, close); without it they read "0 1 r".
     if [ -f /usr/share/wine/fonts/marlett.ttf ]; then cp /usr/share/wine/fonts/marlett.ttf "$fonts/"; fi
     # Without a window manager Wine waits for every top-level window unless it is unmanaged.
     # The program's dialog fonts (the last two are the full-width Japanese names of the
-    # proportional and the fixed-pitch Gothic) are mapped onto the IPA Gothic fonts: proportional
-    # names onto IPAPGothic, fixed-pitch ones onto IPAGothic, so labels keep their widths.
+    # proportional and the fixed-pitch Gothic) are mapped onto Japanese Gothic fonts: the
+    # proportional names onto Ume P Gothic, whose Latin letters, digits and spaces keep the
+    # proportions the dialogs were laid out for ("File name", "Length" and the About box's date
+    # show whole; IPAPGothic's wider Latin letters clipped them), the fixed-pitch ones onto
+    # IPAGothic. Wine wants the family exactly as the font's name table gives it.
     # regedit reads the file as UTF-16 with a byte order mark.
     local reg="$WINEPREFIX/zelvo.reg"
     printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
       '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
       '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-      '"MS UI Gothic"="IPAPGothic"' '"MS PGothic"="IPAPGothic"' '"MS Gothic"="IPAGothic"' \
-      '"MS Shell Dlg"="IPAPGothic"' '"MS Shell Dlg 2"="IPAPGothic"' \
-      $'"\xef\xbc\xad\xef\xbc\xb3 \xef\xbc\xb0\xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf"="IPAPGothic"' \
+      '"MS UI Gothic"="Ume P Gothic"' '"MS PGothic"="Ume P Gothic"' '"MS Gothic"="IPAGothic"' \
+      '"MS Shell Dlg"="Ume P Gothic"' '"MS Shell Dlg 2"="Ume P Gothic"' \
+      $'"\xef\xbc\xad\xef\xbc\xb3 \xef\xbc\xb0\xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf"="Ume P Gothic"' \
       $'"\xef\xbc\xad\xef\xbc\xb3 \xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf"="IPAGothic"' |
       iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
     wine regedit "$reg" >/dev/null 2>&1
     wineserver -w
-    touch "$WINEPREFIX/.zelvo-ready-2"
+    touch "$WINEPREFIX/.zelvo-ready-3"
   fi
 }
 
