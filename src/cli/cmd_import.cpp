@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/verbs.h"
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
 #include "transfer/batch_import.h"
@@ -14,26 +15,14 @@ namespace {
 
 // What a user would type into the attribute dialog.
 console::DialogInput DialogInputFrom(const ImportOptions& options) {
-  console::DialogInput input;
-  if (options.hasName) input.texts[kCtlName] = console::ArgumentToCp932(options.name);
-  if (options.hasType) input.comboItems[kCtlType] = console::ArgumentToCp932(options.type);
-  if (options.hasStart) input.texts[kCtlStart] = console::ArgumentToCp932(options.start);
-  if (options.hasExec) input.texts[kCtlExec] = console::ArgumentToCp932(options.exec);
-  if (options.hasDate) {
-    // YY/MM/DD into the three fields; what is missing stays empty for the checks to refuse.
-    const std::string date = console::ArgumentToCp932(options.date);
-    const size_t first = date.find('/');
-    const size_t second = first == std::string::npos ? first : date.find('/', first + 1);
-    input.texts[kCtlYear] = date.substr(0, first);
-    input.texts[kCtlMonth] =
-        first == std::string::npos ? "" : date.substr(first + 1, second - first - 1);
-    input.texts[kCtlDay] = second == std::string::npos ? "" : date.substr(second + 1);
-  }
-  if (options.lock) {
-    input.checks[kCtlLock] = true;
-    input.checks[kCtlUnlock] = false;
-  }
-  return input;
+  AttributeOptions attributes;
+  if (options.hasName) attributes.fields["name"] = options.name;
+  if (options.hasType) attributes.fields["type"] = options.type;
+  if (options.hasStart) attributes.fields["start"] = options.start;
+  if (options.hasExec) attributes.fields["exec"] = options.exec;
+  if (options.hasDate) attributes.fields["date"] = options.date;
+  attributes.lock = options.lock;
+  return DialogInputFor(attributes);
 }
 
 // Several host files in one transaction, each with the attribute dialog's defaults.

@@ -1,5 +1,7 @@
 #include "image/image_file.h"
 
+#include "image/image_faults.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -12,23 +14,6 @@
 #include <cstdio>
 #include <cstring>
 #endif
-
-ImageWriteFault ImageWriteFaults;
-ImageReadFault ImageReadFaults;
-unsigned PathCodePage = 0;
-
-namespace {
-// Counts a write and tells whether the test hook wants it to fail.
-bool InjectedWriteFailure() {
-  ImageWriteFaults.writesDone++;
-  return ImageWriteFaults.failWriteAt > 0 &&
-         ImageWriteFaults.writesDone == ImageWriteFaults.failWriteAt;
-}
-bool InjectedReadFailure() {
-  ImageReadFaults.readsDone++;
-  return ImageReadFaults.failReadAt > 0 && ImageReadFaults.readsDone == ImageReadFaults.failReadAt;
-}
-}  // namespace
 
 #ifdef _WIN32
 
@@ -84,7 +69,7 @@ int64_t ImageFileSize(ImageFile* file) {
 
 int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned count, unsigned* got) {
   *got = 0;
-  if (InjectedReadFailure()) return -1;
+  if (ImageInjectedReadFailure()) return -1;
   if (!SeekTo(file, offset)) return -1;
   DWORD read = 0;
   if (!ReadFile(Handle(file), buffer, count, &read, nullptr)) return -1;
@@ -101,7 +86,7 @@ int ImageFileWriteAtUncounted(ImageFile* file, uint32_t offset, const void* buff
 }
 
 int ImageFileWriteAt(ImageFile* file, uint32_t offset, const void* buffer, unsigned count) {
-  if (InjectedWriteFailure()) return -1;
+  if (ImageInjectedWriteFailure()) return -1;
   return ImageFileWriteAtUncounted(file, offset, buffer, count);
 }
 
@@ -209,7 +194,7 @@ int64_t ImageFileSize(ImageFile* file) {
 
 int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned count, unsigned* got) {
   *got = 0;
-  if (InjectedReadFailure()) return -1;
+  if (ImageInjectedReadFailure()) return -1;
   unsigned done = 0;
   while (done < count) {
     const ssize_t n = pread(static_cast<int>(file->handle), static_cast<char*>(buffer) + done,
@@ -226,7 +211,7 @@ int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned cou
 }
 
 int ImageFileWriteAt(ImageFile* file, uint32_t offset, const void* buffer, unsigned count) {
-  if (InjectedWriteFailure()) return -1;
+  if (ImageInjectedWriteFailure()) return -1;
   return ImageFileWriteAtUncounted(file, offset, buffer, count);
 }
 

@@ -8,11 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "image/image_faults.h"
 #include "image/image_file.h"
-
-ImageWriteFault ImageWriteFaults;
-ImageReadFault ImageReadFaults;
-unsigned PathCodePage = 0;
 
 namespace {
 
@@ -62,17 +59,6 @@ int Hold(const std::shared_ptr<File>& target, bool writable, ImageFile* file) {
   return 0;
 }
 
-bool InjectedWriteFailure() {
-  ImageWriteFaults.writesDone++;
-  return ImageWriteFaults.failWriteAt > 0 &&
-         ImageWriteFaults.writesDone == ImageWriteFaults.failWriteAt;
-}
-
-bool InjectedReadFailure() {
-  ImageReadFaults.readsDone++;
-  return ImageReadFaults.failReadAt > 0 && ImageReadFaults.readsDone == ImageReadFaults.failReadAt;
-}
-
 }  // namespace
 
 int ImageMemoryPut(const char* path, const void* data, size_t size) {
@@ -113,7 +99,7 @@ int64_t ImageFileSize(ImageFile* file) {
 
 int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned count, unsigned* got) {
   *got = 0;
-  if (InjectedReadFailure()) return -1;
+  if (ImageInjectedReadFailure()) return -1;
   Handle* handle = Open(file);
   if (!handle) return -1;
   const std::vector<uint8_t>& bytes = handle->file->bytes;
@@ -125,7 +111,7 @@ int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned cou
 }
 
 int ImageFileWriteAt(ImageFile* file, uint32_t offset, const void* buffer, unsigned count) {
-  if (InjectedWriteFailure()) return -1;
+  if (ImageInjectedWriteFailure()) return -1;
   return ImageFileWriteAtUncounted(file, offset, buffer, count);
 }
 

@@ -57,13 +57,7 @@ int DeleteFiles(WindowHandle window, const int* slots, int count) {
 
   const int halves = DeleteSlots(App.SystemArea, App.DirectoryBuffer, App.EntryCount,
                                  ExdirFirstIndex(), distinct, files);
-  if (CheckChangeWrites(window, halves, true) != 0 ||
-      WriteVolumeChange(window, halves, true) != 0) {
-    LoadVolume(window);
-    return -1;
-  }
-  LoadVolume(window);
-  return 0;
+  return CommitVolumeChange(window, halves, true);
 }
 
 int DeleteSelectedFiles(WindowHandle window) {

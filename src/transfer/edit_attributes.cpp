@@ -29,13 +29,7 @@ int EditFileAttributes(WindowHandle window, int slot, bool askFirst) {
 
   const int halves = slot < kDirectoryHalfBytes / kEntryBytes ? 1 : 2;
   std::memcpy(entry, App.PendingEntry, kEntryBytes);
-  if (CheckChangeWrites(window, halves, false) != 0 ||
-      WriteVolumeChange(window, halves, false) != 0) {
-    LoadVolume(window);
-    return -1;
-  }
-  LoadVolume(window);
-  return 0;
+  return CommitVolumeChange(window, halves, false);
 }
 
 int EditSelectedFileAttributes(WindowHandle window) {

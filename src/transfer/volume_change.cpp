@@ -5,36 +5,17 @@
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
+#include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
 #include "volume/volume_load.h"
 
-namespace {
-
-int ReadVolumeState(WindowHandle window) {
-  if (ZLV_ReadZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
-                        kSystemAreaBytes) != 0)
-    return -1;
-  ApplyExdirRule();
-  std::memset(App.DirectoryBuffer, 0, sizeof App.DirectoryBuffer);
-  if (ZLV_ReadZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
-                        kDirectoryHalfBytes) != 0)
-    return -1;
-  if (App.ExdirPresent &&
-      ZLV_ReadZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
-                        App.ExdirSector, kDirectoryHalfBytes) != 0)
-    return -1;
-  return 0;
-}
-
-}  // namespace
-
 int RereadForChange(WindowHandle window, const int* slots, int count) {
   static uint8_t loaded[kDirectoryBufferBytes];
   std::memcpy(loaded, App.DirectoryBuffer, sizeof loaded);
   const int loadedCount = App.EntryCount;
-  if (ReadVolumeState(window) != 0) return -1;  // the reader has shown its message
+  if (RereadVolume(window) != 0) return -1;  // the reader has shown its message
   bool same = App.EntryCount == loadedCount;
   for (int i = 0; i < count && same; ++i) {
     const int slot = slots[i];
@@ -54,6 +35,8 @@ int RereadForChange(WindowHandle window, const int* slots, int count) {
 int ExdirFirstIndex() {
   return App.ExdirPresent ? SectorIndex(App.ExdirTrack, App.ExdirSector) : -1;
 }
+
+namespace {
 
 int CheckChangeWrites(WindowHandle window, int halves, bool withSystemArea) {
   SectorRun runs[3];
@@ -86,4 +69,15 @@ int WriteVolumeChange(WindowHandle window, int halves, bool withSystemArea) {
     return -1;
   }
   return ImageCommitChange(window);
+}
+
+}  // namespace
+
+int CommitVolumeChange(WindowHandle window, int halves, bool withSystemArea) {
+  const int result = CheckChangeWrites(window, halves, withSystemArea) == 0 &&
+                             WriteVolumeChange(window, halves, withSystemArea) == 0
+                         ? 0
+                         : -1;
+  LoadVolume(window);
+  return result;
 }

@@ -12,11 +12,8 @@ int RereadForChange(WindowHandle window, const int* slots, int count);
 // The first sector index of the extended directory, or -1 when the volume has none.
 int ExdirFirstIndex();
 
-// Whether the image carries the directory halves (bit 0 directory, bit 1 extended directory)
-// and, when withSystemArea, the system area, each sector in a record of its own; a message
-// otherwise. 0 or -1.
-int CheckChangeWrites(WindowHandle window, int halves, bool withSystemArea);
-
-// Writes the directory halves and then, when withSystemArea, the system area, as one change.
-// 0, or -1 after a message (nothing of the change reaches the image).
-int WriteVolumeChange(WindowHandle window, int halves, bool withSystemArea);
+// Writes the directory halves (bit 0 directory, bit 1 extended directory) and then, when
+// withSystemArea, the system area, as one change, once the image is found to carry each of their
+// sectors in a record of its own; then loads the volume again either way. 0, or -1 after a message
+// (nothing of the change reaches the image).
+int CommitVolumeChange(WindowHandle window, int halves, bool withSystemArea);
