@@ -15,6 +15,9 @@
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
+#include "transfer/batch_import.h"
+#include "transfer/delete_files.h"
+#include "transfer/edit_attributes.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
@@ -184,12 +187,34 @@ TEST_F(DisksTest, WriteProtectedDiskRefusesEveryChangeFirst) {
     Open(path, several ? 1 : -1);
     ASSERT_EQ(App.VolumeLoaded, 1);
     EXPECT_TRUE(ImageWriteProtected());
-    scripted::ClearBoxes();
-    const size_t dialogsBefore = scripted::FileDialogs().size();
-    ImportHostFile(scripted::kMainWindow);
-    ASSERT_EQ(scripted::Boxes().size(), 1u);
-    EXPECT_EQ(scripted::Boxes()[0].text, kMsgWriteProtected);
-    EXPECT_EQ(scripted::FileDialogs().size(), dialogsBefore);  // no dialog was shown
+    // Every writing command refuses with one box, before any dialog or question.
+    const std::string host = temp.Path("host.bin");
+    testimg::WriteFile(host, testsupport::Pattern(100, 3));
+    const char* hosts[] = {host.c_str()};
+    const int slot = 0;
+    const struct {
+      const char* name;
+      void (*run)(const char* const* hosts, const int* slot);
+    } commands[] = {
+        {"import", [](const char* const*, const int*) { ImportHostFile(scripted::kMainWindow); }},
+        {"import many", [](const char* const* h,
+                           const int*) { ImportHostFiles(scripted::kMainWindow, h, 1, nullptr); }},
+        {"delete",
+         [](const char* const*, const int* s) { DeleteFiles(scripted::kMainWindow, s, 1); }},
+        {"attributes", [](const char* const*,
+                          const int* s) { EditFileAttributes(scripted::kMainWindow, *s, true); }},
+    };
+    for (const auto& command : commands) {
+      SCOPED_TRACE(command.name);
+      scripted::ClearBoxes();
+      const size_t dialogsBefore = scripted::FileDialogs().size();
+      const int runsBefore = scripted::DialogRuns();
+      command.run(hosts, &slot);
+      ASSERT_EQ(scripted::Boxes().size(), 1u);
+      EXPECT_EQ(scripted::Boxes()[0].text, kMsgWriteProtected);
+      EXPECT_EQ(scripted::FileDialogs().size(), dialogsBefore);  // no dialog was shown
+      EXPECT_EQ(scripted::DialogRuns(), runsBefore);
+    }
     scripted::ClearBoxes();
     EXPECT_EQ(ImageBeginChange(scripted::kMainWindow), -1);
     EXPECT_FALSE(ImageChangeActive());
