@@ -132,10 +132,11 @@ TEST_F(NewAndBatchTest, ExportToAFolderMatchesSingleExports) {
   r = Zelvo({"export", "--codes", codes, "--to", "some", "disk.d88", "al*", "b?ta"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
-  const auto before = testimg::ReadFile(Path(written[0]));
+  const auto before = testimg::ReadFile(Path(written[1]));
   r = Zelvo({"export", "--codes", codes, "--to", "all", "disk.d88", "#1"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+  EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(Path(written[1]))));
   r = Zelvo({"export", "--codes", codes, "--to", "some", "disk.d88", "GAMMA"});
   EXPECT_EQ(r.code, 1);
   r = Zelvo({"export", "--codes", codes, "--to", "some", "--all", "disk.d88", "al*"});

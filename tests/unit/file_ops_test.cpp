@@ -293,9 +293,9 @@ class FileCommandTest : public testsupport::AppTest {
  protected:
   void Load(const VolumeBuilder& v, const Shape& s) {
     volume = v;
-    spec.d88 = s.d88;
-    spec.machineMode = s.mode;
-    image = testimg::BuildImage(v, spec);
+    shape.d88 = s.d88;
+    shape.machineMode = s.mode;
+    image = testimg::BuildImage(v, shape);
     imagePath = UseImage(image, s.d88 ? "disk.d88" : "disk.2d", s.d88 ? kFormatD88 : kFormat2D);
     App.MachineMode = s.mode;
     LoadVolume(scripted::kMainWindow);
@@ -303,14 +303,14 @@ class FileCommandTest : public testsupport::AppTest {
     scripted::ClearBoxes();
   }
   ::testing::AssertionResult Is(const VolumeBuilder& expected) {
-    return testsupport::BytesEqual(testimg::BuildImage(expected, spec),
+    return testsupport::BytesEqual(testimg::BuildImage(expected, shape),
                                    testimg::ReadFile(imagePath));
   }
   ::testing::AssertionResult Unchanged() {
     return testsupport::BytesEqual(image, testimg::ReadFile(imagePath));
   }
   VolumeBuilder volume;
-  ImageSpec spec;
+  ImageSpec shape;
   std::vector<uint8_t> image;
   std::string imagePath;
 };
@@ -400,7 +400,7 @@ TEST_F(FileCommandTest, AnImageChangedSinceTheLoadIsNotWritten) {
   Load(ThreeFiles(), kShapes[1]);
   VolumeBuilder other = volume;
   other.Entry(0)[1] = 'J';  // someone renamed HELLO
-  const auto changed = testimg::BuildImage(other, spec);
+  const auto changed = testimg::BuildImage(other, shape);
   testimg::WriteFile(imagePath, changed);
   const int slot = 0;
   EXPECT_EQ(DeleteFiles(scripted::kMainWindow, &slot, 1), -1);
@@ -558,39 +558,33 @@ TEST_F(ReplaceTest, TheOldFileGoesAndTheNewOneTakesItsFreedRun) {
 TEST_F(ReplaceTest, RefusalsWriteNothing) {
   struct Case {
     const char* what;
+    ReplacePolicy policy;
+    const char* host;
     uint8_t lock;
-    int answer;
+    int answer;  // 0: no box answered
     const char* box;
   };
-  const Case cases[] = {{"a locked file", 1, kIdYes, kMsgReplaceLocked},
-                        {"answered No, then Cancel", 0, kIdNo, kMsgReplaceQuestion}};
+  const Case cases[] = {
+      {"a locked file", kReplaceAsk, "PROG", 1, kIdYes, kMsgReplaceLocked},
+      {"answered No, then Cancel", kReplaceAsk, "PROG", 0, kIdNo, kMsgReplaceQuestion},
+      {"without the policy the duplicate message stays", kReplaceNever, "prog", 0, 0,
+       kMsgNameDuplicate},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     VolumeBuilder v;
     FileSpec old{.name = "PROG", .lock = c.lock, .data = Pattern(512, 5)};
     v.AddFile(old);
     Load(v, kShapes[1]);
-    SetReplacePolicy(kReplaceAsk);
-    scripted::ChooseFile(Host("PROG", Pattern(400, 6)));
+    SetReplacePolicy(c.policy);
+    scripted::ChooseFile(Host(c.host, Pattern(400, 6)));
     scripted::DialogCommand(kIdOk);
-    scripted::AnswerBox(c.answer);
+    if (c.answer) scripted::AnswerBox(c.answer);
     ImportHostFile(scripted::kMainWindow);  // the steps run out: Cancel
     ASSERT_EQ(scripted::Boxes().size(), 1u);
     EXPECT_EQ(scripted::Boxes()[0].text, c.box);
     EXPECT_TRUE(Unchanged());
   }
-}
-
-TEST_F(ReplaceTest, WithoutThePolicyTheDuplicateMessageStays) {
-  VolumeBuilder v;
-  v.AddFile(FileSpec{.name = "PROG", .data = Pattern(512, 5)});
-  Load(v, kShapes[1]);
-  scripted::ChooseFile(Host("prog", Pattern(400, 6)));
-  scripted::DialogCommand(kIdOk);
-  ImportHostFile(scripted::kMainWindow);
-  ASSERT_EQ(scripted::Boxes().size(), 1u);
-  EXPECT_EQ(scripted::Boxes()[0].text, kMsgNameDuplicate);
-  EXPECT_TRUE(Unchanged());
 }
 
 }  // namespace
