@@ -7,7 +7,11 @@ need=()
 want() { for p in "$@"; do dpkg -s "$p" >/dev/null 2>&1 || need+=("$p"); done; }
 want build-essential cmake g++ googletest libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev \
      clang libclang-rt-14-dev python3 libbenchmark-dev cpmtools mtools \
-     dpkg-dev man-db groff-base bash-completion
+     dpkg-dev man-db groff-base bash-completion \
+     file xz-utils ca-certificates procps bsdutils binutils git
+# file: CPack's Debian generator computes the package's dependencies with it; binutils: readelf of
+# the package stage; bsdutils: script(1), the terminal of the console tests; the rest: what a
+# minimal Debian root lacks that the builds, the stages and a clone of the repository use.
 # hyperfine and cpmtools: benchmarks/compare_cpmls.sh
 if [ "$what" = bench ] || [ "$what" = all ]; then
   want hyperfine cpmtools
@@ -15,7 +19,7 @@ fi
 if [ "$what" = windows ] || [ "$what" = all ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then dpkg --add-architecture i386; need+=(wine32:i386); fi
   want g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb fonts-ipafont-gothic fonts-wine locales \
-       fonts-horai-umefont imagemagick x11-utils
+       fonts-horai-umefont imagemagick x11-utils xauth
 fi
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive

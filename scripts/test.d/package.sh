@@ -9,7 +9,16 @@ set -uo pipefail
 cd "$(dirname "$0")/../.."
 sample=${PACKAGE_SAMPLE:-build/test/sample/sample.d88}
 
-deb=$(scripts/package.sh deb | tail -1) || exit 1
+# The build's and CPack's own messages are kept: a failure shows them.
+packlog=$(mktemp "${TMPDIR:-/tmp}/zelvo-package-log-XXXXXX")
+if ! scripts/package.sh deb >"$packlog" 2>&1; then
+  echo "package: scripts/package.sh deb failed:"
+  tail -40 "$packlog"
+  rm -f "$packlog"
+  exit 1
+fi
+deb=$(tail -1 "$packlog")
+rm -f "$packlog"
 root=$(mktemp -d "${TMPDIR:-/tmp}/zelvo-package-XXXXXX")
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root" || exit 1
