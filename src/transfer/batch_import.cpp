@@ -13,7 +13,7 @@
 #include "volume/bit_table.h"
 #include "volume/format.h"
 #include "volume/layout.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "volume/bit_table.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 
