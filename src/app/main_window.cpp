@@ -19,7 +19,7 @@
 #include "platform/win32/win32_text.h"
 #include "resources/resource.h"
 #include "texts/texts.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "transfer/batch_export.h"
 #include "transfer/batch_import.h"
 #include "transfer/delete_files.h"

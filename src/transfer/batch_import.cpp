@@ -7,7 +7,7 @@
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"

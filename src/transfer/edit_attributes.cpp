@@ -4,7 +4,7 @@
 
 #include "image/d88_disks.h"
 #include "texts/texts.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "transfer/volume_change.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"

@@ -10,7 +10,7 @@
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "transfer/batch_export.h"
 #include "transfer/batch_import.h"
 #include "transfer/export.h"

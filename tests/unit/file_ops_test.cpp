@@ -14,7 +14,7 @@
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "transfer/delete_files.h"
 #include "transfer/edit_attributes.h"
 #include "transfer/import.h"

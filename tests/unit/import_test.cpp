@@ -13,7 +13,7 @@
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "transfer/export.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
