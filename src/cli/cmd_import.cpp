@@ -108,13 +108,13 @@ Verb AddImport(CLI::App& app) {
       ->required()
       ->check(kExistingHostFile);
   command->callback([options] {
-    const Options& o = *options;
+    Options& o = *options;
     if (o.im.hostFiles.size() > 1 &&
         (o.name->count() || o.type->count() || o.start->count() || o.exec->count() ||
          o.date->count() || o.im.lock || o.im.replace))
       throw CLI::ValidationError("--name, --type, --start, --exec, --date, --lock, --replace",
                                  "only with a single HOSTFILE");
-    options->im.hostFile = o.im.hostFiles.front();
+    o.im.hostFile = o.im.hostFiles.front();
   });
   return {command, [options]() {
             ImportOptions& im = options->im;
