@@ -7,8 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "app/command_handlers.h"
+#include "app/command_table.h"
+#include "app/list_selection.h"
 #include "app/settings.h"
 #include "codes/code_tables.h"
+#include "flows/attribute_dialog.h"
 #include "flows/volume_load.h"
 #include "flows/volume_view.h"
 #include "image/change_history.h"
@@ -19,17 +23,10 @@
 #include "platform/win32/win32_text.h"
 #include "resources/resource.h"
 #include "texts/texts.h"
-#include "flows/attribute_dialog.h"
 #include "transfer/batch_export.h"
 #include "transfer/batch_import.h"
-#include "transfer/delete_files.h"
-#include "transfer/edit_attributes.h"
-#include "transfer/export.h"
 #include "transfer/identify_command.h"
-#include "transfer/import.h"
 #include "transfer/new_image.h"
-#include "transfer/undo.h"
-#include "view/check_report.h"
 #include "view/directory_list.h"
 #include "view/status_bar.h"
 #include "volume/app_state.h"
@@ -50,13 +47,11 @@ static_assert(IDM_NEW == kCmdNew && IDM_EXPORT_FOLDER == kCmdExportToFolder &&
               IDC_NEW_EXDIR == kCtlNewExdir);
 static_assert(IDC_STATUS_BAR == kStatusBarId);
 
-// Commands of the keyboard and the File menu beyond the first ones.
-inline constexpr int kCmdReload = IDM_RELOAD;
-inline constexpr int kCmdCheck = IDM_CHECK;
-
 namespace {
 
 HWND MainWindow = nullptr;
+// Whether the main window was built whole: its panel, its list and the code tables.
+bool Complete = false;
 
 HWND StatusBar(HWND window) { return GetDlgItem(window, kStatusBarId); }
 
@@ -66,64 +61,11 @@ void FocusList() {
   if (list && IsWindow(list)) SetFocus(list);
 }
 
-// Delete and attributes act on the selected rows: grey without a loaded volume or a selection.
-// The check needs a loaded volume.
-void UpdateFileCommands(HWND window) {
-  const bool selected = App.VolumeLoaded && ListFirstSelected(App.ListWindow) != -1;
-  MenuEnableItem(window, kCmdDelete, selected);
-  MenuEnableItem(window, kCmdAttributes, selected);
-  MenuEnableItem(window, kCmdCheck, App.VolumeLoaded == 1);
-}
-
-// Selects the row `row` of the seam (the order of insertion) alone, wherever the sorted list
-// shows it; a row past the end selects the last one.
-void SelectOnly(int row) {
-  HWND list = static_cast<HWND>(App.ListWindow);
-  LVITEMW item{};
-  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
-  const int rows = ListRowCount(App.ListWindow);
-  if (rows == 0) return;
-  if (row >= rows) row = rows - 1;
-  if (row < 0) row = 0;
-  const int shown = ListShownIndex(list, row);
-  if (shown < 0) return;
-  item.state = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(shown), reinterpret_cast<LPARAM>(&item));
-  SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(shown), FALSE);
-}
-
-// Whether the list was filled again (a reload selects the first row shown) since `fills`.
-bool Refilled(int fills) { return ListFillCount(static_cast<HWND>(App.ListWindow)) != fills; }
-
-// After a delete the row that followed the first deleted one is selected (or the new last row);
-// a refusal that loaded the volume again selects the first selected row again.
-void DeleteCommand(HWND window) {
-  const int first = ListFirstSelected(App.ListWindow);
-  if (first == -1) return;
-  const int fills = ListFillCount(static_cast<HWND>(App.ListWindow));
-  DeleteSelectedFiles(window);
-  if (App.VolumeLoaded && (Refilled(fills) || ListFirstSelected(App.ListWindow) == -1))
-    SelectOnly(first);
-}
-
-// The file of a row keeps its row after its attributes changed.
-void AttributesCommand(HWND window, int row) {
-  const int slot = SlotOfRow(App.DirectoryBuffer, App.EntryCount, row);
-  if (slot < 0) return;
-  const int fills = ListFillCount(static_cast<HWND>(App.ListWindow));
-  EditFileAttributes(window, slot, false);
-  if (Refilled(fills) || ListFirstSelected(App.ListWindow) == -1) {
-    const int now = RowOfUsedSlot(App.DirectoryBuffer, App.EntryCount, slot);
-    SelectOnly(now >= 0 ? now : row);
-  }
-}
-
 // A right-click selects the row under the pointer and offers its commands.
 void RowContextMenu(HWND window, int row, POINT screen) {
   if (row < 0) return;
   SelectOnly(row);
-  UpdateFileCommands(window);
+  UpdateWindowCommands(window);
   HMENU menu = LoadMenuW(static_cast<HINSTANCE>(App.Instance), MAKEINTRESOURCEW(IDR_CONTEXT_MENU));
   if (!menu) return;
   const int command = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x,
@@ -135,12 +77,9 @@ void RowContextMenu(HWND window, int row, POINT screen) {
 // Builds the panel and the list, the modes and the code tables; returns 0 either way.
 LRESULT OnCreate(HWND window) {
   MainWindow = window;
-  MenuEnableItem(window, kCmdExport, false);
-  MenuEnableItem(window, kCmdExportToFolder, false);
-  MenuEnableItem(window, kCmdImport, false);
-  UpdateUndoCommands(window);
+  Complete = true;
   App.VolumeLoaded = 0;
-  UpdateFileCommands(window);
+  UpdateWindowCommands(window);
   // A file of the same name is replaced after a question instead of the duplicate-name message.
   SetReplacePolicy(kReplaceAsk);
 
@@ -176,7 +115,8 @@ LRESULT OnCreate(HWND window) {
   const int tables = LoadCodeTables(window);
 
   if (!panel || !list || tables != 0) {
-    MenuEnableItem(window, kCmdOpen, false);
+    Complete = false;
+    UpdateWindowCommands(window);
     PlatformMessageBox(window, kMsgCreateFailed, kCaptionError, kMbOk);
   } else {
     DragAcceptFiles(window, TRUE);
@@ -202,84 +142,6 @@ void OnSize(HWND window, LPARAM lParam) {
              height - kPanelHeight - barHeight, TRUE);
 }
 
-bool MenuEnabledNow(HWND window, int id) {
-  return !(GetMenuState(GetMenu(window), id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
-}
-
-void SetMachineMode(HWND window, int mode) {
-  App.MachineMode = mode;
-  ChangeHistoryClear();  // the changes were made under the other convention
-  UpdateUndoCommands(window);
-  MenuCheckItem(window, kCmdMz, mode == kModeMz);
-  MenuCheckItem(window, kCmdPc, mode == kModePc);
-  ShowModeStatus(window);
-  if (ListRowCount(App.ListWindow) != 0) LoadVolume(window);
-}
-
-void SetTransferMode(HWND window, int mode) {
-  App.TransferMode = mode;
-  MenuCheckItem(window, kCmdBinary, mode == kTransferBinary);
-  MenuCheckItem(window, kCmdAscii, mode == kTransferAscii);
-  ShowModeStatus(window);
-}
-
-void OnCommand(HWND window, int id) {
-  switch (id) {
-    case kCmdOpen: OpenImageCommand(window); break;
-    case kCmdExport: {
-      const int row = ListFirstSelected(App.ListWindow);
-      if (row != -1) ExportSelectedFile(window, row);
-      break;
-    }
-    case kCmdQuit: SendMessageW(window, WM_CLOSE, 0, 0); break;
-    case kCmdAbout:
-      DialogBoxParamW(static_cast<HINSTANCE>(App.Instance), MAKEINTRESOURCEW(IDD_ABOUT), window,
-                      AboutDlgProc, 0);
-      break;
-    case kCmdMz: SetMachineMode(window, kModeMz); break;
-    case kCmdPc: SetMachineMode(window, kModePc); break;
-    case kCmdBinary: SetTransferMode(window, kTransferBinary); break;
-    case kCmdAscii: SetTransferMode(window, kTransferAscii); break;
-    case kCmdImport: {
-      // The reload after a change keeps the selection where it can.
-      const int row = ListFirstSelected(App.ListWindow);
-      const int fills = ListFillCount(static_cast<HWND>(App.ListWindow));
-      ImportHostFile(window);
-      if (row != -1 && App.VolumeLoaded &&
-          (Refilled(fills) || ListFirstSelected(App.ListWindow) == -1))
-        SelectOnly(row);
-      break;
-    }
-    case kCmdDelete: DeleteCommand(window); break;
-    case kCmdAttributes: {
-      const int row = ListFirstSelected(App.ListWindow);
-      if (row != -1) AttributesCommand(window, row);
-      break;
-    }
-    case kCmdUndo: UndoLastChange(window); break;
-    case kCmdRedo: RedoLastChange(window); break;
-    case kCmdIdentify: {
-      // The convention found is switched to and the image read again under it.
-      const int mode = IdentifyImageCommand(window);
-      if (mode < 0) break;
-      const bool reloads = ListRowCount(App.ListWindow) != 0;
-      SetMachineMode(window, mode);
-      if (!reloads) LoadVolume(window);
-      break;
-    }
-    case kCmdNew: NewImageCommand(window); break;
-    case kCmdExportToFolder: ExportSelectedToFolder(window); break;
-    case kCmdReload:
-      if (App.ImagePath[0] != '\0' && MenuEnabledNow(window, kCmdOpen)) LoadVolume(window);
-      break;
-    case kCmdCheck:
-      if (App.VolumeLoaded) ShowVolumeCheck(window);
-      break;
-    default: break;
-  }
-  UpdateFileCommands(window);
-}
-
 // The list's notices: a click on a column title orders the rows, Enter exports the selected row,
 // a double-click opens a row's attributes, a right-click its commands. The rows the list reports
 // are screen positions; the commands take the rows of the seam.
@@ -292,17 +154,17 @@ LRESULT OnNotify(HWND window, const NMHDR* notice) {
       break;
     }
     case NM_RETURN:
-      OnCommand(window, kCmdExport);
+      RunWindowCommand(window, IDM_EXPORT);
       FocusList();
       break;
-    case LVN_ITEMCHANGED: UpdateFileCommands(window); break;
+    case LVN_ITEMCHANGED: UpdateWindowCommands(window); break;
     case NM_DBLCLK: {
       const auto* activate = reinterpret_cast<const NMITEMACTIVATE*>(notice);
       const int row =
           activate->iItem >= 0 ? ListInsertedIndex(notice->hwndFrom, activate->iItem) : -1;
       if (row >= 0 && App.VolumeLoaded) {
-        AttributesCommand(window, row);
-        UpdateFileCommands(window);
+        commands::AttributesOfRow(window, row);
+        UpdateWindowCommands(window);
         FocusList();
       }
       break;
@@ -387,13 +249,15 @@ int CreateMainWindow(HINSTANCE instance, int showCommand) {
 
 HWND MainWindowHandle() { return MainWindow; }
 
+bool MainWindowComplete() { return Complete; }
+
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE: return OnCreate(window);
     case WM_SIZE: OnSize(window, lParam); return 0;
     case WM_SETFOCUS: FocusList(); return 0;
     case WM_NOTIFY: return OnNotify(window, reinterpret_cast<const NMHDR*>(lParam));
-    case WM_INITMENUPOPUP: UpdateFileCommands(window); return 0;
+    case WM_INITMENUPOPUP: UpdateWindowCommands(window); return 0;
     case WM_CLOSE:
       if (PlatformMessageBox(window, kMsgQuitQuestion, kCaptionQuit, kMbYesNo | kMbIconQuestion) ==
           kIdYes) {
@@ -406,7 +270,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       return 0;
     case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_COMMAND:
-      OnCommand(window, LOWORD(wParam));
+      RunWindowCommand(window, LOWORD(wParam));
       FocusList();
       return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
@@ -438,7 +302,7 @@ bool CommandLinePath(const char* commandLine, std::string* path) {
 
 void OpenFromCommandLine(HWND window, const char* commandLine) {
   std::string path;
-  if (!window || !CommandLinePath(commandLine, &path) || !MenuEnabledNow(window, kCmdOpen)) return;
+  if (!window || !CommandLinePath(commandLine, &path) || !WindowCommandEnabled(IDM_OPEN)) return;
   // The Open dialog gives a full path; so does a path named relative to the current folder.
   char full[4 * MAX_PATH];
   const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
@@ -465,7 +329,7 @@ void OpenDroppedFiles(HWND window, const std::vector<std::string>& paths) {
       others.push_back(path);
     }
   }
-  if (image && MenuEnabledNow(window, kCmdOpen)) OpenImagePath(window, image->c_str());
+  if (image && WindowCommandEnabled(IDM_OPEN)) OpenImagePath(window, image->c_str());
   if (!others.empty()) DroppedHostFiles(window, others);
 }
 

@@ -22,6 +22,9 @@ ATOM RegisterMainClass(HINSTANCE instance);
 int CreateMainWindow(HINSTANCE instance, int showCommand);
 // The main window the last CreateMainWindow made (null before, or when it failed).
 HWND MainWindowHandle();
+// Whether that window was built whole: its panel, its list and the code tables (else Open is
+// greyed).
+bool MainWindowComplete();
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -7,9 +7,6 @@
 #include "platform/console/console.h"
 
 struct Identification;
-namespace CLI {
-class App;
-}
 
 namespace cli {
 
@@ -90,8 +87,6 @@ struct NewOptions {
   std::string likeMode;  // empty: the same as mode
   bool force = false;
 };
-// Adds the `new` command and its options to the tool.
-CLI::App* RegisterNew(CLI::App* app, NewOptions* options);
 int RunNew(const NewOptions& options);
 // Many files: export every file matching the patterns into options.to.
 int RunExportMany(const ExportOptions& options);

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "cli/file_args.h"
 #include "cli/verbs.h"
 #include "transfer/edit_attributes.h"
 #include "view/directory_list.h"

@@ -1,10 +1,13 @@
 // zelvo check: every inconsistency of a volume and its image, without changing anything.
 #include <cstdio>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/options.h"
+#include "cli/verbs.h"
 #include "volume/app_state.h"
 #include "volume/volume_check.h"
 
@@ -152,6 +155,19 @@ int RunCheck(const CheckOptions& options) {
     Print(text);
   }
   return findings.count == 0 ? kExitOk : kExitFailed;
+}
+
+Verb AddCheck(CLI::App& app) {
+  auto options = std::make_shared<CheckOptions>();
+  CLI::App* command =
+      app.add_subcommand("check", "Report every inconsistency of the volume; change nothing");
+  AddMode(command, &options->mode);
+  command->add_flag("--json", options->json, "Print one JSON object");
+  AddImage(command, &options->image);
+  return {command, [options]() {
+            options->mode = Lower(options->mode);
+            return RunCheck(*options);
+          }};
 }
 
 }  // namespace cli

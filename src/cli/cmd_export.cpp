@@ -1,9 +1,13 @@
 // zelvo export: one file of the image into a host file, through the Export command.
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/host_checks.h"
+#include "cli/options.h"
+#include "cli/verbs.h"
 #include "texts/texts.h"
 #include "transfer/batch_export.h"
 #include "transfer/export.h"
@@ -136,6 +140,52 @@ int RunExport(const ExportOptions& options) {
   if (console::Boxes().size() != boxesBefore || !console::SaveDialogConfirmed()) return kExitFailed;
   Print(console::SavedPath() + "\n");
   return kExitOk;
+}
+
+Verb AddExport(CLI::App& app) {
+  struct Options {
+    ExportOptions ex;
+    std::vector<std::string> args;  // FILE [HOSTPATH], or with --to the patterns
+  };
+  auto options = std::make_shared<Options>();
+  ExportOptions& ex = options->ex;
+  CLI::App* command = app.add_subcommand(
+      "export",
+      "Copy one file of the image into a host file (with --to: many files into a folder)");
+  AddMode(command, &ex.mode);
+  AddCodes(command, &ex.codes);
+  command->add_flag("--ascii", ex.ascii, "Convert text through the code tables");
+  command->add_flag("--force", ex.force,
+                    "Replace an existing HOSTPATH (with --to: existing files)");
+  command->add_option("--to", ex.to, "Export many files into this folder, each to NAME.TYPE")
+      ->check(kExistingHostFolder)
+      ->type_name("DIR");
+  command->add_flag("--all", ex.all, "With --to: every file of the image");
+  AddImage(command, &ex.image);
+  command->add_option("FILE", options->args,
+                      "FILE [HOSTPATH]: the file's name as stored (any case), or #N for list "
+                      "row N, and where to write (default: NAME.TYPE in the current folder); "
+                      "with --to: PATTERN... (stored names, * and ? wildcards, #N)");
+  command->callback([options] {
+    ExportOptions& ex = options->ex;
+    const std::vector<std::string>& args = options->args;
+    if (ex.to.empty()) {
+      if (ex.all) throw CLI::ValidationError("--all", "needs --to DIR");
+      if (args.empty()) throw CLI::RequiredError("FILE");
+      if (args.size() > 2) throw CLI::ExtrasError({args.begin() + 2, args.end()});
+      ex.file = args[0];
+      if (args.size() == 2) ex.hostPath = args[1];
+    } else {
+      if (ex.all == !args.empty())
+        throw CLI::ValidationError("PATTERN", "give patterns or --all (not both)");
+      ex.patterns = args;
+    }
+  });
+  return {command, [options]() {
+            ExportOptions& ex = options->ex;
+            ex.mode = Lower(ex.mode);
+            return ex.to.empty() ? RunExport(ex) : RunExportMany(ex);
+          }};
 }
 
 }  // namespace cli

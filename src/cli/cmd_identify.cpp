@@ -1,10 +1,13 @@
 // zelvo identify: the layout and the recording convention of images, with the reasons.
 #include <cstdio>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/options.h"
+#include "cli/verbs.h"
 #include "image/d88_disks.h"
 #include "volume/app_state.h"
 #include "volume/identify.h"
@@ -232,6 +235,16 @@ int RunIdentify(const IdentifyOptions& options) {
   for (const std::string& image : options.images)
     if (IdentifyOne(options, image) != 0) failed++;
   return failed == 0 ? kExitOk : kExitFailed;
+}
+
+Verb AddIdentify(CLI::App& app) {
+  auto options = std::make_shared<IdentifyOptions>();
+  CLI::App* command = app.add_subcommand(
+      "identify", "Tell the layout and the recording convention of images, with the reasons");
+  AddDisk(command);
+  command->add_flag("--json", options->json, "Print one JSON object per image, one per line");
+  command->add_option("IMAGE", options->images, "Disk images (any extension)")->required();
+  return {command, [options]() { return RunIdentify(*options); }};
 }
 
 }  // namespace cli

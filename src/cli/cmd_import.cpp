@@ -1,11 +1,15 @@
 // zelvo import: a host file into the image, through the Import command and its dialog.
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/file_args.h"
+#include "cli/host_checks.h"
+#include "cli/options.h"
 #include "cli/verbs.h"
-#include "texts/texts.h"
 #include "flows/attribute_dialog.h"
+#include "texts/texts.h"
 #include "transfer/batch_import.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
@@ -62,6 +66,66 @@ int RunImport(const ImportOptions& options) {
   for (const console::Box& box : console::Boxes())
     if (box.text == kMsgImportSucceeded && box.caption == kCaptionSuccess) return kExitOk;
   return kExitFailed;
+}
+
+Verb AddImport(CLI::App& app) {
+  struct Options {
+    ImportOptions im;
+    // The attribute dialog's fields: whether each was given.
+    CLI::Option* name = nullptr;
+    CLI::Option* type = nullptr;
+    CLI::Option* start = nullptr;
+    CLI::Option* exec = nullptr;
+    CLI::Option* date = nullptr;
+  };
+  auto options = std::make_shared<Options>();
+  ImportOptions& im = options->im;
+  CLI::App* command =
+      app.add_subcommand("import", "Copy host files of at most 65535 bytes each into the image");
+  AddMode(command, &im.mode);
+  AddCodes(command, &im.codes);
+  command->add_flag("--ascii", im.ascii, "Convert text through the code tables");
+  command->add_flag("--yes", im.yes, "Answer the confirmation with Yes: write the image");
+  options->name =
+      command->add_option("--name", im.name, "File name (default: the host file's name)");
+  options->type =
+      command->add_option("--type", im.type, "OBJ (default), TEX, CMD, REL, SCD or RDD");
+  options->start = command->add_option("--start", im.start, "Start address, 4 hex digits (1500)");
+  options->exec = command->add_option("--exec", im.exec, "Execution address, 4 hex digits (0000)");
+  options->date = command->add_option("--date", im.date, "YY/MM/DD (today)");
+  command->add_flag("--lock", im.lock, "Lock the file");
+  command->add_flag("--replace", im.replace,
+                    "Replace a file of the same name (a locked one is refused)");
+  options->name->type_name("NAME");
+  options->type->type_name("TYPE");
+  options->start->type_name("XXXX");
+  options->exec->type_name("XXXX");
+  options->date->type_name("YY/MM/DD");
+  AddImage(command, &im.image);
+  command
+      ->add_option("HOSTFILE", im.hostFiles,
+                   "The host files to import (several: in one transaction, with the defaults)")
+      ->required()
+      ->check(kExistingHostFile);
+  command->callback([options] {
+    Options& o = *options;
+    if (o.im.hostFiles.size() > 1 &&
+        (o.name->count() || o.type->count() || o.start->count() || o.exec->count() ||
+         o.date->count() || o.im.lock || o.im.replace))
+      throw CLI::ValidationError("--name, --type, --start, --exec, --date, --lock, --replace",
+                                 "only with a single HOSTFILE");
+    o.im.hostFile = o.im.hostFiles.front();
+  });
+  return {command, [options]() {
+            ImportOptions& im = options->im;
+            im.mode = Lower(im.mode);
+            im.hasName = options->name->count() > 0;
+            im.hasType = options->type->count() > 0;
+            im.hasStart = options->start->count() > 0;
+            im.hasExec = options->exec->count() > 0;
+            im.hasDate = options->date->count() > 0;
+            return RunImport(im);
+          }};
 }
 
 }  // namespace cli

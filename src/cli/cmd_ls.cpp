@@ -1,10 +1,13 @@
 // zelvo ls: the information panel and the directory list of an image.
 #include <algorithm>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/options.h"
+#include "cli/verbs.h"
 #include "view/directory_list.h"
 #include "volume/app_state.h"
 
@@ -102,6 +105,19 @@ int RunLs(const LsOptions& options) {
     if (ListImage(options, options.images[i], tables, several) != 0) failed++;
   }
   return failed == 0 ? kExitOk : kExitFailed;
+}
+
+Verb AddLs(CLI::App& app) {
+  auto options = std::make_shared<LsOptions>();
+  CLI::App* command = app.add_subcommand("ls", "Show the volume information and the files");
+  AddMode(command, &options->mode);
+  AddCodes(command, &options->codes);
+  command->add_flag("--json", options->json, "Print one JSON object per image, one per line");
+  command->add_option("IMAGE", options->images, "Disk images: .2d, .d20, .d88 or .d77")->required();
+  return {command, [options]() {
+            options->mode = Lower(options->mode);
+            return RunLs(*options);
+          }};
 }
 
 }  // namespace cli

@@ -1,10 +1,13 @@
 // zelvo new: a new image file holding a blank volume.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "cli/cli.h"
 #include "cli/host_checks.h"
+#include "cli/options.h"
+#include "cli/verbs.h"
 #include "image/image_file.h"
 #include "image/image_select.h"
 #include "texts/texts.h"
@@ -28,8 +31,9 @@ void CopyField(const std::string& text, char* out, size_t capacity) {
 
 }  // namespace
 
-CLI::App* RegisterNew(CLI::App* app, NewOptions* options) {
-  CLI::App* command = app->add_subcommand(
+Verb AddNew(CLI::App& app) {
+  auto options = std::make_shared<NewOptions>();
+  CLI::App* command = app.add_subcommand(
       "new", "Create an image holding a blank volume (layout from the extension)");
   command->add_option("--mode", options->mode, "Recording convention: mz (default) or pc")
       ->check(CLI::IsMember({"mz", "pc"}, CLI::ignore_case))
@@ -52,7 +56,11 @@ CLI::App* RegisterNew(CLI::App* app, NewOptions* options) {
   command->add_flag("--force", options->force, "Replace an existing IMAGE");
   command->add_option("IMAGE", options->image, "The new image: .2d, .d20, .d88 or .d77")
       ->required();
-  return command;
+  return {command, [options]() {
+            options->mode = Lower(options->mode);
+            options->likeMode = Lower(options->likeMode);
+            return RunNew(*options);
+          }};
 }
 
 int RunNew(const NewOptions& options) {

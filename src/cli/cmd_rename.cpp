@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/file_args.h"
 #include "cli/verbs.h"
 #include "transfer/edit_attributes.h"
 

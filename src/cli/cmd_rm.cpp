@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/file_args.h"
 #include "cli/verbs.h"
 #include "transfer/delete_files.h"
 #include "volume/file_ops.h"

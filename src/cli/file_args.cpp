@@ -1,8 +1,12 @@
 // What the verbs that change files share: their options, the session, FILE arguments and the
 // attribute dialog's input.
+#include "cli/file_args.h"
+
+#include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <string>
 
+#include "cli/options.h"
 #include "cli/verbs.h"
 #include "flows/attribute_dialog.h"
 #include "volume/app_state.h"
@@ -12,7 +16,7 @@
 namespace cli {
 
 void AddChangeOptions(CLI::App* command, ChangeOptions* options) {
-  AddModeOptions(command, &options->mode);
+  AddMode(command, &options->mode);
   command
       ->add_option("--codes", options->codes,
                    "Code conversion file (default: CodeChg.txt beside the executable)")

@@ -1,0 +1,129 @@
+#include "app/command_handlers.h"
+
+#include "app/command_table.h"
+#include "app/list_selection.h"
+#include "app/main_window.h"
+#include "flows/volume_load.h"
+#include "image/change_history.h"
+#include "image/image_select.h"
+#include "platform/platform.h"
+#include "resources/resource.h"
+#include "transfer/batch_export.h"
+#include "transfer/delete_files.h"
+#include "transfer/edit_attributes.h"
+#include "transfer/export.h"
+#include "transfer/identify_command.h"
+#include "transfer/import.h"
+#include "transfer/new_image.h"
+#include "transfer/undo.h"
+#include "view/check_report.h"
+#include "view/status_bar.h"
+#include "volume/app_state.h"
+#include "volume/file_ops.h"
+
+namespace commands {
+namespace {
+
+void SetMachineMode(HWND window, int mode) {
+  App.MachineMode = mode;
+  ChangeHistoryClear();  // the changes were made under the other convention
+  UpdateWindowCommands(window);
+  MenuCheckItem(window, kCmdMz, mode == kModeMz);
+  MenuCheckItem(window, kCmdPc, mode == kModePc);
+  ShowModeStatus(window);
+  if (ListRowCount(App.ListWindow) != 0) LoadVolume(window);
+}
+
+void SetTransferMode(HWND window, int mode) {
+  App.TransferMode = mode;
+  MenuCheckItem(window, kCmdBinary, mode == kTransferBinary);
+  MenuCheckItem(window, kCmdAscii, mode == kTransferAscii);
+  ShowModeStatus(window);
+}
+
+}  // namespace
+
+void New(HWND window) { NewImageCommand(window); }
+
+void Open(HWND window) { OpenImageCommand(window); }
+
+void Export(HWND window) {
+  const int row = ListFirstSelected(App.ListWindow);
+  if (row != -1) ExportSelectedFile(window, row);
+}
+
+void ExportToFolder(HWND window) { ExportSelectedToFolder(window); }
+
+void Import(HWND window) {
+  // The reload after a change keeps the selection where it can.
+  const int row = ListFirstSelected(App.ListWindow);
+  const int fills = ListFills();
+  ImportHostFile(window);
+  if (row != -1 && App.VolumeLoaded && (Refilled(fills) || ListFirstSelected(App.ListWindow) == -1))
+    SelectOnly(row);
+}
+
+void Check(HWND window) {
+  if (App.VolumeLoaded) ShowVolumeCheck(window);
+}
+
+void Reload(HWND window) {
+  if (App.ImagePath[0] != '\0' && WindowCommandEnabled(IDM_OPEN)) LoadVolume(window);
+}
+
+void Quit(HWND window) { SendMessageW(window, WM_CLOSE, 0, 0); }
+
+void Undo(HWND window) { UndoLastChange(window); }
+
+void Redo(HWND window) { RedoLastChange(window); }
+
+// After a delete the row that followed the first deleted one is selected (or the new last row);
+// a refusal that loaded the volume again selects the first selected row again.
+void Delete(HWND window) {
+  const int first = ListFirstSelected(App.ListWindow);
+  if (first == -1) return;
+  const int fills = ListFills();
+  DeleteSelectedFiles(window);
+  if (App.VolumeLoaded && (Refilled(fills) || ListFirstSelected(App.ListWindow) == -1))
+    SelectOnly(first);
+}
+
+void Attributes(HWND window) {
+  const int row = ListFirstSelected(App.ListWindow);
+  if (row != -1) AttributesOfRow(window, row);
+}
+
+void AttributesOfRow(HWND window, int row) {
+  const int slot = SlotOfRow(App.DirectoryBuffer, App.EntryCount, row);
+  if (slot < 0) return;
+  const int fills = ListFills();
+  EditFileAttributes(window, slot, false);
+  if (Refilled(fills) || ListFirstSelected(App.ListWindow) == -1) {
+    const int now = RowOfUsedSlot(App.DirectoryBuffer, App.EntryCount, slot);
+    SelectOnly(now >= 0 ? now : row);
+  }
+}
+
+void Mz(HWND window) { SetMachineMode(window, kModeMz); }
+
+void Pc(HWND window) { SetMachineMode(window, kModePc); }
+
+// The convention found is switched to and the image read again under it.
+void Identify(HWND window) {
+  const int mode = IdentifyImageCommand(window);
+  if (mode < 0) return;
+  const bool reloads = ListRowCount(App.ListWindow) != 0;
+  SetMachineMode(window, mode);
+  if (!reloads) LoadVolume(window);
+}
+
+void Binary(HWND window) { SetTransferMode(window, kTransferBinary); }
+
+void Ascii(HWND window) { SetTransferMode(window, kTransferAscii); }
+
+void About(HWND window) {
+  DialogBoxParamW(static_cast<HINSTANCE>(App.Instance), MAKEINTRESOURCEW(IDD_ABOUT), window,
+                  AboutDlgProc, 0);
+}
+
+}  // namespace commands

@@ -1,0 +1,31 @@
+// What each of the main window's commands does; command_table.cpp gives each its id and says
+// when it is enabled.
+#pragma once
+
+#include <windows.h>
+
+namespace commands {
+
+void New(HWND window);
+void Open(HWND window);
+void Export(HWND window);
+void ExportToFolder(HWND window);
+void Import(HWND window);
+void Check(HWND window);
+void Reload(HWND window);
+void Quit(HWND window);
+void Undo(HWND window);
+void Redo(HWND window);
+void Delete(HWND window);
+void Attributes(HWND window);
+void Mz(HWND window);
+void Pc(HWND window);
+void Identify(HWND window);
+void Binary(HWND window);
+void Ascii(HWND window);
+void About(HWND window);
+
+// The attributes of the file of list row `row` (a double-click); the file keeps its row.
+void AttributesOfRow(HWND window, int row);
+
+}  // namespace commands

@@ -1,0 +1,68 @@
+// The table of the main window's commands, in the order of the menus.
+#include "app/command_table.h"
+
+#include "app/command_handlers.h"
+#include "app/main_window.h"
+#include "image/change_history.h"
+#include "platform/platform.h"
+#include "resources/resource.h"
+#include "volume/app_state.h"
+
+namespace {
+
+// Open stays greyed when the window could not be built whole (no list, or no code tables).
+bool WindowComplete() { return MainWindowComplete(); }
+bool VolumeLoaded() { return App.VolumeLoaded == 1; }
+// Delete and attributes act on the selected rows.
+bool RowsSelected() { return App.VolumeLoaded && ListFirstSelected(App.ListWindow) != -1; }
+bool CanUndo() { return ChangeHistoryCanUndo(); }
+bool CanRedo() { return ChangeHistoryCanRedo(); }
+
+const WindowCommand kWindowCommands[] = {
+    // File
+    {IDM_NEW, commands::New, nullptr},
+    {IDM_OPEN, commands::Open, WindowComplete},
+    {IDM_EXPORT, commands::Export, VolumeLoaded},
+    {IDM_EXPORT_FOLDER, commands::ExportToFolder, VolumeLoaded},
+    {IDM_IMPORT, commands::Import, VolumeLoaded},
+    {IDM_CHECK, commands::Check, VolumeLoaded},
+    {IDM_QUIT, commands::Quit, nullptr},
+    {IDM_RELOAD, commands::Reload, nullptr},  // F5 only; no menu item
+    // Edit
+    {IDM_UNDO, commands::Undo, CanUndo},
+    {IDM_REDO, commands::Redo, CanRedo},
+    {IDM_DELETE, commands::Delete, RowsSelected},
+    {IDM_ATTRIBUTES, commands::Attributes, RowsSelected},
+    // MZ/PC
+    {IDM_MZ, commands::Mz, nullptr},
+    {IDM_PC, commands::Pc, nullptr},
+    {IDM_IDENTIFY, commands::Identify, nullptr},
+    // BIN/ASC
+    {IDM_BINARY, commands::Binary, nullptr},
+    {IDM_ASCII, commands::Ascii, nullptr},
+    // ABOUT
+    {IDM_ABOUT, commands::About, nullptr},
+};
+
+}  // namespace
+
+const WindowCommand* FindWindowCommand(int id) {
+  for (const WindowCommand& command : kWindowCommands)
+    if (command.id == id) return &command;
+  return nullptr;
+}
+
+void RunWindowCommand(HWND window, int id) {
+  if (const WindowCommand* command = FindWindowCommand(id)) command->run(window);
+  UpdateWindowCommands(window);
+}
+
+void UpdateWindowCommands(HWND window) {
+  for (const WindowCommand& command : kWindowCommands)
+    if (command.enabled) MenuEnableItem(window, command.id, command.enabled());
+}
+
+bool WindowCommandEnabled(int id) {
+  const WindowCommand* command = FindWindowCommand(id);
+  return command && (!command->enabled || command->enabled());
+}

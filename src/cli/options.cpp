@@ -1,0 +1,48 @@
+// Options that several verbs take.
+#include "cli/options.h"
+
+#include <CLI/CLI.hpp>
+
+#include "cli/cli.h"
+
+namespace cli {
+
+void AddDisk(CLI::App* command) {
+  command
+      ->add_option("--disk", Choice().disk,
+                   "Disk of a D88 file that holds several, from 0 (default: 0)")
+      ->check(CLI::NonNegativeNumber)
+      ->type_name("N");
+}
+
+void AddMode(CLI::App* command, std::string* mode) {
+  command
+      ->add_option("--mode", *mode,
+                   "Recording convention: mz (default), pc, or auto (what identify finds)")
+      ->check(CLI::IsMember({"mz", "pc", "auto"}, CLI::ignore_case))
+      ->type_name("mz|pc|auto")
+      ->each([](const std::string& value) { Choice().mode = Lower(value); });
+  AddDisk(command);
+}
+
+void AddCodes(CLI::App* command, std::string* codes) {
+  command
+      ->add_option("--codes", *codes,
+                   "Code conversion file (default: CodeChg.txt beside the executable, else in "
+                   "../share/zelvo/ relative to it)")
+      ->type_name("FILE");
+}
+
+// A missing or unreadable image is no typing error but a failed read: the Open command reports
+// it with the reader's own message (exit 1), so the argument is not checked here.
+void AddImage(CLI::App* command, std::string* image) {
+  command->add_option("IMAGE", *image, "Disk image: .2d, .d20, .d88 or .d77")->required();
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return text;
+}
+
+}  // namespace cli

@@ -1,0 +1,23 @@
+// Options that several verbs take, worded and checked the same way everywhere.
+#pragma once
+
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace cli {
+
+// --disk: the disk of a D88 file that holds several (into Choice()).
+void AddDisk(CLI::App* command);
+// --mode and --disk: how every command chooses the volume of its image.
+void AddMode(CLI::App* command, std::string* mode);
+// --codes: the code conversion file.
+void AddCodes(CLI::App* command, std::string* codes);
+// IMAGE: one disk image, required.
+void AddImage(CLI::App* command, std::string* image);
+// ASCII letters in lower case, other bytes as they are.
+std::string Lower(std::string text);
+
+}  // namespace cli

@@ -1,0 +1,80 @@
+// zelvo's verbs come from one table: the overall help lists every row, each verb is reached by its
+// own name, and a name outside the table is wrong usage that runs nothing.
+#include <sstream>
+
+#include "cli_fixture.h"
+
+namespace clitest {
+namespace {
+
+using VerbTableTest = CliTest;
+
+struct Listed {
+  std::string name;
+  std::string description;
+};
+
+// The "Subcommands:" block of the overall help: a name, blanks, the description.
+std::vector<Listed> SubcommandsOf(const std::string& help) {
+  std::vector<Listed> verbs;
+  std::istringstream lines(help);
+  std::string line;
+  bool inBlock = false;
+  while (std::getline(lines, line)) {
+    if (line == "Subcommands:") {
+      inBlock = true;
+    } else if (inBlock && line.empty()) {
+      break;
+    } else if (inBlock) {
+      const size_t nameStart = line.find_first_not_of(' ');
+      const size_t nameEnd = line.find(' ', nameStart);
+      const size_t textStart = line.find_first_not_of(' ', nameEnd);
+      verbs.push_back({line.substr(nameStart, nameEnd - nameStart),
+                       textStart == std::string::npos ? "" : line.substr(textStart)});
+    }
+  }
+  return verbs;
+}
+
+TEST_F(VerbTableTest, TheHelpListsEveryVerbInOrderAndEachIsReachedByItsOwnName) {
+  const Result help = Zelvo({"--help"});
+  ASSERT_EQ(help.code, 0) << help.err;
+  const std::vector<Listed> verbs = SubcommandsOf(help.out);
+  std::vector<std::string> names;
+  for (const Listed& verb : verbs) names.push_back(verb.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"ls", "identify", "export", "import", "new", "check",
+                                             "rm", "rename", "attr"}));
+
+  for (const Listed& verb : verbs) {
+    SCOPED_TRACE(verb.name);
+    // Built alone (the verb is named first), it shows its own help ...
+    const Result own = Zelvo({verb.name, "--help"});
+    EXPECT_EQ(own.code, 0) << own.err;
+    EXPECT_EQ(own.out.rfind(verb.description + "\nUsage: zelvo " + verb.name + " ", 0), 0u)
+        << own.out;
+    // ... and its own usage error when its arguments are missing.
+    const Result bare = Zelvo({verb.name});
+    EXPECT_EQ(bare.code, 2);
+    EXPECT_EQ(bare.out, "");
+    EXPECT_NE(bare.err.find(" is required\n"), std::string::npos) << bare.err;
+  }
+}
+
+TEST_F(VerbTableTest, ANameOutsideTheTableIsWrongUsageAndRunsNothing) {
+  // A clean image: the check, were it run by default, would print its verdict and exit 0.
+  WriteImage(testimg::VolumeBuilder(), "disk.d88", true, 0);
+  const std::vector<std::vector<std::string>> cases = {
+      {"chek", "disk.d88"}, {"LS", "disk.d88"}, {"ls2", "disk.d88"},
+      {"", "disk.d88"},     {"disk.d88"},       {"help"},
+  };
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args[0]);
+    const Result r = Zelvo(args);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "A subcommand is required\nRun with --help for more information.\n");
+  }
+}
+
+}  // namespace
+}  // namespace clitest
