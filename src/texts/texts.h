@@ -47,7 +47,7 @@ inline constexpr char kMsgBadTrackSector[] = "Trk\x92""l\x82""\xDC""\x82""\xBD""
 inline constexpr char kMsgBadTrackSectorEn[] = "Invalid track or sector number: the disk's structure may be damaged (run `zelvo check`).";
 // ReadFileでエラー
 inline constexpr char kMsgReadFailed[] = "ReadFile\x82""\xC5""\x83""G\x83""\x89""\x81""[";
-inline constexpr char kMsgReadFailedEn[] = "Cannot read the image file: it may be missing, in use or cut short.";
+inline constexpr char kMsgReadFailedEn[] = "Cannot read the image file: it may be missing, in use or damaged (run `zelvo check`).";
 // Zelvoファイルのオープンでエラーが発生しました。
 inline constexpr char kMsgWriteOpenFailed[] = "Zelvo\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x83""I\x81""[\x83""v\x83""\x93""\x82""\xC5""\x83""G\x83""\x89""\x81""[\x82""\xAA""\x94""\xAD""\x90""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B";
 inline constexpr char kMsgWriteOpenFailedEn[] = "Cannot open the image file for writing: check that it is not read-only or in use.";
@@ -167,7 +167,7 @@ inline constexpr char kCaptionRecovery[] = "\x95""\x9C""\x8B""\x8C""";
 inline constexpr char kCaptionRecoveryEn[] = "Recovery";
 // このイメージへの前回の変更は途中で中断されていたため、変更前の状態に戻しました。
 inline constexpr char kMsgJournalRecovered[] = "\x82""\xB1""\x82""\xCC""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xD6""\x82""\xCC""\x91""O\x89""\xF1""\x82""\xCC""\x95""\xCF""\x8D""X\x82""\xCD""\x93""r\x92""\x86""\x82""\xC5""\x92""\x86""\x92""f\x82""\xB3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xBD""\x82""\xBD""\x82""\xDF""\x81""A\x95""\xCF""\x8D""X\x91""O\x82""\xCC""\x8F""\xF3""\x91""\xD4""\x82""\xC9""\x96""\xDF""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B";
-inline constexpr char kMsgJournalRecoveredEn[] = "The last change to this image was interrupted: the image has been put back as it was before it.";
+inline constexpr char kMsgJournalRecoveredEn[] = "The last change to this image was interrupted: the image has been put back as it was before that change.";
 // イメージの横にある変更の記録ファイル(イメージ名-journal)は、このイメージのものではありません。\n取り除くまで、このイメージには書き込めません。
 inline constexpr char kMsgJournalForeign[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCC""\x89""\xA1""\x82""\xC9""\x82""\xA0""\x82""\xE9""\x95""\xCF""\x8D""X\x82""\xCC""\x8B""L\x98""^\x83""t\x83""@\x83""C\x83""\x8B""(\x83""C\x83""\x81""\x81""[\x83""W\x96""\xBC""-journal)\x82""\xCD""\x81""A\x82""\xB1""\x82""\xCC""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCC""\x82""\xE0""\x82""\xCC""\x82""\xC5""\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x0A""\x8E""\xE6""\x82""\xE8""\x8F""\x9C""\x82""\xAD""\x82""\xDC""\x82""\xC5""\x81""A\x82""\xB1""\x82""\xCC""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x82""\xCD""\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
 inline constexpr char kMsgJournalForeignEn[] = "The journal file beside the image (IMAGE-journal) does not belong to this image.\x0A""Nothing can be written to this image until that file is removed.";
