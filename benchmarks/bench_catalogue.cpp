@@ -13,7 +13,7 @@
 #include "support/test_support.h"
 #include "volume/app_state.h"
 #include "volume/identify.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

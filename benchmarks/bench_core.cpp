@@ -16,7 +16,7 @@
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/volume_check.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

@@ -9,6 +9,8 @@
 
 #include "app/settings.h"
 #include "codes/code_tables.h"
+#include "flows/volume_load.h"
+#include "flows/volume_view.h"
 #include "image/change_history.h"
 #include "image/d88_disks.h"
 #include "image/image_select.h"
@@ -17,7 +19,7 @@
 #include "platform/win32/win32_text.h"
 #include "resources/resource.h"
 #include "texts/texts.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "transfer/batch_export.h"
 #include "transfer/batch_import.h"
 #include "transfer/delete_files.h"
@@ -32,7 +34,6 @@
 #include "view/status_bar.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
-#include "volume/volume_load.h"
 
 static_assert(IDM_OPEN == kCmdOpen && IDM_EXPORT == kCmdExport && IDM_QUIT == kCmdQuit &&
               IDM_ABOUT == kCmdAbout && IDM_MZ == kCmdMz && IDM_PC == kCmdPc &&

@@ -5,7 +5,7 @@
 #include "cli/cli.h"
 #include "cli/verbs.h"
 #include "texts/texts.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "transfer/batch_import.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cli/verbs.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"

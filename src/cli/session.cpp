@@ -7,6 +7,7 @@
 
 #include "cli/cli.h"
 #include "codes/code_tables.h"
+#include "flows/volume_view.h"
 #include "image/d88_disks.h"
 #include "image/image_select.h"
 #include "texts/texts.h"

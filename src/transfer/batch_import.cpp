@@ -7,13 +7,13 @@
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/format.h"
 #include "volume/layout.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

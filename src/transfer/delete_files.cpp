@@ -9,7 +9,7 @@
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

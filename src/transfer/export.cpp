@@ -6,7 +6,7 @@
 #include "image/sector_transfer.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "view/directory_list.h"
 #include "view/status_bar.h"
 #include "volume/app_state.h"

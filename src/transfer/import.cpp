@@ -9,12 +9,12 @@
 #include "image/sector_transfer.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "volume/app_state.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

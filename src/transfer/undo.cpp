@@ -1,7 +1,7 @@
 #include "transfer/undo.h"
 
 #include "image/change_history.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

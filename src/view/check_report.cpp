@@ -5,20 +5,16 @@
 
 #include "texts/texts.h"
 #include "view/directory_list.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace {
 
-constexpr int kFindingCapacity = 512;
-CheckFinding FindingStore[kFindingCapacity];  // one check runs at a time
-
 // The name of a directory slot as the list shows it.
-void SlotName(int slot, char* out) {
+void SlotName(const uint8_t* directory, int entryCount, const uint16_t* tbl1, int slot, char* out) {
   out[0] = '\0';
-  if (slot < 0 || slot >= App.EntryCount || slot >= kDirectoryBufferBytes / kEntryBytes) return;
+  if (slot < 0 || slot >= entryCount || slot >= kDirectoryBufferBytes / kEntryBytes) return;
   DirectoryRow row;
-  FormatDirectoryRow(App.DirectoryBuffer + slot * kEntryBytes, App.Tables.TBL1, &row);
+  FormatDirectoryRow(directory + slot * kEntryBytes, tbl1, &row);
   std::memcpy(out, row.cells[kColName], kCellCapacity);
 }
 
@@ -63,7 +59,8 @@ void ComposeCheckLine(const CheckFinding& f, const char* name, const char* other
   }
 }
 
-void ComposeCheckReport(const CheckFindings& findings, char* out, int capacity) {
+void ComposeCheckReport(const CheckFindings& findings, const uint8_t* directory, int entryCount,
+                        const uint16_t* tbl1, char* out, int capacity) {
   if (capacity <= 0) return;
   out[0] = '\0';
   if (findings.count == 0) {
@@ -76,8 +73,8 @@ void ComposeCheckReport(const CheckFindings& findings, char* out, int capacity) 
   for (int i = 0; i < told && used >= 0 && used < capacity; ++i) {
     char name[kCellCapacity];
     char other[kCellCapacity];
-    SlotName(findings.items[i].slot, name);
-    SlotName(findings.items[i].otherSlot, other);
+    SlotName(directory, entryCount, tbl1, findings.items[i].slot, name);
+    SlotName(directory, entryCount, tbl1, findings.items[i].otherSlot, other);
     char line[256];
     ComposeCheckLine(findings.items[i], name, other, line, sizeof line);
     used += std::snprintf(out + used, static_cast<size_t>(capacity - used), "\n%s", line);
@@ -85,15 +82,4 @@ void ComposeCheckReport(const CheckFindings& findings, char* out, int capacity) 
   if (findings.count > told && used >= 0 && used < capacity)
     std::snprintf(out + used, static_cast<size_t>(capacity - used), kMsgCheckMore,
                   findings.count - told);
-}
-
-void ShowVolumeCheck(WindowHandle window) {
-  CheckFindings findings{FindingStore, kFindingCapacity, 0};
-  if (CheckLoadedVolume(&findings) != 0) {
-    PlatformMessageBox(window, kMsgCheckOpenFailed, kCaptionCheck, kMbOk);
-    return;
-  }
-  static char text[kCheckReportCapacity];
-  ComposeCheckReport(findings, text, sizeof text);
-  PlatformMessageBox(window, text, kCaptionCheck, kMbOk);
 }

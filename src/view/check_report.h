@@ -2,7 +2,8 @@
 // told in one message box.
 #pragma once
 
-#include "platform/platform.h"
+#include <cstdint>
+
 #include "volume/volume_check.h"
 
 inline constexpr int kCheckReportCapacity = 4096;
@@ -12,7 +13,7 @@ inline constexpr int kCheckReportLines = 20;  // findings told one by one; the r
 // `otherName` that of the other entry of shared sectors (empty for the extended directory).
 void ComposeCheckLine(const CheckFinding& finding, const char* name, const char* otherName,
                       char* out, int capacity);
-// The box's text for the findings of the volume in App.
-void ComposeCheckReport(const CheckFindings& findings, char* out, int capacity);
-// Checks the loaded volume and shows the outcome in a box owned by `window`.
-void ShowVolumeCheck(WindowHandle window);
+// The box's text for the findings of a volume whose directory holds `entryCount` slots, names
+// shown through tbl1.
+void ComposeCheckReport(const CheckFindings& findings, const uint8_t* directory, int entryCount,
+                        const uint16_t* tbl1, char* out, int capacity);

@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/platform.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 const char* const kColumnTitles[kColumnCount] = {"File name", "Type", "Start", "End", "Length",
@@ -12,8 +10,6 @@ const char* const kColumnTitles[kColumnCount] = {"File name", "Type", "Start", "
 const int kColumnWidths[kColumnCount] = {170, 50, 55, 55, 55, 55, 65, 30, 30};
 
 namespace {
-
-constexpr int kMaxEntries = kDirectoryBufferBytes / kEntryBytes;  // 128
 
 // Type texts by type byte; 0 (a free slot) never reaches the table, 7 and above are unnamed.
 const char* TypeText(unsigned type) {
@@ -23,11 +19,6 @@ const char* TypeText(unsigned type) {
 }
 
 }  // namespace
-
-void SetupListColumns() {
-  for (int i = 0; i < kColumnCount; i++)
-    ListInsertColumn(App.ListWindow, i, kColumnWidths[i], kColumnTitles[i]);
-}
 
 void FormatDirectoryRow(const uint8_t* entry, const uint16_t* tbl1, DirectoryRow* row) {
   std::memset(row, 0, sizeof *row);
@@ -58,20 +49,4 @@ void FormatDirectoryRow(const uint8_t* entry, const uint16_t* tbl1, DirectoryRow
                 entry[kEntryDate + 1], entry[kEntryDate + 2]);
   std::snprintf(row->cells[kColTrk], kCellCapacity, "%02X", entry[kEntryTrk]);
   std::snprintf(row->cells[kColSct], kCellCapacity, "%02X", entry[kEntrySct]);
-}
-
-void FillDirectoryList() {
-  int count = App.EntryCount;
-  if (count > kMaxEntries) count = kMaxEntries;
-  DirectoryRow row;
-  int r = 0;
-  for (int k = 0; k < count; k++) {
-    const uint8_t* entry = App.DirectoryBuffer + k * kEntryBytes;
-    if (entry[kEntryType] == 0) continue;
-    FormatDirectoryRow(entry, App.Tables.TBL1, &row);
-    ListInsertRow(App.ListWindow, r, row.cells[kColName]);
-    for (int column = 1; column < kColumnCount; column++)
-      ListSetCell(App.ListWindow, r, column, row.cells[column]);
-    r++;
-  }
 }

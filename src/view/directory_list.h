@@ -21,8 +21,6 @@ struct DirectoryRow {
   char cells[kColumnCount][kCellCapacity];
 };
 
-void SetupListColumns();
-void FillDirectoryList();
 // The nine cell texts of one 32-byte entry, names shown through tbl1.
 void FormatDirectoryRow(const uint8_t* entry, const uint16_t* tbl1, DirectoryRow* row);
 // Column titles and widths.

@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/platform.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace {
@@ -69,10 +67,4 @@ void ComposeInfoText(const unsigned char* systemArea, int exdirPresent, int exdi
   char autoStart[kSysAutoStartMax + 1];
   VolumeText(systemArea + kSysAutoStart, kSysAutoStartMax, true, autoStart);
   Append(text, "%s%s", "   Auto Start:", autoStart);
-}
-
-void BuildInfoText(char* text) {
-  ApplyExdirRule();
-  const int files = ListRowCount(App.ListWindow);
-  ComposeInfoText(App.SystemArea, App.ExdirPresent, App.ExdirTrack, App.ExdirSector, files, text);
 }

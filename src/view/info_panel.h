@@ -3,9 +3,7 @@
 
 inline constexpr int kPanelTextCapacity = 1024;
 
-// Composes the panel text from App.SystemArea and the list's row count; runs ApplyExdirRule.
-void BuildInfoText(char* text);
-// The same, with the file count given (a pure step).
+// The panel text of a volume's system area, its extended directory and its file count.
 void ComposeInfoText(const unsigned char* systemArea, int exdirPresent, int exdirTrack,
                      int exdirSector, int fileCount, char* text);
 // Replaces every byte outside 0x20-0x7F and 0xA0-0xDF by '?', up to the zero byte.

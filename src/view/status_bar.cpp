@@ -43,16 +43,3 @@ void ComposeVolumeStatus(bool loaded, int files, int freeSectors, char* out, int
 void ComposeExportStatus(const char* name, long bytes, char* out, int capacity) {
   std::snprintf(out, static_cast<size_t>(capacity), kStatusExported, name, bytes);
 }
-
-void ShowModeStatus(WindowHandle window) {
-  char text[kStatusCapacity];
-  ComposeModeStatus(App.MachineMode, App.TransferMode, text, sizeof text);
-  PlatformSetStatus(window, kStatusModes, text);
-}
-
-void ShowVolumeStatus(WindowHandle window) {
-  char text[kStatusCapacity];
-  ComposeVolumeStatus(App.VolumeLoaded == 1, ListRowCount(App.ListWindow),
-                      CountFreeSectors(App.SystemArea + kSysBitTable), text, sizeof text);
-  PlatformSetStatus(window, kStatusVolume, text);
-}

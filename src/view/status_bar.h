@@ -3,8 +3,6 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
-
 inline constexpr int kStatusCapacity = 160;
 
 // "MZ / Binary" and the like.
@@ -15,7 +13,3 @@ int CountFreeSectors(const uint8_t* bitTable);
 void ComposeVolumeStatus(bool loaded, int files, int freeSectors, char* out, int capacity);
 // "README.TXT exported, 91 bytes": the name as the list shows it, the bytes written.
 void ComposeExportStatus(const char* name, long bytes, char* out, int capacity);
-
-// Show them from App.
-void ShowModeStatus(WindowHandle window);
-void ShowVolumeStatus(WindowHandle window);

@@ -11,7 +11,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "texts/texts.h"
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 #include "volume/layout.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "volume/app_state.h"
 #include "volume/identify.h"
 #include "volume/layout.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

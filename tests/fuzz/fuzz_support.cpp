@@ -8,7 +8,7 @@
 #include "image/image_memory.h"
 #include "platform/scripted/scripted.h"
 #include "volume/app_state.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace fuzz {
 

@@ -1,4 +1,4 @@
-#include "transfer/attribute_dialog.h"
+#include "flows/attribute_dialog.h"
 
 #include <gtest/gtest.h>
 

@@ -21,7 +21,7 @@
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "flows/volume_view.h"
 #include "support/test_support.h"
 #include "volume/layout.h"
 

@@ -11,7 +11,7 @@
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "volume/app_state.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

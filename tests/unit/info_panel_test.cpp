@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "flows/volume_view.h"
 #include "support/test_support.h"
 #include "volume/layout.h"
 

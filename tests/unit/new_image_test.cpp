@@ -14,7 +14,7 @@
 #include "texts/texts.h"
 #include "volume/app_state.h"
 #include "volume/format.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

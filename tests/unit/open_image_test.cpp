@@ -11,7 +11,7 @@
 #include "texts/texts.h"
 #include "view/directory_list.h"
 #include "volume/layout.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

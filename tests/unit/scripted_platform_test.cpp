@@ -4,7 +4,7 @@
 
 #include "platform/scripted/scripted.h"
 #include "support/test_support.h"
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 namespace {
 

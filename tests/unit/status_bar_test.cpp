@@ -98,12 +98,12 @@ TEST(CheckReport, CleanManyAndCut) {
   char text[kCheckReportCapacity];
   CheckFinding items[40] = {};
   CheckFindings none{items, 40, 0};
-  ComposeCheckReport(none, text, sizeof text);
+  ComposeCheckReport(none, nullptr, 0, nullptr, text, sizeof text);
   EXPECT_STREQ(text, kMsgCheckClean);
 
   for (CheckFinding& item : items) item = {kCheckImageUnreadable, -1, -1, 0, 0, 0, 0};
   CheckFindings many{items, 40, 45};  // five did not fit into the storage
-  ComposeCheckReport(many, text, sizeof text);
+  ComposeCheckReport(many, nullptr, 0, nullptr, text, sizeof text);
   const std::string report = text;
   char head[64];
   std::snprintf(head, sizeof head, kMsgCheckFound, 45);
@@ -119,7 +119,7 @@ TEST(CheckReport, CleanManyAndCut) {
 
   // A short buffer still ends the text.
   char small[16];
-  ComposeCheckReport(many, small, sizeof small);
+  ComposeCheckReport(many, nullptr, 0, nullptr, small, sizeof small);
   EXPECT_LT(std::strlen(small), sizeof small);
 }
 

@@ -1,6 +1,6 @@
 // Loading a volume: the view emptied, the system area and directory read, list, panel, title,
 // menu state; the failure steps.
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 #include <gtest/gtest.h>
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "flows/volume_view.h"
 #include "gui_fixture.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"

@@ -1,8 +1,9 @@
-#include "volume/volume_load.h"
+#include "flows/volume_load.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "flows/volume_view.h"
 #include "image/change_history.h"
 #include "image/d88_disks.h"
 #include "image/journal.h"

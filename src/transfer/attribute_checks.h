@@ -1,23 +1,8 @@
-// The file attribute dialog of the import, and its checks as a step of their own.
+// The checks of a file's attributes (name, type, addresses, date, lock) as the attribute dialog
+// applies them, over the texts a user typed: a pure step, used by the dialog and by zelvo alike.
 #pragma once
 
 #include <cstdint>
-
-#include "platform/platform.h"
-
-// Control ids of dialog 104.
-inline constexpr int kCtlName = 1000;
-inline constexpr int kCtlType = 1001;
-inline constexpr int kCtlLock = 1002;
-inline constexpr int kCtlUnlock = 1003;
-inline constexpr int kCtlStart = 1004;
-inline constexpr int kCtlLength = 1006;
-inline constexpr int kCtlExec = 1007;
-inline constexpr int kCtlYear = 1008;
-inline constexpr int kCtlMonth = 1009;
-inline constexpr int kCtlDay = 1010;
-inline constexpr int kCtlTrk = 1011;
-inline constexpr int kCtlSct = 1012;
 
 inline constexpr int kControlTextCapacity = 255;  // at most 254 characters are read per control
 
@@ -57,22 +42,13 @@ int CheckAttributeTextsWith(const AttributeTexts& texts, const AttributeCheckRul
                             const uint8_t* directory, int entryCount, uint8_t* entry,
                             AttributeCheckFailure* failure);
 
-// What the dialog is opened for. The import's dialog (the default) fills a new entry; the edit
-// mode shows App.PendingEntry as a copy of an existing file's slot. An import may replace a file
-// of the same name: never (the duplicate-name message), after a question, or always.
-enum ReplacePolicy { kReplaceNever, kReplaceAsk, kReplaceAlways };
-void SetAttributeEditSlot(int slot);  // -1: the import's dialog
-void SetReplacePolicy(ReplacePolicy policy);
-ReplacePolicy CurrentReplacePolicy();
-// After the import's dialog ended with OK: the slot of the file it replaces, or -1.
-int ReplacedSlot();
-
 // The C formatted-input conversion "%<width>X" over text: leading white space, optional sign,
 // optional 0x/0X, hex digits, at most `width` characters after the white space. Returns 1 and
 // *value when a number was converted, 0 when none was.
 int ScanHex(const char* text, int width, int* value);
+// The three letters of a type byte (1 OBJ ... 6 RDD), or null for any other byte.
+const char* AttributeTypeName(int type);
 
-intptr_t AttributeDialogProc(WindowHandle dialog, unsigned message, uintptr_t wParam,
-                             intptr_t lParam);
-void InitAttributeDialog(WindowHandle dialog);
-int ValidateAttributeDialog(WindowHandle dialog);
+// An import may replace a file of the same name: never (the duplicate-name message), after a
+// question, or always.
+enum ReplacePolicy { kReplaceNever, kReplaceAsk, kReplaceAlways };
