@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "support/test_support.h"
-#include "transfer/attribute_dialog.h"
+#include "transfer/attribute_checks.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>  // WEXITSTATUS
