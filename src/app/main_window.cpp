@@ -9,8 +9,9 @@
 
 #include "app/settings.h"
 #include "codes/code_tables.h"
+#include "flows/open_image.h"
 #include "image/change_history.h"
-#include "image/d88_disks.h"
+#include "image/disk_chooser.h"
 #include "image/image_select.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_controls.h"

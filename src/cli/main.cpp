@@ -44,7 +44,7 @@ void AddCodes(CLI::App* command, std::string* codes) {
 // A missing or unreadable image is no typing error but a failed read: the Open command reports
 // it with the reader's own message (exit 1), so the argument is not checked here.
 void AddImage(CLI::App* command, std::string* image) {
-  command->add_option("IMAGE", *image, "Disk image: .2d, .d20, .d88 or .d77")->required();
+  command->add_option("IMAGE", *image, "Disk image: " + cli::ImageExtensionList())->required();
 }
 
 std::string Lower(std::string text) {
@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
     AddMode(lsCommand, &ls.mode);
     AddCodes(lsCommand, &ls.codes);
     lsCommand->add_flag("--json", ls.json, "Print one JSON object per image, one per line");
-    lsCommand->add_option("IMAGE", ls.images, "Disk images: .2d, .d20, .d88 or .d77")->required();
+    lsCommand->add_option("IMAGE", ls.images, "Disk images: " + cli::ImageExtensionList())
+        ->required();
   }
 
   cli::IdentifyOptions id;

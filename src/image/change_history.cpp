@@ -84,7 +84,7 @@ void ChangeHistoryRecord(const ImageRegion* regions, int count, const uint8_t* b
   Applied = ChangeCount;
 }
 
-int ChangeHistoryStep(WindowHandle owner, bool undo) {
+int ChangeHistoryStep(WindowHandle owner, const ImageTarget* target, bool undo) {
   if (undo ? !ChangeHistoryCanUndo() : !ChangeHistoryCanRedo()) return -1;
   const Change& change = Changes[undo ? Applied - 1 : Applied];
   const uint8_t* table = Pool + change.start;
@@ -93,7 +93,7 @@ int ChangeHistoryStep(WindowHandle owner, bool undo) {
   const uint8_t* expected = undo ? afterBytes : beforeBytes;
   const uint8_t* wanted = undo ? beforeBytes : afterBytes;
 
-  if (ImageBeginChange(owner) != 0) return -1;
+  if (ImageBeginChange(owner, target) != 0) return -1;
   // The image must still hold exactly what the step takes away.
   long at = 0;
   for (int i = 0; i < change.count; i++) {

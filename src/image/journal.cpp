@@ -24,12 +24,11 @@
 #include <cstring>
 
 #include "image/change_history.h"
+#include "image/container.h"
 #include "image/image_file.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 
 JournalFault JournalFaults;
-#include "image/d88_disks.h"
 
 namespace {
 
@@ -43,8 +42,9 @@ constexpr long kJournalCapacity =
     kHeaderBytes + kImageChangeRegions * (kTableEntryBytes + kImageRegionMax) + kTrailerBytes;
 constexpr int kJournalPathCapacity = kPathCapacity + 16;
 
-// The change in progress.
+// The change in progress, and the image it changes.
 bool Active = false;
+char HeldPath[kPathCapacity];
 ImageFile Held{-1};
 int64_t HeldSize = 0;
 ImageRegion Queue[kImageChangeRegions];
@@ -210,18 +210,24 @@ int ImageJournalPath(const char* imagePath, char* journalPath, int capacity) {
   return 0;
 }
 
-int ImageBeginChange(WindowHandle owner) {
+int ImageRefuseIfProtected(WindowHandle owner, const ImageTarget* target) {
+  if (!ImageWriteProtected(target)) return 0;
+  PlatformMessageBox(owner, kMsgWriteProtected, kCaptionError, kMbOk);
+  return -1;
+}
+
+int ImageBeginChange(WindowHandle owner, const ImageTarget* target) {
   if (Active) ImageAbortChange();
   // A write-protected disk is never written: refused before anything else.
-  if (ImageRefuseIfProtected(owner) != 0) return -1;
+  if (ImageRefuseIfProtected(owner, target) != 0) return -1;
   // A journal left beside the image belongs to a change that recovery could not settle.
   char journalPath[kJournalPathCapacity];
-  if (ImageJournalPath(App.ImagePath, journalPath, sizeof journalPath) != 0 ||
+  if (ImageJournalPath(target->path, journalPath, sizeof journalPath) != 0 ||
       ImageFileExists(journalPath) != 0) {
     ShowJournalMessage(owner, kMsgJournalBlocksWrite, kCaptionError);
     return -1;
   }
-  if (ImageFileOpenUpdate(App.ImagePath, &Held) != 0) {
+  if (ImageFileOpenUpdate(target->path, &Held) != 0) {
     PlatformMessageBox(owner, kMsgWriteOpenFailed, kCaptionWrite, kMbOk);
     return -1;
   }
@@ -231,6 +237,7 @@ int ImageBeginChange(WindowHandle owner) {
     PlatformMessageBox(owner, kMsgWriteOpenFailed, kCaptionWrite, kMbOk);
     return -1;
   }
+  std::memcpy(HeldPath, target->path, sizeof HeldPath);
   Active = true;
   QueueCount = 0;
   QueueUsed = 0;
@@ -302,7 +309,7 @@ int ImageCommitChange(WindowHandle owner) {
     return 0;
   }
   char journalPath[kJournalPathCapacity];
-  ImageJournalPath(App.ImagePath, journalPath, sizeof journalPath);  // fitted at the begin
+  ImageJournalPath(HeldPath, journalPath, sizeof journalPath);  // fitted at the begin
 
   // The journal in memory: header, region table, the original bytes.
   const int64_t sizeAfter = ImageChangeSize();

@@ -1,12 +1,12 @@
 // Every change to an image is one transaction: all of it reaches the image or none of it does.
 //
-//   if (ImageBeginChange(owner) != 0) return;  // refused, a message was shown; nothing written
-//   ZLV_WriteZelvoFile(...); ...               // the change's writes, in the order they matter
-//   if (ImageCommitChange(owner) != 0) return; // failed and rolled back, a message was shown
+//   if (ImageBeginChange(owner, &target) != 0) return;  // refused, a message was shown
+//   QueueSectorRun(&target, ...); ...  // the change's writes, in the order they matter
+//   if (ImageCommitChange(owner) != 0) return;  // failed and rolled back, a message was shown
 //
 // ImageAbortChange() drops a transaction that has been begun (a check failed, the user said
-// No): the image is left exactly as it was. A ZLV_WriteZelvoFile outside a transaction is a
-// transaction of its own.
+// No): the image is left exactly as it was. A sector write of the window's flows outside a
+// transaction is a transaction of its own.
 //
 // The rollback journal beside the image (`<image>-journal`) holds the original bytes of every
 // region the change writes; it is flushed before the image is touched and deleted after the image
@@ -15,11 +15,14 @@
 
 #include <cstdint>
 
+#include "image/image_target.h"
 #include "platform/platform.h"
 
-// Starts a change to the current image (App.ImagePath, App.ImageFormat, App.MachineMode).
-// 0, or -1 after a message when the image cannot be changed now.
-int ImageBeginChange(WindowHandle owner);
+// Starts a change to the target's image: refused when its disk is write-protected, when a journal
+// stands beside it, or when it cannot be opened for update. 0, or -1 after a message.
+int ImageBeginChange(WindowHandle owner, const ImageTarget* target);
+// -1 after a message when the target's disk is write-protected; 0 otherwise.
+int ImageRefuseIfProtected(WindowHandle owner, const ImageTarget* target);
 // Makes the writes of the change reach the image, all of them or none. 0, or -1 after a message.
 int ImageCommitChange(WindowHandle owner);
 // Forgets a begun change without writing anything.

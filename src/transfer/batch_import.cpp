@@ -3,12 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "image/d88_disks.h"
 #include "image/journal.h"
-#include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
 #include "transfer/import.h"
+#include "volume/app_image.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/format.h"

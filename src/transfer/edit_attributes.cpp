@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "image/d88_disks.h"
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
 #include "transfer/volume_change.h"
+#include "volume/app_image.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "image/sector_transfer.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
 #include "view/directory_list.h"
 #include "view/status_bar.h"
+#include "volume/app_image.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
 

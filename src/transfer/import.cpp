@@ -3,13 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "image/d88_disks.h"
 #include "image/image_select.h"
 #include "image/journal.h"
-#include "image/sector_transfer.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
+#include "volume/app_image.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/file_ops.h"

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "image/journal.h"
-#include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "transfer/import.h"
+#include "volume/app_image.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"

@@ -14,12 +14,12 @@
 #include <tuple>
 #include <vector>
 
+#include "flows/open_image.h"
 #include "fuzz/fuzz_support.h"
-#include "image/image_select.h"
-#include "image/sector_transfer.h"
 #include "platform/scripted/scripted.h"
 #include "texts/texts.h"
 #include "transfer/import.h"
+#include "volume/app_image.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
 #include "volume/volume_check.h"

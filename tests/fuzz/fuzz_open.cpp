@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
+#include "flows/open_image.h"
 #include "fuzz/fuzz_support.h"
-#include "image/d88_disks.h"
-#include "image/image_select.h"
+#include "image/disk_chooser.h"
 #include "platform/scripted/scripted.h"
 #include "texts/texts.h"
 #include "view/info_panel.h"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "image/container_flat.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "image/image_file.h"
-#include "image/sector_transfer.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/attribute_dialog.h"
 #include "transfer/export.h"
+#include "volume/app_image.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
 #include "volume/volume_load.h"

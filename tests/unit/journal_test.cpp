@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "flows/open_image.h"
 #include "image/change_history.h"
 #include "image/image_file.h"
-#include "image/image_select.h"
-#include "image/sector_transfer.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/import.h"
 #include "transfer/undo.h"
+#include "volume/app_image.h"
 #include "volume/app_state.h"
 #include "volume/volume_load.h"
 

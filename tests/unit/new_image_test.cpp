@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "image/d88_container.h"
+#include "image/container_d88.h"
 #include "image/image_file.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"

@@ -1,5 +1,7 @@
 // The Open command: the file dialog, the extension table, the code page 932 path splitter, the
 // refusals that change nothing, and browsing an image from end to end.
+#include "flows/open_image.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>

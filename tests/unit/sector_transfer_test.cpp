@@ -1,6 +1,4 @@
 // Sector transfers over flat and D88 images, under both conventions.
-#include "image/sector_transfer.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +6,7 @@
 #include "image/image_file.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
+#include "volume/app_image.h"
 #include "volume/layout.h"
 
 using testimg::BuildImage;
@@ -180,13 +179,13 @@ TEST_P(TransferTest, InjectedReadFailureKeepsTheFailingChunkAsItWas) {
   VolumeBuilder v = PatternVolume();
   MakeImage(v);
   uint8_t buffer[512];
-  ImageReadFaults = {0, 0};
+  ImageReadFaults = {0, 0, 0};
   ASSERT_EQ(0, ZLV_ReadZelvoFile(scripted::kMainWindow, buffer, 7, 16, 256));
   const int readsOfOneSector = ImageReadFaults.readsDone;
   std::memset(buffer, 0x42, sizeof buffer);
-  ImageReadFaults = {readsOfOneSector + 1, 0};
+  ImageReadFaults = {readsOfOneSector + 1, 0, 0};
   EXPECT_EQ(-1, ZLV_ReadZelvoFile(scripted::kMainWindow, buffer, 7, 16, 512));
-  ImageReadFaults = {0, 0};
+  ImageReadFaults = {0, 0, 0};
   ASSERT_EQ(1u, scripted::Boxes().size());
   EXPECT_EQ(kMsgReadFailed, scripted::Boxes()[0].text);
   EXPECT_EQ(kCaptionRead, scripted::Boxes()[0].caption);
