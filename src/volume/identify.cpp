@@ -1,5 +1,6 @@
 #include "volume/identify.h"
 
+#include <bit>
 #include <cstring>
 #include <initializer_list>
 
@@ -116,8 +117,10 @@ void ScoreVolume(const uint8_t* systemArea, const uint8_t* directory, int mode,
     score->usedSlots++;
     ScoreSlot(entry, bitTable, score);
   }
-  for (int i = kFirstDataIndex; i < kVolumeSectors; i++)
-    if (!SectorUsed(bitTable, i)) score->freeSectors++;
+  // Tracks 2 to 83 are whole bytes of the bit table: the clear bits counted a byte at a time.
+  static_assert(kFirstDataIndex % 8 == 0 && kVolumeSectors % 8 == 0);
+  for (int i = kFirstDataIndex / 8; i < kVolumeSectors / 8; i++)
+    score->freeSectors += std::popcount(static_cast<unsigned>(~bitTable[i] & 0xFF));
 
   const int slotPoints = score->usedSlots == 0 ? 35 : 35 * score->soundSlots / score->usedSlots;
   score->score = (score->systemMarked ? 40 : 0) + (score->exdirSane ? 15 : 0) +
