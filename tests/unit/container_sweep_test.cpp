@@ -311,14 +311,9 @@ TEST_P(ContainerSweep, TheTargetRoundTripsWithoutApp) {
   std::memcpy(expected.Sector(9, 15), data, 1000);
   std::memset(expected.Sector(9, 15) + 1000, mode() == kModeMz ? 0x00 : 0xFF, 24);
   EXPECT_TRUE(BytesEqual(Build(expected), testimg::ReadFile(path)));
-  // Read back through a session, as a load does.
-  static ImageSession session;
-  ASSERT_EQ(0, ImageSessionOpen(&session, target.path));
-  target.session = &session;
   EXPECT_EQ(kImageOk, ReadSectors(&target, buffer, 9, 15, 1024));
-  EXPECT_EQ(kImageBadAddress, ReadSectors(&target, buffer, 84, 1, 256));
-  ImageSessionClose(&session);
   EXPECT_EQ(0, std::memcmp(buffer, expected.Sector(9, 15), 1024));
+  EXPECT_EQ(kImageBadAddress, ReadSectors(&target, buffer, 84, 1, 256));
   EXPECT_EQ('\0', App.ImagePath[0]);
   EXPECT_TRUE(scripted::Boxes().empty());
 }
@@ -600,18 +595,6 @@ TEST(ContainerTable, FormatsNamesAndHelpText) {
   EXPECT_STREQ(".2d, .d20, .d88 or .d77", text);
   ContainerExtensionList(text, 8);  // cut, still ended
   EXPECT_STREQ(".2d, .d", text);
-}
-
-// The kind whose mark the bytes carry wins over the flat layout's size alone.
-TEST(ContainerTable, RecognitionPrefersAHeaderToASize) {
-  VolumeBuilder v;
-  ImageSpec shape;
-  shape.d88 = true;
-  Bytes d88 = testimg::BuildImage(v, shape);
-  EXPECT_EQ(&kD88Container, RecogniseContainer(d88.data(), static_cast<int64_t>(d88.size())));
-  const Bytes zeros(kContainerHeadBytes, 0);
-  EXPECT_EQ(&kFlatContainer, RecogniseContainer(zeros.data(), kFlatImageBytes));
-  EXPECT_EQ(nullptr, RecogniseContainer(zeros.data(), kFlatImageBytes - 1));
 }
 
 }  // namespace
