@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "image/image_select.h"
+#include "flows/open_image.h"
 #include "platform/scripted/scripted.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"

@@ -113,6 +113,8 @@ std::string VerdictText(const Identification& id);
 std::vector<std::string> ReasonLines(const Identification& id);
 // The image's messages shown so far, as "caption: text" in UTF-8, joined by "; ".
 std::string ShownMessages();
+// The extensions of the images zelvo opens, for help texts: ".2d, .d20, .d88 or .d77".
+std::string ImageExtensionList();
 // "2D", "D20" or "D88"; "MZ" or "PC".
 const char* FormatName(int imageFormat);
 const char* ModeName(int machineMode);

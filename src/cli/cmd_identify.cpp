@@ -8,7 +8,7 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "image/d88_disks.h"
+#include "image/container.h"
 #include "volume/app_state.h"
 #include "volume/identify.h"
 
@@ -22,9 +22,8 @@ std::string Hex2(int value) {
 }
 
 const char* LayoutName(int layout) {
-  if (layout == kShownFlat) return "2D";
-  if (layout == kShownD88) return "D88";
-  return nullptr;
+  const ContainerKind* kind = ContainerForFormat(layout);
+  return kind ? kind->name : nullptr;
 }
 
 const char* MediaName(uint8_t media) {
@@ -39,7 +38,7 @@ const char* MediaName(uint8_t media) {
 }
 
 // A disk name (code page 932 bytes) for the terminal or JSON: control characters as '?'.
-std::string DiskName(const D88Disk& disk) {
+std::string DiskName(const ImageDisk& disk) {
   std::string name = disk.name;
   for (char& c : name)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
@@ -115,11 +114,11 @@ nlohmann::json JsonOf(const std::string& image, const Identification& id) {
     out["disk_count"] = layout.diskCount;
     out["disk"] = id.disk;
     nlohmann::json disks = nlohmann::json::array();
-    for (int i = 0; i < layout.diskCount && i < kD88MaxDisks; ++i) {
-      const D88Disk& d = layout.disks[i];
+    for (int i = 0; i < layout.diskCount && i < kMaxImageDisks; ++i) {
+      const ImageDisk& d = layout.disks[i];
       disks.push_back({{"index", i},
                        {"name", console::Cp932ToUtf8(DiskName(d))},
-                       {"write_protected", d.writeProtect == kD88Protected},
+                       {"write_protected", d.writeProtected},
                        {"media_type", d.mediaType},
                        {"media", MediaName(d.mediaType)},
                        {"offset", d.base},
@@ -156,11 +155,11 @@ std::string TextOf(const std::string& image, const Identification& id) {
   if (layout.diskCount > 0) {
     text += "  disks: " + std::to_string(layout.diskCount) + " (reading disk " +
             std::to_string(id.disk) + ")\n";
-    for (int i = 0; i < layout.diskCount && i < kD88MaxDisks; ++i) {
-      const D88Disk& d = layout.disks[i];
+    for (int i = 0; i < layout.diskCount && i < kMaxImageDisks; ++i) {
+      const ImageDisk& d = layout.disks[i];
       text += "  disk " + std::to_string(i) + ": name \"" + console::Cp932ToTerminal(DiskName(d)) +
-              "\", write-protected " + (d.writeProtect == kD88Protected ? "yes" : "no") +
-              ", media " + MediaName(d.mediaType) + " (" + Hex2(d.mediaType) + ")\n";
+              "\", write-protected " + (d.writeProtected ? "yes" : "no") + ", media " +
+              MediaName(d.mediaType) + " (" + Hex2(d.mediaType) + ")\n";
     }
   }
   if (id.ambiguous) text += "  reads as a Zelvo volume under both conventions equally well\n";

@@ -113,7 +113,7 @@ Verb AddLs(CLI::App& app) {
   AddMode(command, &options->mode);
   AddCodes(command, &options->codes);
   command->add_flag("--json", options->json, "Print one JSON object per image, one per line");
-  command->add_option("IMAGE", options->images, "Disk images: .2d, .d20, .d88 or .d77")->required();
+  command->add_option("IMAGE", options->images, "Disk images: " + ImageExtensionList())->required();
   return {command, [options]() {
             options->mode = Lower(options->mode);
             return RunLs(*options);

@@ -54,7 +54,7 @@ Verb AddNew(CLI::App& app) {
       ->check(CLI::IsMember({"mz", "pc"}, CLI::ignore_case))
       ->type_name("mz|pc");
   command->add_flag("--force", options->force, "Replace an existing IMAGE");
-  command->add_option("IMAGE", options->image, "The new image: .2d, .d20, .d88 or .d77")
+  command->add_option("IMAGE", options->image, "The new image: " + ImageExtensionList())
       ->required();
   return {command, [options]() {
             options->mode = Lower(options->mode);

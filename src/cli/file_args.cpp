@@ -22,7 +22,7 @@ void AddChangeOptions(CLI::App* command, ChangeOptions* options) {
                    "Code conversion file (default: CodeChg.txt beside the executable)")
       ->type_name("FILE");
   command->add_flag("--yes", options->yes, "Answer the confirmation with Yes: write the image");
-  command->add_option("IMAGE", options->image, "Disk image: .2d, .d20, .d88 or .d77")->required();
+  command->add_option("IMAGE", options->image, "Disk image: " + ImageExtensionList())->required();
 }
 
 int StartChange(const ChangeOptions& options) {

@@ -36,7 +36,7 @@ void AddCodes(CLI::App* command, std::string* codes) {
 // A missing or unreadable image is no typing error but a failed read: the Open command reports
 // it with the reader's own message (exit 1), so the argument is not checked here.
 void AddImage(CLI::App* command, std::string* image) {
-  command->add_option("IMAGE", *image, "Disk image: .2d, .d20, .d88 or .d77")->required();
+  command->add_option("IMAGE", *image, "Disk image: " + ImageExtensionList())->required();
 }
 
 std::string Lower(std::string text) {

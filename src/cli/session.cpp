@@ -7,11 +7,14 @@
 
 #include "cli/cli.h"
 #include "codes/code_tables.h"
+#include "flows/open_image.h"
 #include "flows/volume_view.h"
-#include "image/d88_disks.h"
+#include "image/container.h"
+#include "flows/disk_chooser.h"
 #include "image/image_select.h"
 #include "texts/texts.h"
 #include "view/directory_list.h"
+#include "flows/app_image.h"
 #include "volume/app_state.h"
 #include "volume/identify.h"
 #include "volume/layout.h"
@@ -20,14 +23,22 @@ namespace cli {
 namespace {
 
 // The disks of the image AimAtImage last looked at.
-D88Disk Disks[kD88MaxDisks];
+ImageDisk Disks[kMaxImageDisks];
 
-int ExtensionFormat(const std::string& image) {
-  char extension[256];
-  SplitExtension(image.c_str(), extension, sizeof extension);
-  for (char* p = extension; *p; p++)
-    if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
-  return FormatForExtension(extension);
+int ExtensionFormat(const std::string& image) { return FormatForPath(image.c_str()); }
+
+// The disks of the image as its extension's container lists them, or, for an extension that is
+// no image's, as the container its bytes show does.
+int ListDisks() {
+  ImageTarget target;
+  ImageTargetFor(&target, App.ImagePath, ContainerForFormat(App.ImageFormat), App.MachineMode);
+  if (!target.kind) {
+    uint8_t head[kContainerHeadBytes];
+    int64_t size = 0;
+    if (ImageReadHead(&target, head, &size) != 0) return -1;
+    target.kind = RecogniseContainer(head, size);
+  }
+  return ImageListDisks(&target, Disks, kMaxImageDisks);
 }
 
 }  // namespace
@@ -40,8 +51,7 @@ ImageChoice& Choice() {
 int AimAtImage(const std::string& image) {
   std::snprintf(App.ImagePath, sizeof App.ImagePath, "%s", image.c_str());
   App.ImageFormat = ExtensionFormat(image);
-  int count = 0;
-  if (App.ImageFormat != kFormat2D) count = D88ListDisksAt(App.ImagePath, Disks, kD88MaxDisks);
+  int count = ListDisks();
   if (count < 0) count = 0;  // unreadable: the reading says so
   const int disk = Choice().disk < 0 ? 0 : Choice().disk;
   const int held = count > 1 ? count : 1;
@@ -50,7 +60,7 @@ int AimAtImage(const std::string& image) {
                   (held == 1 ? " disk" : " disks") + "; there is no disk " + std::to_string(disk));
     return -1;
   }
-  SelectD88Disk(Disks, count, disk);
+  SelectImageDisk(Disks, count, disk);
   return 0;
 }
 
@@ -137,12 +147,15 @@ int OpenImage(const std::string& image) {
   return App.VolumeLoaded ? 0 : -1;
 }
 
+std::string ImageExtensionList() {
+  char text[128];
+  ContainerExtensionList(text, sizeof text);
+  return text;
+}
+
 const char* FormatName(int imageFormat) {
-  switch (imageFormat) {
-    case kFormat2D: return "2D";
-    case kFormatD20: return "D20";
-    default: return "D88";
-  }
+  const char* name = ContainerFormatName(imageFormat);
+  return name ? name : "D88";
 }
 
 const char* ModeName(int machineMode) { return machineMode == kModePc ? "PC" : "MZ"; }

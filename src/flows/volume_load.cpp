@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "flows/app_image.h"
 #include "flows/volume_view.h"
 #include "image/change_history.h"
-#include "image/d88_disks.h"
+#include "image/container.h"
 #include "image/journal.h"
-#include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "view/directory_list.h"
 #include "view/info_panel.h"
@@ -17,10 +17,13 @@
 
 namespace {
 
+// The image held open for one load: opened once, its header and records read in a few reads.
+ImageSession Session;
+
 // After the path, in a file of several disks: the disk's number, the count and its name.
-void DiskTitleSuffix(char* suffix, int capacity) {
-  D88Disk disks[kD88MaxDisks];
-  const int count = D88ListDisksAt(App.ImagePath, disks, kD88MaxDisks);
+void DiskTitleSuffix(const ImageTarget* target, char* suffix, int capacity) {
+  ImageDisk disks[kMaxImageDisks];
+  const int count = ImageListDisks(target, disks, kMaxImageDisks);
   const char* name = count > App.DiskIndex ? disks[App.DiskIndex].name : "";
   std::snprintf(suffix, static_cast<size_t>(capacity), kTitleDiskSuffix, App.DiskIndex,
                 App.DiskCount, name);
@@ -38,21 +41,19 @@ void EnableVolumeCommands(WindowHandle window, bool enabled) {
   MenuEnableItem(window, kCmdImport, enabled);
 }
 
-// Settles a journal left by an interrupted change, then reads the system area and the
-// directory; 0, or -1 after a message.
-int ReadVolume(WindowHandle window) {
-  if (ImageRecoverJournal(window, App.ImagePath) != 0) return -1;
-  if (ZLV_ReadZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
-                        kSystemAreaBytes) != 0)
+// Reads the system area and the directory of the target; 0, or -1 after a message.
+int ReadVolume(WindowHandle window, const ImageTarget* target) {
+  if (ReadSectorsShown(window, target, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
+                       kSystemAreaBytes) != 0)
     return -1;
   ShowPanel();  // also decides, through the EXDIR rule, whether an extended directory follows
   std::memset(App.DirectoryBuffer, 0, sizeof App.DirectoryBuffer);
-  if (ZLV_ReadZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
-                        kDirectoryHalfBytes) != 0)
+  if (ReadSectorsShown(window, target, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
+                       kDirectoryHalfBytes) != 0)
     return -1;
   if (App.ExdirPresent == 1 &&
-      ZLV_ReadZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
-                        App.ExdirSector, kDirectoryHalfBytes) != 0)
+      ReadSectorsShown(window, target, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
+                       App.ExdirSector, kDirectoryHalfBytes) != 0)
     return -1;
   return 0;
 }
@@ -73,7 +74,17 @@ void LoadVolume(WindowHandle window) {
   UpdateUndoCommands(window);
   App.VolumeLoaded = 0;
 
-  if (ReadVolume(window) != 0) {
+  // A journal left by an interrupted change is settled first; then the image is held open for the
+  // rest of the load.
+  ImageTarget target;
+  AppImageTarget(&target);
+  const bool recovered = ImageRecoverJournal(window, App.ImagePath) == 0;
+  if (recovered) {
+    ImageSessionOpen(&Session, target.path);
+    target.session = &Session;
+  }
+  if (!recovered || ReadVolume(window, &target) != 0) {
+    ImageSessionClose(&Session);
     size_t clear = App.DirectoryBytes;
     if (clear > sizeof App.DirectoryBuffer) clear = sizeof App.DirectoryBuffer;
     std::memset(App.DirectoryBuffer, 0, clear);
@@ -94,7 +105,8 @@ void LoadVolume(WindowHandle window) {
   std::snprintf(path, sizeof path, "%.*s",
                 static_cast<int>(strnlen(App.ImagePath, kPathCapacity - 1)), App.ImagePath);
   char suffix[64] = "";
-  if (App.DiskCount > 1) DiskTitleSuffix(suffix, sizeof suffix);
+  if (App.DiskCount > 1) DiskTitleSuffix(&target, suffix, sizeof suffix);
+  ImageSessionClose(&Session);
   PlatformSetWindowTitle(window, name, path, suffix);
   EnableVolumeCommands(window, true);
   App.VolumeLoaded = 1;

@@ -84,7 +84,7 @@ void ChangeHistoryRecord(const ImageRegion* regions, int count, const uint8_t* b
   Applied = ChangeCount;
 }
 
-int ChangeHistoryStep(WindowHandle owner, bool undo) {
+int StepChangeHistory(Outcome* out, const ImageTarget* target, bool undo) {
   if (undo ? !ChangeHistoryCanUndo() : !ChangeHistoryCanRedo()) return -1;
   const Change& change = Changes[undo ? Applied - 1 : Applied];
   const uint8_t* table = Pool + change.start;
@@ -93,7 +93,7 @@ int ChangeHistoryStep(WindowHandle owner, bool undo) {
   const uint8_t* expected = undo ? afterBytes : beforeBytes;
   const uint8_t* wanted = undo ? beforeBytes : afterBytes;
 
-  if (ImageBeginChange(owner) != 0) return -1;
+  if (BeginImageChange(out, target) != 0) return -1;
   // The image must still hold exactly what the step takes away.
   long at = 0;
   for (int i = 0; i < change.count; i++) {
@@ -103,25 +103,26 @@ int ChangeHistoryStep(WindowHandle owner, bool undo) {
     unsigned got = 0;
     if (ImageChangeReadAt(offset, now, length, &got) != 0) {
       ImageAbortChange();
-      PlatformMessageBox(owner, kMsgReadFailed, kCaptionRead, kMbOk);
+      SayText(out, kCaptionRead, kMsgReadFailed, kMsgReadFailed);
       return -1;
     }
     if (std::memcmp(now, expected + at, length) != 0) {
       ImageAbortChange();
       ChangeHistoryClear();
-      PlatformMessageBox(owner, undo ? kMsgUndoImageChanged : kMsgRedoImageChanged,
-                         undo ? kCaptionUndo : kCaptionRedo, kMbOk);
+      SayText(out, undo ? kCaptionUndo : kCaptionRedo,
+              undo ? kMsgUndoImageChanged : kMsgRedoImageChanged,
+              undo ? kMsgUndoImageChanged : kMsgRedoImageChanged);
       return -1;
     }
     if (ImageChangeQueue(offset, wanted + at, length) != 0) {
       ImageAbortChange();
-      PlatformMessageBox(owner, kMsgWriteFailed, kCaptionWrite, kMbOk);
+      SayText(out, kCaptionWrite, kMsgWriteFailed, kMsgWriteFailed);
       return -1;
     }
     at += length;
   }
   Stepping = true;
-  const int result = ImageCommitChange(owner);
+  const int result = CommitImageChange(out);
   Stepping = false;
   if (result == 0) Applied += undo ? -1 : 1;
   return result;

@@ -4,8 +4,9 @@
 
 #include <cstdint>
 
+#include "image/image_target.h"
 #include "image/journal.h"
-#include "platform/platform.h"
+#include "texts/outcome.h"
 
 // Forgets every change (another image opened, the convention switched).
 void ChangeHistoryClear();
@@ -18,8 +19,9 @@ bool ChangeHistoryCanRedo();
 void ChangeHistoryRecord(const ImageRegion* regions, int count, const uint8_t* before,
                          const uint8_t* after, int64_t sizeBefore, int64_t sizeAfter);
 
-// Undoes the last change (undo true) or redoes the last undone one, as a journalled change of its
-// own. First checks that the image still holds exactly the bytes that change left (undo) or
-// that its undo left (redo); when it does not, nothing is written, the history is dropped and a
-// message says so. 0; -1 after a message (also when the image could not be written).
-int ChangeHistoryStep(WindowHandle owner, bool undo);
+// Undoes the last change (undo true) or redoes the last undone one on the target's image (the
+// image the history belongs to), as a journalled change of its own. First checks that the image
+// still holds exactly the bytes that change left (undo) or that its undo left (redo); when it does
+// not, nothing is written, the history is dropped and a message says so. 0; -1 with the message in
+// the outcome (also when the image could not be written).
+int StepChangeHistory(Outcome* out, const ImageTarget* target, bool undo);

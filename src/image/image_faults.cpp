@@ -12,7 +12,10 @@ bool ImageInjectedWriteFailure() {
          ImageWriteFaults.writesDone == ImageWriteFaults.failWriteAt;
 }
 
-bool ImageInjectedReadFailure() {
+bool ImageInjectedReadFailure(uint32_t offset, unsigned count) {
   ImageReadFaults.readsDone++;
+  const int64_t covered = ImageReadFaults.failReadCovering;
+  if (covered > 0 && offset <= covered && covered < static_cast<int64_t>(offset) + count)
+    return true;
   return ImageReadFaults.failReadAt > 0 && ImageReadFaults.readsDone == ImageReadFaults.failReadAt;
 }

@@ -69,7 +69,7 @@ int64_t ImageFileSize(ImageFile* file) {
 
 int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned count, unsigned* got) {
   *got = 0;
-  if (ImageInjectedReadFailure()) return -1;
+  if (ImageInjectedReadFailure(offset, count)) return -1;
   if (!SeekTo(file, offset)) return -1;
   DWORD read = 0;
   if (!ReadFile(Handle(file), buffer, count, &read, nullptr)) return -1;
@@ -194,7 +194,7 @@ int64_t ImageFileSize(ImageFile* file) {
 
 int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned count, unsigned* got) {
   *got = 0;
-  if (ImageInjectedReadFailure()) return -1;
+  if (ImageInjectedReadFailure(offset, count)) return -1;
   unsigned done = 0;
   while (done < count) {
     const ssize_t n = pread(static_cast<int>(file->handle), static_cast<char*>(buffer) + done,

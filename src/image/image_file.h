@@ -60,9 +60,11 @@ struct ImageWriteFault {
   int writesDone;
 };
 extern ImageWriteFault ImageWriteFaults;
-// The same for reads: the n-th ImageFileReadAt call fails.
+// The same for reads: the n-th ImageFileReadAt call fails, and so does every read of the byte at
+// offset failReadCovering when that is above 0 (whatever reads it, however large).
 struct ImageReadFault {
   int failReadAt;
   int readsDone;
+  int64_t failReadCovering;
 };
 extern ImageReadFault ImageReadFaults;

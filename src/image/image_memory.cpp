@@ -99,7 +99,7 @@ int64_t ImageFileSize(ImageFile* file) {
 
 int ImageFileReadAt(ImageFile* file, uint32_t offset, void* buffer, unsigned count, unsigned* got) {
   *got = 0;
-  if (ImageInjectedReadFailure()) return -1;
+  if (ImageInjectedReadFailure(offset, count)) return -1;
   Handle* handle = Open(file);
   if (!handle) return -1;
   const std::vector<uint8_t>& bytes = handle->file->bytes;

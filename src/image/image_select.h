@@ -1,7 +1,6 @@
-// Choosing an image file and deciding its layout from its extension.
+// The windowless part of choosing an image file: splitting its path, and deciding its format
+// from its extension through the table of containers.
 #pragma once
-
-#include "platform/platform.h"
 
 // The extension of a path's file name, from its last '.' (dot included), at most 255 bytes, by
 // the rules of the standard path splitter walked in code page 932 (a trail byte is never '\\',
@@ -10,14 +9,10 @@
 void SplitExtension(const char* path, char* extension, int capacity);
 // The base name and extension of a path's file name, concatenated (drive and directory dropped).
 void SplitFileName(const char* path, char* name, int capacity);
-// ImageFormat for a lower-cased extension, or -1 when the extension is not an image's.
+// The format (kFormat2D, ...) of a lower-cased extension, or -1 when no container takes it.
 int FormatForExtension(const char* lowerExtension);
-
-// The Open command: file dialog, extension check, then LoadVolume.
-void OpenImageCommand(WindowHandle owner);
-// Opens the image at `path` exactly as if it had been chosen in the Open dialog (a path named on
-// the command line, a dropped file): the path goes into ChosenPath, then the same checks.
-void OpenImagePath(WindowHandle owner, const char* path);
+// The format of a path's extension, lower-cased ('A' to 'Z' only), or -1.
+int FormatForPath(const char* path);
 // The drive and directory of a path, the last separator included (empty when the path has no
 // directory part), by the same code page 932 walk.
 void SplitDirectory(const char* path, char* directory, int capacity);

@@ -24,12 +24,11 @@
 #include <cstring>
 
 #include "image/change_history.h"
+#include "image/container.h"
 #include "image/image_file.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 
 JournalFault JournalFaults;
-#include "image/d88_disks.h"
 
 namespace {
 
@@ -43,8 +42,9 @@ constexpr long kJournalCapacity =
     kHeaderBytes + kImageChangeRegions * (kTableEntryBytes + kImageRegionMax) + kTrailerBytes;
 constexpr int kJournalPathCapacity = kPathCapacity + 16;
 
-// The change in progress.
+// The change in progress, and the image it changes.
 bool Active = false;
+char HeldPath[kPathCapacity];
 ImageFile Held{-1};
 int64_t HeldSize = 0;
 ImageRegion Queue[kImageChangeRegions];
@@ -184,16 +184,16 @@ void Release() {
   QueueUsed = 0;
 }
 
-void ShowJournalMessage(WindowHandle owner, const char* text, const char* caption) {
-  PlatformMessageBox(owner, text, caption, kMbOk);
+void ShowJournalMessage(Outcome* out, const char* text, const char* caption) {
+  SayText(out, caption, text, text);
 }
 
 // Puts the image back from the journal of the failed commit; the journal goes only when that
 // worked. Then the write's failure is shown.
-int RollBack(WindowHandle owner, const char* journalPath, const JournalView& view) {
+int RollBack(Outcome* out, const char* journalPath, const JournalView& view) {
   if (PlayBack(&Held, view) == 0) ImageFileRemove(journalPath);
   Release();
-  PlatformMessageBox(owner, kMsgWriteFailed, kCaptionWrite, kMbOk);
+  SayText(out, kCaptionWrite, kMsgWriteFailed, kMsgWriteFailed);
   return -1;
 }
 
@@ -210,27 +210,34 @@ int ImageJournalPath(const char* imagePath, char* journalPath, int capacity) {
   return 0;
 }
 
-int ImageBeginChange(WindowHandle owner) {
+int RefuseIfProtected(Outcome* out, const ImageTarget* target) {
+  if (!ImageWriteProtected(target)) return 0;
+  SayText(out, kCaptionError, kMsgWriteProtected, kMsgWriteProtected);
+  return -1;
+}
+
+int BeginImageChange(Outcome* out, const ImageTarget* target) {
   if (Active) ImageAbortChange();
   // A write-protected disk is never written: refused before anything else.
-  if (ImageRefuseIfProtected(owner) != 0) return -1;
+  if (RefuseIfProtected(out, target) != 0) return -1;
   // A journal left beside the image belongs to a change that recovery could not settle.
   char journalPath[kJournalPathCapacity];
-  if (ImageJournalPath(App.ImagePath, journalPath, sizeof journalPath) != 0 ||
+  if (ImageJournalPath(target->path, journalPath, sizeof journalPath) != 0 ||
       ImageFileExists(journalPath) != 0) {
-    ShowJournalMessage(owner, kMsgJournalBlocksWrite, kCaptionError);
+    ShowJournalMessage(out, kMsgJournalBlocksWrite, kCaptionError);
     return -1;
   }
-  if (ImageFileOpenUpdate(App.ImagePath, &Held) != 0) {
-    PlatformMessageBox(owner, kMsgWriteOpenFailed, kCaptionWrite, kMbOk);
+  if (ImageFileOpenUpdate(target->path, &Held) != 0) {
+    SayText(out, kCaptionWrite, kMsgWriteOpenFailed, kMsgWriteOpenFailed);
     return -1;
   }
   HeldSize = ImageFileSize(&Held);
   if (HeldSize < 0 || HeldSize > 0xFFFFFFFFll) {
     ImageFileClose(&Held);
-    PlatformMessageBox(owner, kMsgWriteOpenFailed, kCaptionWrite, kMbOk);
+    SayText(out, kCaptionWrite, kMsgWriteOpenFailed, kMsgWriteOpenFailed);
     return -1;
   }
+  std::memcpy(HeldPath, target->path, sizeof HeldPath);
   Active = true;
   QueueCount = 0;
   QueueUsed = 0;
@@ -295,14 +302,14 @@ int ImageChangeQueue(uint32_t offset, const uint8_t* bytes, unsigned count) {
   return 0;
 }
 
-int ImageCommitChange(WindowHandle owner) {
+int CommitImageChange(Outcome* out) {
   if (!Active) return 0;
   if (QueueCount == 0) {
     Release();
     return 0;
   }
   char journalPath[kJournalPathCapacity];
-  ImageJournalPath(App.ImagePath, journalPath, sizeof journalPath);  // fitted at the begin
+  ImageJournalPath(HeldPath, journalPath, sizeof journalPath);  // fitted at the begin
 
   // The journal in memory: header, region table, the original bytes.
   const int64_t sizeAfter = ImageChangeSize();
@@ -319,7 +326,7 @@ int ImageCommitChange(WindowHandle owner) {
     unsigned got = 0;
     if (ImageFileReadAt(&Held, Queue[i].offset, data, Queue[i].length, &got) != 0) {
       Release();
-      PlatformMessageBox(owner, kMsgWriteFailed, kCaptionWrite, kMbOk);
+      SayText(out, kCaptionWrite, kMsgWriteFailed, kMsgWriteFailed);
       return -1;
     }
     std::memset(data + got, 0, Queue[i].length - got);
@@ -332,23 +339,23 @@ int ImageCommitChange(WindowHandle owner) {
 
   if (WriteJournalFile(journalPath, size) != 0) {
     Release();
-    ShowJournalMessage(owner, kMsgJournalCreateFailed, kCaptionError);
+    ShowJournalMessage(out, kMsgJournalCreateFailed, kCaptionError);
     return -1;
   }
   JournalView view{HeldSize, sizeAfter, QueueCount, Journal + kHeaderBytes,
                    Journal + kHeaderBytes + static_cast<long>(QueueCount) * kTableEntryBytes};
   for (int i = 0; i < QueueCount; i++)
     if (ImageFileWriteAt(&Held, Queue[i].offset, QueueBytes + QueueAt[i], Queue[i].length) != 0)
-      return RollBack(owner, journalPath, view);
-  if (ImageFileSync(&Held) != 0) return RollBack(owner, journalPath, view);
+      return RollBack(out, journalPath, view);
+  if (ImageFileSync(&Held) != 0) return RollBack(out, journalPath, view);
   // A journal that stays would undo the change at the next open: then the change is undone now.
-  if (ImageFileRemove(journalPath) != 0) return RollBack(owner, journalPath, view);
+  if (ImageFileRemove(journalPath) != 0) return RollBack(out, journalPath, view);
   ChangeHistoryRecord(Queue, QueueCount, view.data, QueueBytes, HeldSize, sizeAfter);
   Release();
   return 0;
 }
 
-int ImageRecoverJournal(WindowHandle owner, const char* path) {
+int RecoverImageJournal(Outcome* out, const char* path) {
   if (Active) return 0;  // the change in progress holds the image and its journal
   char journalPath[kJournalPathCapacity];
   if (ImageJournalPath(path, journalPath, sizeof journalPath) != 0) return 0;
@@ -371,7 +378,7 @@ int ImageRecoverJournal(WindowHandle owner, const char* path) {
   else if (std::memcmp(Journal, kMagic, sizeof kMagic) == 0 && Get32(Journal + 8) != kVersion)
     kind = kOtherVersion;
   if (kind == kOtherVersion) {
-    ShowJournalMessage(owner, kMsgJournalForeign, kCaptionError);
+    ShowJournalMessage(out, kMsgJournalForeign, kCaptionError);
     return 0;
   }
   if (kind == kIncomplete) {
@@ -381,24 +388,24 @@ int ImageRecoverJournal(WindowHandle owner, const char* path) {
   }
   ImageFile image;
   if (ImageFileOpenUpdate(path, &image) != 0) {
-    ShowJournalMessage(owner, kMsgJournalRecoverFailed, kCaptionError);
+    ShowJournalMessage(out, kMsgJournalRecoverFailed, kCaptionError);
     return -1;
   }
   const int64_t imageSize = ImageFileSize(&image);
   if (imageSize < view.sizeBefore || imageSize > view.sizeAfter) {
     ImageFileClose(&image);
-    ShowJournalMessage(owner, kMsgJournalForeign, kCaptionError);
+    ShowJournalMessage(out, kMsgJournalForeign, kCaptionError);
     return 0;
   }
   const int played = PlayBack(&image, view);
   ImageFileClose(&image);
   if (played != 0) {
-    ShowJournalMessage(owner, kMsgJournalRecoverFailed, kCaptionError);
+    ShowJournalMessage(out, kMsgJournalRecoverFailed, kCaptionError);
     return -1;
   }
   // Should the journal stay, playing it back again at the next open changes nothing.
   ImageFileRemove(journalPath);
   ImageFileSyncFolder(journalPath);
-  ShowJournalMessage(owner, kMsgJournalRecovered, kCaptionRecovery);
+  ShowJournalMessage(out, kMsgJournalRecovered, kCaptionRecovery);
   return 0;
 }

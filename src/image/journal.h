@@ -1,12 +1,12 @@
 // Every change to an image is one transaction: all of it reaches the image or none of it does.
 //
-//   if (ImageBeginChange(owner) != 0) return;  // refused, a message was shown; nothing written
-//   ZLV_WriteZelvoFile(...); ...               // the change's writes, in the order they matter
-//   if (ImageCommitChange(owner) != 0) return; // failed and rolled back, a message was shown
+//   if (BeginImageChange(&out, &target) != 0) return;  // refused, the outcome says why
+//   QueueSectorRun(&target, ...); ...  // the change's writes, in the order they matter
+//   if (CommitImageChange(&out) != 0) return;  // failed and rolled back, the outcome says why
 //
 // ImageAbortChange() drops a transaction that has been begun (a check failed, the user said
-// No): the image is left exactly as it was. A ZLV_WriteZelvoFile outside a transaction is a
-// transaction of its own.
+// No): the image is left exactly as it was. A sector write of the window's flows outside a
+// transaction is a transaction of its own.
 //
 // The rollback journal beside the image (`<image>-journal`) holds the original bytes of every
 // region the change writes; it is flushed before the image is touched and deleted after the image
@@ -15,13 +15,18 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "image/image_target.h"
+#include "texts/outcome.h"
 
-// Starts a change to the current image (App.ImagePath, App.ImageFormat, App.MachineMode).
-// 0, or -1 after a message when the image cannot be changed now.
-int ImageBeginChange(WindowHandle owner);
-// Makes the writes of the change reach the image, all of them or none. 0, or -1 after a message.
-int ImageCommitChange(WindowHandle owner);
+// Starts a change to the target's image: refused when its disk is write-protected, when a journal
+// stands beside it, or when it cannot be opened for update. 0, or -1 with the message in the
+// outcome.
+int BeginImageChange(Outcome* out, const ImageTarget* target);
+// -1 with the message in the outcome when the target's disk is write-protected; 0 otherwise.
+int RefuseIfProtected(Outcome* out, const ImageTarget* target);
+// Makes the writes of the change reach the image, all of them or none. 0, or -1 with the message in
+// the outcome.
+int CommitImageChange(Outcome* out);
 // Forgets a begun change without writing anything.
 void ImageAbortChange();
 // Whether a change has been begun and not yet committed or aborted.
@@ -29,8 +34,8 @@ bool ImageChangeActive();
 
 // Looks for the journal of the image at `path` before it is read: a complete journal that belongs
 // to the image is played back (the user is told once), an incomplete one is deleted. 0 when the
-// image can be read (whatever was found), -1 after a message when it cannot.
-int ImageRecoverJournal(WindowHandle owner, const char* path);
+// image can be read (whatever was found), -1 with the message in the outcome when it cannot.
+int RecoverImageJournal(Outcome* out, const char* path);
 
 // --- For the sector transfers and the change history ---
 

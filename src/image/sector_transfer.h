@@ -1,46 +1,41 @@
-// Reading and writing runs of 256-byte sectors of the current image (App.ImagePath) under its
-// layout (App.ImageFormat: 0 flat, anything else D88) and recording convention (App.MachineMode).
+// Reading and writing runs of 256-byte sectors of an image target under its container and
+// recording convention. The transfers show nothing: they return a status, and the caller tells
+// the user (ImageStatusText names the message).
 #pragma once
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "image/image_basics.h"
+#include "image/image_target.h"
 
-inline constexpr int kD88HeaderBytes = 688;
-inline constexpr int kD88TrackTable = 32;
-inline constexpr int kD88TrackCount = 164;
-inline constexpr int kD88RecordBytes = 272;
-inline constexpr int kD88SectorHeaderBytes = 16;
-
-// The buffer must hold the whole sectors that cover byteCount bytes. 0 on success; -1 after a
-// message box owned by `owner`.
-int ZLV_ReadZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int sector, int byteCount);
-// Changes the buffer in place: 0xFF fill of the last sector's tail, inversion under MZ.
-int ZLV_WriteZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int sector, int byteCount);
-
-// Physical track under which the image stores a logical track (sides swapped under MZ).
-inline int PhysicalTrack(int logicalTrack, int machineMode) {
-  return machineMode == 0 ? (logicalTrack ^ 1) : logicalTrack;
-}
-
-struct ImageFile;
-// Looks a sector up in an open D88 image of `fileSize` bytes: 1 with *recordOffset when the track
-// carries it in a record that lies wholly inside the file, 0 when it is absent (track offset 0 or
-// inside the header, physical track 164 or more, no record with that number), -1 on a read error.
-int D88FindSector(ImageFile* file, int64_t fileSize, int physicalTrack, int sector,
-                  uint32_t* recordOffset);
-// A run of sectors: logical track and sector of its first sector, and its byte count.
-struct SectorRun {
-  int track;
-  int sector;
-  int byteCount;
+enum ImageStatus {
+  kImageOk = 0,
+  kImageBadAddress,  // the first sector is no sector address; nothing was touched
+  kImageReadFailed,  // the image could not be opened or read
+  kImageOpenFailed,  // the image could not be opened for a change
+  kImageWriteFailed,
 };
-// Whether the current image carries every sector of the runs under the current convention, each
-// in a record of its own: 1 yes, 0 no (a sector out of bounds or missing, or its D88 record
-// reached by the lookups of another track as well, so that writing it would change that track
-// too), -1 when the image cannot be opened. A flat image carries every sector in bounds.
-int ImageCarriesRuns(const SectorRun* runs, int runCount);
-inline int ImageCarriesRun(int track, int sector, int byteCount) {
-  const SectorRun run{track, sector, byteCount};
-  return ImageCarriesRuns(&run, 1);
-}
+// The message of a failed status.
+const char* ImageStatusText(int status);
+
+// Fills the buffer (the whole sectors that cover byteCount bytes) from the image. A sector the
+// image does not carry reads as zero. Under MZ the first byteCount bytes are inverted; the rest of
+// the last sector keeps its stored form. After a failed read the chunks read so far stay in the
+// buffer in stored form.
+int ReadSectors(const ImageTarget* target, uint8_t* buffer, int track, int sector, int byteCount);
+
+// Writing a run is two steps, so that a caller can open its change between them:
+// EncodeSectorRun changes the buffer in place (0xFF fill of the last sector's tail, inversion of
+// the first byteCount bytes under MZ); QueueSectorRun hands the stored form to the change in
+// progress (journal.h). A sector the image does not carry is not written.
+void EncodeSectorRun(uint8_t* buffer, int byteCount, int machineMode);
+int QueueSectorRun(const ImageTarget* target, const uint8_t* encoded, int track, int sector,
+                   int byteCount);
+// Both steps, inside the change in progress (kImageWriteFailed when there is none).
+int WriteSectors(const ImageTarget* target, uint8_t* buffer, int track, int sector, int byteCount);
+
+// Whether the image carries every sector of the runs under the target's convention, each in a
+// place of its own: 1 yes, 0 no (a sector out of bounds or missing, or its place reached by the
+// lookups of another track as well, so that writing it would change that track too), -1 when the
+// image cannot be read.
+int ImageCarriesRuns(const ImageTarget* target, const SectorRun* runs, int runCount);

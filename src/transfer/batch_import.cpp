@@ -3,17 +3,16 @@
 #include <cstdio>
 #include <cstring>
 
-#include "image/d88_disks.h"
-#include "image/journal.h"
-#include "image/sector_transfer.h"
-#include "texts/texts.h"
+#include "flows/app_image.h"
 #include "flows/attribute_dialog.h"
+#include "flows/volume_load.h"
+#include "image/journal.h"
+#include "texts/texts.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/format.h"
 #include "volume/layout.h"
-#include "flows/volume_load.h"
 
 namespace {
 

@@ -2,14 +2,14 @@
 
 #include <cstdio>
 
-#include "image/d88_disks.h"
+#include "flows/app_image.h"
+#include "flows/volume_load.h"
 #include "texts/texts.h"
 #include "transfer/volume_change.h"
 #include "view/directory_list.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
-#include "flows/volume_load.h"
 
 namespace {
 

@@ -2,14 +2,14 @@
 
 #include <cstring>
 
-#include "image/d88_disks.h"
-#include "texts/texts.h"
+#include "flows/app_image.h"
 #include "flows/attribute_dialog.h"
+#include "flows/volume_load.h"
+#include "texts/texts.h"
 #include "transfer/volume_change.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
-#include "flows/volume_load.h"
 
 int EditFileAttributes(WindowHandle window, int slot, bool askFirst) {
   if (!App.VolumeLoaded) return -1;

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "image/sector_transfer.h"
+#include "flows/app_image.h"
+#include "flows/attribute_dialog.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
-#include "flows/attribute_dialog.h"
 #include "view/directory_list.h"
 #include "view/status_bar.h"
 #include "volume/app_state.h"

@@ -29,9 +29,8 @@ void AppendLine(char* text, int capacity, const char* format, ...) {
 const char* ModeText(int mode) { return mode == kModePc ? "PC" : "MZ"; }
 
 const char* LayoutText(int layout) {
-  if (layout == kShownFlat) return "2D";
-  if (layout == kShownD88) return "D88";
-  return kIdentifyUnknownLayout;
+  const ContainerKind* kind = ContainerForFormat(layout);
+  return kind ? kind->name : kIdentifyUnknownLayout;
 }
 
 }  // namespace
@@ -45,10 +44,10 @@ void ComposeIdentifyText(const Identification& id, char* text, int capacity) {
   const ImageLayoutInfo& layout = id.layout;
   AppendLine(text, capacity, kIdentifyLayout, LayoutText(layout.shown),
              layout.agrees ? kIdentifyAgrees : kIdentifyDisagrees);
-  if (layout.diskCount > 0 && id.disk < layout.diskCount && id.disk < kD88MaxDisks) {
-    const D88Disk& disk = layout.disks[id.disk];
+  if (layout.diskCount > 0 && id.disk < layout.diskCount && id.disk < kMaxImageDisks) {
+    const ImageDisk& disk = layout.disks[id.disk];
     AppendLine(text, capacity, kIdentifyDisks, id.disk, layout.diskCount, disk.name,
-               disk.writeProtect == kD88Protected ? kIdentifyYes : kIdentifyNo);
+               disk.writeProtected ? kIdentifyYes : kIdentifyNo);
   }
   if (id.readAs < 0) return;
   for (const ConventionScore& s : id.conventions) {

@@ -3,18 +3,17 @@
 #include <cstdio>
 #include <cstring>
 
-#include "image/d88_disks.h"
+#include "flows/app_image.h"
+#include "flows/attribute_dialog.h"
+#include "flows/volume_load.h"
 #include "image/image_select.h"
 #include "image/journal.h"
-#include "image/sector_transfer.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
-#include "flows/attribute_dialog.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
-#include "flows/volume_load.h"
 
 namespace {
 

@@ -3,16 +3,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "flows/app_image.h"
+#include "flows/volume_load.h"
 #include "image/change_history.h"
-#include "image/d88_container.h"
-#include "image/d88_disks.h"
+#include "image/container.h"
 #include "image/image_file.h"
 #include "image/image_select.h"
-#include "image/sector_transfer.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "volume/app_state.h"
-#include "flows/volume_load.h"
 
 namespace {
 
@@ -32,54 +31,6 @@ void ShowNamed(WindowHandle owner, const char* format, const char* path) {
   PlatformMessageBox(owner, message, kCaptionError, kMbOk);
 }
 
-// The image fields of App that the sector transfers read.
-struct ImageTarget {
-  char path[kPathCapacity];
-  int format;
-  int mode;
-  uint32_t diskBase;  // the disk of a D88 file of several; 0 for a file of one
-  uint32_t diskEnd;
-  int diskIndex;
-  int diskCount;
-};
-
-ImageTarget SaveTarget() {
-  ImageTarget saved;
-  std::memcpy(saved.path, App.ImagePath, sizeof saved.path);
-  saved.format = App.ImageFormat;
-  saved.mode = App.MachineMode;
-  saved.diskBase = App.DiskBase;
-  saved.diskEnd = App.DiskEnd;
-  saved.diskIndex = App.DiskIndex;
-  saved.diskCount = App.DiskCount;
-  return saved;
-}
-
-void UseTarget(const ImageTarget& target) {
-  std::memcpy(App.ImagePath, target.path, sizeof App.ImagePath);
-  App.ImageFormat = target.format;
-  App.MachineMode = target.mode;
-  App.DiskBase = target.diskBase;
-  App.DiskEnd = target.diskEnd;
-  App.DiskIndex = target.diskIndex;
-  App.DiskCount = target.diskCount;
-}
-
-int PointAt(const char* path, int format, int mode) {
-  if (std::strlen(path) >= sizeof App.ImagePath) return -1;
-  ImageTarget target;
-  std::snprintf(target.path, sizeof target.path, "%s", path);
-  target.format = format;
-  target.mode = mode;
-  // A new image, or the one it is made like, is read as a file of one disk.
-  target.diskBase = 0;
-  target.diskEnd = 0;
-  target.diskIndex = 0;
-  target.diskCount = 1;
-  UseTarget(target);
-  return 0;
-}
-
 // A name beside the target that no file has yet: "<path>.new", "<path>.new1", ...
 int TemporaryName(const char* path, char* temp) {
   for (int i = 0; i < kTempTries; i++) {
@@ -94,12 +45,12 @@ int TemporaryName(const char* path, char* temp) {
 
 // Writes the volume into the file at `temp`, already created empty, and flushes it. 0 or -1.
 int FillImage(WindowHandle owner, const NewImageRequest& request, const char* temp) {
-  const ImageTarget saved = SaveTarget();
-  PointAt(temp, request.imageFormat, request.machineMode);
+  // A new image is a file of one disk.
+  ImageTarget target;
+  ImageTargetFor(&target, temp, ContainerForFormat(request.imageFormat), request.machineMode);
   // The whole volume through the sector writer: the layout and the convention (sides swapped,
   // bytes inverted under MZ) are applied exactly as every later read undoes them.
-  int result = ZLV_WriteZelvoFile(owner, Volume, 0, 1, kVolumeBytes);
-  UseTarget(saved);
+  int result = WriteSectorsShown(owner, &target, Volume, 0, 1, kVolumeBytes);
   if (result != 0) return -1;
   ImageFile file;
   if (ImageFileOpenUpdate(temp, &file) != 0) return -1;
@@ -122,15 +73,15 @@ int CreateNewImage(WindowHandle owner, const NewImageRequest& request) {
   FormatOptions options = request.volume;
   options.like = nullptr;
   if (request.likePath) {
-    const ImageTarget saved = SaveTarget();
-    if (PointAt(request.likePath, request.likeFormat, request.likeMode) != 0) {
+    // The image it is made like is read as a file of one disk.
+    ImageTarget like;
+    if (ImageTargetFor(&like, request.likePath, ContainerForFormat(request.likeFormat),
+                       request.likeMode) != 0) {
       PlatformMessageBox(owner, kMsgPathTooLong, kCaptionError, kMbOk);
       return -1;
     }
     std::memset(LikeTracks, 0, sizeof LikeTracks);
-    const int read = ZLV_ReadZelvoFile(owner, LikeTracks, 0, 1, kSystemTracksBytes);
-    UseTarget(saved);
-    if (read != 0) return -1;
+    if (ReadSectorsShown(owner, &like, LikeTracks, 0, 1, kSystemTracksBytes) != 0) return -1;
     options.like = LikeTracks;
   }
   FormatVolume(options, Volume);
@@ -141,7 +92,8 @@ int CreateNewImage(WindowHandle owner, const NewImageRequest& request) {
     ShowNamed(owner, kMsgNewImageCreateFailed, request.path);
     return -1;
   }
-  const int container = WriteBlankContainer(&file, request.imageFormat, request.volume.diskName);
+  const ContainerKind* kind = ContainerForFormat(request.imageFormat);
+  const int container = kind ? kind->writeBlank(&file, request.volume.diskName) : -1;
   ImageFileClose(&file);
   if (container != 0 || FillImage(owner, request, temp) != 0) {
     ImageFileRemove(temp);
@@ -301,7 +253,7 @@ void NewImageCommand(WindowHandle window) {
   App.ImageFormat = format;
   std::memcpy(App.ImagePath, path, sizeof App.ImagePath);
   std::memcpy(App.ChosenPath, path, sizeof App.ChosenPath);
-  SelectD88Disk(nullptr, 1, 0);
+  SelectImageDisk(nullptr, 1, 0);
   ChangeHistoryClear();
   LoadVolume(window);
 }

@@ -6,7 +6,7 @@
 
 struct NewImageRequest {
   const char* path;      // the image to create
-  int imageFormat;       // its layout: 0 flat, anything else D88
+  int imageFormat;       // its format (kFormat2D, ...): the container it is written in
   int machineMode;       // the convention it is written under
   FormatOptions volume;  // `like` is filled from likePath
   const char* likePath;  // an image to start like (read under likeFormat and likeMode), or null
@@ -17,8 +17,8 @@ struct NewImageRequest {
 
 // Builds the blank volume in memory, writes it under a temporary name beside `path` (the container,
 // then the whole volume through the sector writer), flushes it and renames it over `path`. An
-// existing file at `path` is replaced only when asked. App's image fields are as they were
-// afterwards. 0, or -1 after a message; on failure nothing is left behind.
+// existing file at `path` is replaced only when asked. App is not read or changed. 0, or -1 after a
+// message; on failure nothing is left behind.
 int CreateNewImage(WindowHandle owner, const NewImageRequest& request);
 
 // The New command: the save dialog (layout from the extension, the dialog asks before replacing a

@@ -1,13 +1,16 @@
 #include "transfer/undo.h"
 
-#include "image/change_history.h"
+#include "flows/app_image.h"
 #include "flows/volume_load.h"
+#include "image/change_history.h"
 
 namespace {
 
 void StepChange(WindowHandle window, bool undo) {
   if (undo ? !ChangeHistoryCanUndo() : !ChangeHistoryCanRedo()) return;
-  if (ChangeHistoryStep(window, undo) == 0)
+  ImageTarget target;
+  AppImageTarget(&target);
+  if (ChangeHistoryStep(window, &target, undo) == 0)
     LoadVolume(window);
   else
     UpdateUndoCommands(window);

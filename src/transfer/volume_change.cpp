@@ -2,14 +2,14 @@
 
 #include <cstring>
 
+#include "flows/app_image.h"
+#include "flows/volume_load.h"
 #include "image/journal.h"
-#include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
-#include "flows/volume_load.h"
 
 int RereadForChange(WindowHandle window, const int* slots, int count) {
   static uint8_t loaded[kDirectoryBufferBytes];

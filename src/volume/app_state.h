@@ -3,20 +3,12 @@
 
 #include <cstdint>
 
+#include "image/image_basics.h"
 #include "platform/platform.h"
 
-inline constexpr int kPathCapacity = 260;  // a path of up to 259 characters and its zero byte
-
-// Recording conventions and transfer modes.
-inline constexpr int kModeMz = 0;
-inline constexpr int kModePc = 1;
+// Transfer modes.
 inline constexpr int kTransferBinary = 0;
 inline constexpr int kTransferAscii = 1;
-
-// Image layouts, decided by the file's extension. Every value but 0 is read as D88.
-inline constexpr int kFormat2D = 0;
-inline constexpr int kFormatD20 = 1;
-inline constexpr int kFormatD88 = 2;
 
 struct CodeTables {
   uint16_t TBL1[256];  // display text of each Zelvo code: high byte first
@@ -31,7 +23,8 @@ struct AppState {
   char ImagePath[kPathCapacity];
   char ChosenPath[kPathCapacity];
   char FileTitle[64];
-  int ImageFormat;
+  int ImageFormat;  // the format the extension named (kFormat2D, ...): its container reads the
+                    // image
   // The disk of a D88 file that holds several: where its header lies and where its extent ends
   // (both 0 for a file of one disk, whose records may lie anywhere in the file), its number and
   // how many disks the file holds (0 or 1 for a file of one disk).

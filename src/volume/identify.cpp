@@ -1,9 +1,12 @@
 #include "volume/identify.h"
 
+#include <bit>
 #include <cstring>
+#include <initializer_list>
 
-#include "image/image_file.h"
 #include "image/sector_transfer.h"
+#include "texts/texts.h"
+#include "flows/app_image.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/layout.h"
@@ -66,22 +69,23 @@ void ScoreSlot(const uint8_t* entry, const uint8_t* bitTable, ConventionScore* s
   if (sound) score->soundSlots++;
 }
 
-// Reads the system area and the directories under the current App settings. 0 or -1.
-int ReadVolumeBytes(WindowHandle owner, uint8_t* systemArea, uint8_t* directory) {
+// Reads the system area and the directories through the target. kImageOk or the failed status.
+int ReadVolumeBytes(const ImageTarget* target, uint8_t* systemArea, uint8_t* directory) {
   std::memset(directory, 0, kDirectoryBufferBytes);
-  if (ZLV_ReadZelvoFile(owner, systemArea, kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes) !=
-      0)
-    return -1;
-  if (ZLV_ReadZelvoFile(owner, directory, kDirectoryTrack, kDirectorySector, kDirectoryHalfBytes) !=
-      0)
-    return -1;
+  int status =
+      ReadSectors(target, systemArea, kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes);
+  if (status == kImageOk)
+    status = ReadSectors(target, directory, kDirectoryTrack, kDirectorySector, kDirectoryHalfBytes);
   const int track = systemArea[kSysExdirTrk];
   const int sector = systemArea[kSysExdirSct];
-  if (ExdirNamed(track, sector) && ZLV_ReadZelvoFile(owner, directory + kDirectoryHalfBytes, track,
-                                                     sector, kDirectoryHalfBytes) != 0)
-    return -1;
-  return 0;
+  if (status == kImageOk && ExdirNamed(track, sector))
+    status =
+        ReadSectors(target, directory + kDirectoryHalfBytes, track, sector, kDirectoryHalfBytes);
+  return status;
 }
+
+// The image held open by an identification whose target brings no session.
+ImageSession Session;
 
 }  // namespace
 
@@ -113,8 +117,10 @@ void ScoreVolume(const uint8_t* systemArea, const uint8_t* directory, int mode,
     score->usedSlots++;
     ScoreSlot(entry, bitTable, score);
   }
-  for (int i = kFirstDataIndex; i < kVolumeSectors; i++)
-    if (!SectorUsed(bitTable, i)) score->freeSectors++;
+  // Tracks 2 to 83 are whole bytes of the bit table: the clear bits counted a byte at a time.
+  static_assert(kFirstDataIndex % 8 == 0 && kVolumeSectors % 8 == 0);
+  for (int i = kFirstDataIndex / 8; i < kVolumeSectors / 8; i++)
+    score->freeSectors += std::popcount(static_cast<unsigned>(~bitTable[i] & 0xFF));
 
   const int slotPoints = score->usedSlots == 0 ? 35 : 35 * score->soundSlots / score->usedSlots;
   score->score = (score->systemMarked ? 40 : 0) + (score->exdirSane ? 15 : 0) +
@@ -140,54 +146,67 @@ int DecideVerdict(const ConventionScore* scores, bool* ambiguous) {
 }
 
 int ShownLayout(const uint8_t* head, int64_t fileSize) {
-  if (fileSize >= kD88HeaderBytes && D88HeaderSound(head, 0, fileSize)) return kShownD88;
-  if (fileSize == kFlatImageBytes) return kShownFlat;
-  return kShownUnknown;
+  const ContainerKind* kind = RecogniseContainer(head, fileSize);
+  return kind ? kind->format : kShownUnknown;
+}
+
+int IdentifyImage(const ImageTarget* image, int extensionFormat, Identification* result) {
+  std::memset(result, 0, sizeof *result);
+  ImageLayoutInfo& layout = result->layout;
+  layout.extensionFormat = extensionFormat;
+  ImageTarget target = *image;
+  const bool own = !(target.session && target.session->open);
+  if (own) {
+    if (ImageSessionOpen(&Session, target.path) != 0) return -1;
+    target.session = &Session;
+  }
+  uint8_t head[kContainerHeadBytes];
+  int status = ImageReadHead(&target, head, &layout.fileSize);
+  const ContainerKind* named = ContainerForFormat(extensionFormat);
+  const ContainerKind* shown = status == 0 ? RecogniseContainer(head, layout.fileSize) : nullptr;
+  if (status == 0) {
+    layout.shown = shown ? shown->format : kShownUnknown;
+    // The disks as the layout the bytes show lists them, else as the extension's layout does.
+    int count = 0;
+    for (const ContainerKind* lister : {shown, named}) {
+      if (count != 0 || !lister) continue;
+      target.kind = lister;
+      count = ImageListDisks(&target, layout.disks, kMaxImageDisks);
+    }
+    if (count < 0) status = -1;
+    layout.diskCount = count < 0 ? 0 : count;
+  }
+  if (status != 0) {
+    if (own) ImageSessionClose(&Session);
+    return -1;
+  }
+  layout.agrees = named && named == shown;
+
+  result->disk = image->diskIndex;
+  result->verdict = kVerdictNone;
+  const ContainerKind* readAs = named ? named : shown;
+  result->readAs = readAs ? readAs->format : -1;
+  if (readAs) {
+    target.kind = readAs;
+    uint8_t systemArea[kSystemAreaBytes];
+    uint8_t directory[kDirectoryBufferBytes];
+    for (int mode = kModeMz; mode <= kModePc && status == kImageOk; mode++) {
+      target.machineMode = mode;
+      status = ReadVolumeBytes(&target, systemArea, directory);
+      if (status == kImageOk) ScoreVolume(systemArea, directory, mode, &result->conventions[mode]);
+    }
+  }
+  if (own) ImageSessionClose(&Session);
+  if (status != kImageOk) return status;
+  if (readAs) result->verdict = DecideVerdict(result->conventions, &result->ambiguous);
+  return 0;
 }
 
 int IdentifyCurrentImage(WindowHandle owner, Identification* result) {
-  std::memset(result, 0, sizeof *result);
-  ImageLayoutInfo& layout = result->layout;
-  layout.extensionFormat = App.ImageFormat;
-  ImageFile file;
-  if (ImageFileOpenRead(App.ImagePath, &file) != 0) return -1;
-  layout.fileSize = ImageFileSize(&file);
-  uint8_t head[kD88HeaderBytes] = {};
-  unsigned got = 0;
-  int status = layout.fileSize < 0 ? -1 : ImageFileReadAt(&file, 0, head, sizeof head, &got);
-  if (status == 0) {
-    layout.shown = ShownLayout(head, layout.fileSize);
-    const bool namedD88 = App.ImageFormat == kFormatD20 || App.ImageFormat == kFormatD88;
-    if (layout.shown == kShownD88 || namedD88) {
-      layout.diskCount = D88ListDisks(&file, layout.fileSize, layout.disks, kD88MaxDisks);
-      if (layout.diskCount < 0) status = -1;
-    }
-  }
-  ImageFileClose(&file);
-  if (status != 0) return -1;
-  layout.agrees = layout.extensionFormat >= 0 &&
-                  (layout.extensionFormat == kFormat2D ? kShownFlat : kShownD88) == layout.shown;
-
-  result->disk = App.DiskIndex;
-  result->verdict = kVerdictNone;
-  result->readAs = layout.extensionFormat >= 0
-                       ? (layout.extensionFormat == kFormat2D ? kFormat2D : kFormatD88)
-                       : layout.shown;
-  if (result->readAs < 0) return 0;
-
-  const int savedFormat = App.ImageFormat;
-  const int savedMode = App.MachineMode;
-  App.ImageFormat = result->readAs;
-  uint8_t systemArea[kSystemAreaBytes];
-  uint8_t directory[kDirectoryBufferBytes];
-  for (int mode = kModeMz; mode <= kModePc && status == 0; mode++) {
-    App.MachineMode = mode;
-    status = ReadVolumeBytes(owner, systemArea, directory);
-    if (status == 0) ScoreVolume(systemArea, directory, mode, &result->conventions[mode]);
-  }
-  App.ImageFormat = savedFormat;
-  App.MachineMode = savedMode;
-  if (status != 0) return -1;
-  result->verdict = DecideVerdict(result->conventions, &result->ambiguous);
-  return 0;
+  ImageTarget target;
+  AppImageTarget(&target);
+  const int status = IdentifyImage(&target, App.ImageFormat, result);
+  if (status <= 0) return status;
+  PlatformMessageBox(owner, ImageStatusText(status), kCaptionRead, kMbOk);
+  return -1;
 }

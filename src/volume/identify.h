@@ -4,16 +4,15 @@
 
 #include <cstdint>
 
-#include "image/d88_disks.h"
+#include "image/container.h"
 #include "platform/platform.h"
 
 inline constexpr int kVerdictNone = -1;  // otherwise kModeMz or kModePc
 
-// The layout the bytes show.
+// The layout the bytes show: the format of the container kind that recognises them.
 inline constexpr int kShownUnknown = -1;
-inline constexpr int kShownFlat = 0;
-inline constexpr int kShownD88 = 2;
-inline constexpr long kFlatImageBytes = 84L * 16 * 256;  // 344,064
+inline constexpr int kShownFlat = kFormat2D;
+inline constexpr int kShownD88 = kFormatD88;
 
 // How a volume reads under one convention (all in volume terms).
 struct ConventionScore {
@@ -36,14 +35,14 @@ struct ImageLayoutInfo {
   int extensionFormat;  // kFormat2D, kFormatD20, kFormatD88, or -1
   int shown;            // kShownFlat, kShownD88 or kShownUnknown
   bool agrees;          // the extension names the layout the bytes show
-  int diskCount;        // D88 (shown or named by the extension): the disks the file holds
-  D88Disk disks[kD88MaxDisks];
+  int diskCount;        // as the shown layout (else the extension's) lists them; 0: none
+  ImageDisk disks[kMaxImageDisks];
 };
 
 struct Identification {
   ImageLayoutInfo layout;
   int disk;    // the disk that was scored
-  int readAs;  // the layout the volume was read under: kFormat2D or kFormatD88, -1 none
+  int readAs;  // the layout the volume was read under (its kind's format), -1 none
   ConventionScore conventions[2];  // MZ, PC
   int verdict;
   bool ambiguous;  // both conventions read as a volume equally well
@@ -56,13 +55,16 @@ void ScoreVolume(const uint8_t* systemArea, const uint8_t* directory, int mode,
                  ConventionScore* score);
 // The verdict of two scores (MZ, PC); *ambiguous when both read as a volume equally well.
 int DecideVerdict(const ConventionScore* scores, bool* ambiguous);
-// The layout the first bytes (at least 688, zero beyond the file) of a file of `fileSize` bytes
-// show: a sound D88 header, or a flat image of the expected size.
+// The layout the first kContainerHeadBytes (zero beyond the file) of a file of `fileSize` bytes
+// show: the kind of the table that recognises them best.
 int ShownLayout(const uint8_t* head, int64_t fileSize);
 
-// Identifies the image at App.ImagePath: the layout (App.ImageFormat holds the extension's
-// format, or -1 when the extension is not an image's), then the volume of the current disk
-// (App.DiskBase, App.DiskEnd) read through the sector transfer under both conventions, under the
-// extension's layout or else the one the bytes show. App.MachineMode is left as it was. 0, or -1
-// when the image cannot be opened.
+// Identifies the image of the target (its path and disk; its own kind and convention are not
+// used): the layout (`extensionFormat` is the format its extension names, or -1), then the volume
+// of the disk read under both conventions, under the extension's layout or else the one the bytes
+// show. Holds the image open throughout (in the target's session, or its own). 0; -1 when the
+// image cannot be opened or its head read; or the ImageStatus of a failed sector read.
+int IdentifyImage(const ImageTarget* target, int extensionFormat, Identification* result);
+// The same on App's current image (App.ImageFormat the extension's format or -1; App's disk); a
+// failed sector read is told as the sector reader tells it. 0, or -1.
 int IdentifyCurrentImage(WindowHandle owner, Identification* result);

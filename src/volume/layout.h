@@ -3,16 +3,7 @@
 
 #include <cstdint>
 
-inline constexpr int kSectorBytes = 256;
-inline constexpr int kSectorsPerTrack = 16;
-inline constexpr int kTrackCount = 84;  // logical tracks 0 to 83
-inline constexpr int kLastSectorIndex = kTrackCount * kSectorsPerTrack - 1;  // 1343
-
-inline int SectorIndex(int track, int sector) { return track * kSectorsPerTrack + sector - 1; }
-// Sectors needed for a byte count: whole sectors, one more for a remainder.
-inline int SectorsFor(long byteCount) {
-  return static_cast<int>(byteCount / kSectorBytes + (byteCount % kSectorBytes != 0 ? 1 : 0));
-}
+#include "image/image_basics.h"
 
 // Where the volume structures lie.
 inline constexpr int kSystemAreaTrack = 0;

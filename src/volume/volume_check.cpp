@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "image/image_file.h"
-#include "image/sector_transfer.h"
+#include "image/container.h"
+#include "flows/app_image.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/layout.h"
@@ -16,16 +16,9 @@ constexpr int kExdirSectors = kDirectoryHalfBytes / kSectorBytes;
 constexpr int kExdirOwner = 128;  // owner id of the extended directory's sectors
 constexpr int kNoOwner = -1;
 
-void Add(CheckFindings* findings, int kind, int slot, int otherSlot, int track, int sector,
-         int count, uint32_t offset = 0) {
-  if (findings->count < findings->capacity)
-    findings->items[findings->count] = {kind, slot, otherSlot, track, sector, count, offset};
-  findings->count++;
-}
-
 void AddAtIndex(CheckFindings* findings, int kind, int slot, int otherSlot, int index, int count) {
-  Add(findings, kind, slot, otherSlot, index / kSectorsPerTrack, index % kSectorsPerTrack + 1,
-      count);
+  AddFinding(findings, kind, slot, otherSlot, index / kSectorsPerTrack,
+             index % kSectorsPerTrack + 1, count);
 }
 
 // The sector run of a used entry. False when its first sector is no sector address at all.
@@ -77,44 +70,8 @@ void NeededSectors(const VolumeView& volume, uint8_t* needed) {
   }
 }
 
-uint32_t Le32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-// The current disk's track offsets count from its header and its records lie within its extent
-// (the whole file for a file of one disk).
-void CheckD88Offsets(ImageFile* file, int64_t fileSize, CheckFindings* findings) {
-  const int64_t base = App.DiskBase;
-  if (App.DiskEnd != 0 && App.DiskEnd < fileSize) fileSize = App.DiskEnd;
-  uint8_t header[kD88HeaderBytes] = {};
-  unsigned got = 0;
-  if (ImageFileReadAt(file, static_cast<uint32_t>(base), header, sizeof header, &got) != 0) {
-    Add(findings, kCheckImageUnreadable, -1, -1, -1, 0, 0);
-    return;
-  }
-  if (fileSize - base < kD88HeaderBytes) Add(findings, kCheckD88ShortHeader, -1, -1, -1, 0, 0);
-  for (int p = 0; p < kD88TrackCount; ++p) {
-    const uint32_t offset = Le32(header + kD88TrackTable + 4 * p);
-    if (offset == 0) continue;
-    if (offset < static_cast<uint32_t>(kD88HeaderBytes)) {
-      Add(findings, kCheckD88OffsetInHeader, -1, -1, p, 0, 0, offset);
-      continue;
-    }
-    const int64_t at = base + offset;
-    if (at + kD88RecordBytes > fileSize) {
-      Add(findings, kCheckD88OffsetOutside, -1, -1, p, 0, 0, offset);
-      continue;
-    }
-    uint8_t first[kD88SectorHeaderBytes] = {};
-    if (ImageFileReadAt(file, static_cast<uint32_t>(at), first, sizeof first, &got) != 0) {
-      Add(findings, kCheckImageUnreadable, -1, -1, p, 0, 0, offset);
-      return;
-    }
-    const int records = first[4] | (first[5] << 8);
-    if (at + static_cast<int64_t>(records) * kD88RecordBytes > fileSize)
-      Add(findings, kCheckD88RecordsOutside, -1, -1, p, 0, records, offset);
-  }
-}
+// The image held open by a check whose target brings no session.
+ImageSession Session;
 
 }  // namespace
 
@@ -137,7 +94,8 @@ void CheckVolumeStructure(const VolumeView& volume, CheckFindings* findings) {
     if (entry[kEntryType] == 0) continue;
     Run run;
     if (!EntryRun(entry, &run)) {
-      Add(findings, kCheckRunOutside, slot, -1, entry[kEntryTrk], entry[kEntrySct], run.count);
+      AddFinding(findings, kCheckRunOutside, slot, -1, entry[kEntryTrk], entry[kEntrySct],
+                 run.count);
       continue;
     }
     if (run.count == 0) continue;
@@ -164,9 +122,20 @@ void CheckVolumeStructure(const VolumeView& volume, CheckFindings* findings) {
   }
 }
 
-void CheckImageContainer(ImageFile* file, int64_t fileSize, int imageFormat, int machineMode,
-                         const VolumeView& volume, CheckFindings* findings) {
-  if (imageFormat != 0) CheckD88Offsets(file, fileSize, findings);
+int CheckImageContainer(const ImageTarget* image, const VolumeView& volume,
+                        CheckFindings* findings) {
+  ImageTarget target = *image;
+  const bool own = !(target.session && target.session->open);
+  if (own) {
+    if (ImageSessionOpen(&Session, target.path) != 0) return -1;
+    target.session = &Session;
+  }
+  const int64_t fileSize = ImageSize(&target);
+  if (fileSize < 0) {
+    if (own) ImageSessionClose(&Session);
+    return -1;
+  }
+  ImageCheckStructure(&target, findings);
 
   uint8_t needed[kVolumeSectors / 8];
   NeededSectors(volume, needed);
@@ -185,23 +154,16 @@ void CheckImageContainer(ImageFile* file, int64_t fileSize, int imageFormat, int
     }
     const int track = i / kSectorsPerTrack;
     const int sector = i % kSectorsPerTrack + 1;
-    const int physical = PhysicalTrack(track, machineMode);
-    bool carried;
-    if (imageFormat == 0) {
-      const int64_t offset =
-          (static_cast<int64_t>(physical) * kSectorsPerTrack + sector - 1) * kSectorBytes;
-      carried = offset + kSectorBytes <= fileSize;
-    } else {
-      uint32_t recordOffset = 0;
-      const int found = D88FindSector(file, fileSize, physical, sector, &recordOffset);
-      if (found < 0) {
-        flush();
-        AddAtIndex(findings, kCheckImageUnreadable, -1, -1, i, 1);
-        return;
-      }
-      carried = found == 1;
+    SectorPlace place;
+    const int found =
+        LocateSector(&target, PhysicalTrack(track, target.machineMode), sector, &place);
+    if (found == kPlaceError) {
+      flush();
+      AddAtIndex(findings, kCheckImageUnreadable, -1, -1, i, 1);
+      break;
     }
-    if (carried) {
+    // A sector is carried when its place lies wholly inside the file.
+    if (found == kPlaceFound && place.dataOffset + kSectorBytes <= fileSize) {
       flush();
     } else {
       if (missingCount == 0) missingFirst = i;
@@ -209,20 +171,15 @@ void CheckImageContainer(ImageFile* file, int64_t fileSize, int imageFormat, int
     }
   }
   flush();
+  if (own) ImageSessionClose(&Session);
+  return 0;
 }
 
 int CheckLoadedVolume(CheckFindings* findings) {
   const VolumeView volume{App.SystemArea,   App.DirectoryBuffer, App.EntryCount,
                           App.ExdirPresent, App.ExdirTrack,      App.ExdirSector};
   CheckVolumeStructure(volume, findings);
-  ImageFile file;
-  if (ImageFileOpenRead(App.ImagePath, &file) != 0) return -1;
-  const int64_t size = ImageFileSize(&file);
-  if (size < 0) {
-    ImageFileClose(&file);
-    return -1;
-  }
-  CheckImageContainer(&file, size, App.ImageFormat, App.MachineMode, volume, findings);
-  ImageFileClose(&file);
-  return 0;
+  ImageTarget target;
+  AppImageTarget(&target);
+  return CheckImageContainer(&target, volume, findings);
 }

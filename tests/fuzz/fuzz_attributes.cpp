@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "flows/attribute_dialog.h"
 #include "fuzz/fuzz_support.h"
 #include "texts/texts.h"
-#include "flows/attribute_dialog.h"
 #include "volume/layout.h"
 
 namespace {

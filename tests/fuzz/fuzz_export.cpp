@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "flows/open_image.h"
 #include "fuzz/fuzz_support.h"
-#include "image/image_select.h"
 #include "platform/scripted/scripted.h"
 #include "texts/texts.h"
 #include "transfer/export.h"

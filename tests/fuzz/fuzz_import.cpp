@@ -14,9 +14,9 @@
 #include <tuple>
 #include <vector>
 
+#include "flows/app_image.h"
+#include "flows/open_image.h"
 #include "fuzz/fuzz_support.h"
-#include "image/image_select.h"
-#include "image/sector_transfer.h"
 #include "platform/scripted/scripted.h"
 #include "texts/texts.h"
 #include "transfer/import.h"

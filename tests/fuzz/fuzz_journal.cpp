@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_image.h"
 #include "fuzz/fuzz_support.h"
 #include "image/image_file.h"
 #include "image/journal.h"

@@ -5,16 +5,16 @@
 #include <cstring>
 #include <string>
 
+#include "flows/disk_chooser.h"
+#include "flows/open_image.h"
+#include "flows/volume_load.h"
 #include "fuzz/fuzz_support.h"
-#include "image/d88_disks.h"
-#include "image/image_select.h"
 #include "platform/scripted/scripted.h"
 #include "texts/texts.h"
 #include "view/info_panel.h"
 #include "volume/app_state.h"
 #include "volume/identify.h"
 #include "volume/layout.h"
-#include "flows/volume_load.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "flows/volume_load.h"
 #include "image/image_file.h"
 #include "image/image_memory.h"
 #include "platform/scripted/scripted.h"
 #include "volume/app_state.h"
-#include "flows/volume_load.h"
 
 namespace fuzz {
 

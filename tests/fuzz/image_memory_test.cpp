@@ -17,7 +17,7 @@ class ImageMemoryTest : public ::testing::Test {
   void SetUp() override {
     ImageMemoryClear();
     ImageWriteFaults = ImageWriteFault{0, 0};
-    ImageReadFaults = ImageReadFault{0, 0};
+    ImageReadFaults = ImageReadFault{0, 0, 0};
   }
   std::vector<uint8_t> Get(const char* path) {
     std::vector<uint8_t> bytes;

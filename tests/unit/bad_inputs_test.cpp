@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "flows/volume_load.h"
 #include "image/sector_transfer.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
@@ -16,7 +17,6 @@
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
-#include "flows/volume_load.h"
 
 namespace {
 

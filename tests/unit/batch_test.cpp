@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "flows/attribute_dialog.h"
+#include "flows/volume_load.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "flows/attribute_dialog.h"
 #include "transfer/batch_export.h"
 #include "transfer/batch_import.h"
 #include "transfer/export.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
-#include "flows/volume_load.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "flows/volume_load.h"
 #include "image/image_file.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
@@ -17,7 +18,6 @@
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/volume_check.h"
-#include "flows/volume_load.h"
 
 namespace {
 

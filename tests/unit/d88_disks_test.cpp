@@ -1,17 +1,18 @@
 // Several disks in one D88 file (listing, choosing, reading and writing one disk alone) and the
 // write-protect flag (every change refused before any dialog, the image left byte for byte).
-#include "image/d88_disks.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "flows/app_image.h"
+#include "flows/disk_chooser.h"
+#include "flows/open_image.h"
+#include "flows/volume_load.h"
+#include "image/container_d88.h"
 #include "image/image_file.h"
-#include "image/image_select.h"
 #include "image/journal.h"
-#include "image/sector_transfer.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
@@ -21,7 +22,6 @@
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
-#include "flows/volume_load.h"
 
 namespace {
 
@@ -51,10 +51,12 @@ std::vector<uint8_t> Join(const std::vector<std::vector<uint8_t>>& disks) {
 
 class DisksTest : public testsupport::AppTest {
  protected:
-  int List(const std::vector<uint8_t>& bytes, D88Disk* disks) {
+  int List(const std::vector<uint8_t>& bytes, ImageDisk* disks) {
     const std::string path = temp.Path("list.d88");
     testimg::WriteFile(path, bytes);
-    return D88ListDisksAt(path.c_str(), disks, kD88MaxDisks);
+    ImageTarget target;
+    ImageTargetFor(&target, path.c_str(), &kD88Container, kModeMz);
+    return ImageListDisks(&target, disks, kMaxImageDisks);
   }
   // The Open command on the file, choosing `disk` in the chooser (-1: cancel it).
   void Open(const std::string& path, int disk) {
@@ -71,7 +73,7 @@ class DisksTest : public testsupport::AppTest {
 TEST_F(DisksTest, ListingFollowsTheSizeFieldsOnlyToSoundHeaders) {
   const std::vector<uint8_t> a = Disk("A", "DISK A"), b = Disk("B", "DISK B"),
                              c = Disk("C", "DISK C", 0x10);
-  D88Disk disks[kD88MaxDisks];
+  ImageDisk disks[kMaxImageDisks];
   ASSERT_EQ(List(a, disks), 1);
   EXPECT_EQ(disks[0].base, 0u);
   EXPECT_EQ(disks[0].end, a.size());
@@ -82,7 +84,7 @@ TEST_F(DisksTest, ListingFollowsTheSizeFieldsOnlyToSoundHeaders) {
   EXPECT_EQ(disks[2].base, a.size() + b.size());
   EXPECT_EQ(disks[2].end, a.size() + b.size() + c.size());
   EXPECT_STREQ(disks[2].name, "DISK C");
-  EXPECT_EQ(disks[2].writeProtect, 0x10);
+  EXPECT_TRUE(disks[2].writeProtected);
 
   // Bytes after the first disk that are no sound header: one disk over the whole file.
   std::vector<uint8_t> junk = a;
@@ -149,9 +151,11 @@ TEST_F(DisksTest, RecordsOutsideTheDiskAreAbsent) {
   const uint32_t last = static_cast<uint32_t>(b.size() - 272);
   for (int i = 0; i < 4; i++) file[a.size() + 32 + 4 + i] = static_cast<uint8_t>(last >> (8 * i));
   UseImage(file, "three.d88", kFormatD88);
-  D88Disk disks[kD88MaxDisks];
-  ASSERT_EQ(D88ListDisksAt(App.ImagePath, disks, kD88MaxDisks), 3);
-  SelectD88Disk(disks, 3, 1);
+  ImageDisk disks[kMaxImageDisks];
+  ImageTarget target;
+  AppImageTarget(&target);
+  ASSERT_EQ(ImageListDisks(&target, disks, kMaxImageDisks), 3);
+  SelectImageDisk(disks, 3, 1);
   uint8_t sector[256];
   std::memset(sector, 0x55, sizeof sector);
   EXPECT_EQ(ZLV_ReadZelvoFile(scripted::kMainWindow, sector, 0, 2, 256), 0);
@@ -221,11 +225,9 @@ TEST_F(DisksTest, WriteProtectedDiskRefusesEveryChangeFirst) {
     EXPECT_EQ(scripted::Boxes().size(), 1u);
     EXPECT_TRUE(testsupport::BytesEqual(file, testimg::ReadFile(path)));
   }
-  // Disk 0 of the same file is not protected; neither is a flat image.
+  // Disk 0 of the same file is not protected (a flat image never is: the container sweep).
   const std::string path = temp.Path("p2.d88");
   Open(path, 0);
-  EXPECT_FALSE(ImageWriteProtected());
-  UseImage(std::vector<uint8_t>(344064, 0x10), "flat.2d", kFormat2D);
   EXPECT_FALSE(ImageWriteProtected());
 }
 

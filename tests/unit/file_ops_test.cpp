@@ -11,16 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "flows/attribute_dialog.h"
+#include "flows/volume_load.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "flows/attribute_dialog.h"
 #include "transfer/delete_files.h"
 #include "transfer/edit_attributes.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
-#include "flows/volume_load.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "image/container_flat.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
@@ -44,36 +45,6 @@ class IdentifyTest : public testsupport::AppTest {
     return id;
   }
 };
-
-// Every layout and convention, blank, with files, and with files in an extended directory.
-TEST_F(IdentifyTest, EveryLayoutAndConventionIsFound) {
-  for (int files : {0, 5, 6})  // 6: the same five files, one in the extended directory
-    for (bool d88 : {false, true})
-      for (int mode : {kModeMz, kModePc}) {
-        SCOPED_TRACE(std::string(d88 ? "D88 " : "2D ") + (mode == kModeMz ? "MZ " : "PC ") +
-                     std::to_string(files));
-        ImageSpec shape;
-        shape.d88 = d88;
-        shape.machineMode = mode;
-        App.MachineMode = 1 - mode;  // left as it was
-        const VolumeBuilder v = files ? VolumeWithFiles(files == 6) : VolumeBuilder();
-        const Identification id = Identify(testimg::BuildImage(v, shape), d88 ? "x.d88" : "x.2d",
-                                           d88 ? kFormatD88 : kFormat2D);
-        EXPECT_EQ(id.verdict, mode);
-        EXPECT_FALSE(id.ambiguous);
-        EXPECT_EQ(App.MachineMode, 1 - mode);
-        EXPECT_TRUE(id.layout.agrees);
-        const ConventionScore& found = id.conventions[mode];
-        EXPECT_EQ(found.score, 100);
-        EXPECT_EQ(found.usedSlots, files ? 5 : 0);
-        EXPECT_EQ(found.soundSlots, files ? 5 : 0);
-        if (!files) {
-          EXPECT_EQ(found.freeSectors, 84 * 16 - 32);
-        }
-        EXPECT_FALSE(id.conventions[1 - mode].volume);
-        EXPECT_EQ(id.layout.diskCount, d88 ? 1 : 0);
-      }
-}
 
 // Images that hold no Zelvo volume: never a verdict, and the failed tests say why.
 TEST_F(IdentifyTest, ForeignBytesAreNotAVolume) {

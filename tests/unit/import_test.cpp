@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_image.h"
+#include "flows/attribute_dialog.h"
+#include "flows/volume_load.h"
 #include "image/image_file.h"
-#include "image/sector_transfer.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "flows/attribute_dialog.h"
 #include "transfer/export.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
-#include "flows/volume_load.h"
 
 namespace {
 

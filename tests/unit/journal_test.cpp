@@ -11,17 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_image.h"
+#include "flows/open_image.h"
+#include "flows/volume_load.h"
 #include "image/change_history.h"
 #include "image/image_file.h"
-#include "image/image_select.h"
-#include "image/sector_transfer.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/import.h"
 #include "transfer/undo.h"
 #include "volume/app_state.h"
-#include "flows/volume_load.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "image/d88_container.h"
+#include "flows/volume_load.h"
+#include "image/container_d88.h"
 #include "image/image_file.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "volume/app_state.h"
 #include "volume/format.h"
-#include "flows/volume_load.h"
 
 namespace {
 
@@ -61,38 +61,6 @@ ImageSpec Shape(const LayoutCase& layout, int mode, const std::string& diskName)
   shape.machineMode = mode;
   shape.d88Name = diskName.substr(0, 16);
   return shape;
-}
-
-// Every layout under both conventions, plain and with every option: the file is exactly what the
-// test image builder makes of the same blank volume.
-TEST_F(NewImageTest, EveryLayoutAndConventionMatchesTheBuilder) {
-  for (const LayoutCase& layout : kLayouts) {
-    for (int mode : {kModeMz, kModePc}) {
-      for (bool options : {false, true}) {
-        SCOPED_TRACE(std::string(layout.name) + (mode == kModeMz ? " MZ" : " PC") +
-                     (options ? " with options" : ""));
-        const std::string path = temp.Path(layout.name);
-        NewImageRequest request = Request(path, layout, mode);
-        VolumeBuilder expected;
-        expected.SetDate(0x24, 0x12, 0x31);
-        if (options) {
-          std::strcpy(request.volume.diskName, "A DISK NAME OF 27 BYTES....");
-          request.volume.volumeNumber = 0x1234;
-          request.volume.exdir = true;
-          expected.SetDiskName("A DISK NAME OF 27 BYTES....")
-              .SetVolumeNumber(0x1234)
-              .SetExdir(2, 1);
-        }
-        ASSERT_EQ(CreateNewImage(scripted::kMainWindow, request), 0);
-        EXPECT_TRUE(testsupport::BytesEqual(
-            testimg::BuildImage(expected, Shape(layout, mode, request.volume.diskName)),
-            testimg::ReadFile(path)));
-        EXPECT_EQ(Files(), std::vector<std::string>{layout.name});  // no temporary file left
-        std::filesystem::remove(path);
-      }
-    }
-  }
-  EXPECT_TRUE(scripted::Boxes().empty());
 }
 
 // Made like another volume: its tracks 0 and 1 (boot sector, auto start, FM mark, the rest of the

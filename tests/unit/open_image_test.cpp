@@ -1,17 +1,19 @@
 // The Open command: the file dialog, the extension table, the code page 932 path splitter, the
 // refusals that change nothing, and browsing an image from end to end.
+#include "flows/open_image.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "flows/volume_load.h"
 #include "image/image_select.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "view/directory_list.h"
 #include "volume/layout.h"
-#include "flows/volume_load.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // and insertions.
 #include <gtest/gtest.h>
 
+#include "flows/volume_load.h"
 #include "platform/scripted/scripted.h"
 #include "support/test_support.h"
-#include "flows/volume_load.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "image/container.h"
 #include "image/image_file.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
@@ -183,13 +184,12 @@ class CheckImageContainerTest : public ::testing::Test {
     const std::string path = temp.Path(shape.d88 ? "disk.d88" : "disk.2d");
     testimg::WriteFile(path, testimg::BuildImage(volume, shape));
     Loaded loaded = Load(volume);
-    ImageFile file;
-    EXPECT_EQ(ImageFileOpenRead(path.c_str(), &file), 0);
+    ImageTarget target;
+    ImageTargetFor(&target, path.c_str(), ContainerForFormat(shape.d88 ? kFormatD88 : kFormat2D),
+                   shape.machineMode);
     std::vector<CheckFinding> items(64);
     CheckFindings findings{items.data(), 64, 0};
-    CheckImageContainer(&file, ImageFileSize(&file), shape.d88 ? 2 : 0, shape.machineMode,
-                        loaded.view, &findings);
-    ImageFileClose(&file);
+    EXPECT_EQ(CheckImageContainer(&target, loaded.view, &findings), 0);
     items.resize(static_cast<size_t>(findings.count));
     return items;
   }

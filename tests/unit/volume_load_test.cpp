@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "image/image_file.h"
-#include "image/sector_transfer.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "view/directory_list.h"
@@ -190,17 +189,14 @@ TEST_F(VolumeLoadTest, DirectoryReadFailureEndsEmptyWithTheNewPanel) {
     scripted::Reset();
     VolumeBuilder v = TwoFiles();
     v.SetExdir(5, 1);
-    Use(v, true, kModeMz, failExdir ? "x.d88" : "d.d88");
-    // Count the reads that the system area and the directory take.
-    uint8_t scratch[2048];
-    ImageReadFaults = {0, 0};
-    ASSERT_EQ(0, ZLV_ReadZelvoFile(kMain, scratch, 0, 2, 512));
-    if (failExdir) {
-      ASSERT_EQ(0, ZLV_ReadZelvoFile(kMain, scratch, 1, 1, 2048));
-    }
-    ImageReadFaults = {ImageReadFaults.readsDone + 1, 0};
+    const std::string path = Use(v, true, kModeMz, failExdir ? "x.d88" : "d.d88");
+    // The read that delivers the first sector of the directory (logical track 1, physical 0) or
+    // of the extended directory (logical track 5, physical 4) fails.
+    const long failing = testimg::D88DataOffset(testimg::ReadFile(path), failExdir ? 4 : 0, 1);
+    ASSERT_GT(failing, 0);
+    ImageReadFaults = {0, 0, failing};
     LoadVolume(kMain);
-    ImageReadFaults = {0, 0};
+    ImageReadFaults = {0, 0, 0};
     ASSERT_EQ(1u, scripted::Boxes().size());
     EXPECT_EQ(kMsgReadFailed, scripted::Boxes()[0].text);
     ExpectEmptyState();

@@ -12,10 +12,10 @@
 
 #include "gui_fixture.h"
 #include "image/image_file.h"
-#include "image/sector_transfer.h"
 #include "resources/resource.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
+#include "flows/app_image.h"
 #include "volume/app_state.h"
 
 namespace gui {

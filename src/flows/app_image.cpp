@@ -1,0 +1,131 @@
+#include "flows/app_image.h"
+
+#include <cstring>
+
+#include "flows/show_outcome.h"
+#include "image/journal.h"
+#include "texts/texts.h"
+#include "volume/app_state.h"
+
+void AppImageTarget(ImageTarget* target) {
+  std::memcpy(target->path, App.ImagePath, sizeof target->path);
+  target->path[sizeof target->path - 1] = '\0';
+  target->kind = ContainerForFormat(App.ImageFormat);
+  target->diskBase = App.DiskBase;
+  target->diskEnd = App.DiskEnd;
+  target->diskIndex = App.DiskIndex;
+  target->diskCount = App.DiskCount;
+  target->machineMode = App.MachineMode;
+  target->session = nullptr;
+}
+
+int ReadSectorsShown(WindowHandle owner, const ImageTarget* target, uint8_t* buffer, int track,
+                     int sector, int byteCount) {
+  const int status = ReadSectors(target, buffer, track, sector, byteCount);
+  if (status == kImageOk) return 0;
+  PlatformMessageBox(owner, ImageStatusText(status), kCaptionRead, kMbOk);
+  return -1;
+}
+
+int WriteSectorsShown(WindowHandle owner, const ImageTarget* target, uint8_t* buffer, int track,
+                      int sector, int byteCount) {
+  if (!SectorAddressValid(track, sector)) {
+    PlatformMessageBox(owner, ImageStatusText(kImageBadAddress), kCaptionWrite, kMbOk);
+    return -1;
+  }
+  // The buffer is changed before the image is opened, also when that fails.
+  EncodeSectorRun(buffer, byteCount, target->machineMode);
+  const bool own = !ImageChangeActive();
+  if (own && ImageBeginChange(owner, target) != 0) return -1;
+  const int status = QueueSectorRun(target, buffer, track, sector, byteCount);
+  if (status != kImageOk) {
+    PlatformMessageBox(owner, ImageStatusText(status), kCaptionWrite, kMbOk);
+    if (own) ImageAbortChange();
+    return -1;
+  }
+  return own ? ImageCommitChange(owner) : 0;
+}
+
+int ZLV_ReadZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int sector, int byteCount) {
+  ImageTarget target;
+  AppImageTarget(&target);
+  return ReadSectorsShown(owner, &target, buffer, track, sector, byteCount);
+}
+
+int ZLV_WriteZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int sector, int byteCount) {
+  ImageTarget target;
+  AppImageTarget(&target);
+  return WriteSectorsShown(owner, &target, buffer, track, sector, byteCount);
+}
+
+int ImageBeginChange(WindowHandle owner) {
+  ImageTarget target;
+  AppImageTarget(&target);
+  return ImageBeginChange(owner, &target);
+}
+
+bool ImageWriteProtected() {
+  ImageTarget target;
+  AppImageTarget(&target);
+  return ImageWriteProtected(&target);
+}
+
+int ImageRefuseIfProtected(WindowHandle owner) {
+  ImageTarget target;
+  AppImageTarget(&target);
+  return ImageRefuseIfProtected(owner, &target);
+}
+
+int ImageCarriesRuns(const SectorRun* runs, int runCount) {
+  ImageTarget target;
+  AppImageTarget(&target);
+  return ImageCarriesRuns(&target, runs, runCount);
+}
+
+void SelectImageDisk(const ImageDisk* disks, int count, int index) {
+  const bool several = count > 1 && index >= 0 && index < count;
+  App.DiskBase = several ? disks[index].base : 0;
+  App.DiskEnd = several ? disks[index].end : 0;
+  App.DiskIndex = several ? index : 0;
+  App.DiskCount = count;
+}
+
+int ImageBeginChange(WindowHandle owner, const ImageTarget* target) {
+  Outcome out;
+  OutcomeClear(&out);
+  const int result = BeginImageChange(&out, target);
+  ShowOutcome(owner, &out);
+  return result;
+}
+
+int ImageRefuseIfProtected(WindowHandle owner, const ImageTarget* target) {
+  Outcome out;
+  OutcomeClear(&out);
+  const int result = RefuseIfProtected(&out, target);
+  ShowOutcome(owner, &out);
+  return result;
+}
+
+int ImageCommitChange(WindowHandle owner) {
+  Outcome out;
+  OutcomeClear(&out);
+  const int result = CommitImageChange(&out);
+  ShowOutcome(owner, &out);
+  return result;
+}
+
+int ImageRecoverJournal(WindowHandle owner, const char* path) {
+  Outcome out;
+  OutcomeClear(&out);
+  const int result = RecoverImageJournal(&out, path);
+  ShowOutcome(owner, &out);
+  return result;
+}
+
+int ChangeHistoryStep(WindowHandle owner, const ImageTarget* target, bool undo) {
+  Outcome out;
+  OutcomeClear(&out);
+  const int result = StepChangeHistory(&out, target, undo);
+  ShowOutcome(owner, &out);
+  return result;
+}

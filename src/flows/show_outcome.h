@@ -1,0 +1,8 @@
+// The messages of an operation's outcome, shown as the Windows program shows them.
+#pragma once
+
+#include "platform/platform.h"
+#include "texts/outcome.h"
+
+// Each message in turn, as a message box with OK owned by `owner`.
+void ShowOutcome(WindowHandle owner, const Outcome* outcome);
