@@ -5,6 +5,7 @@
 
 #include "image/image_basics.h"
 #include "platform/platform.h"
+#include "volume/volume_state.h"
 
 // Transfer modes.
 inline constexpr int kTransferBinary = 0;
@@ -16,7 +17,8 @@ struct CodeTables {
   uint8_t TBL3[256];   // host byte to Zelvo byte (import)
 };
 
-struct AppState {
+// The loaded volume is the record's VolumeState part.
+struct AppState : VolumeState {
   WindowHandle ListWindow;
   WindowHandle PanelWindow;
   void* Instance;
@@ -35,13 +37,6 @@ struct AppState {
   int MachineMode;
   int TransferMode;
   int VolumeLoaded;
-  uint8_t SystemArea[512];
-  uint8_t DirectoryBuffer[4096];
-  int EntryCount;
-  unsigned DirectoryBytes;
-  int ExdirPresent;
-  int ExdirTrack;
-  int ExdirSector;
   uint8_t PendingEntry[32];
   CodeTables Tables;
 };

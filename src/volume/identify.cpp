@@ -4,9 +4,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "flows/app_image.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
-#include "flows/app_image.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/layout.h"

@@ -56,6 +56,5 @@ inline unsigned VolumeNumber(const uint8_t* systemArea) {
   return systemArea[kSysVolumeNumber] + systemArea[kSysVolumeNumber + 1] * 256u;
 }
 
-// Decides from SystemArea whether the volume has an extended directory; sets ExdirPresent,
-// ExdirTrack, ExdirSector, EntryCount and DirectoryBytes of App.
+// ApplyExdirRule (volume_state.h) on App.
 void ApplyExdirRule();

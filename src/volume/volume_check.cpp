@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "image/container.h"
 #include "flows/app_image.h"
+#include "image/container.h"
 #include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/layout.h"
