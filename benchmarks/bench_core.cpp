@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_image.h"
 #include "flows/open_image.h"
 #include "platform/scripted/scripted.h"
 #include "support/image_builder.h"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_image.h"
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
