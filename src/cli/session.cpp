@@ -123,8 +123,8 @@ int LoadTables(const std::string& codes) {
 
 void Report(const Outcome& outcome) {
   for (int i = 0; i < outcome.count; i++)
-    PlatformMessageBox(console::kMainWindow, outcome.messages[i].text, outcome.messages[i].caption,
-                       kMbOk);
+    console::ShowMessage(outcome.messages[i].text, outcome.messages[i].textEn,
+                         outcome.messages[i].caption, kMbOk);
 }
 
 void Report(const char* caption, const char* text) {
