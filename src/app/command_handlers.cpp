@@ -15,7 +15,7 @@
 #include "transfer/edit_attributes.h"
 #include "transfer/export.h"
 #include "transfer/identify_command.h"
-#include "transfer/import.h"
+#include "flows/import.h"
 #include "transfer/new_image.h"
 #include "transfer/undo.h"
 #include "view/check_report.h"

@@ -25,7 +25,7 @@
 #include "resources/resource.h"
 #include "texts/texts.h"
 #include "transfer/batch_export.h"
-#include "transfer/batch_import.h"
+#include "flows/batch_import.h"
 #include "transfer/identify_command.h"
 #include "transfer/new_image.h"
 #include "view/directory_list.h"

@@ -6,7 +6,7 @@
 #include "flows/volume_load.h"
 #include "image/journal.h"
 #include "texts/texts.h"
-#include "transfer/import.h"
+#include "flows/import.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"

@@ -18,6 +18,7 @@
 #include "texts/texts.h"
 #include "transfer/delete_files.h"
 #include "transfer/edit_attributes.h"
+#include "flows/import.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
