@@ -12,6 +12,7 @@
 #include "platform/scripted/scripted.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
+#include "flows/import.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"

@@ -1,4 +1,5 @@
-// zelvo import: a host file into the image, through the Import command and its dialog.
+// zelvo import: host files into the image through the import's operations, the attribute
+// options given to the checks as the texts a user would type.
 #include <memory>
 #include <string>
 #include <vector>
@@ -6,19 +7,50 @@
 #include "cli/cli.h"
 #include "cli/file_args.h"
 #include "cli/host_checks.h"
+#include "cli/import_support.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/attribute_dialog.h"
+#include "flows/app_image.h"
+#include "image/journal.h"
 #include "texts/texts.h"
 #include "transfer/batch_import.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
+#include "volume/layout.h"
 
 namespace cli {
 namespace {
 
-// What a user would type into the attribute dialog.
-console::DialogInput DialogInputFrom(const ImportOptions& options) {
+// Each message as the line "caption: text" on standard error.
+void PrintOutcome(const Outcome& outcome) {
+  for (int i = 0; i < outcome.count; ++i) {
+    const OutcomeMessage& message = outcome.messages[i];
+    console::WriteErr(console::Cp932ToTerminal(std::string(message.caption) + ": " + message.text) +
+                      "\n");
+  }
+}
+
+// Prints a step's messages and passes its result on.
+int Printed(Outcome* out, int result) {
+  PrintOutcome(*out);
+  OutcomeClear(out);
+  return result;
+}
+
+bool Confirmed() {
+  return PlatformMessageBox(console::kMainWindow, kMsgImportConfirm, kCaptionConfirm,
+                            kMbYesNo | kMbIconQuestion) == kIdYes;
+}
+
+// After a change the volume is loaded again: a journal left behind is settled first.
+void Reload(const ImageTarget* target) {
+  Outcome out;
+  OutcomeClear(&out);
+  if (RecoverImageJournal(&out, App.ImagePath) == 0) RereadVolume(target, &App, &out);
+  PrintOutcome(out);
+}
+
+AttributeOptions AttributesFrom(const ImportOptions& options) {
   AttributeOptions attributes;
   if (options.hasName) attributes.fields["name"] = options.name;
   if (options.hasType) attributes.fields["type"] = options.type;
@@ -26,21 +58,101 @@ console::DialogInput DialogInputFrom(const ImportOptions& options) {
   if (options.hasExec) attributes.fields["exec"] = options.exec;
   if (options.hasDate) attributes.fields["date"] = options.date;
   attributes.lock = options.lock;
-  return DialogInputFor(attributes);
+  return attributes;
+}
+
+// Starts a change of App's image: loaded, not write-protected. 0, or -1 after a message.
+int StartImport(const ImageTarget* target, Outcome* out) {
+  if (!App.VolumeLoaded) {
+    SayText(out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
+    return Printed(out, -1);
+  }
+  return Printed(out, RefuseIfProtected(out, target));
 }
 
 // Several host files in one transaction, each with the attribute dialog's defaults.
 int ImportMany(const ImportOptions& options) {
-  std::vector<const char*> paths;
-  for (const std::string& file : options.hostFiles) paths.push_back(file.c_str());
-  console::SetDialogInput({});
-  int failed = -1;
-  if (ImportHostFiles(console::kMainWindow, paths.data(), static_cast<int>(paths.size()),
-                      &failed) == 0)
-    return kExitOk;
-  if (failed >= 0 && console::DialogRefused())
-    console::Note(options.hostFiles[failed] + ": refused by the attribute checks; nothing written");
-  return kExitFailed;
+  ImageTarget target;
+  AppImageTarget(&target);
+  Outcome out;
+  OutcomeClear(&out);
+  if (StartImport(&target, &out) != 0) return kExitFailed;
+  if (Printed(&out, RereadVolume(&target, &App, &out)) != 0) return kExitFailed;
+  static SectorRun runs[kMaxImportFiles];
+  const int count = static_cast<int>(options.hostFiles.size());
+  for (int i = 0; i < count; i++) {
+    const char* path = options.hostFiles[i].c_str();
+    if (i >= kMaxImportFiles) {
+      SayImportRefused(&out, kMsgDirectoryFull, path);
+      return Printed(&out, kExitFailed);
+    }
+    char date[9];
+    PlatformLocalDate(date);
+    uint8_t entry[kEntryBytes];
+    ImportPlan plan;
+    if (Printed(&out, StageImportFile(&target, &App, path, App.TransferMode, App.Tables.TBL3, date,
+                                      entry, &plan, &out)) != 0)
+      return kExitFailed;
+    AttributeTexts texts;
+    DefaultAttributeTexts(entry, &texts);
+    int duplicate = -1;
+    if (Printed(&out, CheckImportAttributes(texts, kReplaceNever, &App, entry, &duplicate, &out)) !=
+        0) {
+      console::Note(options.hostFiles[i] + ": refused by the attribute checks; nothing written");
+      return kExitFailed;
+    }
+    if (Printed(&out, PlaceImportFile(&target, &App, path, entry, plan, &runs[i], &out)) != 0)
+      return kExitFailed;
+  }
+  if (!Confirmed()) return kExitFailed;
+  bool begun = false;
+  const int written = Printed(&out, WriteImportFiles(&target, &App, runs, count, &begun, &out));
+  if (begun) Reload(&target);
+  if (written != 0) return kExitFailed;
+  Say(&out, kCaptionSuccess, kMsgBatchImportSucceeded, count);
+  return Printed(&out, kExitOk);
+}
+
+int ImportOne(const ImportOptions& options) {
+  // The import's open dialog takes a path of up to 259 bytes.
+  Outcome out;
+  OutcomeClear(&out);
+  if (options.hostFile.size() >= kPathCapacity) {
+    SayText(&out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
+    return Printed(&out, kExitFailed);
+  }
+  ImageTarget target;
+  AppImageTarget(&target);
+  if (StartImport(&target, &out) != 0) return kExitFailed;
+  const char* path = options.hostFile.c_str();
+  if (options.hostFile.empty()) return kExitFailed;
+  if (!IsRegularHostFile(options.hostFile)) {
+    console::Note(options.hostFile + ": no such file");
+    return kExitFailed;
+  }
+  const long length = ReadImportFile(path, App.TransferMode, App.Tables.TBL3, &out);
+  if (Printed(&out, length < 0 ? -1 : 0) != 0) return kExitFailed;
+  char date[9];
+  PlatformLocalDate(date);
+  uint8_t entry[kEntryBytes];
+  ImportPlan plan;
+  if (Printed(&out, PlanImport(&target, &App, path, length, options.replace, date, entry, &plan,
+                               &out)) != 0)
+    return kExitFailed;
+  AttributeTexts texts;
+  DefaultAttributeTexts(entry, &texts);
+  TypeIntoAttributeTexts(AttributesFrom(options), &texts);
+  int replaced = -1;
+  if (Printed(&out, CheckImportAttributes(texts, options.replace ? kReplaceAlways : kReplaceNever,
+                                          &App, entry, &replaced, &out)) != 0)
+    return kExitFailed;
+  if (Printed(&out, PlaceImport(&target, &App, replaced, entry, &plan, &out)) != 0)
+    return kExitFailed;
+  if (!Confirmed()) return kExitFailed;
+  if (Printed(&out, WriteImport(&target, &App, plan, &out)) != 0) return kExitFailed;
+  Reload(&target);
+  SayText(&out, kCaptionSuccess, kMsgImportSucceeded, kMsgImportSucceeded);
+  return Printed(&out, kExitOk);
 }
 
 }  // namespace
@@ -52,20 +164,7 @@ int RunImport(const ImportOptions& options) {
   StartSession(settings, options.mode, options.ascii);
   if (LoadTables(options.codes) != 0) return kExitFailed;
   if (OpenImage(options.image) != 0) return kExitFailed;
-  if (options.hostFiles.size() > 1) return ImportMany(options);
-
-  // The import's dialog takes a path of up to 259 bytes and fails silently beyond.
-  if (options.hostFile.size() >= kPathCapacity) {
-    PlatformMessageBox(console::kMainWindow, kMsgPathTooLong, kCaptionError, kMbOk);
-    return kExitFailed;
-  }
-  console::QueueFileAnswer({options.hostFile, false});
-  console::SetDialogInput(DialogInputFrom(options));
-  SetReplacePolicy(options.replace ? kReplaceAlways : kReplaceNever);
-  ImportHostFile(console::kMainWindow);
-  for (const console::Box& box : console::Boxes())
-    if (box.text == kMsgImportSucceeded && box.caption == kCaptionSuccess) return kExitOk;
-  return kExitFailed;
+  return options.hostFiles.size() > 1 ? ImportMany(options) : ImportOne(options);
 }
 
 Verb AddImport(CLI::App& app) {

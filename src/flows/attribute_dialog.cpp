@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "flows/show_outcome.h"
 #include "texts/texts.h"
+#include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
@@ -84,18 +86,31 @@ int ValidateAttributeDialog(WindowHandle dialog) {
   }
   texts.lockSelected = DlgIsButtonChecked(dialog, kCtlLock);
 
-  AttributeCheckRules rules;
-  int duplicate = -1;
-  if (EditSlot >= 0) {
-    rules.ownSlot = EditSlot;
-    rules.shownName = ShownName;
-    rules.entryOrder = true;
-    rules.lockClears = true;
-    // A refused OK may have written part of a new name: a name left as shown keeps the old bytes.
-    std::memcpy(App.PendingEntry + kEntryName, ShownNameBytes, kEntryNameMax);
-  } else if (Replace != kReplaceNever) {
-    rules.duplicateSlot = &duplicate;
+  if (EditSlot < 0) {
+    // The import's checks and its replace policy; the question is the dialog's own.
+    Outcome out;
+    OutcomeClear(&out);
+    int duplicate = -1;
+    const int checked =
+        CheckImportAttributes(texts, Replace, &App, App.PendingEntry, &duplicate, &out);
+    ShowOutcome(dialog, &out);
+    if (checked != 0) return -1;
+    Replaced = -1;
+    if (duplicate >= 0) {
+      if (Replace == kReplaceAsk && PlatformMessageBox(dialog, kMsgReplaceQuestion, kCaptionConfirm,
+                                                       kMbYesNo | kMbIconQuestion) != kIdYes)
+        return -1;
+      Replaced = duplicate;
+    }
+    return 0;
   }
+  AttributeCheckRules rules;
+  rules.ownSlot = EditSlot;
+  rules.shownName = ShownName;
+  rules.entryOrder = true;
+  rules.lockClears = true;
+  // A refused OK may have written part of a new name: a name left as shown keeps the old bytes.
+  std::memcpy(App.PendingEntry + kEntryName, ShownNameBytes, kEntryNameMax);
   AttributeCheckFailure failure;
   if (CheckAttributeTextsWith(texts, rules, App.DirectoryBuffer, App.EntryCount, App.PendingEntry,
                               &failure) != 0) {
@@ -103,16 +118,6 @@ int ValidateAttributeDialog(WindowHandle dialog) {
     return -1;
   }
   Replaced = -1;
-  if (duplicate >= 0) {
-    if (App.DirectoryBuffer[duplicate * kEntryBytes + kEntryLock] != 0) {
-      PlatformMessageBox(dialog, kMsgReplaceLocked, kCaptionError, kMbOk);
-      return -1;
-    }
-    if (Replace == kReplaceAsk && PlatformMessageBox(dialog, kMsgReplaceQuestion, kCaptionConfirm,
-                                                     kMbYesNo | kMbIconQuestion) != kIdYes)
-      return -1;
-    Replaced = duplicate;
-  }
   return 0;
 }
 

@@ -3,137 +3,97 @@
 #include <cstdio>
 #include <cstring>
 
-#include "flows/app_image.h"
-#include "flows/attribute_dialog.h"
-#include "flows/volume_load.h"
+#include "image/image_select.h"
 #include "image/journal.h"
+#include "image/sector_transfer.h"
 #include "texts/texts.h"
-#include "transfer/import.h"
-#include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/format.h"
 #include "volume/layout.h"
 
 namespace {
 
-constexpr int kMaxFiles = kDirectoryBufferBytes / kEntryBytes;  // no volume holds more
-
-// The data of every file at its place in the volume, and the runs to write; only one command
-// runs at a time.
+// The data of every file at its place in the volume; only one command runs at a time.
 uint8_t Staging[kVolumeBytes + kSectorBytes];
-SectorRun Runs[kMaxFiles];
 
-// Shows "<reason>\n file (<path>) ... nothing was written".
-void Refuse(WindowHandle window, const char* reason, const char* path) {
-  char message[2 * kPathCapacity + 384];
-  std::snprintf(message, sizeof message, kMsgBatchImportRefused, reason, path);
-  PlatformMessageBox(window, message, kCaptionError, kMbOk);
-}
-
-// Reads, converts, places and checks one file. 0; 1 when the user cancelled its dialog; -1 after a
-// message naming the file.
-int StageFile(WindowHandle window, const char* path, SectorRun* run) {
-  if (std::strlen(path) >= kPathCapacity) {
-    Refuse(window, kMsgPathTooLong, path);
-    return -1;
-  }
-  char message[kPathCapacity + 128];
-  std::snprintf(App.ChosenPath, sizeof App.ChosenPath, "%s", path);
-  long length = ReadHostData(path, message, sizeof message);
-  if (length >= 0) length = ConvertImportData(length, message, sizeof message);
-  if (length < 0) {
-    Refuse(window, message, path);
-    return -1;
-  }
-  const int sectors = SectorsFor(length);
-  int track = 0;
-  int sector = 0;
-  if (FindFreeRun(App.SystemArea, sectors, &track, &sector) != 0) {
-    Refuse(window, kMsgDiskFull, path);
-    return -1;
-  }
-  BuildPendingEntry(length, track, sector);
-  if (PlatformDialogBox(window, kAttributeDialogId, AttributeDialogProc) != kIdOk) return 1;
-  if (StorePendingEntry() != 0) {
-    Refuse(window, kMsgDirectoryFull, path);
-    return -1;
-  }
-  const long at = static_cast<long>(SectorIndex(track, sector)) * kSectorBytes;
-  if (MarkSectorsUsed(App.SystemArea, sectors, track, sector) != 0 ||
-      at + static_cast<long>(sectors) * kSectorBytes > static_cast<long>(sizeof Staging)) {
-    Refuse(window, kMsgBitTableFailed, path);
-    return -1;
-  }
-  if (!VolumeSoundForWrite(length, sectors, track, sector)) {
-    Refuse(window, kMsgVolumeDamaged, path);
-    return -1;
-  }
-  std::memcpy(Staging + at, ImportData(), static_cast<size_t>(length));
-  *run = {track, sector, static_cast<int>(length)};
-  return 0;
-}
-
-int WriteAll(WindowHandle window, int count) {
-  for (int i = 0; i < count; i++) {
-    uint8_t* data =
-        Staging + static_cast<long>(SectorIndex(Runs[i].track, Runs[i].sector)) * kSectorBytes;
-    if (ZLV_WriteZelvoFile(window, data, Runs[i].track, Runs[i].sector, Runs[i].byteCount) != 0)
-      return -1;
-  }
-  // The bit table before the directory, as a single import writes them.
-  if (ZLV_WriteZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
-                         kSystemAreaBytes) != 0)
-    return -1;
-  if (ZLV_WriteZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
-                         kDirectoryHalfBytes) != 0)
-    return -1;
-  if (App.ExdirPresent &&
-      ZLV_WriteZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
-                         App.ExdirSector, kDirectoryHalfBytes) != 0)
-    return -1;
-  return 0;
+uint8_t* StagedData(int track, int sector) {
+  return Staging + static_cast<long>(SectorIndex(track, sector)) * kSectorBytes;
 }
 
 }  // namespace
 
-int ImportHostFiles(WindowHandle window, const char* const* paths, int count, int* failed) {
-  if (failed) *failed = -1;
-  if (!App.VolumeLoaded) {
-    PlatformMessageBox(window, kMsgImportNotReady, kCaptionError, kMbOk);
-    return -1;
-  }
-  if (count <= 0) return -1;
-  if (ImageRefuseIfProtected(window) != 0) return -1;
-  if (RereadVolume(window) != 0) return -1;
-  for (int i = 0; i < count; i++) {
-    if (i >= kMaxFiles) {
-      if (failed) *failed = i;
-      Refuse(window, kMsgDirectoryFull, paths[i]);
-      return -1;
-    }
-    const int staged = StageFile(window, paths[i], &Runs[i]);
-    if (staged != 0) {
-      if (failed) *failed = i;
-      return -1;
-    }
-  }
-  if (PlatformMessageBox(window, kMsgImportConfirm, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
-      kIdYes)
-    return -1;
+void SayImportRefused(Outcome* out, const char* reason, const char* path) {
+  char message[2 * kPathCapacity + 384];
+  std::snprintf(message, sizeof message, kMsgBatchImportRefused, reason, path);
+  SayText(out, kCaptionError, kMsgBatchImportRefused, message);
+}
 
-  if (ImageBeginChange(window) != 0) return -1;
-  if (WriteAll(window, count) != 0) {
-    ImageAbortChange();
-    LoadVolume(window);
+int StageImportFile(const ImageTarget* /*target*/, VolumeState* volume, const char* path,
+                    int transferMode, const uint8_t* tbl3, const char date[9], uint8_t* entry,
+                    ImportPlan* plan, Outcome* out) {
+  if (std::strlen(path) >= kPathCapacity) {
+    SayImportRefused(out, kMsgPathTooLong, path);
     return -1;
   }
-  if (ImageCommitChange(window) != 0) {
-    LoadVolume(window);
+  char message[kPathCapacity + 128];
+  long length = ReadHostData(path, message, sizeof message);
+  if (length >= 0) length = ConvertImportData(length, transferMode, tbl3, message, sizeof message);
+  if (length < 0) {
+    SayImportRefused(out, message, path);
     return -1;
   }
-  LoadVolume(window);
-  char message[128];
-  std::snprintf(message, sizeof message, kMsgBatchImportSucceeded, count);
-  PlatformMessageBox(window, message, kCaptionSuccess, kMbOk);
+  plan->length = length;
+  plan->sectors = SectorsFor(length);
+  plan->track = 0;
+  plan->sector = 0;
+  if (FindFreeRun(volume->SystemArea, plan->sectors, &plan->track, &plan->sector) != 0) {
+    SayImportRefused(out, kMsgDiskFull, path);
+    return -1;
+  }
+  char name[kPathCapacity] = {};
+  SplitFileName(path, name, sizeof name);
+  BuildPendingEntry(entry, name, length, plan->track, plan->sector, date);
   return 0;
+}
+
+int PlaceImportFile(const ImageTarget* target, VolumeState* volume, const char* path,
+                    const uint8_t* entry, const ImportPlan& plan, SectorRun* run, Outcome* out) {
+  if (StorePendingEntry(volume, entry) != 0) {
+    SayImportRefused(out, kMsgDirectoryFull, path);
+    return -1;
+  }
+  const long at = static_cast<long>(SectorIndex(plan.track, plan.sector)) * kSectorBytes;
+  if (MarkSectorsUsed(volume->SystemArea, plan.sectors, plan.track, plan.sector) != 0 ||
+      at + static_cast<long>(plan.sectors) * kSectorBytes > static_cast<long>(sizeof Staging)) {
+    SayImportRefused(out, kMsgBitTableFailed, path);
+    return -1;
+  }
+  if (!VolumeSoundForWrite(target, volume, entry, plan.length, plan.sectors, plan.track,
+                           plan.sector)) {
+    SayImportRefused(out, kMsgVolumeDamaged, path);
+    return -1;
+  }
+  std::memcpy(Staging + at, ImportData(), static_cast<size_t>(plan.length));
+  *run = {plan.track, plan.sector, static_cast<int>(plan.length)};
+  return 0;
+}
+
+int WriteImportFiles(const ImageTarget* target, VolumeState* volume, const SectorRun* runs,
+                     int count, bool* begun, Outcome* out) {
+  *begun = false;
+  if (BeginImageChange(out, target) != 0) return -1;
+  *begun = true;
+  for (int i = 0; i < count; i++) {
+    if (WriteRunSaid(target, StagedData(runs[i].track, runs[i].sector), runs[i].track,
+                     runs[i].sector, runs[i].byteCount, out) != 0) {
+      ImageAbortChange();
+      return -1;
+    }
+  }
+  // The bit table before the directory, as a single import writes them.
+  if (WriteVolumeAreas(target, volume, out) != 0) {
+    ImageAbortChange();
+    return -1;
+  }
+  return CommitImageChange(out);
 }

@@ -1,12 +1,30 @@
-// Importing many host files into the loaded volume in one transaction.
+// Importing many host files into a volume in one change: each file staged (read, converted, given
+// a run and its default entry), its attributes checked by the caller, then placed in memory; after
+// the last one every file and the volume's areas are written as one change.
 #pragma once
 
-#include "platform/platform.h"
+#include <cstdint>
 
-// Imports the host files in order, each as the Import command would one after the other (the
-// attribute dialog for each in turn, its name from the host file's name), with one confirmation
-// and one transaction. Every file is read, checked and placed in memory before the first write:
-// when any of them is refused nothing is written and the message names the file; a cancelled
-// dialog or the answer No writes nothing. *failed (when given) receives the index of the file
-// that stopped the batch, or -1. 0 when the image was written, -1 otherwise.
-int ImportHostFiles(WindowHandle window, const char* const* paths, int count, int* failed);
+#include "image/image_target.h"
+#include "texts/outcome.h"
+#include "transfer/import.h"
+#include "volume/volume_state.h"
+
+inline constexpr int kMaxImportFiles = 128;  // no volume holds more files
+
+// Stages the file at `path` for the batch: its data read and converted, a free run found, `entry`
+// filled with the defaults. 0, or -1 with the refusal naming the file.
+int StageImportFile(const ImageTarget* target, VolumeState* volume, const char* path,
+                    int transferMode, const uint8_t* tbl3, const char date[9], uint8_t* entry,
+                    ImportPlan* plan, Outcome* out);
+// Places the staged file's checked entry into the volume and its data at its place in the
+// batch's staging area; `run` receives the run to write. 0, or -1 with the refusal naming `path`.
+int PlaceImportFile(const ImageTarget* target, VolumeState* volume, const char* path,
+                    const uint8_t* entry, const ImportPlan& plan, SectorRun* run, Outcome* out);
+// Says the batch's refusal of `path` for `reason` ("<reason>\n file (<path>) ... nothing was
+// written").
+void SayImportRefused(Outcome* out, const char* reason, const char* path);
+// Writes the staged runs, then the bit table, the directory and the extended directory, as one
+// change. *begun tells whether the change was begun. 0, or -1 with the messages.
+int WriteImportFiles(const ImageTarget* target, VolumeState* volume, const SectorRun* runs,
+                     int count, bool* begun, Outcome* out);

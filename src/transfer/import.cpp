@@ -3,14 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "flows/app_image.h"
-#include "flows/attribute_dialog.h"
-#include "flows/volume_load.h"
+#include "image/host_files.h"
 #include "image/image_select.h"
 #include "image/journal.h"
-#include "platform/filter_list.h"
+#include "image/sector_transfer.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
@@ -19,8 +16,6 @@ namespace {
 
 constexpr long kReadRequestBytes = 65536;
 constexpr long kMaxFileBytes = 65535;
-constexpr unsigned long kFnerrBufferTooSmall = 0x3003;
-constexpr auto kImportFilter = JoinFilter(kFilterAllFilesJa, "*.*");
 constexpr int kExdirSectors = kDirectoryHalfBytes / kSectorBytes;
 constexpr int kDirectoryTracksEnd = 2 * kSectorsPerTrack;  // tracks 0 and 1: system area, directory
 
@@ -28,17 +23,38 @@ constexpr int kDirectoryTracksEnd = 2 * kSectorsPerTrack;  // tracks 0 and 1: sy
 uint8_t DataBuffer[kImportBufferBytes];
 uint8_t ConversionBuffer[kImportBufferBytes];
 
-void ShowError(WindowHandle window, const char* text) {
-  PlatformMessageBox(window, text, kCaptionError, kMbOk);
+uint8_t BcdPair(const char* digits) {
+  return static_cast<uint8_t>((digits[0] - '0') * 16 + (digits[1] - '0'));
 }
 
-// Reads the host file at App.ChosenPath into DataBuffer; its length, or -1 after a message.
-long ReadHostFile(WindowHandle window) {
-  char message[kPathCapacity + 128];
-  const long length = ReadHostData(App.ChosenPath, message, sizeof message);
-  if (length < 0) ShowError(window, message);
-  return length;
+int UsableSlots(const VolumeState* volume) {
+  return volume->EntryCount < kDirectoryBufferBytes / kEntryBytes
+             ? volume->EntryCount
+             : kDirectoryBufferBytes / kEntryBytes;
 }
+
+bool RunsOverlap(int firstA, int countA, int firstB, int countB) {
+  return firstA < firstB + countB && firstB < firstA + countA;
+}
+
+// Whether an existing file's data run (of a used slot other than the new entry's) meets the
+// given run. Entries whose first sector cannot be addressed hold no readable data.
+bool RunMeetsExistingFile(const VolumeState* volume, const uint8_t* newEntry, int first,
+                          int count) {
+  const int slots = UsableSlots(volume);
+  for (int k = 0; k < slots; ++k) {
+    const uint8_t* entry = volume->DirectoryBuffer + k * kEntryBytes;
+    if (entry[kEntryType] == 0 || std::memcmp(entry, newEntry, kEntryBytes) == 0) continue;
+    const int trk = entry[kEntryTrk];
+    const int sct = entry[kEntrySct];
+    if (trk > 83 || sct < 1 || sct > 16) continue;
+    if (RunsOverlap(SectorIndex(trk, sct), SectorsFor(EntryLength(entry)), first, count))
+      return true;
+  }
+  return false;
+}
+
+void SayError(Outcome* out, const char* text) { SayText(out, kCaptionError, text, text); }
 
 }  // namespace
 
@@ -70,9 +86,10 @@ long ReadHostData(const char* path, char* message, int capacity) {
   return length;
 }
 
-long ConvertImportData(long length, char* message, int capacity) {
-  if (App.TransferMode == kTransferBinary) return length;
-  length = ConvertImportText(DataBuffer, length, App.Tables.TBL3, ConversionBuffer);
+long ConvertImportData(long length, int transferMode, const uint8_t* tbl3, char* message,
+                       int capacity) {
+  if (transferMode == 0) return length;  // binary
+  length = ConvertImportText(DataBuffer, length, tbl3, ConversionBuffer);
   // The entry's length field has 16 bits: a longer text could not be described by it.
   if (length > kMaxFileBytes) {
     std::snprintf(message, static_cast<size_t>(capacity), kMsgFileTooBig, length);
@@ -84,47 +101,45 @@ long ConvertImportData(long length, char* message, int capacity) {
 
 uint8_t* ImportData() { return DataBuffer; }
 
-// Re-reads the system area and the directories of the image into App. 0 or -1.
-int RereadVolume(WindowHandle window) {
-  if (ZLV_ReadZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
-                        kSystemAreaBytes) != 0)
+long ReadImportFile(const char* path, int transferMode, const uint8_t* tbl3, Outcome* out) {
+  // The read's message quotes the path; the conversion's is short.
+  char message[kPathCapacity + 128];
+  long length = ReadHostData(path, message, sizeof message);
+  if (length >= 0) length = ConvertImportData(length, transferMode, tbl3, message, 128);
+  if (length < 0) SayError(out, message);
+  return length;
+}
+
+int RereadVolume(const ImageTarget* target, VolumeState* volume, Outcome* out) {
+  auto read = [&](uint8_t* buffer, int track, int sector, int byteCount) {
+    const int status = ReadSectors(target, buffer, track, sector, byteCount);
+    if (status == kImageOk) return 0;
+    SayText(out, kCaptionRead, ImageStatusText(status), ImageStatusText(status));
     return -1;
-  ApplyExdirRule();
-  std::memset(App.DirectoryBuffer, 0, sizeof App.DirectoryBuffer);
-  if (ZLV_ReadZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
-                        kDirectoryHalfBytes) != 0)
+  };
+  if (read(volume->SystemArea, kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes) != 0)
     return -1;
-  if (App.ExdirPresent &&
-      ZLV_ReadZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
-                        App.ExdirSector, kDirectoryHalfBytes) != 0)
+  ApplyExdirRule(volume);
+  std::memset(volume->DirectoryBuffer, 0, sizeof volume->DirectoryBuffer);
+  if (read(volume->DirectoryBuffer, kDirectoryTrack, kDirectorySector, kDirectoryHalfBytes) != 0)
+    return -1;
+  if (volume->ExdirPresent &&
+      read(volume->DirectoryBuffer + kDirectoryHalfBytes, volume->ExdirTrack, volume->ExdirSector,
+           kDirectoryHalfBytes) != 0)
     return -1;
   return 0;
 }
 
-namespace {
-
-uint8_t BcdPair(const char* digits) {
-  return static_cast<uint8_t>((digits[0] - '0') * 16 + (digits[1] - '0'));
-}
-
-}  // namespace
-
-void BuildPendingEntry(long length, int track, int sector) {
-  char name[kPathCapacity] = {};
-  SplitFileName(App.ChosenPath, name, sizeof name);
-  std::memcpy(App.ChosenPath, name, sizeof App.ChosenPath);
-
-  uint8_t* entry = App.PendingEntry;
+void BuildPendingEntry(uint8_t* entry, const char* name, long length, int track, int sector,
+                       const char date[9]) {
   std::memset(entry, 0, kEntryBytes);
   entry[kEntryType] = 1;
-  for (int i = 0; i < kEntryNameMax && App.ChosenPath[i] != '\0'; ++i)
-    entry[kEntryName + i] = static_cast<uint8_t>(App.ChosenPath[i]);
+  for (int i = 0; i < kEntryNameMax && name[i] != '\0'; ++i)
+    entry[kEntryName + i] = static_cast<uint8_t>(name[i]);
   entry[kEntryNameEnd] = 0x0D;
   entry[kEntryLength] = static_cast<uint8_t>(length % 256);
   entry[kEntryLength + 1] = static_cast<uint8_t>(length / 256);
   entry[kEntryStart + 1] = 0x15;
-  char date[9];
-  PlatformLocalDate(date);  // MM/DD/YY
   entry[kEntryDate] = BcdPair(date + 6);
   entry[kEntryDate + 1] = BcdPair(date);
   entry[kEntryDate + 2] = BcdPair(date + 3);
@@ -132,50 +147,41 @@ void BuildPendingEntry(long length, int track, int sector) {
   entry[kEntrySct] = static_cast<uint8_t>(sector);
 }
 
-namespace {
-
-bool RunsOverlap(int firstA, int countA, int firstB, int countB) {
-  return firstA < firstB + countB && firstB < firstA + countA;
+void DefaultAttributeTexts(const uint8_t* entry, AttributeTexts* texts) {
+  std::memset(texts, 0, sizeof *texts);
+  // The import's name ends at its 0x00 padding.
+  for (int i = 0; i < kEntryNameMax && entry[kEntryName + i] != 0x00; ++i)
+    texts->name[i] = static_cast<char>(entry[kEntryName + i]);
+  std::snprintf(texts->start, sizeof texts->start, "%04X",
+                entry[kEntryStart] + 256u * entry[kEntryStart + 1]);
+  std::snprintf(texts->exec, sizeof texts->exec, "%04X",
+                entry[kEntryExec] + 256u * entry[kEntryExec + 1]);
+  std::snprintf(texts->year, sizeof texts->year, "%02X", entry[kEntryDate]);
+  std::snprintf(texts->month, sizeof texts->month, "%02X", entry[kEntryDate + 1]);
+  std::snprintf(texts->day, sizeof texts->day, "%02X", entry[kEntryDate + 2]);
+  texts->typeItem = AttributeTypeName(entry[kEntryType]);
+  texts->lockSelected = entry[kEntryLock] != 0;
 }
 
-// Whether an existing file's data run (of a used slot other than the new entry's) meets the
-// given run. Entries whose first sector cannot be addressed hold no readable data.
-bool RunMeetsExistingFile(int first, int count) {
-  const int slots = App.EntryCount < kDirectoryBufferBytes / kEntryBytes
-                        ? App.EntryCount
-                        : kDirectoryBufferBytes / kEntryBytes;
-  for (int k = 0; k < slots; ++k) {
-    const uint8_t* entry = App.DirectoryBuffer + k * kEntryBytes;
-    if (entry[kEntryType] == 0 || std::memcmp(entry, App.PendingEntry, kEntryBytes) == 0) continue;
-    const int trk = entry[kEntryTrk];
-    const int sct = entry[kEntrySct];
-    if (trk > 83 || sct < 1 || sct > 16) continue;
-    if (RunsOverlap(SectorIndex(trk, sct), SectorsFor(EntryLength(entry)), first, count))
-      return true;
-  }
-  return false;
-}
-
-}  // namespace
-
-// Whether every write of the import lands where it belongs: the new data on no existing file,
-// the extended directory clear of tracks 0-1, of the new data and of every file, and, in a D88
-// image, every sector to be written present in a record of its own.
-bool VolumeSoundForWrite(long length, int sectors, int track, int sector) {
+// Every write of the import lands where it belongs: the new data on no existing file, the
+// extended directory clear of tracks 0-1, of the new data and of every file, and every sector to
+// be written carried by the image in a place of its own.
+bool VolumeSoundForWrite(const ImageTarget* target, const VolumeState* volume, const uint8_t* entry,
+                         long length, int sectors, int track, int sector) {
   const int first = SectorIndex(track, sector);
-  if (RunMeetsExistingFile(first, sectors)) return false;
-  if (App.ExdirPresent) {
-    const int exdir = SectorIndex(App.ExdirTrack, App.ExdirSector);
+  if (RunMeetsExistingFile(volume, entry, first, sectors)) return false;
+  if (volume->ExdirPresent) {
+    const int exdir = SectorIndex(volume->ExdirTrack, volume->ExdirSector);
     if (RunsOverlap(exdir, kExdirSectors, 0, kDirectoryTracksEnd)) return false;
     if (RunsOverlap(exdir, kExdirSectors, first, sectors)) return false;
-    if (RunMeetsExistingFile(exdir, kExdirSectors)) return false;
+    if (RunMeetsExistingFile(volume, entry, exdir, kExdirSectors)) return false;
   }
   // Every run the import will write, checked in one pass over the image.
   const SectorRun writes[] = {{track, sector, static_cast<int>(length)},
                               {kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes},
                               {kDirectoryTrack, kDirectorySector, kDirectoryHalfBytes},
-                              {App.ExdirTrack, App.ExdirSector, kDirectoryHalfBytes}};
-  return ImageCarriesRuns(writes, App.ExdirPresent ? 4 : 3) == 1;
+                              {volume->ExdirTrack, volume->ExdirSector, kDirectoryHalfBytes}};
+  return ImageCarriesRuns(target, writes, volume->ExdirPresent ? 4 : 3) == 1;
 }
 
 long ConvertImportText(const uint8_t* input, long length, const uint8_t* tbl3, uint8_t* output) {
@@ -198,114 +204,125 @@ long ConvertImportText(const uint8_t* input, long length, const uint8_t* tbl3, u
   return out;
 }
 
-int StorePendingEntry() {
-  const int slots = App.EntryCount < kDirectoryBufferBytes / kEntryBytes
-                        ? App.EntryCount
-                        : kDirectoryBufferBytes / kEntryBytes;
+int StorePendingEntry(VolumeState* volume, const uint8_t* entry) {
+  const int slots = UsableSlots(volume);
   for (int k = 0; k < slots; ++k) {
-    uint8_t* slot = App.DirectoryBuffer + k * kEntryBytes;
+    uint8_t* slot = volume->DirectoryBuffer + k * kEntryBytes;
     if (slot[kEntryType] == 0) {
-      std::memcpy(slot, App.PendingEntry, kEntryBytes);
+      std::memcpy(slot, entry, kEntryBytes);
       return 0;
     }
   }
   return -1;
 }
 
-void ImportHostFile(WindowHandle window) {
-  if (!App.VolumeLoaded) {
-    ShowError(window, kMsgImportNotReady);
-    return;
+int PlanImport(const ImageTarget* target, VolumeState* volume, const char* hostPath, long length,
+               bool mayReplace, const char date[9], uint8_t* entry, ImportPlan* plan,
+               Outcome* out) {
+  plan->length = length;
+  plan->sectors = SectorsFor(length);
+  plan->track = 0;
+  plan->sector = 0;
+  if (RereadVolume(target, volume, out) != 0) return -1;
+  if (FindFreeRun(volume->SystemArea, plan->sectors, &plan->track, &plan->sector) != 0 &&
+      !mayReplace) {
+    SayError(out, kMsgDiskFull);
+    return -1;
   }
-  if (ImageRefuseIfProtected(window) != 0) return;
+  char name[kPathCapacity] = {};
+  SplitFileName(hostPath, name, sizeof name);
+  BuildPendingEntry(entry, name, length, plan->track, plan->sector, date);
+  return 0;
+}
 
-  FileDialogRequest request = {};
-  request.structSize = 76;
-  request.filter = kImportFilter.data();
-  request.file = App.ChosenPath;
-  request.fileCapacity = kPathCapacity;
-  request.title = kImportDialogTitle;
-  request.flags = kOfnFileMustExist | kOfnHideReadOnly;
-  request.defExt = "*";
-  // A failed dialog may have written into ChosenPath (the size a too-long path needs): put the
-  // previous text back, and tell the user when the path did not fit.
-  char previous[kPathCapacity];
-  std::memcpy(previous, App.ChosenPath, sizeof previous);
-  if (!PlatformGetOpenFileName(window, &request)) {
-    std::memcpy(App.ChosenPath, previous, sizeof previous);
-    if (PlatformCommDlgExtendedError() == kFnerrBufferTooSmall) ShowError(window, kMsgPathTooLong);
-    return;
+int CheckImportAttributes(const AttributeTexts& texts, ReplacePolicy policy,
+                          const VolumeState* volume, uint8_t* entry, int* duplicate, Outcome* out) {
+  AttributeCheckRules rules;
+  *duplicate = -1;
+  if (policy != kReplaceNever) rules.duplicateSlot = duplicate;
+  AttributeCheckFailure failure;
+  if (CheckAttributeTextsWith(texts, rules, volume->DirectoryBuffer, volume->EntryCount, entry,
+                              &failure) != 0) {
+    SayText(out, failure.caption, failure.format, failure.text);
+    return -1;
   }
-
-  long length = ReadHostFile(window);
-  if (length < 0) return;
-  char message[128];
-  length = ConvertImportData(length, message, sizeof message);
-  if (length < 0) {
-    ShowError(window, message);
-    return;
+  if (*duplicate >= 0 && volume->DirectoryBuffer[*duplicate * kEntryBytes + kEntryLock] != 0) {
+    SayError(out, kMsgReplaceLocked);
+    return -1;
   }
-  const int sectors = SectorsFor(length);
+  return 0;
+}
 
-  if (RereadVolume(window) != 0) return;
-  int track = 0;
-  int sector = 0;
-  // An import that may replace a file finds out only after the dialog whether it frees a run.
-  const bool mayReplace = CurrentReplacePolicy() != kReplaceNever;
-  if (FindFreeRun(App.SystemArea, sectors, &track, &sector) != 0 && !mayReplace) {
-    ShowError(window, kMsgDiskFull);
-    return;
-  }
-  BuildPendingEntry(length, track, sector);
-
-  if (PlatformDialogBox(window, kAttributeDialogId, AttributeDialogProc) != kIdOk) return;
-  const int replaced = ReplacedSlot();
+int PlaceImport(const ImageTarget* target, VolumeState* volume, int replaced, uint8_t* entry,
+                ImportPlan* plan, Outcome* out) {
   if (replaced >= 0) {
     // The old file goes first; the new one is allocated in the bit table that it left.
-    DeleteSlots(App.SystemArea, App.DirectoryBuffer, App.EntryCount,
-                App.ExdirPresent ? SectorIndex(App.ExdirTrack, App.ExdirSector) : -1, &replaced, 1);
-    if (FindFreeRun(App.SystemArea, sectors, &track, &sector) != 0) {
-      ShowError(window, kMsgDiskFull);
-      return;
+    DeleteSlots(volume->SystemArea, volume->DirectoryBuffer, volume->EntryCount,
+                volume->ExdirPresent ? SectorIndex(volume->ExdirTrack, volume->ExdirSector) : -1,
+                &replaced, 1);
+    if (FindFreeRun(volume->SystemArea, plan->sectors, &plan->track, &plan->sector) != 0) {
+      SayError(out, kMsgDiskFull);
+      return -1;
     }
-    App.PendingEntry[kEntryTrk] = static_cast<uint8_t>(track);
-    App.PendingEntry[kEntrySct] = static_cast<uint8_t>(sector);
-  } else if (track == 0) {
-    ShowError(window, kMsgDiskFull);
-    return;
+    entry[kEntryTrk] = static_cast<uint8_t>(plan->track);
+    entry[kEntrySct] = static_cast<uint8_t>(plan->sector);
+  } else if (plan->track == 0) {
+    SayError(out, kMsgDiskFull);
+    return -1;
   }
-  if (StorePendingEntry() != 0) {
-    ShowError(window, kMsgDirectoryFull);
-    return;
+  if (StorePendingEntry(volume, entry) != 0) {
+    SayError(out, kMsgDirectoryFull);
+    return -1;
   }
-  if (MarkSectorsUsed(App.SystemArea, sectors, track, sector) != 0) {
-    ShowError(window, kMsgBitTableFailed);
-    return;
+  if (MarkSectorsUsed(volume->SystemArea, plan->sectors, plan->track, plan->sector) != 0) {
+    SayError(out, kMsgBitTableFailed);
+    return -1;
   }
-  if (!VolumeSoundForWrite(length, sectors, track, sector)) {
-    ShowError(window, kMsgVolumeDamaged);
-    return;
+  if (!VolumeSoundForWrite(target, volume, entry, plan->length, plan->sectors, plan->track,
+                           plan->sector)) {
+    SayError(out, kMsgVolumeDamaged);
+    return -1;
   }
-  if (PlatformMessageBox(window, kMsgImportConfirm, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
-      kIdYes)
-    return;
+  return 0;
+}
 
+int WriteRunSaid(const ImageTarget* target, uint8_t* buffer, int track, int sector, int byteCount,
+                 Outcome* out) {
+  if (!SectorAddressValid(track, sector)) {
+    SayText(out, kCaptionWrite, ImageStatusText(kImageBadAddress),
+            ImageStatusText(kImageBadAddress));
+    return -1;
+  }
+  EncodeSectorRun(buffer, byteCount, target->machineMode);
+  const int status = QueueSectorRun(target, buffer, track, sector, byteCount);
+  if (status == kImageOk) return 0;
+  SayText(out, kCaptionWrite, ImageStatusText(status), ImageStatusText(status));
+  return -1;
+}
+
+int WriteVolumeAreas(const ImageTarget* target, VolumeState* volume, Outcome* out) {
+  if (WriteRunSaid(target, volume->SystemArea, kSystemAreaTrack, kSystemAreaSector,
+                   kSystemAreaBytes, out) != 0 ||
+      WriteRunSaid(target, volume->DirectoryBuffer, kDirectoryTrack, kDirectorySector,
+                   kDirectoryHalfBytes, out) != 0)
+    return -1;
+  if (volume->ExdirPresent &&
+      WriteRunSaid(target, volume->DirectoryBuffer + kDirectoryHalfBytes, volume->ExdirTrack,
+                   volume->ExdirSector, kDirectoryHalfBytes, out) != 0)
+    return -1;
+  return 0;
+}
+
+int WriteImport(const ImageTarget* target, VolumeState* volume, const ImportPlan& plan,
+                Outcome* out) {
   // One change: all of its writes reach the image or none does. They go out in this order: the
   // data, the bit table, the directory, the extended directory.
-  if (ImageBeginChange(window) != 0) return;
-  if (ZLV_WriteZelvoFile(window, DataBuffer, track, sector, static_cast<int>(length)) != 0 ||
-      ZLV_WriteZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
-                         kSystemAreaBytes) != 0 ||
-      ZLV_WriteZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
-                         kDirectoryHalfBytes) != 0 ||
-      (App.ExdirPresent &&
-       ZLV_WriteZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
-                          App.ExdirSector, kDirectoryHalfBytes) != 0)) {
+  if (BeginImageChange(out, target) != 0) return -1;
+  if (WriteRunSaid(target, DataBuffer, plan.track, plan.sector, static_cast<int>(plan.length),
+                   out) != 0 ||
+      WriteVolumeAreas(target, volume, out) != 0) {
     ImageAbortChange();
-    return;
+    return -1;
   }
-  if (ImageCommitChange(window) != 0) return;
-
-  LoadVolume(window);
-  PlatformMessageBox(window, kMsgImportSucceeded, kCaptionSuccess, kMbOk);
+  return CommitImageChange(out);
 }

@@ -19,6 +19,7 @@
 #include "fuzz/fuzz_support.h"
 #include "platform/scripted/scripted.h"
 #include "texts/texts.h"
+#include "flows/import.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"

@@ -13,8 +13,9 @@
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/batch_export.h"
-#include "transfer/batch_import.h"
+#include "flows/batch_import.h"
 #include "transfer/export.h"
+#include "flows/import.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 

@@ -16,6 +16,7 @@
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/export.h"
+#include "flows/import.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/volume_check.h"

@@ -1,4 +1,4 @@
-#include "transfer/import.h"
+#include "flows/import.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,7 @@
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/export.h"
+#include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
 
@@ -86,7 +87,7 @@ TEST_F(StorePendingEntryTest, FirstFreeSlotOfTheFirstEntryCount) {
   App.DirectoryBuffer[0] = 1;
   App.DirectoryBuffer[32] = 200;  // an unnamed type is a used slot too
   const std::vector<uint8_t> before(App.DirectoryBuffer, App.DirectoryBuffer + 4096);
-  ASSERT_EQ(StorePendingEntry(), 0);
+  ASSERT_EQ(StorePendingEntry(&App, App.PendingEntry), 0);
   EXPECT_EQ(std::memcmp(App.DirectoryBuffer + 64, App.PendingEntry, 32), 0);
   EXPECT_EQ(std::memcmp(App.DirectoryBuffer, before.data(), 64), 0);
   EXPECT_EQ(std::memcmp(App.DirectoryBuffer + 96, before.data() + 96, 4096 - 96), 0);
@@ -95,16 +96,17 @@ TEST_F(StorePendingEntryTest, FirstFreeSlotOfTheFirstEntryCount) {
 TEST_F(StorePendingEntryTest, NoFreeSlot) {
   App.PendingEntry[0] = 1;
   App.EntryCount = 0;
-  EXPECT_EQ(StorePendingEntry(), -1);
+  EXPECT_EQ(StorePendingEntry(&App, App.PendingEntry), -1);
   App.EntryCount = -5;
-  EXPECT_EQ(StorePendingEntry(), -1);
+  EXPECT_EQ(StorePendingEntry(&App, App.PendingEntry), -1);
   App.EntryCount = 64;
   for (int k = 0; k < 64; k++) App.DirectoryBuffer[k * 32] = 1;
   const std::vector<uint8_t> before(App.DirectoryBuffer, App.DirectoryBuffer + 4096);
-  EXPECT_EQ(StorePendingEntry(), -1);  // slot 64 is free but beyond the entry count
+  EXPECT_EQ(StorePendingEntry(&App, App.PendingEntry),
+            -1);  // slot 64 is free but beyond the entry count
   EXPECT_EQ(std::vector<uint8_t>(App.DirectoryBuffer, App.DirectoryBuffer + 4096), before);
   App.EntryCount = 128;
-  EXPECT_EQ(StorePendingEntry(), 0);
+  EXPECT_EQ(StorePendingEntry(&App, App.PendingEntry), 0);
   EXPECT_EQ(App.DirectoryBuffer[64 * 32], 1);
 }
 
@@ -586,3 +588,68 @@ INSTANTIATE_TEST_SUITE_P(Cases, ImportFaultTest,
                                            FaultCase{true, kModeMz, false}));
 
 }  // namespace
+
+// ---- The operation, without a window ---------------------------------------------------------
+
+class ImportOperationTest : public ImportTest {
+ protected:
+  // The steps on a volume of their own (App untouched), the texts as typed; the outcome's formats.
+  int Run(const std::string& hostPath, const AttributeTexts* typed, ReplacePolicy policy,
+          std::vector<const char*>* formats) {
+    ImageTarget target;
+    AppImageTarget(&target);
+    Outcome out;
+    OutcomeClear(&out);
+    int result = -1;
+    const long length = ReadImportFile(hostPath.c_str(), kTransferBinary, nullptr, &out);
+    uint8_t entry[kEntryBytes];
+    ImportPlan plan;
+    int replaced = -1;
+    AttributeTexts texts;
+    if (length >= 0 && PlanImport(&target, &own, hostPath.c_str(), length,
+                                  policy != kReplaceNever, "01/05/03", entry, &plan, &out) == 0) {
+      DefaultAttributeTexts(entry, &texts);
+      if (CheckImportAttributes(typed ? *typed : texts, policy, &own, entry, &replaced, &out) ==
+              0 &&
+          PlaceImport(&target, &own, replaced, entry, &plan, &out) == 0)
+        result = WriteImport(&target, &own, plan, &out);
+    }
+    for (int i = 0; i < out.count; i++) formats->push_back(out.messages[i].format);
+    return result;
+  }
+  VolumeState own = {};
+};
+
+TEST_F(ImportOperationTest, StepsWriteWhatTheCommandWritesAndTellRefusalsByTheirText) {
+  VolumeBuilder v;
+  v.AddFile(FileSpec{.name = "OLD", .data = Pattern(700, 1)});
+  v.AddFile(FileSpec{.name = "KEPT", .lock = 1, .data = Pattern(300, 2)});
+  Load(v, Shape(true, kModeMz));
+  const AppState before = App;
+  const std::vector<uint8_t> host = Pattern(1000, 3);
+  const std::string path = Host("new.bin", host);
+  std::vector<const char*> formats;
+
+  // A locked file of the same name is refused under every replace policy; nothing is written.
+  AttributeTexts texts;
+  uint8_t entry[kEntryBytes];
+  BuildPendingEntry(entry, "new.bin", 1000, 2, 1, "01/05/03");
+  DefaultAttributeTexts(entry, &texts);
+  EXPECT_STREQ(texts.name, "new.bin");
+  EXPECT_STREQ(texts.start, "1500");
+  EXPECT_STREQ(texts.exec, "0000");
+  EXPECT_STREQ(texts.year, "03");
+  EXPECT_STREQ(texts.typeItem, "OBJ");
+  std::snprintf(texts.name, sizeof texts.name, "KEPT");
+  EXPECT_EQ(Run(path, &texts, kReplaceNever, &formats), -1);
+  EXPECT_EQ(Run(path, &texts, kReplaceAlways, &formats), -1);
+  EXPECT_EQ(formats, (std::vector<const char*>{kMsgNameDuplicate, kMsgReplaceLocked}));
+  EXPECT_TRUE(Unchanged());
+
+  // The defaults: the same image as the window's import writes, and no message.
+  formats.clear();
+  EXPECT_EQ(Run(path, nullptr, kReplaceNever, &formats), 0);
+  EXPECT_TRUE(formats.empty());
+  EXPECT_TRUE(testsupport::BytesEqual(Expected(host, "new.bin"), testimg::ReadFile(imagePath)));
+  EXPECT_EQ(std::memcmp(&before, &App, sizeof App), 0);  // the window's record is untouched
+}

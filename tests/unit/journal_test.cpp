@@ -20,6 +20,7 @@
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
+#include "flows/import.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 
