@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
+#include "flows/volume_load.h"
 #include "platform/scripted/scripted.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
-#include "volume/app_state.h"
 #include "volume/identify.h"
-#include "flows/volume_load.h"
 
 namespace {
 

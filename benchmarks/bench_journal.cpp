@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_state.h"
+#include "flows/import.h"
+#include "flows/volume_load.h"
 #include "image/image_file.h"
 #include "image/sector_transfer.h"
 #include "platform/scripted/scripted.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
-#include "flows/import.h"
 #include "transfer/import.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
-#include "flows/volume_load.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include "app/command_handlers.h"
 #include "app/main_window.h"
+#include "flows/app_state.h"
 #include "image/change_history.h"
 #include "platform/platform.h"
 #include "resources/resource.h"
-#include "volume/app_state.h"
 
 namespace {
 

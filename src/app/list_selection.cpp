@@ -4,9 +4,9 @@
 // After windows.h:
 #include <commctrl.h>
 
+#include "flows/app_state.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_controls.h"
-#include "volume/app_state.h"
 
 void SelectOnly(int row) {
   HWND list = static_cast<HWND>(App.ListWindow);

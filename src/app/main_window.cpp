@@ -1,4 +1,3 @@
-#include "flows/app_image.h"
 #include "app/main_window.h"
 
 #include <commctrl.h>
@@ -13,7 +12,10 @@
 #include "app/list_selection.h"
 #include "app/settings.h"
 #include "codes/code_tables.h"
+#include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/attribute_dialog.h"
+#include "flows/batch_import.h"
 #include "flows/disk_chooser.h"
 #include "flows/identify_command.h"
 #include "flows/new_image.h"
@@ -29,12 +31,10 @@
 #include "texts/texts.h"
 #include "transfer/batch_export.h"
 #include "transfer/batch_import.h"
-#include "flows/batch_import.h"
 #include "transfer/identify_command.h"
 #include "transfer/new_image.h"
 #include "view/directory_list.h"
 #include "view/status_bar.h"
-#include "volume/app_state.h"
 #include "volume/file_ops.h"
 
 static_assert(IDM_OPEN == kCmdOpen && IDM_EXPORT == kCmdExport && IDM_QUIT == kCmdQuit &&

@@ -6,8 +6,8 @@
 
 #include "cli/file_args.h"
 #include "cli/verbs.h"
+#include "flows/app_state.h"
 #include "view/directory_list.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace cli {

@@ -9,7 +9,7 @@
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "flows/app_image.h"
-#include "volume/app_state.h"
+#include "flows/app_state.h"
 #include "volume/volume_check.h"
 
 namespace cli {

@@ -8,10 +8,10 @@
 #include "cli/host_checks.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
+#include "flows/app_state.h"
 #include "texts/texts.h"
 #include "transfer/batch_export.h"
 #include "transfer/export.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace cli {

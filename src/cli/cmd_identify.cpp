@@ -9,8 +9,8 @@
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "image/container.h"
-#include "volume/app_state.h"
 #include "volume/identify.h"
 
 namespace cli {

@@ -11,11 +11,11 @@
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "image/journal.h"
 #include "texts/texts.h"
 #include "transfer/batch_import.h"
 #include "transfer/import.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace cli {

@@ -8,9 +8,9 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
+#include "flows/app_state.h"
 #include "view/directory_list.h"
 #include "view/info_panel.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace cli {

@@ -9,11 +9,11 @@
 #include "cli/host_checks.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
+#include "flows/app_state.h"
 #include "image/image_file.h"
 #include "image/image_select.h"
 #include "texts/texts.h"
 #include "transfer/new_image.h"
-#include "volume/app_state.h"
 
 namespace cli {
 namespace {

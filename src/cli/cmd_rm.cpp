@@ -7,9 +7,9 @@
 #include "cli/file_args.h"
 #include "cli/verbs.h"
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "texts/texts.h"
 #include "transfer/delete_files.h"
-#include "volume/app_state.h"
 #include "volume/file_ops.h"
 
 namespace cli {

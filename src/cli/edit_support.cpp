@@ -4,10 +4,10 @@
 #include <string>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "image/journal.h"
 #include "platform/console/console.h"
 #include "transfer/volume_change.h"
-#include "volume/app_state.h"
 
 namespace cli {
 namespace {

@@ -12,10 +12,10 @@
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/attribute_dialog.h"
 #include "texts/texts.h"
 #include "transfer/edit_attributes.h"
-#include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
 

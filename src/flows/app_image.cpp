@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "codes/code_tables.h"
+#include "flows/app_state.h"
 #include "flows/show_outcome.h"
 #include "image/journal.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 
 void AppImageTarget(ImageTarget* target) {
   std::memcpy(target->path, App.ImagePath, sizeof target->path);

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "flows/app_state.h"
 #include "flows/show_outcome.h"
 #include "texts/texts.h"
 #include "transfer/import.h"
-#include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
 

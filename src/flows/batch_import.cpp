@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/attribute_dialog.h"
 #include "flows/import.h"
 #include "flows/show_outcome.h"
@@ -11,7 +12,6 @@
 #include "image/image_select.h"
 #include "texts/texts.h"
 #include "transfer/batch_import.h"
-#include "volume/app_state.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 #include "flows/delete_files.h"
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/file_change.h"
 #include "flows/show_outcome.h"
 #include "flows/volume_load.h"
 #include "texts/texts.h"
 #include "transfer/delete_files.h"
-#include "volume/app_state.h"
 #include "volume/file_ops.h"
 
 int DeleteFiles(WindowHandle window, const int* slots, int count) {

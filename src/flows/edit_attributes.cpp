@@ -3,13 +3,13 @@
 #include <cstring>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/attribute_dialog.h"
 #include "flows/file_change.h"
 #include "flows/show_outcome.h"
 #include "flows/volume_load.h"
 #include "texts/texts.h"
 #include "transfer/edit_attributes.h"
-#include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
 

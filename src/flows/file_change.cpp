@@ -1,10 +1,10 @@
 #include "flows/file_change.h"
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/show_outcome.h"
 #include "flows/volume_load.h"
 #include "transfer/volume_change.h"
-#include "volume/app_state.h"
 
 int RereadForChangeShown(WindowHandle window, const int* slots, int count) {
   ImageTarget target;

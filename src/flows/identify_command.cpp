@@ -1,8 +1,8 @@
 #include "flows/identify_command.h"
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 
 int IdentifyImageCommand(WindowHandle owner) {
   if (App.ImagePath[0] == '\0') {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/attribute_dialog.h"
 #include "flows/show_outcome.h"
 #include "flows/volume_load.h"
@@ -10,7 +11,6 @@
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "transfer/import.h"
-#include "volume/app_state.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/show_outcome.h"
 #include "flows/volume_load.h"
 #include "image/change_history.h"
 #include "image/image_select.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 
 namespace {
 

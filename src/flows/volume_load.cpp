@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/volume_view.h"
 #include "image/change_history.h"
 #include "image/container.h"
@@ -12,7 +13,6 @@
 #include "view/directory_list.h"
 #include "view/info_panel.h"
 #include "view/status_bar.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace {

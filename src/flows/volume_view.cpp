@@ -1,12 +1,12 @@
 #include "flows/volume_view.h"
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "texts/texts.h"
 #include "view/check_report.h"
 #include "view/directory_list.h"
 #include "view/info_panel.h"
 #include "view/status_bar.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace {

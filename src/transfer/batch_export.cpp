@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "flows/app_state.h"
 #include "texts/texts.h"
 #include "transfer/export.h"
-#include "volume/app_state.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/attribute_dialog.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "view/directory_list.h"
 #include "view/status_bar.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace {

@@ -55,6 +55,3 @@ inline unsigned EntryExec(const uint8_t* entry) { return EntryWord(entry, kEntry
 inline unsigned VolumeNumber(const uint8_t* systemArea) {
   return systemArea[kSysVolumeNumber] + systemArea[kSysVolumeNumber + 1] * 256u;
 }
-
-// ApplyExdirRule (volume_state.h) on App.
-void ApplyExdirRule();

@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
+#include "flows/import.h"
 #include "flows/open_image.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/scripted/scripted.h"
 #include "texts/texts.h"
-#include "flows/import.h"
 #include "transfer/import.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 #include "volume/volume_check.h"
 

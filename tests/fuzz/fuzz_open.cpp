@@ -6,6 +6,7 @@
 #include <string>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/disk_chooser.h"
 #include "flows/open_image.h"
 #include "flows/volume_load.h"
@@ -13,7 +14,6 @@
 #include "platform/scripted/scripted.h"
 #include "texts/texts.h"
 #include "view/info_panel.h"
-#include "volume/app_state.h"
 #include "volume/identify.h"
 #include "volume/layout.h"
 

@@ -1,15 +1,15 @@
-#include "flows/app_image.h"
 #include "fuzz/fuzz_support.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/volume_load.h"
 #include "image/image_file.h"
 #include "image/image_memory.h"
 #include "platform/scripted/scripted.h"
-#include "volume/app_state.h"
 
 namespace fuzz {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_state.h"
 #include "platform/scripted/scripted.h"
 #include "support/image_builder.h"
-#include "volume/app_state.h"
 
 namespace testsupport {
 

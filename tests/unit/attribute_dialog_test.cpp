@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_state.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 
 namespace {
 

@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_state.h"
+#include "flows/import.h"
 #include "flows/volume_load.h"
 #include "image/sector_transfer.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/export.h"
-#include "flows/import.h"
 #include "transfer/import.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace {

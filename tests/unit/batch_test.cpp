@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_state.h"
 #include "flows/attribute_dialog.h"
+#include "flows/batch_import.h"
+#include "flows/import.h"
 #include "flows/volume_load.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/batch_export.h"
-#include "flows/batch_import.h"
 #include "transfer/export.h"
-#include "flows/import.h"
 #include "transfer/import.h"
-#include "volume/app_state.h"
 
 namespace {
 

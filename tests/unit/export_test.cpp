@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_state.h"
 #include "flows/volume_load.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 
 namespace {
 

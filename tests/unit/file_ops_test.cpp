@@ -11,18 +11,18 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_state.h"
 #include "flows/attribute_dialog.h"
 #include "flows/delete_files.h"
 #include "flows/edit_attributes.h"
+#include "flows/import.h"
 #include "flows/volume_load.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/delete_files.h"
 #include "transfer/edit_attributes.h"
-#include "flows/import.h"
 #include "transfer/import.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace {

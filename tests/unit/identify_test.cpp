@@ -1,6 +1,5 @@
 // Identification of images: the verdict for every layout and convention, the reasons a wrong
 // reading fails, and images that hold no Zelvo volume at all.
-#include "flows/app_image.h"
 #include "volume/identify.h"
 
 #include <gtest/gtest.h>
@@ -8,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/identify_command.h"
 #include "image/container_flat.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/attribute_dialog.h"
 #include "flows/volume_load.h"
 #include "image/image_file.h"
@@ -17,7 +18,6 @@
 #include "texts/texts.h"
 #include "transfer/export.h"
 #include "transfer/import.h"
-#include "volume/app_state.h"
 #include "volume/layout.h"
 
 namespace {
@@ -606,8 +606,8 @@ class ImportOperationTest : public ImportTest {
     ImportPlan plan;
     int replaced = -1;
     AttributeTexts texts;
-    if (length >= 0 && PlanImport(&target, &own, hostPath.c_str(), length,
-                                  policy != kReplaceNever, "01/05/03", entry, &plan, &out) == 0) {
+    if (length >= 0 && PlanImport(&target, &own, hostPath.c_str(), length, policy != kReplaceNever,
+                                  "01/05/03", entry, &plan, &out) == 0) {
       DefaultAttributeTexts(entry, &texts);
       if (CheckImportAttributes(typed ? *typed : texts, policy, &own, entry, &replaced, &out) ==
               0 &&

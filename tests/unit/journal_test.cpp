@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
+#include "flows/import.h"
 #include "flows/open_image.h"
 #include "flows/undo.h"
 #include "flows/volume_load.h"
@@ -20,9 +22,7 @@
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "flows/import.h"
 #include "transfer/import.h"
-#include "volume/app_state.h"
 
 namespace {
 

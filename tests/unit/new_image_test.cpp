@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_state.h"
 #include "flows/volume_load.h"
 #include "image/container_d88.h"
 #include "image/image_file.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 #include "volume/format.h"
 
 namespace {

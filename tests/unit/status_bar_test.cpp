@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
+#include "flows/app_state.h"
 #include "texts/texts.h"
 #include "view/check_report.h"
-#include "volume/app_state.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_state.h"
 #include "flows/volume_view.h"
 #include "gui_fixture.h"
 #include "platform/platform.h"
@@ -18,7 +19,6 @@
 #include "transfer/export.h"
 #include "view/directory_list.h"
 #include "view/info_panel.h"
-#include "volume/app_state.h"
 
 namespace gui {
 namespace {

@@ -6,9 +6,9 @@
 
 #include "app/main_window.h"
 #include "app/settings.h"
+#include "flows/app_state.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
-#include "volume/app_state.h"
 
 namespace gui {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_state.h"
 #include "gui_fixture.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 
 namespace gui {
 namespace {

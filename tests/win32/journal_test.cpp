@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "gui_fixture.h"
 #include "image/image_file.h"
 #include "resources/resource.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "flows/app_image.h"
-#include "volume/app_state.h"
 
 namespace gui {
 namespace {

@@ -6,10 +6,10 @@
 #include <shlobj.h>
 
 #include "app/main_window.h"
+#include "flows/app_state.h"
 #include "gui_fixture.h"
 #include "texts/texts.h"
 #include "view/directory_list.h"
-#include "volume/app_state.h"
 
 namespace gui {
 namespace {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "flows/app_state.h"
 #include "gui_fixture.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 
 namespace gui {
 namespace {

@@ -14,6 +14,7 @@
 
 #include "app/main_window.h"
 #include "app/settings.h"
+#include "flows/app_state.h"
 #include "gui_fixture.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
@@ -22,7 +23,6 @@
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "view/status_bar.h"
-#include "volume/app_state.h"
 
 namespace gui {
 namespace {

@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_state.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
-#include "volume/app_state.h"
 
 namespace {
 

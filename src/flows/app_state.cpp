@@ -1,4 +1,4 @@
-#include "volume/app_state.h"
+#include "flows/app_state.h"
 
 #include <cstring>
 

@@ -36,3 +36,5 @@ extern AppState App;
 
 // Zero-fills the whole record, as at program start.
 void ResetAppState();
+// ApplyExdirRule (volume_state.h) on App.
+void ApplyExdirRule();
