@@ -24,7 +24,7 @@
 #include "platform/win32/win32_text.h"
 #include "resources/resource.h"
 #include "texts/texts.h"
-#include "transfer/batch_export.h"
+#include "flows/batch_export.h"
 #include "transfer/batch_import.h"
 #include "transfer/identify_command.h"
 #include "transfer/new_image.h"

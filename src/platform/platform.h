@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "image/host_files.h"
+
 using WindowHandle = void*;
 
 // Message box flags and button ids, with their Win32 values.
@@ -109,22 +111,6 @@ void DlgComboSetSelection(WindowHandle dialog, int id, int index);
 int DlgComboSelection(WindowHandle dialog, int id);
 void DlgComboItemText(WindowHandle dialog, int id, int index, char* buffer);
 
-// The full path of the running executable, ended by a zero byte. Returns its length, or 0 when
-// it cannot be obtained or does not fit into `capacity` bytes.
-unsigned PlatformExecutablePath(char* buffer, unsigned capacity);
-
-// Today's local date as the eight characters MM/DD/YY and a terminating zero.
-void PlatformLocalDate(char out[9]);
-
-// Opens a host file (not an image) with fopen's mode letters. The path is in the encoding the
-// front end works in: the ANSI code page in the Windows program, UTF-8 in zelvo (opened through
-// the wide API on Windows). Null when it cannot be opened.
-std::FILE* PlatformOpenHostFile(const char* path, const char* mode);
-
 // The folder chooser: non-zero with the chosen folder in `folder` (a path in the front end's
 // encoding, at most capacity - 1 bytes), 0 when the user cancelled or it failed.
 int PlatformChooseFolder(WindowHandle owner, const char* title, char* folder, int capacity);
-// A file name taken from a volume (code page 932) as a plain file name for the host, in the
-// encoding of PlatformOpenHostFile's paths: characters that a file name cannot hold (separators,
-// control characters) become '_'. 0, or -1 when it does not fit into `capacity` bytes.
-int PlatformHostFileName(const char* name, char* out, int capacity);

@@ -12,7 +12,7 @@
 #include "fuzz/fuzz_support.h"
 #include "platform/scripted/scripted.h"
 #include "texts/texts.h"
-#include "transfer/export.h"
+#include "flows/export.h"
 #include "volume/app_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

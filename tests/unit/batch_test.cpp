@@ -12,9 +12,9 @@
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "transfer/batch_export.h"
+#include "flows/batch_export.h"
 #include "transfer/batch_import.h"
-#include "transfer/export.h"
+#include "flows/export.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 

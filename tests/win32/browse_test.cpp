@@ -15,7 +15,7 @@
 #include "platform/win32/win32_text.h"
 #include "screenshot.h"
 #include "texts/texts.h"
-#include "transfer/export.h"
+#include "flows/export.h"
 #include "view/directory_list.h"
 #include "view/info_panel.h"
 #include "volume/app_state.h"
