@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "flows/export.h"
 #include "flows/open_image.h"
+#include "flows/volume_load.h"
 #include "platform/scripted/scripted.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "flows/export.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/volume_check.h"
-#include "flows/volume_load.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "flows/export.h"
 #include "flows/open_image.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/scripted/scripted.h"
 #include "texts/texts.h"
-#include "flows/export.h"
 #include "volume/app_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "flows/attribute_dialog.h"
+#include "flows/batch_export.h"
+#include "flows/export.h"
 #include "flows/volume_load.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "flows/batch_export.h"
 #include "transfer/batch_import.h"
-#include "flows/export.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 

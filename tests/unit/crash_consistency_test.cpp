@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "flows/export.h"
 #include "flows/volume_load.h"
 #include "image/image_file.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "flows/export.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/volume_check.h"

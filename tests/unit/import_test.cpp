@@ -10,12 +10,12 @@
 
 #include "flows/app_image.h"
 #include "flows/attribute_dialog.h"
+#include "flows/export.h"
 #include "flows/volume_load.h"
 #include "image/image_file.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "flows/export.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
 
