@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_image.h"
 #include "platform/scripted/scripted.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_image.h"
 #include "flows/export.h"
 #include "flows/open_image.h"
 #include "flows/volume_load.h"

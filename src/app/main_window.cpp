@@ -1,3 +1,4 @@
+#include "flows/app_image.h"
 #include "app/main_window.h"
 
 #include <commctrl.h>

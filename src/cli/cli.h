@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/console/console.h"
+#include "texts/outcome.h"
 
 struct Identification;
 
@@ -107,6 +108,11 @@ int OpenImage(const std::string& image);
 // Points App at `image` (path, layout by extension or -1, the disk of Choice()) without loading
 // it. 0, or -1 after a note (a path too long, a disk the file does not hold).
 int AimAtImage(const std::string& image);
+// Prints the messages of an outcome (each "caption: text" on standard error), or one message.
+void Report(const Outcome& outcome);
+void Report(const char* caption, const char* text);
+// The used directory entries of App's volume: the files the list shows.
+int CountFiles();
 // The identification of an image, in English: the verdict, then each convention's score and
 // reasons, for standard error and the identify command.
 std::string VerdictText(const Identification& id);

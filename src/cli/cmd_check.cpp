@@ -8,6 +8,7 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
+#include "flows/app_image.h"
 #include "volume/app_state.h"
 #include "volume/volume_check.h"
 

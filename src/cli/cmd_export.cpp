@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "cli/export_support.h"
 #include "cli/host_checks.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
@@ -139,13 +138,13 @@ int RunExportMany(const ExportOptions& options) {
   Outcome out;
   OutcomeClear(&out);
   if (PlanBatchExport(Files, count, options.to.c_str(), &Plan, &out) != 0) {
-    PrintOutcome(out);
+    Report(out);
     return kExitFailed;
   }
   const int existing = options.force ? -1 : FirstExistingBatchTarget(&Plan);
   if (existing >= 0) {
     SayBatchTargetExists(&Plan, existing, &out);
-    PrintOutcome(out);
+    Report(out);
     console::Note("pass --force to replace existing files");
     return kExitFailed;
   }
@@ -153,7 +152,7 @@ int RunExportMany(const ExportOptions& options) {
   AppImageTarget(&target);
   const int result = WriteBatchExport(&target, Files, &Plan, App.TransferMode == kTransferAscii,
                                       App.Tables.TBL2, PrintWritten, &out);
-  PrintOutcome(out);
+  Report(out);
   return result == 0 ? kExitOk : kExitFailed;
 }
 
@@ -179,7 +178,7 @@ int RunExport(const ExportOptions& options) {
   // The file is read before its host path is looked at: a read that fails writes nothing.
   if (ReadExportData(&target, &file, App.TransferMode == kTransferAscii, App.Tables.TBL2, &data,
                      &length, &out) != 0) {
-    PrintOutcome(out);
+    Report(out);
     return kExitFailed;
   }
   const std::string path = ExportPath(options, file);
@@ -188,7 +187,7 @@ int RunExport(const ExportOptions& options) {
   // save dialog refuses a longer path with this error.
   if (path.size() + 1 > static_cast<size_t>(kHostNameBytes)) {
     Say(&out, kCaptionError, kMsgSaveDialogFailed, static_cast<unsigned>(kPathTooLongForDialog));
-    PrintOutcome(out);
+    Report(out);
     return kExitFailed;
   }
   if (!options.force && console::HostPathKindOf(path) != console::HostPathKind::kNone) {
@@ -196,7 +195,7 @@ int RunExport(const ExportOptions& options) {
     return kExitFailed;
   }
   if (WriteExportFile(path.c_str(), data, length, &out) != 0) {
-    PrintOutcome(out);
+    Report(out);
     return kExitFailed;
   }
   Print(path + "\n");

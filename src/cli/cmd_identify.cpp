@@ -8,6 +8,7 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
+#include "flows/app_image.h"
 #include "image/container.h"
 #include "volume/app_state.h"
 #include "volume/identify.h"

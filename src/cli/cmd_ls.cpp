@@ -9,7 +9,9 @@
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "view/directory_list.h"
+#include "view/info_panel.h"
 #include "volume/app_state.h"
+#include "volume/layout.h"
 
 namespace cli {
 namespace {
@@ -63,8 +65,22 @@ int ListImage(const LsOptions& options, const std::string& image, const CodeTabl
     return -1;
   }
 
-  const auto& rows = console::Rows();
-  const std::string panel = console::WindowText(console::kPanelWindow);
+  // The list's rows and the panel's text, as the window shows them.
+  std::vector<std::vector<std::string>> rows;
+  const int slots = App.EntryCount < kDirectoryBufferBytes / kEntryBytes
+                        ? App.EntryCount
+                        : kDirectoryBufferBytes / kEntryBytes;
+  for (int k = 0; k < slots; k++) {
+    const uint8_t* entry = App.DirectoryBuffer + k * kEntryBytes;
+    if (entry[kEntryType] == 0) continue;
+    DirectoryRow row;
+    FormatDirectoryRow(entry, App.Tables.TBL1, &row);
+    rows.emplace_back(row.cells, row.cells + kColumnCount);
+  }
+  char panelText[kPanelTextCapacity];
+  ComposeInfoText(App.SystemArea, App.ExdirPresent, App.ExdirTrack, App.ExdirSector,
+                  static_cast<int>(rows.size()), panelText);
+  const std::string panel = panelText;
   if (options.json) {
     nlohmann::json out;
     out["image"] = console::ArgumentToUtf8(image);

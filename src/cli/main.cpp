@@ -27,6 +27,10 @@ int main(int argc, char** argv) {
   // The arguments as UTF-8 on every system (read as UTF-16 on Windows).
   std::vector<std::string> args;
   if (!console::StartUp(argc, argv, &args)) return cli::kExitUsage;
+  // The language of the messages, chosen once.
+  std::string warning;
+  console::SetLanguage(console::ChooseLanguage(&warning));
+  if (!warning.empty()) console::Note(warning);
   std::vector<const char*> argPointers;
   for (const std::string& arg : args) argPointers.push_back(arg.c_str());
 

@@ -7,17 +7,18 @@
 
 #include "cli/cli.h"
 #include "codes/code_tables.h"
-#include "flows/open_image.h"
+#include "flows/app_image.h"
+#include "flows/disk_chooser.h"
 #include "flows/volume_view.h"
 #include "image/container.h"
-#include "flows/disk_chooser.h"
 #include "image/image_select.h"
+#include "image/journal.h"
 #include "texts/texts.h"
 #include "view/directory_list.h"
-#include "flows/app_image.h"
 #include "volume/app_state.h"
 #include "volume/identify.h"
 #include "volume/layout.h"
+#include "volume/volume_read.h"
 
 namespace cli {
 namespace {
@@ -120,31 +121,71 @@ int LoadTables(const std::string& codes) {
   return 0;
 }
 
+void Report(const Outcome& outcome) {
+  for (int i = 0; i < outcome.count; i++)
+    console::ShowMessage(outcome.messages[i].text, outcome.messages[i].textEn,
+                         outcome.messages[i].caption, kMbOk);
+}
+
+void Report(const char* caption, const char* text) {
+  Outcome outcome;
+  OutcomeClear(&outcome);
+  SayText(&outcome, caption, text, text);
+  Report(outcome);
+}
+
 int OpenImage(const std::string& image) {
-  // What the Open command refuses (an extension, a path too long) is left to it.
-  if (ExtensionFormat(image) >= 0 && image.size() < static_cast<size_t>(kPathCapacity)) {
-    if (AimAtImage(image) != 0) return -1;
-    if (App.DiskCount > 1) {
-      if (Choice().disk < 0)
-        console::Note(image + ": the file holds " + std::to_string(App.DiskCount) +
-                      " disks; disk 0 is used (choose one with --disk N)");
-      char item[64];
-      DiskItemText(App.DiskIndex, Disks[App.DiskIndex], item, sizeof item);
-      console::AddComboInput(kDiskComboId, item);
-    }
-    static Identification id;
-    if (Choice().mode == "auto" && IdentifyCurrentImage(console::kMainWindow, &id) == 0) {
-      if (id.verdict == kVerdictNone) {
-        console::Note(image + ": " + VerdictText(id));
-        for (const std::string& line : ReasonLines(id)) console::Note(line);
-        return -1;
-      }
-      App.MachineMode = id.verdict;
-    }
+  // The Open command's own refusals, in its order: an empty path opens nothing, a path too long
+  // for its buffer, an extension that is no image's.
+  if (image.empty()) return -1;
+  if (image.size() >= static_cast<size_t>(kPathCapacity)) {
+    Report(kCaptionError, kMsgPathTooLong);
+    return -1;
   }
-  console::QueueFileAnswer({image, false, true});
-  OpenImageCommand(console::kMainWindow);
-  return App.VolumeLoaded ? 0 : -1;
+  if (ExtensionFormat(image) < 0) {
+    Report(kCaptionExtension, kMsgBadExtension);
+    return -1;
+  }
+  if (AimAtImage(image) != 0) return -1;
+  if (App.DiskCount > 1 && Choice().disk < 0)
+    console::Note(image + ": the file holds " + std::to_string(App.DiskCount) +
+                  " disks; disk 0 is used (choose one with --disk N)");
+  static Identification id;
+  if (Choice().mode == "auto" && IdentifyCurrentImage(console::kMainWindow, &id) == 0) {
+    if (id.verdict == kVerdictNone) {
+      console::Note(image + ": " + VerdictText(id));
+      for (const std::string& line : ReasonLines(id)) console::Note(line);
+      return -1;
+    }
+    App.MachineMode = id.verdict;
+  }
+  // The load: a journal left by an interrupted change first, then the volume, read in one go.
+  Outcome out;
+  OutcomeClear(&out);
+  int result = RecoverImageJournal(&out, App.ImagePath);
+  if (result == 0) {
+    static ImageSession session;
+    ImageTarget target;
+    AppImageTarget(&target);
+    ImageSessionOpen(&session, target.path);
+    target.session = &session;
+    result = ReadVolume(&target, &App, &out);
+    ImageSessionClose(&session);
+  }
+  Report(out);
+  App.VolumeLoaded = result == 0 ? 1 : 0;
+  if (result == 0) FillDirectoryList();  // the rows that export's #N counts (until it counts slots)
+  return result;
+}
+
+int CountFiles() {
+  int files = 0;
+  const int slots = App.EntryCount < kDirectoryBufferBytes / kEntryBytes
+                        ? App.EntryCount
+                        : kDirectoryBufferBytes / kEntryBytes;
+  for (int k = 0; k < slots; ++k)
+    if (App.DirectoryBuffer[k * kEntryBytes + kEntryType] != 0) files++;
+  return files;
 }
 
 std::string ImageExtensionList() {

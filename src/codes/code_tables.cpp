@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #endif
 
+#include "image/host_files.h"
+#include "image/image_basics.h"
 #include "image/image_select.h"
 #include "texts/texts.h"
 
@@ -129,10 +131,10 @@ int ReadCodeTables(std::FILE* stream, CodeTables* tables) {
   }
 }
 
-int LoadCodeTables(WindowHandle window) {
+int ReadCodeFileBesideProgram(Outcome* out, CodeTables* tables) {
   char executable[kPathCapacity];
   if (PlatformExecutablePath(executable, sizeof executable) == 0) {
-    PlatformMessageBox(window, kMsgModulePathFailed, kCaptionError, kMbOk);
+    SayText(out, kCaptionError, kMsgModulePathFailed, kMsgModulePathFailed);
     return -1;
   }
   char path[kPathCapacity];
@@ -145,10 +147,10 @@ int LoadCodeTables(WindowHandle window) {
     stream = OpenCodeFile(path);
   }
   if (!stream) {
-    PlatformMessageBox(window, kMsgCodeFileMissing, kCaptionError, kMbOk);
+    SayText(out, kCaptionError, kMsgCodeFileMissing, kMsgCodeFileMissing);
     return -1;
   }
-  const int result = ReadCodeTables(stream, &App.Tables);
+  const int result = ReadCodeTables(stream, tables);
   std::fclose(stream);
   return result;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "codes/code_tables.h"
 #include "flows/show_outcome.h"
 #include "image/journal.h"
 #include "texts/texts.h"
@@ -127,5 +128,31 @@ int ChangeHistoryStep(WindowHandle owner, const ImageTarget* target, bool undo) 
   OutcomeClear(&out);
   const int result = StepChangeHistory(&out, target, undo);
   ShowOutcome(owner, &out);
+  return result;
+}
+
+int CheckLoadedVolume(CheckFindings* findings) {
+  const VolumeView volume{App.SystemArea,   App.DirectoryBuffer, App.EntryCount,
+                          App.ExdirPresent, App.ExdirTrack,      App.ExdirSector};
+  CheckVolumeStructure(volume, findings);
+  ImageTarget target;
+  AppImageTarget(&target);
+  return CheckImageContainer(&target, volume, findings);
+}
+
+int IdentifyCurrentImage(WindowHandle owner, Identification* result) {
+  ImageTarget target;
+  AppImageTarget(&target);
+  const int status = IdentifyImage(&target, App.ImageFormat, result);
+  if (status <= 0) return status;
+  PlatformMessageBox(owner, ImageStatusText(status), kCaptionRead, kMbOk);
+  return -1;
+}
+
+int LoadCodeTables(WindowHandle window) {
+  Outcome out;
+  OutcomeClear(&out);
+  const int result = ReadCodeFileBesideProgram(&out, &App.Tables);
+  ShowOutcome(window, &out);
   return result;
 }

@@ -11,6 +11,8 @@
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "platform/platform.h"
+#include "volume/identify.h"
+#include "volume/volume_check.h"
 
 // The target of App's current image: ImagePath, the container of ImageFormat, the disk
 // (DiskBase, DiskEnd, DiskIndex, DiskCount) and MachineMode; no session.
@@ -54,3 +56,14 @@ int ImageRefuseIfProtected(WindowHandle owner, const ImageTarget* target);
 int ImageCommitChange(WindowHandle owner);
 int ImageRecoverJournal(WindowHandle owner, const char* path);
 int ChangeHistoryStep(WindowHandle owner, const ImageTarget* target, bool undo);
+
+// Both checks on the volume that LoadVolume put into App, reading App.ImagePath. 0, or -1 when
+// the image cannot be opened.
+int CheckLoadedVolume(CheckFindings* findings);
+// IdentifyImage (identify.h) on App's current image (App.ImageFormat the extension's format or -1;
+// App's disk); a failed sector read is told as the sector reader tells it. 0, or -1.
+int IdentifyCurrentImage(WindowHandle owner, Identification* result);
+
+// Reads "CodeChg.txt" beside the executable into App.Tables; a missing file is told in a box owned
+// by `window`. 0 on success, -1 on failure.
+int LoadCodeTables(WindowHandle window);

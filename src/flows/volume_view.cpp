@@ -1,5 +1,6 @@
 #include "flows/volume_view.h"
 
+#include "flows/app_image.h"
 #include "texts/texts.h"
 #include "view/check_report.h"
 #include "view/directory_list.h"

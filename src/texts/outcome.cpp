@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "texts/texts.h"
+
 void OutcomeClear(Outcome* outcome) {
   outcome->count = 0;
   outcome->dropped = 0;
@@ -17,10 +19,20 @@ void SayV(Outcome* outcome, const char* caption, const char* format, std::va_lis
   OutcomeMessage& message = outcome->messages[outcome->count++];
   message.format = format;
   message.caption = caption;
+  std::va_list copy;
+  va_copy(copy, args);
   std::vsnprintf(message.text, sizeof message.text, format, args);
+  // The English form has the same conversions in the same order (the table's generator checks).
+  const TextId id = TextIdOf(format);
+  if (id != TextId::kCount)
+    std::vsnprintf(message.textEn, sizeof message.textEn, TextEn(id), copy);
+  else
+    std::snprintf(message.textEn, sizeof message.textEn, "%s", message.text);
+  va_end(copy);
 }
 
-void SayText(Outcome* outcome, const char* caption, const char* format, const char* text) {
+void SayText(Outcome* outcome, const char* caption, const char* format, const char* text,
+             const char* textEn) {
   if (!outcome) return;
   if (outcome->count >= kOutcomeMessages) {
     outcome->dropped++;
@@ -30,6 +42,9 @@ void SayText(Outcome* outcome, const char* caption, const char* format, const ch
   message.format = format;
   message.caption = caption;
   std::snprintf(message.text, sizeof message.text, "%s", text);
+  const TextId id = TextIdOf(format);
+  if (!textEn) textEn = id != TextId::kCount && text == format ? TextEn(id) : text;
+  std::snprintf(message.textEn, sizeof message.textEn, "%s", textEn);
 }
 
 void Say(Outcome* outcome, const char* caption, const char* format, ...) {

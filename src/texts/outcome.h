@@ -15,7 +15,8 @@ inline constexpr int kMessageCapacity = 1024;  // a formatted message and its ze
 struct OutcomeMessage {
   const char* format;           // the table text (code page 932) it was formatted from
   const char* caption;          // the table caption
-  char text[kMessageCapacity];  // the text as shown, code page 932
+  char text[kMessageCapacity];    // the text as shown, code page 932
+  char textEn[kMessageCapacity];  // the same in English (the table's English form)
 };
 
 struct Outcome {
@@ -31,7 +32,9 @@ void OutcomeClear(Outcome* outcome);
 void Say(Outcome* outcome, const char* caption, const char* format, ...);
 void SayV(Outcome* outcome, const char* caption, const char* format, std::va_list args);
 // Appends a message already formatted from the table text `format` (taken as it stands: a '%'
-// in a path it quotes is no conversion).
-void SayText(Outcome* outcome, const char* caption, const char* format, const char* text);
+// in a path it quotes is no conversion); its English is `textEn`, or, when that is null, the
+// English form of `format` when the text is that table text itself, else the text as it stands.
+void SayText(Outcome* outcome, const char* caption, const char* format, const char* text,
+             const char* textEn = nullptr);
 // Whether the outcome holds a message formatted from `format` (the very table text).
 bool OutcomeHas(const Outcome* outcome, const char* format);

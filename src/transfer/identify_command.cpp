@@ -1,3 +1,4 @@
+#include "flows/app_image.h"
 #include "transfer/identify_command.h"
 
 #include <cstdarg>

@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
+#include "codes/code_tables.h"
+#include "image/image_basics.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/layout.h"
 

@@ -3,19 +3,10 @@
 
 #include <cstdint>
 
+#include "codes/code_tables.h"
 #include "image/image_basics.h"
 #include "platform/platform.h"
 #include "volume/volume_state.h"
-
-// Transfer modes.
-inline constexpr int kTransferBinary = 0;
-inline constexpr int kTransferAscii = 1;
-
-struct CodeTables {
-  uint16_t TBL1[256];  // display text of each Zelvo code: high byte first
-  uint8_t TBL2[256];   // Zelvo byte to host byte (export)
-  uint8_t TBL3[256];   // host byte to Zelvo byte (import)
-};
 
 // The loaded volume is the record's VolumeState part.
 struct AppState : VolumeState {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/platform.h"
+#include "image/host_files.h"
 #include "volume/bit_table.h"
 
 namespace {

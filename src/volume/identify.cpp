@@ -4,10 +4,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "flows/app_image.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
-#include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/layout.h"
 
@@ -200,13 +198,4 @@ int IdentifyImage(const ImageTarget* image, int extensionFormat, Identification*
   if (status != kImageOk) return status;
   if (readAs) result->verdict = DecideVerdict(result->conventions, &result->ambiguous);
   return 0;
-}
-
-int IdentifyCurrentImage(WindowHandle owner, Identification* result) {
-  ImageTarget target;
-  AppImageTarget(&target);
-  const int status = IdentifyImage(&target, App.ImageFormat, result);
-  if (status <= 0) return status;
-  PlatformMessageBox(owner, ImageStatusText(status), kCaptionRead, kMbOk);
-  return -1;
 }

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "image/container.h"
-#include "platform/platform.h"
 
 inline constexpr int kVerdictNone = -1;  // otherwise kModeMz or kModePc
 
@@ -65,6 +64,3 @@ int ShownLayout(const uint8_t* head, int64_t fileSize);
 // show. Holds the image open throughout (in the target's session, or its own). 0; -1 when the
 // image cannot be opened or its head read; or the ImageStatus of a failed sector read.
 int IdentifyImage(const ImageTarget* target, int extensionFormat, Identification* result);
-// The same on App's current image (App.ImageFormat the extension's format or -1; App's disk); a
-// failed sector read is told as the sector reader tells it. 0, or -1.
-int IdentifyCurrentImage(WindowHandle owner, Identification* result);

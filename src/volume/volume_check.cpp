@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-#include "flows/app_image.h"
 #include "image/container.h"
-#include "volume/app_state.h"
 #include "volume/bit_table.h"
 #include "volume/layout.h"
 
@@ -173,13 +171,4 @@ int CheckImageContainer(const ImageTarget* image, const VolumeView& volume,
   flush();
   if (own) ImageSessionClose(&Session);
   return 0;
-}
-
-int CheckLoadedVolume(CheckFindings* findings) {
-  const VolumeView volume{App.SystemArea,   App.DirectoryBuffer, App.EntryCount,
-                          App.ExdirPresent, App.ExdirTrack,      App.ExdirSector};
-  CheckVolumeStructure(volume, findings);
-  ImageTarget target;
-  AppImageTarget(&target);
-  return CheckImageContainer(&target, volume, findings);
 }

@@ -25,6 +25,3 @@ void CheckVolumeStructure(const VolumeView& volume, CheckFindings* findings);
 // own). 0, or -1 when the image cannot be opened.
 int CheckImageContainer(const ImageTarget* target, const VolumeView& volume,
                         CheckFindings* findings);
-// Both checks on the volume that LoadVolume put into App, reading App.ImagePath. 0, or -1 when
-// the image cannot be opened.
-int CheckLoadedVolume(CheckFindings* findings);

@@ -132,6 +132,8 @@ std::vector<uint8_t> VolumeOf(const std::vector<uint8_t>& image, bool d88, int m
 }
 
 void CliTest::SetUp() {
+  // The texts these tests compare are the Japanese ones; English has its own test.
+  setenv("ZELVO_LANG", "ja", 1);
   codes = temp.Path("codes.txt");
   testimg::WriteFile(codes, Bytes(CodeFile()));
 }

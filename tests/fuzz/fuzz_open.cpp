@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "flows/app_image.h"
 #include "flows/disk_chooser.h"
 #include "flows/open_image.h"
 #include "flows/volume_load.h"

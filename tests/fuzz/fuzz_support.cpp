@@ -1,3 +1,4 @@
+#include "flows/app_image.h"
 #include "fuzz/fuzz_support.h"
 
 #include <cstdio>

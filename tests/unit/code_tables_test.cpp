@@ -1,4 +1,5 @@
 // Reading the code conversion file: text-mode line rules, sections, messages, the shipped file.
+#include "flows/app_image.h"
 #include "codes/code_tables.h"
 
 #include <gtest/gtest.h>

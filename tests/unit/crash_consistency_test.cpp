@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "flows/app_image.h"
 #include "flows/export.h"
 #include "flows/volume_load.h"
 #include "image/image_file.h"

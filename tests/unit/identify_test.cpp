@@ -1,5 +1,6 @@
 // Identification of images: the verdict for every layout and convention, the reasons a wrong
 // reading fails, and images that hold no Zelvo volume at all.
+#include "flows/app_image.h"
 #include "volume/identify.h"
 
 #include <gtest/gtest.h>

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <deque>
@@ -20,6 +21,8 @@
 #else
 #include <unistd.h>
 #endif
+
+#include "texts/texts.h"
 
 namespace console {
 namespace {
@@ -184,15 +187,47 @@ bool DialogRefused() { return S().dialogRefused; }
 const std::vector<std::vector<std::string>>& Rows() { return S().rows; }
 std::string WindowText(WindowHandle window) { return S().windowTexts[window]; }
 
-void Note(std::string_view text) { WriteErr("zelvo: " + std::string(text) + "\n"); }
+Language ChooseLanguage(std::string* warning) {
+  const char* chosen = std::getenv("ZELVO_LANG");
+  if (chosen && *chosen) {
+    const std::string value = chosen;
+    if (value == "ja") return Language::kJapanese;
+    if (value == "en") return Language::kEnglish;
+    *warning = "ZELVO_LANG=" + value + " is neither ja nor en: ignored";
+  }
+#ifdef _WIN32
+  return (GetUserDefaultUILanguage() & 0x3FF) == LANG_JAPANESE ? Language::kJapanese
+                                                               : Language::kEnglish;
+#else
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value && *value)
+      return std::strncmp(value, "ja", 2) == 0 ? Language::kJapanese : Language::kEnglish;
+  }
+  return Language::kEnglish;
+#endif
+}
 
-}  // namespace console
+namespace {
+Language Current = Language::kJapanese;
+}  // namespace
 
-using namespace console;
+void SetLanguage(Language language) { Current = language; }
+Language CurrentLanguage() { return Current; }
 
-int PlatformMessageBox(WindowHandle, const char* text, const char* caption, unsigned flags) {
+int ShowMessage(const char* text, const char* textEn, const char* caption, unsigned flags) {
   State& s = S();
-  const std::string line = std::string(caption ? caption : "") + ": " + (text ? text : "");
+  text = text ? text : "";
+  caption = caption ? caption : "";
+  std::string line;
+  if (Current == Language::kEnglish) {
+    const TextId captionId = TextIdOf(caption);
+    const TextId textId = TextIdOf(text);
+    const char* en = textEn ? textEn : textId != TextId::kCount ? TextEn(textId) : text;
+    line = std::string(captionId != TextId::kCount ? TextEn(captionId) : caption) + ": " + en;
+  } else {
+    line = std::string(caption) + ": " + text;
+  }
   WriteErr(Cp932ToTerminal(line) + "\n");
   int answer = kIdOk;
   if ((flags & 0xF) == kMbYesNo) {
@@ -205,8 +240,18 @@ int PlatformMessageBox(WindowHandle, const char* text, const char* caption, unsi
       Note("answered No (pass --yes to answer Yes)");
     }
   }
-  s.boxes.push_back({text ? text : "", caption ? caption : "", flags, answer});
+  s.boxes.push_back({text, caption, flags, answer});
   return answer;
+}
+
+void Note(std::string_view text) { WriteErr("zelvo: " + std::string(text) + "\n"); }
+
+}  // namespace console
+
+using namespace console;
+
+int PlatformMessageBox(WindowHandle, const char* text, const char* caption, unsigned flags) {
+  return ShowMessage(text, nullptr, caption, flags);
 }
 
 int PlatformGetOpenFileName(WindowHandle, FileDialogRequest* request) {

@@ -67,6 +67,21 @@ bool DialogRefused();
 const std::vector<std::vector<std::string>>& Rows();
 std::string WindowText(WindowHandle window);
 
+// The language of the messages: Japanese (the program's own texts) or English (their English
+// forms from the table of texts). Captions and texts that the table holds are shown in it.
+enum class Language { kJapanese, kEnglish };
+// ZELVO_LANG when set and not empty ("ja" or "en"; any other value is ignored with *warning set);
+// else, on Windows, the user's UI language, elsewhere the first of LC_ALL, LC_MESSAGES and LANG
+// that is set and not empty: Japanese when it starts with "ja", English otherwise (also for C and
+// POSIX, and when none is set).
+Language ChooseLanguage(std::string* warning);
+void SetLanguage(Language language);
+Language CurrentLanguage();
+// A message box as the terminal shows it: "caption: text" on standard error in the current
+// language (`textEn` the English text, or null for the table's English of `text`), then the
+// answer of a question. PlatformMessageBox is this with a null `textEn`.
+int ShowMessage(const char* text, const char* textEn, const char* caption, unsigned flags);
+
 // Prints a note of the tool itself (UTF-8) to standard error.
 void Note(std::string_view text);
 
