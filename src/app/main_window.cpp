@@ -1,4 +1,3 @@
-#include "flows/app_image.h"
 #include "app/main_window.h"
 
 #include <commctrl.h>
@@ -13,9 +12,12 @@
 #include "app/list_selection.h"
 #include "app/settings.h"
 #include "codes/code_tables.h"
+#include "flows/app_image.h"
 #include "flows/attribute_dialog.h"
 #include "flows/batch_export.h"
 #include "flows/disk_chooser.h"
+#include "flows/identify_command.h"
+#include "flows/new_image.h"
 #include "flows/open_image.h"
 #include "flows/volume_load.h"
 #include "flows/volume_view.h"
@@ -27,8 +29,6 @@
 #include "resources/resource.h"
 #include "texts/texts.h"
 #include "transfer/batch_import.h"
-#include "transfer/identify_command.h"
-#include "transfer/new_image.h"
 #include "view/directory_list.h"
 #include "view/status_bar.h"
 #include "volume/app_state.h"

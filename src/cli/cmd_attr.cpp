@@ -1,4 +1,4 @@
-// zelvo attr: show a file's attributes, or change them through the attribute dialog.
+// zelvo attr: show a file's attributes, or change them.
 #include <cstdio>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -6,7 +6,6 @@
 
 #include "cli/file_args.h"
 #include "cli/verbs.h"
-#include "transfer/edit_attributes.h"
 #include "view/directory_list.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
@@ -110,9 +109,7 @@ Verb AddAttr(CLI::App& app) {
             const AttributeOptions& attributes = options->attributes;
             if (attributes.fields.empty() && !attributes.lock && !attributes.unlock)
               return PrintAttributes(slot, options->json);
-            console::SetDialogInput(DialogInputFor(attributes));
-            return EditFileAttributes(console::kMainWindow, slot, true) == 0 ? kExitOk
-                                                                             : kExitFailed;
+            return EditAttributesOfImage(slot, attributes);
           }};
 }
 

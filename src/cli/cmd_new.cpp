@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "cli/edit_support.h"
 #include "cli/host_checks.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
@@ -69,14 +70,14 @@ int RunNew(const NewOptions& options) {
 
   const int format = FormatForExtension(LowerExtension(options.image).c_str());
   if (format < 0) {
-    PlatformMessageBox(console::kMainWindow, kMsgBadExtension, kCaptionExtension, kMbOk);
+    PrintMessage(kCaptionExtension, kMsgBadExtension);
     return kExitFailed;
   }
   int likeFormat = 0;
   if (!options.like.empty()) {
     likeFormat = FormatForExtension(LowerExtension(options.like).c_str());
     if (likeFormat < 0) {
-      PlatformMessageBox(console::kMainWindow, kMsgBadExtension, kCaptionExtension, kMbOk);
+      PrintMessage(kCaptionExtension, kMsgBadExtension);
       return kExitFailed;
     }
   }
@@ -107,7 +108,7 @@ int RunNew(const NewOptions& options) {
   NewImageRequest request = {};
   const char* refusal = nullptr;
   if (CheckNewVolumeTexts(texts, &request.volume, &refusal) != 0) {
-    PlatformMessageBox(console::kMainWindow, refusal, kCaptionError, kMbOk);
+    PrintMessage(kCaptionError, refusal);
     return kExitFailed;
   }
   request.path = options.image.c_str();
@@ -119,7 +120,11 @@ int RunNew(const NewOptions& options) {
   request.likeMode = (likeMode == "pc" || likeMode == "PC") ? kModePc : kModeMz;
   request.replace = options.force;
   const bool existed = ImageFileExists(options.image.c_str()) == 1;
-  if (CreateNewImage(console::kMainWindow, request) != 0) {
+  Outcome out;
+  OutcomeClear(&out);
+  const int made = MakeNewImage(&out, request);
+  PrintOutcome(out);
+  if (made != 0) {
     if (existed && !options.force) console::Note("pass --force to replace it");
     return kExitFailed;
   }

@@ -1,10 +1,9 @@
-// zelvo rename: a new name for a file, through the attribute dialog.
+// zelvo rename: a new name for a file.
 #include <memory>
 #include <string>
 
 #include "cli/file_args.h"
 #include "cli/verbs.h"
-#include "transfer/edit_attributes.h"
 
 namespace cli {
 
@@ -29,9 +28,7 @@ Verb AddRename(CLI::App& app) {
             if (slot < 0) return kExitFailed;
             AttributeOptions attributes;
             attributes.fields["name"] = options->name;
-            console::SetDialogInput(DialogInputFor(attributes));
-            return EditFileAttributes(console::kMainWindow, slot, true) == 0 ? kExitOk
-                                                                             : kExitFailed;
+            return EditAttributesOfImage(slot, attributes);
           }};
 }
 

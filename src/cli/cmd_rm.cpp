@@ -1,14 +1,41 @@
-// zelvo rm: delete files of the image, through the delete command.
+// zelvo rm: delete files of the image, in one change.
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/edit_support.h"
 #include "cli/file_args.h"
 #include "cli/verbs.h"
+#include "flows/app_image.h"
+#include "texts/texts.h"
 #include "transfer/delete_files.h"
+#include "volume/app_state.h"
 #include "volume/file_ops.h"
 
 namespace cli {
+namespace {
+
+int DeleteSlotsOfImage(const int* slots, int count) {
+  if (BeginFileChange(slots, count) != 0) return kExitFailed;
+  Outcome out;
+  OutcomeClear(&out);
+  static DeletePlan plan;
+  if (PlanDelete(&out, &App, App.Tables.TBL1, slots, count, &plan) != 0) {
+    PrintOutcome(out);
+    return kExitFailed;
+  }
+  char question[512];
+  DeleteQuestion(plan, &App, App.Tables.TBL1, question, sizeof question);
+  if (PlatformMessageBox(console::kMainWindow, question, kCaptionConfirm,
+                         kMbYesNo | kMbIconQuestion) != kIdYes)
+    return kExitFailed;
+  ImageTarget target;
+  AppImageTarget(&target);
+  const int result = CommitDelete(&out, &target, &App, plan);
+  return EndFileChange(result, out) == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace
 
 Verb AddRm(CLI::App& app) {
   struct Options {
@@ -31,10 +58,7 @@ Verb AddRm(CLI::App& app) {
               slots.push_back(slot);
             }
             if (slots.size() > static_cast<size_t>(kMaxSlots)) return kExitUsage;
-            return DeleteFiles(console::kMainWindow, slots.data(),
-                               static_cast<int>(slots.size())) == 0
-                       ? kExitOk
-                       : kExitFailed;
+            return DeleteSlotsOfImage(slots.data(), static_cast<int>(slots.size()));
           }};
 }
 

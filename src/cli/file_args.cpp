@@ -3,12 +3,18 @@
 #include "cli/file_args.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "cli/edit_support.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
+#include "flows/app_image.h"
 #include "flows/attribute_dialog.h"
+#include "texts/texts.h"
+#include "transfer/edit_attributes.h"
 #include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
@@ -81,6 +87,79 @@ console::DialogInput DialogInputFor(const AttributeOptions& options) {
     input.checks[kCtlUnlock] = !options.lock;
   }
   return input;
+}
+
+namespace {
+
+void CopyText(const std::string& text, char* buffer) {
+  const size_t n = std::min(text.size(), static_cast<size_t>(kControlTextCapacity - 1));
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+}
+
+bool SameAsciiText(const std::string& a, const char* b) {
+  if (a.size() != std::strlen(b)) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void ApplyAttributeOptions(const AttributeOptions& options, AttributeTexts* texts) {
+  auto field = [&options](const char* key, std::string* value) {
+    const auto it = options.fields.find(key);
+    if (it == options.fields.end()) return false;
+    *value = console::ArgumentToCp932(it->second);
+    return true;
+  };
+  std::string text;
+  if (field("name", &text)) CopyText(text, texts->name);
+  if (field("type", &text)) {
+    // A type that names no item of the list selects none.
+    texts->typeItem = nullptr;
+    for (int type = 1; AttributeTypeName(type); ++type)
+      if (SameAsciiText(text, AttributeTypeName(type))) texts->typeItem = AttributeTypeName(type);
+  }
+  if (field("start", &text)) CopyText(text, texts->start);
+  if (field("exec", &text)) CopyText(text, texts->exec);
+  if (field("date", &text)) {
+    // YY/MM/DD into the three fields; what is missing stays empty for the checks to refuse.
+    const size_t first = text.find('/');
+    const size_t second = first == std::string::npos ? first : text.find('/', first + 1);
+    CopyText(text.substr(0, first), texts->year);
+    CopyText(first == std::string::npos ? "" : text.substr(first + 1, second - first - 1),
+             texts->month);
+    CopyText(second == std::string::npos ? "" : text.substr(second + 1), texts->day);
+  }
+  if (options.lock || options.unlock) texts->lockSelected = options.lock;
+}
+
+int EditAttributesOfImage(int slot, const AttributeOptions& options) {
+  if (BeginFileChange(&slot, 1) != 0) return kExitFailed;
+  uint8_t entry[kEntryBytes];
+  std::memcpy(entry, App.DirectoryBuffer + slot * kEntryBytes, kEntryBytes);
+  AttributeTexts texts;
+  ShownAttributeTexts(entry, &texts);
+  char shownName[kControlTextCapacity];
+  std::memcpy(shownName, texts.name, sizeof shownName);
+  ApplyAttributeOptions(options, &texts);
+  AttributeCheckFailure failure;
+  if (CheckEditedAttributes(texts, shownName, &App, slot, entry, &failure) != 0) {
+    PrintMessage(failure.caption, failure.text);
+    return kExitFailed;
+  }
+  if (PlatformMessageBox(console::kMainWindow, kMsgAttributesConfirm, kCaptionConfirm,
+                         kMbYesNo | kMbIconQuestion) != kIdYes)
+    return kExitFailed;
+  ImageTarget target;
+  AppImageTarget(&target);
+  Outcome out;
+  OutcomeClear(&out);
+  const int result = CommitAttributeEdit(&out, &target, &App, slot, entry);
+  return EndFileChange(result, out) == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace cli

@@ -1,11 +1,12 @@
 // What the verbs that change files share (file_args.cpp): their options, the session, FILE
-// arguments and the attribute dialog's input.
+// arguments and the attributes they give.
 #pragma once
 
 #include <map>
 #include <string>
 
 #include "cli/cli.h"
+#include "transfer/attribute_checks.h"
 
 namespace CLI {
 class App;
@@ -33,5 +34,10 @@ struct AttributeOptions {
   bool unlock = false;
 };
 console::DialogInput DialogInputFor(const AttributeOptions& options);
+// The options over the texts the attribute dialog shows, as a user would type them into it.
+void ApplyAttributeOptions(const AttributeOptions& options, AttributeTexts* texts);
+// The file in `slot` of the loaded volume given the attributes, after the confirmation: the checks
+// of the attribute dialog, the question, then one change. An exit code.
+int EditAttributesOfImage(int slot, const AttributeOptions& options);
 
 }  // namespace cli

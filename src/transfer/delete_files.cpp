@@ -2,72 +2,56 @@
 
 #include <cstdio>
 
-#include "flows/app_image.h"
-#include "flows/volume_load.h"
 #include "texts/texts.h"
 #include "transfer/volume_change.h"
 #include "view/directory_list.h"
-#include "volume/app_state.h"
-#include "volume/file_ops.h"
 #include "volume/layout.h"
 
 namespace {
 
 // The file's name as the list shows it.
-void ShownName(int slot, char* name, int capacity) {
+void ShownName(const VolumeState* volume, const uint16_t* tbl1, int slot, char* name,
+               int capacity) {
   DirectoryRow row;
-  FormatDirectoryRow(App.DirectoryBuffer + slot * kEntryBytes, App.Tables.TBL1, &row);
+  FormatDirectoryRow(volume->DirectoryBuffer + slot * kEntryBytes, tbl1, &row);
   std::snprintf(name, static_cast<size_t>(capacity), "%s", row.cells[kColName]);
 }
 
 }  // namespace
 
-int DeleteFiles(WindowHandle window, const int* slots, int count) {
-  if (count <= 0 || count > kMaxSlots || !App.VolumeLoaded) return -1;
-  // A write-protected disk is refused before the question.
-  if (ImageRefuseIfProtected(window) != 0) return -1;
-  if (RereadForChange(window, slots, count) != 0) return -1;
-
-  int distinct[kMaxSlots];
-  int files = 0;
+int PlanDelete(Outcome* out, const VolumeState* volume, const uint16_t* tbl1, const int* slots,
+               int count, DeletePlan* plan) {
+  plan->count = 0;
+  if (count <= 0 || count > kMaxSlots) return -1;
   for (int i = 0; i < count; ++i) {
     bool seen = false;
-    for (int j = 0; j < files && !seen; ++j) seen = distinct[j] == slots[i];
-    if (!seen) distinct[files++] = slots[i];
+    for (int j = 0; j < plan->count && !seen; ++j) seen = plan->slots[j] == slots[i];
+    if (!seen) plan->slots[plan->count++] = slots[i];
   }
   char name[kCellCapacity];
-  for (int i = 0; i < files; ++i) {
-    if (App.DirectoryBuffer[distinct[i] * kEntryBytes + kEntryLock] == 0) continue;
-    ShownName(distinct[i], name, sizeof name);
-    char message[256];
-    std::snprintf(message, sizeof message, kMsgDeleteLocked, name);
-    PlatformMessageBox(window, message, kCaptionError, kMbOk);
+  for (int i = 0; i < plan->count; ++i) {
+    if (volume->DirectoryBuffer[plan->slots[i] * kEntryBytes + kEntryLock] == 0) continue;
+    ShownName(volume, tbl1, plan->slots[i], name, sizeof name);
+    Say(out, kCaptionError, kMsgDeleteLocked, name);
     return -1;
   }
-
-  char question[512];
-  if (files == 1) {
-    ShownName(distinct[0], name, sizeof name);
-    std::snprintf(question, sizeof question, kMsgDeleteOneConfirm, name);
-  } else {
-    std::snprintf(question, sizeof question, kMsgDeleteManyConfirm, files);
-  }
-  if (PlatformMessageBox(window, question, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
-    return -1;
-
-  const int halves = DeleteSlots(App.SystemArea, App.DirectoryBuffer, App.EntryCount,
-                                 ExdirFirstIndex(), distinct, files);
-  return CommitVolumeChange(window, halves, true);
+  return 0;
 }
 
-int DeleteSelectedFiles(WindowHandle window) {
-  int slots[kMaxSlots];
-  int count = 0;
-  for (int row = ListNextSelected(App.ListWindow, -1); row >= 0 && count < kMaxSlots;
-       row = ListNextSelected(App.ListWindow, row)) {
-    const int slot = SlotOfRow(App.DirectoryBuffer, App.EntryCount, row);
-    if (slot >= 0) slots[count++] = slot;
+void DeleteQuestion(const DeletePlan& plan, const VolumeState* volume, const uint16_t* tbl1,
+                    char* question, int capacity) {
+  if (plan.count == 1) {
+    char name[kCellCapacity];
+    ShownName(volume, tbl1, plan.slots[0], name, sizeof name);
+    std::snprintf(question, static_cast<size_t>(capacity), kMsgDeleteOneConfirm, name);
+  } else {
+    std::snprintf(question, static_cast<size_t>(capacity), kMsgDeleteManyConfirm, plan.count);
   }
-  if (count == 0) return -1;
-  return DeleteFiles(window, slots, count);
+}
+
+int CommitDelete(Outcome* out, const ImageTarget* target, VolumeState* volume,
+                 const DeletePlan& plan) {
+  const int halves = DeleteSlots(volume->SystemArea, volume->DirectoryBuffer, volume->EntryCount,
+                                 ExdirFirstIndex(volume), plan.slots, plan.count);
+  return CommitVolumeChange(out, target, volume, halves, true);
 }

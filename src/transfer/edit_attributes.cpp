@@ -1,40 +1,42 @@
 #include "transfer/edit_attributes.h"
 
+#include <cstdio>
 #include <cstring>
 
-#include "flows/app_image.h"
-#include "flows/attribute_dialog.h"
-#include "flows/volume_load.h"
-#include "texts/texts.h"
 #include "transfer/volume_change.h"
-#include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
 
-int EditFileAttributes(WindowHandle window, int slot, bool askFirst) {
-  if (!App.VolumeLoaded) return -1;
-  // A write-protected disk is refused before the dialog opens.
-  if (ImageRefuseIfProtected(window) != 0) return -1;
-  if (RereadForChange(window, &slot, 1) != 0) return -1;
-  uint8_t* entry = App.DirectoryBuffer + slot * kEntryBytes;
-  std::memcpy(App.PendingEntry, entry, kEntryBytes);
-
-  SetAttributeEditSlot(slot);
-  const intptr_t result = PlatformDialogBox(window, kAttributeDialogId, AttributeDialogProc);
-  SetAttributeEditSlot(-1);
-  if (result != kIdOk) return -1;
-  if (askFirst && PlatformMessageBox(window, kMsgAttributesConfirm, kCaptionConfirm,
-                                     kMbYesNo | kMbIconQuestion) != kIdYes)
-    return -1;
-
-  const int halves = slot < kDirectoryHalfBytes / kEntryBytes ? 1 : 2;
-  std::memcpy(entry, App.PendingEntry, kEntryBytes);
-  return CommitVolumeChange(window, halves, false);
+void ShownAttributeTexts(const uint8_t* entry, AttributeTexts* texts) {
+  std::memset(texts, 0, sizeof *texts);
+  // A stored name ends at its 0x0D mark or at 0x00 padding.
+  for (int i = 0;
+       i < kEntryNameMax && entry[kEntryName + i] != 0x00 && entry[kEntryName + i] != 0x0D; ++i)
+    texts->name[i] = static_cast<char>(entry[kEntryName + i]);
+  std::snprintf(texts->start, sizeof texts->start, "%04X", EntryStart(entry));
+  std::snprintf(texts->exec, sizeof texts->exec, "%04X", EntryExec(entry));
+  std::snprintf(texts->year, sizeof texts->year, "%02X", entry[kEntryDate]);
+  std::snprintf(texts->month, sizeof texts->month, "%02X", entry[kEntryDate + 1]);
+  std::snprintf(texts->day, sizeof texts->day, "%02X", entry[kEntryDate + 2]);
+  texts->typeItem = AttributeTypeName(entry[kEntryType]);
+  texts->lockSelected = entry[kEntryLock] != 0;
 }
 
-int EditSelectedFileAttributes(WindowHandle window) {
-  const int row = ListFirstSelected(App.ListWindow);
-  const int slot = SlotOfRow(App.DirectoryBuffer, App.EntryCount, row);
-  if (slot < 0) return -1;
-  return EditFileAttributes(window, slot, false);
+int CheckEditedAttributes(const AttributeTexts& texts, const char* shownName,
+                          const VolumeState* volume, int slot, uint8_t* entry,
+                          AttributeCheckFailure* failure) {
+  AttributeCheckRules rules;
+  rules.ownSlot = slot;
+  rules.shownName = shownName;
+  rules.entryOrder = true;
+  rules.lockClears = true;
+  return CheckAttributeTextsWith(texts, rules, volume->DirectoryBuffer, volume->EntryCount, entry,
+                                 failure);
+}
+
+int CommitAttributeEdit(Outcome* out, const ImageTarget* target, VolumeState* volume, int slot,
+                        const uint8_t* entry) {
+  const int halves = slot < kDirectoryHalfBytes / kEntryBytes ? 1 : 2;
+  std::memcpy(volume->DirectoryBuffer + slot * kEntryBytes, entry, kEntryBytes);
+  return CommitVolumeChange(out, target, volume, halves, false);
 }

@@ -1,4 +1,3 @@
-#include "flows/app_image.h"
 #include "transfer/identify_command.h"
 
 #include <cstdarg>
@@ -6,11 +5,8 @@
 #include <cstring>
 
 #include "texts/texts.h"
-#include "volume/app_state.h"
 
 namespace {
-
-constexpr int kIdentifyTextCapacity = 2048;
 
 // Appends a formatted line to `text`, within `capacity`.
 void AppendLine(char* text, int capacity, const char* format, ...) {
@@ -72,26 +68,13 @@ void ComposeIdentifyText(const Identification& id, char* text, int capacity) {
   }
 }
 
-int IdentifyImageCommand(WindowHandle owner) {
-  if (App.ImagePath[0] == '\0') {
-    PlatformMessageBox(owner, kMsgIdentifyNoImage, kCaptionIdentify, kMbOk);
-    return -1;
+bool ComposeIdentifyMessage(const Identification& id, int currentMode, char* text, int capacity) {
+  ComposeIdentifyText(id, text, capacity);
+  if (id.verdict == kVerdictNone) return false;
+  if (id.verdict == currentMode) {
+    AppendLine(text, capacity, kIdentifyCurrent, ModeText(currentMode));
+    return false;
   }
-  static Identification id;  // one command at a time; too large for the stack of a window
-  if (IdentifyCurrentImage(owner, &id) != 0) {
-    PlatformMessageBox(owner, kMsgIdentifyFailed, kCaptionError, kMbOk);
-    return -1;
-  }
-  char text[kIdentifyTextCapacity];
-  ComposeIdentifyText(id, text, sizeof text);
-  if (id.verdict == kVerdictNone || id.verdict == App.MachineMode) {
-    if (id.verdict != kVerdictNone)
-      AppendLine(text, sizeof text, kIdentifyCurrent, ModeText(App.MachineMode));
-    PlatformMessageBox(owner, text, kCaptionIdentify, kMbOk);
-    return -1;
-  }
-  AppendLine(text, sizeof text, kIdentifySwitch, ModeText(id.verdict));
-  if (PlatformMessageBox(owner, text, kCaptionIdentify, kMbYesNo | kMbIconQuestion) != kIdYes)
-    return -1;
-  return id.verdict;
+  AppendLine(text, capacity, kIdentifySwitch, ModeText(id.verdict));
+  return true;
 }

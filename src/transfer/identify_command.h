@@ -1,13 +1,15 @@
-// The Windows program's "自動判別(I)" command: which convention the open image was recorded
-// under, with the reasons, and a switch to it.
+// What the identify command says of an image: which convention it was recorded under, with the
+// reasons, composed as the program shows it.
 #pragma once
 
-#include "platform/platform.h"
 #include "volume/identify.h"
 
-// Identifies the open image, shows the verdict and its reasons, and, when the verdict differs
-// from App.MachineMode, asks whether to switch. The convention to switch to, or -1.
-int IdentifyImageCommand(WindowHandle owner);
-// The message of that command (code page 932): verdict, layout, disks, each convention's score
-// and reasons, files and free sectors.
+inline constexpr int kIdentifyTextCapacity = 2048;
+
+// The message of the identification (code page 932): verdict, layout, disks, each convention's
+// score and reasons, files and free sectors.
 void ComposeIdentifyText(const Identification& id, char* text, int capacity);
+// The same, then, when there is a verdict, the line that names the convention in use
+// (`currentMode`) or, when the verdict differs from it, the question whether to switch. True when
+// the message is that question.
+bool ComposeIdentifyMessage(const Identification& id, int currentMode, char* text, int capacity);

@@ -2,82 +2,98 @@
 
 #include <cstring>
 
-#include "flows/app_image.h"
-#include "flows/volume_load.h"
 #include "image/journal.h"
+#include "image/sector_transfer.h"
 #include "texts/texts.h"
-#include "transfer/import.h"
-#include "volume/app_state.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
 
-int RereadForChange(WindowHandle window, const int* slots, int count) {
-  static uint8_t loaded[kDirectoryBufferBytes];
-  std::memcpy(loaded, App.DirectoryBuffer, sizeof loaded);
-  const int loadedCount = App.EntryCount;
-  if (RereadVolume(window) != 0) return -1;  // the reader has shown its message
-  bool same = App.EntryCount == loadedCount;
-  for (int i = 0; i < count && same; ++i) {
-    const int slot = slots[i];
-    same = slot >= 0 && slot < App.EntryCount && slot < kMaxSlots &&
-           std::memcmp(loaded + slot * kEntryBytes, App.DirectoryBuffer + slot * kEntryBytes,
-                       kEntryBytes) == 0 &&
-           loaded[slot * kEntryBytes + kEntryType] != 0;
-  }
-  if (!same) {
-    PlatformMessageBox(window, kMsgVolumeChanged, kCaptionError, kMbOk);
-    LoadVolume(window);
-    return -1;
-  }
-  return 0;
-}
-
-int ExdirFirstIndex() {
-  return App.ExdirPresent ? SectorIndex(App.ExdirTrack, App.ExdirSector) : -1;
-}
-
 namespace {
 
-int CheckChangeWrites(WindowHandle window, int halves, bool withSystemArea) {
-  SectorRun runs[3];
-  int n = 0;
-  if (halves & 1) runs[n++] = {kDirectoryTrack, kDirectorySector, kDirectoryHalfBytes};
-  if ((halves & 2) && App.ExdirPresent)
-    runs[n++] = {App.ExdirTrack, App.ExdirSector, kDirectoryHalfBytes};
-  if (withSystemArea) runs[n++] = {kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes};
-  if (n > 0 && ImageCarriesRuns(runs, n) != 1) {
-    PlatformMessageBox(window, kMsgVolumeDamaged, kCaptionError, kMbOk);
-    return -1;
-  }
-  return 0;
+int ReadRun(Outcome* out, const ImageTarget* target, uint8_t* buffer, int track, int sector,
+            int byteCount) {
+  const int status = ReadSectors(target, buffer, track, sector, byteCount);
+  if (status == kImageOk) return 0;
+  SayText(out, kCaptionRead, ImageStatusText(status), ImageStatusText(status));
+  return -1;
 }
 
-int WriteVolumeChange(WindowHandle window, int halves, bool withSystemArea) {
-  if (ImageBeginChange(window) != 0) return -1;
-  bool ok = true;
-  if (halves & 1)
-    ok = ZLV_WriteZelvoFile(window, App.DirectoryBuffer, kDirectoryTrack, kDirectorySector,
-                            kDirectoryHalfBytes) == 0;
-  if (ok && (halves & 2) && App.ExdirPresent)
-    ok = ZLV_WriteZelvoFile(window, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
-                            App.ExdirSector, kDirectoryHalfBytes) == 0;
-  if (ok && withSystemArea)
-    ok = ZLV_WriteZelvoFile(window, App.SystemArea, kSystemAreaTrack, kSystemAreaSector,
-                            kSystemAreaBytes) == 0;
-  if (!ok) {
-    ImageAbortChange();
-    return -1;
-  }
-  return ImageCommitChange(window);
+int WriteRun(Outcome* out, const ImageTarget* target, uint8_t* buffer, int track, int sector,
+             int byteCount) {
+  const int status = WriteSectors(target, buffer, track, sector, byteCount);
+  if (status == kImageOk) return 0;
+  SayText(out, kCaptionWrite, ImageStatusText(status), ImageStatusText(status));
+  return -1;
 }
 
 }  // namespace
 
-int CommitVolumeChange(WindowHandle window, int halves, bool withSystemArea) {
-  const int result = CheckChangeWrites(window, halves, withSystemArea) == 0 &&
-                             WriteVolumeChange(window, halves, withSystemArea) == 0
-                         ? 0
-                         : -1;
-  LoadVolume(window);
-  return result;
+int ReadVolumeState(Outcome* out, const ImageTarget* target, VolumeState* volume) {
+  if (ReadRun(out, target, volume->SystemArea, kSystemAreaTrack, kSystemAreaSector,
+              kSystemAreaBytes) != 0)
+    return -1;
+  ApplyExdirRule(volume);
+  std::memset(volume->DirectoryBuffer, 0, sizeof volume->DirectoryBuffer);
+  if (ReadRun(out, target, volume->DirectoryBuffer, kDirectoryTrack, kDirectorySector,
+              kDirectoryHalfBytes) != 0)
+    return -1;
+  if (volume->ExdirPresent &&
+      ReadRun(out, target, volume->DirectoryBuffer + kDirectoryHalfBytes, volume->ExdirTrack,
+              volume->ExdirSector, kDirectoryHalfBytes) != 0)
+    return -1;
+  return 0;
+}
+
+int RereadForChange(Outcome* out, const ImageTarget* target, VolumeState* volume, const int* slots,
+                    int count) {
+  static uint8_t loaded[kDirectoryBufferBytes];  // one command at a time
+  std::memcpy(loaded, volume->DirectoryBuffer, sizeof loaded);
+  const int loadedCount = volume->EntryCount;
+  if (ReadVolumeState(out, target, volume) != 0) return kRereadFailed;
+  bool same = volume->EntryCount == loadedCount;
+  for (int i = 0; i < count && same; ++i) {
+    const int slot = slots[i];
+    same = slot >= 0 && slot < volume->EntryCount && slot < kMaxSlots &&
+           std::memcmp(loaded + slot * kEntryBytes, volume->DirectoryBuffer + slot * kEntryBytes,
+                       kEntryBytes) == 0 &&
+           loaded[slot * kEntryBytes + kEntryType] != 0;
+  }
+  if (same) return kRereadSame;
+  SayText(out, kCaptionError, kMsgVolumeChanged, kMsgVolumeChanged);
+  return kRereadChanged;
+}
+
+int ExdirFirstIndex(const VolumeState* volume) {
+  return volume->ExdirPresent ? SectorIndex(volume->ExdirTrack, volume->ExdirSector) : -1;
+}
+
+int CommitVolumeChange(Outcome* out, const ImageTarget* target, VolumeState* volume, int halves,
+                       bool withSystemArea) {
+  const bool exdir = (halves & 2) && volume->ExdirPresent;
+  SectorRun runs[3];
+  int n = 0;
+  if (halves & 1) runs[n++] = {kDirectoryTrack, kDirectorySector, kDirectoryHalfBytes};
+  if (exdir) runs[n++] = {volume->ExdirTrack, volume->ExdirSector, kDirectoryHalfBytes};
+  if (withSystemArea) runs[n++] = {kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes};
+  if (n > 0 && ImageCarriesRuns(target, runs, n) != 1) {
+    SayText(out, kCaptionError, kMsgVolumeDamaged, kMsgVolumeDamaged);
+    return -1;
+  }
+
+  if (BeginImageChange(out, target) != 0) return -1;
+  bool ok = true;
+  if (halves & 1)
+    ok = WriteRun(out, target, volume->DirectoryBuffer, kDirectoryTrack, kDirectorySector,
+                  kDirectoryHalfBytes) == 0;
+  if (ok && exdir)
+    ok = WriteRun(out, target, volume->DirectoryBuffer + kDirectoryHalfBytes, volume->ExdirTrack,
+                  volume->ExdirSector, kDirectoryHalfBytes) == 0;
+  if (ok && withSystemArea)
+    ok = WriteRun(out, target, volume->SystemArea, kSystemAreaTrack, kSystemAreaSector,
+                  kSystemAreaBytes) == 0;
+  if (!ok) {
+    ImageAbortChange();
+    return -1;
+  }
+  return CommitImageChange(out);
 }

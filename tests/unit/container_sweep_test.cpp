@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "flows/app_image.h"
+#include "flows/new_image.h"
 #include "flows/volume_load.h"
 #include "image/container.h"
 #include "image/container_d88.h"
@@ -20,7 +21,6 @@
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "transfer/new_image.h"
 #include "volume/identify.h"
 #include "volume/layout.h"
 #include "volume/volume_check.h"

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "flows/app_image.h"
+#include "flows/delete_files.h"
 #include "flows/disk_chooser.h"
+#include "flows/edit_attributes.h"
 #include "flows/open_image.h"
 #include "flows/volume_load.h"
 #include "image/container_d88.h"
@@ -17,8 +19,6 @@
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/batch_import.h"
-#include "transfer/delete_files.h"
-#include "transfer/edit_attributes.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"

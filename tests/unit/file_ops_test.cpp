@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "flows/attribute_dialog.h"
+#include "flows/delete_files.h"
+#include "flows/edit_attributes.h"
 #include "flows/volume_load.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "transfer/delete_files.h"
-#include "transfer/edit_attributes.h"
 #include "transfer/import.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "flows/identify_command.h"
 #include "image/container_flat.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "transfer/identify_command.h"
 #include "volume/app_state.h"
 #include "volume/layout.h"
 

@@ -13,6 +13,7 @@
 
 #include "flows/app_image.h"
 #include "flows/open_image.h"
+#include "flows/undo.h"
 #include "flows/volume_load.h"
 #include "image/change_history.h"
 #include "image/image_file.h"
@@ -20,7 +21,6 @@
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/import.h"
-#include "transfer/undo.h"
 #include "volume/app_state.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "transfer/new_image.h"
+#include "flows/new_image.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-// Undo and Redo: the last change made to the image taken back, or the last undone one made again.
+// Undo and Redo of the main window: the last change made to the image taken back, or the last
+// undone one made again.
 #pragma once
 
 #include "platform/platform.h"

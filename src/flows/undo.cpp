@@ -1,4 +1,4 @@
-#include "transfer/undo.h"
+#include "flows/undo.h"
 
 #include "flows/app_image.h"
 #include "flows/volume_load.h"

@@ -1,0 +1,58 @@
+// What the verbs that change an image share beyond their arguments.
+#include "cli/edit_support.h"
+
+#include <string>
+
+#include "flows/app_image.h"
+#include "image/journal.h"
+#include "platform/console/console.h"
+#include "transfer/volume_change.h"
+#include "volume/app_state.h"
+
+namespace cli {
+namespace {
+
+// The volume of App's image read again after a change or a refusal, for what it says: a journal
+// left by a change that could not be rolled back is played back, then the volume read.
+void ReloadVolume() {
+  Outcome out;
+  OutcomeClear(&out);
+  ImageTarget target;
+  AppImageTarget(&target);
+  if (RecoverImageJournal(&out, App.ImagePath) == 0) ReadVolumeState(&out, &target, &App);
+  PrintOutcome(out);
+}
+
+}  // namespace
+
+void PrintMessage(const char* caption, const char* text) {
+  console::WriteErr(console::Cp932ToTerminal(std::string(caption) + ": " + text) + "\n");
+}
+
+void PrintOutcome(const Outcome& out) {
+  for (int i = 0; i < out.count; ++i) PrintMessage(out.messages[i].caption, out.messages[i].text);
+}
+
+int BeginFileChange(const int* slots, int count) {
+  if (!App.VolumeLoaded) return -1;
+  ImageTarget target;
+  AppImageTarget(&target);
+  Outcome out;
+  OutcomeClear(&out);
+  if (RefuseIfProtected(&out, &target) != 0) {
+    PrintOutcome(out);
+    return -1;
+  }
+  const int reread = RereadForChange(&out, &target, &App, slots, count);
+  PrintOutcome(out);
+  if (reread == kRereadChanged) ReloadVolume();
+  return reread == kRereadSame ? 0 : -1;
+}
+
+int EndFileChange(int result, const Outcome& out) {
+  PrintOutcome(out);
+  ReloadVolume();
+  return result;
+}
+
+}  // namespace cli
