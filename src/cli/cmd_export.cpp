@@ -1,4 +1,5 @@
-// zelvo export: one file of the image into a host file, through the Export command.
+// zelvo export: one file of the image into a host file, or many into a folder, through the
+// export operations.
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -9,6 +10,8 @@
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "flows/app_state.h"
+#include "flows/app_image.h"
+#include "image/host_files.h"
 #include "texts/texts.h"
 #include "transfer/batch_export.h"
 #include "transfer/export.h"
@@ -16,6 +19,8 @@
 
 namespace cli {
 namespace {
+
+constexpr unsigned long kPathTooLongForDialog = 0x3003;  // the save dialog's FNERR_BUFFERTOOSMALL
 
 bool SameName(const std::string& stored, const std::string& wanted) {
   if (stored.size() != wanted.size()) return false;
@@ -26,21 +31,23 @@ bool SameName(const std::string& stored, const std::string& wanted) {
   return true;
 }
 
-// FILE is "#N" (list row N) or a stored name; the row, or -1.
-int ResolveRow(const std::string& file) {
-  const int rowCount = static_cast<int>(console::Rows().size());
+// The used slot shown in list row `row`, or -1.
+int SlotOfRow(int row) {
+  for (int slot = 0; slot < App.EntryCount; ++slot)
+    if (RowOfSlot(slot) == row) return slot;
+  return -1;
+}
+
+// FILE is "#N" (list row N) or a stored name; its slot, or -1.
+int ResolveSlot(const std::string& file) {
   if (file.size() >= 2 && file[0] == '#' &&
       file.find_first_not_of("0123456789", 1) == std::string::npos) {
     if (file.size() > 10) return -1;
-    const long row = std::strtol(file.c_str() + 1, nullptr, 10);
-    return row < rowCount ? static_cast<int>(row) : -1;
+    return SlotOfRow(static_cast<int>(std::strtol(file.c_str() + 1, nullptr, 10)));
   }
   for (int slot = 0; slot < App.EntryCount; ++slot) {
     if (App.DirectoryBuffer[slot * kEntryBytes + kEntryType] == 0) continue;
-    if (SameName(StoredName(slot), file)) {
-      const int row = RowOfSlot(slot);
-      return row < rowCount ? row : -1;
-    }
+    if (SameName(StoredName(slot), file)) return slot;
   }
   return -1;
 }
@@ -70,6 +77,26 @@ bool IsRowNumber(const std::string& pattern) {
 
 void PrintWritten(const char* path) { Print(std::string(path) + "\n"); }
 
+// The file of a used slot, as its list row shows it.
+void FileOfSlot(int slot, ExportFile* file) {
+  ExportFileOfEntry(App.DirectoryBuffer + slot * kEntryBytes, App.Tables.TBL1, file);
+}
+
+// Where the export of one file writes: HOSTPATH, or the file's default name made a plain host
+// file name in the current folder. Empty when the name has no host form.
+std::string ExportPath(const ExportOptions& options, const ExportFile& file) {
+  if (!options.hostPath.empty()) return options.hostPath;
+  char shown[kHostNameBytes];
+  DefaultExportName(&file, shown);
+  char name[kHostNameBytes * 4];
+  if (PlatformHostFileName(shown, name, sizeof name) != 0) return std::string();
+  return name;
+}
+
+// Only one command runs at a time.
+ExportFile Files[kMaxBatchRows];
+BatchExportPlan Plan;
+
 }  // namespace
 
 int RunExportMany(const ExportOptions& options) {
@@ -78,21 +105,20 @@ int RunExportMany(const ExportOptions& options) {
   if (LoadTables(options.codes) != 0) return kExitFailed;
   if (OpenImage(options.image) != 0) return kExitFailed;
 
-  // The rows to export, in list order, each once.
-  const int rowCount = static_cast<int>(console::Rows().size());
-  std::vector<bool> chosen(static_cast<size_t>(rowCount), false);
+  // The slots to export, in list order, each once.
+  std::vector<int> slots;
+  for (int slot = 0; slot < App.EntryCount; ++slot)
+    if (RowOfSlot(slot) >= 0) slots.push_back(slot);
+  std::vector<bool> chosen(slots.size(), false);
   for (const std::string& pattern : options.patterns) {
     bool matched = false;
     if (IsRowNumber(pattern)) {
-      const int row = ResolveRow(pattern);
-      if (row >= 0) chosen[static_cast<size_t>(row)] = matched = true;
+      const int slot = ResolveSlot(pattern);
+      if (slot >= 0) chosen[static_cast<size_t>(RowOfSlot(slot))] = matched = true;
     } else {
-      for (int slot = 0; slot < App.EntryCount; ++slot) {
-        const int row = RowOfSlot(slot);
-        if (row < 0 || row >= rowCount) continue;
-        const std::string name = console::ArgumentToCp932(pattern);
-        if (Matches(name.c_str(), StoredName(slot).c_str()))
-          chosen[static_cast<size_t>(row)] = matched = true;
+      const std::string name = console::ArgumentToCp932(pattern);
+      for (size_t row = 0; row < slots.size(); ++row) {
+        if (Matches(name.c_str(), StoredName(slots[row]).c_str())) chosen[row] = matched = true;
       }
     }
     if (!matched) {
@@ -101,44 +127,78 @@ int RunExportMany(const ExportOptions& options) {
     }
   }
   if (options.all) chosen.assign(chosen.size(), true);
-  std::vector<int> rows;
-  for (int row = 0; row < rowCount; ++row)
-    if (chosen[static_cast<size_t>(row)]) rows.push_back(row);
-  if (rows.empty()) {
+  int count = 0;
+  for (size_t row = 0; row < slots.size() && count < kMaxBatchRows; ++row)
+    if (chosen[row]) FileOfSlot(slots[row], &Files[count++]);
+  if (count == 0) {
     console::Note(options.image + " holds no file; nothing written");
     return kExitOk;
   }
-  const int result = ExportRowsToFolder(
-      console::kMainWindow, rows.data(), static_cast<int>(rows.size()), options.to.c_str(),
-      options.force ? HostReplacePolicy::kReplace : HostReplacePolicy::kRefuse, PrintWritten);
-  const std::string exists(kMsgBatchTargetExists, std::string(kMsgBatchTargetExists).find("(%s)"));
-  if (result != 0 && !console::Boxes().empty() &&
-      console::Boxes().back().text.compare(0, exists.size(), exists) == 0)
+
+  Outcome out;
+  OutcomeClear(&out);
+  if (PlanBatchExport(Files, count, options.to.c_str(), &Plan, &out) != 0) {
+    Report(out);
+    return kExitFailed;
+  }
+  const int existing = options.force ? -1 : FirstExistingBatchTarget(&Plan);
+  if (existing >= 0) {
+    SayBatchTargetExists(&Plan, existing, &out);
+    Report(out);
     console::Note("pass --force to replace existing files");
+    return kExitFailed;
+  }
+  ImageTarget target;
+  AppImageTarget(&target);
+  const int result = WriteBatchExport(&target, Files, &Plan, App.TransferMode == kTransferAscii,
+                                      App.Tables.TBL2, PrintWritten, &out);
+  Report(out);
   return result == 0 ? kExitOk : kExitFailed;
 }
 
 int RunExport(const ExportOptions& options) {
   console::Settings settings;
-  settings.force = options.force;
   StartSession(settings, options.mode, options.ascii);
   if (LoadTables(options.codes) != 0) return kExitFailed;
   if (OpenImage(options.image) != 0) return kExitFailed;
 
-  const int row = ResolveRow(options.file);
-  if (row < 0) {
+  const int slot = ResolveSlot(options.file);
+  if (slot < 0) {
     console::Note(options.file + ": no such file in " + options.image);
     return kExitFailed;
   }
-  if (options.hostPath.empty())
-    console::QueueFileAnswer({"", true});
-  else
-    console::QueueFileAnswer({options.hostPath, false});
-  const size_t boxesBefore = console::Boxes().size();
-  ExportSelectedFile(console::kMainWindow, row);
-  // The export shows nothing when it succeeds.
-  if (console::Boxes().size() != boxesBefore || !console::SaveDialogConfirmed()) return kExitFailed;
-  Print(console::SavedPath() + "\n");
+  ExportFile file;
+  FileOfSlot(slot, &file);
+  ImageTarget target;
+  AppImageTarget(&target);
+  Outcome out;
+  OutcomeClear(&out);
+  const uint8_t* data = nullptr;
+  long length = 0;
+  // The file is read before its host path is looked at: a read that fails writes nothing.
+  if (ReadExportData(&target, &file, App.TransferMode == kTransferAscii, App.Tables.TBL2, &data,
+                     &length, &out) != 0) {
+    Report(out);
+    return kExitFailed;
+  }
+  const std::string path = ExportPath(options, file);
+  if (path.empty()) return kExitFailed;
+  // The export's name buffer holds kHostNameBytes with the zero byte; the Windows program's
+  // save dialog refuses a longer path with this error.
+  if (path.size() + 1 > static_cast<size_t>(kHostNameBytes)) {
+    Say(&out, kCaptionError, kMsgSaveDialogFailed, static_cast<unsigned>(kPathTooLongForDialog));
+    Report(out);
+    return kExitFailed;
+  }
+  if (!options.force && console::HostPathKindOf(path) != console::HostPathKind::kNone) {
+    console::Note(path + " already exists: pass --force to replace it");
+    return kExitFailed;
+  }
+  if (WriteExportFile(path.c_str(), data, length, &out) != 0) {
+    Report(out);
+    return kExitFailed;
+  }
+  Print(path + "\n");
   return kExitOk;
 }
 

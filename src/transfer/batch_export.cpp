@@ -3,19 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "flows/app_state.h"
+#include "image/host_files.h"
 #include "texts/texts.h"
-#include "transfer/export.h"
 
 namespace {
-
-constexpr int kBatchPathBytes = 2 * kPathCapacity + kHostNameBytes;
-
-// The planned host path of each row, and its name as the program shows it (code page 932, for
-// the messages); only one command runs at a time.
-char Planned[kMaxBatchRows][kBatchPathBytes];
-char PlannedName[kMaxBatchRows][kBatchPathBytes];
-int Rows[kMaxBatchRows];
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -51,75 +42,66 @@ int JoinPath(const char* folder, const char* name, int n, char* out) {
   return written < 0 || written >= kBatchPathBytes ? -1 : 0;
 }
 
-void ShowNamed(WindowHandle window, const char* format, const char* path) {
-  char message[kBatchPathBytes + 128];
-  std::snprintf(message, sizeof message, format, path);
-  PlatformMessageBox(window, message, kCaptionError, kMbOk);
+void SayNamed(Outcome* out, const char* format, const char* path) {
+  Say(out, kCaptionError, format, path);
 }
 
 }  // namespace
 
-int ExportRowsToFolder(WindowHandle window, const int* rows, int count, const char* folder,
-                       HostReplacePolicy policy, void (*written)(const char* path)) {
+int PlanBatchExport(const ExportFile* files, int count, const char* folder, BatchExportPlan* plan,
+                    Outcome* out) {
   if (count > kMaxBatchRows) count = kMaxBatchRows;
-  // Plan every name first.
+  plan->count = 0;
   for (int i = 0; i < count; i++) {
     char shown[kHostNameBytes];
-    DefaultExportName(rows[i], shown);
+    DefaultExportName(&files[i], shown);
     char name[kHostNameBytes * 3];
     if (PlatformHostFileName(shown, name, sizeof name) != 0) {
-      PlatformMessageBox(window, kMsgPathTooLong, kCaptionError, kMbOk);
+      SayText(out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
       return -1;
     }
     // The first of "NAME.EXT", "NAME_2.EXT", ... that no earlier file of the batch took (at most
     // i names are taken).
     for (int n = 1;; n++) {
-      if (JoinPath(folder, name, n, Planned[i]) != 0 ||
-          JoinPath("", shown, n, PlannedName[i]) != 0) {
-        PlatformMessageBox(window, kMsgPathTooLong, kCaptionError, kMbOk);
+      if (JoinPath(folder, name, n, plan->path[i]) != 0 ||
+          JoinPath("", shown, n, plan->shown[i]) != 0) {
+        SayText(out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
         return -1;
       }
       bool taken = false;
-      for (int j = 0; j < i && !taken; j++) taken = SameHostName(Planned[j], Planned[i]);
+      for (int j = 0; j < i && !taken; j++) taken = SameHostName(plan->path[j], plan->path[i]);
       if (!taken) break;
     }
   }
-  // Then what exists already.
-  for (int i = 0; i < count && policy != HostReplacePolicy::kReplace; i++) {
-    if (!Exists(Planned[i])) continue;
-    if (policy == HostReplacePolicy::kRefuse) {
-      ShowNamed(window, kMsgBatchTargetExists, PlannedName[i]);
-      return -1;
-    }
-    char question[kBatchPathBytes + 160];
-    std::snprintf(question, sizeof question, kMsgBatchReplaceQuestion, PlannedName[i]);
-    if (PlatformMessageBox(window, question, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
-      return -1;
-    break;  // one question for all of them
-  }
-  for (int i = 0; i < count; i++) {
-    const uint8_t* data = nullptr;
-    long length = 0;
-    if (ReadRowData(window, rows[i], &data, &length) != 0) {
-      ShowNamed(window, kMsgBatchExportReadFailed, PlannedName[i]);
-      return -1;
-    }
-    if (WriteHostFile(Planned[i], data, length) != 0) {
-      ShowNamed(window, kMsgBatchExportWriteFailed, PlannedName[i]);
-      return -1;
-    }
-    if (written) written(Planned[i]);
-  }
+  plan->count = count;
   return 0;
 }
 
-void ExportSelectedToFolder(WindowHandle window) {
-  int count = 0;
-  for (int row = ListNextSelected(App.ListWindow, -1); row != -1 && count < kMaxBatchRows;
-       row = ListNextSelected(App.ListWindow, row))
-    Rows[count++] = row;
-  if (count == 0) return;
-  char folder[kPathCapacity];
-  if (!PlatformChooseFolder(window, kFolderDialogTitle, folder, sizeof folder)) return;
-  ExportRowsToFolder(window, Rows, count, folder, HostReplacePolicy::kAsk, nullptr);
+int FirstExistingBatchTarget(const BatchExportPlan* plan) {
+  for (int i = 0; i < plan->count; i++)
+    if (Exists(plan->path[i])) return i;
+  return -1;
+}
+
+void SayBatchTargetExists(const BatchExportPlan* plan, int index, Outcome* out) {
+  SayNamed(out, kMsgBatchTargetExists, plan->shown[index]);
+}
+
+int WriteBatchExport(const ImageTarget* target, const ExportFile* files,
+                     const BatchExportPlan* plan, bool ascii, const uint8_t* tbl2,
+                     void (*written)(const char* path), Outcome* out) {
+  for (int i = 0; i < plan->count; i++) {
+    const uint8_t* data = nullptr;
+    long length = 0;
+    if (ReadFileData(target, &files[i], ascii, tbl2, &data, &length, out) != 0) {
+      SayNamed(out, kMsgBatchExportReadFailed, plan->shown[i]);
+      return -1;
+    }
+    if (WriteHostFile(plan->path[i], data, length) != 0) {
+      SayNamed(out, kMsgBatchExportWriteFailed, plan->shown[i]);
+      return -1;
+    }
+    if (written) written(plan->path[i]);
+  }
+  return 0;
 }

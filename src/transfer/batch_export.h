@@ -1,24 +1,34 @@
-// Exporting many files of the loaded volume into one folder, each under its default name.
+// Exporting many files of the volume into one folder, each under its default name, as windowless
+// steps: every name planned first, then what exists already, then the writes.
 #pragma once
 
-#include "platform/platform.h"
-
-// What happens when a host file of a planned name exists already.
-enum class HostReplacePolicy {
-  kRefuse,   // nothing is written; the message names the file
-  kAsk,      // one Yes/No question for all of them; No writes nothing
-  kReplace,  // replaced without a question
-};
+#include "image/image_basics.h"
+#include "image/image_target.h"
+#include "texts/outcome.h"
+#include "transfer/export.h"
 
 inline constexpr int kMaxBatchRows = 128;  // a volume has at most 128 directory slots
+inline constexpr int kBatchPathBytes = 2 * kPathCapacity + kHostNameBytes;
 
-// Exports the files of the list rows (in the given order) into `folder`, each to its default name
-// made a plain host file name. Two files that would get the same name never overwrite each other:
-// the later gets a suffix "_2", "_3", ... before its extension. Every name is planned and every
-// existing file dealt with before the first file is written. `written`, when given, is told each
-// path written. 0, or -1 after a message (or when the user said No).
-int ExportRowsToFolder(WindowHandle window, const int* rows, int count, const char* folder,
-                       HostReplacePolicy policy, void (*written)(const char* path));
-// The command "selected files to folder": every selected row, the folder chooser, one question
-// before replacing files.
-void ExportSelectedToFolder(WindowHandle window);
+// The planned host path of each file, and its name as the program shows it (code page 932, for
+// the messages). Large: keep it out of the stack.
+struct BatchExportPlan {
+  int count;
+  char path[kMaxBatchRows][kBatchPathBytes];
+  char shown[kMaxBatchRows][kBatchPathBytes];
+};
+
+// Plans the host path of each file in `folder`: its default name made a plain host file name.
+// Two files that would get the same name never overwrite each other: the later gets a suffix
+// "_2", "_3", ... before its extension. At most kMaxBatchRows files. 0, or -1 after a message.
+int PlanBatchExport(const ExportFile* files, int count, const char* folder, BatchExportPlan* plan,
+                    Outcome* out);
+// The first planned file that exists already, or -1.
+int FirstExistingBatchTarget(const BatchExportPlan* plan);
+// Says that the planned file `index` exists already (nothing is written).
+void SayBatchTargetExists(const BatchExportPlan* plan, int index, Outcome* out);
+// Reads and writes each file in turn; `written`, when given, is told each path written. 0, or -1
+// after a message (the files before stay written).
+int WriteBatchExport(const ImageTarget* target, const ExportFile* files,
+                     const BatchExportPlan* plan, bool ascii, const uint8_t* tbl2,
+                     void (*written)(const char* path), Outcome* out);

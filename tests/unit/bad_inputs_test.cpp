@@ -10,12 +10,12 @@
 
 #include "flows/app_state.h"
 #include "flows/import.h"
+#include "flows/export.h"
 #include "flows/volume_load.h"
 #include "image/sector_transfer.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
-#include "transfer/export.h"
 #include "transfer/import.h"
 #include "volume/layout.h"
 

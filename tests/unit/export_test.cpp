@@ -1,4 +1,4 @@
-#include "transfer/export.h"
+#include "flows/export.h"
 
 #include <gtest/gtest.h>
 

@@ -11,6 +11,7 @@
 #include "flows/app_image.h"
 #include "flows/app_state.h"
 #include "flows/attribute_dialog.h"
+#include "flows/export.h"
 #include "flows/volume_load.h"
 #include "image/image_file.h"
 #include "support/image_builder.h"
@@ -18,6 +19,7 @@
 #include "texts/texts.h"
 #include "transfer/export.h"
 #include "transfer/import.h"
+#include "flows/app_state.h"
 #include "volume/layout.h"
 
 namespace {

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "flows/app_state.h"
+#include "flows/export.h"
 #include "flows/volume_view.h"
 #include "gui_fixture.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"
 #include "screenshot.h"
 #include "texts/texts.h"
-#include "transfer/export.h"
 #include "view/directory_list.h"
 #include "view/info_panel.h"
 
