@@ -91,7 +91,13 @@ wine "$folder/zelvo.exe" ls "$folder/диск Ж.d88" | grep -q 'ＲＥＡＤＭ
 wine "$zelvo_exe" ls --json "$folder/диск Ж.d88" >"$sample/ls.json"
 grep -qF "\"image\":\"$folder/диск Ж.d88\"" "$sample/ls.json"
 
-# A refusal read back from a pipe is UTF-8.
+# A refusal read back from a pipe is UTF-8: in English under an English user language, in
+# Japanese when ZELVO_LANG asks for it.
+set +e
+wine "$zelvo_exe" ls "$folder/ЖHELLO.TXT" 2>&1 >/dev/null | cat >"$sample/refusal_en.txt"
+set -e
+[ "$(cat "$sample/refusal_en.txt")" = 'Extension error: Choose a disk image whose name ends in .2d, .d20, .d88 or .d77.' ]
+export ZELVO_LANG=ja
 expected='拡張子のエラー: FDイメージの形式は .2D .D20 .D88 の何れかの形式を選択してください'
 set +e
 wine "$zelvo_exe" ls "$folder/ЖHELLO.TXT" 2>&1 >/dev/null | cat >"$sample/refusal.txt"
@@ -104,6 +110,7 @@ if command -v script >/dev/null; then
     || true
   grep -qF "$expected" "$sample/console.txt"
 fi
+unset ZELVO_LANG
 echo "zelvo.exe: ls, import, export and check passed; UTF-8 names, paths and messages"
 rm -rf "$sample"
 

@@ -60,35 +60,6 @@ int ResolveSlot(const std::string& file, const std::string& image) {
   return slot;
 }
 
-console::DialogInput DialogInputFor(const AttributeOptions& options) {
-  console::DialogInput input;
-  auto field = [&options](const char* key, std::string* value) {
-    const auto it = options.fields.find(key);
-    if (it == options.fields.end()) return false;
-    *value = console::ArgumentToCp932(it->second);
-    return true;
-  };
-  std::string text;
-  if (field("name", &text)) input.texts[kCtlName] = text;
-  if (field("type", &text)) input.comboItems[kCtlType] = text;
-  if (field("start", &text)) input.texts[kCtlStart] = text;
-  if (field("exec", &text)) input.texts[kCtlExec] = text;
-  if (field("date", &text)) {
-    // YY/MM/DD into the three fields; what is missing stays empty for the checks to refuse.
-    const size_t first = text.find('/');
-    const size_t second = first == std::string::npos ? first : text.find('/', first + 1);
-    input.texts[kCtlYear] = text.substr(0, first);
-    input.texts[kCtlMonth] =
-        first == std::string::npos ? "" : text.substr(first + 1, second - first - 1);
-    input.texts[kCtlDay] = second == std::string::npos ? "" : text.substr(second + 1);
-  }
-  if (options.lock || options.unlock) {
-    input.checks[kCtlLock] = options.lock;
-    input.checks[kCtlUnlock] = !options.lock;
-  }
-  return input;
-}
-
 namespace {
 
 void CopyText(const std::string& text, char* buffer) {

@@ -33,7 +33,6 @@ struct AttributeOptions {
   bool lock = false;
   bool unlock = false;
 };
-console::DialogInput DialogInputFor(const AttributeOptions& options);
 // The options over the texts the attribute dialog shows, as a user would type them into it.
 void ApplyAttributeOptions(const AttributeOptions& options, AttributeTexts* texts);
 // The file in `slot` of the loaded volume given the attributes, after the confirmation: the checks

@@ -68,8 +68,6 @@ int AimAtImage(const std::string& image) {
 void StartSession(const console::Settings& settings, const std::string& mode, bool ascii) {
   console::Reset(settings);
   ResetAppState();
-  App.ListWindow = console::kListWindow;
-  App.PanelWindow = console::kPanelWindow;
   App.MachineMode = (mode == "pc" || mode == "PC") ? kModePc : kModeMz;
   App.TransferMode = ascii ? kTransferAscii : kTransferBinary;
   SetupListColumns();
@@ -174,7 +172,6 @@ int OpenImage(const std::string& image) {
   }
   Report(out);
   App.VolumeLoaded = result == 0 ? 1 : 0;
-  if (result == 0) FillDirectoryList();  // the rows that export's #N counts (until it counts slots)
   return result;
 }
 

@@ -27,29 +27,9 @@
 namespace console {
 namespace {
 
-constexpr unsigned long kBufferTooSmall = 0x3003;  // FNERR_BUFFERTOOSMALL
-
-struct DialogState {
-  std::map<int, std::string> texts;
-  std::map<int, bool> checks;
-  std::map<int, std::vector<std::string>> comboItems;
-  std::map<int, int> comboSelection;
-  bool ended = false;
-  intptr_t result = 0;
-};
-
 struct State {
   Settings settings;
   std::vector<Box> boxes;
-  std::deque<FileAnswer> fileAnswers;
-  unsigned long lastDialogError = 0;
-  bool saveConfirmed = false;
-  std::string savedPath;
-  DialogInput dialogInput;
-  DialogState dialog;
-  bool dialogRefused = false;
-  std::vector<std::vector<std::string>> rows;
-  std::map<WindowHandle, std::string> windowTexts;
 };
 
 State& S() {
@@ -62,24 +42,6 @@ void CopyText(const std::string& text, char* buffer, int capacity) {
   const size_t n = std::min(text.size(), static_cast<size_t>(capacity - 1));
   std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
-}
-
-bool IsRegularFile(const std::string& path) {
-#ifdef _WIN32
-  return HostPathKindOf(path) == HostPathKind::kFile;
-#else
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
-#endif
-}
-
-bool Exists(const std::string& path) {
-#ifdef _WIN32
-  return HostPathKindOf(path) != HostPathKind::kNone;
-#else
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-#endif
 }
 
 // A file name taken from the volume (UTF-8) must stay a plain name in the current folder:
@@ -98,41 +60,6 @@ std::string PlainFileName(const std::string& name) {
   return out;
 }
 
-int RunFileDialog(bool save, FileDialogRequest* request) {
-  State& s = S();
-  s.lastDialogError = 0;
-  if (s.fileAnswers.empty()) return 0;
-  const FileAnswer answer = s.fileAnswers.front();
-  s.fileAnswers.pop_front();
-  const std::string path =
-      answer.useInitialName ? PlainFileName(Cp932ToHostPath(request->file)) : answer.path;
-  if (path.empty()) return 0;
-  if (path.size() + 1 > request->fileCapacity) {
-    // The dialog refuses a path longer than its buffer; its caller reports the code.
-    s.lastDialogError = kBufferTooSmall;
-    return 0;
-  }
-  if ((request->flags & kOfnFileMustExist) && !answer.accepted && !IsRegularFile(path)) {
-    Note(path + ": no such file");
-    return 0;
-  }
-  if (save && (request->flags & kOfnOverwritePrompt) && Exists(path) && !s.settings.force) {
-    Note(path + " already exists: pass --force to replace it");
-    return 0;
-  }
-  CopyText(path, request->file, static_cast<int>(request->fileCapacity));
-  if (request->fileTitle && request->fileTitleCapacity > 0) {
-    const size_t slash = path.find_last_of("/\\");
-    CopyText(slash == std::string::npos ? path : path.substr(slash + 1), request->fileTitle,
-             static_cast<int>(request->fileTitleCapacity));
-  }
-  if (save) {
-    s.saveConfirmed = true;
-    s.savedPath = path;
-  }
-  return 1;
-}
-
 int AskOnTerminal() {
   WriteErr("[y/N] ");
   char line[64];
@@ -142,34 +69,6 @@ int AskOnTerminal() {
   return (*p == 'y' || *p == 'Y') ? kIdYes : kIdNo;
 }
 
-bool SameAsciiText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-void ApplyDialogInput() {
-  State& s = S();
-  for (const auto& [id, text] : s.dialogInput.texts) s.dialog.texts[id] = text;
-  for (const auto& [id, typed] : s.dialogInput.comboItems) {
-    const std::string& item = typed;  // clang before 16 cannot capture a structured binding
-    const auto& items = s.dialog.comboItems[id];
-    const auto it = std::find_if(items.begin(), items.end(),
-                                 [&item](const std::string& x) { return SameAsciiText(x, item); });
-    if (it == items.end()) {
-      // Typed into the edit field: no list item is selected.
-      s.dialog.comboSelection[id] = -1;
-      s.dialog.texts[id] = item;
-    } else {
-      s.dialog.comboSelection[id] = static_cast<int>(it - items.begin());
-    }
-  }
-  for (const auto& [id, checked] : s.dialogInput.checks) s.dialog.checks[id] = checked;
-}
-
 }  // namespace
 
 void Reset(const Settings& settings) {
@@ -177,15 +76,7 @@ void Reset(const Settings& settings) {
   S().settings = settings;
 }
 
-void QueueFileAnswer(const FileAnswer& answer) { S().fileAnswers.push_back(answer); }
-void SetDialogInput(const DialogInput& input) { S().dialogInput = input; }
-void AddComboInput(int id, const std::string& text) { S().dialogInput.comboItems[id] = text; }
 const std::vector<Box>& Boxes() { return S().boxes; }
-bool SaveDialogConfirmed() { return S().saveConfirmed; }
-std::string SavedPath() { return S().savedPath; }
-bool DialogRefused() { return S().dialogRefused; }
-const std::vector<std::vector<std::string>>& Rows() { return S().rows; }
-std::string WindowText(WindowHandle window) { return S().windowTexts[window]; }
 
 Language ChooseLanguage(std::string* warning) {
   const char* chosen = std::getenv("ZELVO_LANG");
@@ -254,118 +145,40 @@ int PlatformMessageBox(WindowHandle, const char* text, const char* caption, unsi
   return ShowMessage(text, nullptr, caption, flags);
 }
 
-int PlatformGetOpenFileName(WindowHandle, FileDialogRequest* request) {
-  return RunFileDialog(false, request);
-}
-int PlatformGetSaveFileName(WindowHandle, FileDialogRequest* request) {
-  return RunFileDialog(true, request);
-}
-unsigned long PlatformCommDlgExtendedError() { return S().lastDialogError; }
-
+// zelvo shows no window: the window operations that the core's flows name do nothing here (a
+// dialog is cancelled, the list holds no rows), and zelvo never calls them.
+int PlatformGetOpenFileName(WindowHandle, FileDialogRequest*) { return 0; }
+int PlatformGetSaveFileName(WindowHandle, FileDialogRequest*) { return 0; }
+unsigned long PlatformCommDlgExtendedError() { return 0; }
 void ListInsertColumn(WindowHandle, int, int, const char*) {}
-
-void ListInsertRow(WindowHandle, int row, const char* firstCell) {
-  auto& rows = S().rows;
-  const size_t at = std::min(static_cast<size_t>(std::max(row, 0)), rows.size());
-  std::vector<std::string> cells(9);
-  cells[0] = firstCell ? firstCell : "";
-  rows.insert(rows.begin() + static_cast<long>(at), cells);
+void ListInsertRow(WindowHandle, int, const char*) {}
+void ListSetCell(WindowHandle, int, int, const char*) {}
+void ListGetCell(WindowHandle, int, int, char* buffer, int capacity) {
+  if (capacity > 0) buffer[0] = '\0';
 }
-
-void ListSetCell(WindowHandle, int row, int column, const char* text) {
-  auto& rows = S().rows;
-  if (row < 0 || row >= static_cast<int>(rows.size()) || column < 0 || column >= 9) return;
-  rows[row][column] = text ? text : "";
-}
-
-void ListGetCell(WindowHandle, int row, int column, char* buffer, int capacity) {
-  const auto& rows = S().rows;
-  if (row < 0 || row >= static_cast<int>(rows.size()) || column < 0 || column >= 9) {
-    CopyText("", buffer, capacity);
-    return;
-  }
-  CopyText(rows[row][column], buffer, capacity);
-}
-
-int ListRowCount(WindowHandle) { return static_cast<int>(S().rows.size()); }
-
-int ListDeleteRow(WindowHandle, int row) {
-  auto& rows = S().rows;
-  if (row < 0 || row >= static_cast<int>(rows.size())) return 0;
-  rows.erase(rows.begin() + row);
-  return 1;
-}
-
+int ListRowCount(WindowHandle) { return 0; }
+int ListDeleteRow(WindowHandle, int) { return 0; }
 int ListFirstSelected(WindowHandle) { return -1; }
 int ListNextSelected(WindowHandle, int) { return -1; }
 void ListFilled(WindowHandle) {}
 void PlatformSetStatus(WindowHandle, int, const char*) {}
-
 void MenuEnableItem(WindowHandle, int, bool) {}
 void MenuCheckItem(WindowHandle, int, bool) {}
-
-void PlatformSetWindowText(WindowHandle window, const char* text) {
-  S().windowTexts[window] = text ? text : "";
+void PlatformSetWindowText(WindowHandle, const char*) {}
+void PlatformSetWindowTitle(WindowHandle, const char*, const char*, const char*) {}
+intptr_t PlatformDialogBox(WindowHandle, int, DialogProc) { return kIdCancel; }
+void PlatformEndDialog(WindowHandle, intptr_t) {}
+void DlgSetItemText(WindowHandle, int, const char*) {}
+int DlgGetItemText(WindowHandle, int, char* buffer, int capacity) {
+  if (capacity > 0) buffer[0] = '\0';
+  return 0;
 }
-
-void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* path,
-                            const char* suffix) {
-  S().windowTexts[window] =
-      std::string(text ? text : "") + (path ? path : "") + (suffix ? suffix : "");
-}
-
-intptr_t PlatformDialogBox(WindowHandle, int, DialogProc proc) {
-  State& s = S();
-  s.dialog = DialogState();
-  proc(kDialogWindow, kWmInitDialog, 0, 0);
-  if (!s.dialog.ended) {
-    ApplyDialogInput();
-    proc(kDialogWindow, kWmCommand, kIdOk, 0);
-  }
-  if (!s.dialog.ended) {
-    // The checks refused the input and said why; a console cannot correct it: cancel.
-    s.dialogRefused = true;
-    proc(kDialogWindow, kWmCommand, kIdCancel, 0);
-  }
-  return s.dialog.ended ? s.dialog.result : kIdCancel;
-}
-
-void PlatformEndDialog(WindowHandle, intptr_t result) {
-  S().dialog.ended = true;
-  S().dialog.result = result;
-}
-
-void DlgSetItemText(WindowHandle, int id, const char* text) {
-  S().dialog.texts[id] = text ? text : "";
-}
-
-int DlgGetItemText(WindowHandle, int id, char* buffer, int capacity) {
-  CopyText(S().dialog.texts[id], buffer, capacity);
-  return capacity > 0 ? static_cast<int>(std::strlen(buffer)) : 0;
-}
-
-void DlgCheckButton(WindowHandle, int id, bool checked) { S().dialog.checks[id] = checked; }
-bool DlgIsButtonChecked(WindowHandle, int id) { return S().dialog.checks[id]; }
-
-void DlgComboAppend(WindowHandle, int id, const char* text) {
-  S().dialog.comboItems[id].push_back(text ? text : "");
-}
-
-void DlgComboSetSelection(WindowHandle, int id, int index) {
-  const int count = static_cast<int>(S().dialog.comboItems[id].size());
-  S().dialog.comboSelection[id] = (index >= 0 && index < count) ? index : -1;
-}
-
-int DlgComboSelection(WindowHandle, int id) {
-  const auto& selection = S().dialog.comboSelection;
-  const auto it = selection.find(id);
-  return it == selection.end() ? -1 : it->second;
-}
-
-void DlgComboItemText(WindowHandle, int id, int index, char* buffer) {
-  const auto& items = S().dialog.comboItems[id];
-  CopyText(index >= 0 && index < static_cast<int>(items.size()) ? items[index] : "", buffer, 256);
-}
+void DlgCheckButton(WindowHandle, int, bool) {}
+bool DlgIsButtonChecked(WindowHandle, int) { return false; }
+void DlgComboAppend(WindowHandle, int, const char*) {}
+void DlgComboSetSelection(WindowHandle, int, int) {}
+int DlgComboSelection(WindowHandle, int) { return -1; }
+void DlgComboItemText(WindowHandle, int, int, char* buffer) { buffer[0] = '\0'; }
 
 unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
   if (capacity == 0) return 0;
@@ -409,15 +222,7 @@ void PlatformLocalDate(char out[9]) {
   if (std::strftime(out, 9, "%m/%d/%y", &local) != 8) std::strcpy(out, "01/01/00");
 }
 
-int PlatformChooseFolder(WindowHandle, const char*, char* folder, int capacity) {
-  State& s = S();
-  if (s.fileAnswers.empty()) return 0;
-  const std::string path = s.fileAnswers.front().path;
-  s.fileAnswers.pop_front();
-  if (path.empty() || path.size() + 1 > static_cast<size_t>(capacity)) return 0;
-  CopyText(path, folder, capacity);
-  return 1;
-}
+int PlatformChooseFolder(WindowHandle, const char*, char*, int) { return 0; }
 
 int PlatformHostFileName(const char* name, char* out, int capacity) {
   const std::string plain = PlainFileName(Cp932ToHostPath(name ? name : ""));

@@ -1,10 +1,9 @@
-// The console platform of the zelvo tool: message boxes go to standard error, questions are
-// answered from the command line (or asked on a terminal), file dialogs are answered with the
-// paths given on the command line, the attribute dialog is filled from the command-line options
-// and OK is pressed once, and the list rows are kept in memory.
+// What the zelvo tool needs of a terminal: a message printed on standard error ("caption: text",
+// in the user's language), a yes/no question answered from the command line (--yes) or asked on
+// the terminal, and the host system's streams, paths and texts. zelvo calls the operations
+// directly; the window operations of the seam do nothing here.
 #pragma once
 
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,9 +13,6 @@
 namespace console {
 
 inline WindowHandle const kMainWindow = reinterpret_cast<WindowHandle>(0x10);
-inline WindowHandle const kPanelWindow = reinterpret_cast<WindowHandle>(0x20);
-inline WindowHandle const kListWindow = reinterpret_cast<WindowHandle>(0x30);
-inline WindowHandle const kDialogWindow = reinterpret_cast<WindowHandle>(0x40);
 
 // One message box as it was shown (texts in code page 932).
 struct Box {
@@ -26,46 +22,15 @@ struct Box {
   int answer;
 };
 
-// What the next file dialog answers: a path, or (for a save dialog) the file name the dialog was
-// opened with. An accepted path is taken as it is, even where the dialog wants an existing file:
-// the file named on the command line is then read, and a missing one fails as a read does.
-struct FileAnswer {
-  std::string path;
-  bool useInitialName;
-  bool accepted = false;
-};
-
-// The values a user would enter in a modal dialog before pressing OK: texts of edit controls,
-// the item to select in a combo box (by its text; no matching item leaves nothing selected), and
-// button states. Texts are code page 932.
-struct DialogInput {
-  std::map<int, std::string> texts;
-  std::map<int, std::string> comboItems;
-  std::map<int, bool> checks;
-};
-
 struct Settings {
   bool yes = false;          // answer every question with Yes
   bool interactive = false;  // ask questions on the terminal (when yes is not set)
-  bool force = false;        // replace an existing file chosen in a save dialog
 };
 
 void Reset(const Settings& settings);
-void QueueFileAnswer(const FileAnswer& answer);
-void SetDialogInput(const DialogInput& input);
-// Adds to the input: pick the combo box item with this text (code page 932).
-void AddComboInput(int id, const std::string& text);
 
 // Every box shown so far, in order.
 const std::vector<Box>& Boxes();
-// Whether a save dialog confirmed a path, and that path.
-bool SaveDialogConfirmed();
-std::string SavedPath();
-// Whether a modal dialog was cancelled because its checks refused the input.
-bool DialogRefused();
-// The list rows (cell texts in code page 932) and the text last set on a window.
-const std::vector<std::vector<std::string>>& Rows();
-std::string WindowText(WindowHandle window);
 
 // The language of the messages: Japanese (the program's own texts) or English (their English
 // forms from the table of texts). Captions and texts that the table holds are shown in it.
