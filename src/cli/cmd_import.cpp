@@ -22,13 +22,7 @@ namespace cli {
 namespace {
 
 // Each message as the line "caption: text" on standard error.
-void PrintOutcome(const Outcome& outcome) {
-  for (int i = 0; i < outcome.count; ++i) {
-    const OutcomeMessage& message = outcome.messages[i];
-    console::WriteErr(console::Cp932ToTerminal(std::string(message.caption) + ": " + message.text) +
-                      "\n");
-  }
-}
+void PrintOutcome(const Outcome& outcome) { Report(outcome); }
 
 // Prints a step's messages and passes its result on.
 int Printed(Outcome* out, int result) {

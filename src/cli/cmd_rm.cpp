@@ -25,9 +25,10 @@ int DeleteSlotsOfImage(const int* slots, int count) {
     return kExitFailed;
   }
   char question[512];
-  DeleteQuestion(plan, &App, App.Tables.TBL1, question, sizeof question);
-  if (PlatformMessageBox(console::kMainWindow, question, kCaptionConfirm,
-                         kMbYesNo | kMbIconQuestion) != kIdYes)
+  char questionEn[512];
+  DeleteQuestion(plan, &App, App.Tables.TBL1, question, sizeof question, questionEn);
+  if (console::ShowMessage(question, questionEn, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
+      kIdYes)
     return kExitFailed;
   ImageTarget target;
   AppImageTarget(&target);

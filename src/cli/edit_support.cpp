@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "cli/cli.h"
 #include "flows/app_image.h"
 #include "flows/app_state.h"
 #include "image/journal.h"
@@ -25,13 +26,11 @@ void ReloadVolume() {
 
 }  // namespace
 
-void PrintMessage(const char* caption, const char* text) {
-  console::WriteErr(console::Cp932ToTerminal(std::string(caption) + ": " + text) + "\n");
+void PrintMessage(const char* caption, const char* text, const char* textEn) {
+  console::ShowMessage(text, textEn, caption, kMbOk);
 }
 
-void PrintOutcome(const Outcome& out) {
-  for (int i = 0; i < out.count; ++i) PrintMessage(out.messages[i].caption, out.messages[i].text);
-}
+void PrintOutcome(const Outcome& out) { Report(out); }
 
 int BeginFileChange(const int* slots, int count) {
   if (!App.VolumeLoaded) return -1;

@@ -8,7 +8,7 @@
 namespace cli {
 
 // "caption: text" on standard error, converted to UTF-8.
-void PrintMessage(const char* caption, const char* text);
+void PrintMessage(const char* caption, const char* text, const char* textEn = nullptr);
 void PrintOutcome(const Outcome& out);
 
 // Before a change to the files in `slots` of App's loaded volume: refused on a write-protected

@@ -119,7 +119,7 @@ int EditAttributesOfImage(int slot, const AttributeOptions& options) {
   ApplyAttributeOptions(options, &texts);
   AttributeCheckFailure failure;
   if (CheckEditedAttributes(texts, shownName, &App, slot, entry, &failure) != 0) {
-    PrintMessage(failure.caption, failure.text);
+    PrintMessage(failure.caption, failure.text, failure.textEn);
     return kExitFailed;
   }
   if (PlatformMessageBox(console::kMainWindow, kMsgAttributesConfirm, kCaptionConfirm,

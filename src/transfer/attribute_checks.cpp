@@ -40,6 +40,7 @@ int NameKey(const uint8_t* name, char key[kEntryNameMax]) {
 
 void Fail(AttributeCheckFailure* failure, const char* text, const char* caption) {
   std::snprintf(failure->text, sizeof failure->text, "%s", text);
+  std::snprintf(failure->textEn, sizeof failure->textEn, "%s", TextEn(TextIdOf(text)));
   failure->format = text;
   failure->caption = caption;
 }
@@ -116,6 +117,7 @@ int CheckAttributeTextsWith(const AttributeTexts& texts, const AttributeCheckRul
       const uint8_t b = static_cast<uint8_t>(texts.name[i]);
       if (!NameByteAllowed(b)) {
         std::snprintf(failure->text, sizeof failure->text, kMsgNameBadChar, b);
+        std::snprintf(failure->textEn, sizeof failure->textEn, kMsgNameBadCharEn, b);
         failure->format = kMsgNameBadChar;
         failure->caption = kCaptionFileName;
         return -1;

@@ -21,6 +21,7 @@ struct AttributeTexts {
 // Outcome of a failed check: the message box to show.
 struct AttributeCheckFailure {
   char text[256];
+  char textEn[256];    // the same in English
   const char* format;  // the table text it was formatted from
   const char* caption;
 };

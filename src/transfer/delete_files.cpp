@@ -39,13 +39,18 @@ int PlanDelete(Outcome* out, const VolumeState* volume, const uint16_t* tbl1, co
 }
 
 void DeleteQuestion(const DeletePlan& plan, const VolumeState* volume, const uint16_t* tbl1,
-                    char* question, int capacity) {
+                    char* question, int capacity, char* questionEn) {
+  // The English form, when asked for, in a buffer of the same capacity.
   if (plan.count == 1) {
     char name[kCellCapacity];
     ShownName(volume, tbl1, plan.slots[0], name, sizeof name);
     std::snprintf(question, static_cast<size_t>(capacity), kMsgDeleteOneConfirm, name);
+    if (questionEn)
+      std::snprintf(questionEn, static_cast<size_t>(capacity), kMsgDeleteOneConfirmEn, name);
   } else {
     std::snprintf(question, static_cast<size_t>(capacity), kMsgDeleteManyConfirm, plan.count);
+    if (questionEn)
+      std::snprintf(questionEn, static_cast<size_t>(capacity), kMsgDeleteManyConfirmEn, plan.count);
   }
 }
 

@@ -20,7 +20,7 @@ int PlanDelete(Outcome* out, const VolumeState* volume, const uint16_t* tbl1, co
                int count, DeletePlan* plan);
 // The question asked before the deletion (code page 932).
 void DeleteQuestion(const DeletePlan& plan, const VolumeState* volume, const uint16_t* tbl1,
-                    char* question, int capacity);
+                    char* question, int capacity, char* questionEn = nullptr);
 // Frees the planned files' slots and sectors in the volume and writes the change to the target.
 // 0, or -1 with the messages in the outcome.
 int CommitDelete(Outcome* out, const ImageTarget* target, VolumeState* volume,

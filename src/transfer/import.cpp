@@ -58,41 +58,53 @@ void SayError(Outcome* out, const char* text) { SayText(out, kCaptionError, text
 
 }  // namespace
 
-long ReadHostData(const char* path, char* message, int capacity) {
+long ReadHostData(const char* path, char* message, int capacity, char* messageEn,
+                  const char** format) {
+  // The message in both languages and the table text it comes from, for an outcome.
+  auto say = [&](const char* ja, const char* en, auto... args) {
+    std::snprintf(message, static_cast<size_t>(capacity), ja, args...);
+    if (messageEn) std::snprintf(messageEn, static_cast<size_t>(capacity), en, args...);
+    if (format) *format = ja;
+  };
   std::FILE* file = PlatformOpenHostFile(path, "rb");
   if (!file) {
-    std::snprintf(message, static_cast<size_t>(capacity), kMsgHostOpenFailed, path);
+    say(kMsgHostOpenFailed, kMsgHostOpenFailedEn, path);
     return -1;
   }
   long length = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
   std::fseek(file, 0, SEEK_SET);
   if (length >= kReadRequestBytes) {
-    std::snprintf(message, static_cast<size_t>(capacity), kMsgFileTooBig, length);
+    say(kMsgFileTooBig, kMsgFileTooBigEn, length);
     std::fclose(file);
     return -1;
   }
   if (length == 0) {
-    std::snprintf(message, static_cast<size_t>(capacity), "%s", kMsgFileEmpty);
+    say("%s", "%s", kMsgFileEmpty);
+    if (messageEn) std::snprintf(messageEn, static_cast<size_t>(capacity), "%s", kMsgFileEmptyEn);
+    if (format) *format = kMsgFileEmpty;
     std::fclose(file);
     return -1;
   }
   const long got = static_cast<long>(std::fread(DataBuffer, 1, kReadRequestBytes, file));
   std::fclose(file);
   if (got != length) {
-    std::snprintf(message, static_cast<size_t>(capacity), kMsgFileShortRead, got);
+    say(kMsgFileShortRead, kMsgFileShortReadEn, got);
     return -1;
   }
   return length;
 }
 
 long ConvertImportData(long length, int transferMode, const uint8_t* tbl3, char* message,
-                       int capacity) {
+                       int capacity, char* messageEn, const char** format) {
   if (transferMode == 0) return length;  // binary
   length = ConvertImportText(DataBuffer, length, tbl3, ConversionBuffer);
   // The entry's length field has 16 bits: a longer text could not be described by it.
   if (length > kMaxFileBytes) {
     std::snprintf(message, static_cast<size_t>(capacity), kMsgFileTooBig, length);
+    if (messageEn)
+      std::snprintf(messageEn, static_cast<size_t>(capacity), kMsgFileTooBigEn, length);
+    if (format) *format = kMsgFileTooBig;
     return -1;
   }
   std::memcpy(DataBuffer, ConversionBuffer, static_cast<size_t>(length));
@@ -104,9 +116,12 @@ uint8_t* ImportData() { return DataBuffer; }
 long ReadImportFile(const char* path, int transferMode, const uint8_t* tbl3, Outcome* out) {
   // The read's message quotes the path; the conversion's is short.
   char message[kPathCapacity + 128];
-  long length = ReadHostData(path, message, sizeof message);
-  if (length >= 0) length = ConvertImportData(length, transferMode, tbl3, message, 128);
-  if (length < 0) SayError(out, message);
+  char messageEn[kPathCapacity + 128];
+  const char* format = message;
+  long length = ReadHostData(path, message, sizeof message, messageEn, &format);
+  if (length >= 0)
+    length = ConvertImportData(length, transferMode, tbl3, message, 128, messageEn, &format);
+  if (length < 0) SayText(out, kCaptionError, format, message, messageEn);
   return length;
 }
 
@@ -243,7 +258,7 @@ int CheckImportAttributes(const AttributeTexts& texts, ReplacePolicy policy,
   AttributeCheckFailure failure;
   if (CheckAttributeTextsWith(texts, rules, volume->DirectoryBuffer, volume->EntryCount, entry,
                               &failure) != 0) {
-    SayText(out, failure.caption, failure.format, failure.text);
+    SayText(out, failure.caption, failure.format, failure.text, failure.textEn);
     return -1;
   }
   if (*duplicate >= 0 && volume->DirectoryBuffer[*duplicate * kEntryBytes + kEntryLock] != 0) {

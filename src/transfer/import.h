@@ -20,11 +20,12 @@ int StorePendingEntry(VolumeState* volume, const uint8_t* entry);
 
 // Reads the host file at `path` into the import's data buffer: its length, or -1 with the message
 // to show in `message` (open failure, too big, empty, short read).
-long ReadHostData(const char* path, char* message, int capacity);
+long ReadHostData(const char* path, char* message, int capacity, char* messageEn = nullptr,
+                  const char** format = nullptr);
 // In Ascii mode (kTransferAscii) converts the data buffer's `length` bytes in place through tbl3;
 // the new length, or -1 with the too-big message when the text outgrows 65535 bytes.
 long ConvertImportData(long length, int transferMode, const uint8_t* tbl3, char* message,
-                       int capacity);
+                       int capacity, char* messageEn = nullptr, const char** format = nullptr);
 // The import's data buffer (kImportBufferBytes).
 uint8_t* ImportData();
 // Reads the host file and converts it (ReadHostData, ConvertImportData); the length, or -1 with
