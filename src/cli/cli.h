@@ -119,6 +119,10 @@ std::string VerdictText(const Identification& id);
 std::vector<std::string> ReasonLines(const Identification& id);
 // The image's messages shown so far, as "caption: text" in UTF-8, joined by "; ".
 std::string ShownMessages();
+// The same in English, and the names of the table texts they came from (empty for a text of
+// none), for the JSON output's "message_en" and "message_id".
+std::string ShownMessagesEn();
+std::vector<std::string> ShownMessageIds();
 // The extensions of the images zelvo opens, for help texts: ".2d, .d20, .d88 or .d77".
 std::string ImageExtensionList();
 // "2D", "D20" or "D88"; "MZ" or "PC".

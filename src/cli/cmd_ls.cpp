@@ -60,6 +60,8 @@ int ListImage(const LsOptions& options, const std::string& image, const CodeTabl
       nlohmann::json out;
       out["image"] = console::ArgumentToUtf8(image);
       out["error"] = ShownMessages();
+      out["message_en"] = ShownMessagesEn();
+      out["message_id"] = ShownMessageIds();
       Print(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     }
     return -1;

@@ -122,7 +122,7 @@ int LoadTables(const std::string& codes) {
 void Report(const Outcome& outcome) {
   for (int i = 0; i < outcome.count; i++)
     console::ShowMessage(outcome.messages[i].text, outcome.messages[i].textEn,
-                         outcome.messages[i].caption, kMbOk);
+                         outcome.messages[i].caption, kMbOk, outcome.messages[i].format);
 }
 
 void Report(const char* caption, const char* text) {
@@ -216,6 +216,21 @@ std::string StoredName(int slot) {
 }
 
 void Print(const std::string& text) { console::WriteOut(text); }
+std::string ShownMessagesEn() {
+  std::string text;
+  for (const console::Box& box : console::Boxes()) {
+    if (!text.empty()) text += "; ";
+    text += console::Cp932ToUtf8(box.captionEn + ": " + box.textEn);
+  }
+  return text;
+}
+
+std::vector<std::string> ShownMessageIds() {
+  std::vector<std::string> ids;
+  for (const console::Box& box : console::Boxes()) ids.push_back(box.id);
+  return ids;
+}
+
 std::string ShownMessages() {
   std::string text;
   for (const console::Box& box : console::Boxes()) {

@@ -106,16 +106,18 @@ Language Current = Language::kJapanese;
 void SetLanguage(Language language) { Current = language; }
 Language CurrentLanguage() { return Current; }
 
-int ShowMessage(const char* text, const char* textEn, const char* caption, unsigned flags) {
+int ShowMessage(const char* text, const char* textEn, const char* caption, unsigned flags,
+                const char* format) {
   State& s = S();
   text = text ? text : "";
   caption = caption ? caption : "";
+  const TextId captionId = TextIdOf(caption);
+  const TextId textId = TextIdOf(format ? format : text);
+  const char* en = textEn ? textEn : textId != TextId::kCount && !format ? TextEn(textId) : text;
+  const char* captionEn = captionId != TextId::kCount ? TextEn(captionId) : caption;
   std::string line;
   if (Current == Language::kEnglish) {
-    const TextId captionId = TextIdOf(caption);
-    const TextId textId = TextIdOf(text);
-    const char* en = textEn ? textEn : textId != TextId::kCount ? TextEn(textId) : text;
-    line = std::string(captionId != TextId::kCount ? TextEn(captionId) : caption) + ": " + en;
+    line = std::string(captionEn) + ": " + en;
   } else {
     line = std::string(caption) + ": " + text;
   }
@@ -131,7 +133,8 @@ int ShowMessage(const char* text, const char* textEn, const char* caption, unsig
       Note("answered No (pass --yes to answer Yes)");
     }
   }
-  s.boxes.push_back({text, caption, flags, answer});
+  s.boxes.push_back({text, caption, flags, answer, en, captionEn,
+                     textId != TextId::kCount ? TextName(textId) : ""});
   return answer;
 }
 

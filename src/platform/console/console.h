@@ -20,6 +20,9 @@ struct Box {
   std::string caption;
   unsigned flags;
   int answer;
+  std::string textEn;  // the same text and caption in English
+  std::string captionEn;
+  std::string id;  // the name of the table text it came from ("kMsgReadFailed"), or empty
 };
 
 struct Settings {
@@ -45,7 +48,9 @@ Language CurrentLanguage();
 // A message box as the terminal shows it: "caption: text" on standard error in the current
 // language (`textEn` the English text, or null for the table's English of `text`), then the
 // answer of a question. PlatformMessageBox is this with a null `textEn`.
-int ShowMessage(const char* text, const char* textEn, const char* caption, unsigned flags);
+// `format` is the table text the message came from (null: `text` itself).
+int ShowMessage(const char* text, const char* textEn, const char* caption, unsigned flags,
+                const char* format = nullptr);
 
 // Prints a note of the tool itself (UTF-8) to standard error.
 void Note(std::string_view text);
