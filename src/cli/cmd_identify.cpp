@@ -198,6 +198,10 @@ int IdentifyOne(const IdentifyOptions& options, const std::string& image) {
       nlohmann::json out;
       out["image"] = console::ArgumentToUtf8(image);
       out["error"] = error;
+      if (!shown.empty()) {
+        out["message_en"] = ShownMessagesEn();
+        out["message_id"] = ShownMessageIds();
+      }
       Print(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     } else {
       console::Note(image + ": " + error);
