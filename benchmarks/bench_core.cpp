@@ -9,8 +9,8 @@
 
 #include "flows/app_image.h"
 #include "flows/app_state.h"
-#include "flows/import.h"
 #include "flows/export.h"
+#include "flows/import.h"
 #include "flows/open_image.h"
 #include "flows/volume_load.h"
 #include "platform/scripted/scripted.h"

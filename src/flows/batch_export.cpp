@@ -3,10 +3,10 @@
 #include <cstdio>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/export.h"
 #include "flows/show_outcome.h"
 #include "texts/texts.h"
-#include "flows/app_state.h"
 
 namespace {
 

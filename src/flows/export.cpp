@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/show_outcome.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "transfer/attribute_checks.h"
 #include "view/directory_list.h"
 #include "view/status_bar.h"
-#include "flows/app_state.h"
 
 namespace {
 

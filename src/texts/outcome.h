@@ -13,8 +13,8 @@ inline constexpr int kOutcomeMessages = 8;     // further messages are dropped (
 inline constexpr int kMessageCapacity = 1024;  // a formatted message and its zero byte
 
 struct OutcomeMessage {
-  const char* format;           // the table text (code page 932) it was formatted from
-  const char* caption;          // the table caption
+  const char* format;             // the table text (code page 932) it was formatted from
+  const char* caption;            // the table caption
   char text[kMessageCapacity];    // the text as shown, code page 932
   char textEn[kMessageCapacity];  // the same in English (the table's English form)
 };

@@ -15,7 +15,6 @@
 #include "platform/scripted/scripted.h"
 #include "texts/texts.h"
 #include "transfer/export.h"
-#include "flows/app_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string image = fuzz::LinkedImage("export", {".2d", ".d20", ".d88"});

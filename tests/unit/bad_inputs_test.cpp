@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "flows/app_state.h"
-#include "flows/import.h"
 #include "flows/export.h"
+#include "flows/import.h"
 #include "flows/volume_load.h"
 #include "image/sector_transfer.h"
 #include "support/image_builder.h"

@@ -9,17 +9,17 @@
 
 #include "flows/app_state.h"
 #include "flows/attribute_dialog.h"
-#include "flows/batch_import.h"
-#include "flows/import.h"
 #include "flows/batch_export.h"
+#include "flows/batch_import.h"
 #include "flows/export.h"
+#include "flows/import.h"
 #include "flows/volume_load.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/batch_export.h"
-#include "transfer/export.h"
 #include "transfer/batch_import.h"
+#include "transfer/export.h"
 #include "transfer/import.h"
 
 namespace {

@@ -1,5 +1,4 @@
 // Reading the code conversion file: text-mode line rules, sections, messages, the shipped file.
-#include "flows/app_image.h"
 #include "codes/code_tables.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "flows/app_image.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 

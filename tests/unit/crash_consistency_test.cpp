@@ -11,8 +11,8 @@
 
 #include "flows/app_image.h"
 #include "flows/app_state.h"
-#include "flows/import.h"
 #include "flows/export.h"
+#include "flows/import.h"
 #include "flows/volume_load.h"
 #include "image/image_file.h"
 #include "support/image_builder.h"

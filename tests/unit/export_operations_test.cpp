@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "flows/app_image.h"
+#include "flows/app_state.h"
 #include "flows/export.h"
 #include "flows/volume_load.h"
 #include "support/image_builder.h"
@@ -15,7 +16,6 @@
 #include "texts/texts.h"
 #include "transfer/batch_export.h"
 #include "transfer/export.h"
-#include "flows/app_state.h"
 #include "volume/layout.h"
 
 namespace {

@@ -19,7 +19,6 @@
 #include "texts/texts.h"
 #include "transfer/export.h"
 #include "transfer/import.h"
-#include "flows/app_state.h"
 #include "volume/layout.h"
 
 namespace {
