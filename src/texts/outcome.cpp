@@ -10,15 +10,28 @@ void OutcomeClear(Outcome* outcome) {
   outcome->dropped = 0;
 }
 
-void SayV(Outcome* outcome, const char* caption, const char* format, std::va_list args) {
-  if (!outcome) return;
+namespace {
+
+// The next message of the outcome, its table text and caption set; null when there is no outcome
+// or no room (the message is then counted as dropped).
+OutcomeMessage* NextMessage(Outcome* outcome, const char* caption, const char* format) {
+  if (!outcome) return nullptr;
   if (outcome->count >= kOutcomeMessages) {
     outcome->dropped++;
-    return;
+    return nullptr;
   }
-  OutcomeMessage& message = outcome->messages[outcome->count++];
-  message.format = format;
-  message.caption = caption;
+  OutcomeMessage* message = &outcome->messages[outcome->count++];
+  message->format = format;
+  message->caption = caption;
+  return message;
+}
+
+}  // namespace
+
+void SayV(Outcome* outcome, const char* caption, const char* format, std::va_list args) {
+  OutcomeMessage* next = NextMessage(outcome, caption, format);
+  if (!next) return;
+  OutcomeMessage& message = *next;
   std::va_list copy;
   va_copy(copy, args);
   std::vsnprintf(message.text, sizeof message.text, format, args);
@@ -33,14 +46,9 @@ void SayV(Outcome* outcome, const char* caption, const char* format, std::va_lis
 
 void SayText(Outcome* outcome, const char* caption, const char* format, const char* text,
              const char* textEn) {
-  if (!outcome) return;
-  if (outcome->count >= kOutcomeMessages) {
-    outcome->dropped++;
-    return;
-  }
-  OutcomeMessage& message = outcome->messages[outcome->count++];
-  message.format = format;
-  message.caption = caption;
+  OutcomeMessage* next = NextMessage(outcome, caption, format);
+  if (!next) return;
+  OutcomeMessage& message = *next;
   std::snprintf(message.text, sizeof message.text, "%s", text);
   const TextId id = TextIdOf(format);
   if (!textEn) textEn = id != TextId::kCount && text == format ? TextEn(id) : text;
