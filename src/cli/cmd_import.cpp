@@ -21,12 +21,9 @@
 namespace cli {
 namespace {
 
-// Each message as the line "caption: text" on standard error.
-void PrintOutcome(const Outcome& outcome) { Report(outcome); }
-
 // Prints a step's messages and passes its result on.
 int Printed(Outcome* out, int result) {
-  PrintOutcome(*out);
+  Report(*out);
   OutcomeClear(out);
   return result;
 }
@@ -41,7 +38,7 @@ void Reload(const ImageTarget* target) {
   Outcome out;
   OutcomeClear(&out);
   if (RecoverImageJournal(&out, App.ImagePath) == 0) RereadVolume(target, &App, &out);
-  PrintOutcome(out);
+  Report(out);
 }
 
 AttributeOptions AttributesFrom(const ImportOptions& options) {
