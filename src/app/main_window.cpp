@@ -66,10 +66,11 @@ void FocusList() {
   if (list && IsWindow(list)) SetFocus(list);
 }
 
-// A right-click selects the row under the pointer and offers its commands.
-void RowContextMenu(HWND window, int row, POINT screen) {
+// A right-click selects the row under the pointer and offers its commands; the keyboard's menu
+// (Shift+F10, the menu key) offers them for the rows already selected.
+void RowContextMenu(HWND window, int row, POINT screen, bool selectRow = true) {
   if (row < 0) return;
-  SelectOnly(row);
+  if (selectRow) SelectOnly(row);
   UpdateWindowCommands(window);
   HMENU menu = LoadMenuW(static_cast<HINSTANCE>(App.Instance), MAKEINTRESOURCEW(IDR_CONTEXT_MENU));
   if (!menu) return;
@@ -187,6 +188,27 @@ LRESULT OnNotify(HWND window, const NMHDR* notice) {
   return 0;
 }
 
+// The menu key or Shift+F10 in the list: the menu opens below the focused (else the first
+// selected) row. A right-click's menu is opened by NM_RCLICK.
+bool OnContextMenu(HWND window, HWND from, LPARAM lParam) {
+  HWND list = static_cast<HWND>(App.ListWindow);
+  if (!list || from != list || lParam != -1) return false;
+  if (!App.VolumeLoaded) return true;
+  int shown = static_cast<int>(
+      SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED));
+  if (shown < 0)
+    shown = static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  if (shown < 0) return true;
+  RECT rect{};
+  rect.left = LVIR_LABEL;
+  SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(shown), reinterpret_cast<LPARAM>(&rect));
+  POINT screen{rect.left, rect.bottom};
+  ClientToScreen(list, &screen);
+  RowContextMenu(window, ListInsertedIndex(list, shown), screen, false);
+  return true;
+}
+
 void OnDropFiles(HWND window, HDROP drop) {
   std::vector<std::string> paths;
   const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
@@ -274,6 +296,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       PostQuitMessage(0);
       return 0;
     case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_CONTEXTMENU:
+      if (OnContextMenu(window, reinterpret_cast<HWND>(wParam), lParam)) return 0;
+      return DefWindowProcW(window, message, wParam, lParam);
     case WM_COMMAND:
       RunWindowCommand(window, LOWORD(wParam));
       FocusList();

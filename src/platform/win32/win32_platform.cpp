@@ -22,6 +22,7 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
+#include "view/directory_list.h"
 
 namespace {
 
@@ -153,8 +154,15 @@ const std::string& CellOf(LPARAM key, int column) {
 
 int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM contextAddress) {
   const auto* context = reinterpret_cast<const SortContext*>(contextAddress);
-  const std::string& a = CellOf(first, context->column);
-  const std::string& b = CellOf(second, context->column);
+  std::string a = CellOf(first, context->column);
+  std::string b = CellOf(second, context->column);
+  if (context->column == kColDate) {
+    char key[kCellCapacity + 2];
+    DateSortKey(a.c_str(), key, sizeof key);
+    a = key;
+    DateSortKey(b.c_str(), key, sizeof key);
+    b = key;
+  }
   int result = 0;
   if (AllHexDigits(a) && AllHexDigits(b) && a.size() != b.size()) {
     result = a.size() < b.size() ? -1 : 1;
@@ -196,12 +204,46 @@ void ForgetClosedControls() {
   }
 }
 
+// Whether the dialog being opened is one of the program's own additions: those open centred on
+// their owner with the keyboard in their first field (the attribute dialog keeps its place).
+bool centreNextDialog = false;
+
+void CentreOnOwner(HWND dialog) {
+  HWND owner = GetWindow(dialog, GW_OWNER);
+  RECT box, area;
+  if (!GetWindowRect(dialog, &box)) return;
+  if (!owner || !GetWindowRect(owner, &area)) return;
+  const int width = box.right - box.left;
+  const int height = box.bottom - box.top;
+  int x = area.left + (area.right - area.left - width) / 2;
+  int y = area.top + (area.bottom - area.top - height) / 2;
+  // Kept on the screen that shows the owner.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& work = monitor.rcWork;
+    x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - width));
+    y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - height));
+  }
+  SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // Runs the program's dialog procedure (plain calling convention) under the dialog manager.
 INT_PTR CALLBACK DialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   DialogProc proc;
   if (message == WM_INITDIALOG) {
     proc = reinterpret_cast<DialogProc>(lParam);
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(proc));
+    if (centreNextDialog) {
+      centreNextDialog = false;
+      if (proc) proc(dialog, message, wParam, lParam);
+      CentreOnOwner(dialog);
+      if (HWND first = GetNextDlgTabItem(dialog, nullptr, FALSE)) {
+        SetFocus(first);
+        SendMessageW(first, EM_SETSEL, 0, -1);
+      }
+      return FALSE;  // the focus is set
+    }
   } else {
     proc = reinterpret_cast<DialogProc>(GetWindowLongPtrW(dialog, DWLP_USER));
   }
@@ -510,8 +552,10 @@ void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* p
 intptr_t PlatformDialogBox(WindowHandle owner, int resourceId, DialogProc proc) {
   HINSTANCE instance =
       App.Instance ? static_cast<HINSTANCE>(App.Instance) : GetModuleHandleW(nullptr);
+  centreNextDialog = resourceId != kAttributeDialogId;
   INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(resourceId), AsWindow(owner),
                                    DialogTrampoline, reinterpret_cast<LPARAM>(proc));
+  centreNextDialog = false;
   ForgetClosedControls();
   return result;
 }
@@ -596,6 +640,8 @@ unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
   }
   return length;
 }
+
+bool PlatformHostUsesProgramCodePage() { return GetACP() == kProgramCodePage; }
 
 void PlatformLocalDate(char out[9]) {
   SYSTEMTIME now;
