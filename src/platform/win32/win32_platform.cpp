@@ -464,7 +464,32 @@ void ListFilled(WindowHandle list) {
   SendMessageW(window, LVM_ENSUREVISIBLE, 0, FALSE);
 }
 
-// The column titles show which column orders the rows, and which way.
+bool SortMarkFits(HWND list, int column) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  if (!header) return false;
+  wchar_t title[64] = {};
+  HDITEMW item{};
+  item.mask = HDI_TEXT | HDI_WIDTH;
+  item.pszText = title;
+  item.cchTextMax = 64;
+  if (!SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item))) return false;
+  HDC dc = GetDC(header);
+  if (!dc) return false;
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, title, static_cast<int>(std::wcslen(title)), &size);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(header, dc);
+  // The header keeps a margin of three edges on each side of the text and of the arrow, which is
+  // about half the text's height wide.
+  const int margin = 3 * GetSystemMetrics(SM_CXEDGE);
+  return size.cx + 4 * margin + metrics.tmHeight / 2 <= item.cxy;
+}
+
+// The column titles show which column orders the rows, and which way; where the arrow would cut
+// the title short, the title goes without it.
 void MarkSortColumn(HWND list, int column, bool descending) {
   HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
   if (!header) return;
@@ -474,7 +499,7 @@ void MarkSortColumn(HWND list, int column, bool descending) {
     item.mask = HDI_FORMAT;
     if (!SendMessageW(header, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item))) continue;
     item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-    if (i == column) item.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
+    if (i == column && SortMarkFits(list, i)) item.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
     SendMessageW(header, HDM_SETITEMW, i, reinterpret_cast<LPARAM>(&item));
   }
 }
@@ -680,8 +705,12 @@ int PlatformChooseFolder(WindowHandle owner, const char* title, char* folder, in
 
 int PlatformHostFileName(const char* name, char* out, int capacity) {
   std::wstring wide = WideFromProgramText(name);
-  for (wchar_t& c : wide)
-    if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c)) c = L'_';
+  // A character the ANSI code page lacks would come back as '?', which no file name may hold.
+  for (wchar_t& c : wide) {
+    bool lossy = false;
+    if (c >= 0x80) AnsiFromWide(std::wstring(1, c), &lossy);
+    if (lossy || c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c)) c = L'_';
+  }
   const std::string ansi = AnsiFromWide(wide);
   if (capacity <= 0 || ansi.size() + 1 > static_cast<size_t>(capacity)) return -1;
   CopyOut(ansi, out, capacity);
