@@ -69,9 +69,9 @@ TEST_F(CommandTableTest, GreyingFollowsTheStateOfTheWindow) {
   shape.d88WriteProtect = 0x10;
   const std::string protectedImage = scratch_.Path("protected.d88");
   testimg::WriteFile(protectedImage, testimg::BuildImage(SampleVolume(), shape));
-  const int kAll[] = {IDM_NEW,        IDM_OPEN, IDM_EXPORT, IDM_EXPORT_FOLDER, IDM_IMPORT,
-                      IDM_CHECK,      IDM_QUIT, IDM_UNDO,   IDM_REDO,          IDM_DELETE,
-                      IDM_ATTRIBUTES, IDM_MZ,   IDM_PC,     IDM_IDENTIFY,      IDM_BINARY,
+  const int kAll[] = {IDM_NEW,        IDM_OPEN,  IDM_EXPORT, IDM_EXPORT_FOLDER, IDM_IMPORT,
+                      IDM_CHECK,      IDM_QUIT,  IDM_UNDO,   IDM_REDO,          IDM_DELETE,
+                      IDM_ATTRIBUTES, IDM_MZ,    IDM_PC,     IDM_IDENTIFY,      IDM_BINARY,
                       IDM_ASCII,      IDM_ABOUT, IDM_RELOAD, IDM_IMPORT_MANY};
   struct Step {
     const char* what;
@@ -101,8 +101,8 @@ TEST_F(CommandTableTest, GreyingFollowsTheStateOfTheWindow) {
          driver_.AnswerBox(IDOK);
          Command(IDM_RELOAD);
        },
-       {IDM_EXPORT, IDM_EXPORT_FOLDER, IDM_IMPORT, IDM_CHECK, IDM_UNDO, IDM_DELETE,
-        IDM_ATTRIBUTES, IDM_IMPORT_MANY}},
+       {IDM_EXPORT, IDM_EXPORT_FOLDER, IDM_IMPORT, IDM_CHECK, IDM_UNDO, IDM_DELETE, IDM_ATTRIBUTES,
+        IDM_IMPORT_MANY}},
       {"a write-protected disk: nothing that writes",
        [&] { OpenImage(protectedImage); },
        {IDM_UNDO, IDM_REDO, IDM_IMPORT, IDM_IMPORT_MANY, IDM_DELETE, IDM_ATTRIBUTES}},

@@ -158,7 +158,8 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   } items[] = {
       {40040, L"\u65B0\u898F\u4F5C\u6210(&N)...\tCtrl+N"},
       {40060, L"\u8AAD\u307F\u8FBC\u307F\u76F4\u3057(&R)\tF5"},
-      {40250, L"\u8907\u6570\u306E\u30D5\u30A1\u30A4\u30EB\u3092\u30A4\u30F3\u30DD\u30FC\u30C8(&M)..."},
+      {40250,
+       L"\u8907\u6570\u306E\u30D5\u30A1\u30A4\u30EB\u3092\u30A4\u30F3\u30DD\u30FC\u30C8(&M)..."},
       {40002, L"Zelvo\uFF8C\uFF67\uFF72\uFF99\u3092\u958B\u304F(&O)\tCtrl+O"},
       {40003, L"\u30A8\u30AF\u30B9\u30DD\u30FC\u30C8(&E)\tCtrl+E"},
       {40041,

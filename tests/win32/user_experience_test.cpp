@@ -17,9 +17,9 @@
 #include "app/import_many.h"
 #include "app/main_window.h"
 #include "app/settings.h"
+#include "flows/app_state.h"
 #include "flows/batch_export.h"
 #include "flows/export.h"
-#include "flows/app_state.h"
 #include "gui_fixture.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
@@ -419,12 +419,9 @@ TEST_F(UserTest, TheKeyboardReachesTheCommands) {
     BYTE flags;
     WORD key;
     WORD command;
-  } expected[] = {{FVIRTKEY | FCONTROL, 'O', 40002},
-                  {FVIRTKEY | FCONTROL, 'E', 40003},
-                  {FVIRTKEY | FCONTROL, 'I', 40010},
-                  {FVIRTKEY, VK_F5, 40060},
-                  {FVIRTKEY | FCONTROL, 'N', 40040},
-                  {FVIRTKEY | FCONTROL, 'A', IDM_SELECT_ALL}};
+  } expected[] = {{FVIRTKEY | FCONTROL, 'O', 40002}, {FVIRTKEY | FCONTROL, 'E', 40003},
+                  {FVIRTKEY | FCONTROL, 'I', 40010}, {FVIRTKEY, VK_F5, 40060},
+                  {FVIRTKEY | FCONTROL, 'N', 40040}, {FVIRTKEY | FCONTROL, 'A', IDM_SELECT_ALL}};
   for (const auto& want : expected) {
     bool found = false;
     for (const ACCEL& entry : entries) {
