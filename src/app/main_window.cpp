@@ -66,6 +66,22 @@ void FocusList() {
   if (list && IsWindow(list)) SetFocus(list);
 }
 
+// The panel's font where the system font lacks Japanese: made once, kept for the process.
+HFONT PanelFont() {
+  static HFONT font = nullptr;
+  if (font) return font;
+  // A Japanese system's system font is 18 pixels high.
+  constexpr int kJapaneseSystemFontHeight = 18;
+  LOGFONTW gothic{};
+  gothic.lfHeight = kJapaneseSystemFontHeight;
+  gothic.lfWeight = FW_NORMAL;
+  gothic.lfCharSet = SHIFTJIS_CHARSET;
+  gothic.lfQuality = DEFAULT_QUALITY;
+  wcscpy(gothic.lfFaceName, L"MS UI Gothic");
+  font = CreateFontIndirectW(&gothic);
+  return font;
+}
+
 // A right-click selects the row under the pointer and offers its commands; the keyboard's menu
 // (Shift+F10, the menu key) offers them for the rows already selected.
 void RowContextMenu(HWND window, int row, POINT screen, bool selectRow = true) {
@@ -96,10 +112,11 @@ LRESULT OnCreate(HWND window) {
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPanelId)), instance, nullptr);
   App.PanelWindow = panel;
   // The panel's default font is the system font, which holds Japanese characters only on a
-  // Japanese system; elsewhere the dialog font (linked to a Japanese font) shows the disk name.
+  // Japanese system; elsewhere a Japanese Gothic of that font's height shows the panel as it
+  // looks there.
   if (panel && GetACP() != kProgramCodePage) {
-    SendMessageW(panel, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-                 FALSE);
+    if (HFONT font = PanelFont())
+      SendMessageW(panel, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
 
   InitCommonControls();
@@ -137,8 +154,7 @@ void OnSize(HWND window, LPARAM lParam) {
   int barHeight = 0;
   if (HWND bar = StatusBar(window)) {
     SendMessageW(bar, WM_SIZE, 0, 0);
-    const int parts[] = {kStatusModesRight, kStatusVolumeRight, -1};
-    SendMessageW(bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
+    FitStatusParts(bar);
     RECT rect;
     GetWindowRect(bar, &rect);
     barHeight = rect.bottom - rect.top;

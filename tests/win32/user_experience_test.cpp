@@ -739,5 +739,24 @@ TEST_F(UserTest, ImportOfSeveralFilesTakesThemFromOneDialog) {
   EXPECT_TRUE(driver_.failures().empty());
 }
 
+TEST_F(UserTest, ThePanelLooksAsUnderAJapaneseSystemInEveryLocale) {
+  OpenImage(image_);
+  HDC dc = GetDC(Panel());
+  HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(Panel(), WM_GETFONT, 0, 0));
+  HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
+  TEXTMETRICW panel{};
+  GetTextMetricsW(dc, &panel);
+  SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  TEXTMETRICW system{};
+  GetTextMetricsW(dc, &system);
+  SelectObject(dc, old);
+  ReleaseDC(Panel(), dc);
+  // As high as a Japanese system's system font, and able to show the disk name.
+  EXPECT_EQ(panel.tmHeight, GetACP() == 932 ? system.tmHeight : 18);
+  EXPECT_EQ(panel.tmCharSet, GetACP() == 932 ? system.tmCharSet : SHIFTJIS_CHARSET);
+  Settle();
+  WritePng(CaptureWindow(main_), Localised("panel_and_list"));
+}
+
 }  // namespace
 }  // namespace gui

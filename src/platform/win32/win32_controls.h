@@ -7,8 +7,13 @@
 #include <map>
 #include <string>
 
-// The status bar, a child of the main window.
+// The status bar, a child of the main window: the modes' part, then the volume's (as wide as its
+// text), then the outcome's.
 inline constexpr int kStatusBarId = 1300;
+inline constexpr int kStatusModesWidth = 110;
+inline constexpr int kStatusVolumeMinWidth = 210;
+// Sizes the parts to the texts they show now.
+void FitStatusParts(HWND bar);
 
 // Orders the shown rows by a column's texts, ascending; the same column again reverses the
 // order. Numbers (texts of hexadecimal digits only) compare by value. Rows of equal texts keep

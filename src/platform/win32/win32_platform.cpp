@@ -531,6 +531,27 @@ void PlatformSetStatus(WindowHandle window, int part, const char* text) {
     if (c == L'\r' || c == L'\n') c = L' ';
   }
   SendMessageW(bar, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(line.c_str()));
+  if (part == kStatusVolume) FitStatusParts(bar);
+}
+
+void FitStatusParts(HWND bar) {
+  // The volume's part is as wide as its text (at least kStatusVolumeMinWidth); the outcome takes
+  // the rest.
+  const int length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, kStatusVolume, 0));
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  SendMessageW(bar, SB_GETTEXTW, kStatusVolume, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(length));
+  int width = kStatusVolumeMinWidth;
+  if (HDC dc = GetDC(bar)) {
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(bar, dc);
+    width = std::max(width, static_cast<int>(size.cx) + 12);
+  }
+  const int parts[] = {kStatusModesWidth, kStatusModesWidth + width, -1};
+  SendMessageW(bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
 }
 
 // The selected rows in the order the screen shows them, as rows of the seam (as ListFirstSelected).
