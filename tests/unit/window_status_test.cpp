@@ -18,7 +18,6 @@
 #include "flows/undo.h"
 #include "flows/volume_load.h"
 #include "image/change_history.h"
-#include "image/host_files.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
@@ -277,22 +276,6 @@ TEST_F(WindowStatusTest, ExportOfOneOfSeveralSelectedSaysSo) {
     }
     EXPECT_EQ(Outcome(), want);
   }
-}
-
-TEST_F(WindowStatusTest, TheProposedExportNameIsTheFolderExportsWhenPathsAreNotInTheProgramsCode) {
-  VolumeBuilder v;
-  v.AddFile(FileSpec{.name = "A/B", .data = Pattern(10, 1)});
-  Load(v);
-  for (const bool programCodePage : {true, false}) {
-    scripted::SetHostCodePageIsProgram(programCodePage);
-    EXPECT_EQ(ExportSelectedFile(kMain, 0), -1);  // cancelled
-    char plain[kHostNameBytes];
-    DefaultExportName(0, plain);
-    char converted[kHostNameBytes];
-    ASSERT_EQ(PlatformHostFileName(plain, converted, sizeof converted), 0);
-    EXPECT_EQ(scripted::FileDialogs().back().initialFile, programCodePage ? plain : converted);
-  }
-  EXPECT_TRUE(Unchanged());
 }
 
 }  // namespace
