@@ -1,6 +1,12 @@
 #include "app/command_handlers.h"
 
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
 #include "app/command_table.h"
+#include "app/import_many.h"
 #include "app/list_selection.h"
 #include "app/main_window.h"
 #include "flows/app_state.h"
@@ -54,35 +60,73 @@ void New(HWND window) { NewImageCommand(window); }
 
 void Open(HWND window) { OpenImageCommand(window); }
 
+// The first selected row; with several selected the status line says so and names the command
+// that exports all of them.
 void Export(HWND window) {
   const int row = ListFirstSelected(App.ListWindow);
-  if (row != -1) ExportSelectedFile(window, row);
+  if (row == -1) return;
+  int selected = 0;
+  for (int r = row; r != -1; r = ListNextSelected(App.ListWindow, r)) ++selected;
+  ExportSelectedFile(window, row, selected);
 }
 
 void ExportToFolder(HWND window) { ExportSelectedToFolder(window); }
 
+// The reload after an import selects the imported file.
 void Import(HWND window) {
-  // The reload after a change keeps the selection where it can.
-  const int row = ListFirstSelected(App.ListWindow);
-  const int fills = ListFills();
+  static SelectionMemo memo;
+  RememberSelection(&memo);
   ImportHostFile(window);
-  if (row != -1 && App.VolumeLoaded && (Refilled(fills) || ListFirstSelected(App.ListWindow) == -1))
-    SelectOnly(row);
+  RestoreSelection(memo);
+}
+
+void ImportMany(HWND window) {
+  std::vector<std::string> paths;
+  if (!ChooseHostFiles(window, &paths)) return;
+  static SelectionMemo memo;
+  RememberSelection(&memo);
+  DroppedHostFiles(window, paths);
+  RestoreSelection(memo);
+}
+
+void SelectAll(HWND) {
+  if (!App.VolumeLoaded) return;
+  HWND list = static_cast<HWND>(App.ListWindow);
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED;
+  item.state = LVIS_SELECTED;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
 }
 
 void Check(HWND window) {
   if (App.VolumeLoaded) ShowVolumeCheck(window);
 }
 
+// The reload keeps the same file selected.
 void Reload(HWND window) {
-  if (App.ImagePath[0] != '\0' && WindowCommandEnabled(IDM_OPEN)) LoadVolume(window);
+  if (App.ImagePath[0] == '\0' || !WindowCommandEnabled(IDM_OPEN)) return;
+  static SelectionMemo memo;
+  RememberSelection(&memo);
+  LoadVolume(window);
+  RestoreSelection(memo);
 }
 
 void Quit(HWND window) { SendMessageW(window, WM_CLOSE, 0, 0); }
 
-void Undo(HWND window) { UndoLastChange(window); }
+// After undo and redo the file the step restored or changed is selected, else the same file.
+void Undo(HWND window) {
+  static SelectionMemo memo;
+  RememberSelection(&memo);
+  UndoLastChange(window);
+  RestoreSelection(memo);
+}
 
-void Redo(HWND window) { RedoLastChange(window); }
+void Redo(HWND window) {
+  static SelectionMemo memo;
+  RememberSelection(&memo);
+  RedoLastChange(window);
+  RestoreSelection(memo);
+}
 
 // After a delete the row that followed the first deleted one is selected (or the new last row);
 // a refusal that loaded the volume again selects the first selected row again.

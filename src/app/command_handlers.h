@@ -11,6 +11,8 @@ void Open(HWND window);
 void Export(HWND window);
 void ExportToFolder(HWND window);
 void Import(HWND window);
+void ImportMany(HWND window);
+void SelectAll(HWND window);
 void Check(HWND window);
 void Reload(HWND window);
 void Quit(HWND window);

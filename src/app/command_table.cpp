@@ -13,8 +13,11 @@ namespace {
 // Open stays greyed when the window could not be built whole (no list, or no code tables).
 bool WindowComplete() { return MainWindowComplete(); }
 bool VolumeLoaded() { return App.VolumeLoaded == 1; }
+// Delete, attributes and imports change the disk: greyed while it is write-protected.
+bool Writable() { return App.VolumeLoaded == 1 && !App.WriteProtected; }
 // Delete and attributes act on the selected rows.
-bool RowsSelected() { return App.VolumeLoaded && ListFirstSelected(App.ListWindow) != -1; }
+bool RowsSelected() { return Writable() && ListFirstSelected(App.ListWindow) != -1; }
+bool ImageNamed() { return WindowComplete() && App.ImagePath[0] != '\0'; }
 bool CanUndo() { return ChangeHistoryCanUndo(); }
 bool CanRedo() { return ChangeHistoryCanRedo(); }
 
@@ -24,10 +27,12 @@ const WindowCommand kWindowCommands[] = {
     {IDM_OPEN, commands::Open, WindowComplete},
     {IDM_EXPORT, commands::Export, VolumeLoaded},
     {IDM_EXPORT_FOLDER, commands::ExportToFolder, VolumeLoaded},
-    {IDM_IMPORT, commands::Import, VolumeLoaded},
+    {IDM_IMPORT, commands::Import, Writable},
+    {IDM_IMPORT_MANY, commands::ImportMany, Writable},
     {IDM_CHECK, commands::Check, VolumeLoaded},
     {IDM_QUIT, commands::Quit, nullptr},
-    {IDM_RELOAD, commands::Reload, nullptr},  // F5 only; no menu item
+    {IDM_RELOAD, commands::Reload, ImageNamed},
+    {IDM_SELECT_ALL, commands::SelectAll, nullptr},  // Ctrl+A only; no menu item
     // Edit
     {IDM_UNDO, commands::Undo, CanUndo},
     {IDM_REDO, commands::Redo, CanRedo},

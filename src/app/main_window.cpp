@@ -66,10 +66,27 @@ void FocusList() {
   if (list && IsWindow(list)) SetFocus(list);
 }
 
-// A right-click selects the row under the pointer and offers its commands.
-void RowContextMenu(HWND window, int row, POINT screen) {
+// The panel's font where the system font lacks Japanese: made once, kept for the process.
+HFONT PanelFont() {
+  static HFONT font = nullptr;
+  if (font) return font;
+  // A Japanese system's system font is 18 pixels high.
+  constexpr int kJapaneseSystemFontHeight = 18;
+  LOGFONTW gothic{};
+  gothic.lfHeight = kJapaneseSystemFontHeight;
+  gothic.lfWeight = FW_NORMAL;
+  gothic.lfCharSet = SHIFTJIS_CHARSET;
+  gothic.lfQuality = DEFAULT_QUALITY;
+  wcscpy(gothic.lfFaceName, L"MS UI Gothic");
+  font = CreateFontIndirectW(&gothic);
+  return font;
+}
+
+// A right-click selects the row under the pointer and offers its commands; the keyboard's menu
+// (Shift+F10, the menu key) offers them for the rows already selected.
+void RowContextMenu(HWND window, int row, POINT screen, bool selectRow = true) {
   if (row < 0) return;
-  SelectOnly(row);
+  if (selectRow) SelectOnly(row);
   UpdateWindowCommands(window);
   HMENU menu = LoadMenuW(static_cast<HINSTANCE>(App.Instance), MAKEINTRESOURCEW(IDR_CONTEXT_MENU));
   if (!menu) return;
@@ -95,10 +112,11 @@ LRESULT OnCreate(HWND window) {
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPanelId)), instance, nullptr);
   App.PanelWindow = panel;
   // The panel's default font is the system font, which holds Japanese characters only on a
-  // Japanese system; elsewhere the dialog font (linked to a Japanese font) shows the disk name.
+  // Japanese system; elsewhere a Japanese Gothic of that font's height shows the panel as it
+  // looks there.
   if (panel && GetACP() != kProgramCodePage) {
-    SendMessageW(panel, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-                 FALSE);
+    if (HFONT font = PanelFont())
+      SendMessageW(panel, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
 
   InitCommonControls();
@@ -136,8 +154,7 @@ void OnSize(HWND window, LPARAM lParam) {
   int barHeight = 0;
   if (HWND bar = StatusBar(window)) {
     SendMessageW(bar, WM_SIZE, 0, 0);
-    const int parts[] = {kStatusModesRight, kStatusVolumeRight, -1};
-    SendMessageW(bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
+    FitStatusParts(bar);
     RECT rect;
     GetWindowRect(bar, &rect);
     barHeight = rect.bottom - rect.top;
@@ -185,6 +202,27 @@ LRESULT OnNotify(HWND window, const NMHDR* notice) {
     default: break;
   }
   return 0;
+}
+
+// The menu key or Shift+F10 in the list: the menu opens below the focused (else the first
+// selected) row. A right-click's menu is opened by NM_RCLICK.
+bool OnContextMenu(HWND window, HWND from, LPARAM lParam) {
+  HWND list = static_cast<HWND>(App.ListWindow);
+  if (!list || from != list || lParam != -1) return false;
+  if (!App.VolumeLoaded) return true;
+  int shown = static_cast<int>(
+      SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED));
+  if (shown < 0)
+    shown = static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  if (shown < 0) return true;
+  RECT rect{};
+  rect.left = LVIR_LABEL;
+  SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(shown), reinterpret_cast<LPARAM>(&rect));
+  POINT screen{rect.left, rect.bottom};
+  ClientToScreen(list, &screen);
+  RowContextMenu(window, ListInsertedIndex(list, shown), screen, false);
+  return true;
 }
 
 void OnDropFiles(HWND window, HDROP drop) {
@@ -274,6 +312,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       PostQuitMessage(0);
       return 0;
     case WM_DROPFILES: OnDropFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_CONTEXTMENU:
+      if (OnContextMenu(window, reinterpret_cast<HWND>(wParam), lParam)) return 0;
+      return DefWindowProcW(window, message, wParam, lParam);
     case WM_COMMAND:
       RunWindowCommand(window, LOWORD(wParam));
       FocusList();

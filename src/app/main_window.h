@@ -12,9 +12,6 @@ inline constexpr int kMainHeight = 480;
 inline constexpr int kPanelId = 1001;
 inline constexpr int kListId = 1002;
 inline constexpr int kPanelHeight = 76;
-// Right edges of the status bar's first two parts (the modes, the volume's counts), in pixels.
-inline constexpr int kStatusModesRight = 110;
-inline constexpr int kStatusVolumeRight = 320;
 
 // Registers the class "ZelvoExp"; the class atom, or 0 on failure.
 ATOM RegisterMainClass(HINSTANCE instance);

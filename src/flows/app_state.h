@@ -28,6 +28,7 @@ struct AppState : VolumeState {
   int MachineMode;
   int TransferMode;
   int VolumeLoaded;
+  int WriteProtected;  // the loaded disk refuses changes (read at each load)
   uint8_t PendingEntry[32];
   CodeTables Tables;
 };

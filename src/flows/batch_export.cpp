@@ -6,7 +6,9 @@
 #include "flows/app_state.h"
 #include "flows/export.h"
 #include "flows/show_outcome.h"
+#include "flows/volume_view.h"
 #include "texts/texts.h"
+#include "view/status_bar.h"
 
 namespace {
 
@@ -58,5 +60,12 @@ void ExportSelectedToFolder(WindowHandle window) {
   if (count == 0) return;
   char folder[kPathCapacity];
   if (!PlatformChooseFolder(window, kFolderDialogTitle, folder, sizeof folder)) return;
-  ExportRowsToFolder(window, Rows, count, folder, HostReplacePolicy::kAsk, nullptr);
+  if (ExportRowsToFolder(window, Rows, count, folder, HostReplacePolicy::kAsk, nullptr) != 0)
+    return;
+  char status[kStatusCapacity];
+  if (count == 1)
+    std::snprintf(status, sizeof status, "%s", kStatusOneFileExported);
+  else
+    std::snprintf(status, sizeof status, kStatusFilesExported, count);
+  ShowActionStatus(window, status);
 }

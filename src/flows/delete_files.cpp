@@ -1,12 +1,16 @@
 #include "flows/delete_files.h"
 
+#include <cstdio>
+
 #include "flows/app_image.h"
 #include "flows/app_state.h"
 #include "flows/file_change.h"
 #include "flows/show_outcome.h"
 #include "flows/volume_load.h"
+#include "flows/volume_view.h"
 #include "texts/texts.h"
 #include "transfer/delete_files.h"
+#include "view/status_bar.h"
 #include "volume/file_ops.h"
 
 int DeleteFiles(WindowHandle window, const int* slots, int count) {
@@ -32,6 +36,14 @@ int DeleteFiles(WindowHandle window, const int* slots, int count) {
   const int result = CommitDelete(&out, &target, &App, plan);
   ShowOutcome(window, &out);
   LoadVolume(window);
+  if (result == 0) {
+    char status[kStatusCapacity];
+    if (count == 1)
+      std::snprintf(status, sizeof status, "%s", kStatusDeleted);
+    else
+      std::snprintf(status, sizeof status, kStatusFilesDeleted, count);
+    ShowActionStatus(window, status);
+  }
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include "flows/app_image.h"
 #include "flows/app_state.h"
 #include "flows/show_outcome.h"
+#include "image/host_files.h"
 #include "platform/filter_list.h"
 #include "texts/texts.h"
 #include "transfer/attribute_checks.h"
@@ -47,12 +48,18 @@ void DefaultExportName(int row, char* hostName) {
   DefaultExportName(&file, hostName);
 }
 
-void ExportSelectedFile(WindowHandle window, int row) {
+int ExportSelectedFile(WindowHandle window, int row, int selected) {
   ExportFile file;
   ExportFileOfRow(row, &file);
-  // The default host name: the name cell, a dot and the first three characters of the type cell.
+  // The default host name: the name cell, a dot and the first three characters of the type cell;
+  // where host paths are in another code page, converted as the folder export converts it.
   char hostName[kHostNameBytes];
   DefaultExportName(&file, hostName);
+  if (!PlatformHostUsesProgramCodePage()) {
+    char converted[kHostNameBytes];
+    if (PlatformHostFileName(hostName, converted, sizeof converted) == 0)
+      std::memcpy(hostName, converted, sizeof hostName);
+  }
   ImageTarget target;
   AppImageTarget(&target);
   Outcome out;
@@ -62,7 +69,7 @@ void ExportSelectedFile(WindowHandle window, int row) {
   if (ReadExportData(&target, &file, App.TransferMode == kTransferAscii, App.Tables.TBL2, &data,
                      &length, &out) != 0) {
     ShowOutcome(window, &out);
-    return;
+    return -1;
   }
 
   FileDialogRequest request = {};
@@ -78,18 +85,23 @@ void ExportSelectedFile(WindowHandle window, int row) {
   request.defExt = "";
   if (!PlatformGetSaveFileName(window, &request)) {
     const unsigned long error = PlatformCommDlgExtendedError();
-    if (error == 0) return;
+    if (error == 0) return -1;
     char message[128];
     std::snprintf(message, sizeof message, kMsgSaveDialogFailed, static_cast<unsigned>(error));
     PlatformMessageBox(window, message, kCaptionError, kMbOk);
-    return;
+    return -1;
   }
 
   if (WriteExportFile(hostName, data, length, &out) != 0) {
     ShowOutcome(window, &out);
-    return;
+    return -1;
   }
   char outcome[kStatusCapacity];
   ComposeExportStatus(file.name, length, outcome, sizeof outcome);
+  if (selected > 1) {
+    const size_t used = std::strlen(outcome);
+    std::snprintf(outcome + used, sizeof outcome - used, kStatusExportedOfSelected, selected);
+  }
   PlatformSetStatus(window, kStatusOutcome, outcome);
+  return 0;
 }

@@ -7,6 +7,7 @@
 #include "flows/app_state.h"
 #include "flows/show_outcome.h"
 #include "flows/volume_load.h"
+#include "flows/volume_view.h"
 #include "image/change_history.h"
 #include "image/image_select.h"
 #include "platform/filter_list.h"
@@ -18,7 +19,7 @@ FormatOptions DialogOptions;  // what the dialog's OK accepted
 
 constexpr unsigned long kFnerrBufferTooSmall = 0x3003;
 constexpr auto kNewImageFilter =
-    JoinFilter(kFilterD88, "*.d88", kFilterFlat, "*.2d", kFilterD20, "*.d20");
+    JoinFilter(kFilterD88, "*.d88", kFilterD77, "*.d77", kFilterFlat, "*.2d", kFilterD20, "*.d20");
 
 void ReadDialog(WindowHandle dialog, NewVolumeTexts* texts) {
   DlgGetItemText(dialog, kCtlNewDiskName, texts->diskName, sizeof texts->diskName);
@@ -119,4 +120,5 @@ void NewImageCommand(WindowHandle window) {
   SelectImageDisk(nullptr, 1, 0);
   ChangeHistoryClear();
   LoadVolume(window);
+  if (App.VolumeLoaded) ShowActionStatus(window, kStatusImageCreated);
 }

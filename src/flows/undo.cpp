@@ -1,19 +1,29 @@
 #include "flows/undo.h"
 
 #include "flows/app_image.h"
+#include "flows/show_outcome.h"
 #include "flows/volume_load.h"
+#include "flows/volume_view.h"
 #include "image/change_history.h"
+#include "texts/texts.h"
 
 namespace {
 
+// A refused step (the image changed elsewhere) drops the history: the list is read again so that
+// it shows the image as it now is, and the refusal stays in the status line.
 void StepChange(WindowHandle window, bool undo) {
   if (undo ? !ChangeHistoryCanUndo() : !ChangeHistoryCanRedo()) return;
   ImageTarget target;
   AppImageTarget(&target);
-  if (ChangeHistoryStep(window, &target, undo) == 0)
-    LoadVolume(window);
+  Outcome out;
+  OutcomeClear(&out);
+  const int result = StepChangeHistory(&out, &target, undo);
+  ShowOutcome(window, &out);
+  LoadVolume(window);
+  if (result == 0)
+    ShowActionStatus(window, undo ? kStatusUndone : kStatusRedone);
   else
-    UpdateUndoCommands(window);
+    ShowOutcomeStatus(window, &out);
 }
 
 }  // namespace

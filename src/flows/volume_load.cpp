@@ -13,6 +13,7 @@
 #include "view/directory_list.h"
 #include "view/info_panel.h"
 #include "view/status_bar.h"
+#include "volume/identify.h"
 #include "volume/layout.h"
 
 namespace {
@@ -35,10 +36,20 @@ void ShowPanel() {
   PlatformSetWindowText(App.PanelWindow, text);
 }
 
+// Import stays greyed on a write-protected disk.
 void EnableVolumeCommands(WindowHandle window, bool enabled) {
   MenuEnableItem(window, kCmdExport, enabled);
   MenuEnableItem(window, kCmdExportToFolder, enabled);
-  MenuEnableItem(window, kCmdImport, enabled);
+  MenuEnableItem(window, kCmdImport, enabled && !App.WriteProtected);
+}
+
+// When the image reads clearly as recorded under the other convention, the outcome part says so
+// and names the command that switches.
+const char* ConventionHint(const ImageTarget* target) {
+  static Identification id;  // one load at a time; too large for the stack of a window
+  if (IdentifyImage(target, App.ImageFormat, &id) != 0) return "";
+  if (id.verdict == kVerdictNone || id.ambiguous || id.verdict == App.MachineMode) return "";
+  return id.verdict == kModePc ? kStatusLooksLikePc : kStatusLooksLikeMz;
 }
 
 // Reads the system area and the directory of the target; 0, or -1 after a message.
@@ -70,9 +81,11 @@ void LoadVolume(WindowHandle window) {
   for (int row = rows - 1; row >= 0; row--)
     if (!ListDeleteRow(App.ListWindow, row))
       PlatformMessageBox(window, kMsgDeleteItemFailed, kCaptionError, kMbOk);
+  App.WriteProtected = 0;
   EnableVolumeCommands(window, false);
   UpdateUndoCommands(window);
   App.VolumeLoaded = 0;
+  ShowActionStatus(window, "");
 
   // A journal left by an interrupted change is settled first; then the image is held open for the
   // rest of the load.
@@ -106,6 +119,8 @@ void LoadVolume(WindowHandle window) {
                 static_cast<int>(strnlen(App.ImagePath, kPathCapacity - 1)), App.ImagePath);
   char suffix[64] = "";
   if (App.DiskCount > 1) DiskTitleSuffix(&target, suffix, sizeof suffix);
+  App.WriteProtected = ImageWriteProtected(&target) ? 1 : 0;
+  const char* hint = ConventionHint(&target);
   ImageSessionClose(&Session);
   PlatformSetWindowTitle(window, name, path, suffix);
   EnableVolumeCommands(window, true);
@@ -114,4 +129,5 @@ void LoadVolume(WindowHandle window) {
   ShowPanel();
   ListFilled(App.ListWindow);
   ShowVolumeStatus(window);
+  ShowActionStatus(window, hint);
 }

@@ -50,9 +50,27 @@ void ShowModeStatus(WindowHandle window) {
 
 void ShowVolumeStatus(WindowHandle window) {
   char text[kStatusCapacity];
-  ComposeVolumeStatus(App.VolumeLoaded == 1, ListRowCount(App.ListWindow),
-                      CountFreeSectors(App.SystemArea + kSysBitTable), text, sizeof text);
+  const VolumeStatusFacts facts{App.VolumeLoaded == 1, ListRowCount(App.ListWindow),
+                                App.SystemArea + kSysBitTable, App.WriteProtected != 0};
+  ComposeVolumeStatusLine(facts, text, sizeof text);
   PlatformSetStatus(window, kStatusVolume, text);
+}
+
+void ShowActionStatus(WindowHandle window, const char* text) {
+  PlatformSetStatus(window, kStatusOutcome, text ? text : "");
+}
+
+void ShowOutcomeStatus(WindowHandle window, const Outcome* out) {
+  if (out->count == 0) return;
+  const char* text = out->messages[0].text;
+  char line[kStatusCapacity];
+  int n = 0;
+  while (text[n] != '\0' && text[n] != '\r' && text[n] != '\n' && n + 1 < kStatusCapacity) {
+    line[n] = text[n];
+    ++n;
+  }
+  line[n] = '\0';
+  ShowActionStatus(window, line);
 }
 
 void ShowVolumeCheck(WindowHandle window) {

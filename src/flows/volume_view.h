@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "texts/outcome.h"
 
 void SetupListColumns();
 // One row per used directory entry of App, names shown through TBL1.
@@ -11,5 +12,9 @@ void FillDirectoryList();
 void BuildInfoText(char* text);
 void ShowModeStatus(WindowHandle window);
 void ShowVolumeStatus(WindowHandle window);
+// The status line's outcome part: what the last action did (a status text, empty for nothing).
+void ShowActionStatus(WindowHandle window, const char* text);
+// The first line of the outcome's first message there (nothing when it holds none).
+void ShowOutcomeStatus(WindowHandle window, const Outcome* out);
 // Checks the loaded volume and shows the outcome in a box owned by `window`.
 void ShowVolumeCheck(WindowHandle window);

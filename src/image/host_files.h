@@ -20,3 +20,6 @@ std::FILE* PlatformOpenHostFile(const char* path, const char* mode);
 // encoding of PlatformOpenHostFile's paths: characters that a file name cannot hold (separators,
 // control characters) become '_'. 0, or -1 when it does not fit into `capacity` bytes.
 int PlatformHostFileName(const char* name, char* out, int capacity);
+// Whether host paths are in the program's own code page (932), so that a volume's file name
+// needs no conversion to be one.
+bool PlatformHostUsesProgramCodePage();

@@ -53,3 +53,7 @@
 #define IDC_NEW_DAY 1104
 #define IDC_NEW_EXDIR 1105
 #define IDC_STATUS_BAR 1300
+
+// Import of several files, selecting every row.
+#define IDM_IMPORT_MANY 40250
+#define IDM_SELECT_ALL 40251

@@ -423,6 +423,54 @@ inline constexpr char kCheckLineMissingEn[] = "The image lacks sectors (from Trk
 // 検査中にイメージが読めませんでした
 inline constexpr char kCheckLineUnreadable[] = "\x8C""\x9F""\x8D""\xB8""\x92""\x86""\x82""\xC9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xAA""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kCheckLineUnreadableEn[] = "The image could not be read during the check";
+// , largest file %ld bytes
+inline constexpr char kStatusLargestFile[] = ", largest file %ld bytes";
+inline constexpr char kStatusLargestFileEn[] = ", largest file %ld bytes";
+// , 書き込み禁止
+inline constexpr char kStatusWriteProtected[] = ", \x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x8B""\xD6""\x8E""~";
+inline constexpr char kStatusWriteProtectedEn[] = ", write-protected";
+// deleted
+inline constexpr char kStatusDeleted[] = "deleted";
+inline constexpr char kStatusDeletedEn[] = "deleted";
+// %d files deleted
+inline constexpr char kStatusFilesDeleted[] = "%d files deleted";
+inline constexpr char kStatusFilesDeletedEn[] = "%d files deleted";
+// undone
+inline constexpr char kStatusUndone[] = "undone";
+inline constexpr char kStatusUndoneEn[] = "undone";
+// redone
+inline constexpr char kStatusRedone[] = "redone";
+inline constexpr char kStatusRedoneEn[] = "redone";
+// nothing changed
+inline constexpr char kStatusUnchanged[] = "nothing changed";
+inline constexpr char kStatusUnchangedEn[] = "nothing changed";
+// %s changed
+inline constexpr char kStatusAttributesChanged[] = "%s changed";
+inline constexpr char kStatusAttributesChangedEn[] = "%s changed";
+// %d files exported
+inline constexpr char kStatusFilesExported[] = "%d files exported";
+inline constexpr char kStatusFilesExportedEn[] = "%d files exported";
+// 1 file exported
+inline constexpr char kStatusOneFileExported[] = "1 file exported";
+inline constexpr char kStatusOneFileExportedEn[] = "1 file exported";
+// new image created
+inline constexpr char kStatusImageCreated[] = "new image created";
+inline constexpr char kStatusImageCreatedEn[] = "new image created";
+//  (1 of %d selected files; all of them: ファイル > 選択したファイルをフォルダへ)
+inline constexpr char kStatusExportedOfSelected[] = " (1 of %d selected files; all of them: \x83""t\x83""@\x83""C\x83""\x8B"" > \x91""I\x91""\xF0""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""t\x83""H\x83""\x8B""\x83""_\x82""\xD6"")";
+inline constexpr char kStatusExportedOfSelectedEn[] = " (1 of %d selected files; all of them: File > selected files to a folder)";
+// PC形式で記録されたディスクのようです: MZ/PC > 自動判別
+inline constexpr char kStatusLooksLikePc[] = "PC\x8C""`\x8E""\xAE""\x82""\xC5""\x8B""L\x98""^\x82""\xB3""\x82""\xEA""\x82""\xBD""\x83""f\x83""B\x83""X\x83""N\x82""\xCC""\x82""\xE6""\x82""\xA4""\x82""\xC5""\x82""\xB7"": MZ/PC > \x8E""\xA9""\x93""\xAE""\x94""\xBB""\x95""\xCA""";
+inline constexpr char kStatusLooksLikePcEn[] = "This disk looks recorded in PC convention: MZ/PC > Identify";
+// MZ形式で記録されたディスクのようです: MZ/PC > 自動判別
+inline constexpr char kStatusLooksLikeMz[] = "MZ\x8C""`\x8E""\xAE""\x82""\xC5""\x8B""L\x98""^\x82""\xB3""\x82""\xEA""\x82""\xBD""\x83""f\x83""B\x83""X\x83""N\x82""\xCC""\x82""\xE6""\x82""\xA4""\x82""\xC5""\x82""\xB7"": MZ/PC > \x8E""\xA9""\x93""\xAE""\x94""\xBB""\x95""\xCA""";
+inline constexpr char kStatusLooksLikeMzEn[] = "This disk looks recorded in MZ convention: MZ/PC > Identify";
+// D77ファイル(*.d77)
+inline constexpr char kFilterD77[] = "D77\x83""t\x83""@\x83""C\x83""\x8B""(*.d77)";
+inline constexpr char kFilterD77En[] = "D77 images(*.d77)";
+// 複数のファイルをインポート
+inline constexpr char kImportManyDialogTitle[] = "\x95""\xA1""\x90""\x94""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""C\x83""\x93""\x83""|\x81""[\x83""g";
+inline constexpr char kImportManyDialogTitleEn[] = "Import several files";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -565,6 +613,22 @@ enum class TextId : uint16_t {
   kCheckLineRecordsOutside,
   kCheckLineMissing,
   kCheckLineUnreadable,
+  kStatusLargestFile,
+  kStatusWriteProtected,
+  kStatusDeleted,
+  kStatusFilesDeleted,
+  kStatusUndone,
+  kStatusRedone,
+  kStatusUnchanged,
+  kStatusAttributesChanged,
+  kStatusFilesExported,
+  kStatusOneFileExported,
+  kStatusImageCreated,
+  kStatusExportedOfSelected,
+  kStatusLooksLikePc,
+  kStatusLooksLikeMz,
+  kFilterD77,
+  kImportManyDialogTitle,
   kCount
 };
 
@@ -714,6 +778,22 @@ inline constexpr TextEntry kTextTable[] = {
   {"kCheckLineRecordsOutside", kCheckLineRecordsOutside, kCheckLineRecordsOutsideEn},
   {"kCheckLineMissing", kCheckLineMissing, kCheckLineMissingEn},
   {"kCheckLineUnreadable", kCheckLineUnreadable, kCheckLineUnreadableEn},
+  {"kStatusLargestFile", kStatusLargestFile, kStatusLargestFileEn},
+  {"kStatusWriteProtected", kStatusWriteProtected, kStatusWriteProtectedEn},
+  {"kStatusDeleted", kStatusDeleted, kStatusDeletedEn},
+  {"kStatusFilesDeleted", kStatusFilesDeleted, kStatusFilesDeletedEn},
+  {"kStatusUndone", kStatusUndone, kStatusUndoneEn},
+  {"kStatusRedone", kStatusRedone, kStatusRedoneEn},
+  {"kStatusUnchanged", kStatusUnchanged, kStatusUnchangedEn},
+  {"kStatusAttributesChanged", kStatusAttributesChanged, kStatusAttributesChangedEn},
+  {"kStatusFilesExported", kStatusFilesExported, kStatusFilesExportedEn},
+  {"kStatusOneFileExported", kStatusOneFileExported, kStatusOneFileExportedEn},
+  {"kStatusImageCreated", kStatusImageCreated, kStatusImageCreatedEn},
+  {"kStatusExportedOfSelected", kStatusExportedOfSelected, kStatusExportedOfSelectedEn},
+  {"kStatusLooksLikePc", kStatusLooksLikePc, kStatusLooksLikePcEn},
+  {"kStatusLooksLikeMz", kStatusLooksLikeMz, kStatusLooksLikeMzEn},
+  {"kFilterD77", kFilterD77, kFilterD77En},
+  {"kImportManyDialogTitle", kImportManyDialogTitle, kImportManyDialogTitleEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

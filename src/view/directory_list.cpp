@@ -50,3 +50,8 @@ void FormatDirectoryRow(const uint8_t* entry, const uint16_t* tbl1, DirectoryRow
   std::snprintf(row->cells[kColTrk], kCellCapacity, "%02X", entry[kEntryTrk]);
   std::snprintf(row->cells[kColSct], kCellCapacity, "%02X", entry[kEntrySct]);
 }
+
+void DateSortKey(const char* cell, char* key, int capacity) {
+  const bool lastCentury = cell[0] >= '7' && cell[0] <= '9' && cell[1] >= '0' && cell[1] <= '9';
+  std::snprintf(key, static_cast<size_t>(capacity), "%s%s", lastCentury ? "19" : "20", cell);
+}

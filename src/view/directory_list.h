@@ -26,3 +26,5 @@ void FormatDirectoryRow(const uint8_t* entry, const uint16_t* tbl1, DirectoryRow
 // Column titles and widths.
 extern const char* const kColumnTitles[kColumnCount];
 extern const int kColumnWidths[kColumnCount];
+// A date cell ("YY/MM/DD") as a text that sorts by date: years 70-99 come before 00-69.
+void DateSortKey(const char* cell, char* key, int capacity);

@@ -1,6 +1,7 @@
 #include "view/status_bar.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "codes/code_tables.h"
 #include "image/image_basics.h"
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr int kFirstDataIndex = 2 * kSectorsPerTrack;
+constexpr long kMaxFileBytes = 65535;  // the entry's length field
 
 }  // namespace
 
@@ -39,6 +41,23 @@ void ComposeVolumeStatus(bool loaded, int files, int freeSectors, char* out, int
   else
     std::snprintf(out + used, static_cast<size_t>(capacity - used), kStatusSectorsFree,
                   freeSectors);
+}
+
+void ComposeVolumeStatusLine(const VolumeStatusFacts& facts, char* out, int capacity) {
+  if (capacity <= 0) return;
+  out[0] = '\0';
+  if (!facts.loaded || !facts.bitTable) return;
+  int longest = 0;
+  const int usable = UsableFreeSectors(facts.bitTable, &longest);
+  ComposeVolumeStatus(true, facts.files, usable, out, capacity);
+  long largest = static_cast<long>(longest) * kSectorBytes;
+  if (largest > kMaxFileBytes) largest = kMaxFileBytes;
+  int used = static_cast<int>(std::strlen(out));
+  if (used + 1 < capacity)
+    std::snprintf(out + used, static_cast<size_t>(capacity - used), kStatusLargestFile, largest);
+  used = static_cast<int>(std::strlen(out));
+  if (facts.writeProtected && used + 1 < capacity)
+    std::snprintf(out + used, static_cast<size_t>(capacity - used), "%s", kStatusWriteProtected);
 }
 
 void ComposeExportStatus(const char* name, long bytes, char* out, int capacity) {

@@ -26,6 +26,19 @@ int FindFreeRun(const uint8_t* bitTable, int count, int* track, int* sector) {
   return -1;
 }
 
+int UsableFreeSectors(const uint8_t* bitTable, int* longest) {
+  int usable = 0;
+  *longest = 0;
+  int index = kFirstRunIndex;
+  while (index < kRunStartLimit) {
+    const int free = CountFreeRun(bitTable, index);
+    usable += free;
+    if (free > *longest) *longest = free;
+    index += free + 1;
+  }
+  return usable;
+}
+
 int CountFreeRun(const uint8_t* bitTable, int index) {
   // The count ends at the last addressable sector: the bytes after the bit table hold other
   // fields of the system area.

@@ -1,5 +1,7 @@
 #include "volume/file_ops.h"
 
+#include <cstring>
+
 #include "volume/bit_table.h"
 #include "volume/layout.h"
 
@@ -108,4 +110,13 @@ void StoreEntryWord(uint8_t* entry, int offset, unsigned value) {
     entry[offset] = low;
     entry[offset + 1] = high;
   }
+}
+
+int FirstChangedSlot(const uint8_t* before, const uint8_t* after, int entryCount) {
+  for (int slot = 0; slot < entryCount && slot < kDirectoryBufferBytes / kEntryBytes; ++slot) {
+    const uint8_t* now = after + slot * kEntryBytes;
+    if (now[kEntryType] != 0 && std::memcmp(now, before + slot * kEntryBytes, kEntryBytes) != 0)
+      return slot;
+  }
+  return -1;
 }

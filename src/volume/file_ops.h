@@ -11,6 +11,9 @@ inline constexpr int kExdirSectorCount = 8;
 int SlotOfRow(const uint8_t* directory, int entryCount, int row);
 // The list row of a used slot (its rank among the used slots), or -1.
 int RowOfUsedSlot(const uint8_t* directory, int entryCount, int slot);
+// The first slot among the first entryCount that is used in `after` and whose entry differs from
+// the same slot of `before` (a file added, restored, renamed or edited), or -1.
+int FirstChangedSlot(const uint8_t* before, const uint8_t* after, int entryCount);
 // Whether a used slot's name key (bytes up to 0x0D or 0, ASCII case ignored) equals `name`
 // (length bytes, compared the same way).
 bool SlotNameIs(const uint8_t* directory, int slot, const char* name, int length);

@@ -353,7 +353,7 @@ TEST_F(OpenImageTest, APathGivenDirectlyOpensAsTheDialogsChoiceWould) {
   EXPECT_STREQ(path.c_str(), App.ChosenPath);
   // Each load shows the rows once and tells the counts in the status line.
   EXPECT_EQ(1, scripted::ListFills());
-  EXPECT_EQ("3 files, " + std::to_string(82 * 16 - 4) + " sectors free",
+  EXPECT_EQ("3 files, " + std::to_string(82 * 16 - 4) + " sectors free, largest file 65535 bytes",
             scripted::StatusText(kStatusVolume));
 
   const Snapshot before = Take();

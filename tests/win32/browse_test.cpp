@@ -13,6 +13,7 @@
 #include "flows/export.h"
 #include "flows/volume_view.h"
 #include "gui_fixture.h"
+#include "image/host_files.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"
 #include "screenshot.h"
@@ -254,7 +255,11 @@ TEST_F(BrowseTest, ExportWritesTheFirstSelectedFileThroughTheSaveDialog) {
   EXPECT_EQ(dialog.filters, std::vector<std::wstring>{gui::Shown(kFilterAllFilesEn)});
   char name[kCellCapacity];
   ListGetCell(List(), 1, 0, name, sizeof name);
-  EXPECT_EQ(dialog.fileName, WideFromAnsi((std::string(name) + ".TEX").c_str()));
+  // The row's name, in the ANSI code page as the folder export names the file.
+  char hostName[3 * kCellCapacity];
+  ASSERT_EQ(PlatformHostFileName((std::string(name) + ".TEX").c_str(), hostName, sizeof hostName),
+            0);
+  EXPECT_EQ(dialog.fileName, WideFromAnsi(hostName));
   EXPECT_EQ(testimg::ReadFile(target), files[1].data);
   EXPECT_STREQ(App.FileTitle, "readme.txt");
   EXPECT_TRUE(driver_.boxes().empty());

@@ -38,7 +38,7 @@ std::set<int> MenuItems(HINSTANCE instance, int menuId) {
 
 TEST_F(CommandTableTest, EveryMenuItemAndKeyHasItsRowAndOnlyMenuItemsAreGreyed) {
   const std::set<int> mainItems = MenuItems(instance_, IDR_MAIN_MENU);
-  ASSERT_EQ(mainItems.size(), 17u);
+  ASSERT_EQ(mainItems.size(), 19u);
   std::set<int> ids = mainItems;
   const std::set<int> contextItems = MenuItems(instance_, IDR_CONTEXT_MENU);
   ASSERT_EQ(contextItems.size(), 3u);
@@ -46,7 +46,7 @@ TEST_F(CommandTableTest, EveryMenuItemAndKeyHasItsRowAndOnlyMenuItemsAreGreyed) 
   HACCEL keys = LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(IDR_ACCEL));
   ACCEL accel[32];
   const int keyCount = CopyAcceleratorTableW(keys, accel, 32);
-  ASSERT_EQ(keyCount, 8);
+  ASSERT_EQ(keyCount, 10);
   for (int i = 0; i < keyCount; ++i) ids.insert(accel[i].cmd);
 
   for (int id : ids) {
@@ -64,10 +64,15 @@ TEST_F(CommandTableTest, EveryMenuItemAndKeyHasItsRowAndOnlyMenuItemsAreGreyed) 
 TEST_F(CommandTableTest, GreyingFollowsTheStateOfTheWindow) {
   StartProgram();
   const std::string image = WriteImage(SampleVolume(), "disk.d88");
-  const int kAll[] = {IDM_NEW,        IDM_OPEN, IDM_EXPORT, IDM_EXPORT_FOLDER, IDM_IMPORT,
-                      IDM_CHECK,      IDM_QUIT, IDM_UNDO,   IDM_REDO,          IDM_DELETE,
-                      IDM_ATTRIBUTES, IDM_MZ,   IDM_PC,     IDM_IDENTIFY,      IDM_BINARY,
-                      IDM_ASCII,      IDM_ABOUT};
+  testimg::ImageSpec shape;
+  shape.d88 = true;
+  shape.d88WriteProtect = 0x10;
+  const std::string protectedImage = scratch_.Path("protected.d88");
+  testimg::WriteFile(protectedImage, testimg::BuildImage(SampleVolume(), shape));
+  const int kAll[] = {IDM_NEW,        IDM_OPEN,  IDM_EXPORT, IDM_EXPORT_FOLDER, IDM_IMPORT,
+                      IDM_CHECK,      IDM_QUIT,  IDM_UNDO,   IDM_REDO,          IDM_DELETE,
+                      IDM_ATTRIBUTES, IDM_MZ,    IDM_PC,     IDM_IDENTIFY,      IDM_BINARY,
+                      IDM_ASCII,      IDM_ABOUT, IDM_RELOAD, IDM_IMPORT_MANY};
   struct Step {
     const char* what;
     std::function<void()> act;
@@ -77,7 +82,7 @@ TEST_F(CommandTableTest, GreyingFollowsTheStateOfTheWindow) {
       {"started",
        [] {},
        {IDM_EXPORT, IDM_EXPORT_FOLDER, IDM_IMPORT, IDM_CHECK, IDM_UNDO, IDM_REDO, IDM_DELETE,
-        IDM_ATTRIBUTES}},
+        IDM_ATTRIBUTES, IDM_RELOAD, IDM_IMPORT_MANY}},
       {"opened: the first row selected", [&] { OpenImage(image); }, {IDM_UNDO, IDM_REDO}},
       {"no row selected",
        [&] { SelectRows({}); },
@@ -96,8 +101,11 @@ TEST_F(CommandTableTest, GreyingFollowsTheStateOfTheWindow) {
          driver_.AnswerBox(IDOK);
          Command(IDM_RELOAD);
        },
-       {IDM_EXPORT, IDM_EXPORT_FOLDER, IDM_IMPORT, IDM_CHECK, IDM_UNDO, IDM_DELETE,
-        IDM_ATTRIBUTES}},
+       {IDM_EXPORT, IDM_EXPORT_FOLDER, IDM_IMPORT, IDM_CHECK, IDM_UNDO, IDM_DELETE, IDM_ATTRIBUTES,
+        IDM_IMPORT_MANY}},
+      {"a write-protected disk: nothing that writes",
+       [&] { OpenImage(protectedImage); },
+       {IDM_UNDO, IDM_REDO, IDM_IMPORT, IDM_IMPORT_MANY, IDM_DELETE, IDM_ATTRIBUTES}},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);

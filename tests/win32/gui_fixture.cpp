@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "flows/app_state.h"
+#include "image/change_history.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
 
@@ -84,6 +85,7 @@ testimg::VolumeBuilder SampleVolume() {
 
 void GuiTest::SetUp() {
   ResetAppState();
+  ChangeHistoryClear();  // no change of an earlier test's image to undo
   // Every test starts as a first run: no settings kept, none left for the next test.
   SetSettingsFile(WideFromAnsi(scratch_.Path("settings.ini").c_str()));
   FileDialogFolders().clear();

@@ -146,17 +146,20 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   EXPECT_EQ(GetMenuItemID(edit, 3), 40030u);
   EXPECT_EQ(GetMenuItemID(edit, 4), 40031u);
   HMENU file = GetSubMenu(bar, 0);
-  ASSERT_EQ(GetMenuItemCount(file), 9);
-  const UINT fileIds[] = {40040, 40002, 0, 40003, 40041, 40010, 40061, 0, 40004};
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
-  EXPECT_TRUE(GetMenuState(file, 2, MF_BYPOSITION) & MF_SEPARATOR);
-  EXPECT_TRUE(GetMenuState(file, 7, MF_BYPOSITION) & MF_SEPARATOR);
+  ASSERT_EQ(GetMenuItemCount(file), 11);
+  const UINT fileIds[] = {40040, 40002, 40060, 0, 40003, 40041, 40010, 40250, 40061, 0, 40004};
+  for (int i = 0; i < 11; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
+  EXPECT_TRUE(GetMenuState(file, 3, MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_TRUE(GetMenuState(file, 9, MF_BYPOSITION) & MF_SEPARATOR);
   // The keyboard's accelerators follow the texts after a tab.
   const struct {
     UINT id;
     const wchar_t* text;
   } items[] = {
-      {40040, L"\u65B0\u898F\u4F5C\u6210(&N)..."},
+      {40040, L"\u65B0\u898F\u4F5C\u6210(&N)...\tCtrl+N"},
+      {40060, L"\u8AAD\u307F\u8FBC\u307F\u76F4\u3057(&R)\tF5"},
+      {40250,
+       L"\u8907\u6570\u306E\u30D5\u30A1\u30A4\u30EB\u3092\u30A4\u30F3\u30DD\u30FC\u30C8(&M)..."},
       {40002, L"Zelvo\uFF8C\uFF67\uFF72\uFF99\u3092\u958B\u304F(&O)\tCtrl+O"},
       {40003, L"\u30A8\u30AF\u30B9\u30DD\u30FC\u30C8(&E)\tCtrl+E"},
       {40041,

@@ -7,14 +7,19 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/import_many.h"
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "flows/app_state.h"
+#include "flows/batch_export.h"
+#include "flows/export.h"
 #include "gui_fixture.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
@@ -23,6 +28,7 @@
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "view/status_bar.h"
+#include "volume/bit_table.h"
 
 namespace gui {
 namespace {
@@ -326,9 +332,10 @@ TEST_F(UserTest, SortedRowsExportTheirOwnFilesAndAReloadKeepsTheOrder) {
   driver_.ChooseFile(first);
   Command(40003);
   EXPECT_EQ(testimg::ReadFile(first), files[2].data);
-  // The default name is the row's name in code page 932 bytes, read as an ANSI path.
+  // The default name is the row's name as the list shows it (under another ANSI code page, as the
+  // folder export converts it: full-width letters to their plain forms).
   EXPECT_EQ(driver_.fileDialogs().back().fileName,
-            WideFromAnsi(ProgramTextFromWide(game + L".SCD").c_str()));
+            GetACP() == 932 ? game + L".SCD" : std::wstring(L"GAME.SCD"));
 
   // Again: the other way round; F5 reloads and keeps that order, with the first row selected.
   ClickColumn(0);
@@ -352,15 +359,22 @@ TEST_F(UserTest, SortedRowsExportTheirOwnFilesAndAReloadKeepsTheOrder) {
   EXPECT_EQ(CellShown(2, 0), game);
   EXPECT_EQ(ListSortColumn(List(), &descending), 4);
   EXPECT_FALSE(descending);
-  // The column's title carries the arrow, no other does.
+  // The column's title carries the arrow where the title still shows whole beside it, no other
+  // does; each column sorted in turn, the name's title (the widest) always has room.
   HWND header = reinterpret_cast<HWND>(SendMessageW(List(), LVM_GETHEADER, 0, 0));
-  for (int column = 0; column < 9; ++column) {
-    HDITEMW item{};
-    item.mask = HDI_FORMAT;
-    SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
-    EXPECT_EQ((item.fmt & HDF_SORTUP) != 0, column == 4) << column;
-    EXPECT_FALSE(item.fmt & HDF_SORTDOWN) << column;
+  EXPECT_TRUE(SortMarkFits(List(), 0));
+  for (int sorted : {4, 0, 1, 2, 6, 7, 8, 4}) {
+    ClickColumn(sorted);
+    for (int column = 0; column < 9; ++column) {
+      HDITEMW item{};
+      item.mask = HDI_FORMAT;
+      SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+      const bool marked = (item.fmt & (HDF_SORTUP | HDF_SORTDOWN)) != 0;
+      EXPECT_EQ(marked, column == sorted && SortMarkFits(List(), column)) << sorted << column;
+    }
   }
+  EXPECT_EQ(ListSortColumn(List(), &descending), 4);
+  EXPECT_FALSE(descending);
   SetForegroundWindow(main_);
   RedrawWindow(main_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Settle();
@@ -371,8 +385,11 @@ TEST_F(UserTest, TheStatusBarTellsModesCountsAndOutcomes) {
   EXPECT_EQ(Status(kStatusModes), L"MZ / Binary");
   EXPECT_EQ(Status(kStatusVolume), L"");
   OpenImage(image_);
-  wchar_t counts[64];
-  swprintf(counts, 64, L"3 files, %d sectors free", CountFreeSectors(App.SystemArea));
+  wchar_t counts[96];
+  int longest = 0;
+  const int usable = UsableFreeSectors(App.SystemArea, &longest);
+  swprintf(counts, 96, L"3 files, %d sectors free, largest file %d bytes", usable,
+           std::min(longest * 256, 65535));
   EXPECT_EQ(Status(kStatusVolume), counts);
   Command(40009);
   Command(40007);
@@ -402,10 +419,9 @@ TEST_F(UserTest, TheKeyboardReachesTheCommands) {
     BYTE flags;
     WORD key;
     WORD command;
-  } expected[] = {{FVIRTKEY | FCONTROL, 'O', 40002},
-                  {FVIRTKEY | FCONTROL, 'E', 40003},
-                  {FVIRTKEY | FCONTROL, 'I', 40010},
-                  {FVIRTKEY, VK_F5, 40060}};
+  } expected[] = {{FVIRTKEY | FCONTROL, 'O', 40002}, {FVIRTKEY | FCONTROL, 'E', 40003},
+                  {FVIRTKEY | FCONTROL, 'I', 40010}, {FVIRTKEY, VK_F5, 40060},
+                  {FVIRTKEY | FCONTROL, 'N', 40040}, {FVIRTKEY | FCONTROL, 'A', IDM_SELECT_ALL}};
   for (const auto& want : expected) {
     bool found = false;
     for (const ACCEL& entry : entries) {
@@ -545,6 +561,188 @@ TEST_F(UserTest, APlaceOffEveryScreenIsNotTaken) {
     EndFirstRun();
     DeleteFileW(file.c_str());
   }
+}
+
+// ---- What a first-time user tripped over (second pass) ----------------------------------------
+
+TEST_F(UserTest, TheStatusBarFollowsEachActionAndEachLoad) {
+  OpenImage(image_);
+  const std::wstring deleted = CellShown(1, 0);
+  SelectRows({1});
+  driver_.AnswerBox(IDYES);
+  Command(IDM_DELETE);
+  EXPECT_EQ(Status(kStatusOutcome), L"deleted");
+  Command(IDM_UNDO);
+  EXPECT_EQ(Status(kStatusOutcome), L"undone");
+  // The restored file is selected.
+  ASSERT_GE(SelectedShown(), 0);
+  EXPECT_EQ(CellShown(SelectedShown(), 0), deleted);
+  Settle();
+  WritePng(CaptureWindow(main_), Localised("status_after_undo"));
+
+  testimg::ImageSpec shape;
+  shape.d88 = true;
+  shape.d88WriteProtect = 0x10;
+  const std::string locked = scratch_.Path("locked.d88");
+  testimg::WriteFile(locked, testimg::BuildImage(SampleVolume(), shape));
+  OpenImage(locked);
+  EXPECT_EQ(Status(kStatusOutcome), L"");  // the previous image's message is gone
+  Settle();
+  WritePng(CaptureWindow(main_), Localised("write_protected"));
+}
+
+TEST_F(UserTest, TheSelectionStaysOnTheFileAfterReloadAndImport) {
+  OpenImage(image_);
+  ClickColumn(0);  // sorted by name: rows shown differ from the order of insertion
+  SelectRows({2});
+  const std::wstring kept = CellShown(2, 0);
+  Command(IDM_RELOAD);
+  ASSERT_GE(SelectedShown(), 0);
+  EXPECT_EQ(CellShown(SelectedShown(), 0), kept);
+
+  const std::string host = scratch_.Path("new.txt");
+  testimg::WriteFile(host, {'n', 'e', 'w'});
+  driver_.ChooseFile(host);
+  driver_.Expect(Kind::kAttributes, [](HWND dialog) {
+    SetDlgItemTextW(dialog, 1000, L"AAA");
+    Driver::Press(dialog, IDOK);
+  });
+  driver_.AnswerBox(IDYES);
+  driver_.AnswerBox(IDOK);
+  Command(IDM_IMPORT);
+  ASSERT_EQ(RowCount(), 4);
+  ASSERT_GE(SelectedShown(), 0);
+  EXPECT_EQ(ListInsertedIndex(List(), SelectedShown()), 3) << "the imported file is selected";
+}
+
+TEST_F(UserTest, SelectAllAndTheKeyboardsRowMenu) {
+  OpenImage(image_);
+  Command(IDM_SELECT_ALL);
+  EXPECT_EQ(SendMessageW(List(), LVM_GETSELECTEDCOUNT, 0, 0), 3);
+
+  // The menu key (WM_CONTEXTMENU without a point) opens the row menu; the selection stays.
+  bool opened = false;
+  driver_.Later([&opened] {
+    opened = FindWindowW(L"#32768", nullptr) != nullptr;
+    EndMenu();
+  });
+  SendMessageW(main_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(List()), -1);
+  EXPECT_TRUE(opened);
+  EXPECT_EQ(SendMessageW(List(), LVM_GETSELECTEDCOUNT, 0, 0), 3);
+
+  // Enter with all three selected exports the first and says so.
+  const std::string target = scratch_.Path("first.bin");
+  driver_.ChooseFile(target);
+  SendMessageW(List(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(testimg::ReadFile(target), SampleFiles()[0].data);
+}
+
+TEST_F(UserTest, TheSingleExportProposesTheNameTheFolderExportWrites) {
+  OpenImage(image_);
+  SelectRows({0});
+  driver_.CancelFileDialog();
+  Command(IDM_EXPORT);
+  ASSERT_EQ(driver_.fileDialogs().size(), 2u);  // Open, then Export
+  const std::wstring proposed = driver_.fileDialogs()[1].fileName;
+  Settle();
+
+  std::string written;
+  static std::string* sink = nullptr;
+  sink = &written;
+  const int rows[] = {0};
+  const std::string folder = scratch_.Path("folder");
+  CreateDirectoryA(folder.c_str(), nullptr);
+  ExportRowsToFolder(main_, rows, 1, folder.c_str(), HostReplacePolicy::kReplace,
+                     [](const char* path) { *sink = path; });
+  const std::string name = written.substr(written.find_last_of("\\/") + 1);
+  EXPECT_EQ(proposed, WideFromAnsi(name.c_str()));
+  if (GetACP() == 932) {
+    char plain[kHostNameBytes];
+    DefaultExportName(0, plain);
+    EXPECT_EQ(proposed, Shown(plain));
+  }
+  EXPECT_EQ(proposed.find(L'?'), std::wstring::npos);
+}
+
+TEST_F(UserTest, NewOffersD77AndOpensItsDialogCentredWithTheFocusInTheFirstField) {
+  bool focused = false;
+  int offsetX = 1000, offsetY = 1000;
+  driver_.ChooseFile(scratch_.Path("new.d77"));
+  driver_.Expect(Kind::kNewImage, [&](HWND dialog) {
+    focused = GetFocus() == GetDlgItem(dialog, IDC_NEW_DISK_NAME);
+    RECT box, owner;
+    GetWindowRect(dialog, &box);
+    GetWindowRect(main_, &owner);
+    offsetX = (box.left + box.right) / 2 - (owner.left + owner.right) / 2;
+    offsetY = (box.top + box.bottom) / 2 - (owner.top + owner.bottom) / 2;
+    Driver::Press(dialog, IDCANCEL);
+  });
+  Command(IDM_NEW);
+  ASSERT_EQ(driver_.fileDialogs().size(), 1u);  // no image was opened
+  const auto& filters = driver_.fileDialogs()[0].filters;
+  EXPECT_NE(std::find(filters.begin(), filters.end(), Shown(kFilterD77)), filters.end());
+  EXPECT_TRUE(focused);
+  EXPECT_LE(std::abs(offsetX), 2);
+  EXPECT_LE(std::abs(offsetY), 2);
+}
+
+TEST(MultiSelection, SplitsOnePathOrAFolderAndItsNames) {
+  const struct {
+    std::wstring buffer;  // as the dialog fills it, ended by two zeros
+    std::vector<std::wstring> paths;
+  } cases[] = {
+      {std::wstring(L"C:\\d\\a.txt\0\0", 12), {L"C:\\d\\a.txt"}},
+      {std::wstring(L"C:\\d\0a.txt\0b.bin\0\0", 19), {L"C:\\d\\a.txt", L"C:\\d\\b.bin"}},
+      {std::wstring(L"C:\\\0a\0\0", 8), {L"C:\\a"}},
+      {std::wstring(L"\0\0", 2), {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SplitMultiSelection(c.buffer.c_str()), c.paths);
+}
+
+TEST_F(UserTest, ImportOfSeveralFilesTakesThemFromOneDialog) {
+  OpenImage(image_);
+  const std::string first = scratch_.Path("one.txt");
+  const std::string second = scratch_.Path("two.txt");
+  testimg::WriteFile(first, {'1'});
+  testimg::WriteFile(second, {'2', '2'});
+  // The dialog starts in the current folder; both names are typed into its name field.
+  char previous[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  SetCurrentDirectoryA(first.substr(0, first.find_last_of("\\/")).c_str());
+  std::wstring title;
+  driver_.Expect(Kind::kFileDialog, [&](HWND dialog) {
+    title = Driver::Text(dialog);
+    SetWindowTextA(GetDlgItem(dialog, 0x47C), "\"one.txt\" \"two.txt\"");
+    Driver::Press(dialog, IDOK);
+  });
+  for (int i = 0; i < 2; ++i)
+    driver_.Expect(Kind::kAttributes, [](HWND dialog) { Driver::Press(dialog, IDOK); });
+  driver_.AnswerBox(IDYES);
+  driver_.AnswerBox(IDOK);
+  Command(IDM_IMPORT_MANY);
+  SetCurrentDirectoryA(previous);
+  EXPECT_EQ(title, Shown(kImportManyDialogTitle));
+  EXPECT_EQ(RowCount(), 5);
+  EXPECT_TRUE(driver_.failures().empty());
+}
+
+TEST_F(UserTest, ThePanelLooksAsUnderAJapaneseSystemInEveryLocale) {
+  OpenImage(image_);
+  HDC dc = GetDC(Panel());
+  HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(Panel(), WM_GETFONT, 0, 0));
+  HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
+  TEXTMETRICW panel{};
+  GetTextMetricsW(dc, &panel);
+  SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  TEXTMETRICW system{};
+  GetTextMetricsW(dc, &system);
+  SelectObject(dc, old);
+  ReleaseDC(Panel(), dc);
+  // As high as a Japanese system's system font, and able to show the disk name.
+  EXPECT_EQ(panel.tmHeight, GetACP() == 932 ? system.tmHeight : 18);
+  EXPECT_EQ(panel.tmCharSet, GetACP() == 932 ? system.tmCharSet : SHIFTJIS_CHARSET);
+  Settle();
+  WritePng(CaptureWindow(main_), Localised("panel_and_list"));
 }
 
 }  // namespace

@@ -214,6 +214,9 @@ unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
 #endif
 }
 
+// zelvo works in UTF-8.
+bool PlatformHostUsesProgramCodePage() { return false; }
+
 void PlatformLocalDate(char out[9]) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

@@ -41,6 +41,7 @@ struct State {
   std::vector<std::pair<WindowHandle, std::string>> textHistory;
   std::string executablePath = "/opt/zelvo/zelvo";
   std::string localDate = "01/05/03";
+  bool hostCodePageIsProgram = true;
   std::deque<std::string> folderAnswers;
   std::vector<std::string> folderTitles;
   std::map<int, std::string> status;
@@ -276,6 +277,7 @@ void RemoveHostFile(const std::string& path) {
 }
 
 void SetLocalDate(const std::string& mmddyy) { S().localDate = mmddyy; }
+void SetHostCodePageIsProgram(bool on) { S().hostCodePageIsProgram = on; }
 void ChooseFolder(const std::string& path) { S().folderAnswers.push_back(path); }
 const std::vector<std::string>& FolderDialogTitles() { return S().folderTitles; }
 
@@ -462,6 +464,8 @@ unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
 }
 
 void PlatformLocalDate(char out[9]) { CopyText(S().localDate, out, 9); }
+
+bool PlatformHostUsesProgramCodePage() { return S().hostCodePageIsProgram; }
 
 std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
   if (scripted::Hosts().on) return scripted::OpenMemoryHostFile(path, mode);

@@ -102,6 +102,8 @@ int ListFills();
 
 void SetExecutablePath(const std::string& path);  // empty: the path cannot be obtained
 void SetLocalDate(const std::string& mmddyy);
+// Whether host paths count as code page 932 (PlatformHostUsesProgramCodePage); Reset: true.
+void SetHostCodePageIsProgram(bool on);
 // The folder chooser, answered in order; with no answer queued it is cancelled. The titles it
 // was shown with.
 void ChooseFolder(const std::string& path);

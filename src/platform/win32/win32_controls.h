@@ -7,13 +7,20 @@
 #include <map>
 #include <string>
 
-// The status bar, a child of the main window.
+// The status bar, a child of the main window: the modes' part, then the volume's (as wide as its
+// text), then the outcome's.
 inline constexpr int kStatusBarId = 1300;
+inline constexpr int kStatusModesWidth = 110;
+inline constexpr int kStatusVolumeMinWidth = 210;
+// Sizes the parts to the texts they show now.
+void FitStatusParts(HWND bar);
 
 // Orders the shown rows by a column's texts, ascending; the same column again reverses the
 // order. Numbers (texts of hexadecimal digits only) compare by value. Rows of equal texts keep
 // the order they were inserted in. The order stays for the rows of later loads (ListFilled).
 void ListSortByColumn(HWND list, int column);
+// Whether the column's title shows whole with the sort arrow beside it (else it goes unmarked).
+bool SortMarkFits(HWND list, int column);
 // Where the list shows the seam's row `row` (rows numbered in the order of insertion), and the
 // seam's row of the row shown at `shown`; -1 when there is no such row.
 int ListShownIndex(HWND list, int row);

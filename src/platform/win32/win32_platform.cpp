@@ -22,6 +22,7 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
+#include "view/directory_list.h"
 
 namespace {
 
@@ -153,8 +154,15 @@ const std::string& CellOf(LPARAM key, int column) {
 
 int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM contextAddress) {
   const auto* context = reinterpret_cast<const SortContext*>(contextAddress);
-  const std::string& a = CellOf(first, context->column);
-  const std::string& b = CellOf(second, context->column);
+  std::string a = CellOf(first, context->column);
+  std::string b = CellOf(second, context->column);
+  if (context->column == kColDate) {
+    char key[kCellCapacity + 2];
+    DateSortKey(a.c_str(), key, sizeof key);
+    a = key;
+    DateSortKey(b.c_str(), key, sizeof key);
+    b = key;
+  }
   int result = 0;
   if (AllHexDigits(a) && AllHexDigits(b) && a.size() != b.size()) {
     result = a.size() < b.size() ? -1 : 1;
@@ -196,12 +204,46 @@ void ForgetClosedControls() {
   }
 }
 
+// Whether the dialog being opened is one of the program's own additions: those open centred on
+// their owner with the keyboard in their first field (the attribute dialog keeps its place).
+bool centreNextDialog = false;
+
+void CentreOnOwner(HWND dialog) {
+  HWND owner = GetWindow(dialog, GW_OWNER);
+  RECT box, area;
+  if (!GetWindowRect(dialog, &box)) return;
+  if (!owner || !GetWindowRect(owner, &area)) return;
+  const int width = box.right - box.left;
+  const int height = box.bottom - box.top;
+  int x = area.left + (area.right - area.left - width) / 2;
+  int y = area.top + (area.bottom - area.top - height) / 2;
+  // Kept on the screen that shows the owner.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& work = monitor.rcWork;
+    x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - width));
+    y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - height));
+  }
+  SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // Runs the program's dialog procedure (plain calling convention) under the dialog manager.
 INT_PTR CALLBACK DialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   DialogProc proc;
   if (message == WM_INITDIALOG) {
     proc = reinterpret_cast<DialogProc>(lParam);
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(proc));
+    if (centreNextDialog) {
+      centreNextDialog = false;
+      if (proc) proc(dialog, message, wParam, lParam);
+      CentreOnOwner(dialog);
+      if (HWND first = GetNextDlgTabItem(dialog, nullptr, FALSE)) {
+        SetFocus(first);
+        SendMessageW(first, EM_SETSEL, 0, -1);
+      }
+      return FALSE;  // the focus is set
+    }
   } else {
     proc = reinterpret_cast<DialogProc>(GetWindowLongPtrW(dialog, DWLP_USER));
   }
@@ -422,7 +464,32 @@ void ListFilled(WindowHandle list) {
   SendMessageW(window, LVM_ENSUREVISIBLE, 0, FALSE);
 }
 
-// The column titles show which column orders the rows, and which way.
+bool SortMarkFits(HWND list, int column) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  if (!header) return false;
+  wchar_t title[64] = {};
+  HDITEMW item{};
+  item.mask = HDI_TEXT | HDI_WIDTH;
+  item.pszText = title;
+  item.cchTextMax = 64;
+  if (!SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item))) return false;
+  HDC dc = GetDC(header);
+  if (!dc) return false;
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, title, static_cast<int>(std::wcslen(title)), &size);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(header, dc);
+  // The header keeps a margin of three edges on each side of the text and of the arrow, which is
+  // about half the text's height wide.
+  const int margin = 3 * GetSystemMetrics(SM_CXEDGE);
+  return size.cx + 4 * margin + metrics.tmHeight / 2 <= item.cxy;
+}
+
+// The column titles show which column orders the rows, and which way; where the arrow would cut
+// the title short, the title goes without it.
 void MarkSortColumn(HWND list, int column, bool descending) {
   HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
   if (!header) return;
@@ -432,7 +499,7 @@ void MarkSortColumn(HWND list, int column, bool descending) {
     item.mask = HDI_FORMAT;
     if (!SendMessageW(header, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item))) continue;
     item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-    if (i == column) item.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
+    if (i == column && SortMarkFits(list, i)) item.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
     SendMessageW(header, HDM_SETITEMW, i, reinterpret_cast<LPARAM>(&item));
   }
 }
@@ -464,6 +531,27 @@ void PlatformSetStatus(WindowHandle window, int part, const char* text) {
     if (c == L'\r' || c == L'\n') c = L' ';
   }
   SendMessageW(bar, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(line.c_str()));
+  if (part == kStatusVolume) FitStatusParts(bar);
+}
+
+void FitStatusParts(HWND bar) {
+  // The volume's part is as wide as its text (at least kStatusVolumeMinWidth); the outcome takes
+  // the rest.
+  const int length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, kStatusVolume, 0));
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  SendMessageW(bar, SB_GETTEXTW, kStatusVolume, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(length));
+  int width = kStatusVolumeMinWidth;
+  if (HDC dc = GetDC(bar)) {
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(bar, dc);
+    width = std::max(width, static_cast<int>(size.cx) + 12);
+  }
+  const int parts[] = {kStatusModesWidth, kStatusModesWidth + width, -1};
+  SendMessageW(bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
 }
 
 // The selected rows in the order the screen shows them, as rows of the seam (as ListFirstSelected).
@@ -510,8 +598,10 @@ void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* p
 intptr_t PlatformDialogBox(WindowHandle owner, int resourceId, DialogProc proc) {
   HINSTANCE instance =
       App.Instance ? static_cast<HINSTANCE>(App.Instance) : GetModuleHandleW(nullptr);
+  centreNextDialog = resourceId != kAttributeDialogId;
   INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(resourceId), AsWindow(owner),
                                    DialogTrampoline, reinterpret_cast<LPARAM>(proc));
+  centreNextDialog = false;
   ForgetClosedControls();
   return result;
 }
@@ -597,6 +687,8 @@ unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
   return length;
 }
 
+bool PlatformHostUsesProgramCodePage() { return GetACP() == kProgramCodePage; }
+
 void PlatformLocalDate(char out[9]) {
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -634,8 +726,12 @@ int PlatformChooseFolder(WindowHandle owner, const char* title, char* folder, in
 
 int PlatformHostFileName(const char* name, char* out, int capacity) {
   std::wstring wide = WideFromProgramText(name);
-  for (wchar_t& c : wide)
-    if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c)) c = L'_';
+  // A character the ANSI code page lacks would come back as '?', which no file name may hold.
+  for (wchar_t& c : wide) {
+    bool lossy = false;
+    if (c >= 0x80) AnsiFromWide(std::wstring(1, c), &lossy);
+    if (lossy || c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c)) c = L'_';
+  }
   const std::string ansi = AnsiFromWide(wide);
   if (capacity <= 0 || ansi.size() + 1 > static_cast<size_t>(capacity)) return -1;
   CopyOut(ansi, out, capacity);
