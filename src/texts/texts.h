@@ -423,6 +423,15 @@ inline constexpr char kCheckLineMissingEn[] = "The image lacks sectors (from Trk
 // 検査中にイメージが読めませんでした
 inline constexpr char kCheckLineUnreadable[] = "\x8C""\x9F""\x8D""\xB8""\x92""\x86""\x82""\xC9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xAA""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kCheckLineUnreadableEn[] = "The image could not be read during the check";
+// イメージファイルは他のプログラムが使用中です。
+inline constexpr char kMsgImageBusy[] = "\x83""C\x83""\x81""\x81""[\x83""W\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x91""\xBC""\x82""\xCC""\x83""v\x83""\x8D""\x83""O\x83""\x89""\x83""\x80""\x82""\xAA""\x8E""g\x97""p\x92""\x86""\x82""\xC5""\x82""\xB7""\x81""B";
+inline constexpr char kMsgImageBusyEn[] = "The image is in use by another program.";
+// Zelvoファイルのオープンでエラーが発生しました。\nイメージファイルは他のプログラムが使用中です。
+inline constexpr char kMsgWriteOpenBusy[] = "Zelvo\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x83""I\x81""[\x83""v\x83""\x93""\x82""\xC5""\x83""G\x83""\x89""\x81""[\x82""\xAA""\x94""\xAD""\x90""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B\x0A""\x83""C\x83""\x81""\x81""[\x83""W\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x91""\xBC""\x82""\xCC""\x83""v\x83""\x8D""\x83""O\x83""\x89""\x83""\x80""\x82""\xAA""\x8E""g\x97""p\x92""\x86""\x82""\xC5""\x82""\xB7""\x81""B";
+inline constexpr char kMsgWriteOpenBusyEn[] = "Cannot open the image file for writing: the image is in use by another program.";
+// ReadFileでエラー\nイメージファイルは他のプログラムが使用中です。
+inline constexpr char kMsgReadBusy[] = "ReadFile\x82""\xC5""\x83""G\x83""\x89""\x81""[\x0A""\x83""C\x83""\x81""\x81""[\x83""W\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x91""\xBC""\x82""\xCC""\x83""v\x83""\x8D""\x83""O\x83""\x89""\x83""\x80""\x82""\xAA""\x8E""g\x97""p\x92""\x86""\x82""\xC5""\x82""\xB7""\x81""B";
+inline constexpr char kMsgReadBusyEn[] = "Cannot read the image file: the image is in use by another program.";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -565,6 +574,9 @@ enum class TextId : uint16_t {
   kCheckLineRecordsOutside,
   kCheckLineMissing,
   kCheckLineUnreadable,
+  kMsgImageBusy,
+  kMsgWriteOpenBusy,
+  kMsgReadBusy,
   kCount
 };
 
@@ -714,6 +726,9 @@ inline constexpr TextEntry kTextTable[] = {
   {"kCheckLineRecordsOutside", kCheckLineRecordsOutside, kCheckLineRecordsOutsideEn},
   {"kCheckLineMissing", kCheckLineMissing, kCheckLineMissingEn},
   {"kCheckLineUnreadable", kCheckLineUnreadable, kCheckLineUnreadableEn},
+  {"kMsgImageBusy", kMsgImageBusy, kMsgImageBusyEn},
+  {"kMsgWriteOpenBusy", kMsgWriteOpenBusy, kMsgWriteOpenBusyEn},
+  {"kMsgReadBusy", kMsgReadBusy, kMsgReadBusyEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 
