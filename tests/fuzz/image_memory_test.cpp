@@ -143,7 +143,8 @@ TEST_F(ImageMemoryTest, CreateRenameRemoveAndLinkedNames) {
   ImageMemoryPut("img", old, 3);
   ImageFile through{};
   ASSERT_EQ(ImageFileOpenUpdate("img.d88", &through), 0);
-  EXPECT_EQ(ImageFileOpenRead("img.2d", &again), -1);  // one file, held through another name
+  // One file, held through another name.
+  EXPECT_EQ(ImageFileOpenRead("img.2d", &again), kImageFileBusy);
   EXPECT_EQ(ImageFileWriteAt(&through, 1, &byte, 1), 0);
   ImageFileClose(&through);
   EXPECT_EQ(Get("img.2d"), (std::vector<uint8_t>{1, 0x5A, 1}));
