@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "cli/cli.h"
@@ -138,7 +139,12 @@ namespace {
 // Holds the image for the rest of the command. 0, also when it cannot be opened (the reading
 // then fails with the reader's own message); -1 after the busy message.
 int HoldImage(const char* path, bool exclusive) {
-  if (ImageHoldBegin(path, exclusive) != kImageFileBusy) return 0;
+  const int held = ImageHoldBegin(path, exclusive);
+  // Test aid: ZELVO_TEST_HOLD_MS keeps the image held that much longer before the command goes
+  // on, so that a test can meet it held.
+  const char* hold = std::getenv("ZELVO_TEST_HOLD_MS");
+  if (held == 0 && hold) ImageFileNap(static_cast<unsigned>(std::atoi(hold)));
+  if (held != kImageFileBusy) return 0;
   Report(kCaptionError, kMsgImageBusy);
   return -1;
 }
