@@ -20,6 +20,8 @@
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
+#include "transfer/volume_change.h"
+#include "volume/layout.h"
 
 namespace {
 
@@ -199,6 +201,36 @@ TEST_F(ImageLockTest, TheProcessHoldIsSharedByItsOwnOpensOnly) {
     EXPECT_EQ(0, ImageFileTryOpen(path.c_str(), kOpenUpdate, &other));
     ImageFileClose(&other);
   }
+}
+
+// The window plans without holding the image: at the commit, holding it, a change planned from a
+// volume that another program has changed since is refused and writes nothing; one planned from
+// the volume as it stands, or after this process's own change, goes through.
+TEST_F(ImageLockTest, AChangePlannedFromAVolumeChangedElsewhereIsRefused) {
+  const ImageTarget target = Target();
+  Outcome out;
+  OutcomeClear(&out);
+  ASSERT_EQ(0, ReadVolumeState(&out, &target, &App));
+  // Another program renames a file meanwhile: one byte of the directory.
+  Bytes elsewhere = original;
+  const long directory =
+      testimg::D88DataOffset(original, PhysicalTrack(kDirectoryTrack, kModePc), kDirectorySector);
+  ASSERT_GT(directory, 0);
+  const size_t nameAt = static_cast<size_t>(directory) + 1;
+  elsewhere[nameAt] ^= 0x01;
+  testimg::WriteFile(path, elsewhere);
+  App.DirectoryBuffer[kEntryBytes * 1] = 0;  // the planned change
+  EXPECT_EQ(-1, CommitVolumeChange(&out, &target, &App, 1, false));
+  EXPECT_TRUE(OutcomeHas(&out, kMsgVolumeChanged));
+  EXPECT_TRUE(BytesEqual(elsewhere, testimg::ReadFile(path)));
+  EXPECT_FALSE(ImageChangeActive());
+
+  OutcomeClear(&out);
+  ASSERT_EQ(0, ReadVolumeState(&out, &target, &App));
+  EXPECT_EQ(0, CommitVolumeChange(&out, &target, &App, 1, false));
+  // Planned before this process's own change: its own writes are no other program's.
+  EXPECT_EQ(0, CommitVolumeChange(&out, &target, &App, 1, true));
+  EXPECT_EQ(0, out.count);
 }
 
 }  // namespace

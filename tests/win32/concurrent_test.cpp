@@ -9,6 +9,7 @@
 #include "flows/app_state.h"
 #include "gui_fixture.h"
 #include "image/image_lock.h"
+#include "resources/resource.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 
@@ -112,8 +113,9 @@ TEST_F(ConcurrentGuiTest, AWaitThatRunsOutShowsTheReadErrorAndTheBusyLine) {
   const std::vector<uint8_t> before = testimg::ReadFile(image_);
   ImageWaitMs = 200;
   StartZelvoImport(4000);
+  driver_.ChooseFile(image_);
   driver_.AnswerBox(IDOK);
-  OpenImage(image_);
+  Command(IDM_OPEN);
   ASSERT_FALSE(driver_.boxes().empty());
   EXPECT_EQ(Shown(kMsgReadBusy), driver_.boxes().back().text);
   EXPECT_EQ(0u, ZelvoExitCode());
