@@ -24,6 +24,7 @@
 #include "flows/volume_load.h"
 #include "flows/volume_view.h"
 #include "image/change_history.h"
+#include "image/image_lock.h"
 #include "image/image_select.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_controls.h"
@@ -242,6 +243,20 @@ void OnDropFiles(HWND window, HDROP drop) {
 
 }  // namespace
 
+namespace {
+
+// While an open waits for an image that another program holds, the window shows the wait cursor
+// (the window is not served meanwhile, so the cursor stays until the wait ends).
+void ShowWaitCursor(int waiting) {
+  static HCURSOR previous = nullptr;
+  if (waiting)
+    previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+  else
+    SetCursor(previous);
+}
+
+}  // namespace
+
 ATOM RegisterMainClass(HINSTANCE instance) {
   WNDCLASSW windowClass{};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -258,6 +273,7 @@ ATOM RegisterMainClass(HINSTANCE instance) {
 
 int CreateMainWindow(HINSTANCE instance, int showCommand) {
   App.Instance = instance;
+  ImageWaitHook = ShowWaitCursor;
   MainWindow = nullptr;
   WindowSettings settings;
   LoadSettings(&settings);

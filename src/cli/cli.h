@@ -103,8 +103,16 @@ int LoadTables(const std::string& codes);
 // The Open command on `image`, on the disk of Choice() (a note on standard error names the
 // count when a file of several disks is opened without --disk) and, under --mode auto, in the
 // convention the image shows (refused with the reasons when it shows none); 0 when the volume was
-// loaded, -1 after a message.
-int OpenImage(const std::string& image);
+// loaded, -1 after a message. A reader holds the image shared from the load to its end; a
+// change (`change`) holds it alone from its first read, so that nothing changes it between the
+// plan and the commit. Either waits for another program's hold as long as --wait says, then
+// refuses with the busy message.
+int OpenImage(const std::string& image, bool change = false);
+// The listing `zelvo ls IMAGE` prints of App's loaded volume: the panel and the table of files.
+std::string ListingText();
+// Test aid: when ZELVO_TEST_LISTINGS names a file, a change that succeeded appends the listing it
+// leaves there (ListingText, then a line "--"), while it still holds the image.
+void RecordListingForTests();
 // Points App at `image` (path, layout by extension or -1, the disk of Choice()) without loading
 // it. 0, or -1 after a note (a path too long, a disk the file does not hold).
 int AimAtImage(const std::string& image);

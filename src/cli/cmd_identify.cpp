@@ -246,6 +246,7 @@ Verb AddIdentify(CLI::App& app) {
   CLI::App* command = app.add_subcommand(
       "identify", "Tell the layout and the recording convention of images, with the reasons");
   AddDisk(command);
+  AddWait(command);
   command->add_flag("--json", options->json, "Print one JSON object per image, one per line");
   command->add_option("IMAGE", options->images, "Disk images (any extension)")->required();
   return {command, [options]() { return RunIdentify(*options); }};

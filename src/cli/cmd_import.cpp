@@ -100,6 +100,7 @@ int ImportMany(const ImportOptions& options) {
   const int written = Printed(&out, WriteImportFiles(&target, &App, runs, count, &begun, &out));
   if (begun) Reload(&target);
   if (written != 0) return kExitFailed;
+  RecordListingForTests();
   Say(&out, kCaptionSuccess, kMsgBatchImportSucceeded, count);
   return Printed(&out, kExitOk);
 }
@@ -142,6 +143,7 @@ int ImportOne(const ImportOptions& options) {
   if (!Confirmed()) return kExitFailed;
   if (Printed(&out, WriteImport(&target, &App, plan, &out)) != 0) return kExitFailed;
   Reload(&target);
+  RecordListingForTests();
   SayText(&out, kCaptionSuccess, kMsgImportSucceeded, kMsgImportSucceeded);
   return Printed(&out, kExitOk);
 }
@@ -154,7 +156,7 @@ int RunImport(const ImportOptions& options) {
   settings.interactive = !options.yes && console::OnTerminal();
   StartSession(settings, options.mode, options.ascii);
   if (LoadTables(options.codes) != 0) return kExitFailed;
-  if (OpenImage(options.image) != 0) return kExitFailed;
+  if (OpenImage(options.image, true) != 0) return kExitFailed;
   return options.hostFiles.size() > 1 ? ImportMany(options) : ImportOne(options);
 }
 

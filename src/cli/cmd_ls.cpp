@@ -1,5 +1,7 @@
 // zelvo ls: the information panel and the directory list of an image.
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -50,6 +52,28 @@ std::string Table(const std::vector<std::vector<std::string>>& rows) {
   return console::Cp932ToTerminal(table);
 }
 
+// The list's rows and the panel's text of App's volume, as the window shows them.
+void Collect(std::vector<std::vector<std::string>>* rows, std::string* panel) {
+  const int slots = App.EntryCount < kDirectoryBufferBytes / kEntryBytes
+                        ? App.EntryCount
+                        : kDirectoryBufferBytes / kEntryBytes;
+  for (int k = 0; k < slots; k++) {
+    const uint8_t* entry = App.DirectoryBuffer + k * kEntryBytes;
+    if (entry[kEntryType] == 0) continue;
+    DirectoryRow row;
+    FormatDirectoryRow(entry, App.Tables.TBL1, &row);
+    rows->emplace_back(row.cells, row.cells + kColumnCount);
+  }
+  char panelText[kPanelTextCapacity];
+  ComposeInfoText(App.SystemArea, App.ExdirPresent, App.ExdirTrack, App.ExdirSector,
+                  static_cast<int>(rows->size()), panelText);
+  *panel = panelText;
+}
+
+std::string Listing(const std::vector<std::vector<std::string>>& rows, const std::string& panel) {
+  return console::Cp932ToTerminal(panel) + "\n\n" + Table(rows);
+}
+
 // One image: 0 when it was listed, -1 after its messages.
 int ListImage(const LsOptions& options, const std::string& image, const CodeTables& tables,
               bool several) {
@@ -67,22 +91,9 @@ int ListImage(const LsOptions& options, const std::string& image, const CodeTabl
     return -1;
   }
 
-  // The list's rows and the panel's text, as the window shows them.
   std::vector<std::vector<std::string>> rows;
-  const int slots = App.EntryCount < kDirectoryBufferBytes / kEntryBytes
-                        ? App.EntryCount
-                        : kDirectoryBufferBytes / kEntryBytes;
-  for (int k = 0; k < slots; k++) {
-    const uint8_t* entry = App.DirectoryBuffer + k * kEntryBytes;
-    if (entry[kEntryType] == 0) continue;
-    DirectoryRow row;
-    FormatDirectoryRow(entry, App.Tables.TBL1, &row);
-    rows.emplace_back(row.cells, row.cells + kColumnCount);
-  }
-  char panelText[kPanelTextCapacity];
-  ComposeInfoText(App.SystemArea, App.ExdirPresent, App.ExdirTrack, App.ExdirSector,
-                  static_cast<int>(rows.size()), panelText);
-  const std::string panel = panelText;
+  std::string panel;
+  Collect(&rows, &panel);
   if (options.json) {
     nlohmann::json out;
     out["image"] = console::ArgumentToUtf8(image);
@@ -106,11 +117,30 @@ int ListImage(const LsOptions& options, const std::string& image, const CodeTabl
     return 0;
   }
   const std::string heading = several ? image + ":\n" : "";
-  Print(heading + console::Cp932ToTerminal(panel) + "\n\n" + Table(rows));
+  Print(heading + Listing(rows, panel));
   return 0;
 }
 
 }  // namespace
+
+std::string ListingText() {
+  std::vector<std::vector<std::string>> rows;
+  std::string panel;
+  Collect(&rows, &panel);
+  return Listing(rows, panel);
+}
+
+void RecordListingForTests() {
+  const char* path = std::getenv("ZELVO_TEST_LISTINGS");
+  if (!path || !*path || !App.VolumeLoaded) return;
+  const std::string record = ListingText() + "--\n";
+  // One append of the whole record: the writers take turns, and a reader of the file sees whole
+  // records.
+  std::FILE* file = std::fopen(path, "ab");
+  if (!file) return;
+  std::fwrite(record.data(), 1, record.size(), file);
+  std::fclose(file);
+}
 
 int RunLs(const LsOptions& options) {
   StartSession(console::Settings{}, options.mode, false);

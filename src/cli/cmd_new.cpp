@@ -55,6 +55,7 @@ Verb AddNew(CLI::App& app) {
       ->check(CLI::IsMember({"mz", "pc"}, CLI::ignore_case))
       ->type_name("mz|pc");
   command->add_flag("--force", options->force, "Replace an existing IMAGE");
+  AddWait(command);
   command->add_option("IMAGE", options->image, "The new image: " + ImageExtensionList())
       ->required();
   return {command, [options]() {

@@ -51,6 +51,7 @@ int BeginFileChange(const int* slots, int count) {
 int EndFileChange(int result, const Outcome& out) {
   PrintOutcome(out);
   ReloadVolume();
+  if (result == 0) RecordListingForTests();
   return result;
 }
 

@@ -40,7 +40,7 @@ int StartChange(const ChangeOptions& options) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   StartSession(settings, mode, false);
   if (LoadTables(options.codes) != 0) return -1;
-  return OpenImage(options.image);
+  return OpenImage(options.image, true);
 }
 
 int ResolveSlot(const std::string& file, const std::string& image) {

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/cli.h"
+#include "image/image_lock.h"
 
 namespace cli {
 
@@ -15,6 +16,18 @@ void AddDisk(CLI::App* command) {
       ->type_name("N");
 }
 
+void AddWait(CLI::App* command) {
+  command
+      ->add_option_function<double>(
+          "--wait",
+          [](const double& seconds) {
+            ImageWaitMs = static_cast<unsigned>(seconds * 1000.0 + 0.5);
+          },
+          "Seconds to wait while another program uses the image (default: 10; 0: do not wait)")
+      ->check(CLI::Range(0.0, 86400.0))
+      ->type_name("SECONDS");
+}
+
 void AddMode(CLI::App* command, std::string* mode) {
   command
       ->add_option("--mode", *mode,
@@ -23,6 +36,7 @@ void AddMode(CLI::App* command, std::string* mode) {
       ->type_name("mz|pc|auto")
       ->each([](const std::string& value) { Choice().mode = Lower(value); });
   AddDisk(command);
+  AddWait(command);
 }
 
 void AddCodes(CLI::App* command, std::string* codes) {

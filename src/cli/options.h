@@ -11,7 +11,9 @@ namespace cli {
 
 // --disk: the disk of a D88 file that holds several (into Choice()).
 void AddDisk(CLI::App* command);
-// --mode and --disk: how every command chooses the volume of its image.
+// --wait: how long a command waits for an image that another program holds (image_lock.h).
+void AddWait(CLI::App* command);
+// --mode, --disk and --wait: how every command chooses the volume of its image.
 void AddMode(CLI::App* command, std::string* mode);
 // --codes: the code conversion file.
 void AddCodes(CLI::App* command, std::string* codes);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "cli/cli.h"
@@ -12,6 +13,7 @@
 #include "flows/disk_chooser.h"
 #include "flows/volume_view.h"
 #include "image/container.h"
+#include "image/image_lock.h"
 #include "image/image_select.h"
 #include "image/journal.h"
 #include "texts/texts.h"
@@ -132,7 +134,24 @@ void Report(const char* caption, const char* text) {
   Report(outcome);
 }
 
-int OpenImage(const std::string& image) {
+namespace {
+
+// Holds the image for the rest of the command. 0, also when it cannot be opened (the reading
+// then fails with the reader's own message); -1 after the busy message.
+int HoldImage(const char* path, bool exclusive) {
+  const int held = ImageHoldBegin(path, exclusive);
+  // Test aid: ZELVO_TEST_HOLD_MS keeps the image held that much longer before the command goes
+  // on, so that a test can meet it held.
+  const char* hold = std::getenv("ZELVO_TEST_HOLD_MS");
+  if (held == 0 && hold) ImageFileNap(static_cast<unsigned>(std::atoi(hold)));
+  if (held != kImageFileBusy) return 0;
+  Report(kCaptionError, kMsgImageBusy);
+  return -1;
+}
+
+}  // namespace
+
+int OpenImage(const std::string& image, bool change) {
   // The Open command's own refusals, in its order: an empty path opens nothing, a path too long
   // for its buffer, an extension that is no image's.
   if (image.empty()) return -1;
@@ -144,6 +163,7 @@ int OpenImage(const std::string& image) {
     Report(kCaptionExtension, kMsgBadExtension);
     return -1;
   }
+  if (change && HoldImage(image.c_str(), true) != 0) return -1;
   if (AimAtImage(image) != 0) return -1;
   if (App.DiskCount > 1 && Choice().disk < 0)
     console::Note(image + ": the file holds " + std::to_string(App.DiskCount) +
@@ -161,6 +181,10 @@ int OpenImage(const std::string& image) {
   Outcome out;
   OutcomeClear(&out);
   int result = RecoverImageJournal(&out, App.ImagePath);
+  if (result == 0 && !change && HoldImage(App.ImagePath, false) != 0) {
+    Report(out);
+    return -1;
+  }
   if (result == 0) {
     static ImageSession session;
     ImageTarget target;

@@ -92,7 +92,13 @@ void ImportHostFile(WindowHandle window) {
   if (PlatformMessageBox(window, kMsgImportConfirm, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
       kIdYes)
     return;
-  if (Shown(window, &out, WriteImport(&target, &App, plan, &out)) != 0) return;
+  const int written = WriteImport(&target, &App, plan, &out);
+  // Another program changed the volume since it was read: it is read again, as the message says.
+  const bool changed = OutcomeHas(&out, kMsgVolumeChanged);
+  if (Shown(window, &out, written) != 0) {
+    if (changed) LoadVolume(window);
+    return;
+  }
 
   LoadVolume(window);
   PlatformMessageBox(window, kMsgImportSucceeded, kCaptionSuccess, kMbOk);

@@ -1,6 +1,7 @@
 #include "image/image_file.h"
 
 #include "image/image_faults.h"
+#include "image/image_lock.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #endif
 
 #ifdef _WIN32
@@ -35,17 +37,6 @@ HANDLE CreateWithPath(const char* path, DWORD access, DWORD share, DWORD disposi
   return CreateFileW(wide, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-int OpenShared0(const char* path, DWORD access, ImageFile* file) {
-  // Share mode 0: while another process holds the image, the open fails.
-  HANDLE h = CreateWithPath(path, access, 0, OPEN_EXISTING);
-  if (h == INVALID_HANDLE_VALUE) {
-    file->handle = -1;
-    return -1;
-  }
-  file->handle = reinterpret_cast<intptr_t>(h);
-  return 0;
-}
-
 bool SeekTo(ImageFile* file, uint32_t offset) {
   LONG high = 0;
   const DWORD low = SetFilePointer(Handle(file), static_cast<LONG>(offset), &high, FILE_BEGIN);
@@ -53,13 +44,34 @@ bool SeekTo(ImageFile* file, uint32_t offset) {
 }
 }  // namespace
 
-int ImageFileOpenRead(const char* path, ImageFile* file) {
-  return OpenShared0(path, GENERIC_READ, file);
+int ImageFileTryOpen(const char* path, ImageOpenMode mode, ImageFile* file) {
+  // Readers share the image; a writer (and a hold) opens it with share mode 0, so that every
+  // other open fails while it is held.
+  const DWORD access = mode == kOpenUpdate ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+  const DWORD share = mode == kOpenShared ? FILE_SHARE_READ : 0;
+  file->handle = -1;
+  HANDLE h = CreateWithPath(path, access, share, OPEN_EXISTING);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? kImageFileBusy : -1;
+  }
+  file->handle = reinterpret_cast<intptr_t>(h);
+  return 0;
 }
 
-int ImageFileOpenUpdate(const char* path, ImageFile* file) {
-  return OpenShared0(path, GENERIC_READ | GENERIC_WRITE, file);
+int ImageFileDuplicate(ImageFile* from, ImageFile* to) {
+  HANDLE copy = INVALID_HANDLE_VALUE;
+  to->handle = -1;
+  if (!DuplicateHandle(GetCurrentProcess(), Handle(from), GetCurrentProcess(), &copy, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS))
+    return -1;
+  to->handle = reinterpret_cast<intptr_t>(copy);
+  return 0;
 }
+
+uint64_t ImageFileClockMs() { return GetTickCount64(); }
+
+void ImageFileNap(unsigned ms) { Sleep(ms); }
 
 int64_t ImageFileSize(ImageFile* file) {
   LARGE_INTEGER size;
@@ -162,28 +174,61 @@ int ImageFileSyncFolder(const char*) { return 0; }
 
 #else
 
-namespace {
-int OpenExclusive(const char* path, int flags, ImageFile* file) {
+// Emscripten's file system belongs to one program: there is nobody to lock out.
+#ifdef __EMSCRIPTEN__
+static int LockFile(int, int) { return 0; }
+#else
+static int LockFile(int fd, int operation) { return flock(fd, operation | LOCK_NB); }
+#endif
+
+int ImageFileTryOpen(const char* path, ImageOpenMode mode, ImageFile* file) {
+  // flock locks belong to the open file description: they are not lost when the process closes
+  // another descriptor of the same file (fcntl record locks would be).
   file->handle = -1;
-  const int fd = open(path, flags | O_CLOEXEC);
+  const int fd = open(path, (mode == kOpenUpdate ? O_RDWR : O_RDONLY) | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st;
-  // An image is a regular file; a held lock counts as a failed open.
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  // An image is a regular file.
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     return -1;
+  }
+  if (LockFile(fd, mode == kOpenShared ? LOCK_SH : LOCK_EX) != 0) {
+    const bool busy = errno == EWOULDBLOCK || errno == EINTR;
+    close(fd);
+    return busy ? kImageFileBusy : -1;
+  }
+  // While the lock was being taken the path may have been given to another file (a new image
+  // renamed over it): the lock then guards a file that nobody opens by that name, and the open
+  // is tried again.
+  struct stat now;
+  if (stat(path, &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
+    close(fd);
+    return kImageFileBusy;
   }
   file->handle = fd;
   return 0;
 }
-}  // namespace
 
-int ImageFileOpenRead(const char* path, ImageFile* file) {
-  return OpenExclusive(path, O_RDONLY, file);
+int ImageFileDuplicate(ImageFile* from, ImageFile* to) {
+  // A duplicated descriptor shares the open file description, and with it the lock.
+  to->handle = -1;
+  const int fd = fcntl(static_cast<int>(from->handle), F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  to->handle = fd;
+  return 0;
 }
 
-int ImageFileOpenUpdate(const char* path, ImageFile* file) {
-  return OpenExclusive(path, O_RDWR, file);
+uint64_t ImageFileClockMs() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+void ImageFileNap(unsigned ms) {
+  struct timespec pause = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+  }
 }
 
 int64_t ImageFileSize(ImageFile* file) {
@@ -240,7 +285,7 @@ int ImageFileCreate(const char* path, ImageFile* file) {
   file->handle = -1;
   const int fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return -1;
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (LockFile(fd, LOCK_EX) != 0) {
     close(fd);
     unlink(path);
     return -1;

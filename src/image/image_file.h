@@ -1,5 +1,6 @@
-// Exclusive access to an image file: the few file operations the sector transfers need.
-// POSIX: open(2) plus a non-blocking exclusive flock; Windows: CreateFile with share mode 0.
+// Access to an image file: the few file operations the sector transfers need. Readers share an
+// image and a writer holds it alone (image_lock.h): POSIX open(2) plus flock, Windows CreateFile
+// with share mode FILE_SHARE_READ for reading and 0 for writing.
 #pragma once
 
 #include <cstdint>
@@ -8,10 +9,11 @@ struct ImageFile {
   intptr_t handle;  // file descriptor or HANDLE; -1 when closed
 };
 
-// Opens an existing image for reading (never creates it). 0 on success, -1 when the file is
-// missing, cannot be opened or is held by another process.
+// Opens an existing image for reading (never creates it), sharing it with other readers. 0 on
+// success, -1 when the file is missing or cannot be opened, kImageFileBusy (image_lock.h) when
+// another program still held it after the wait.
 int ImageFileOpenRead(const char* path, ImageFile* file);
-// Opens an existing image for reading and writing. 0 or -1 as above.
+// Opens an existing image for reading and writing, alone. 0, -1 or kImageFileBusy as above.
 int ImageFileOpenUpdate(const char* path, ImageFile* file);
 // Size of the open file in bytes, or -1.
 int64_t ImageFileSize(ImageFile* file);

@@ -10,18 +10,25 @@
 
 #include "image/image_faults.h"
 #include "image/image_file.h"
+#include "image/image_lock.h"
 
 namespace {
 
 struct File {
   std::vector<uint8_t> bytes;
-  bool held = false;  // open through some handle: a second open fails
+  int sharers = 0;         // handles that hold a shared lock
+  bool exclusive = false;  // a handle holds the exclusive lock
+  bool Held() const { return sharers > 0 || exclusive; }
 };
 
 struct Handle {
   std::shared_ptr<File> file;  // null: the slot is free
   bool writable = false;
+  int lock = 0;  // 0: shares another handle's lock (a duplicate), 1: shared, 2: exclusive
 };
+
+// The clock that waiting opens read: it moves only when they pause.
+uint64_t Clock = 0;
 
 std::map<std::string, std::shared_ptr<File>>& Names() {
   static std::map<std::string, std::shared_ptr<File>> names;
@@ -46,17 +53,25 @@ Handle* Open(ImageFile* file) {
   return handle->file ? handle : nullptr;
 }
 
-int Hold(const std::shared_ptr<File>& target, bool writable, ImageFile* file) {
-  file->handle = -1;
-  if (!target || target->held) return -1;
-  target->held = true;
+int Place(const std::shared_ptr<File>& target, bool writable, int lock, ImageFile* file) {
   std::vector<Handle>& handles = Handles();
   size_t slot = 0;
   while (slot < handles.size() && handles[slot].file) slot++;
   if (slot == handles.size()) handles.emplace_back();
-  handles[slot] = Handle{target, writable};
+  handles[slot] = Handle{target, writable, lock};
+  if (lock == 1) target->sharers++;
+  if (lock == 2) target->exclusive = true;
   file->handle = static_cast<intptr_t>(slot);
   return 0;
+}
+
+// Opens `target` under a shared (lock 1) or exclusive (lock 2) lock: 0, -1 when there is no
+// file, kImageFileBusy when another handle's lock conflicts.
+int Hold(const std::shared_ptr<File>& target, bool writable, int lock, ImageFile* file) {
+  file->handle = -1;
+  if (!target) return -1;
+  if (target->exclusive || (lock == 2 && target->sharers > 0)) return kImageFileBusy;
+  return Place(target, writable, lock, file);
 }
 
 }  // namespace
@@ -64,7 +79,7 @@ int Hold(const std::shared_ptr<File>& target, bool writable, ImageFile* file) {
 int ImageMemoryPut(const char* path, const void* data, size_t size) {
   std::shared_ptr<File>& file = Names()[path];
   if (!file) file = std::make_shared<File>();
-  if (file->held) return -1;
+  if (file->Held()) return -1;
   const auto* bytes = static_cast<const uint8_t*>(data);
   file->bytes.assign(bytes, bytes + size);
   return 0;
@@ -88,9 +103,21 @@ void ImageMemoryClear() {
   Handles().clear();
 }
 
-int ImageFileOpenRead(const char* path, ImageFile* file) { return Hold(Find(path), false, file); }
+int ImageFileTryOpen(const char* path, ImageOpenMode mode, ImageFile* file) {
+  return Hold(Find(path), mode == kOpenUpdate, mode == kOpenShared ? 1 : 2, file);
+}
 
-int ImageFileOpenUpdate(const char* path, ImageFile* file) { return Hold(Find(path), true, file); }
+int ImageFileDuplicate(ImageFile* from, ImageFile* to) {
+  to->handle = -1;
+  Handle* handle = Open(from);
+  if (!handle) return -1;
+  const Handle copy = *handle;
+  return Place(copy.file, copy.writable, 0, to);
+}
+
+uint64_t ImageFileClockMs() { return Clock; }
+
+void ImageFileNap(unsigned ms) { Clock += ms; }
 
 int64_t ImageFileSize(ImageFile* file) {
   Handle* handle = Open(file);
@@ -129,7 +156,8 @@ int ImageFileWriteAtUncounted(ImageFile* file, uint32_t offset, const void* buff
 void ImageFileClose(ImageFile* file) {
   Handle* handle = Open(file);
   if (handle) {
-    handle->file->held = false;
+    if (handle->lock == 1) handle->file->sharers--;
+    if (handle->lock == 2) handle->file->exclusive = false;
     *handle = Handle{};
   }
   file->handle = -1;
@@ -140,7 +168,7 @@ int ImageFileCreate(const char* path, ImageFile* file) {
   if (!path || Find(path)) return -1;
   auto created = std::make_shared<File>();
   Names()[path] = created;
-  return Hold(created, true, file);
+  return Hold(created, true, 2, file);
 }
 
 int ImageFileSync(ImageFile* file) { return Open(file) ? 0 : -1; }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "image/image_lock.h"
 #include "image/journal.h"
 
 namespace {
@@ -48,8 +49,11 @@ int ImageTargetFor(ImageTarget* target, const char* path, const ContainerKind* k
 
 int ImageSessionOpen(ImageSession* session, const char* path) {
   session->open = false;
+  session->busy = false;
   ClearCache(&session->cache);
-  if (ImageFileOpenRead(path, &session->file) != 0) return -1;
+  const int opened = ImageFileOpenRead(path, &session->file);
+  session->busy = opened == kImageFileBusy;
+  if (opened != 0) return opened;
   session->size = ImageFileSize(&session->file);
   session->open = true;
   return 0;
@@ -58,6 +62,7 @@ int ImageSessionOpen(ImageSession* session, const char* path) {
 void ImageSessionClose(ImageSession* session) {
   if (session->open) ImageFileClose(&session->file);
   session->open = false;
+  session->busy = false;
 }
 
 void SourceBegin(ImageSource* source, const ImageTarget* target) {
@@ -77,6 +82,10 @@ void SourceBegin(ImageSource* source, const ImageTarget* target) {
     source->state = 1;
     return;
   }
+  if (session && session->busy) {
+    source->state = -2;
+    return;
+  }
   if (!CallCacheBusy) {
     CallCacheBusy = true;
     ClearCache(&CallCache);
@@ -86,13 +95,15 @@ void SourceBegin(ImageSource* source, const ImageTarget* target) {
 
 int SourceOpen(ImageSource* source) {
   if (source->state == 0) {
-    source->state = -1;
-    if (ImageFileOpenRead(source->path, &source->own) == 0) {
+    const int opened = ImageFileOpenRead(source->path, &source->own);
+    source->state = opened == kImageFileBusy ? -2 : -1;
+    if (opened == 0) {
       source->file = &source->own;
       source->size = ImageFileSize(&source->own);
       source->state = 1;
     }
   }
+  if (source->state == -2) return kImageFileBusy;
   return source->state == 1 ? 0 : -1;
 }
 

@@ -12,14 +12,15 @@ struct ImageSource {
   ImageFile own;      // the file the call opened itself
   ImageFile* file;    // the open file, or null
   bool change;        // reading through the change in progress
-  int state;          // 0: not opened yet, 1: open, -1: the open failed
+  int state;          // 0: not opened yet, 1: open, -1: the open failed, -2: it was busy
   int64_t size;       // of the open file, -1 when it could not be told
   ImageCache* cache;  // null: every read goes to the file
 };
 
 // Starts reading the target's image; nothing is opened yet.
 void SourceBegin(ImageSource* source, const ImageTarget* target);
-// Opens the image now unless it is open. 0, or -1 when it cannot be opened.
+// Opens the image now unless it is open. 0, -1 when it cannot be opened, kImageFileBusy when
+// another program held it past the wait.
 int SourceOpen(ImageSource* source);
 // The size of the image, or -1 when it cannot be opened or sized.
 int64_t SourceSize(ImageSource* source);

@@ -31,6 +31,7 @@ struct ImageSession {
   ImageFile file;
   int64_t size;
   bool open;
+  bool busy;  // the open gave up because another program held the image: so does every read
   ImageCache cache;
 };
 
@@ -50,7 +51,9 @@ struct ImageTarget {
 int ImageTargetFor(ImageTarget* target, const char* path, const ContainerKind* kind,
                    int machineMode);
 
-// Opens the image at `path` for the session. 0, or -1: the session stays closed, and each call
-// through it opens the image itself (and fails as it would have without the session).
+// Opens the image at `path` for the session (sharing it with other readers). 0, or -1: the
+// session stays closed, and each call through it opens the image itself (and fails as it would
+// have without the session); kImageFileBusy (image_lock.h) when another program held it past
+// the wait: every read through the session then fails at once.
 int ImageSessionOpen(ImageSession* session, const char* path);
 void ImageSessionClose(ImageSession* session);

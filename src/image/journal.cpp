@@ -26,6 +26,7 @@
 #include "image/change_history.h"
 #include "image/container.h"
 #include "image/image_file.h"
+#include "image/image_lock.h"
 #include "texts/texts.h"
 
 JournalFault JournalFaults;
@@ -41,6 +42,8 @@ constexpr long kTrailerBytes = 4 + 8;
 constexpr long kJournalCapacity =
     kHeaderBytes + kImageChangeRegions * (kTableEntryBytes + kImageRegionMax) + kTrailerBytes;
 constexpr int kJournalPathCapacity = kPathCapacity + 16;
+
+unsigned Commits = 0;  // changes made by this process (ImageCommitCount)
 
 // The change in progress, and the image it changes.
 bool Active = false;
@@ -220,15 +223,32 @@ int BeginImageChange(Outcome* out, const ImageTarget* target) {
   if (Active) ImageAbortChange();
   // A write-protected disk is never written: refused before anything else.
   if (RefuseIfProtected(out, target) != 0) return -1;
-  // A journal left beside the image belongs to a change that recovery could not settle.
   char journalPath[kJournalPathCapacity];
-  if (ImageJournalPath(target->path, journalPath, sizeof journalPath) != 0 ||
-      ImageFileExists(journalPath) != 0) {
+  const bool fits = ImageJournalPath(target->path, journalPath, sizeof journalPath) == 0;
+  const int journal = fits ? ImageFileExists(journalPath) : -1;
+  if (journal == -1) {
     ShowJournalMessage(out, kMsgJournalBlocksWrite, kCaptionError);
     return -1;
   }
-  if (ImageFileOpenUpdate(target->path, &Held) != 0) {
-    SayText(out, kCaptionWrite, kMsgWriteOpenFailed, kMsgWriteOpenFailed);
+  // The image is held alone from here to the end of the commit; a journal seen before may be
+  // that of another program's change, which the wait lets finish.
+  const int opened = ImageFileOpenUpdate(target->path, &Held);
+  if (opened == kImageFileBusy) {
+    SayText(out, kCaptionWrite, kMsgWriteOpenBusy, kMsgWriteOpenBusy);
+    return -1;
+  }
+  // A journal that stands beside the held image belongs to a change that recovery could not
+  // settle.
+  if (opened == 0 && ImageFileExists(journalPath) != 0) {
+    ImageFileClose(&Held);
+    ShowJournalMessage(out, kMsgJournalBlocksWrite, kCaptionError);
+    return -1;
+  }
+  if (opened != 0) {
+    if (journal == 1)
+      ShowJournalMessage(out, kMsgJournalBlocksWrite, kCaptionError);
+    else
+      SayText(out, kCaptionWrite, kMsgWriteOpenFailed, kMsgWriteOpenFailed);
     return -1;
   }
   HeldSize = ImageFileSize(&Held);
@@ -249,6 +269,8 @@ void ImageAbortChange() {
 }
 
 bool ImageChangeActive() { return Active; }
+
+unsigned ImageCommitCount() { return Commits; }
 
 ImageFile* ImageChangeFile() { return Active ? &Held : nullptr; }
 
@@ -352,16 +374,18 @@ int CommitImageChange(Outcome* out) {
   if (ImageFileRemove(journalPath) != 0) return RollBack(out, journalPath, view);
   ChangeHistoryRecord(Queue, QueueCount, view.data, QueueBytes, HeldSize, sizeAfter);
   Release();
+  Commits++;
   return 0;
 }
 
-int RecoverImageJournal(Outcome* out, const char* path) {
-  if (Active) return 0;  // the change in progress holds the image and its journal
-  char journalPath[kJournalPathCapacity];
-  if (ImageJournalPath(path, journalPath, sizeof journalPath) != 0) return 0;
-  if (ImageFileExists(journalPath) != 1) return 0;
+namespace {
+
+// Reads, judges and settles the journal of the image held in `image`. 0, or -1 with the message
+// in the outcome.
+int SettleJournal(Outcome* out, const char* journalPath, ImageFile* image, bool writable) {
+  if (ImageFileExists(journalPath) != 1) return 0;  // its writer finished while we waited
   ImageFile journal;
-  // Held by a change in progress in another process, or unreadable: writes stay refused.
+  // Unreadable: writes stay refused.
   if (ImageFileOpenRead(journalPath, &journal) != 0) return 0;
   const int64_t size = ImageFileSize(&journal);
   // A file too big to be a journal of this version is read as far as its version.
@@ -386,26 +410,48 @@ int RecoverImageJournal(Outcome* out, const char* path) {
     ImageFileRemove(journalPath);
     return 0;
   }
-  ImageFile image;
-  if (ImageFileOpenUpdate(path, &image) != 0) {
+  if (!writable) {
     ShowJournalMessage(out, kMsgJournalRecoverFailed, kCaptionError);
     return -1;
   }
-  const int64_t imageSize = ImageFileSize(&image);
+  const int64_t imageSize = ImageFileSize(image);
   if (imageSize < view.sizeBefore || imageSize > view.sizeAfter) {
-    ImageFileClose(&image);
     ShowJournalMessage(out, kMsgJournalForeign, kCaptionError);
     return 0;
   }
-  const int played = PlayBack(&image, view);
-  ImageFileClose(&image);
-  if (played != 0) {
+  if (PlayBack(image, view) != 0) {
     ShowJournalMessage(out, kMsgJournalRecoverFailed, kCaptionError);
     return -1;
   }
+  Commits++;
   // Should the journal stay, playing it back again at the next open changes nothing.
   ImageFileRemove(journalPath);
   ImageFileSyncFolder(journalPath);
   ShowJournalMessage(out, kMsgJournalRecovered, kCaptionRecovery);
   return 0;
+}
+
+}  // namespace
+
+int RecoverImageJournal(Outcome* out, const char* path) {
+  if (Active) return 0;  // the change in progress holds the image and its journal
+  char journalPath[kJournalPathCapacity];
+  if (ImageJournalPath(path, journalPath, sizeof journalPath) != 0) return 0;
+  if (ImageFileExists(journalPath) != 1) return 0;
+  // A writer holds the image for the whole of its change: only a journal whose image nobody
+  // holds is that of a stopped writer. The journal of a living writer is waited for like its
+  // lock, and is gone when the wait ends.
+  ImageFile image;
+  bool writable = false;
+  const int opened = ImageFileOpenAlone(path, &image, &writable);
+  if (opened == kImageFileBusy) {
+    SayText(out, kCaptionError, kMsgImageBusy, kMsgImageBusy);
+    return -1;
+  }
+  // An image that cannot be opened at all is judged by its journal alone: what never reached
+  // it goes, what did cannot be played back.
+  if (opened != 0) return SettleJournal(out, journalPath, &image, false);
+  const int settled = SettleJournal(out, journalPath, &image, writable);
+  ImageFileClose(&image);
+  return settled;
 }

@@ -27,6 +27,8 @@ int RefuseIfProtected(Outcome* out, const ImageTarget* target);
 // Makes the writes of the change reach the image, all of them or none. 0, or -1 with the message in
 // the outcome.
 int CommitImageChange(Outcome* out);
+// How many changes this process has made to images so far (commits and recoveries).
+unsigned ImageCommitCount();
 // Forgets a begun change without writing anything.
 void ImageAbortChange();
 // Whether a change has been begun and not yet committed or aborted.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "image/container.h"
+#include "image/image_lock.h"
 #include "image/image_source.h"
 #include "image/journal.h"
 #include "texts/texts.h"
@@ -57,6 +58,7 @@ const char* ImageStatusText(int status) {
     case kImageReadFailed: return kMsgReadFailed;
     case kImageOpenFailed: return kMsgWriteOpenFailed;
     case kImageWriteFailed: return kMsgWriteFailed;
+    case kImageReadBusy: return kMsgReadBusy;
     default: return "";
   }
 }
@@ -67,9 +69,10 @@ int ReadSectors(const ImageTarget* target, uint8_t* buffer, int track, int secto
   ImageSource source;
   SourceBegin(&source, target);
   // A missing or locked image is a failed read; it is never created.
-  if (!target->kind || SourceOpen(&source) != 0) {
+  const int opened = target->kind ? SourceOpen(&source) : -1;
+  if (opened != 0) {
     SourceEnd(&source);
-    return kImageReadFailed;
+    return opened == kImageFileBusy ? kImageReadBusy : kImageReadFailed;
   }
   for (int k = 0; k < count; k++) {
     uint8_t* chunk = buffer + static_cast<long>(k) * kSectorBytes;

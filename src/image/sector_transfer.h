@@ -14,6 +14,7 @@ enum ImageStatus {
   kImageReadFailed,  // the image could not be opened or read
   kImageOpenFailed,  // the image could not be opened for a change
   kImageWriteFailed,
+  kImageReadBusy,  // another program held the image past the wait; nothing was read
 };
 // The message of a failed status.
 const char* ImageStatusText(int status);

@@ -471,6 +471,15 @@ inline constexpr char kFilterD77En[] = "D77 images(*.d77)";
 // 複数のファイルをインポート
 inline constexpr char kImportManyDialogTitle[] = "\x95""\xA1""\x90""\x94""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""C\x83""\x93""\x83""|\x81""[\x83""g";
 inline constexpr char kImportManyDialogTitleEn[] = "Import several files";
+// イメージファイルは他のプログラムが使用中です。
+inline constexpr char kMsgImageBusy[] = "\x83""C\x83""\x81""\x81""[\x83""W\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x91""\xBC""\x82""\xCC""\x83""v\x83""\x8D""\x83""O\x83""\x89""\x83""\x80""\x82""\xAA""\x8E""g\x97""p\x92""\x86""\x82""\xC5""\x82""\xB7""\x81""B";
+inline constexpr char kMsgImageBusyEn[] = "The image is in use by another program.";
+// Zelvoファイルのオープンでエラーが発生しました。\nイメージファイルは他のプログラムが使用中です。
+inline constexpr char kMsgWriteOpenBusy[] = "Zelvo\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x83""I\x81""[\x83""v\x83""\x93""\x82""\xC5""\x83""G\x83""\x89""\x81""[\x82""\xAA""\x94""\xAD""\x90""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B\x0A""\x83""C\x83""\x81""\x81""[\x83""W\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x91""\xBC""\x82""\xCC""\x83""v\x83""\x8D""\x83""O\x83""\x89""\x83""\x80""\x82""\xAA""\x8E""g\x97""p\x92""\x86""\x82""\xC5""\x82""\xB7""\x81""B";
+inline constexpr char kMsgWriteOpenBusyEn[] = "Cannot open the image file for writing: the image is in use by another program.";
+// ReadFileでエラー\nイメージファイルは他のプログラムが使用中です。
+inline constexpr char kMsgReadBusy[] = "ReadFile\x82""\xC5""\x83""G\x83""\x89""\x81""[\x0A""\x83""C\x83""\x81""\x81""[\x83""W\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x91""\xBC""\x82""\xCC""\x83""v\x83""\x8D""\x83""O\x83""\x89""\x83""\x80""\x82""\xAA""\x8E""g\x97""p\x92""\x86""\x82""\xC5""\x82""\xB7""\x81""B";
+inline constexpr char kMsgReadBusyEn[] = "Cannot read the image file: the image is in use by another program.";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -629,6 +638,9 @@ enum class TextId : uint16_t {
   kStatusLooksLikeMz,
   kFilterD77,
   kImportManyDialogTitle,
+  kMsgImageBusy,
+  kMsgWriteOpenBusy,
+  kMsgReadBusy,
   kCount
 };
 
@@ -794,6 +806,9 @@ inline constexpr TextEntry kTextTable[] = {
   {"kStatusLooksLikeMz", kStatusLooksLikeMz, kStatusLooksLikeMzEn},
   {"kFilterD77", kFilterD77, kFilterD77En},
   {"kImportManyDialogTitle", kImportManyDialogTitle, kImportManyDialogTitleEn},
+  {"kMsgImageBusy", kMsgImageBusy, kMsgImageBusyEn},
+  {"kMsgWriteOpenBusy", kMsgWriteOpenBusy, kMsgWriteOpenBusyEn},
+  {"kMsgReadBusy", kMsgReadBusy, kMsgReadBusyEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

@@ -7,6 +7,7 @@
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
+#include "transfer/volume_change.h"
 #include "volume/bit_table.h"
 #include "volume/format.h"
 #include "volume/layout.h"
@@ -81,7 +82,7 @@ int PlaceImportFile(const ImageTarget* target, VolumeState* volume, const char* 
 int WriteImportFiles(const ImageTarget* target, VolumeState* volume, const SectorRun* runs,
                      int count, bool* begun, Outcome* out) {
   *begun = false;
-  if (BeginImageChange(out, target) != 0) return -1;
+  if (BeginPlannedChange(out, target, volume) != 0) return -1;
   *begun = true;
   for (int i = 0; i < count; i++) {
     if (WriteRunSaid(target, StagedData(runs[i].track, runs[i].sector), runs[i].track,

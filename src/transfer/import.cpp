@@ -8,6 +8,7 @@
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
+#include "transfer/volume_change.h"
 #include "volume/bit_table.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
@@ -332,7 +333,7 @@ int WriteImport(const ImageTarget* target, VolumeState* volume, const ImportPlan
                 Outcome* out) {
   // One change: all of its writes reach the image or none does. They go out in this order: the
   // data, the bit table, the directory, the extended directory.
-  if (BeginImageChange(out, target) != 0) return -1;
+  if (BeginPlannedChange(out, target, volume) != 0) return -1;
   if (WriteRunSaid(target, DataBuffer, plan.track, plan.sector, static_cast<int>(plan.length),
                    out) != 0 ||
       WriteVolumeAreas(target, volume, out) != 0) {

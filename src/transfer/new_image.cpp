@@ -5,6 +5,7 @@
 
 #include "image/container.h"
 #include "image/image_file.h"
+#include "image/image_lock.h"
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
@@ -110,9 +111,13 @@ int MakeNewImage(Outcome* out, const NewImageRequest& request) {
     SayNamed(out, kMsgNewImageExists, request.path);
     return -1;
   }
-  if (ImageFileRename(temp, request.path) != 0) {
+  const int replaced = ImageFileReplace(temp, request.path);
+  if (replaced != 0) {
     ImageFileRemove(temp);
-    SayNamed(out, kMsgNewImageCreateFailed, request.path);
+    if (replaced == kImageFileBusy)
+      SayText(out, kCaptionError, kMsgImageBusy, kMsgImageBusy);
+    else
+      SayNamed(out, kMsgNewImageCreateFailed, request.path);
     return -1;
   }
   return 0;

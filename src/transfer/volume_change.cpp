@@ -7,6 +7,7 @@
 #include "texts/texts.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
+#include "volume/volume_basis.h"
 
 namespace {
 
@@ -41,7 +42,21 @@ int ReadVolumeState(Outcome* out, const ImageTarget* target, VolumeState* volume
       ReadRun(out, target, volume->DirectoryBuffer + kDirectoryHalfBytes, volume->ExdirTrack,
               volume->ExdirSector, kDirectoryHalfBytes) != 0)
     return -1;
+  NoteVolumeBasis(volume);
   return 0;
+}
+
+int BeginPlannedChange(Outcome* out, const ImageTarget* target, const VolumeState* volume) {
+  if (BeginImageChange(out, target) != 0) return -1;
+  static VolumeState now;  // one change at a time
+  if (ReadVolumeState(out, target, &now) != 0) {
+    ImageAbortChange();
+    return -1;
+  }
+  if (VolumeBasisHolds(*volume, now)) return 0;
+  ImageAbortChange();
+  SayText(out, kCaptionError, kMsgVolumeChanged, kMsgVolumeChanged);
+  return -1;
 }
 
 int RereadForChange(Outcome* out, const ImageTarget* target, VolumeState* volume, const int* slots,
@@ -80,7 +95,7 @@ int CommitVolumeChange(Outcome* out, const ImageTarget* target, VolumeState* vol
     return -1;
   }
 
-  if (BeginImageChange(out, target) != 0) return -1;
+  if (BeginPlannedChange(out, target, volume) != 0) return -1;
   bool ok = true;
   if (halves & 1)
     ok = WriteRun(out, target, volume->DirectoryBuffer, kDirectoryTrack, kDirectorySector,

@@ -5,6 +5,7 @@
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "volume/layout.h"
+#include "volume/volume_basis.h"
 
 namespace {
 
@@ -31,5 +32,6 @@ int ReadVolume(const ImageTarget* target, VolumeState* volume, Outcome* out) {
       Read(target, volume->DirectoryBuffer + kDirectoryHalfBytes, volume->ExdirTrack,
            volume->ExdirSector, kDirectoryHalfBytes, out) != 0)
     return -1;
+  NoteVolumeBasis(volume);
   return 0;
 }

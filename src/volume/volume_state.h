@@ -12,6 +12,11 @@ struct VolumeState {
   int ExdirPresent;
   int ExdirTrack;
   int ExdirSector;
+  // What the last read found, for a change planned from it (volume_basis.h): a checksum of the
+  // system area and the directory, the commit count of this process then, and whether it is set.
+  uint32_t BasisSum;
+  unsigned BasisCommits;
+  int BasisKnown;
 };
 
 // Decides from SystemArea whether the volume has an extended directory; sets ExdirPresent,

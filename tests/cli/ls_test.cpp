@@ -163,16 +163,17 @@ TEST_F(LsTest, AMissingCodeFileFailsLikeTheMainWindowsStartUp) {
 }
 
 // An image held by another process cannot be read: the reader's message, exit 1.
-TEST_F(LsTest, AVolumeThatCannotBeReadIsAFailure) {
+// An image that another program holds alone past --wait: refused as busy, not as a bad read.
+TEST_F(LsTest, AnImageHeldElsewherePastTheWaitIsBusy) {
   const std::string path = WriteImage(TwoFiles(), "disk.d88", true, 0);
   const int fd = open(path.c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(flock(fd, LOCK_EX), 0);
-  const Result r = Zelvo({"ls", "--codes", codes, "disk.d88"});
+  const Result r = Zelvo({"ls", "--codes", codes, "--wait", "0.1", "disk.d88"});
   close(fd);
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, Utf8(kCaptionRead) + ": " + Utf8(kMsgReadFailed) + "\n");
+  EXPECT_EQ(r.err, Utf8(kCaptionError) + ": " + Utf8(kMsgImageBusy) + "\n");
 }
 
 // A missing image, or a folder in its place, is a failed read for every command, not a usage

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image/image_file.h"
+#include "image/image_lock.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ TEST_F(ImageMemoryTest, ReadsWritesAndHoldsLikeAFile) {
   EXPECT_EQ(got, 0u);
   EXPECT_EQ(ImageFileWriteAt(&reader, 0, buffer, 1), -1);  // opened for reading
   ImageFile second{};
-  EXPECT_EQ(ImageFileOpenUpdate("a.d88", &second), -1);  // held
+  EXPECT_EQ(ImageFileOpenUpdate("a.d88", &second), kImageFileBusy);  // held by a reader
   EXPECT_EQ(ImageMemoryPut("a.d88", data.data(), 1), -1);
   ImageFileClose(&reader);
   EXPECT_EQ(reader.handle, -1);
@@ -57,6 +58,43 @@ TEST_F(ImageMemoryTest, ReadsWritesAndHoldsLikeAFile) {
   EXPECT_EQ(ImageFileSync(&writer), 0);
   ImageFileClose(&writer);
   EXPECT_EQ(Get("a.d88"), (std::vector<uint8_t>{1, 2, 3, 4, 5, 0, 0, 8, 9}));
+}
+
+// The locks as the disk's: readers share, a writer is alone, a duplicate shares its original's
+// lock, and a wait passes on the file's own clock (no time passes for the fuzzers).
+TEST_F(ImageMemoryTest, LocksShareReadersAndWaitOnTheirOwnClock) {
+  const std::vector<uint8_t> data = {1, 2, 3};
+  ASSERT_EQ(ImageMemoryPut("l.d88", data.data(), data.size()), 0);
+  struct Case {
+    ImageOpenMode first;
+    ImageOpenMode second;
+    int expected;
+  };
+  const Case cases[] = {
+      {kOpenShared, kOpenShared, 0},
+      {kOpenShared, kOpenUpdate, kImageFileBusy},
+      {kOpenUpdate, kOpenShared, kImageFileBusy},
+      {kOpenReadExclusive, kOpenShared, kImageFileBusy},
+      {kOpenUpdate, kOpenReadExclusive, kImageFileBusy},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.first) * 10 + static_cast<int>(c.second));
+    ImageFile a{-1}, b{-1};
+    ASSERT_EQ(ImageFileTryOpen("l.d88", c.first, &a), 0);
+    EXPECT_EQ(ImageFileTryOpen("l.d88", c.second, &b), c.expected);
+    ImageFileClose(&b);
+    ImageFileClose(&a);
+  }
+  ImageFile writer{-1}, copy{-1}, other{-1};
+  ASSERT_EQ(ImageFileTryOpen("l.d88", kOpenUpdate, &writer), 0);
+  ASSERT_EQ(ImageFileDuplicate(&writer, &copy), 0);
+  ImageFileClose(&copy);  // the lock stays with the original
+  const uint64_t before = ImageFileClockMs();
+  EXPECT_EQ(ImageFileOpenRead("l.d88", &other), kImageFileBusy);
+  EXPECT_GE(ImageFileClockMs() - before, uint64_t{kImageWaitDefaultMs});
+  ImageFileClose(&writer);
+  EXPECT_EQ(ImageFileOpenRead("l.d88", &other), 0);
+  ImageFileClose(&other);
 }
 
 TEST_F(ImageMemoryTest, FaultHooksFailTheCountedCallWithoutWriting) {
@@ -105,7 +143,8 @@ TEST_F(ImageMemoryTest, CreateRenameRemoveAndLinkedNames) {
   ImageMemoryPut("img", old, 3);
   ImageFile through{};
   ASSERT_EQ(ImageFileOpenUpdate("img.d88", &through), 0);
-  EXPECT_EQ(ImageFileOpenRead("img.2d", &again), -1);  // one file, held through another name
+  // One file, held through another name.
+  EXPECT_EQ(ImageFileOpenRead("img.2d", &again), kImageFileBusy);
   EXPECT_EQ(ImageFileWriteAt(&through, 1, &byte, 1), 0);
   ImageFileClose(&through);
   EXPECT_EQ(Get("img.2d"), (std::vector<uint8_t>{1, 0x5A, 1}));

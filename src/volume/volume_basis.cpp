@@ -1,0 +1,25 @@
+#include "volume/volume_basis.h"
+
+#include "image/journal.h"
+
+namespace {
+
+// FNV-1a over the bytes: enough to tell two readings of the same sectors apart.
+uint32_t Sum(const uint8_t* bytes, unsigned count, uint32_t sum) {
+  for (unsigned i = 0; i < count; i++) sum = (sum ^ bytes[i]) * 16777619u;
+  return sum;
+}
+
+}  // namespace
+
+void NoteVolumeBasis(VolumeState* volume) {
+  uint32_t sum = Sum(volume->SystemArea, sizeof volume->SystemArea, 2166136261u);
+  volume->BasisSum = Sum(volume->DirectoryBuffer, sizeof volume->DirectoryBuffer, sum);
+  volume->BasisCommits = ImageCommitCount();
+  volume->BasisKnown = 1;
+}
+
+bool VolumeBasisHolds(const VolumeState& planned, const VolumeState& now) {
+  if (!planned.BasisKnown || planned.BasisCommits != ImageCommitCount()) return true;
+  return now.BasisKnown && now.BasisSum == planned.BasisSum;
+}
