@@ -76,6 +76,8 @@ bool IsRowNumber(const std::string& pattern) {
 }
 
 void PrintWritten(const char* path) { Print(std::string(path) + "\n"); }
+// Each file that could not be exported, with why, as it happens.
+void ReportFailed(int, const Outcome* why) { Report(*why); }
 
 // The file of a used slot, as its list row shows it.
 void FileOfSlot(int slot, ExportFile* file) {
@@ -151,7 +153,7 @@ int RunExportMany(const ExportOptions& options) {
   ImageTarget target;
   AppImageTarget(&target);
   const int result = WriteBatchExport(&target, Files, &Plan, App.TransferMode == kTransferAscii,
-                                      App.Tables.TBL2, PrintWritten, &out);
+                                      App.Tables.TBL2, PrintWritten, ReportFailed, &out);
   Report(out);
   return result == 0 ? kExitOk : kExitFailed;
 }

@@ -423,6 +423,15 @@ inline constexpr char kCheckLineMissingEn[] = "The image lacks sectors (from Trk
 // 検査中にイメージが読めませんでした
 inline constexpr char kCheckLineUnreadable[] = "\x8C""\x9F""\x8D""\xB8""\x92""\x86""\x82""\xC9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xAA""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kCheckLineUnreadableEn[] = "The image could not be read during the check";
+// %d個のファイルを書き出せませんでした(全%d個)。ほかのファイルは書き出しました。%s%s
+inline constexpr char kMsgBatchExportSummary[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x8F""\x91""\x82""\xAB""\x8F""o\x82""\xB9""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""(\x91""S%d\x8C""\xC2"")\x81""B\x82""\xD9""\x82""\xA9""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x8F""\x91""\x82""\xAB""\x8F""o\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B%s%s";
+inline constexpr char kMsgBatchExportSummaryEn[] = "Could not export %d of %d files; every other file was written.%s%s";
+// \n%s: %s
+inline constexpr char kMsgBatchExportLine[] = "\x0A""%s: %s";
+inline constexpr char kMsgBatchExportLineEn[] = "\x0A""%s: %s";
+// \n(ほか%d個)
+inline constexpr char kMsgBatchExportMore[] = "\x0A""(\x82""\xD9""\x82""\xA9""%d\x8C""\xC2"")";
+inline constexpr char kMsgBatchExportMoreEn[] = "\x0A""(and %d more)";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -565,6 +574,9 @@ enum class TextId : uint16_t {
   kCheckLineRecordsOutside,
   kCheckLineMissing,
   kCheckLineUnreadable,
+  kMsgBatchExportSummary,
+  kMsgBatchExportLine,
+  kMsgBatchExportMore,
   kCount
 };
 
@@ -714,6 +726,9 @@ inline constexpr TextEntry kTextTable[] = {
   {"kCheckLineRecordsOutside", kCheckLineRecordsOutside, kCheckLineRecordsOutsideEn},
   {"kCheckLineMissing", kCheckLineMissing, kCheckLineMissingEn},
   {"kCheckLineUnreadable", kCheckLineUnreadable, kCheckLineUnreadableEn},
+  {"kMsgBatchExportSummary", kMsgBatchExportSummary, kMsgBatchExportSummaryEn},
+  {"kMsgBatchExportLine", kMsgBatchExportLine, kMsgBatchExportLineEn},
+  {"kMsgBatchExportMore", kMsgBatchExportMore, kMsgBatchExportMoreEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 
