@@ -432,6 +432,33 @@ inline constexpr char kMsgBatchExportLineEn[] = "\x0A""%s: %s";
 // \n(ほか%d個)
 inline constexpr char kMsgBatchExportMore[] = "\x0A""(\x82""\xD9""\x82""\xA9""%d\x8C""\xC2"")";
 inline constexpr char kMsgBatchExportMoreEn[] = "\x0A""(and %d more)";
+// 復元可能
+inline constexpr char kDeletedTextRecoverable[] = "\x95""\x9C""\x8C""\xB3""\x89""\xC2""\x94""\x5C""";
+inline constexpr char kDeletedTextRecoverableEn[] = "recoverable";
+// 一部上書き (%dセクタ: ファイル%d, システム%d, Trk%02X Sct%02X から)
+inline constexpr char kDeletedTextOverwritten[] = "\x88""\xEA""\x95""\x94""\x8F""\xE3""\x8F""\x91""\x82""\xAB"" (%d\x83""Z\x83""N\x83""^: \x83""t\x83""@\x83""C\x83""\x8B""%d, \x83""V\x83""X\x83""e\x83""\x80""%d, Trk%02X Sct%02X \x82""\xA9""\x82""\xE7"")";
+inline constexpr char kDeletedTextOverwrittenEn[] = "partly overwritten (%d sectors: %d by files, %d by the system, from Trk%02X Sct%02X)";
+// 復元不可 (データがディスクの外か長さ0)
+inline constexpr char kDeletedTextLost[] = "\x95""\x9C""\x8C""\xB3""\x95""s\x89""\xC2"" (\x83""f\x81""[\x83""^\x82""\xAA""\x83""f\x83""B\x83""X\x83""N\x82""\xCC""\x8A""O\x82""\xA9""\x92""\xB7""\x82""\xB3""0)";
+inline constexpr char kDeletedTextLostEn[] = "not recoverable (the data lies outside the disk or has length 0)";
+// 削除
+inline constexpr char kDeletedTextType[] = "\x8D""\xED""\x8F""\x9C""";
+inline constexpr char kDeletedTextTypeEn[] = "DEL";
+// 削除したファイル#d%dはありません。
+inline constexpr char kMsgUndeleteNoEntry[] = "\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""#d%d\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgUndeleteNoEntryEn[] = "There is no deleted entry #d%d: see `zelvo ls --deleted`.";
+// %s は復元できません: %s
+inline constexpr char kMsgUndeleteRefused[] = "%s \x82""\xCD""\x95""\x9C""\x8C""\xB3""\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1"": %s";
+inline constexpr char kMsgUndeleteRefusedEn[] = "%s cannot be restored: %s";
+// 同じ名前のファイル(%s)があります。別の名前を指定してください。
+inline constexpr char kMsgUndeleteNameTaken[] = "\x93""\xAF""\x82""\xB6""\x96""\xBC""\x91""O\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""(%s)\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7""\x81""B\x95""\xCA""\x82""\xCC""\x96""\xBC""\x91""O\x82""\xF0""\x8E""w\x92""\xE8""\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgUndeleteNameTakenEn[] = "A file of the same name (%s) exists: give another name.";
+// ファイル名は1-16バイトで、0x0Dと0x00を含まないものにしてください。
+inline constexpr char kMsgUndeleteBadName[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x96""\xBC""\x82""\xCD""1-16\x83""o\x83""C\x83""g\x82""\xC5""\x81""A0x0D\x82""\xC6""0x00\x82""\xF0""\x8A""\xDC""\x82""\xDC""\x82""\xC8""\x82""\xA2""\x82""\xE0""\x82""\xCC""\x82""\xC9""\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgUndeleteBadNameEn[] = "A file name takes 1 to 16 bytes, without 0x0D or 0x00.";
+// %s を復元してよろしいですか？
+inline constexpr char kMsgUndeleteConfirm[] = "%s \x82""\xF0""\x95""\x9C""\x8C""\xB3""\x82""\xB5""\x82""\xC4""\x82""\xE6""\x82""\xEB""\x82""\xB5""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kMsgUndeleteConfirmEn[] = "Restore %s\x3F""";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -577,6 +604,15 @@ enum class TextId : uint16_t {
   kMsgBatchExportSummary,
   kMsgBatchExportLine,
   kMsgBatchExportMore,
+  kDeletedTextRecoverable,
+  kDeletedTextOverwritten,
+  kDeletedTextLost,
+  kDeletedTextType,
+  kMsgUndeleteNoEntry,
+  kMsgUndeleteRefused,
+  kMsgUndeleteNameTaken,
+  kMsgUndeleteBadName,
+  kMsgUndeleteConfirm,
   kCount
 };
 
@@ -729,6 +765,15 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgBatchExportSummary", kMsgBatchExportSummary, kMsgBatchExportSummaryEn},
   {"kMsgBatchExportLine", kMsgBatchExportLine, kMsgBatchExportLineEn},
   {"kMsgBatchExportMore", kMsgBatchExportMore, kMsgBatchExportMoreEn},
+  {"kDeletedTextRecoverable", kDeletedTextRecoverable, kDeletedTextRecoverableEn},
+  {"kDeletedTextOverwritten", kDeletedTextOverwritten, kDeletedTextOverwrittenEn},
+  {"kDeletedTextLost", kDeletedTextLost, kDeletedTextLostEn},
+  {"kDeletedTextType", kDeletedTextType, kDeletedTextTypeEn},
+  {"kMsgUndeleteNoEntry", kMsgUndeleteNoEntry, kMsgUndeleteNoEntryEn},
+  {"kMsgUndeleteRefused", kMsgUndeleteRefused, kMsgUndeleteRefusedEn},
+  {"kMsgUndeleteNameTaken", kMsgUndeleteNameTaken, kMsgUndeleteNameTakenEn},
+  {"kMsgUndeleteBadName", kMsgUndeleteBadName, kMsgUndeleteBadNameEn},
+  {"kMsgUndeleteConfirm", kMsgUndeleteConfirm, kMsgUndeleteConfirmEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 
