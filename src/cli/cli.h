@@ -21,6 +21,7 @@ struct LsOptions {
   std::string mode = "mz";
   std::string codes;  // empty: "CodeChg.txt" beside the executable, else in ../share/zelvo/
   bool json = false;
+  bool deleted = false;  // the deleted entries with their verdicts instead of the files
 };
 
 struct ExportOptions {

@@ -441,9 +441,6 @@ inline constexpr char kDeletedTextOverwrittenEn[] = "partly overwritten (%d sect
 // 復元不可 (データがディスクの外か長さ0)
 inline constexpr char kDeletedTextLost[] = "\x95""\x9C""\x8C""\xB3""\x95""s\x89""\xC2"" (\x83""f\x81""[\x83""^\x82""\xAA""\x83""f\x83""B\x83""X\x83""N\x82""\xCC""\x8A""O\x82""\xA9""\x92""\xB7""\x82""\xB3""0)";
 inline constexpr char kDeletedTextLostEn[] = "not recoverable (the data lies outside the disk or has length 0)";
-// 削除
-inline constexpr char kDeletedTextType[] = "\x8D""\xED""\x8F""\x9C""";
-inline constexpr char kDeletedTextTypeEn[] = "DEL";
 // 削除したファイル#d%dはありません。
 inline constexpr char kMsgUndeleteNoEntry[] = "\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""#d%d\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
 inline constexpr char kMsgUndeleteNoEntryEn[] = "There is no deleted entry #d%d: see `zelvo ls --deleted`.";
@@ -459,6 +456,12 @@ inline constexpr char kMsgUndeleteBadNameEn[] = "A file name takes 1 to 16 bytes
 // %s を復元してよろしいですか？
 inline constexpr char kMsgUndeleteConfirm[] = "%s \x82""\xF0""\x95""\x9C""\x8C""\xB3""\x82""\xB5""\x82""\xC4""\x82""\xE6""\x82""\xEB""\x82""\xB5""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""\x81""H";
 inline constexpr char kMsgUndeleteConfirmEn[] = "Restore %s\x3F""";
+// 削除したファイル
+inline constexpr char kCaptionDeleted[] = "\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""";
+inline constexpr char kCaptionDeletedEn[] = "Deleted file";
+// %s: 削除したファイルの内容を書き出します (%s)
+inline constexpr char kMsgExportDeleted[] = "%s: \x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x93""\xE0""\x97""e\x82""\xF0""\x8F""\x91""\x82""\xAB""\x8F""o\x82""\xB5""\x82""\xDC""\x82""\xB7"" (%s)";
+inline constexpr char kMsgExportDeletedEn[] = "%s: writing what the deleted file's sectors hold now (%s)";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -607,12 +610,13 @@ enum class TextId : uint16_t {
   kDeletedTextRecoverable,
   kDeletedTextOverwritten,
   kDeletedTextLost,
-  kDeletedTextType,
   kMsgUndeleteNoEntry,
   kMsgUndeleteRefused,
   kMsgUndeleteNameTaken,
   kMsgUndeleteBadName,
   kMsgUndeleteConfirm,
+  kCaptionDeleted,
+  kMsgExportDeleted,
   kCount
 };
 
@@ -768,12 +772,13 @@ inline constexpr TextEntry kTextTable[] = {
   {"kDeletedTextRecoverable", kDeletedTextRecoverable, kDeletedTextRecoverableEn},
   {"kDeletedTextOverwritten", kDeletedTextOverwritten, kDeletedTextOverwrittenEn},
   {"kDeletedTextLost", kDeletedTextLost, kDeletedTextLostEn},
-  {"kDeletedTextType", kDeletedTextType, kDeletedTextTypeEn},
   {"kMsgUndeleteNoEntry", kMsgUndeleteNoEntry, kMsgUndeleteNoEntryEn},
   {"kMsgUndeleteRefused", kMsgUndeleteRefused, kMsgUndeleteRefusedEn},
   {"kMsgUndeleteNameTaken", kMsgUndeleteNameTaken, kMsgUndeleteNameTakenEn},
   {"kMsgUndeleteBadName", kMsgUndeleteBadName, kMsgUndeleteBadNameEn},
   {"kMsgUndeleteConfirm", kMsgUndeleteConfirm, kMsgUndeleteConfirmEn},
+  {"kCaptionDeleted", kCaptionDeleted, kCaptionDeletedEn},
+  {"kMsgExportDeleted", kMsgExportDeleted, kMsgExportDeletedEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 
