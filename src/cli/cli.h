@@ -57,6 +57,9 @@ struct CheckOptions {
   std::string image;
   std::string mode = "mz";
   bool json = false;
+  bool repair = false;       // mend the bit table from the directory (one change)
+  bool freeUnowned = false;  // with repair: also free sectors of tracks 2-83 that nothing owns
+  bool yes = false;
 };
 
 struct IdentifyOptions {

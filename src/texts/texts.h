@@ -462,6 +462,18 @@ inline constexpr char kCaptionDeletedEn[] = "Deleted file";
 // %s: 削除したファイルの内容を書き出します (%s)
 inline constexpr char kMsgExportDeleted[] = "%s: \x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x93""\xE0""\x97""e\x82""\xF0""\x8F""\x91""\x82""\xAB""\x8F""o\x82""\xB5""\x82""\xDC""\x82""\xB7"" (%s)";
 inline constexpr char kMsgExportDeletedEn[] = "%s: writing what the deleted file's sectors hold now (%s)";
+// ビットテーブルを修復してよろしいですか？\n使用中にするセクタ: %d (Trk%02X Sct%02X から)\n空きにするセクタ: %d
+inline constexpr char kMsgRepairConfirm[] = "\x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xF0""\x8F""C\x95""\x9C""\x82""\xB5""\x82""\xC4""\x82""\xE6""\x82""\xEB""\x82""\xB5""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""\x81""H\x0A""\x8E""g\x97""p\x92""\x86""\x82""\xC9""\x82""\xB7""\x82""\xE9""\x83""Z\x83""N\x83""^: %d (Trk%02X Sct%02X \x82""\xA9""\x82""\xE7"")\x0A""\x8B""\xF3""\x82""\xAB""\x82""\xC9""\x82""\xB7""\x82""\xE9""\x83""Z\x83""N\x83""^: %d";
+inline constexpr char kMsgRepairConfirmEn[] = "Repair the bit table\x3F""\x0A""Sectors to mark used: %d (from Trk%02X Sct%02X)\x0A""Sectors to free: %d";
+// ファイルがセクタを共有しているか、ディスクの外に出ているため、ビットテーブルは修復しません。何も変更していません。
+inline constexpr char kMsgRepairRefused[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xAA""\x83""Z\x83""N\x83""^\x82""\xF0""\x8B""\xA4""\x97""L\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x82""\xA9""\x81""A\x83""f\x83""B\x83""X\x83""N\x82""\xCC""\x8A""O\x82""\xC9""\x8F""o\x82""\xC4""\x82""\xA2""\x82""\xE9""\x82""\xBD""\x82""\xDF""\x81""A\x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xCD""\x8F""C\x95""\x9C""\x82""\xB5""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x89""\xBD""\x82""\xE0""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgRepairRefusedEn[] = "Files share sectors or reach outside the disk, so the bit table is not repaired: nothing was changed.";
+// ビットテーブルに修復するところはありません。
+inline constexpr char kMsgRepairNothing[] = "\x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xC9""\x8F""C\x95""\x9C""\x82""\xB7""\x82""\xE9""\x82""\xC6""\x82""\xB1""\x82""\xEB""\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgRepairNothingEn[] = "The bit table needs no repair.";
+// ビットテーブルを修復しました (使用中に%dセクタ, 空きに%dセクタ)。
+inline constexpr char kMsgRepairDone[] = "\x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xF0""\x8F""C\x95""\x9C""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD"" (\x8E""g\x97""p\x92""\x86""\x82""\xC9""%d\x83""Z\x83""N\x83""^, \x8B""\xF3""\x82""\xAB""\x82""\xC9""%d\x83""Z\x83""N\x83""^)\x81""B";
+inline constexpr char kMsgRepairDoneEn[] = "Repaired the bit table (%d sectors marked used, %d freed).";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -617,6 +629,10 @@ enum class TextId : uint16_t {
   kMsgUndeleteConfirm,
   kCaptionDeleted,
   kMsgExportDeleted,
+  kMsgRepairConfirm,
+  kMsgRepairRefused,
+  kMsgRepairNothing,
+  kMsgRepairDone,
   kCount
 };
 
@@ -779,6 +795,10 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgUndeleteConfirm", kMsgUndeleteConfirm, kMsgUndeleteConfirmEn},
   {"kCaptionDeleted", kCaptionDeleted, kCaptionDeletedEn},
   {"kMsgExportDeleted", kMsgExportDeleted, kMsgExportDeletedEn},
+  {"kMsgRepairConfirm", kMsgRepairConfirm, kMsgRepairConfirmEn},
+  {"kMsgRepairRefused", kMsgRepairRefused, kMsgRepairRefusedEn},
+  {"kMsgRepairNothing", kMsgRepairNothing, kMsgRepairNothingEn},
+  {"kMsgRepairDone", kMsgRepairDone, kMsgRepairDoneEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 
