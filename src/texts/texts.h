@@ -474,6 +474,27 @@ inline constexpr char kMsgRepairNothingEn[] = "The bit table needs no repair.";
 // ビットテーブルを修復しました (使用中に%dセクタ, 空きに%dセクタ)。
 inline constexpr char kMsgRepairDone[] = "\x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xF0""\x8F""C\x95""\x9C""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD"" (\x8E""g\x97""p\x92""\x86""\x82""\xC9""%d\x83""Z\x83""N\x83""^, \x8B""\xF3""\x82""\xAB""\x82""\xC9""%d\x83""Z\x83""N\x83""^)\x81""B";
 inline constexpr char kMsgRepairDoneEn[] = "Repaired the bit table (%d sectors marked used, %d freed).";
+// システム領域 (ビットテーブル)
+inline constexpr char kSectorOwnerBitTable[] = "\x83""V\x83""X\x83""e\x83""\x80""\x97""\xCC""\x88""\xE6"" (\x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B"")";
+inline constexpr char kSectorOwnerBitTableEn[] = "system area (bit table)";
+// システム領域
+inline constexpr char kSectorOwnerSystem[] = "\x83""V\x83""X\x83""e\x83""\x80""\x97""\xCC""\x88""\xE6""";
+inline constexpr char kSectorOwnerSystemEn[] = "system area";
+// ディレクトリ
+inline constexpr char kSectorOwnerDirectory[] = "\x83""f\x83""B\x83""\x8C""\x83""N\x83""g\x83""\x8A""";
+inline constexpr char kSectorOwnerDirectoryEn[] = "directory";
+// 拡張ディレクトリ
+inline constexpr char kSectorOwnerExdir[] = "\x8A""g\x92""\xA3""\x83""f\x83""B\x83""\x8C""\x83""N\x83""g\x83""\x8A""";
+inline constexpr char kSectorOwnerExdirEn[] = "extended directory";
+// ファイル %s
+inline constexpr char kSectorOwnerFile[] = "\x83""t\x83""@\x83""C\x83""\x8B"" %s";
+inline constexpr char kSectorOwnerFileEn[] = "file %s";
+// 使用中 (どのファイルのものでもない)
+inline constexpr char kSectorOwnerUnowned[] = "\x8E""g\x97""p\x92""\x86"" (\x82""\xC7""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x82""\xE0""\x82""\xCC""\x82""\xC5""\x82""\xE0""\x82""\xC8""\x82""\xA2"")";
+inline constexpr char kSectorOwnerUnownedEn[] = "marked used, owned by no file";
+// 空き
+inline constexpr char kSectorOwnerFree[] = "\x8B""\xF3""\x82""\xAB""";
+inline constexpr char kSectorOwnerFreeEn[] = "free";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -633,6 +654,13 @@ enum class TextId : uint16_t {
   kMsgRepairRefused,
   kMsgRepairNothing,
   kMsgRepairDone,
+  kSectorOwnerBitTable,
+  kSectorOwnerSystem,
+  kSectorOwnerDirectory,
+  kSectorOwnerExdir,
+  kSectorOwnerFile,
+  kSectorOwnerUnowned,
+  kSectorOwnerFree,
   kCount
 };
 
@@ -799,6 +827,13 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgRepairRefused", kMsgRepairRefused, kMsgRepairRefusedEn},
   {"kMsgRepairNothing", kMsgRepairNothing, kMsgRepairNothingEn},
   {"kMsgRepairDone", kMsgRepairDone, kMsgRepairDoneEn},
+  {"kSectorOwnerBitTable", kSectorOwnerBitTable, kSectorOwnerBitTableEn},
+  {"kSectorOwnerSystem", kSectorOwnerSystem, kSectorOwnerSystemEn},
+  {"kSectorOwnerDirectory", kSectorOwnerDirectory, kSectorOwnerDirectoryEn},
+  {"kSectorOwnerExdir", kSectorOwnerExdir, kSectorOwnerExdirEn},
+  {"kSectorOwnerFile", kSectorOwnerFile, kSectorOwnerFileEn},
+  {"kSectorOwnerUnowned", kSectorOwnerUnowned, kSectorOwnerUnownedEn},
+  {"kSectorOwnerFree", kSectorOwnerFree, kSectorOwnerFreeEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 
