@@ -21,6 +21,7 @@ struct LsOptions {
   std::string mode = "mz";
   std::string codes;  // empty: "CodeChg.txt" beside the executable, else in ../share/zelvo/
   bool json = false;
+  bool deleted = false;  // the deleted entries with their verdicts instead of the files
 };
 
 struct ExportOptions {
@@ -56,6 +57,9 @@ struct CheckOptions {
   std::string image;
   std::string mode = "mz";
   bool json = false;
+  bool repair = false;       // mend the bit table from the directory (one change)
+  bool freeUnowned = false;  // with repair: also free sectors of tracks 2-83 that nothing owns
+  bool yes = false;
 };
 
 struct IdentifyOptions {

@@ -1,15 +1,21 @@
 // zelvo check: every inconsistency of a volume and its image, without changing anything.
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/edit_support.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "flows/app_image.h"
 #include "flows/app_state.h"
+#include "image/journal.h"
+#include "texts/texts.h"
+#include "transfer/volume_change.h"
+#include "volume/bit_table_repair.h"
 #include "volume/volume_check.h"
 
 namespace cli {
@@ -100,10 +106,52 @@ int64_t ImageSize(const std::string& path) {
   return size;
 }
 
+// check --repair: the bit table mended from the directory after the report, asked first, in one
+// change. `clean` is whether the check found nothing.
+int RepairBitTable(bool clean, bool freeUnowned) {
+  const VolumeView volume{App.SystemArea,   App.DirectoryBuffer, App.EntryCount,
+                          App.ExdirPresent, App.ExdirTrack,      App.ExdirSector};
+  static uint8_t repaired[512];
+  BitTableRepair repair;
+  PlanBitTableRepair(volume, freeUnowned, repaired, &repair);
+  if (repair.refused) {
+    Report(kCaptionCheck, kMsgRepairRefused);
+    return kExitFailed;
+  }
+  if (repair.marked == 0 && repair.freed == 0) {
+    Report(kCaptionCheck, kMsgRepairNothing);
+    return clean ? kExitOk : kExitFailed;
+  }
+  ImageTarget target;
+  AppImageTarget(&target);
+  Outcome out;
+  OutcomeClear(&out);
+  if (RefuseIfProtected(&out, &target) != 0) {
+    PrintOutcome(out);
+    return kExitFailed;
+  }
+  const int first = repair.marked > 0 ? repair.firstMarked : 0;
+  char question[512], questionEn[512];
+  std::snprintf(question, sizeof question, kMsgRepairConfirm, repair.marked, first / 16,
+                first % 16 + 1, repair.freed);
+  std::snprintf(questionEn, sizeof questionEn, kMsgRepairConfirmEn, repair.marked, first / 16,
+                first % 16 + 1, repair.freed);
+  if (console::ShowMessage(question, questionEn, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
+      kIdYes)
+    return kExitFailed;
+  std::memcpy(App.SystemArea, repaired, sizeof repaired);
+  const int result = CommitVolumeChange(&out, &target, &App, 0, true);
+  if (result == 0) Say(&out, kCaptionCheck, kMsgRepairDone, repair.marked, repair.freed);
+  return EndFileChange(result, out) == 0 ? kExitOk : kExitFailed;
+}
+
 }  // namespace
 
 int RunCheck(const CheckOptions& options) {
-  StartSession(console::Settings{}, options.mode, false);
+  console::Settings settings;
+  settings.yes = options.yes;
+  settings.interactive = options.repair && !options.yes && console::OnTerminal();
+  StartSession(settings, options.mode, false);
   if (OpenImage(options.image) != 0) return kExitFailed;
 
   std::vector<CheckFinding> items(kFindingCapacity);
@@ -155,6 +203,7 @@ int RunCheck(const CheckOptions& options) {
                  findings.count);
     Print(text);
   }
+  if (options.repair) return RepairBitTable(findings.count == 0, options.freeUnowned);
   return findings.count == 0 ? kExitOk : kExitFailed;
 }
 
@@ -164,6 +213,11 @@ Verb AddCheck(CLI::App& app) {
       app.add_subcommand("check", "Report every inconsistency of the volume; change nothing");
   AddMode(command, &options->mode);
   command->add_flag("--json", options->json, "Print one JSON object");
+  command->add_flag("--repair", options->repair,
+                    "Then mend the bit table from the directory (asked first, one change)");
+  command->add_flag("--free-unowned", options->freeUnowned,
+                    "With --repair: also free sectors of tracks 2-83 that no file owns");
+  command->add_flag("--yes", options->yes, "With --repair: answer Yes, write the image");
   AddImage(command, &options->image);
   return {command, [options]() {
             options->mode = Lower(options->mode);

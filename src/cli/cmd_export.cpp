@@ -1,6 +1,8 @@
 // zelvo export: one file of the image into a host file, or many into a folder, through the
 // export operations.
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +17,8 @@
 #include "texts/texts.h"
 #include "transfer/batch_export.h"
 #include "transfer/export.h"
+#include "transfer/undelete.h"
+#include "view/deleted_view.h"
 #include "volume/layout.h"
 
 namespace cli {
@@ -76,6 +80,8 @@ bool IsRowNumber(const std::string& pattern) {
 }
 
 void PrintWritten(const char* path) { Print(std::string(path) + "\n"); }
+// Each file that could not be exported, with why, as it happens.
+void ReportFailed(int, const Outcome* why) { Report(*why); }
 
 // The file of a used slot, as its list row shows it.
 void FileOfSlot(int slot, ExportFile* file) {
@@ -151,9 +157,48 @@ int RunExportMany(const ExportOptions& options) {
   ImageTarget target;
   AppImageTarget(&target);
   const int result = WriteBatchExport(&target, Files, &Plan, App.TransferMode == kTransferAscii,
-                                      App.Tables.TBL2, PrintWritten, &out);
+                                      App.Tables.TBL2, PrintWritten, ReportFailed, &out);
   Report(out);
   return result == 0 ? kExitOk : kExitFailed;
+}
+
+// FILE as "#dN": the deleted entry of that number. The file to export (its type text "DEL"), said
+// on standard error with what it holds; -1 after a message when it has no data to give.
+int DeletedFile(const std::string& text, ExportFile* file, Outcome* out) {
+  static DeletedEntry entries[kMaxSlots];
+  const int count = ListDeletedEntries(&App, entries, kMaxSlots);
+  const int number =
+      text.size() <= 6 ? static_cast<int>(std::strtol(text.c_str() + 2, nullptr, 10)) : -1;
+  if (number < 0 || number >= count) {
+    Say(out, kCaptionError, kMsgUndeleteNoEntry, number);
+    return -1;
+  }
+  const DeletedEntry& found = entries[number];
+  char name[kCellCapacity], verdict[256], verdictEn[256];
+  DeletedEntryName(&App, App.Tables.TBL1, found.slot, name, sizeof name);
+  FormatDeletedVerdict(found, false, verdict, sizeof verdict);
+  FormatDeletedVerdict(found, true, verdictEn, sizeof verdictEn);
+  char said[kMessageCapacity], saidEn[kMessageCapacity];
+  if (found.verdict == kDeletedLost) {
+    std::snprintf(said, sizeof said, kMsgUndeleteRefused, name, verdict);
+    std::snprintf(saidEn, sizeof saidEn, kMsgUndeleteRefusedEn, name, verdictEn);
+    SayText(out, kCaptionError, kMsgUndeleteRefused, said, saidEn);
+    return -1;
+  }
+  uint8_t entry[kEntryBytes];
+  std::memcpy(entry, App.DirectoryBuffer + found.slot * kEntryBytes, kEntryBytes);
+  entry[kEntryType] = 1;
+  ExportFileOfEntry(entry, App.Tables.TBL1, file);
+  std::snprintf(file->type, sizeof file->type, "DEL");
+  std::snprintf(said, sizeof said, kMsgExportDeleted, name, verdict);
+  std::snprintf(saidEn, sizeof saidEn, kMsgExportDeletedEn, name, verdictEn);
+  SayText(out, kCaptionDeleted, kMsgExportDeleted, said, saidEn);
+  return 0;
+}
+
+bool IsDeletedNumber(const std::string& file) {
+  return file.size() >= 3 && file.compare(0, 2, "#d") == 0 &&
+         file.find_first_not_of("0123456789", 2) == std::string::npos;
 }
 
 int RunExport(const ExportOptions& options) {
@@ -162,17 +207,24 @@ int RunExport(const ExportOptions& options) {
   if (LoadTables(options.codes) != 0) return kExitFailed;
   if (OpenImage(options.image) != 0) return kExitFailed;
 
-  const int slot = ResolveSlot(options.file);
-  if (slot < 0) {
-    console::Note(options.file + ": no such file in " + options.image);
-    return kExitFailed;
-  }
-  ExportFile file;
-  FileOfSlot(slot, &file);
-  ImageTarget target;
-  AppImageTarget(&target);
   Outcome out;
   OutcomeClear(&out);
+  ExportFile file;
+  if (IsDeletedNumber(options.file)) {
+    const int result = DeletedFile(options.file, &file, &out);
+    Report(out);
+    OutcomeClear(&out);
+    if (result != 0) return kExitFailed;
+  } else {
+    const int slot = ResolveSlot(options.file);
+    if (slot < 0) {
+      console::Note(options.file + ": no such file in " + options.image);
+      return kExitFailed;
+    }
+    FileOfSlot(slot, &file);
+  }
+  ImageTarget target;
+  AppImageTarget(&target);
   const uint8_t* data = nullptr;
   long length = 0;
   // The file is read before its host path is looked at: a read that fails writes nothing.
@@ -223,8 +275,9 @@ Verb AddExport(CLI::App& app) {
   command->add_flag("--all", ex.all, "With --to: every file of the image");
   AddImage(command, &ex.image);
   command->add_option("FILE", options->args,
-                      "FILE [HOSTPATH]: the file's name as stored (any case), or #N for list "
-                      "row N, and where to write (default: NAME.TYPE in the current folder); "
+                      "FILE [HOSTPATH]: the file's name as stored (any case), #N for list "
+                      "row N, or #dN for deleted entry N (see ls --deleted), and where to write "
+                      "(default: NAME.TYPE in the current folder); "
                       "with --to: PATTERN... (stored names, * and ? wildcards, #N)");
   command->callback([options] {
     ExportOptions& ex = options->ex;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -11,6 +12,8 @@
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "flows/app_state.h"
+#include "transfer/undelete.h"
+#include "view/deleted_view.h"
 #include "view/directory_list.h"
 #include "view/info_panel.h"
 #include "volume/layout.h"
@@ -72,6 +75,64 @@ void Collect(std::vector<std::vector<std::string>>* rows, std::string* panel) {
 
 std::string Listing(const std::vector<std::vector<std::string>>& rows, const std::string& panel) {
   return console::Cp932ToTerminal(panel) + "\n\n" + Table(rows);
+const char* VerdictKey(int verdict) {
+  return verdict == kDeletedRecoverable   ? "recoverable"
+         : verdict == kDeletedOverwritten ? "partly overwritten"
+                                          : "not recoverable";
+}
+
+// The deleted entries of App's volume: one line each (#dN, name, length, track, sector, verdict),
+// or their JSON.
+void ListDeleted(const std::string& image, bool json) {
+  static DeletedEntry entries[kMaxSlots];
+  const int count = ListDeletedEntries(&App, entries, kMaxSlots);
+  const bool english = console::CurrentLanguage() == console::Language::kEnglish;
+  nlohmann::json list = nlohmann::json::array();
+  std::string lines;
+  for (int i = 0; i < count && i < kMaxSlots; ++i) {
+    const DeletedEntry& e = entries[i];
+    uint8_t entry[kEntryBytes];
+    std::memcpy(entry, App.DirectoryBuffer + e.slot * kEntryBytes, kEntryBytes);
+    entry[kEntryType] = 1;
+    DirectoryRow row;
+    FormatDirectoryRow(entry, App.Tables.TBL1, &row);
+    char verdict[256];
+    FormatDeletedVerdict(e, english, verdict, sizeof verdict);
+    const std::string id = "#d" + std::to_string(i);
+    if (json) {
+      nlohmann::json item;
+      item["id"] = id;
+      item["slot"] = e.slot;
+      item["name"] = console::Cp932ToUtf8(row.cells[kColName]);
+      item["length"] = EntryLength(entry);
+      item["track"] = entry[kEntryTrk];
+      item["sector"] = entry[kEntrySct];
+      item["verdict"] = VerdictKey(e.verdict);
+      item["verdict_text"] = english ? std::string(verdict) : console::Cp932ToUtf8(verdict);
+      item["claimed_by_files"] = e.claimedByFiles;
+      item["claimed_by_system"] = e.claimedBySystem;
+      if (e.ownerSlot >= 0) {
+        DirectoryRow owner;
+        FormatDirectoryRow(App.DirectoryBuffer + e.ownerSlot * kEntryBytes, App.Tables.TBL1,
+                           &owner);
+        item["owner"] = console::Cp932ToUtf8(owner.cells[kColName]);
+      }
+      list.push_back(item);
+      continue;
+    }
+    char line[512];
+    std::snprintf(line, sizeof line, "%-5s %-17s %5s  %s %s  ", id.c_str(), row.cells[kColName],
+                  row.cells[kColLength], row.cells[kColTrk], row.cells[kColSct]);
+    lines += Printable(line) + verdict + "\n";
+  }
+  if (json) {
+    nlohmann::json out;
+    out["image"] = console::ArgumentToUtf8(image);
+    out["deleted"] = list;
+    Print(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    return;
+  }
+  Print(console::Cp932ToTerminal(lines));
 }
 
 // One image: 0 when it was listed, -1 after its messages.
@@ -91,6 +152,11 @@ int ListImage(const LsOptions& options, const std::string& image, const CodeTabl
     return -1;
   }
 
+  if (options.deleted) {
+    if (several && !options.json) Print(image + ":\n");
+    ListDeleted(image, options.json);
+    return 0;
+  }
   std::vector<std::vector<std::string>> rows;
   std::string panel;
   Collect(&rows, &panel);
@@ -161,6 +227,8 @@ Verb AddLs(CLI::App& app) {
   AddMode(command, &options->mode);
   AddCodes(command, &options->codes);
   command->add_flag("--json", options->json, "Print one JSON object per image, one per line");
+  command->add_flag("--deleted", options->deleted,
+                    "List the deleted entries (#d0, #d1, ...) with whether each can be restored");
   command->add_option("IMAGE", options->images, "Disk images: " + ImageExtensionList())->required();
   return {command, [options]() {
             options->mode = Lower(options->mode);

@@ -47,8 +47,8 @@ int ExportRowsToFolder(WindowHandle window, const int* rows, int count, const ch
   ImageTarget target;
   AppImageTarget(&target);
   const int result = WriteBatchExport(&target, Files, &Plan, App.TransferMode == kTransferAscii,
-                                      App.Tables.TBL2, written, &out);
-  ShowOutcome(window, &out);
+                                      App.Tables.TBL2, written, nullptr, &out);
+  ShowOutcome(window, &out);  // one summary box when any file failed
   return result;
 }
 

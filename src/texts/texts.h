@@ -480,6 +480,78 @@ inline constexpr char kMsgWriteOpenBusyEn[] = "Cannot open the image file for wr
 // ReadFileでエラー\nイメージファイルは他のプログラムが使用中です。
 inline constexpr char kMsgReadBusy[] = "ReadFile\x82""\xC5""\x83""G\x83""\x89""\x81""[\x0A""\x83""C\x83""\x81""\x81""[\x83""W\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x91""\xBC""\x82""\xCC""\x83""v\x83""\x8D""\x83""O\x83""\x89""\x83""\x80""\x82""\xAA""\x8E""g\x97""p\x92""\x86""\x82""\xC5""\x82""\xB7""\x81""B";
 inline constexpr char kMsgReadBusyEn[] = "Cannot read the image file: the image is in use by another program.";
+// %d個のファイルを書き出せませんでした(全%d個)。ほかのファイルは書き出しました。%s%s
+inline constexpr char kMsgBatchExportSummary[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x8F""\x91""\x82""\xAB""\x8F""o\x82""\xB9""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""(\x91""S%d\x8C""\xC2"")\x81""B\x82""\xD9""\x82""\xA9""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x8F""\x91""\x82""\xAB""\x8F""o\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B%s%s";
+inline constexpr char kMsgBatchExportSummaryEn[] = "Could not export %d of %d files; every other file was written.%s%s";
+// \n%s: %s
+inline constexpr char kMsgBatchExportLine[] = "\x0A""%s: %s";
+inline constexpr char kMsgBatchExportLineEn[] = "\x0A""%s: %s";
+// \n(ほか%d個)
+inline constexpr char kMsgBatchExportMore[] = "\x0A""(\x82""\xD9""\x82""\xA9""%d\x8C""\xC2"")";
+inline constexpr char kMsgBatchExportMoreEn[] = "\x0A""(and %d more)";
+// 復元可能
+inline constexpr char kDeletedTextRecoverable[] = "\x95""\x9C""\x8C""\xB3""\x89""\xC2""\x94""\x5C""";
+inline constexpr char kDeletedTextRecoverableEn[] = "recoverable";
+// 一部上書き (%dセクタ: ファイル%d, システム%d, Trk%02X Sct%02X から)
+inline constexpr char kDeletedTextOverwritten[] = "\x88""\xEA""\x95""\x94""\x8F""\xE3""\x8F""\x91""\x82""\xAB"" (%d\x83""Z\x83""N\x83""^: \x83""t\x83""@\x83""C\x83""\x8B""%d, \x83""V\x83""X\x83""e\x83""\x80""%d, Trk%02X Sct%02X \x82""\xA9""\x82""\xE7"")";
+inline constexpr char kDeletedTextOverwrittenEn[] = "partly overwritten (%d sectors: %d by files, %d by the system, from Trk%02X Sct%02X)";
+// 復元不可 (データがディスクの外か長さ0)
+inline constexpr char kDeletedTextLost[] = "\x95""\x9C""\x8C""\xB3""\x95""s\x89""\xC2"" (\x83""f\x81""[\x83""^\x82""\xAA""\x83""f\x83""B\x83""X\x83""N\x82""\xCC""\x8A""O\x82""\xA9""\x92""\xB7""\x82""\xB3""0)";
+inline constexpr char kDeletedTextLostEn[] = "not recoverable (the data lies outside the disk or has length 0)";
+// 削除したファイル#d%dはありません。
+inline constexpr char kMsgUndeleteNoEntry[] = "\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""#d%d\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgUndeleteNoEntryEn[] = "There is no deleted entry #d%d: see `zelvo ls --deleted`.";
+// %s は復元できません: %s
+inline constexpr char kMsgUndeleteRefused[] = "%s \x82""\xCD""\x95""\x9C""\x8C""\xB3""\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1"": %s";
+inline constexpr char kMsgUndeleteRefusedEn[] = "%s cannot be restored: %s";
+// 同じ名前のファイル(%s)があります。別の名前を指定してください。
+inline constexpr char kMsgUndeleteNameTaken[] = "\x93""\xAF""\x82""\xB6""\x96""\xBC""\x91""O\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""(%s)\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7""\x81""B\x95""\xCA""\x82""\xCC""\x96""\xBC""\x91""O\x82""\xF0""\x8E""w\x92""\xE8""\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgUndeleteNameTakenEn[] = "A file of the same name (%s) exists: give another name.";
+// ファイル名は1-16バイトで、0x0Dと0x00を含まないものにしてください。
+inline constexpr char kMsgUndeleteBadName[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x96""\xBC""\x82""\xCD""1-16\x83""o\x83""C\x83""g\x82""\xC5""\x81""A0x0D\x82""\xC6""0x00\x82""\xF0""\x8A""\xDC""\x82""\xDC""\x82""\xC8""\x82""\xA2""\x82""\xE0""\x82""\xCC""\x82""\xC9""\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgUndeleteBadNameEn[] = "A file name takes 1 to 16 bytes, without 0x0D or 0x00.";
+// %s を復元してよろしいですか？
+inline constexpr char kMsgUndeleteConfirm[] = "%s \x82""\xF0""\x95""\x9C""\x8C""\xB3""\x82""\xB5""\x82""\xC4""\x82""\xE6""\x82""\xEB""\x82""\xB5""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kMsgUndeleteConfirmEn[] = "Restore %s\x3F""";
+// 削除したファイル
+inline constexpr char kCaptionDeleted[] = "\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""";
+inline constexpr char kCaptionDeletedEn[] = "Deleted file";
+// %s: 削除したファイルの内容を書き出します (%s)
+inline constexpr char kMsgExportDeleted[] = "%s: \x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x93""\xE0""\x97""e\x82""\xF0""\x8F""\x91""\x82""\xAB""\x8F""o\x82""\xB5""\x82""\xDC""\x82""\xB7"" (%s)";
+inline constexpr char kMsgExportDeletedEn[] = "%s: writing what the deleted file's sectors hold now (%s)";
+// ビットテーブルを修復してよろしいですか？\n使用中にするセクタ: %d (Trk%02X Sct%02X から)\n空きにするセクタ: %d
+inline constexpr char kMsgRepairConfirm[] = "\x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xF0""\x8F""C\x95""\x9C""\x82""\xB5""\x82""\xC4""\x82""\xE6""\x82""\xEB""\x82""\xB5""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""\x81""H\x0A""\x8E""g\x97""p\x92""\x86""\x82""\xC9""\x82""\xB7""\x82""\xE9""\x83""Z\x83""N\x83""^: %d (Trk%02X Sct%02X \x82""\xA9""\x82""\xE7"")\x0A""\x8B""\xF3""\x82""\xAB""\x82""\xC9""\x82""\xB7""\x82""\xE9""\x83""Z\x83""N\x83""^: %d";
+inline constexpr char kMsgRepairConfirmEn[] = "Repair the bit table\x3F""\x0A""Sectors to mark used: %d (from Trk%02X Sct%02X)\x0A""Sectors to free: %d";
+// ファイルがセクタを共有しているか、ディスクの外に出ているため、ビットテーブルは修復しません。何も変更していません。
+inline constexpr char kMsgRepairRefused[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xAA""\x83""Z\x83""N\x83""^\x82""\xF0""\x8B""\xA4""\x97""L\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x82""\xA9""\x81""A\x83""f\x83""B\x83""X\x83""N\x82""\xCC""\x8A""O\x82""\xC9""\x8F""o\x82""\xC4""\x82""\xA2""\x82""\xE9""\x82""\xBD""\x82""\xDF""\x81""A\x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xCD""\x8F""C\x95""\x9C""\x82""\xB5""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x89""\xBD""\x82""\xE0""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgRepairRefusedEn[] = "Files share sectors or reach outside the disk, so the bit table is not repaired: nothing was changed.";
+// ビットテーブルに修復するところはありません。
+inline constexpr char kMsgRepairNothing[] = "\x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xC9""\x8F""C\x95""\x9C""\x82""\xB7""\x82""\xE9""\x82""\xC6""\x82""\xB1""\x82""\xEB""\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgRepairNothingEn[] = "The bit table needs no repair.";
+// ビットテーブルを修復しました (使用中に%dセクタ, 空きに%dセクタ)。
+inline constexpr char kMsgRepairDone[] = "\x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x82""\xF0""\x8F""C\x95""\x9C""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD"" (\x8E""g\x97""p\x92""\x86""\x82""\xC9""%d\x83""Z\x83""N\x83""^, \x8B""\xF3""\x82""\xAB""\x82""\xC9""%d\x83""Z\x83""N\x83""^)\x81""B";
+inline constexpr char kMsgRepairDoneEn[] = "Repaired the bit table (%d sectors marked used, %d freed).";
+// システム領域 (ビットテーブル)
+inline constexpr char kSectorOwnerBitTable[] = "\x83""V\x83""X\x83""e\x83""\x80""\x97""\xCC""\x88""\xE6"" (\x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B"")";
+inline constexpr char kSectorOwnerBitTableEn[] = "system area (bit table)";
+// システム領域
+inline constexpr char kSectorOwnerSystem[] = "\x83""V\x83""X\x83""e\x83""\x80""\x97""\xCC""\x88""\xE6""";
+inline constexpr char kSectorOwnerSystemEn[] = "system area";
+// ディレクトリ
+inline constexpr char kSectorOwnerDirectory[] = "\x83""f\x83""B\x83""\x8C""\x83""N\x83""g\x83""\x8A""";
+inline constexpr char kSectorOwnerDirectoryEn[] = "directory";
+// 拡張ディレクトリ
+inline constexpr char kSectorOwnerExdir[] = "\x8A""g\x92""\xA3""\x83""f\x83""B\x83""\x8C""\x83""N\x83""g\x83""\x8A""";
+inline constexpr char kSectorOwnerExdirEn[] = "extended directory";
+// ファイル %s
+inline constexpr char kSectorOwnerFile[] = "\x83""t\x83""@\x83""C\x83""\x8B"" %s";
+inline constexpr char kSectorOwnerFileEn[] = "file %s";
+// 使用中 (どのファイルのものでもない)
+inline constexpr char kSectorOwnerUnowned[] = "\x8E""g\x97""p\x92""\x86"" (\x82""\xC7""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x82""\xE0""\x82""\xCC""\x82""\xC5""\x82""\xE0""\x82""\xC8""\x82""\xA2"")";
+inline constexpr char kSectorOwnerUnownedEn[] = "marked used, owned by no file";
+// 空き
+inline constexpr char kSectorOwnerFree[] = "\x8B""\xF3""\x82""\xAB""";
+inline constexpr char kSectorOwnerFreeEn[] = "free";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -641,6 +713,30 @@ enum class TextId : uint16_t {
   kMsgImageBusy,
   kMsgWriteOpenBusy,
   kMsgReadBusy,
+  kMsgBatchExportSummary,
+  kMsgBatchExportLine,
+  kMsgBatchExportMore,
+  kDeletedTextRecoverable,
+  kDeletedTextOverwritten,
+  kDeletedTextLost,
+  kMsgUndeleteNoEntry,
+  kMsgUndeleteRefused,
+  kMsgUndeleteNameTaken,
+  kMsgUndeleteBadName,
+  kMsgUndeleteConfirm,
+  kCaptionDeleted,
+  kMsgExportDeleted,
+  kMsgRepairConfirm,
+  kMsgRepairRefused,
+  kMsgRepairNothing,
+  kMsgRepairDone,
+  kSectorOwnerBitTable,
+  kSectorOwnerSystem,
+  kSectorOwnerDirectory,
+  kSectorOwnerExdir,
+  kSectorOwnerFile,
+  kSectorOwnerUnowned,
+  kSectorOwnerFree,
   kCount
 };
 
@@ -809,6 +905,30 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgImageBusy", kMsgImageBusy, kMsgImageBusyEn},
   {"kMsgWriteOpenBusy", kMsgWriteOpenBusy, kMsgWriteOpenBusyEn},
   {"kMsgReadBusy", kMsgReadBusy, kMsgReadBusyEn},
+  {"kMsgBatchExportSummary", kMsgBatchExportSummary, kMsgBatchExportSummaryEn},
+  {"kMsgBatchExportLine", kMsgBatchExportLine, kMsgBatchExportLineEn},
+  {"kMsgBatchExportMore", kMsgBatchExportMore, kMsgBatchExportMoreEn},
+  {"kDeletedTextRecoverable", kDeletedTextRecoverable, kDeletedTextRecoverableEn},
+  {"kDeletedTextOverwritten", kDeletedTextOverwritten, kDeletedTextOverwrittenEn},
+  {"kDeletedTextLost", kDeletedTextLost, kDeletedTextLostEn},
+  {"kMsgUndeleteNoEntry", kMsgUndeleteNoEntry, kMsgUndeleteNoEntryEn},
+  {"kMsgUndeleteRefused", kMsgUndeleteRefused, kMsgUndeleteRefusedEn},
+  {"kMsgUndeleteNameTaken", kMsgUndeleteNameTaken, kMsgUndeleteNameTakenEn},
+  {"kMsgUndeleteBadName", kMsgUndeleteBadName, kMsgUndeleteBadNameEn},
+  {"kMsgUndeleteConfirm", kMsgUndeleteConfirm, kMsgUndeleteConfirmEn},
+  {"kCaptionDeleted", kCaptionDeleted, kCaptionDeletedEn},
+  {"kMsgExportDeleted", kMsgExportDeleted, kMsgExportDeletedEn},
+  {"kMsgRepairConfirm", kMsgRepairConfirm, kMsgRepairConfirmEn},
+  {"kMsgRepairRefused", kMsgRepairRefused, kMsgRepairRefusedEn},
+  {"kMsgRepairNothing", kMsgRepairNothing, kMsgRepairNothingEn},
+  {"kMsgRepairDone", kMsgRepairDone, kMsgRepairDoneEn},
+  {"kSectorOwnerBitTable", kSectorOwnerBitTable, kSectorOwnerBitTableEn},
+  {"kSectorOwnerSystem", kSectorOwnerSystem, kSectorOwnerSystemEn},
+  {"kSectorOwnerDirectory", kSectorOwnerDirectory, kSectorOwnerDirectoryEn},
+  {"kSectorOwnerExdir", kSectorOwnerExdir, kSectorOwnerExdirEn},
+  {"kSectorOwnerFile", kSectorOwnerFile, kSectorOwnerFileEn},
+  {"kSectorOwnerUnowned", kSectorOwnerUnowned, kSectorOwnerUnownedEn},
+  {"kSectorOwnerFree", kSectorOwnerFree, kSectorOwnerFreeEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

@@ -87,21 +87,76 @@ void SayBatchTargetExists(const BatchExportPlan* plan, int index, Outcome* out) 
   SayNamed(out, kMsgBatchTargetExists, plan->shown[index]);
 }
 
+namespace {
+
+// The summary of the files that failed, in both languages, built up one line at a time.
+struct FailureSummary {
+  int failed;
+  int omitted;  // lines that did not fit
+  char lines[kMessageCapacity];
+  char linesEn[kMessageCapacity];
+};
+
+// Appends the line "name: reason" (the first message of `why`) when both forms fit with room
+// left for the closing "(and N more)".
+void AddFailureLine(FailureSummary* summary, const char* name, const Outcome* why) {
+  summary->failed++;
+  const char* reason = why->count > 0 ? why->messages[0].text : "";
+  const char* reasonEn = why->count > 0 ? why->messages[0].textEn : "";
+  char line[3 * kMessageCapacity], lineEn[3 * kMessageCapacity];
+  std::snprintf(line, sizeof line, kMsgBatchExportLine, name, reason);
+  std::snprintf(lineEn, sizeof lineEn, TextEn(TextId::kMsgBatchExportLine), name, reasonEn);
+  constexpr size_t kReserve = 160;  // the header and the closing line
+  const size_t used = std::strlen(summary->lines), usedEn = std::strlen(summary->linesEn);
+  if (summary->omitted > 0 || used + std::strlen(line) + kReserve >= kMessageCapacity ||
+      usedEn + std::strlen(lineEn) + kReserve >= kMessageCapacity) {
+    summary->omitted++;
+    return;
+  }
+  std::memcpy(summary->lines + used, line, std::strlen(line) + 1);
+  std::memcpy(summary->linesEn + usedEn, lineEn, std::strlen(lineEn) + 1);
+}
+
+void SaySummary(const FailureSummary& summary, int total, Outcome* out) {
+  char more[64] = "", moreEn[64] = "";
+  if (summary.omitted > 0) {
+    std::snprintf(more, sizeof more, kMsgBatchExportMore, summary.omitted);
+    std::snprintf(moreEn, sizeof moreEn, TextEn(TextId::kMsgBatchExportMore), summary.omitted);
+  }
+  char text[3 * kMessageCapacity], textEn[3 * kMessageCapacity];
+  std::snprintf(text, sizeof text, kMsgBatchExportSummary, summary.failed, total, summary.lines,
+                more);
+  std::snprintf(textEn, sizeof textEn, TextEn(TextId::kMsgBatchExportSummary), summary.failed,
+                total, summary.linesEn, moreEn);
+  SayText(out, kCaptionError, kMsgBatchExportSummary, text, textEn);
+}
+
+}  // namespace
+
 int WriteBatchExport(const ImageTarget* target, const ExportFile* files,
                      const BatchExportPlan* plan, bool ascii, const uint8_t* tbl2,
-                     void (*written)(const char* path), Outcome* out) {
+                     void (*written)(const char* path),
+                     void (*failed)(int index, const Outcome* why), Outcome* out) {
+  static FailureSummary summary;  // only one command runs at a time
+  summary.failed = summary.omitted = 0;
+  summary.lines[0] = summary.linesEn[0] = '\0';
   for (int i = 0; i < plan->count; i++) {
+    Outcome why;
+    OutcomeClear(&why);
     const uint8_t* data = nullptr;
     long length = 0;
-    if (ReadFileData(target, &files[i], ascii, tbl2, &data, &length, out) != 0) {
-      SayNamed(out, kMsgBatchExportReadFailed, plan->shown[i]);
-      return -1;
+    if (ReadFileData(target, &files[i], ascii, tbl2, &data, &length, &why) != 0) {
+      SayNamed(&why, kMsgBatchExportReadFailed, plan->shown[i]);
+    } else if (WriteHostFile(plan->path[i], data, length) != 0) {
+      SayNamed(&why, kMsgBatchExportWriteFailed, plan->shown[i]);
+    } else {
+      if (written) written(plan->path[i]);
+      continue;
     }
-    if (WriteHostFile(plan->path[i], data, length) != 0) {
-      SayNamed(out, kMsgBatchExportWriteFailed, plan->shown[i]);
-      return -1;
-    }
-    if (written) written(plan->path[i]);
+    if (failed) failed(i, &why);
+    AddFailureLine(&summary, plan->shown[i], &why);
   }
-  return 0;
+  if (summary.failed == 0) return 0;
+  SaySummary(summary, plan->count, out);
+  return -1;
 }

@@ -27,8 +27,12 @@ int PlanBatchExport(const ExportFile* files, int count, const char* folder, Batc
 int FirstExistingBatchTarget(const BatchExportPlan* plan);
 // Says that the planned file `index` exists already (nothing is written).
 void SayBatchTargetExists(const BatchExportPlan* plan, int index, Outcome* out);
-// Reads and writes each file in turn; `written`, when given, is told each path written. 0, or -1
-// after a message (the files before stay written).
+// Reads and writes each file in turn, going on past a file that cannot be read or written (a
+// rescue saves what it can). `written`, when given, is told each path written; `failed`, when
+// given, each file that failed with why (the sector transfer's message, then the one naming the
+// file). 0 when every file was written; else -1 after one summary message: how many failed and,
+// as far as a message holds them, each one's name and reason.
 int WriteBatchExport(const ImageTarget* target, const ExportFile* files,
                      const BatchExportPlan* plan, bool ascii, const uint8_t* tbl2,
-                     void (*written)(const char* path), Outcome* out);
+                     void (*written)(const char* path),
+                     void (*failed)(int index, const Outcome* why), Outcome* out);

@@ -128,6 +128,33 @@ void ScoreVolume(const uint8_t* systemArea, const uint8_t* directory, int mode,
                   (score->usedSlots == 0 || score->soundSlots * 4 >= score->usedSlots * 3);
 }
 
+namespace {
+
+// A convention under which the volume's structures stand: the system tracks marked and the EXDIR
+// pair sane.
+bool StructureStands(const ConventionScore& s) { return s.systemMarked && s.exdirSane; }
+
+// Whether `a` reads clearly better than `b` although neither reads as a volume on its own (a
+// directory with odd entries): a's structures stand, at least a third of its used slots are sound
+// while b has no sound slot at all, and a's score leads by the margin.
+bool ReadsClearlyBetter(const ConventionScore& a, const ConventionScore& b) {
+  constexpr int kMargin = 15;
+  return StructureStands(a) && a.soundSlots >= 1 && a.soundSlots * 3 >= a.usedSlots &&
+         b.soundSlots == 0 && a.score >= b.score + kMargin;
+}
+
+}  // namespace
+
+void WeighConventions(ConventionScore* scores) {
+  ConventionScore& mz = scores[kModeMz];
+  ConventionScore& pc = scores[kModePc];
+  if (mz.volume || pc.volume) return;
+  if (ReadsClearlyBetter(mz, pc))
+    mz.volume = true;
+  else if (ReadsClearlyBetter(pc, mz))
+    pc.volume = true;
+}
+
 int DecideVerdict(const ConventionScore* scores, bool* ambiguous) {
   *ambiguous = false;
   const bool mz = scores[kModeMz].volume;
@@ -196,6 +223,9 @@ int IdentifyImage(const ImageTarget* image, int extensionFormat, Identification*
   }
   if (own) ImageSessionClose(&Session);
   if (status != kImageOk) return status;
-  if (readAs) result->verdict = DecideVerdict(result->conventions, &result->ambiguous);
+  if (readAs) {
+    WeighConventions(result->conventions);
+    result->verdict = DecideVerdict(result->conventions, &result->ambiguous);
+  }
   return 0;
 }

@@ -52,6 +52,11 @@ struct Identification {
 // directory when the system area's EXDIR pair names one) under a convention.
 void ScoreVolume(const uint8_t* systemArea, const uint8_t* directory, int mode,
                  ConventionScore* score);
+// When neither convention reads as a volume on its own, weighs one against the other: the one
+// under which the volume reads clearly better (its structures stand, a good share of its slots
+// are sound, the other has none, and its score leads by a margin) is taken as reading as a volume.
+// Nothing changes when both read as noise or when they are close.
+void WeighConventions(ConventionScore* scores);
 // The verdict of two scores (MZ, PC); *ambiguous when both read as a volume equally well.
 int DecideVerdict(const ConventionScore* scores, bool* ambiguous);
 // The layout the first kContainerHeadBytes (zero beyond the file) of a file of `fileSize` bytes

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -166,25 +167,46 @@ TEST_F(IdentifyCliTest, LsJsonLinesGoOnPastABadImage) {
   EXPECT_EQ(Zelvo({"ls", "--json", "--codes", codes, "a.2d", "b.d88"}).code, 0);
 }
 
-// Disks made by other systems' own tools, flat and wrapped in a D88 container.
+// Disks made by other systems' own tools, holding several files, flat and wrapped in a D88
+// container: whatever the weighing of the two conventions, none of them is a Zelvo volume.
 TEST_F(IdentifyCliTest, DisksOfOtherSystemsAreNotZelvoVolumes) {
   if (std::system("command -v mkfs.cpm cpmcp mformat mcopy >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "cpmtools or mtools missing (Debian packages cpmtools, mtools)";
-  testimg::WriteFile(Path("hello.txt"), {'h', 'i', '\n'});
+  std::filesystem::create_directory(Path("files"));
+  std::string names;
+  for (int i = 0; i < 6; i++) {
+    const std::string name = "f" + std::to_string(i) + ".txt";
+    testimg::WriteFile(Path("files/" + name), Pattern(300 + 900 * i, i));
+    names += " files/" + name;
+  }
   const std::string dir = "cd '" + temp.path() + "' && ";
-  ASSERT_EQ(std::system((dir + "mkfs.cpm -f ibm-3740 cpm.img >/dev/null && "
-                               "cpmcp -f ibm-3740 cpm.img hello.txt 0:hello.txt && "
-                               "mformat -C -f 720 -i fat.img :: && "
-                               "mcopy -i fat.img hello.txt ::HELLO.TXT")
-                            .c_str()),
-            0);
-  for (const char* system : {"cpm", "fat"}) {
-    const std::vector<uint8_t> raw = testimg::ReadFile(Path(std::string(system) + ".img"));
+  ASSERT_EQ(
+      std::system((dir +
+                   "mkfs.cpm -f ibm-3740 cpm.img >/dev/null && "
+                   "cpmcp -f ibm-3740 cpm.img" +
+                   names +
+                   " 0: && "
+                   "mformat -C -f 720 -i fat.img :: && mcopy -i fat.img" +
+                   names + " :: && mformat -C -f 160 -i fat160.img :: && mcopy -i fat160.img" +
+                   names + " ::")
+                      .c_str()),
+      0);
+  std::vector<std::string> systems = {"cpm", "fat", "fat160"};
+  // Other file systems where their tools are at hand (e2fsprogs, util-linux).
+  if (std::system((dir + "mke2fs -q -F -t ext2 -d files ext2.img 336 >/dev/null 2>&1").c_str()) ==
+      0)
+    systems.push_back("ext2");
+  if (std::system(
+          (dir + "truncate -s 344064 minix.img && mkfs.minix minix.img >/dev/null 2>&1").c_str()) ==
+      0)
+    systems.push_back("minix");
+  for (const std::string& system : systems) {
+    const std::vector<uint8_t> raw = testimg::ReadFile(Path(system + ".img"));
     ASSERT_FALSE(raw.empty());
-    testimg::WriteFile(Path(std::string(system) + ".2d"), raw);
-    testimg::WriteFile(Path(std::string(system) + ".d88"), testimg::WrapInD88(raw));
+    testimg::WriteFile(Path(system + ".2d"), raw);
+    testimg::WriteFile(Path(system + ".d88"), testimg::WrapInD88(raw));
     for (const char* extension : {".2d", ".d88"}) {
-      const std::string name = std::string(system) + extension;
+      const std::string name = system + extension;
       const Result r = Zelvo({"identify", name});
       EXPECT_EQ(r.code, 0);
       EXPECT_EQ(r.out.substr(0, r.out.find('\n')), name + ": not a Zelvo volume") << r.out;

@@ -145,6 +145,57 @@ TEST_F(NewAndBatchTest, ExportToAFolderMatchesSingleExports) {
   EXPECT_EQ(r.code, 2);
 }
 
+// A rescue saves what it can: two files whose runs lie outside the disk are listed with their
+// reasons (exit 1); every other file is written, equal to its single export. An existing host file
+// still stops the batch before anything is written.
+TEST_F(NewAndBatchTest, ExportOfADamagedVolumeWritesEveryReadableFile) {
+  VolumeBuilder volume = ThreeFiles();
+  volume.AddFile(FileSpec{
+      .name = "OUTSIDE", .data = {}, .length = 0x300, .track = 84, .sector = 1, .markUsed = false});
+  volume.AddFile(FileSpec{
+      .name = "GONE", .data = {}, .length = 0x300, .track = 200, .sector = 3, .markUsed = false});
+  volume.AddFile(FileSpec{.name = "LAST", .data = Pattern(40, 4)});
+  testimg::ImageSpec shape;
+  shape.machineMode = 1;
+  testimg::WriteFile(Path("disk.2d"), testimg::BuildImage(volume, shape));
+  std::filesystem::create_directory(Path("out"));
+  const std::vector<std::string> args = {"export", "--codes", codes,   "--mode", "pc",
+                                         "--to",   "out",     "--all", "disk.2d"};
+  Result r = Zelvo(args);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find(FullWidth("OUTSIDE")), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(FullWidth("GONE")), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(Utf8(kMsgBadTrackSector)), std::string::npos) << r.err;
+  std::vector<std::string> written;
+  for (size_t at = 0; at < r.out.size();) {
+    const size_t end = r.out.find('\n', at);
+    written.push_back(r.out.substr(at, end - at));
+    at = end + 1;
+  }
+  ASSERT_EQ(written.size(), 4u) << r.out;
+  const char* rows[] = {"#0", "#1", "#2", "#5"};
+  for (int i = 0; i < 4; i++) {
+    const Result single = Zelvo(
+        {"export", "--codes", codes, "--mode", "pc", "disk.2d", rows[i], "one.bin", "--force"});
+    ASSERT_EQ(single.code, 0) << single.err;
+    EXPECT_TRUE(testsupport::BytesEqual(testimg::ReadFile(Path("one.bin")),
+                                        testimg::ReadFile(Path(written[i]))));
+  }
+
+  std::filesystem::create_directory(Path("again"));
+  const std::string kept = "again/" + std::filesystem::path(written[3]).filename().string();
+  testimg::WriteFile(Path(kept), {7});
+  std::vector<std::string> again = args;
+  again[6] = "again";
+  r = Zelvo(again);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.out.empty()) << r.out;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("again")),
+                          std::filesystem::directory_iterator()),
+            1);
+  EXPECT_EQ(testimg::ReadFile(Path(kept)), std::vector<uint8_t>{7});
+}
+
 // Import of many files: the same image as imports one by one; a refused batch writes nothing.
 TEST_F(NewAndBatchTest, ImportOfManyFilesMatchesImportsOneByOne) {
   testimg::WriteFile(Path("a.bin"), Pattern(300, 1));

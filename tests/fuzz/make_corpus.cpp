@@ -272,6 +272,21 @@ int main(int argc, char** argv) {
       AttributeInput(1, 64, {}, {"HELLO WORLD", "OBJ", "1500", "0000", "03", "01", "05"}));
   put("fuzz_attributes", "long-name",
       AttributeInput(0, 64, {}, {"ABCDEFGHIJKLMNOPQ", "OBJ", "1500", "0000", "03", "01", "05"}));
+  // Deleted entries: a populated volume with two files deleted, one of them overwritten since.
+  for (int exdir : {0, 1}) {
+    VolumeBuilder v = Populated();
+    if (exdir) v.SetExdir(60, 1);
+    v.Entry(0)[0] = 0;
+    v.Entry(2)[0] = 0;
+    v.MarkFree(v.Entry(0)[30] * 16 + v.Entry(0)[31] - 1, 2);
+    const Bytes area(v.SystemArea(), v.SystemArea() + 512);
+    const Bytes directory(v.Directory(), v.Directory() + 2048);
+    put("fuzz_deleted", exdir ? "exdir" : "main",
+        Concat({{static_cast<uint8_t>(exdir)},
+                {static_cast<uint8_t>(exdir ? 60 : 0xFF)},
+                area,
+                directory}));
+  }
   std::fprintf(stderr, "%d seeds written to %s\n", written, root.string().c_str());
   return 0;
 }

@@ -122,6 +122,31 @@ TEST_F(BatchTest, ExportOfAWholeVolumeMatchesSingleExports) {
   }
 }
 
+// A file that cannot be read does not stop the others: they are written, then one box names it.
+TEST_F(BatchTest, AnUnreadableFileGivesOneSummaryBoxAfterTheOthers) {
+  VolumeBuilder volume = FourFiles();
+  volume.AddFile(FileSpec{
+      .name = "BAD", .data = {}, .length = 0x100, .track = 84, .sector = 1, .markUsed = false});
+  const std::string image = Load(volume, Shape(true, kModeMz), "bad.d88");
+  const std::vector<uint8_t> before = testimg::ReadFile(image);
+  const std::string folder = Folder("rescue");
+  const std::vector<int> rows = AllRows();
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(ExportRowsToFolder(scripted::kMainWindow, rows.data(), 5, folder.c_str(),
+                               HostReplacePolicy::kRefuse, nullptr),
+            -1);
+  ASSERT_EQ(scripted::Boxes().size(), 1u);
+  EXPECT_EQ(scripted::Boxes()[0].caption, kCaptionError);
+  char shown[kHostNameBytes];
+  DefaultExportName(4, shown);
+  EXPECT_TRUE(Contains(scripted::Boxes()[0].text, shown)) << scripted::Boxes()[0].text;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                          std::filesystem::directory_iterator()),
+            4);
+  EXPECT_FALSE(testimg::FileExists(Planned(folder, 4)));
+  EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(image)));
+}
+
 // Existing host files: refused (nothing written, the file named), one question for all (No
 // writes nothing, Yes replaces), or replaced.
 TEST_F(BatchTest, ExistingHostFilesAreReplacedOnlyWhenAllowed) {

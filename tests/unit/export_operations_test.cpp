@@ -2,6 +2,7 @@
 // messages, and the steps of an export of many files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -119,7 +120,17 @@ TEST_F(ExportOperationsTest, AFailedReadSaysTheTransferAndTheExport) {
 std::vector<std::string> Written;
 void Record(const char* path) { Written.push_back(path); }
 
-TEST_F(ExportOperationsTest, ABatchStopsAtTheFirstFailedReadAndKeepsWhatItWrote) {
+std::vector<int> Failed;
+std::vector<std::string> FailedWhy;
+void RecordFailed(int index, const Outcome* why) {
+  Failed.push_back(index);
+  for (int i = 0; i < why->count; ++i)
+    FailedWhy.push_back(std::string(why->messages[i].caption) + ": " + why->messages[i].text);
+}
+
+// A file that cannot be read does not stop the batch: every other file is written, the failed
+// one is told with its reason, and one summary names it.
+TEST_F(ExportOperationsTest, ABatchGoesPastAFailedReadAndSaysWhichFailed) {
   VolumeBuilder volume;
   volume.AddFile(FileSpec{.name = "ONE", .data = Pattern(300, 1)});
   volume.AddFile(FileSpec{
@@ -139,16 +150,59 @@ TEST_F(ExportOperationsTest, ABatchStopsAtTheFirstFailedReadAndKeepsWhatItWrote)
   EXPECT_EQ(FirstExistingBatchTarget(&plan), 2);
 
   Written.clear();
-  EXPECT_EQ(WriteBatchExport(&target, files, &plan, false, App.Tables.TBL2, Record, &out), -1);
-  EXPECT_EQ(Written, (std::vector<std::string>{plan.path[0]}));
+  Failed.clear();
+  FailedWhy.clear();
+  EXPECT_EQ(
+      WriteBatchExport(&target, files, &plan, false, App.Tables.TBL2, Record, RecordFailed, &out),
+      -1);
+  EXPECT_EQ(Written, (std::vector<std::string>{plan.path[0], plan.path[2]}));
   EXPECT_TRUE(testsupport::BytesEqual(Pattern(300, 1), testimg::ReadFile(plan.path[0])));
+  EXPECT_TRUE(testsupport::BytesEqual(Pattern(3, 3), testimg::ReadFile(plan.path[2])));
   EXPECT_FALSE(testimg::FileExists(plan.path[1]));
   char named[kMessageCapacity];
   std::snprintf(named, sizeof named, kMsgBatchExportReadFailed, plan.shown[1]);
-  EXPECT_EQ(Texts(out),
+  EXPECT_EQ(Failed, std::vector<int>{1});
+  EXPECT_EQ(FailedWhy,
             (std::vector<std::string>{std::string(kCaptionRead) + ": " + kMsgBadTrackSector,
                                       std::string(kCaptionError) + ": " + named}));
-  EXPECT_EQ(testimg::ReadFile(plan.path[2]), std::vector<uint8_t>{1});
+  char line[kMessageCapacity], summary[2 * kMessageCapacity];
+  std::snprintf(line, sizeof line, kMsgBatchExportLine, plan.shown[1], kMsgBadTrackSector);
+  std::snprintf(summary, sizeof summary, kMsgBatchExportSummary, 1, 3, line, "");
+  EXPECT_EQ(Texts(out), std::vector<std::string>{std::string(kCaptionError) + ": " + summary});
+}
+
+// However many files fail, the summary stays one message that ends by counting those it could
+// not name.
+TEST_F(ExportOperationsTest, ASummaryOfManyFailuresFitsOneMessage) {
+  VolumeBuilder volume;
+  for (int i = 0; i < 60; ++i)
+    volume.AddFile(FileSpec{.name = "BAD" + std::to_string(i),
+                            .data = {},
+                            .length = 0x100,
+                            .track = 84,
+                            .sector = 1,
+                            .markUsed = false});
+  Load(volume);
+  static ExportFile files[60];
+  static BatchExportPlan plan;
+  for (int i = 0; i < 60; ++i) files[i] = OfEntry(i);
+  const std::string folder = temp.Path("many");
+  std::filesystem::create_directory(folder);
+  Outcome out;
+  OutcomeClear(&out);
+  ASSERT_EQ(PlanBatchExport(files, 60, folder.c_str(), &plan, &out), 0);
+  Failed.clear();
+  EXPECT_EQ(
+      WriteBatchExport(&target, files, &plan, false, App.Tables.TBL2, nullptr, RecordFailed, &out),
+      -1);
+  EXPECT_EQ(Failed.size(), 60u);
+  ASSERT_EQ(out.count, 1);
+  const std::string text = out.messages[0].text, en = out.messages[0].textEn;
+  EXPECT_NE(text.find(plan.shown[0]), std::string::npos);
+  EXPECT_EQ(text.find(plan.shown[59]), std::string::npos);
+  EXPECT_LT(text.size() + 1, static_cast<size_t>(kMessageCapacity));
+  EXPECT_NE(en.find("more)"), std::string::npos);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(en.begin(), en.end(), '\n'));
 }
 
 TEST_F(ExportOperationsTest, APlanThatDoesNotFitSaysSoAndPlansNothing) {

@@ -1,0 +1,16 @@
+// What a sector of the volume belongs to, as the sector view names it.
+#pragma once
+
+#include <cstdint>
+
+#include "volume/volume_state.h"
+
+// The owner of sector `index` (0-1343): the system area and its bit table, the directory, the
+// extended directory, the first live file whose run covers it (its name through tbl1), marked
+// used with no owner, or free. Code page 932, or English when `english`.
+void DescribeSectorOwner(const VolumeState* volume, const uint16_t* tbl1, int index, bool english,
+                         char* text, int capacity);
+// One 16-byte line of a hex dump: the offset, the bytes in hex, then the bytes as characters
+// through tbl1 (control codes as '.'). Code page 932.
+void FormatHexLine(const uint8_t* bytes, int offset, const uint16_t* tbl1, char* text,
+                   int capacity);
