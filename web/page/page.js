@@ -37,6 +37,7 @@
     $('import-input').setAttribute('aria-label', T('kWebImport'));
     $('codes-input').setAttribute('aria-label', T('kWebCodes'));
     $('list').setAttribute('aria-label', T('kWebFiles'));
+    renderMessages();
     if (state.listing) render();
   }
 
@@ -63,18 +64,29 @@
   }
 
   // --- messages ---
-  function clearMessages() { $('messages').replaceChildren(); }
+  // Shown in the current language, and shown again in the other when the language switches.
+  const shown = [];
+  function renderMessages() {
+    const ja = state.lang === 'ja';
+    $('messages').replaceChildren(...shown.map((m) => {
+      const p = document.createElement('p');
+      p.className = m.info ? 'msg info' : 'msg';
+      p.dataset.id = m.id || '';
+      p.textContent = (ja ? m.caption : m.captionEn) + ': ' + (ja ? m.text : m.textEn);
+      return p;
+    }));
+  }
+  function clearMessages() { shown.length = 0; renderMessages(); }
   function say(caption, text, info) {
-    const p = document.createElement('p');
-    p.className = info ? 'msg info' : 'msg';
-    p.textContent = caption + ': ' + text;
-    $('messages').append(p);
+    shown.push({ caption, captionEn: caption, text, textEn: text, info });
+    renderMessages();
   }
   function show(result) {
     for (const m of result.messages || []) {
-      const ja = state.lang === 'ja';
-      say(ja ? m.caption : (m.captionEn || m.caption), ja ? m.text : m.textEn, m.id === 'kMsgImportSucceeded');
+      shown.push({ caption: m.caption, captionEn: m.captionEn || m.caption, text: m.text, textEn: m.textEn,
+        id: m.id, info: m.id === 'kMsgImportSucceeded' });
     }
+    renderMessages();
     return result;
   }
   function ask(result) {

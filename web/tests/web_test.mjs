@@ -73,10 +73,12 @@ const table = (page) => page.$$eval('#list-body tr', (trs) => trs.map((tr) => [.
 const panel = (page) => page.$eval('#panel', (el) => el.textContent);
 const messages = (page) => page.$$eval('#messages .msg', (ps) => ps.map((p) => p.textContent));
 
+// Opens an image through the file input and waits for its listing.
 async function openByInput(page, file) {
+  const opened = await page.evaluate(() => window.zelvoTimings.length);
   const input = await page.$('#open-input');
   await input.uploadFile(file);
-  await page.waitForFunction((name) => document.title.endsWith(name), {}, path.basename(file));
+  await page.waitForFunction((n) => window.zelvoTimings.length > n, {}, opened);
 }
 async function dropFile(page, file, selector = 'main') {
   const bytes = fs.readFileSync(file).toString('base64');
@@ -258,20 +260,56 @@ async function main() {
     await page.keyboard.down('Control'); await page.keyboard.press('y'); await page.keyboard.up('Control');
     sameBytes('redo: the deletion again', (await download(page, downloads, () => page.click('#download-button'))).bytes, fs.readFileSync(removed));
 
-    // Refusals: the same messages as zelvo, and the image left as it was.
+    // Refusals: the same messages as zelvo, and the image left as it was, byte for byte.
+    const refusals = [
+      { what: 'too large host file', file: big, fields: {}, cli: (img) => ['import', '--yes', img, big] },
+      { what: 'import: a name with a space', file: hello, fields: { 'f-name': 'a b' }, cli: (img) => ['import', '--yes', '--name', 'a b', img, hello] },
+      { what: 'import: a bad type', file: hello, fields: { 'f-type': 'XYZ' }, cli: (img) => ['import', '--yes', '--type', 'XYZ', img, hello] },
+      { what: 'attributes: a bad start address', row: 0, fields: { 'f-start': 'ZZZZ' }, cli: (img) => ['attr', '--yes', '--start', 'ZZZZ', img, '#0'] },
+      { what: 'attributes: a bad execution address', row: 1, fields: { 'f-exec': 'XYZW' }, cli: (img) => ['attr', '--yes', '--exec', 'XYZW', img, '#1'] },
+      { what: 'delete: a locked file', row: 2, cli: (img) => ['rm', '--yes', img, '#2'] },
+    ];
+    for (const r of refusals) {
+      console.log(`# ${r.what}`);
+      await openByInput(page, sample);
+      if (r.file) {
+        await (await page.$('#import-input')).uploadFile(r.file);
+      } else {
+        await selectRows(page, [r.row]);
+        await page.keyboard.press(r.fields ? 'F2' : 'Delete');
+      }
+      await page.waitForFunction(() => document.querySelector('#attr-dialog[open]') || document.querySelector('#messages .msg'));
+      if (await page.$('#attr-dialog[open]')) {
+        for (const [id, value] of Object.entries(r.fields)) await page.$eval('#' + id, (el, v) => { el.value = v; }, value);
+        await page.click('#attr-ok');
+        await page.waitForSelector('#messages .msg');
+        if (await page.$('#attr-dialog[open]')) await page.click('#attr-cancel');
+      }
+      const img = path.join(work, 'refused.d88');
+      fs.copyFileSync(sample, img);
+      const cli = zelvo(...r.cli(img));
+      same(`${r.what}: zelvo's message`, await messages(page), [cli.err.trimEnd()]);
+      check(`${r.what}: zelvo refused it too`, cli.code === 1, `exit ${cli.code}`);
+      sameBytes(`${r.what}: image unchanged`, (await download(page, downloads, () => page.click('#download-button'))).bytes, original);
+    }
+
+    // Attributes (F2) against zelvo attr.
     await openByInput(page, sample);
-    await (await page.$('#import-input')).uploadFile(big);
-    await page.waitForSelector('#messages .msg');
-    const tooBig = zelvo('import', '--yes', path.join(work, 'untouched.d88'), big);
-    fs.copyFileSync(sample, path.join(work, 'untouched.d88'));
-    const tooBigOut = zelvo('import', '--yes', path.join(work, 'untouched.d88'), big);
-    same('too large host file: zelvo\'s message', await messages(page), [tooBigOut.err.trimEnd()]);
-    check('too large host file: zelvo refused it', tooBigOut.code === 1 || tooBig.code === 1, tooBigOut.code);
-    sameBytes('too large host file: image unchanged', (await download(page, downloads, () => page.click('#download-button'))).bytes, original);
+    await selectRows(page, [0]);
+    await page.keyboard.press('F2');
+    await page.waitForSelector('#attr-dialog[open]');
+    for (const [id, value] of Object.entries({ 'f-name': 'NEW.TXT', 'f-type': 'OBJ', 'f-exec': '1234' })) await page.$eval('#' + id, (el, v) => { el.value = v; }, value);
+    await page.click('#f-lock');
+    await page.click('#attr-ok');
+    await page.waitForFunction(() => !document.querySelector('#attr-dialog[open]'));
+    const edited = path.join(work, 'edited.d88');
+    fs.copyFileSync(sample, edited);
+    zelvo('attr', '--yes', '--name', 'NEW.TXT', '--type', 'OBJ', '--exec', '1234', '--lock', edited, '#0');
+    sameBytes('attributes: image as zelvo attr makes it', (await download(page, downloads, () => page.click('#download-button'))).bytes, fs.readFileSync(edited));
+
     await openByInput(page, bad);
     same('bad image: zelvo\'s message', await messages(page), [ls(bad).error]);
     await page.click('#lang-button');
-    await openByInput(page, bad);
     same('bad image: zelvo\'s message in English', await messages(page), [ls(bad).message_en]);
     check('the English switch', (await page.$eval('#export-button', (b) => b.textContent)) === 'Export');
 
