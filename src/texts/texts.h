@@ -510,6 +510,12 @@ inline constexpr char kWebNewVolumeEn[] = "Volume number";
 // 拡張ディレクトリ
 inline constexpr char kWebNewExdir[] = "\x8A""g\x92""\xA3""\x83""f\x83""B\x83""\x8C""\x83""N\x83""g\x83""\x8A""";
 inline constexpr char kWebNewExdirEn[] = "Extended directory";
+// 変換先
+inline constexpr char kWebConvertTo[] = "\x95""\xCF""\x8A""\xB7""\x90""\xE6""";
+inline constexpr char kWebConvertToEn[] = "Convert to";
+// 変換してダウンロード
+inline constexpr char kWebConvert[] = "\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h";
+inline constexpr char kWebConvertEn[] = "Convert and download";
 // 変更したイメージをダウンロードしていません。破棄してもよいですか
 inline constexpr char kWebDiscardQuestion[] = "\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xBD""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x94""j\x8A""\xFC""\x82""\xB5""\x82""\xC4""\x82""\xE0""\x82""\xE6""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""";
 inline constexpr char kWebDiscardQuestionEn[] = "The changed image has not been downloaded. Discard the changes\x3F""";
@@ -684,6 +690,8 @@ enum class TextId : uint16_t {
   kWebNewDiskName,
   kWebNewVolume,
   kWebNewExdir,
+  kWebConvertTo,
+  kWebConvert,
   kWebDiscardQuestion,
   kCount
 };
@@ -863,6 +871,8 @@ inline constexpr TextEntry kTextTable[] = {
   {"kWebNewDiskName", kWebNewDiskName, kWebNewDiskNameEn},
   {"kWebNewVolume", kWebNewVolume, kWebNewVolumeEn},
   {"kWebNewExdir", kWebNewExdir, kWebNewExdirEn},
+  {"kWebConvertTo", kWebConvertTo, kWebConvertToEn},
+  {"kWebConvert", kWebConvert, kWebConvertEn},
   {"kWebDiscardQuestion", kWebDiscardQuestion, kWebDiscardQuestionEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));

@@ -13,6 +13,7 @@
 #include "image/host_files.h"
 #include "image/image_select.h"
 #include "image/journal.h"
+#include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "transfer/delete_files.h"
 #include "transfer/edit_attributes.h"
@@ -24,6 +25,7 @@
 #include "view/directory_list.h"
 #include "view/info_panel.h"
 #include "view/status_bar.h"
+#include "volume/format.h"
 #include "volume/identify.h"
 #include "volume/layout.h"
 #include "volume/volume_read.h"
@@ -41,8 +43,11 @@ struct Page {
   int format;
   int transferMode;
   bool loaded;
+  ImageDisk disks[kMaxImageDisks];  // of the open file (count: target.diskCount)
 };
 Page P;
+
+uint8_t Converted[kVolumeBytes];
 
 // The steps between a check and its write.
 struct Pending {
@@ -284,7 +289,7 @@ ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
     return ListingAnswer(false, out);
   }
   ImageTargetFor(&P.target, path, ContainerForFormat(P.format), mode == 1 ? kModePc : kModeMz);
-  static ImageDisk disks[kMaxImageDisks];
+  ImageDisk* disks = P.disks;
   int count = ImageListDisks(&P.target, disks, kMaxImageDisks);
   if (count < 0) count = 0;
   const bool several = count > 1 && disk >= 0 && disk < count;
@@ -560,4 +565,46 @@ ZW_API const char* zw_containers() {
   }
   json.EndArray();
   return Done(json);
+}
+
+ZW_API const char* zw_convert(const char* path, int mode) {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!P.loaded) return Answer(false, out);
+  const int format = path ? FormatForPath(path) : -1;
+  const ContainerKind* kind = ContainerForFormat(format);
+  if (!kind || !kind->writeBlank) return Said(false, kCaptionExtension, kMsgBadExtension);
+  // The whole volume as the open image holds it, under its convention.
+  std::memset(Converted, 0, sizeof Converted);
+  const int status = ReadSectors(&P.target, Converted, 0, 1, kVolumeBytes);
+  if (status != kImageOk) {
+    SayText(&out, kCaptionRead, ImageStatusText(status), ImageStatusText(status));
+    return Answer(false, out);
+  }
+  // A new file of the kind (the disk keeps its name), the volume written through the sector
+  // writer under the chosen convention as one change.
+  const char* diskName = P.target.diskCount >= 1 ? P.disks[P.target.diskIndex].name : "";
+  ImageFileRemove(path);
+  ImageFile file;
+  bool ok = ImageFileCreate(path, &file) == 0;
+  ok = ok && kind->writeBlank(&file, diskName) == 0;
+  if (file.handle >= 0) ImageFileClose(&file);
+  ImageTarget target;
+  ok = ok && ImageTargetFor(&target, path, kind, mode == 1 ? kModePc : kModeMz) == 0;
+  if (ok) {
+    EncodeSectorRun(Converted, kVolumeBytes, target.machineMode);
+    ok = BeginImageChange(&out, &target) == 0;
+    if (ok && QueueSectorRun(&target, Converted, 0, 1, kVolumeBytes) != kImageOk) {
+      ImageAbortChange();
+      ok = false;
+    }
+    ok = ok && CommitImageChange(&out) == 0;
+  }
+  if (!ok) {
+    ImageFileRemove(path);
+    char message[kPathCapacity + 128];
+    std::snprintf(message, sizeof message, kMsgNewImageCreateFailed, path);
+    SayText(&out, kCaptionError, kMsgNewImageCreateFailed, message);
+  }
+  return Answer(ok, out);
 }

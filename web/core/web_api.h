@@ -51,5 +51,9 @@ ZW_API const char* zw_new(const char* path, int mode, const char* diskName,
                           const char* day, int exdir);
 // The identification of the open image (the identify command's message).
 ZW_API const char* zw_identify();
+// The open disk's volume as a new image at `path` (the container its extension names) under
+// `mode` (0 MZ, 1 PC). The image opens afresh after it (the history of changes is the open
+// image's).
+ZW_API const char* zw_convert(const char* path, int mode);
 // The containers the core reads and writes: "kinds" with "name", "format", "extensions".
 ZW_API const char* zw_containers();

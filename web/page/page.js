@@ -150,6 +150,7 @@
     $('attr-button').disabled = state.selected.size !== 1;
     $('import-input').disabled = !loaded;
     $('identify-button').disabled = !loaded;
+    $('convert-button').disabled = !loaded;
     $('mode-select').value = String(state.modeChoice === 2 ? 2 : (l.mode === 'PC' ? 1 : 0));
     document.title = 'Zelvo Explorer' + (state.imageName ? ' - ' + state.imageName : '');
   }
@@ -341,6 +342,28 @@
     state.dirty = false;
     render();
   }
+  // The open volume in another container or convention: the converted image opens in the page
+  // and is downloaded.
+  function convert() {
+    if (!state.listing || !state.listing.loaded) return;
+    clearMessages();
+    const [extension, mode] = $('convert-select').value.split('|');
+    const path = '/out/convert' + extension;
+    const result = show(call('zw_convert', path, Number(mode)));
+    if (!result.ok) return;
+    const bytes = FS.readFile(path);
+    FS.unlink(path);
+    const name = state.imageName.replace(/\.[^.]*$/, '') + extension;
+    state.dirty = false;
+    $('mode-select').value = mode;
+    openBytes(name, bytes);
+    downloadImage();
+  }
+  function fillConversions() {
+    const kinds = call('zw_containers').kinds.filter((k) => k.writesBlank);
+    $('convert-select').replaceChildren(...kinds.flatMap((k) => k.extensions.flatMap((e) => ['0', '1'].map((m) =>
+      Object.assign(document.createElement('option'), { value: e + '|' + m, textContent: e + ' ' + (m === '1' ? 'PC' : 'MZ') })))));
+  }
   function newImage() {
     const now = new Date();
     const two = (n) => String(n % 100).padStart(2, '0');
@@ -384,6 +407,7 @@
   $('redo-button').addEventListener('click', () => step(false));
   $('download-button').addEventListener('click', downloadImage);
   $('new-button').addEventListener('click', newImage);
+  $('convert-button').addEventListener('click', convert);
   $('identify-button').addEventListener('click', () => {
     clearMessages();
     const r = show(call('zw_identify'));
@@ -441,6 +465,7 @@
   });
 
   show(call('zw_load_codes', '/codes/CodeChg.txt'));
+  fillConversions();
   applyTexts();
   setListing(call('zw_listing'));
   window.zelvoPage = { state, call, openBytes };

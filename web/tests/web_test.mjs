@@ -260,6 +260,19 @@ async function main() {
     await page.keyboard.down('Control'); await page.keyboard.press('y'); await page.keyboard.up('Control');
     sameBytes('redo: the deletion again', (await download(page, downloads, () => page.click('#download-button'))).bytes, fs.readFileSync(removed));
 
+    // Convert: the volume under the other convention in a flat image reads as the original.
+    await openByInput(page, sample);
+    await page.select('#convert-select', '.2d|1');
+    const converted = await download(page, downloads, () => page.click('#convert-button'));
+    check('convert: the download is named after the image', converted.name === 'sample.2d', converted.name);
+    const convertedPath = path.join(work, 'converted.2d');
+    fs.writeFileSync(convertedPath, converted.bytes);
+    check('convert: a flat image of the whole volume', converted.bytes.length === 344064, `${converted.bytes.length}`);
+    same('convert: listing under PC', ls(convertedPath, '--mode', 'pc').rows, ls(sample).rows);
+    same('convert: panel under PC', ls(convertedPath, '--mode', 'pc').panel, ls(sample).panel);
+    same('convert: the page shows the converted image', await table(page), ls(sample).rows);
+    await page.select('#mode-select', '0');
+
     // Refusals: the same messages as zelvo, and the image left as it was, byte for byte.
     const refusals = [
       { what: 'too large host file', file: big, fields: {}, cli: (img) => ['import', '--yes', img, big] },
