@@ -20,8 +20,10 @@ void PlatformLocalDate(char out[9]) {
   const std::time_t now = std::time(nullptr);
   std::tm local;
   localtime_r(&now, &local);
-  std::snprintf(out, 9, "%02d/%02d/%02d", (local.tm_mon + 1) % 100, local.tm_mday % 100,
-                local.tm_year % 100);
+  const unsigned month = static_cast<unsigned>(local.tm_mon + 1) % 100u;
+  const unsigned day = static_cast<unsigned>(local.tm_mday) % 100u;
+  const unsigned year = static_cast<unsigned>(local.tm_year) % 100u;
+  std::snprintf(out, 9, "%02u/%02u/%02u", month, day, year);
 }
 
 std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
