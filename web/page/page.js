@@ -214,8 +214,8 @@
     const mode = Number($('mode-select').value);
     state.modeChoice = mode;
     const result = show(call('zw_open', state.imagePath, disk, mode, Number($('transfer-select').value)));
-    if (result.identify && (mode === 2 || !result.ok) && result.identify.text && result.identify.verdict < 0)
-      say(T('kWebIdentify'), result.identify.text, true);
+    // Under Auto the identification says which convention it found, and why.
+    if (mode === 2 && result.identify && result.identify.text) say(T('kWebIdentify'), result.identify.text, true);
     setListing(result);
     $('disk-select').value = String(disk);
   }

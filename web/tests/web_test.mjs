@@ -271,11 +271,15 @@ async function main() {
     same('convert: listing under PC', ls(convertedPath, '--mode', 'pc').rows, ls(sample).rows);
     same('convert: panel under PC', ls(convertedPath, '--mode', 'pc').panel, ls(sample).panel);
     same('convert: the page shows the converted image', await table(page), ls(sample).rows);
+    await page.select('#mode-select', '2');
+    await openByInput(page, convertedPath);
+    same('auto: the identified convention\'s listing', await table(page), ls(convertedPath, '--mode', 'auto').rows);
+    check('auto: the identification is shown', (await messages(page)).some((m) => m.startsWith('自動判別: ')), JSON.stringify(await messages(page)));
     await page.select('#mode-select', '0');
 
     // Refusals: the same messages as zelvo, and the image left as it was, byte for byte.
     const refusals = [
-      { what: 'too large host file', file: big, fields: {}, cli: (img) => ['import', '--yes', img, big] },
+      { what: 'too large host file (dropped on the list)', file: big, drop: true, fields: {}, cli: (img) => ['import', '--yes', img, big] },
       { what: 'import: a name with a space', file: hello, fields: { 'f-name': 'a b' }, cli: (img) => ['import', '--yes', '--name', 'a b', img, hello] },
       { what: 'import: a bad type', file: hello, fields: { 'f-type': 'XYZ' }, cli: (img) => ['import', '--yes', '--type', 'XYZ', img, hello] },
       { what: 'attributes: a bad start address', row: 0, fields: { 'f-start': 'ZZZZ' }, cli: (img) => ['attr', '--yes', '--start', 'ZZZZ', img, '#0'] },
@@ -285,7 +289,9 @@ async function main() {
     for (const r of refusals) {
       console.log(`# ${r.what}`);
       await openByInput(page, sample);
-      if (r.file) {
+      if (r.drop) {
+        await dropFile(page, r.file, '#list');
+      } else if (r.file) {
         await (await page.$('#import-input')).uploadFile(r.file);
       } else {
         await selectRows(page, [r.row]);
