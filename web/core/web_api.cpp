@@ -301,20 +301,19 @@ ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
   static Identification id;
   int verdict = -1;
   char said[kIdentifyTextCapacity] = "";
-  if (IdentifyImage(&P.target, P.format, &id) == 0) {
+  // Under Auto, as zelvo --mode auto: the identification first, refused when it finds none.
+  if (mode == 2 && IdentifyImage(&P.target, P.format, &id) == 0) {
     verdict = id.verdict;
     ComposeIdentifyText(id, said, sizeof said);
-    if (mode == 2) {
-      if (id.verdict == kVerdictNone) {
-        web::Json json;
-        json.Begin().Flag("ok", false);
-        Messages(json, out);
-        json.BeginObject("identify").Field("verdict", -1).Field("text", said).End();
-        Listing(json);
-        return Done(json);
-      }
-      P.target.machineMode = id.verdict;
+    if (id.verdict == kVerdictNone) {
+      web::Json json;
+      json.Begin().Flag("ok", false);
+      Messages(json, out);
+      json.BeginObject("identify").Field("verdict", -1).Field("text", said).End();
+      Listing(json);
+      return Done(json);
     }
+    P.target.machineMode = id.verdict;
   }
   int result = RecoverImageJournal(&out, P.target.path);
   if (result == 0) {

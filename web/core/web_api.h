@@ -15,7 +15,7 @@ ZW_API const char* zw_load_codes(const char* path);
 ZW_API const char* zw_disks(const char* path);
 // Opens disk `disk` of the image under `mode` (0 MZ, 1 PC, 2 the identify verdict) in `ascii`
 // transfer mode and reads its volume: the listing (see zw_listing) and "identify" (the
-// identification message, "verdict" -1, 0 MZ or 1 PC).
+// identification message under mode 2, "verdict" -1, 0 MZ or 1 PC).
 ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii);
 // The loaded volume: "format", "mode", "disk", "disks", "panel", "columns", "rows" (each with
 // its "slot" and nine "cells"), "status" (two texts), "canUndo", "canRedo", "protected".

@@ -359,8 +359,11 @@
     openBytes(name, bytes);
     downloadImage();
   }
+  // The Open picker's extensions and the conversions, from the core's table of containers.
   function fillConversions() {
-    const kinds = call('zw_containers').kinds.filter((k) => k.writesBlank);
+    const all = call('zw_containers').kinds;
+    $('open-input').accept = all.flatMap((k) => k.extensions).join(',');
+    const kinds = all.filter((k) => k.writesBlank);
     $('convert-select').replaceChildren(...kinds.flatMap((k) => k.extensions.flatMap((e) => ['0', '1'].map((m) =>
       Object.assign(document.createElement('option'), { value: e + '|' + m, textContent: e + ' ' + (m === '1' ? 'PC' : 'MZ') })))));
   }
