@@ -23,6 +23,7 @@
     disks: [],
     importPath: '',
     editSlot: -1,
+    modeChoice: 2,        // the convention chosen: 0 MZ, 1 PC, 2 Auto (identify decides)
   };
 
   // --- texts ---

@@ -181,6 +181,9 @@ async function main() {
   try {
     // Loaded from file:// with the network off: every request is the page itself or its own data.
     const page = await openPage(browser, url, downloads, { offline: true });
+    // The page starts under Auto (identify decides); zelvo's default is MZ, which the checks use.
+    same('the convention starts as Auto', await page.$eval('#mode-select', (s) => s.value), '2');
+    await page.select('#mode-select', '0');
 
     // Listing through the file input, and through a drop, against zelvo ls --json.
     for (const [how, image] of [['file input', sample], ['drop', flat]]) {
