@@ -399,7 +399,7 @@ ZW_API const char* zw_import_defaults(const char* hostPath) {
 
 ZW_API const char* zw_import_check(const char* hostPath, const char* name, const char* type,
                                    const char* start, const char* exec, const char* year,
-                                   const char* month, const char* day, int lock) {
+                                   const char* month, const char* day, int lock, int replace) {
   Wait.import = false;
   Outcome out;
   OutcomeClear(&out);
@@ -412,15 +412,23 @@ ZW_API const char* zw_import_check(const char* hostPath, const char* name, const
   if (length < 0) return Answer(false, out);
   char date[9];
   PlatformLocalDate(date);
-  if (PlanImport(&P.target, &P.volume, hostPath, length, false, date, Wait.entry, &Wait.plan,
+  if (PlanImport(&P.target, &P.volume, hostPath, length, true, date, Wait.entry, &Wait.plan,
                  &out) != 0)
     return Answer(false, out);
   AttributeTexts texts;
   DefaultAttributeTexts(Wait.entry, &texts);
   TypedTexts(&texts, name, type, start, exec, year, month, day, lock);
   int replaced = -1;
-  if (CheckImportAttributes(texts, kReplaceNever, &P.volume, Wait.entry, &replaced, &out) != 0)
+  if (CheckImportAttributes(texts, kReplaceAsk, &P.volume, Wait.entry, &replaced, &out) != 0)
     return Answer(false, out);
+  if (replaced >= 0 && !replace) {
+    web::Json json;
+    json.Begin().Flag("ok", true).Flag("replace", true);
+    json.Field("caption", kCaptionConfirm).Field("captionEn", TextEn(TextIdOf(kCaptionConfirm)));
+    json.Field("question", kMsgReplaceQuestion)
+        .Field("questionEn", TextEn(TextIdOf(kMsgReplaceQuestion)));
+    return Done(json);
+  }
   if (PlaceImport(&P.target, &P.volume, replaced, Wait.entry, &Wait.plan, &out) != 0)
     return Answer(false, out);
   Wait.import = true;

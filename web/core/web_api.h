@@ -28,10 +28,12 @@ ZW_API const char* zw_export(int slot, const char* outPath);
 // "start", "exec", "year", "month", "day", "lock").
 ZW_API const char* zw_import_defaults(const char* hostPath);
 // The import's checks over the typed texts (code page 932; `type` one of the list's items or
-// what was typed), up to the question; then zw_import_write writes it.
+// what was typed), up to the question; then zw_import_write writes it. A file of the same name
+// is replaced as the Windows program does it: first "replace" (true) with its question; asked
+// again with `replace` 1 (the user said Yes) the check goes on to the write's question.
 ZW_API const char* zw_import_check(const char* hostPath, const char* name, const char* type,
                                    const char* start, const char* exec, const char* year,
-                                   const char* month, const char* day, int lock);
+                                   const char* month, const char* day, int lock, int replace);
 ZW_API const char* zw_import_write();
 // Deleting the files of `slots` (numbers separated by ','): the question, then the write.
 ZW_API const char* zw_delete_check(const char* slots);

@@ -286,7 +286,7 @@
   async function importFile(file) {
     clearMessages();
     if (!state.listing || !state.listing.loaded) {
-      show(call('zw_import_check', '', '', '', '', '', '', '', '', 0));
+      show(call('zw_import_check', '', '', '', '', '', '', '', '', 0, 0));
       return;
     }
     const data = new Uint8Array(await file.arrayBuffer());
@@ -299,7 +299,12 @@
     if (!defaults.ok) return;
     fillForm(defaults, T('kWebImport') + ': ' + file.name);
     state.formAction = () => {
-      const check = show(call('zw_import_check', hostPath, ...formTexts()));
+      let check = show(call('zw_import_check', hostPath, ...formTexts(), 0));
+      if (check.ok && check.replace) {
+        // A file of the same name: replaced only when the user says so; else the form stays.
+        if (!ask(check)) return false;
+        check = show(call('zw_import_check', hostPath, ...formTexts(), 1));
+      }
       if (!check.ok) return false;
       if (!ask(check)) return true;
       changed(call('zw_import_write'));

@@ -249,6 +249,18 @@ async function main() {
     sameBytes('import: image as zelvo import makes it', imported.bytes, fs.readFileSync(copy));
     same('import: listing', await table(page), ls(copy).rows);
 
+    // Import in place of a file of the same name (the question answered Yes) against --replace.
+    await openByInput(page, sample);
+    await (await page.$('#import-input')).uploadFile(hello);
+    await page.waitForSelector('#attr-dialog[open]');
+    await page.$eval('#f-name', (el) => { el.value = 'README.TXT'; });
+    await page.click('#attr-ok');
+    await page.waitForFunction(() => !document.querySelector('#attr-dialog[open]'));
+    const replacedCopy = path.join(work, 'replaced.d88');
+    fs.copyFileSync(sample, replacedCopy);
+    zelvo('import', '--yes', '--replace', '--name', 'README.TXT', replacedCopy, hello);
+    sameBytes('import in place of a file: image as zelvo import --replace makes it', (await download(page, downloads, () => page.click('#download-button'))).bytes, fs.readFileSync(replacedCopy));
+
     // Delete (the Delete key) against zelvo rm; undo back to the bytes before; redo again.
     await openByInput(page, sample);
     await selectRows(page, [1]);
@@ -284,6 +296,7 @@ async function main() {
     const refusals = [
       { what: 'too large host file (dropped on the list)', file: big, drop: true, fields: {}, cli: (img) => ['import', '--yes', img, big] },
       { what: 'import: a name with a space', file: hello, fields: { 'f-name': 'a b' }, cli: (img) => ['import', '--yes', '--name', 'a b', img, hello] },
+      { what: 'import: in place of a locked file', file: hello, fields: { 'f-name': 'TOOL.CMD' }, cli: (img) => ['import', '--yes', '--replace', '--name', 'TOOL.CMD', img, hello] },
       { what: 'import: a bad type', file: hello, fields: { 'f-type': 'XYZ' }, cli: (img) => ['import', '--yes', '--type', 'XYZ', img, hello] },
       { what: 'attributes: a bad start address', row: 0, fields: { 'f-start': 'ZZZZ' }, cli: (img) => ['attr', '--yes', '--start', 'ZZZZ', img, '#0'] },
       { what: 'attributes: a bad execution address', row: 1, fields: { 'f-exec': 'XYZW' }, cli: (img) => ['attr', '--yes', '--exec', 'XYZW', img, '#1'] },
