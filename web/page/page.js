@@ -455,7 +455,8 @@
     const ctrl = e.ctrlKey || e.metaKey;
     if (ctrl && e.key.toLowerCase() === 'z') { e.preventDefault(); step(true); return; }
     if (ctrl && e.key.toLowerCase() === 'y') { e.preventDefault(); step(false); return; }
-    if (!state.listing) return;
+    // A focused button takes Enter itself; the list's keys apply elsewhere.
+    if (!state.listing || tag === 'button' || tag === 'textarea') return;
     const slots = state.order.map((i) => state.listing.rows[i].slot);
     if (e.key === 'ArrowDown' || e.key === 'ArrowUp') {
       e.preventDefault();
