@@ -275,6 +275,18 @@ async function main() {
     await page.keyboard.down('Control'); await page.keyboard.press('y'); await page.keyboard.up('Control');
     sameBytes('redo: the deletion again', (await download(page, downloads, () => page.click('#download-button'))).bytes, fs.readFileSync(removed));
 
+    // A new image against zelvo new.
+    await page.click('#new-button');
+    await page.waitForSelector('#new-dialog[open]');
+    for (const [id, value] of Object.entries({ 'n-file': 'fresh.d88', 'n-name': 'NEWDISK', 'n-year': '24', 'n-month': '01', 'n-day': '02' }))
+      await page.$eval('#' + id, (el, v) => { el.value = v; }, value);
+    await page.click('#new-ok');
+    await page.waitForFunction(() => document.title.endsWith('fresh.d88'));
+    const fresh = path.join(work, 'fresh.d88');
+    zelvo('new', '--name', 'NEWDISK', '--date', '24/01/02', fresh);
+    sameBytes('new image: as zelvo new makes it', (await download(page, downloads, () => page.click('#download-button'))).bytes, fs.readFileSync(fresh));
+    same('new image: listing', await panel(page), ls(fresh).panel);
+
     // Convert: the volume under the other convention in a flat image reads as the original.
     await openByInput(page, sample);
     await page.select('#convert-select', '.2d|1');
