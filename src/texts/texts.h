@@ -516,6 +516,9 @@ inline constexpr char kWebConvertToEn[] = "Convert to";
 // 変換してダウンロード
 inline constexpr char kWebConvert[] = "\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h";
 inline constexpr char kWebConvertEn[] = "Convert and download";
+// このファイルには複数のディスクがあります。開くディスクを選んでください。
+inline constexpr char kWebDiskQuestion[] = "\x82""\xB1""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xC9""\x82""\xCD""\x95""\xA1""\x90""\x94""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7""\x81""B\x8A""J\x82""\xAD""\x83""f\x83""B\x83""X\x83""N\x82""\xF0""\x91""I\x82""\xF1""\x82""\xC5""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kWebDiskQuestionEn[] = "This file holds several disks: choose the one to open.";
 // 変更したイメージをダウンロードしていません。破棄してもよいですか
 inline constexpr char kWebDiscardQuestion[] = "\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xBD""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x94""j\x8A""\xFC""\x82""\xB5""\x82""\xC4""\x82""\xE0""\x82""\xE6""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""";
 inline constexpr char kWebDiscardQuestionEn[] = "The changed image has not been downloaded. Discard the changes\x3F""";
@@ -692,6 +695,7 @@ enum class TextId : uint16_t {
   kWebNewExdir,
   kWebConvertTo,
   kWebConvert,
+  kWebDiskQuestion,
   kWebDiscardQuestion,
   kCount
 };
@@ -873,6 +877,7 @@ inline constexpr TextEntry kTextTable[] = {
   {"kWebNewExdir", kWebNewExdir, kWebNewExdirEn},
   {"kWebConvertTo", kWebConvertTo, kWebConvertToEn},
   {"kWebConvert", kWebConvert, kWebConvertEn},
+  {"kWebDiskQuestion", kWebDiskQuestion, kWebDiskQuestionEn},
   {"kWebDiscardQuestion", kWebDiscardQuestion, kWebDiscardQuestionEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));

@@ -207,8 +207,24 @@
       return o;
     }));
     $('disk-label').hidden = state.disks.length < 2;
-    load(0);
-    window.zelvoTimings.push(performance.now() - started);
+    if (state.disks.length < 2) {
+      load(0);
+      window.zelvoTimings.push(performance.now() - started);
+      return;
+    }
+    // A file of several disks asks which one, as the Windows program's chooser does.
+    $('disk-choice').replaceChildren(...[...select.options].map((o) => o.cloneNode(true)));
+    state.diskChosen = (disk) => {
+      if (disk < 0) {
+        state.imagePath = '';
+        state.imageName = '';
+        setListing(call('zw_open', '', 0, 0, 0));
+        return;
+      }
+      load(disk);
+      window.zelvoTimings.push(performance.now() - started);
+    };
+    $('disk-dialog').showModal();
   }
   function load(disk) {
     clearMessages();
@@ -430,6 +446,10 @@
     if (e.submitter && e.submitter.value === 'cancel') return;
     if (!state.formAction()) e.preventDefault();
   });
+  $('disk-form').addEventListener('submit', (e) => {
+    state.diskChosen(e.submitter && e.submitter.value === 'cancel' ? -1 : Number($('disk-choice').value));
+  });
+  $('disk-dialog').addEventListener('cancel', () => state.diskChosen(-1));
   $('new-form').addEventListener('submit', (e) => {
     if (e.submitter && e.submitter.value === 'cancel') return;
     if (!makeNewImage()) e.preventDefault();

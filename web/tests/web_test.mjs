@@ -197,12 +197,20 @@ async function main() {
     const timings = await page.evaluate(() => window.zelvoTimings);
     console.log(`first listing of the 2D image after the drop: ${timings[timings.length - 1].toFixed(1)} ms`);
 
-    // A D88 of two disks: the chooser's items, and the second disk's listing.
-    await openByInput(page, two);
+    // A D88 of two disks: the chooser asks first, with the Windows program's items.
+    const opensBefore = await page.evaluate(() => window.zelvoTimings.length);
+    await (await page.$('#open-input')).uploadFile(two);
+    await page.waitForSelector('#disk-dialog[open]');
     const diskName = (bytes) => bytes.subarray(0, 17).toString('latin1').split('\0')[0];
     const sampleBytes = fs.readFileSync(sample);
-    same('disk chooser items', await page.$$eval('#disk-select option', (os) => os.map((o) => o.textContent)),
+    same('disk chooser items', await page.$$eval('#disk-choice option', (os) => os.map((o) => o.textContent)),
       [`ディスク0: ${diskName(sampleBytes)}`, `ディスク1: ${diskName(fs.readFileSync(blank))}`]);
+    await page.select('#disk-choice', '1');
+    await page.click('#disk-ok');
+    await page.waitForFunction((n) => window.zelvoTimings.length > n, {}, opensBefore);
+    same('chosen disk: rows', await table(page), ls(two, '--disk', '1').rows);
+    await page.select('#disk-select', '0');
+    same('first disk: rows', await table(page), ls(two, '--disk', '0').rows);
     await page.select('#disk-select', '1');
     same('second disk: rows', await table(page), ls(two, '--disk', '1').rows);
     same('second disk: panel', await panel(page), ls(two, '--disk', '1').panel);
