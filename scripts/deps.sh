@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, skipping what is already there.
-# Usage: scripts/deps.sh [core|windows|bench|all]
+# Usage: scripts/deps.sh [core|windows|bench|web|all]
 set -euo pipefail
 what=${1:-core}
 need=()
@@ -20,6 +20,12 @@ if [ "$what" = windows ] || [ "$what" = all ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then dpkg --add-architecture i386; need+=(wine32:i386); fi
   want g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb fonts-ipafont-gothic fonts-wine locales \
        fonts-horai-umefont imagemagick x11-utils xauth
+fi
+# The web page: Emscripten (it pulls in LLVM, so only here), Chromium for the browser tests, Node
+# and npm for their driver (puppeteer-core, installed by `npm ci` from web/tests/package-lock.json).
+if [ "$what" = web ] || [ "$what" = all ]; then
+  want emscripten chromium nodejs
+  command -v npm >/dev/null 2>&1 || want npm
 fi
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive

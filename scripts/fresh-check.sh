@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Tries the README's two commands the way a new user meets them: in a minimal Debian 12 root
 # (debootstrap --variant=minbase), as root, on a fresh clone of this checkout's committed HEAD:
-# first `scripts/run.sh --smoke`, then `scripts/test.sh`. Exits 0 when both exit 0; otherwise
-# prints the tail of the log. Not part of CI (it takes about half an hour); run it whenever the
+# first `scripts/run.sh --smoke` and `scripts/run.sh --web --smoke`, then `scripts/test.sh`. Exits 0
+# when all exit 0; otherwise prints the tail of the log. Not part of CI (it takes about half an hour); run it whenever the
 # install steps change. Needs root, debootstrap (installed when missing) and unshare.
 #
 # The root is built once and cached as a tarball; the Debian mirror is the one this machine's apt
@@ -86,6 +86,7 @@ git clone -q "$repo" "$root/root/zelvo"
 
 echo "fresh-check: running the README's two commands in the fresh root (log: $log)"
 inner='cd /root/zelvo && echo "== scripts/run.sh --smoke" && scripts/run.sh --smoke &&
+  echo "== scripts/run.sh --web --smoke" && scripts/run.sh --web --smoke &&
   echo "== scripts/test.sh" && scripts/test.sh'
 set +e
 # A private mount namespace: /proc, /sys, /dev and its pts and shm (Wine needs them) are mounted

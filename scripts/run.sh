@@ -9,10 +9,17 @@
 #   scripts/run.sh            run until the program is closed
 #   scripts/run.sh IMAGE      the same, opening IMAGE (a path on this machine) at start
 #   scripts/run.sh --smoke    start it, wait for its window, save build/win32/run.png, end it
+#   scripts/run.sh --web      build the web page and serve it on 127.0.0.1 (prints the address)
+#   scripts/run.sh --web --smoke   build the page, load it once in headless Chromium, save
+#                             build/web/run.png, end (scripts/web.sh)
 #
 # On Windows (MSYS2 or Git Bash with MinGW-w64 and CMake) it builds natively and starts the .exe.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = --web ]; then
+  if [ "${2:-}" = --smoke ]; then exec scripts/web.sh smoke; fi
+  exec scripts/web.sh serve
+fi
 build=${WIN32_BUILD:-build/win32}
 smoke=0
 image=

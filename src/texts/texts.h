@@ -552,6 +552,105 @@ inline constexpr char kSectorOwnerUnownedEn[] = "marked used, owned by no file";
 // 空き
 inline constexpr char kSectorOwnerFree[] = "\x8B""\xF3""\x82""\xAB""";
 inline constexpr char kSectorOwnerFreeEn[] = "free";
+// イメージを開く
+inline constexpr char kWebOpen[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x8A""J\x82""\xAD""";
+inline constexpr char kWebOpenEn[] = "Open image";
+// 新規イメージ
+inline constexpr char kWebNew[] = "\x90""V\x8B""K\x83""C\x83""\x81""\x81""[\x83""W";
+inline constexpr char kWebNewEn[] = "New image";
+// イメージをダウンロード
+inline constexpr char kWebDownload[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h";
+inline constexpr char kWebDownloadEn[] = "Download image";
+// 元に戻す
+inline constexpr char kWebUndo[] = "\x8C""\xB3""\x82""\xC9""\x96""\xDF""\x82""\xB7""";
+inline constexpr char kWebUndoEn[] = "Undo";
+// やり直し
+inline constexpr char kWebRedo[] = "\x82""\xE2""\x82""\xE8""\x92""\xBC""\x82""\xB5""";
+inline constexpr char kWebRedoEn[] = "Redo";
+// エクスポート
+inline constexpr char kWebExport[] = "\x83""G\x83""N\x83""X\x83""|\x81""[\x83""g";
+inline constexpr char kWebExportEn[] = "Export";
+// インポート
+inline constexpr char kWebImport[] = "\x83""C\x83""\x93""\x83""|\x81""[\x83""g";
+inline constexpr char kWebImportEn[] = "Import";
+// 削除
+inline constexpr char kWebDelete[] = "\x8D""\xED""\x8F""\x9C""";
+inline constexpr char kWebDeleteEn[] = "Delete";
+// 属性
+inline constexpr char kWebAttributes[] = "\x91""\xAE""\x90""\xAB""";
+inline constexpr char kWebAttributesEn[] = "Attributes";
+// 自動判別
+inline constexpr char kWebIdentify[] = "\x8E""\xA9""\x93""\xAE""\x94""\xBB""\x95""\xCA""";
+inline constexpr char kWebIdentifyEn[] = "Identify";
+// 記録方式
+inline constexpr char kWebMode[] = "\x8B""L\x98""^\x95""\xFB""\x8E""\xAE""";
+inline constexpr char kWebModeEn[] = "Convention";
+// 自動
+inline constexpr char kWebModeAuto[] = "\x8E""\xA9""\x93""\xAE""";
+inline constexpr char kWebModeAutoEn[] = "Auto";
+// 転送モード
+inline constexpr char kWebTransfer[] = "\x93""]\x91""\x97""\x83""\x82""\x81""[\x83""h";
+inline constexpr char kWebTransferEn[] = "Transfer";
+// ディスク
+inline constexpr char kWebDisk[] = "\x83""f\x83""B\x83""X\x83""N";
+inline constexpr char kWebDiskEn[] = "Disk";
+// コード表を読む
+inline constexpr char kWebCodes[] = "\x83""R\x81""[\x83""h\x95""\x5C""\x82""\xF0""\x93""\xC7""\x82""\xDE""";
+inline constexpr char kWebCodesEn[] = "Load code table";
+// 表示言語
+inline constexpr char kWebLanguage[] = "\x95""\x5C""\x8E""\xA6""\x8C""\xBE""\x8C""\xEA""";
+inline constexpr char kWebLanguageEn[] = "Language";
+// ファイル一覧
+inline constexpr char kWebFiles[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x88""\xEA""\x97""\x97""";
+inline constexpr char kWebFilesEn[] = "Files";
+// イメージをこのページにドロップすると開きます。一覧にドロップしたファイルはインポートされます。イメージはこのページの外へ送られません。
+inline constexpr char kWebDropHint[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x82""\xB1""\x82""\xCC""\x83""y\x81""[\x83""W\x82""\xC9""\x83""h\x83""\x8D""\x83""b\x83""v\x82""\xB7""\x82""\xE9""\x82""\xC6""\x8A""J\x82""\xAB""\x82""\xDC""\x82""\xB7""\x81""B\x88""\xEA""\x97""\x97""\x82""\xC9""\x83""h\x83""\x8D""\x83""b\x83""v\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB7""\x81""B\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x82""\xB1""\x82""\xCC""\x83""y\x81""[\x83""W\x82""\xCC""\x8A""O\x82""\xD6""\x91""\x97""\x82""\xE7""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kWebDropHintEn[] = "Drop an image anywhere on this page to open it; a file dropped on the list is imported. The image never leaves this page.";
+// ファイル名
+inline constexpr char kWebFieldName[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x96""\xBC""";
+inline constexpr char kWebFieldNameEn[] = "File name";
+// タイプ
+inline constexpr char kWebFieldType[] = "\x83""^\x83""C\x83""v";
+inline constexpr char kWebFieldTypeEn[] = "Type";
+// 開始アドレス
+inline constexpr char kWebFieldStart[] = "\x8A""J\x8E""n\x83""A\x83""h\x83""\x8C""\x83""X";
+inline constexpr char kWebFieldStartEn[] = "Start address";
+// 実行アドレス
+inline constexpr char kWebFieldExec[] = "\x8E""\xC0""\x8D""s\x83""A\x83""h\x83""\x8C""\x83""X";
+inline constexpr char kWebFieldExecEn[] = "Execution address";
+// 日付 (年/月/日)
+inline constexpr char kWebFieldDate[] = "\x93""\xFA""\x95""t (\x94""N/\x8C""\x8E""/\x93""\xFA"")";
+inline constexpr char kWebFieldDateEn[] = "Date (YY/MM/DD)";
+// ロック
+inline constexpr char kWebFieldLock[] = "\x83""\x8D""\x83""b\x83""N";
+inline constexpr char kWebFieldLockEn[] = "Lock";
+// キャンセル
+inline constexpr char kWebCancel[] = "\x83""L\x83""\x83""\x83""\x93""\x83""Z\x83""\x8B""";
+inline constexpr char kWebCancelEn[] = "Cancel";
+// ファイル名 (.2d .d20 .d88 .d77)
+inline constexpr char kWebNewFile[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x96""\xBC"" (.2d .d20 .d88 .d77)";
+inline constexpr char kWebNewFileEn[] = "File name (.2d .d20 .d88 .d77)";
+// ディスク名
+inline constexpr char kWebNewDiskName[] = "\x83""f\x83""B\x83""X\x83""N\x96""\xBC""";
+inline constexpr char kWebNewDiskNameEn[] = "Disk name";
+// ボリューム番号
+inline constexpr char kWebNewVolume[] = "\x83""{\x83""\x8A""\x83""\x85""\x81""[\x83""\x80""\x94""\xD4""\x8D""\x86""";
+inline constexpr char kWebNewVolumeEn[] = "Volume number";
+// 拡張ディレクトリ
+inline constexpr char kWebNewExdir[] = "\x8A""g\x92""\xA3""\x83""f\x83""B\x83""\x8C""\x83""N\x83""g\x83""\x8A""";
+inline constexpr char kWebNewExdirEn[] = "Extended directory";
+// 変換先
+inline constexpr char kWebConvertTo[] = "\x95""\xCF""\x8A""\xB7""\x90""\xE6""";
+inline constexpr char kWebConvertToEn[] = "Convert to";
+// 変換してダウンロード
+inline constexpr char kWebConvert[] = "\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h";
+inline constexpr char kWebConvertEn[] = "Convert and download";
+// このファイルには複数のディスクがあります。開くディスクを選んでください。
+inline constexpr char kWebDiskQuestion[] = "\x82""\xB1""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xC9""\x82""\xCD""\x95""\xA1""\x90""\x94""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7""\x81""B\x8A""J\x82""\xAD""\x83""f\x83""B\x83""X\x83""N\x82""\xF0""\x91""I\x82""\xF1""\x82""\xC5""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kWebDiskQuestionEn[] = "This file holds several disks: choose the one to open.";
+// 変更したイメージをダウンロードしていません。破棄してもよいですか
+inline constexpr char kWebDiscardQuestion[] = "\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xBD""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x94""j\x8A""\xFC""\x82""\xB5""\x82""\xC4""\x82""\xE0""\x82""\xE6""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""";
+inline constexpr char kWebDiscardQuestionEn[] = "The changed image has not been downloaded. Discard the changes\x3F""";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -737,6 +836,39 @@ enum class TextId : uint16_t {
   kSectorOwnerFile,
   kSectorOwnerUnowned,
   kSectorOwnerFree,
+  kWebOpen,
+  kWebNew,
+  kWebDownload,
+  kWebUndo,
+  kWebRedo,
+  kWebExport,
+  kWebImport,
+  kWebDelete,
+  kWebAttributes,
+  kWebIdentify,
+  kWebMode,
+  kWebModeAuto,
+  kWebTransfer,
+  kWebDisk,
+  kWebCodes,
+  kWebLanguage,
+  kWebFiles,
+  kWebDropHint,
+  kWebFieldName,
+  kWebFieldType,
+  kWebFieldStart,
+  kWebFieldExec,
+  kWebFieldDate,
+  kWebFieldLock,
+  kWebCancel,
+  kWebNewFile,
+  kWebNewDiskName,
+  kWebNewVolume,
+  kWebNewExdir,
+  kWebConvertTo,
+  kWebConvert,
+  kWebDiskQuestion,
+  kWebDiscardQuestion,
   kCount
 };
 
@@ -929,6 +1061,39 @@ inline constexpr TextEntry kTextTable[] = {
   {"kSectorOwnerFile", kSectorOwnerFile, kSectorOwnerFileEn},
   {"kSectorOwnerUnowned", kSectorOwnerUnowned, kSectorOwnerUnownedEn},
   {"kSectorOwnerFree", kSectorOwnerFree, kSectorOwnerFreeEn},
+  {"kWebOpen", kWebOpen, kWebOpenEn},
+  {"kWebNew", kWebNew, kWebNewEn},
+  {"kWebDownload", kWebDownload, kWebDownloadEn},
+  {"kWebUndo", kWebUndo, kWebUndoEn},
+  {"kWebRedo", kWebRedo, kWebRedoEn},
+  {"kWebExport", kWebExport, kWebExportEn},
+  {"kWebImport", kWebImport, kWebImportEn},
+  {"kWebDelete", kWebDelete, kWebDeleteEn},
+  {"kWebAttributes", kWebAttributes, kWebAttributesEn},
+  {"kWebIdentify", kWebIdentify, kWebIdentifyEn},
+  {"kWebMode", kWebMode, kWebModeEn},
+  {"kWebModeAuto", kWebModeAuto, kWebModeAutoEn},
+  {"kWebTransfer", kWebTransfer, kWebTransferEn},
+  {"kWebDisk", kWebDisk, kWebDiskEn},
+  {"kWebCodes", kWebCodes, kWebCodesEn},
+  {"kWebLanguage", kWebLanguage, kWebLanguageEn},
+  {"kWebFiles", kWebFiles, kWebFilesEn},
+  {"kWebDropHint", kWebDropHint, kWebDropHintEn},
+  {"kWebFieldName", kWebFieldName, kWebFieldNameEn},
+  {"kWebFieldType", kWebFieldType, kWebFieldTypeEn},
+  {"kWebFieldStart", kWebFieldStart, kWebFieldStartEn},
+  {"kWebFieldExec", kWebFieldExec, kWebFieldExecEn},
+  {"kWebFieldDate", kWebFieldDate, kWebFieldDateEn},
+  {"kWebFieldLock", kWebFieldLock, kWebFieldLockEn},
+  {"kWebCancel", kWebCancel, kWebCancelEn},
+  {"kWebNewFile", kWebNewFile, kWebNewFileEn},
+  {"kWebNewDiskName", kWebNewDiskName, kWebNewDiskNameEn},
+  {"kWebNewVolume", kWebNewVolume, kWebNewVolumeEn},
+  {"kWebNewExdir", kWebNewExdir, kWebNewExdirEn},
+  {"kWebConvertTo", kWebConvertTo, kWebConvertToEn},
+  {"kWebConvert", kWebConvert, kWebConvertEn},
+  {"kWebDiskQuestion", kWebDiskQuestion, kWebDiskQuestionEn},
+  {"kWebDiscardQuestion", kWebDiscardQuestion, kWebDiscardQuestionEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

@@ -1,0 +1,141 @@
+// The page's C API over images made in code: what the page relies on beyond the operations
+// themselves (which have their own tests): host file names, the JSON it parses, conversion into
+// every container that writes images, refusals that leave the image as it was.
+#include "web_api.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "image/container.h"
+#include "image/host_files.h"
+#include "support/image_builder.h"
+#include "web_paths.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// A result's strings hold code page 932 bytes as \u00XX: parsed here as the page parses them.
+json Call(const char* result) { return json::parse(result); }
+
+class WebApiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("zelvo-web-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    ASSERT_TRUE(Call(zw_load_codes(ZELVO_SOURCE_DIR "/src/codes/CodeChg.txt"))["ok"]);
+    testimg::VolumeBuilder volume;
+    volume.SetDiskName("WEB");
+    testimg::FileSpec text;
+    text.name = "NOTE.TXT";
+    text.type = 2;
+    text.data.assign(300, 'a');
+    volume.AddFile(text);
+    testimg::FileSpec locked;
+    locked.name = "KEEP";
+    locked.lock = 1;
+    locked.data.assign(10, 7);
+    volume.AddFile(locked);
+    testimg::ImageSpec shape;
+    shape.d88 = true;
+    image = Path("vol.d88");
+    testimg::WriteFile(image, testimg::BuildImage(volume, shape));
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::string Path(const char* name) const { return (dir / name).string(); }
+
+  fs::path dir;
+  std::string image;
+};
+
+TEST(WebHostFileName, KeepsDoubleByteCharactersWholeAndReplacesSeparators) {
+  struct Case {
+    const char* name;
+    const char* want;  // null: refused
+    int capacity;
+  } cases[] = {
+      {"NOTE.TXT", "NOTE.TXT", 64},
+      {"A/B:C*D", "A_B_C_D", 64},
+      {"\x83\x5C\x95\x5C.TXT", "\x83\x5C\x95\x5C.TXT", 64},  // trail bytes 0x5C stay
+      {"\x83\x7C|", "\x83\x7C_", 64},
+      {"\x01\x7F", "__", 64},
+      {"TOOLONG", nullptr, 7},
+  };
+  for (const Case& c : cases) {
+    char out[64];
+    const int result = PlatformHostFileName(c.name, out, c.capacity);
+    if (!c.want) {
+      EXPECT_EQ(result, -1) << c.name;
+      continue;
+    }
+    ASSERT_EQ(result, 0) << c.name;
+    EXPECT_STREQ(out, c.want);
+  }
+}
+
+TEST_F(WebApiTest, HostFilesAreFoundUnderTheirStoredNames) {
+  const std::string shown = Path("\x95\x5C%.txt");
+  testimg::WriteFile(web::StoredPath(shown.c_str()), {1, 2, 3});
+  EXPECT_NE(web::StoredPath(shown.c_str()).find("%95\\%25"), std::string::npos);
+  std::FILE* file = PlatformOpenHostFile(shown.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  std::fclose(file);
+}
+
+TEST_F(WebApiTest, ListingCarriesRowsPanelAndNamesAsBytes) {
+  const json open = Call(zw_open(image.c_str(), 0, 0, 0));
+  ASSERT_TRUE(open["ok"]) << open.dump();
+  ASSERT_EQ(open["rows"].size(), 2u);
+  EXPECT_EQ(open["columns"].size(), 9u);
+  EXPECT_EQ(open["format"], "D88");
+  // The name through the code table: full-width characters of code page 932, one byte per \u00XX.
+  const std::string name = open["rows"][0]["cells"][0];
+  EXPECT_EQ(name.substr(0, 2), "\xC2\x82");  // 0x82 read back as U+0082 by the parser
+  EXPECT_NE(std::string(open["panel"]).find("(2 files)"), std::string::npos);
+}
+
+TEST_F(WebApiTest, RefusalsSayTheirTextAndLeaveTheImageAsItWas) {
+  const auto before = testimg::ReadFile(image);
+  ASSERT_TRUE(Call(zw_open(image.c_str(), 0, 0, 0))["ok"]);
+  const json locked = Call(zw_delete_check("1"));
+  EXPECT_FALSE(locked["ok"]);
+  EXPECT_EQ(locked["messages"][0]["id"], "kMsgDeleteLocked");
+  const json attr = Call(zw_attr_check(0, "NOTE.TXT", "TEX", "ZZZZ", "0000", "03", "01", "15", 0));
+  EXPECT_FALSE(attr["ok"]);
+  EXPECT_EQ(attr["messages"][0]["id"], "kMsgBadStart");
+  EXPECT_FALSE(Call(zw_attr_write())["ok"]);  // nothing pending after a refusal
+  EXPECT_FALSE(Call(zw_delete_write())["ok"]);
+  EXPECT_EQ(testimg::ReadFile(image), before);
+  const json bad = Call(zw_open(Path("vol.txt").c_str(), 0, 0, 0));
+  EXPECT_EQ(bad["messages"][0]["id"], "kMsgBadExtension");
+}
+
+// Every container that writes images, under both conventions: the converted image reads as the
+// original volume.
+TEST_F(WebApiTest, ConvertsIntoEveryWritingContainerUnderBothConventions) {
+  const json original = Call(zw_open(image.c_str(), 0, 0, 0));
+  ASSERT_TRUE(original["ok"]);
+  for (int k = 0; k < kContainerKindCount; k++) {
+    const ContainerKind* kind = kContainerKinds[k];
+    if (!kind->writeBlank) continue;
+    for (int mode = 0; mode < 2; mode++) {
+      ASSERT_TRUE(Call(zw_open(image.c_str(), 0, 0, 0))["ok"]);
+      const std::string target = Path("converted") + kind->extensions[0].extension;
+      const json converted = Call(zw_convert(target.c_str(), mode));
+      ASSERT_TRUE(converted["ok"]) << kind->name << " " << converted.dump();
+      const json reopened = Call(zw_open(target.c_str(), 0, mode, 0));
+      ASSERT_TRUE(reopened["ok"]) << kind->name;
+      EXPECT_EQ(reopened["rows"], original["rows"]) << kind->name << " mode " << mode;
+      EXPECT_EQ(reopened["panel"], original["panel"]) << kind->name << " mode " << mode;
+      EXPECT_EQ(reopened["mode"], mode == 1 ? "PC" : "MZ");
+    }
+  }
+}
+
+}  // namespace

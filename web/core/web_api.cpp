@@ -1,0 +1,617 @@
+// The page's C API: the core's operations called as zelvo calls them, each result and Outcome
+// handed back as JSON (web_api.h).
+#include "web_api.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "codes/code_tables.h"
+#include "image/change_history.h"
+#include "image/container.h"
+#include "image/host_files.h"
+#include "image/image_select.h"
+#include "image/journal.h"
+#include "image/sector_transfer.h"
+#include "texts/texts.h"
+#include "transfer/delete_files.h"
+#include "transfer/edit_attributes.h"
+#include "transfer/export.h"
+#include "transfer/identify_command.h"
+#include "transfer/import.h"
+#include "transfer/new_image.h"
+#include "transfer/volume_change.h"
+#include "view/directory_list.h"
+#include "view/info_panel.h"
+#include "view/status_bar.h"
+#include "volume/format.h"
+#include "volume/identify.h"
+#include "volume/layout.h"
+#include "volume/volume_read.h"
+#include "web_json.h"
+#include "web_paths.h"
+
+namespace {
+
+// What the page has open: one image, one disk of it, under one convention.
+struct Page {
+  CodeTables tables;
+  bool tablesLoaded;
+  VolumeState volume;
+  ImageTarget target;
+  int format;
+  int transferMode;
+  bool loaded;
+  ImageDisk disks[kMaxImageDisks];  // of the open file (count: target.diskCount)
+};
+Page P;
+
+uint8_t Converted[kVolumeBytes];
+
+// The steps between a check and its write.
+struct Pending {
+  uint8_t entry[kEntryBytes];
+  ImportPlan plan;
+  int slot;
+  DeletePlan deletePlan;
+  bool import, edit, erase;
+};
+Pending Wait;
+
+std::string Result;
+
+const char* Done(web::Json& json) {
+  json.End();
+  Result = json.Text();
+  return Result.c_str();
+}
+
+void Messages(web::Json& json, const Outcome& out) {
+  json.BeginArray("messages");
+  for (int i = 0; i < out.count; i++) {
+    const OutcomeMessage& m = out.messages[i];
+    json.ItemObject()
+        .Field("caption", m.caption)
+        .Field("captionEn", TextEn(TextIdOf(m.caption)))
+        .Field("text", m.text)
+        .Field("textEn", m.textEn)
+        .Field("id", TextName(TextIdOf(m.format)))
+        .End();
+  }
+  json.EndArray();
+}
+
+// A result of `ok` with the outcome's messages.
+const char* Answer(bool ok, const Outcome& out) {
+  web::Json json;
+  json.Begin().Flag("ok", ok);
+  Messages(json, out);
+  return Done(json);
+}
+
+const char* Said(bool ok, const char* caption, const char* text, const char* textEn = nullptr) {
+  Outcome out;
+  OutcomeClear(&out);
+  SayText(&out, caption, text, text, textEn);
+  return Answer(ok, out);
+}
+
+int Slots() {
+  const int capacity = kDirectoryBufferBytes / kEntryBytes;
+  return P.volume.EntryCount < capacity ? P.volume.EntryCount : capacity;
+}
+
+bool UsedSlot(int slot) {
+  return slot >= 0 && slot < Slots() && P.volume.DirectoryBuffer[slot * kEntryBytes] != 0;
+}
+
+void Listing(web::Json& json) {
+  json.Flag("loaded", P.loaded)
+      .Field("format", ContainerFormatName(P.format) ? ContainerFormatName(P.format) : "")
+      .Field("mode", P.target.machineMode == kModePc ? "PC" : "MZ")
+      .Field("disk", P.target.diskIndex)
+      .Field("disks", P.target.diskCount)
+      .Flag("ascii", P.transferMode == kTransferAscii)
+      .Flag("canUndo", ChangeHistoryCanUndo())
+      .Flag("canRedo", ChangeHistoryCanRedo())
+      .Flag("protected", P.loaded && ImageWriteProtected(&P.target));
+  json.BeginArray("columns");
+  for (int c = 0; c < kColumnCount; c++) json.Item(kColumnTitles[c]);
+  json.EndArray();
+  int files = 0;
+  json.BeginArray("rows");
+  for (int slot = 0; P.loaded && slot < Slots(); slot++) {
+    if (!UsedSlot(slot)) continue;
+    DirectoryRow row;
+    FormatDirectoryRow(P.volume.DirectoryBuffer + slot * kEntryBytes, P.tables.TBL1, &row);
+    json.ItemObject().Field("slot", slot).BeginArray("cells");
+    for (int c = 0; c < kColumnCount; c++) json.Item(row.cells[c]);
+    json.EndArray().End();
+    files++;
+  }
+  json.EndArray();
+  char panel[kPanelTextCapacity] = "";
+  if (P.loaded)
+    ComposeInfoText(P.volume.SystemArea, P.volume.ExdirPresent, P.volume.ExdirTrack,
+                    P.volume.ExdirSector, files, panel);
+  json.Field("panel", panel);
+  char modes[kStatusCapacity];
+  char volume[kStatusCapacity];
+  ComposeModeStatus(P.target.machineMode, P.transferMode, modes, sizeof modes);
+  ComposeVolumeStatus(P.loaded, files, CountFreeSectors(P.volume.SystemArea + kSysBitTable), volume,
+                      sizeof volume);
+  json.BeginArray("status").Item(modes).Item(volume).EndArray();
+}
+
+// The volume read again after a change or a refusal: a journal left behind is settled first.
+void Reload(Outcome* out) {
+  if (RecoverImageJournal(out, P.target.path) == 0)
+    P.loaded = ReadVolumeState(out, &P.target, &P.volume) == 0;
+}
+
+const char* ListingAnswer(bool ok, const Outcome& out) {
+  web::Json json;
+  json.Begin().Flag("ok", ok);
+  Messages(json, out);
+  Listing(json);
+  return Done(json);
+}
+
+void CopyText(const char* text, char* field) {
+  std::snprintf(field, kControlTextCapacity, "%s", text ? text : "");
+}
+
+unsigned char Lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+
+// The texts as the attribute dialog reads them back: the type's list item when the text is one.
+void TypedTexts(AttributeTexts* texts, const char* name, const char* type, const char* start,
+                const char* exec, const char* year, const char* month, const char* day, int lock) {
+  CopyText(name, texts->name);
+  texts->typeItem = nullptr;
+  for (int t = 1; AttributeTypeName(t); t++) {
+    const char* item = AttributeTypeName(t);
+    size_t i = 0;
+    while (type && item[i] && Lower(type[i]) == Lower(item[i])) i++;
+    if (type && item[i] == '\0' && type[i] == '\0') texts->typeItem = item;
+  }
+  CopyText(start, texts->start);
+  CopyText(exec, texts->exec);
+  CopyText(year, texts->year);
+  CopyText(month, texts->month);
+  CopyText(day, texts->day);
+  texts->lockSelected = lock != 0;
+}
+
+const char* TextsAnswer(const AttributeTexts& texts) {
+  web::Json json;
+  json.Begin()
+      .Flag("ok", true)
+      .Field("name", texts.name)
+      .Field("type", texts.typeItem ? texts.typeItem : "")
+      .Field("start", texts.start)
+      .Field("exec", texts.exec)
+      .Field("year", texts.year)
+      .Field("month", texts.month)
+      .Field("day", texts.day)
+      .Flag("lock", texts.lockSelected);
+  json.BeginArray("types");
+  for (int t = 1; AttributeTypeName(t); t++) json.Item(AttributeTypeName(t));
+  json.EndArray();
+  return Done(json);
+}
+
+const char* Question(const char* text, const char* textEn) {
+  web::Json json;
+  json.Begin()
+      .Flag("ok", true)
+      .Field("caption", kCaptionConfirm)
+      .Field("captionEn", TextEn(TextIdOf(kCaptionConfirm)))
+      .Field("question", text)
+      .Field("questionEn", textEn);
+  return Done(json);
+}
+
+// The start of a change to the files of `slots`: the image writable and the slots as loaded.
+bool BeginFileChange(const int* slots, int count, Outcome* out) {
+  if (!P.loaded) return false;
+  if (RefuseIfProtected(out, &P.target) != 0) return false;
+  const int reread = RereadForChange(out, &P.target, &P.volume, slots, count);
+  if (reread == kRereadChanged) Reload(out);
+  return reread == kRereadSame;
+}
+
+}  // namespace
+
+ZW_API const char* zw_load_codes(const char* path) {
+  std::FILE* stream = std::fopen(path, "rb");
+  Outcome out;
+  OutcomeClear(&out);
+  if (!stream) {
+    SayText(&out, kCaptionError, kMsgCodeFileMissing, kMsgCodeFileMissing);
+    return Answer(false, out);
+  }
+  CodeTables tables;
+  const int result = ReadCodeTables(stream, &tables);
+  std::fclose(stream);
+  if (result != 0) {
+    SayText(&out, kCaptionError, kMsgCreateFailed, kMsgCreateFailed);
+    return Answer(false, out);
+  }
+  P.tables = tables;
+  P.tablesLoaded = true;
+  return Answer(true, out);
+}
+
+ZW_API const char* zw_disks(const char* path) {
+  ImageTarget target;
+  ImageTargetFor(&target, path, ContainerForFormat(FormatForPath(path)), kModeMz);
+  if (!target.kind) {
+    uint8_t head[kContainerHeadBytes];
+    int64_t size = 0;
+    if (ImageReadHead(&target, head, &size) == 0) target.kind = RecogniseContainer(head, size);
+  }
+  static ImageDisk disks[kMaxImageDisks];
+  const int count = target.kind ? ImageListDisks(&target, disks, kMaxImageDisks) : 0;
+  web::Json json;
+  json.Begin().Flag("ok", count >= 0).BeginArray("disks");
+  for (int i = 0; i < (count > 1 ? count : 1); i++) {
+    json.ItemObject().Field("index", i);
+    if (count > 1) {
+      // As the Windows program's chooser numbers them.
+      char item[64];
+      char itemEn[64];
+      std::snprintf(item, sizeof item, kDiskItemFormat, i, disks[i].name);
+      std::snprintf(itemEn, sizeof itemEn, TextEn(TextIdOf(kDiskItemFormat)), i, disks[i].name);
+      json.Field("item", item).Field("itemEn", itemEn).Flag("protected", disks[i].writeProtected);
+    }
+    json.End();
+  }
+  json.EndArray();
+  return Done(json);
+}
+
+ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
+  Outcome out;
+  OutcomeClear(&out);
+  ChangeHistoryClear();
+  P.loaded = false;
+  P.transferMode = ascii ? kTransferAscii : kTransferBinary;
+  std::memset(&P.volume, 0, sizeof P.volume);
+  if (!path || !*path) return ListingAnswer(false, out);
+  if (std::strlen(path) >= static_cast<size_t>(kPathCapacity)) {
+    SayText(&out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
+    return ListingAnswer(false, out);
+  }
+  P.format = FormatForPath(path);
+  if (P.format < 0) {
+    SayText(&out, kCaptionExtension, kMsgBadExtension, kMsgBadExtension);
+    return ListingAnswer(false, out);
+  }
+  ImageTargetFor(&P.target, path, ContainerForFormat(P.format), mode == 1 ? kModePc : kModeMz);
+  ImageDisk* disks = P.disks;
+  int count = ImageListDisks(&P.target, disks, kMaxImageDisks);
+  if (count < 0) count = 0;
+  const bool several = count > 1 && disk >= 0 && disk < count;
+  P.target.diskBase = several ? disks[disk].base : 0;
+  P.target.diskEnd = several ? disks[disk].end : 0;
+  P.target.diskIndex = several ? disk : 0;
+  P.target.diskCount = count;
+
+  static Identification id;
+  int verdict = -1;
+  char said[kIdentifyTextCapacity] = "";
+  // Under Auto, as zelvo --mode auto: the identification first, refused when it finds none.
+  if (mode == 2 && IdentifyImage(&P.target, P.format, &id) == 0) {
+    verdict = id.verdict;
+    ComposeIdentifyText(id, said, sizeof said);
+    if (id.verdict == kVerdictNone) {
+      web::Json json;
+      json.Begin().Flag("ok", false);
+      Messages(json, out);
+      json.BeginObject("identify").Field("verdict", -1).Field("text", said).End();
+      Listing(json);
+      return Done(json);
+    }
+    P.target.machineMode = id.verdict;
+  }
+  int result = RecoverImageJournal(&out, P.target.path);
+  if (result == 0) {
+    static ImageSession session;
+    ImageSessionOpen(&session, P.target.path);
+    P.target.session = &session;
+    result = ReadVolume(&P.target, &P.volume, &out);
+    ImageSessionClose(&session);
+    P.target.session = nullptr;
+  }
+  P.loaded = result == 0;
+  web::Json json;
+  json.Begin().Flag("ok", P.loaded);
+  Messages(json, out);
+  json.BeginObject("identify").Field("verdict", verdict).Field("text", said).End();
+  Listing(json);
+  return Done(json);
+}
+
+ZW_API const char* zw_listing() {
+  Outcome out;
+  OutcomeClear(&out);
+  return ListingAnswer(P.loaded, out);
+}
+
+ZW_API const char* zw_set_transfer(int ascii) {
+  P.transferMode = ascii ? kTransferAscii : kTransferBinary;
+  return zw_listing();
+}
+
+ZW_API const char* zw_identify() {
+  static Identification id;
+  if (!P.loaded || IdentifyImage(&P.target, P.format, &id) != 0)
+    return Said(false, kCaptionError, kMsgIdentifyFailed);
+  char text[kIdentifyTextCapacity];
+  ComposeIdentifyText(id, text, sizeof text);
+  web::Json json;
+  json.Begin().Flag("ok", true).Field("verdict", id.verdict).Field("text", text);
+  return Done(json);
+}
+
+ZW_API const char* zw_export(int slot, const char* outPath) {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!P.loaded || !UsedSlot(slot)) return Answer(false, out);
+  ExportFile file;
+  ExportFileOfEntry(P.volume.DirectoryBuffer + slot * kEntryBytes, P.tables.TBL1, &file);
+  char shown[kHostNameBytes];
+  DefaultExportName(&file, shown);
+  char name[kHostNameBytes];
+  if (PlatformHostFileName(shown, name, sizeof name) != 0) name[0] = '\0';
+  const uint8_t* data = nullptr;
+  long length = 0;
+  bool ok = ReadExportData(&P.target, &file, P.transferMode == kTransferAscii, P.tables.TBL2, &data,
+                           &length, &out) == 0;
+  ok = ok && WriteExportFile(outPath, data, length, &out) == 0;
+  web::Json json;
+  json.Begin().Flag("ok", ok);
+  Messages(json, out);
+  json.Field("name", name).Field("bytes", ok ? static_cast<int>(length) : 0);
+  return Done(json);
+}
+
+ZW_API const char* zw_import_defaults(const char* hostPath) {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!P.loaded) {
+    SayText(&out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
+    return Answer(false, out);
+  }
+  const long length = ReadImportFile(hostPath, P.transferMode, P.tables.TBL3, &out);
+  if (length < 0) return Answer(false, out);
+  char date[9];
+  PlatformLocalDate(date);
+  uint8_t entry[kEntryBytes];
+  ImportPlan plan;
+  if (PlanImport(&P.target, &P.volume, hostPath, length, false, date, entry, &plan, &out) != 0)
+    return Answer(false, out);
+  AttributeTexts texts;
+  DefaultAttributeTexts(entry, &texts);
+  return TextsAnswer(texts);
+}
+
+ZW_API const char* zw_import_check(const char* hostPath, const char* name, const char* type,
+                                   const char* start, const char* exec, const char* year,
+                                   const char* month, const char* day, int lock, int replace) {
+  Wait.import = false;
+  Outcome out;
+  OutcomeClear(&out);
+  if (!P.loaded) {
+    SayText(&out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
+    return Answer(false, out);
+  }
+  if (RefuseIfProtected(&out, &P.target) != 0) return Answer(false, out);
+  const long length = ReadImportFile(hostPath, P.transferMode, P.tables.TBL3, &out);
+  if (length < 0) return Answer(false, out);
+  char date[9];
+  PlatformLocalDate(date);
+  if (PlanImport(&P.target, &P.volume, hostPath, length, true, date, Wait.entry, &Wait.plan,
+                 &out) != 0)
+    return Answer(false, out);
+  AttributeTexts texts;
+  DefaultAttributeTexts(Wait.entry, &texts);
+  TypedTexts(&texts, name, type, start, exec, year, month, day, lock);
+  int replaced = -1;
+  if (CheckImportAttributes(texts, kReplaceAsk, &P.volume, Wait.entry, &replaced, &out) != 0)
+    return Answer(false, out);
+  if (replaced >= 0 && !replace) {
+    web::Json json;
+    json.Begin().Flag("ok", true).Flag("replace", true);
+    json.Field("caption", kCaptionConfirm).Field("captionEn", TextEn(TextIdOf(kCaptionConfirm)));
+    json.Field("question", kMsgReplaceQuestion)
+        .Field("questionEn", TextEn(TextIdOf(kMsgReplaceQuestion)));
+    return Done(json);
+  }
+  if (PlaceImport(&P.target, &P.volume, replaced, Wait.entry, &Wait.plan, &out) != 0)
+    return Answer(false, out);
+  Wait.import = true;
+  return Question(kMsgImportConfirm, TextEn(TextIdOf(kMsgImportConfirm)));
+}
+
+ZW_API const char* zw_import_write() {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!Wait.import) return Answer(false, out);
+  Wait.import = false;
+  const bool ok = WriteImport(&P.target, &P.volume, Wait.plan, &out) == 0;
+  Reload(&out);
+  if (ok) SayText(&out, kCaptionSuccess, kMsgImportSucceeded, kMsgImportSucceeded);
+  return ListingAnswer(ok, out);
+}
+
+ZW_API const char* zw_delete_check(const char* slots) {
+  Wait.erase = false;
+  int list[kMaxSlots];
+  int count = 0;
+  for (const char* p = slots; p && *p && count < kMaxSlots;) {
+    char* end = nullptr;
+    list[count++] = static_cast<int>(std::strtol(p, &end, 10));
+    p = (*end == ',') ? end + 1 : end;
+    if (end == p && *p) break;
+  }
+  Outcome out;
+  OutcomeClear(&out);
+  if (count == 0) return Answer(false, out);
+  for (int i = 0; i < count; i++)
+    if (!UsedSlot(list[i])) return Answer(false, out);
+  if (!BeginFileChange(list, count, &out)) return ListingAnswer(false, out);
+  if (PlanDelete(&out, &P.volume, P.tables.TBL1, list, count, &Wait.deletePlan) != 0)
+    return Answer(false, out);
+  char question[512];
+  char questionEn[512];
+  DeleteQuestion(Wait.deletePlan, &P.volume, P.tables.TBL1, question, sizeof question, questionEn);
+  Wait.erase = true;
+  return Question(question, questionEn);
+}
+
+ZW_API const char* zw_delete_write() {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!Wait.erase) return Answer(false, out);
+  Wait.erase = false;
+  const bool ok = CommitDelete(&out, &P.target, &P.volume, Wait.deletePlan) == 0;
+  Reload(&out);
+  return ListingAnswer(ok, out);
+}
+
+ZW_API const char* zw_attr_texts(int slot) {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!P.loaded || !UsedSlot(slot)) return Answer(false, out);
+  AttributeTexts texts;
+  ShownAttributeTexts(P.volume.DirectoryBuffer + slot * kEntryBytes, &texts);
+  return TextsAnswer(texts);
+}
+
+ZW_API const char* zw_attr_check(int slot, const char* name, const char* type, const char* start,
+                                 const char* exec, const char* year, const char* month,
+                                 const char* day, int lock) {
+  Wait.edit = false;
+  Outcome out;
+  OutcomeClear(&out);
+  if (!P.loaded || !UsedSlot(slot)) return Answer(false, out);
+  if (!BeginFileChange(&slot, 1, &out)) return ListingAnswer(false, out);
+  std::memcpy(Wait.entry, P.volume.DirectoryBuffer + slot * kEntryBytes, kEntryBytes);
+  AttributeTexts texts;
+  ShownAttributeTexts(Wait.entry, &texts);
+  char shownName[kControlTextCapacity];
+  std::memcpy(shownName, texts.name, sizeof shownName);
+  TypedTexts(&texts, name, type, start, exec, year, month, day, lock);
+  AttributeCheckFailure failure;
+  if (CheckEditedAttributes(texts, shownName, &P.volume, slot, Wait.entry, &failure) != 0) {
+    SayText(&out, failure.caption, failure.format ? failure.format : failure.text, failure.text,
+            failure.textEn);
+    return Answer(false, out);
+  }
+  Wait.slot = slot;
+  Wait.edit = true;
+  return Question(kMsgAttributesConfirm, TextEn(TextIdOf(kMsgAttributesConfirm)));
+}
+
+ZW_API const char* zw_attr_write() {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!Wait.edit) return Answer(false, out);
+  Wait.edit = false;
+  const bool ok = CommitAttributeEdit(&out, &P.target, &P.volume, Wait.slot, Wait.entry) == 0;
+  Reload(&out);
+  return ListingAnswer(ok, out);
+}
+
+ZW_API const char* zw_undo(int undo) {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!P.loaded) return ListingAnswer(false, out);
+  const bool ok = StepChangeHistory(&out, &P.target, undo != 0) == 0;
+  Reload(&out);
+  return ListingAnswer(ok, out);
+}
+
+ZW_API const char* zw_new(const char* path, int mode, const char* diskName,
+                          const char* volumeNumber, const char* year, const char* month,
+                          const char* day, int exdir) {
+  const int format = path ? FormatForPath(path) : -1;
+  if (format < 0) return Said(false, kCaptionExtension, kMsgBadExtension);
+  NewVolumeTexts texts = {};
+  std::snprintf(texts.diskName, sizeof texts.diskName, "%s", diskName ? diskName : "");
+  std::snprintf(texts.volumeNumber, sizeof texts.volumeNumber, "%s",
+                volumeNumber ? volumeNumber : "");
+  std::snprintf(texts.year, sizeof texts.year, "%s", year ? year : "");
+  std::snprintf(texts.month, sizeof texts.month, "%s", month ? month : "");
+  std::snprintf(texts.day, sizeof texts.day, "%s", day ? day : "");
+  texts.exdir = exdir != 0;
+  NewImageRequest request = {};
+  const char* refusal = nullptr;
+  if (CheckNewVolumeTexts(texts, &request.volume, &refusal) != 0)
+    return Said(false, kCaptionError, refusal);
+  request.path = path;
+  request.imageFormat = format;
+  request.machineMode = mode == 1 ? kModePc : kModeMz;
+  request.replace = true;
+  Outcome out;
+  OutcomeClear(&out);
+  return Answer(MakeNewImage(&out, request) == 0, out);
+}
+
+ZW_API const char* zw_containers() {
+  web::Json json;
+  json.Begin().Flag("ok", true).BeginArray("kinds");
+  for (int k = 0; k < kContainerKindCount; k++) {
+    const ContainerKind* kind = kContainerKinds[k];
+    json.ItemObject().Field("name", kind->name).Field("format", kind->format);
+    json.BeginArray("extensions");
+    for (int e = 0; e < kind->extensionCount; e++) json.Item(kind->extensions[e].extension);
+    json.EndArray().Flag("writesBlank", kind->writeBlank != nullptr).End();
+  }
+  json.EndArray();
+  return Done(json);
+}
+
+ZW_API const char* zw_convert(const char* path, int mode) {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!P.loaded) return Answer(false, out);
+  const int format = path ? FormatForPath(path) : -1;
+  const ContainerKind* kind = ContainerForFormat(format);
+  if (!kind || !kind->writeBlank) return Said(false, kCaptionExtension, kMsgBadExtension);
+  // The whole volume as the open image holds it, under its convention.
+  std::memset(Converted, 0, sizeof Converted);
+  const int status = ReadSectors(&P.target, Converted, 0, 1, kVolumeBytes);
+  if (status != kImageOk) {
+    SayText(&out, kCaptionRead, ImageStatusText(status), ImageStatusText(status));
+    return Answer(false, out);
+  }
+  // A new file of the kind (the disk keeps its name), the volume written through the sector
+  // writer under the chosen convention as one change.
+  const char* diskName = P.target.diskCount >= 1 ? P.disks[P.target.diskIndex].name : "";
+  ImageFileRemove(path);
+  ImageFile file;
+  bool ok = ImageFileCreate(path, &file) == 0;
+  ok = ok && kind->writeBlank(&file, diskName) == 0;
+  if (file.handle >= 0) ImageFileClose(&file);
+  ImageTarget target;
+  ok = ok && ImageTargetFor(&target, path, kind, mode == 1 ? kModePc : kModeMz) == 0;
+  if (ok) {
+    EncodeSectorRun(Converted, kVolumeBytes, target.machineMode);
+    ok = BeginImageChange(&out, &target) == 0;
+    if (ok && QueueSectorRun(&target, Converted, 0, 1, kVolumeBytes) != kImageOk) {
+      ImageAbortChange();
+      ok = false;
+    }
+    ok = ok && CommitImageChange(&out) == 0;
+  }
+  if (!ok) {
+    ImageFileRemove(path);
+    char message[kPathCapacity + 128];
+    std::snprintf(message, sizeof message, kMsgNewImageCreateFailed, path);
+    SayText(&out, kCaptionError, kMsgNewImageCreateFailed, message);
+  }
+  return Answer(ok, out);
+}

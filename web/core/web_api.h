@@ -1,0 +1,61 @@
+// The page's C API over the core's operations. Every call returns a JSON object (see web_json.h:
+// strings are code page 932 bytes) that stays valid until the next call; each one carries "ok"
+// and "messages" (the Outcome: caption, text, textEn and the table text's name as "id", in
+// order). Paths name files of the module's in-memory file system (see web_paths.h).
+// Changing calls come in two steps where the program asks first: a check that returns the
+// question, then the write.
+#pragma once
+
+#define ZW_API extern "C"
+
+// The code tables from a code file (the built-in one: "/codes/CodeChg.txt").
+ZW_API const char* zw_load_codes(const char* path);
+// The disks of an image file (a D88 may hold several): {"disks": [{"index", "name",
+// "protected"}]} (one entry for a file of one disk).
+ZW_API const char* zw_disks(const char* path);
+// Opens disk `disk` of the image under `mode` (0 MZ, 1 PC, 2 the identify verdict) in `ascii`
+// transfer mode and reads its volume: the listing (see zw_listing) and "identify" (the
+// identification message under mode 2, "verdict" -1, 0 MZ or 1 PC).
+ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii);
+// The loaded volume: "format", "mode", "disk", "disks", "panel", "columns", "rows" (each with
+// its "slot" and nine "cells"), "status" (two texts), "canUndo", "canRedo", "protected".
+ZW_API const char* zw_listing();
+// Switches the transfer mode (0 Binary, 1 Ascii).
+ZW_API const char* zw_set_transfer(int ascii);
+// Exports the file in `slot` into `outPath`: "name" (the default host name), "bytes".
+ZW_API const char* zw_export(int slot, const char* outPath);
+// The import of the host file at `hostPath`: the attribute dialog's default texts ("name", "type",
+// "start", "exec", "year", "month", "day", "lock").
+ZW_API const char* zw_import_defaults(const char* hostPath);
+// The import's checks over the typed texts (code page 932; `type` one of the list's items or
+// what was typed), up to the question; then zw_import_write writes it. A file of the same name
+// is replaced as the Windows program does it: first "replace" (true) with its question; asked
+// again with `replace` 1 (the user said Yes) the check goes on to the write's question.
+ZW_API const char* zw_import_check(const char* hostPath, const char* name, const char* type,
+                                   const char* start, const char* exec, const char* year,
+                                   const char* month, const char* day, int lock, int replace);
+ZW_API const char* zw_import_write();
+// Deleting the files of `slots` (numbers separated by ','): the question, then the write.
+ZW_API const char* zw_delete_check(const char* slots);
+ZW_API const char* zw_delete_write();
+// The attribute texts of the file in `slot`; the checks over the edited texts and the question;
+// the write.
+ZW_API const char* zw_attr_texts(int slot);
+ZW_API const char* zw_attr_check(int slot, const char* name, const char* type, const char* start,
+                                 const char* exec, const char* year, const char* month,
+                                 const char* day, int lock);
+ZW_API const char* zw_attr_write();
+// Undo (1) or redo (0) of the last change.
+ZW_API const char* zw_undo(int undo);
+// A new blank image at `path` (format from its extension) under `mode`, with the volume's texts.
+ZW_API const char* zw_new(const char* path, int mode, const char* diskName,
+                          const char* volumeNumber, const char* year, const char* month,
+                          const char* day, int exdir);
+// The identification of the open image (the identify command's message).
+ZW_API const char* zw_identify();
+// The open disk's volume as a new image at `path` (the container its extension names) under
+// `mode` (0 MZ, 1 PC). The image opens afresh after it (the history of changes is the open
+// image's).
+ZW_API const char* zw_convert(const char* path, int mode);
+// The containers the core reads and writes: "kinds" with "name", "format", "extensions".
+ZW_API const char* zw_containers();
