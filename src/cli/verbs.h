@@ -22,6 +22,8 @@ Verb AddCheck(CLI::App& app);
 Verb AddRm(CLI::App& app);
 Verb AddRename(CLI::App& app);
 Verb AddAttr(CLI::App& app);
+Verb AddConvert(CLI::App& app);
+Verb AddJoin(CLI::App& app);
 
 struct VerbRow {
   const char* name;  // as typed, and as the verb's factory names its subcommand

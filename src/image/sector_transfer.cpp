@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "image/container.h"
+#include "image/decoded_read.h"
 #include "image/image_source.h"
 #include "image/journal.h"
 #include "texts/texts.h"
@@ -17,6 +18,8 @@ void Invert(uint8_t* buffer, int byteCount) {
 // read the chunk stays as it was. 0 or -1.
 int ReadOne(ImageSource* source, const ImageTarget* target, int physical, int sector,
             uint8_t* chunk) {
+  if (target->kind->decoded)
+    return DecodedReadSector(source, target, physical, sector, chunk);
   SectorPlace place;
   const int found = target->kind->locate(source, target, physical, sector, &place);
   if (found == kPlaceAbsent) {
@@ -71,6 +74,7 @@ int ReadSectors(const ImageTarget* target, uint8_t* buffer, int track, int secto
     SourceEnd(&source);
     return kImageReadFailed;
   }
+  DecodedForget();
   for (int k = 0; k < count; k++) {
     uint8_t* chunk = buffer + static_cast<long>(k) * kSectorBytes;
     const int physical = PhysicalTrack(track, target->machineMode);
