@@ -54,8 +54,7 @@ void BM_OneStep(benchmark::State& state, const char* from, const char* to) {
   const std::string source = setup.temp.Path(std::string("s") + from);
   if (std::string(from) != ".d88") setup.Convert(setup.d88, source);
   const std::string target = setup.temp.Path(std::string("t") + to);
-  for (auto _ : state)
-    setup.Convert(std::string(from) == ".d88" ? setup.d88 : source, target);
+  for (auto _ : state) setup.Convert(std::string(from) == ".d88" ? setup.d88 : source, target);
 }
 BENCHMARK_CAPTURE(BM_OneStep, D88ToImd, ".d88", ".imd")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_OneStep, ImdToHfe, ".imd", ".hfe")->Unit(benchmark::kMillisecond);

@@ -34,10 +34,9 @@ ContainerStamp StampOf(const std::string& path) {
   const auto written = std::filesystem::last_write_time(
       std::filesystem::path(reinterpret_cast<const char8_t*>(path.c_str())), error);
   if (error) return stamp;
-  const long long seconds =
-      std::chrono::duration_cast<std::chrono::seconds>(
-          std::chrono::file_clock::to_sys(written).time_since_epoch())
-          .count();
+  const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                std::chrono::file_clock::to_sys(written).time_since_epoch())
+                                .count();
   // Days since 1970-01-01 to a civil date.
   long long days = seconds / 86400;
   long long rest = seconds % 86400;
@@ -76,7 +75,7 @@ int RunConvert(const ConvertOptions& options) {
   ConvertRequest request{};
   request.sourcePath = options.source.c_str();
   request.machineMode = App.MachineMode;
-  request.toMode = options.toMode.empty() ? App.MachineMode
+  request.toMode = options.toMode.empty()          ? App.MachineMode
                    : Lower(options.toMode) == "pc" ? kModePc
                                                    : kModeMz;
   request.disk = Choice().disk;
@@ -97,7 +96,8 @@ int RunConvert(const ConvertOptions& options) {
 Verb AddConvert(CLI::App& app) {
   auto options = std::make_shared<ConvertOptions>();
   CLI::App* command = app.add_subcommand(
-      "convert", "Copy an image into another container (from DST's extension), saying what is lost");
+      "convert",
+      "Copy an image into another container (from DST's extension), saying what is lost");
   AddMode(command, &options->mode);
   command->add_option("--to-mode", options->toMode, "Convention of DST (default: the source's)")
       ->check(CLI::IsMember({"mz", "pc"}, CLI::ignore_case))
@@ -108,8 +108,7 @@ Verb AddConvert(CLI::App& app) {
   command->add_flag("--force", options->force, "Replace an existing DST");
   command->add_option("SRC", options->source, "The image to convert: " + ImageExtensionList())
       ->required();
-  command->add_option("DST", options->target, "The new image: " + ImageExtensionList())
-      ->required();
+  command->add_option("DST", options->target, "The new image: " + ImageExtensionList())->required();
   return {command, [options]() { return RunConvert(*options); }};
 }
 

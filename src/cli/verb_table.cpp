@@ -6,10 +6,9 @@
 namespace cli {
 
 const VerbRow kVerbTable[] = {
-    {"ls", AddLs},         {"identify", AddIdentify}, {"export", AddExport},
-    {"import", AddImport}, {"new", AddNew},           {"check", AddCheck},
-    {"rm", AddRm},         {"rename", AddRename},     {"attr", AddAttr},
-    {"convert", AddConvert}, {"join", AddJoin},
+    {"ls", AddLs},     {"identify", AddIdentify}, {"export", AddExport}, {"import", AddImport},
+    {"new", AddNew},   {"check", AddCheck},       {"rm", AddRm},         {"rename", AddRename},
+    {"attr", AddAttr}, {"convert", AddConvert},   {"join", AddJoin},
 };
 const int kVerbCount = static_cast<int>(sizeof kVerbTable / sizeof kVerbTable[0]);
 

@@ -19,8 +19,7 @@ constexpr int kTrackBufferBytes = 65536;  // a track list length is 16 bits
 unsigned Le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 
 int Recognise(const uint8_t* head, int64_t) {
-  return std::memcmp(head, kSignature, 8) == 0 || std::memcmp(head, kSignatureV3, 8) == 0 ? 100
-                                                                                         : 0;
+  return std::memcmp(head, kSignature, 8) == 0 || std::memcmp(head, kSignatureV3, 8) == 0 ? 100 : 0;
 }
 
 int ListDisks(ImageSource*, ImageDisk*, int) { return 0; }

@@ -10,8 +10,8 @@
 extern const ContainerKind kHfeContainer;
 
 inline constexpr int kHfeBlock = 512;
-inline constexpr int kHfeTracksAt = 9;      // number of tracks (cylinders)
+inline constexpr int kHfeTracksAt = 9;  // number of tracks (cylinders)
 inline constexpr int kHfeSidesAt = 10;
-inline constexpr int kHfeListAt = 18;       // track list offset in blocks, little-endian 16 bits
+inline constexpr int kHfeListAt = 18;  // track list offset in blocks, little-endian 16 bits
 inline constexpr int kHfeWriteAllowedAt = 20;
 inline constexpr int kHfeTrackLength = 25000;  // both sides of a cylinder: 2 × 12,500

@@ -17,9 +17,7 @@ constexpr int kSizeCodeMax = 6;
 constexpr int kRecordTypeMax = 8;
 constexpr unsigned kSpan = 4096;
 
-int Recognise(const uint8_t* head, int64_t) {
-  return std::memcmp(head, "IMD ", 4) == 0 ? 100 : 0;
-}
+int Recognise(const uint8_t* head, int64_t) { return std::memcmp(head, "IMD ", 4) == 0 ? 100 : 0; }
 
 int ListDisks(ImageSource*, ImageDisk*, int) { return 0; }
 
@@ -67,8 +65,7 @@ int WalkTrack(ImageSource* source, int64_t fileSize, int64_t* offset, TrackHead*
     at += n;
   }
   if (hasHead) {
-    if (SourceRead(source, at, heads, static_cast<unsigned>(n), kSpan) != 0)
-      return kTrackReadError;
+    if (SourceRead(source, at, heads, static_cast<unsigned>(n), kSpan) != 0) return kTrackReadError;
     at += n;
   }
   if (track && n > kModelSectors) return kTrackMalformed;

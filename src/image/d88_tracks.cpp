@@ -74,8 +74,7 @@ int D88ReadTrack(ImageSource* source, const ImageTarget* target, int physicalTra
   return kTrackRead;
 }
 
-int64_t D88WriteDisk(ImageFile* file, uint32_t base, const DiskModel* disk,
-                     const ContainerStamp*) {
+int64_t D88WriteDisk(ImageFile* file, uint32_t base, const DiskModel* disk, const ContainerStamp*) {
   static uint8_t records[kModelSectors * kD88RecordBytes];
   uint8_t header[kD88HeaderBytes];
   std::memset(header, 0, sizeof header);
@@ -99,7 +98,7 @@ int64_t D88WriteDisk(ImageFile* file, uint32_t base, const DiskModel* disk,
       record[3] = s.n;
       PutLe16(record + 4, static_cast<unsigned>(count));
       record[7] = (s.marks & kSectorDeleted) ? kD88Deleted : 0x00;
-      record[8] = s.status != 0                                   ? s.status
+      record[8] = s.status != 0                                     ? s.status
                   : (s.marks & (kSectorError | kSectorCrcBad)) != 0 ? kD88StatusCrcError
                                                                     : 0x00;
       PutLe16(record + 14, kSectorBytes);

@@ -14,8 +14,8 @@ int KeptTrack = -1;
 
 void DecodedForget() { KeptTrack = -1; }
 
-int DecodedReadSector(ImageSource* source, const ImageTarget* target, int physicalTrack,
-                      int sector, uint8_t* chunk) {
+int DecodedReadSector(ImageSource* source, const ImageTarget* target, int physicalTrack, int sector,
+                      uint8_t* chunk) {
   if (KeptTrack != physicalTrack) {
     KeptTrack = -1;
     if (target->kind->readTrack(source, target, physicalTrack, &Kept) != kTrackRead) return -1;

@@ -10,5 +10,5 @@
 void DecodedForget();
 // The 256 bytes of a sector (zero when the track has none of that number). 0, or -1 when the
 // track cannot be read or decoded or the sector's data CRC fails.
-int DecodedReadSector(ImageSource* source, const ImageTarget* target, int physicalTrack,
-                      int sector, uint8_t* chunk);
+int DecodedReadSector(ImageSource* source, const ImageTarget* target, int physicalTrack, int sector,
+                      uint8_t* chunk);

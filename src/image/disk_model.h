@@ -10,10 +10,10 @@ inline constexpr int kModelTracks = 164;  // physical tracks: cylinder p / 2, si
 inline constexpr int kModelSectors = 32;  // sectors a track keeps; more make the track unreadable
 
 // Marks of a sector.
-inline constexpr uint8_t kSectorDeleted = 0x01;  // a deleted-data mark
-inline constexpr uint8_t kSectorError = 0x02;    // read with an error (D88 status, IMD 5-8)
-inline constexpr uint8_t kSectorAbsent = 0x04;   // its ID is known, its data is not (IMD type 0)
-inline constexpr uint8_t kSectorCrcBad = 0x08;   // its data CRC failed when it was decoded
+inline constexpr uint8_t kSectorDeleted = 0x01;    // a deleted-data mark
+inline constexpr uint8_t kSectorError = 0x02;      // read with an error (D88 status, IMD 5-8)
+inline constexpr uint8_t kSectorAbsent = 0x04;     // its ID is known, its data is not (IMD type 0)
+inline constexpr uint8_t kSectorCrcBad = 0x08;     // its data CRC failed when it was decoded
 inline constexpr uint8_t kSectorOtherSize = 0x10;  // not 256 bytes: no data kept
 
 struct ModelSector {

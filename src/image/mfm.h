@@ -6,9 +6,9 @@
 
 #include "image/disk_model.h"
 
-inline constexpr int kMfmTrackBytes = 6250;   // data bytes a side at 250 kbit/s and 300 rpm
-inline constexpr int kMfmCellBytes = 12500;   // their cells: 16 to a data byte
-inline constexpr int kMfmSectorsMax = 16;     // 256-byte sectors that fit a track with its gaps
+inline constexpr int kMfmTrackBytes = 6250;     // data bytes a side at 250 kbit/s and 300 rpm
+inline constexpr int kMfmCellBytes = 12500;     // their cells: 16 to a data byte
+inline constexpr int kMfmSectorsMax = 16;       // 256-byte sectors that fit a track with its gaps
 inline constexpr uint16_t kMfmSyncA1 = 0x4489;  // A1 with a missing clock
 inline constexpr uint16_t kMfmSyncC2 = 0x5224;  // C2 with a missing clock
 

@@ -18,8 +18,7 @@ void Invert(uint8_t* buffer, int byteCount) {
 // read the chunk stays as it was. 0 or -1.
 int ReadOne(ImageSource* source, const ImageTarget* target, int physical, int sector,
             uint8_t* chunk) {
-  if (target->kind->decoded)
-    return DecodedReadSector(source, target, physical, sector, chunk);
+  if (target->kind->decoded) return DecodedReadSector(source, target, physical, sector, chunk);
   SectorPlace place;
   const int found = target->kind->locate(source, target, physical, sector, &place);
   if (found == kPlaceAbsent) {

@@ -53,3 +53,6 @@
 #define IDC_NEW_DAY 1104
 #define IDC_NEW_EXDIR 1105
 #define IDC_STATUS_BAR 1300
+
+// Save As: a converted copy of the open image.
+#define IDM_SAVE_AS 40070

@@ -504,6 +504,15 @@ inline constexpr char kMsgJoinNotD88En[] = "The joined file (%s) must be a .d88 
 // ディスクが多すぎます (1つのファイルに%d枚まで)。
 inline constexpr char kMsgJoinTooMany[] = "\x83""f\x83""B\x83""X\x83""N\x82""\xAA""\x91""\xBD""\x82""\xB7""\x82""\xAC""\x82""\xDC""\x82""\xB7"" (1\x82""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xC9""%d\x96""\x87""\x82""\xDC""\x82""\xC5"")\x81""B";
 inline constexpr char kMsgJoinTooManyEn[] = "Too many disks: one D88 file holds at most %d.";
+// 名前を付けて保存
+inline constexpr char kSaveAsDialogTitle[] = "\x96""\xBC""\x91""O\x82""\xF0""\x95""t\x82""\xAF""\x82""\xC4""\x95""\xDB""\x91""\xB6""";
+inline constexpr char kSaveAsDialogTitleEn[] = "Save As";
+// 保存するイメージの記録形式を%sのままにしますか？\n「いいえ」を選ぶと%sに変換して保存します。
+inline constexpr char kSaveAsKeepMode[] = "\x95""\xDB""\x91""\xB6""\x82""\xB7""\x82""\xE9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCC""\x8B""L\x98""^\x8C""`\x8E""\xAE""\x82""\xF0""%s\x82""\xCC""\x82""\xDC""\x82""\xDC""\x82""\xC9""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H\x0A""\x81""u\x82""\xA2""\x82""\xA2""\x82""\xA6""\x81""v\x82""\xF0""\x91""I\x82""\xD4""\x82""\xC6""%s\x82""\xC9""\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x95""\xDB""\x91""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x81""B";
+inline constexpr char kSaveAsKeepModeEn[] = "Keep the recording convention %s in the saved image\x3F""\x0A""Choose No to convert it to %s.";
+// 変換で次のものが失われます:\n%s\n保存しますか？
+inline constexpr char kSaveAsLosses[] = "\x95""\xCF""\x8A""\xB7""\x82""\xC5""\x8E""\x9F""\x82""\xCC""\x82""\xE0""\x82""\xCC""\x82""\xAA""\x8E""\xB8""\x82""\xED""\x82""\xEA""\x82""\xDC""\x82""\xB7"":\x0A""%s\x0A""\x95""\xDB""\x91""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kSaveAsLossesEn[] = "The conversion loses:\x0A""%s\x0A""Save anyway\x3F""";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -673,6 +682,9 @@ enum class TextId : uint16_t {
   kLossProtection,
   kMsgJoinNotD88,
   kMsgJoinTooMany,
+  kSaveAsDialogTitle,
+  kSaveAsKeepMode,
+  kSaveAsLosses,
   kCount
 };
 
@@ -849,6 +861,9 @@ inline constexpr TextEntry kTextTable[] = {
   {"kLossProtection", kLossProtection, kLossProtectionEn},
   {"kMsgJoinNotD88", kMsgJoinNotD88, kMsgJoinNotD88En},
   {"kMsgJoinTooMany", kMsgJoinTooMany, kMsgJoinTooManyEn},
+  {"kSaveAsDialogTitle", kSaveAsDialogTitle, kSaveAsDialogTitleEn},
+  {"kSaveAsKeepMode", kSaveAsKeepMode, kSaveAsKeepModeEn},
+  {"kSaveAsLosses", kSaveAsLosses, kSaveAsLossesEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

@@ -130,7 +130,9 @@ int ConvertImage(Outcome* out, const ConvertRequest& request, ConvertLosses* los
     return -1;
   }
   CopyTarget target;
-  if (CopyTargetBegin(out, request.targetPath, request.replace, &target) != 0) return -1;
+  target.file.handle = -1;
+  if (!request.dryRun && CopyTargetBegin(out, request.targetPath, request.replace, &target) != 0)
+    return -1;
   for (int d = first; d <= last; d++) {
     if (CopySourceLoad(out, &Source, d, &Model) != 0) {
       CopyTargetEnd(out, &target, false, false);
@@ -149,7 +151,8 @@ int ConvertImage(Outcome* out, const ConvertRequest& request, ConvertLosses* los
       CopyTargetEnd(out, &target, false, false);
       return -1;
     }
-    if (CopyTargetWrite(out, &target, kind, &Model, &request.stamp) != 0) return -1;
+    if (!request.dryRun && CopyTargetWrite(out, &target, kind, &Model, &request.stamp) != 0)
+      return -1;
   }
   if (lossesOut) *lossesOut = losses;
   const bool lost = SayLosses(out, kind, losses);
@@ -158,7 +161,7 @@ int ConvertImage(Outcome* out, const ConvertRequest& request, ConvertLosses* los
     CopyTargetEnd(out, &target, false, false);
     return -1;
   }
-  return CopyTargetEnd(out, &target, true, request.replace);
+  return request.dryRun ? 0 : CopyTargetEnd(out, &target, true, request.replace);
 }
 
 int JoinImages(Outcome* out, const char* targetPath, const char* const* sources, int sourceCount,

@@ -6,26 +6,27 @@
 
 struct ConvertRequest {
   const char* sourcePath;
-  int machineMode;  // the source's convention
-  int toMode;       // the target's convention: the same as machineMode, or the other one
-  int disk;         // the disk of a file of several, from 0; -1: every disk
-  bool fill;        // a flat target: absent sectors written filled with 0xE5
-  bool strict;      // any loss refuses the conversion
-  bool replace;     // an existing target file is replaced
+  int machineMode;         // the source's convention
+  int toMode;              // the target's convention: the same as machineMode, or the other one
+  int disk;                // the disk of a file of several, from 0; -1: every disk
+  bool fill;               // a flat target: absent sectors written filled with 0xE5
+  bool strict;             // any loss refuses the conversion
+  bool replace;            // an existing target file is replaced
+  bool dryRun;             // only read the source and say what would be lost: nothing is written
   const char* targetPath;  // its extension chooses the container
   ContainerStamp stamp;    // the source's last change, for a container that records one
 };
 
 // What a conversion cannot keep, counted over every disk it writes.
 struct ConvertLosses {
-  int deleted;     // deleted-data marks dropped
-  int errors;      // error statuses dropped
-  int ids;         // sector IDs out of the flat order dropped (sectors dropped or moved)
-  int tracks;      // sectors on tracks the target does not hold
-  int filled;      // absent sectors written filled
-  int absent;      // absent sectors a flat target has no place for
-  bool name;       // a disk name dropped
-  bool protection; // write protection dropped
+  int deleted;      // deleted-data marks dropped
+  int errors;       // error statuses dropped
+  int ids;          // sector IDs out of the flat order dropped (sectors dropped or moved)
+  int tracks;       // sectors on tracks the target does not hold
+  int filled;       // absent sectors written filled
+  int absent;       // absent sectors a flat target has no place for
+  bool name;        // a disk name dropped
+  bool protection;  // write protection dropped
 };
 
 // Converts: reads the source's disk(s), moves the sectors to the new convention when asked,

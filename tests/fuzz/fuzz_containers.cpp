@@ -20,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = image + extension;
     fuzz::ResetApp();
     ImageTarget target;
-    ImageTargetFor(&target, path.c_str(), ContainerForFormat(FormatForPath(path.c_str())),
-                   kModeMz);
+    ImageTargetFor(&target, path.c_str(), ContainerForFormat(FormatForPath(path.c_str())), kModeMz);
     static ModelTrack track;
     for (int p = 0; p < kModelTracks; p++) {
       const int read = ImageReadTrack(&target, p, &track);

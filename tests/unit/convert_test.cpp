@@ -72,8 +72,8 @@ class Convert : public testsupport::AppTest {
   // Every sector of the image under `mode`, in volume terms.
   Bytes Volume(const std::string& path, int mode, int disk = -1) {
     ImageTarget target;
-    EXPECT_EQ(0, ImageTargetFor(&target, path.c_str(), ContainerForFormat(FormatForPath(path.c_str())),
-                                mode));
+    EXPECT_EQ(0, ImageTargetFor(&target, path.c_str(),
+                                ContainerForFormat(FormatForPath(path.c_str())), mode));
     if (disk >= 0) {
       ImageDisk disks[kMaxImageDisks];
       const int count = ImageListDisks(&target, disks, kMaxImageDisks);
@@ -151,9 +151,9 @@ Bytes HandImd(const std::string& comment = "hand made") {
   add({0, 0, 0, 1});        // heads
   add({1});
   for (int i = 0; i < 256; i++) b.push_back(static_cast<uint8_t>(i));
-  add({2, 0xAA});  // compressed
-  add({4, 0x55});  // deleted, compressed
-  add({0});        // unavailable
+  add({2, 0xAA});           // compressed
+  add({4, 0x55});           // deleted, compressed
+  add({0});                 // unavailable
   add({5, 0, 1, 1, 1, 1});  // track 0 side 1: one sector, with a data error
   for (int i = 0; i < 256; i++) b.push_back(static_cast<uint8_t>(255 - i));
   return b;
@@ -251,8 +251,8 @@ TEST_F(Convert, SaysWhatEachTargetLosesAndStrictRefuses) {
     }
     // --strict: any loss refuses, and nothing is written (an existing file stays as it was).
     const Bytes before = testimg::ReadFile(target);
-    const int strict = Run(source, target, kModePc, kModePc,
-                           Options{.strict = true, .replace = true});
+    const int strict =
+        Run(source, target, kModePc, kModePc, Options{.strict = true, .replace = true});
     EXPECT_EQ(row.deleted || row.name || row.protection ? -1 : 0, strict);
     if (strict != 0) {
       EXPECT_TRUE(OutcomeHas(&out, kMsgConvertStrict));
@@ -296,12 +296,10 @@ TEST_F(Convert, JoinsDisksAndConvertsOneOfSeveral) {
 
   EXPECT_EQ(-1, Run(joined, temp.Path("one.hfe"), kModePc, kModePc));
   EXPECT_TRUE(OutcomeHas(&out, kMsgConvertPickDisk));
-  EXPECT_EQ(-1, Run(joined, temp.Path("one.hfe"), kModePc, kModePc,
-                    Options{.disk = 2}));
+  EXPECT_EQ(-1, Run(joined, temp.Path("one.hfe"), kModePc, kModePc, Options{.disk = 2}));
   EXPECT_TRUE(OutcomeHas(&out, kMsgConvertNoDisk));
   EXPECT_FALSE(testimg::FileExists(temp.Path("one.hfe")));
-  ASSERT_EQ(0, Run(joined, temp.Path("one.hfe"), kModePc, kModePc,
-                   Options{.disk = 1}));
+  ASSERT_EQ(0, Run(joined, temp.Path("one.hfe"), kModePc, kModePc, Options{.disk = 1}));
   EXPECT_TRUE(BytesEqual(second.bytes, Volume(temp.Path("one.hfe"), kModePc)));
   ASSERT_EQ(0, Run(joined, temp.Path("both.d88"), kModePc, kModePc));
   EXPECT_TRUE(BytesEqual(testimg::ReadFile(joined), testimg::ReadFile(temp.Path("both.d88"))));

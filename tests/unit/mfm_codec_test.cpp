@@ -109,7 +109,8 @@ TEST(MfmTrack, EncodesTheLayoutAndDecodesApart) {
     EXPECT_EQ(0, std::memcmp(s.data, data.bytes.data(), 256));
     std::vector<uint8_t> whole = {0xA1, 0xA1, 0xA1, static_cast<uint8_t>(data.mark)};
     whole.insert(whole.end(), s.data, s.data + 256);
-    const bool good = Crc16(whole.data(), whole.size()) == ((data.bytes[256] << 8) | data.bytes[257]);
+    const bool good =
+        Crc16(whole.data(), whole.size()) == ((data.bytes[256] << 8) | data.bytes[257]);
     EXPECT_EQ(!(s.marks & kSectorError), good) << "an error is written as a bad data CRC";
   }
 
