@@ -21,9 +21,10 @@ int FilterKindCount = 0;
 
 const char* ModeName(int mode) { return mode == kModeMz ? kStatusMz : kStatusPc; }
 
-// The path with the kind's first extension appended unless it already names the kind.
+// The path as typed when its extension names a container, else with the first extension of the
+// file type's kind appended.
 void EnsureExtension(char* path, const ContainerKind* kind) {
-  if (ContainerForFormat(FormatForPath(path)) == kind) return;
+  if (ContainerForFormat(FormatForPath(path))) return;
   const size_t length = std::strlen(path);
   std::snprintf(path + length, kPathCapacity - length, "%s", kind->extensions[0].extension);
 }
@@ -79,12 +80,17 @@ void SaveAsCommand(WindowHandle owner) {
   FileDialogRequest request = {};
   request.structSize = 76;
   request.filter = SaveAsFilter();
-  request.filterIndex = 1;
+  request.filterIndex = 1;  // D88 first when there is a row of it
+  for (int i = 0; i < FilterKindCount; i++)
+    if (FilterKinds[i]->keeps & kKeepsDisks) {
+      request.filterIndex = static_cast<unsigned>(i + 1);
+      break;
+    }
   request.file = path;
   request.fileCapacity = kPathCapacity;
   request.title = kSaveAsDialogTitle;
   request.flags = kOfnOverwritePrompt | kOfnHideReadOnly;
-  request.defExt = "d88";
+  request.defExt = nullptr;  // the file type's extension is added below
   if (!PlatformGetSaveFileName(owner, &request)) return;
   const unsigned index = request.filterIndex;
   if (index < 1 || static_cast<int>(index) > FilterKindCount) return;

@@ -52,6 +52,8 @@ int ReadTrack(ImageSource* source, const ImageTarget*, int physicalTrack, ModelT
   const unsigned length = Le16(fields + 2);
   if (at < kHfeBlock || at + length > fileSize) return kTrackMalformed;
   if (SourceRead(source, at, raw, length, length) != 0) return kTrackReadError;
+  // A length that ends inside a block: the side's last bytes read as zero, never as a stale track.
+  std::memset(raw + length, 0, sizeof raw - length);
   const unsigned sideBytes = length / 2;
   for (unsigned i = 0; i < sideBytes; i++)
     side[i] = raw[(i / 256) * kHfeBlock + face * 256 + i % 256];
