@@ -96,7 +96,7 @@ grep -qF "\"image\":\"$folder/диск Ж.d88\"" "$sample/ls.json"
 set +e
 wine "$zelvo_exe" ls "$folder/ЖHELLO.TXT" 2>&1 >/dev/null | cat >"$sample/refusal_en.txt"
 set -e
-[ "$(cat "$sample/refusal_en.txt")" = 'Extension error: Choose a disk image whose name ends in .2d, .d20, .d88 or .d77.' ]
+[ "$(cat "$sample/refusal_en.txt")" = 'Extension error: Choose a disk image whose name ends in .2d, .d20, .d88, .d77, .imd or .hfe.' ]
 export ZELVO_LANG=ja
 expected='拡張子のエラー: FDイメージの形式は .2D .D20 .D88 の何れかの形式を選択してください'
 set +e

@@ -8,6 +8,7 @@ namespace commands {
 
 void New(HWND window);
 void Open(HWND window);
+void SaveAs(HWND window);  // command_save_as.cpp
 void Export(HWND window);
 void ExportToFolder(HWND window);
 void Import(HWND window);

@@ -25,6 +25,7 @@ const WindowCommand kWindowCommands[] = {
     // File
     {IDM_NEW, commands::New, nullptr},
     {IDM_OPEN, commands::Open, WindowComplete},
+    {IDM_SAVE_AS, commands::SaveAs, VolumeLoaded},
     {IDM_EXPORT, commands::Export, VolumeLoaded},
     {IDM_EXPORT_FOLDER, commands::ExportToFolder, VolumeLoaded},
     {IDM_IMPORT, commands::Import, Writable},

@@ -9,6 +9,7 @@ const VerbRow kVerbTable[] = {
     {"ls", AddLs},     {"identify", AddIdentify}, {"export", AddExport},   {"import", AddImport},
     {"new", AddNew},   {"check", AddCheck},       {"rm", AddRm},           {"rename", AddRename},
     {"attr", AddAttr}, {"undelete", AddUndelete}, {"sectors", AddSectors},
+    {"convert", AddConvert}, {"join", AddJoin},
 };
 const int kVerbCount = static_cast<int>(sizeof kVerbTable / sizeof kVerbTable[0]);
 

@@ -24,6 +24,8 @@ Verb AddRename(CLI::App& app);
 Verb AddAttr(CLI::App& app);
 Verb AddUndelete(CLI::App& app);
 Verb AddSectors(CLI::App& app);
+Verb AddConvert(CLI::App& app);
+Verb AddJoin(CLI::App& app);
 
 struct VerbRow {
   const char* name;  // as typed, and as the verb's factory names its subcommand

@@ -5,9 +5,13 @@
 
 #include "image/container_d88.h"
 #include "image/container_flat.h"
+#include "image/container_hfe.h"
+#include "image/container_imd.h"
+#include "image/disk_model.h"
 #include "image/image_source.h"
 
-const ContainerKind* const kContainerKinds[] = {&kFlatContainer, &kD88Container};
+const ContainerKind* const kContainerKinds[] = {&kFlatContainer, &kD88Container, &kImdContainer,
+                                                &kHfeContainer};
 const int kContainerKindCount = sizeof kContainerKinds / sizeof kContainerKinds[0];
 
 namespace {
@@ -120,6 +124,18 @@ int ImageCheckStructure(const ImageTarget* target, CheckFindings* findings) {
   SourceBegin(&source, target);
   const int result = SourceOpen(&source);
   if (result == 0 && target->kind) target->kind->checkStructure(&source, target, findings);
+  SourceEnd(&source);
+  return result;
+}
+
+int ImageReadTrack(const ImageTarget* target, int physicalTrack, ModelTrack* track) {
+  track->count = 0;
+  if (!target->kind) return kTrackReadError;
+  ImageSource source;
+  SourceBegin(&source, target);
+  const int result = SourceOpen(&source) != 0
+                         ? kTrackReadError
+                         : target->kind->readTrack(&source, target, physicalTrack, track);
   SourceEnd(&source);
   return result;
 }

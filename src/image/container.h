@@ -10,6 +10,8 @@
 #include "image/image_target.h"
 
 struct ImageSource;
+struct ModelTrack;
+struct DiskModel;
 
 inline constexpr int kMaxImageDisks = 64;
 inline constexpr int kDiskNameBytes = 17;             // a disk name: up to 17 bytes and a zero
@@ -51,6 +53,11 @@ struct ContainerFilter {
   const char* pattern;
 };
 
+// The date and time a writer stamps into a file that carries one (IMD).
+struct ContainerStamp {
+  int year, month, day, hour, minute, second;
+};
+
 struct ContainerKind {
   const char* name;  // the layout's name in identify: "2D", "D88"
   int format;        // the format the layout itself stands for: what identify reports it as
@@ -79,7 +86,35 @@ struct ContainerKind {
   bool (*writeProtected)(ImageSource* source, const ImageTarget* target);
   // The container's own structure under the target's disk, as findings.
   void (*checkStructure)(ImageSource* source, const ImageTarget* target, CheckFindings* findings);
+  // The sectors of a physical track of the target's disk with their IDs and marks, in the order
+  // the track holds them: kTrackRead, or one of the kTrack* failures below.
+  int (*readTrack)(ImageSource* source, const ImageTarget* target, int physicalTrack,
+                   ModelTrack* track);
+  // Writes a disk into a new file at `base` (0 but for a D88 disk after others): the number of
+  // bytes written, or -1 on a write error. Only what the kind keeps (see `keeps`) is written.
+  int64_t (*writeDisk)(ImageFile* file, uint32_t base, const DiskModel* disk,
+                       const ContainerStamp* stamp);
+  // What the kind can hold of a disk (kKeeps* bits).
+  unsigned keeps;
+  // The sectors lie at no fixed place (an encoded or compressed track): reads decode the track
+  // through readTrack, and a change of the image is refused (convert the image to change it).
+  bool decoded;
 };
+
+// What readTrack gives back.
+inline constexpr int kTrackRead = 0;
+inline constexpr int kTrackReadError = -1;  // the file could not be read
+inline constexpr int kTrackMalformed = -2;  // the file breaks its container's rules
+inline constexpr int kTrackVersion = -3;    // a version of the container that is not read
+
+// What a kind keeps of a disk.
+inline constexpr unsigned kKeepsIds = 0x01;         // sector IDs other than the flat order
+inline constexpr unsigned kKeepsDeleted = 0x02;     // deleted-data marks
+inline constexpr unsigned kKeepsErrors = 0x04;      // sectors read with an error
+inline constexpr unsigned kKeepsAbsent = 0x08;      // sectors missing from a track
+inline constexpr unsigned kKeepsName = 0x10;        // the disk name
+inline constexpr unsigned kKeepsProtection = 0x20;  // write protection
+inline constexpr unsigned kKeepsDisks = 0x40;       // several disks in one file
 
 // The kinds, flat and D88 first. Later rows add their filters after these.
 extern const ContainerKind* const kContainerKinds[];
@@ -89,7 +124,8 @@ extern const int kContainerKindCount;
 const ContainerKind* ContainerForFormat(int format);
 // The name of a format ("2D", "D20", "D88"), or null.
 const char* ContainerFormatName(int format);
-// Every accepted extension in table order, as a help text lists them: ".2d, .d20, .d88 or .d77".
+// Every accepted extension in table order, as a help text lists them: ".2d, .d20, .d88, .d77, .imd
+// or .hfe".
 void ContainerExtensionList(char* text, int capacity);
 // The kind the first bytes of a file show (the best score above 0), or null.
 const ContainerKind* RecogniseContainer(const uint8_t* head, int64_t fileSize);
@@ -112,3 +148,5 @@ int LocateSector(const ImageTarget* target, int physicalTrack, int sector, Secto
 int64_t ImageSize(const ImageTarget* target);
 // The container's structure check. 0, or -1 when the image cannot be opened.
 int ImageCheckStructure(const ImageTarget* target, CheckFindings* findings);
+// A physical track of the target's disk as its kind reads it (kTrackRead or a failure).
+int ImageReadTrack(const ImageTarget* target, int physicalTrack, ModelTrack* track);

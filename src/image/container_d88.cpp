@@ -279,6 +279,11 @@ const ContainerKind kD88Container = {
     .writeBlank = WriteBlank,
     .writeProtected = WriteProtected,
     .checkStructure = CheckStructure,
+    .readTrack = D88ReadTrack,
+    .writeDisk = D88WriteDisk,
+    .keeps = kKeepsIds | kKeepsDeleted | kKeepsErrors | kKeepsAbsent | kKeepsName |
+             kKeepsProtection | kKeepsDisks,
+    .decoded = false,
 };
 
 bool D88HeaderSound(const uint8_t* header, int64_t base, int64_t fileSize) {

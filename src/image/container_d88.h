@@ -33,3 +33,14 @@ void D88BuildHeader(uint8_t* header, const char* diskName);
 // The 16-byte sector header of a new image's record: C = track / 2, H = track % 2, R = sector,
 // N = 1, 16 sectors in the track, density, deleted mark and status 0, data size 256.
 void D88BuildSectorHeader(uint8_t* sectorHeader, int physicalTrack, int sector);
+
+struct ModelTrack;
+struct DiskModel;
+struct ContainerStamp;
+// The records of a physical track of the target's disk, each with its ID, deleted mark and status.
+int D88ReadTrack(ImageSource* source, const ImageTarget* target, int physicalTrack,
+                 ModelTrack* track);
+// One disk at `base`: its header (name, protection, media type 2D, size, track table) and the
+// records of every track that has sectors; absent sectors are left out.
+int64_t D88WriteDisk(ImageFile* file, uint32_t base, const DiskModel* disk,
+                     const ContainerStamp* stamp);

@@ -58,4 +58,8 @@ const ContainerKind kFlatContainer = {
     .writeBlank = WriteBlank,
     .writeProtected = WriteProtected,
     .checkStructure = CheckStructure,
+    .readTrack = FlatReadTrack,
+    .writeDisk = FlatWriteDisk,
+    .keeps = 0,
+    .decoded = false,
 };

@@ -214,9 +214,16 @@ int ImageJournalPath(const char* imagePath, char* journalPath, int capacity) {
 }
 
 int RefuseIfProtected(Outcome* out, const ImageTarget* target) {
-  if (!ImageWriteProtected(target)) return 0;
-  SayText(out, kCaptionError, kMsgWriteProtected, kMsgWriteProtected);
-  return -1;
+  if (ImageWriteProtected(target)) {
+    SayText(out, kCaptionError, kMsgWriteProtected, kMsgWriteProtected);
+    return -1;
+  }
+  // A container of encoded or compressed tracks is converted to D88 to be changed.
+  if (target->kind && target->kind->decoded) {
+    SayText(out, kCaptionError, kMsgDecodedReadOnly, kMsgDecodedReadOnly);
+    return -1;
+  }
+  return 0;
 }
 
 int BeginImageChange(Outcome* out, const ImageTarget* target) {

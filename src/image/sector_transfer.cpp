@@ -4,6 +4,7 @@
 
 #include "image/container.h"
 #include "image/image_lock.h"
+#include "image/decoded_read.h"
 #include "image/image_source.h"
 #include "image/journal.h"
 #include "texts/texts.h"
@@ -18,6 +19,7 @@ void Invert(uint8_t* buffer, int byteCount) {
 // read the chunk stays as it was. 0 or -1.
 int ReadOne(ImageSource* source, const ImageTarget* target, int physical, int sector,
             uint8_t* chunk) {
+  if (target->kind->decoded) return DecodedReadSector(source, target, physical, sector, chunk);
   SectorPlace place;
   const int found = target->kind->locate(source, target, physical, sector, &place);
   if (found == kPlaceAbsent) {
@@ -74,6 +76,7 @@ int ReadSectors(const ImageTarget* target, uint8_t* buffer, int track, int secto
     SourceEnd(&source);
     return opened == kImageFileBusy ? kImageReadBusy : kImageReadFailed;
   }
+  DecodedForget();
   for (int k = 0; k < count; k++) {
     uint8_t* chunk = buffer + static_cast<long>(k) * kSectorBytes;
     const int physical = PhysicalTrack(track, target->machineMode);

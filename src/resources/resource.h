@@ -57,3 +57,5 @@
 // Import of several files, selecting every row.
 #define IDM_IMPORT_MANY 40250
 #define IDM_SELECT_ALL 40251
+// Save As: a converted copy of the open image.
+#define IDM_SAVE_AS 40070

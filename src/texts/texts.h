@@ -71,7 +71,7 @@ inline constexpr char kFilterD20[] = "D20\x83""t\x83""@\x83""C\x83""\x8B""(*.d20
 inline constexpr char kFilterD20En[] = "D20 images(*.d20)";
 // FDイメージの形式は .2D .D20 .D88 の何れかの形式を選択してください
 inline constexpr char kMsgBadExtension[] = "FD\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCC""\x8C""`\x8E""\xAE""\x82""\xCD"" .2D .D20 .D88 \x82""\xCC""\x89""\xBD""\x82""\xEA""\x82""\xA9""\x82""\xCC""\x8C""`\x8E""\xAE""\x82""\xF0""\x91""I\x91""\xF0""\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""";
-inline constexpr char kMsgBadExtensionEn[] = "Choose a disk image whose name ends in .2d, .d20, .d88 or .d77.";
+inline constexpr char kMsgBadExtensionEn[] = "Choose a disk image whose name ends in .2d, .d20, .d88, .d77, .imd or .hfe.";
 // 選択したファイルのパスが長すぎます。259バイト以内のパスを選んでください。
 inline constexpr char kMsgPathTooLong[] = "\x91""I\x91""\xF0""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x83""p\x83""X\x82""\xAA""\x92""\xB7""\x82""\xB7""\x82""\xAC""\x82""\xDC""\x82""\xB7""\x81""B259\x83""o\x83""C\x83""g\x88""\xC8""\x93""\xE0""\x82""\xCC""\x83""p\x83""X\x82""\xF0""\x91""I\x82""\xF1""\x82""\xC5""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
 inline constexpr char kMsgPathTooLongEn[] = "The path of the chosen file is too long: choose one of at most 259 bytes.";
@@ -651,6 +651,96 @@ inline constexpr char kWebDiskQuestionEn[] = "This file holds several disks: cho
 // 変更したイメージをダウンロードしていません。破棄してもよいですか
 inline constexpr char kWebDiscardQuestion[] = "\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xBD""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x94""j\x8A""\xFC""\x82""\xB5""\x82""\xC4""\x82""\xE0""\x82""\xE6""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""";
 inline constexpr char kWebDiscardQuestionEn[] = "The changed image has not been downloaded. Discard the changes\x3F""";
+// IMDファイル(*.imd)
+inline constexpr char kFilterImd[] = "IMD\x83""t\x83""@\x83""C\x83""\x8B""(*.imd)";
+inline constexpr char kFilterImdEn[] = "IMD images(*.imd)";
+// HFEファイル(*.hfe)
+inline constexpr char kFilterHfe[] = "HFE\x83""t\x83""@\x83""C\x83""\x8B""(*.hfe)";
+inline constexpr char kFilterHfeEn[] = "HFE images(*.hfe)";
+// IMD・HFEイメージは変更できません。D88に変換してから変更してください。
+inline constexpr char kMsgDecodedReadOnly[] = "IMD\x81""EHFE\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x95""\xCF""\x8D""X\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""BD88\x82""\xC9""\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x82""\xA9""\x82""\xE7""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgDecodedReadOnlyEn[] = "IMD and HFE images cannot be changed in place: convert the image to D88 (zelvo convert IMAGE COPY.d88) and change the copy.";
+// 変換
+inline constexpr char kCaptionConvert[] = "\x95""\xCF""\x8A""\xB7""";
+inline constexpr char kCaptionConvertEn[] = "Convert";
+// 変換で失われるもの
+inline constexpr char kCaptionConvertLoss[] = "\x95""\xCF""\x8A""\xB7""\x82""\xC5""\x8E""\xB8""\x82""\xED""\x82""\xEA""\x82""\xE9""\x82""\xE0""\x82""\xCC""";
+inline constexpr char kCaptionConvertLossEn[] = "Lost in conversion";
+// ファイル(%s)の拡張子から形式が決まりません。
+inline constexpr char kMsgConvertNoContainer[] = "\x83""t\x83""@\x83""C\x83""\x8B""(%s)\x82""\xCC""\x8A""g\x92""\xA3""\x8E""q\x82""\xA9""\x82""\xE7""\x8C""`\x8E""\xAE""\x82""\xAA""\x8C""\x88""\x82""\xDC""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgConvertNoContainerEn[] = "The file (%s) has no known image extension: use .2d, .d88, .imd or .hfe.";
+// 出力ファイル(%s)は既にあります。
+inline constexpr char kMsgConvertExists[] = "\x8F""o\x97""\xCD""\x83""t\x83""@\x83""C\x83""\x8B""(%s)\x82""\xCD""\x8A""\xF9""\x82""\xC9""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7""\x81""B";
+inline constexpr char kMsgConvertExistsEn[] = "The output file (%s) already exists: choose another name or use --force.";
+// イメージ(%s)が読めません (物理トラック%d)。
+inline constexpr char kMsgConvertReadFailed[] = "\x83""C\x83""\x81""\x81""[\x83""W(%s)\x82""\xAA""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1"" (\x95""\xA8""\x97""\x9D""\x83""g\x83""\x89""\x83""b\x83""N%d)\x81""B";
+inline constexpr char kMsgConvertReadFailedEn[] = "Cannot read the image (%s) at physical track %d: it may be missing, in use or damaged.";
+// イメージ(%s)の構造が壊れています (物理トラック%d)。
+inline constexpr char kMsgConvertMalformed[] = "\x83""C\x83""\x81""\x81""[\x83""W(%s)\x82""\xCC""\x8D""\x5C""\x91""\xA2""\x82""\xAA""\x89""\xF3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7"" (\x95""\xA8""\x97""\x9D""\x83""g\x83""\x89""\x83""b\x83""N%d)\x81""B";
+inline constexpr char kMsgConvertMalformedEn[] = "The image (%s) is malformed at physical track %d: it breaks the rules of its container.";
+// イメージ(%s)は読めない版のHFEファイルです。
+inline constexpr char kMsgConvertVersion[] = "\x83""C\x83""\x81""\x81""[\x83""W(%s)\x82""\xCD""\x93""\xC7""\x82""\xDF""\x82""\xC8""\x82""\xA2""\x94""\xC5""\x82""\xCC""HFE\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xC5""\x82""\xB7""\x81""B";
+inline constexpr char kMsgConvertVersionEn[] = "The image (%s) is an HFE file of another version: only version 1 (HXCPICFE) is read.";
+// イメージ(%s)に256バイト以外のセクタがあります (物理トラック%d)。
+inline constexpr char kMsgConvertOtherSize[] = "\x83""C\x83""\x81""\x81""[\x83""W(%s)\x82""\xC9""256\x83""o\x83""C\x83""g\x88""\xC8""\x8A""O\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7"" (\x95""\xA8""\x97""\x9D""\x83""g\x83""\x89""\x83""b\x83""N%d)\x81""B";
+inline constexpr char kMsgConvertOtherSizeEn[] = "The image (%s) has sectors of another size than 256 bytes (physical track %d): they cannot be converted.";
+// 物理トラック%dのセクタは多すぎて%sのトラックに入りません。
+inline constexpr char kMsgConvertTooMany[] = "\x95""\xA8""\x97""\x9D""\x83""g\x83""\x89""\x83""b\x83""N%d\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xCD""\x91""\xBD""\x82""\xB7""\x82""\xAC""\x82""\xC4""%s\x82""\xCC""\x83""g\x83""\x89""\x83""b\x83""N\x82""\xC9""\x93""\xFC""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgConvertTooManyEn[] = "Physical track %d holds more sectors than a %s track can carry.";
+// イメージ(%s)には%d枚のディスクがあります。--diskで1枚を選んでください。
+inline constexpr char kMsgConvertPickDisk[] = "\x83""C\x83""\x81""\x81""[\x83""W(%s)\x82""\xC9""\x82""\xCD""%d\x96""\x87""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7""\x81""B--disk\x82""\xC5""1\x96""\x87""\x82""\xF0""\x91""I\x82""\xF1""\x82""\xC5""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgConvertPickDiskEn[] = "The image (%s) holds %d disks: choose one with --disk N, or convert to a .d88 file to keep them all.";
+// ディスク%dはありません (0から%dまで)。
+inline constexpr char kMsgConvertNoDisk[] = "\x83""f\x83""B\x83""X\x83""N%d\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1"" (0\x82""\xA9""\x82""\xE7""%d\x82""\xDC""\x82""\xC5"")\x81""B";
+inline constexpr char kMsgConvertNoDiskEn[] = "There is no disk %d: the image holds disks 0 to %d.";
+// 出力ファイル(%s)が書けません。
+inline constexpr char kMsgConvertWriteFailed[] = "\x8F""o\x97""\xCD""\x83""t\x83""@\x83""C\x83""\x8B""(%s)\x82""\xAA""\x8F""\x91""\x82""\xAF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgConvertWriteFailedEn[] = "Cannot write the output file (%s): check the folder, its permissions and free space.";
+// %d個のセクタがありません。ベタファイルには置けません (--fillで0xE5で埋めます)。
+inline constexpr char kMsgConvertAbsent[] = "%d\x8C""\xC2""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x83""x\x83""^\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xC9""\x82""\xCD""\x92""u\x82""\xAF""\x82""\xDC""\x82""\xB9""\x82""\xF1"" (--fill\x82""\xC5""0xE5\x82""\xC5""\x96""\x84""\x82""\xDF""\x82""\xDC""\x82""\xB7"")\x81""B";
+inline constexpr char kMsgConvertAbsentEn[] = "%d sectors are absent from the source: the flat layout has no place for a missing sector (use --fill to write them filled with 0xE5).";
+// 失われるものがあるため変換しませんでした。
+inline constexpr char kMsgConvertStrict[] = "\x8E""\xB8""\x82""\xED""\x82""\xEA""\x82""\xE9""\x82""\xE0""\x82""\xCC""\x82""\xAA""\x82""\xA0""\x82""\xE9""\x82""\xBD""\x82""\xDF""\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""\x81""B";
+inline constexpr char kMsgConvertStrictEn[] = "Nothing was written: the conversion would lose what is listed (--strict).";
+// イメージ(%s)の内容は%s形式ですが、拡張子は%s形式です。
+inline constexpr char kMsgConvertContent[] = "\x83""C\x83""\x81""\x81""[\x83""W(%s)\x82""\xCC""\x93""\xE0""\x97""e\x82""\xCD""%s\x8C""`\x8E""\xAE""\x82""\xC5""\x82""\xB7""\x82""\xAA""\x81""A\x8A""g\x92""\xA3""\x8E""q\x82""\xCD""%s\x8C""`\x8E""\xAE""\x82""\xC5""\x82""\xB7""\x81""B";
+inline constexpr char kMsgConvertContentEn[] = "The image (%s) reads as %s by its content but its extension names %s: it is read as the extension says.";
+// %d個のセクタの削除データマークは%sに置けません
+inline constexpr char kLossDeleted[] = "%d\x8C""\xC2""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xCC""\x8D""\xED""\x8F""\x9C""\x83""f\x81""[\x83""^\x83""}\x81""[\x83""N\x82""\xCD""%s\x82""\xC9""\x92""u\x82""\xAF""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kLossDeletedEn[] = "%d sectors carried a deleted-data mark; the %s layout has no place for it";
+// %d個のセクタのエラー状態は%sに置けません
+inline constexpr char kLossErrors[] = "%d\x8C""\xC2""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xCC""\x83""G\x83""\x89""\x81""[\x8F""\xF3""\x91""\xD4""\x82""\xCD""%s\x82""\xC9""\x92""u\x82""\xAF""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kLossErrorsEn[] = "%d sectors carried a read error; the %s layout has no place for it";
+// %d個のセクタのID(C H R)は%sに置けません
+inline constexpr char kLossIds[] = "%d\x8C""\xC2""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xCC""ID(C H R)\x82""\xCD""%s\x82""\xC9""\x92""u\x82""\xAF""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kLossIdsEn[] = "%d sectors carried IDs out of the flat order; the %s layout has no place for them";
+// %d個のセクタは%sにないトラックにあり、捨てました
+inline constexpr char kLossTracks[] = "%d\x8C""\xC2""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xCD""%s\x82""\xC9""\x82""\xC8""\x82""\xA2""\x83""g\x83""\x89""\x83""b\x83""N\x82""\xC9""\x82""\xA0""\x82""\xE8""\x81""A\x8E""\xCC""\x82""\xC4""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kLossTracksEn[] = "%d sectors lie on tracks the %s layout does not hold; dropped";
+// %d個のないセクタを0xE5で埋めました
+inline constexpr char kLossFilled[] = "%d\x8C""\xC2""\x82""\xCC""\x82""\xC8""\x82""\xA2""\x83""Z\x83""N\x83""^\x82""\xF0""0xE5\x82""\xC5""\x96""\x84""\x82""\xDF""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kLossFilledEn[] = "%d absent sectors written filled with 0xE5";
+// ディスク名を捨てました
+inline constexpr char kLossName[] = "\x83""f\x83""B\x83""X\x83""N\x96""\xBC""\x82""\xF0""\x8E""\xCC""\x82""\xC4""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kLossNameEn[] = "disk name dropped";
+// 書き込み禁止を捨てました
+inline constexpr char kLossProtection[] = "\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x8B""\xD6""\x8E""~\x82""\xF0""\x8E""\xCC""\x82""\xC4""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kLossProtectionEn[] = "write protection dropped";
+// 結合先(%s)はD88ファイルでなければなりません。
+inline constexpr char kMsgJoinNotD88[] = "\x8C""\x8B""\x8D""\x87""\x90""\xE6""(%s)\x82""\xCD""D88\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xC5""\x82""\xC8""\x82""\xAF""\x82""\xEA""\x82""\xCE""\x82""\xC8""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgJoinNotD88En[] = "The joined file (%s) must be a .d88 file.";
+// ディスクが多すぎます (1つのファイルに%d枚まで)。
+inline constexpr char kMsgJoinTooMany[] = "\x83""f\x83""B\x83""X\x83""N\x82""\xAA""\x91""\xBD""\x82""\xB7""\x82""\xAC""\x82""\xDC""\x82""\xB7"" (1\x82""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xC9""%d\x96""\x87""\x82""\xDC""\x82""\xC5"")\x81""B";
+inline constexpr char kMsgJoinTooManyEn[] = "Too many disks: one D88 file holds at most %d.";
+// 名前を付けて保存
+inline constexpr char kSaveAsDialogTitle[] = "\x96""\xBC""\x91""O\x82""\xF0""\x95""t\x82""\xAF""\x82""\xC4""\x95""\xDB""\x91""\xB6""";
+inline constexpr char kSaveAsDialogTitleEn[] = "Save As";
+// 保存するイメージの記録形式を%sのままにしますか？\n「いいえ」を選ぶと%sに変換して保存します。
+inline constexpr char kSaveAsKeepMode[] = "\x95""\xDB""\x91""\xB6""\x82""\xB7""\x82""\xE9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCC""\x8B""L\x98""^\x8C""`\x8E""\xAE""\x82""\xF0""%s\x82""\xCC""\x82""\xDC""\x82""\xDC""\x82""\xC9""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H\x0A""\x81""u\x82""\xA2""\x82""\xA2""\x82""\xA6""\x81""v\x82""\xF0""\x91""I\x82""\xD4""\x82""\xC6""%s\x82""\xC9""\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x95""\xDB""\x91""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x81""B";
+inline constexpr char kSaveAsKeepModeEn[] = "Keep the recording convention %s in the saved image\x3F""\x0A""Choose No to convert it to %s.";
+// 変換で次のものが失われます:\n%s\n保存しますか？
+inline constexpr char kSaveAsLosses[] = "\x95""\xCF""\x8A""\xB7""\x82""\xC5""\x8E""\x9F""\x82""\xCC""\x82""\xE0""\x82""\xCC""\x82""\xAA""\x8E""\xB8""\x82""\xED""\x82""\xEA""\x82""\xDC""\x82""\xB7"":\x0A""%s\x0A""\x95""\xDB""\x91""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kSaveAsLossesEn[] = "The conversion loses:\x0A""%s\x0A""Save anyway\x3F""";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -869,6 +959,36 @@ enum class TextId : uint16_t {
   kWebConvert,
   kWebDiskQuestion,
   kWebDiscardQuestion,
+  kFilterImd,
+  kFilterHfe,
+  kMsgDecodedReadOnly,
+  kCaptionConvert,
+  kCaptionConvertLoss,
+  kMsgConvertNoContainer,
+  kMsgConvertExists,
+  kMsgConvertReadFailed,
+  kMsgConvertMalformed,
+  kMsgConvertVersion,
+  kMsgConvertOtherSize,
+  kMsgConvertTooMany,
+  kMsgConvertPickDisk,
+  kMsgConvertNoDisk,
+  kMsgConvertWriteFailed,
+  kMsgConvertAbsent,
+  kMsgConvertStrict,
+  kMsgConvertContent,
+  kLossDeleted,
+  kLossErrors,
+  kLossIds,
+  kLossTracks,
+  kLossFilled,
+  kLossName,
+  kLossProtection,
+  kMsgJoinNotD88,
+  kMsgJoinTooMany,
+  kSaveAsDialogTitle,
+  kSaveAsKeepMode,
+  kSaveAsLosses,
   kCount
 };
 
@@ -1094,6 +1214,36 @@ inline constexpr TextEntry kTextTable[] = {
   {"kWebConvert", kWebConvert, kWebConvertEn},
   {"kWebDiskQuestion", kWebDiskQuestion, kWebDiskQuestionEn},
   {"kWebDiscardQuestion", kWebDiscardQuestion, kWebDiscardQuestionEn},
+  {"kFilterImd", kFilterImd, kFilterImdEn},
+  {"kFilterHfe", kFilterHfe, kFilterHfeEn},
+  {"kMsgDecodedReadOnly", kMsgDecodedReadOnly, kMsgDecodedReadOnlyEn},
+  {"kCaptionConvert", kCaptionConvert, kCaptionConvertEn},
+  {"kCaptionConvertLoss", kCaptionConvertLoss, kCaptionConvertLossEn},
+  {"kMsgConvertNoContainer", kMsgConvertNoContainer, kMsgConvertNoContainerEn},
+  {"kMsgConvertExists", kMsgConvertExists, kMsgConvertExistsEn},
+  {"kMsgConvertReadFailed", kMsgConvertReadFailed, kMsgConvertReadFailedEn},
+  {"kMsgConvertMalformed", kMsgConvertMalformed, kMsgConvertMalformedEn},
+  {"kMsgConvertVersion", kMsgConvertVersion, kMsgConvertVersionEn},
+  {"kMsgConvertOtherSize", kMsgConvertOtherSize, kMsgConvertOtherSizeEn},
+  {"kMsgConvertTooMany", kMsgConvertTooMany, kMsgConvertTooManyEn},
+  {"kMsgConvertPickDisk", kMsgConvertPickDisk, kMsgConvertPickDiskEn},
+  {"kMsgConvertNoDisk", kMsgConvertNoDisk, kMsgConvertNoDiskEn},
+  {"kMsgConvertWriteFailed", kMsgConvertWriteFailed, kMsgConvertWriteFailedEn},
+  {"kMsgConvertAbsent", kMsgConvertAbsent, kMsgConvertAbsentEn},
+  {"kMsgConvertStrict", kMsgConvertStrict, kMsgConvertStrictEn},
+  {"kMsgConvertContent", kMsgConvertContent, kMsgConvertContentEn},
+  {"kLossDeleted", kLossDeleted, kLossDeletedEn},
+  {"kLossErrors", kLossErrors, kLossErrorsEn},
+  {"kLossIds", kLossIds, kLossIdsEn},
+  {"kLossTracks", kLossTracks, kLossTracksEn},
+  {"kLossFilled", kLossFilled, kLossFilledEn},
+  {"kLossName", kLossName, kLossNameEn},
+  {"kLossProtection", kLossProtection, kLossProtectionEn},
+  {"kMsgJoinNotD88", kMsgJoinNotD88, kMsgJoinNotD88En},
+  {"kMsgJoinTooMany", kMsgJoinTooMany, kMsgJoinTooManyEn},
+  {"kSaveAsDialogTitle", kSaveAsDialogTitle, kSaveAsDialogTitleEn},
+  {"kSaveAsKeepMode", kSaveAsKeepMode, kSaveAsKeepModeEn},
+  {"kSaveAsLosses", kSaveAsLosses, kSaveAsLossesEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

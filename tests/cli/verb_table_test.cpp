@@ -43,7 +43,8 @@ TEST_F(VerbTableTest, TheHelpListsEveryVerbInOrderAndEachIsReachedByItsOwnName) 
   std::vector<std::string> names;
   for (const Listed& verb : verbs) names.push_back(verb.name);
   EXPECT_EQ(names, (std::vector<std::string>{"ls", "identify", "export", "import", "new", "check",
-                                             "rm", "rename", "attr", "undelete", "sectors"}));
+                                             "rm", "rename", "attr", "undelete", "sectors",
+                                             "convert", "join"}));
 
   for (const Listed& verb : verbs) {
     SCOPED_TRACE(verb.name);

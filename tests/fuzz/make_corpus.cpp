@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/image_builder.h"
+#include "transfer/convert_image.h"
 
 namespace {
 
@@ -251,6 +252,29 @@ int main(int argc, char** argv) {
     b.resize(b.size() + 12, 0);
     return b;
   };
+  // IMD and HFE: small images of two cylinders, converted by the core from a builder image.
+  {
+    Bytes raw = Pattern(4 * 16 * 256, 9);
+    for (int i = 0; i < 256; i++) raw[3 * 256 + i] = 0xE5;  // a sector IMD compresses
+    const fs::path d88 = root / "containers-source.d88";
+    Write(d88, testimg::WrapInD88(raw));
+    for (const char* extension : {".imd", ".hfe"}) {
+      const fs::path converted = root / (std::string("containers-seed") + extension);
+      ConvertRequest request{};
+      request.sourcePath = d88.c_str();
+      request.targetPath = converted.c_str();
+      request.toMode = request.machineMode = 1;
+      request.disk = -1;
+      request.replace = true;
+      if (ConvertImage(nullptr, request, nullptr) != 0) return 1;
+      std::ifstream in(converted, std::ios::binary);
+      put("fuzz_containers", std::string("small") + extension,
+          Bytes(std::istreambuf_iterator<char>(in), {}));
+      in.close();
+      fs::remove(converted);
+    }
+    fs::remove(d88);
+  }
   put("fuzz_journal", "one-sector", journal({{256, 256}}));
   put("fuzz_journal", "records", journal({{688, 272}, {960, 272}, {3000, 272}}));
   put("fuzz_journal", "beyond-the-end", journal({{4000, 256}}));

@@ -210,7 +210,8 @@ TEST_F(OpenImageTest, DialogRecord) {
   EXPECT_EQ("", d.initialFile);
   const std::string filter = std::string(kFilterAllFilesJa) + '\0' + "*.*" + '\0' + kFilterFlat +
                              '\0' + "*.2d" + '\0' + kFilterD88 + '\0' + "*.d88" + '\0' +
-                             kFilterD20 + '\0' + "*.d20" + '\0' + '\0';
+                             kFilterD20 + '\0' + "*.d20" + '\0' + kFilterImd + '\0' + "*.imd" +
+                             '\0' + kFilterHfe + '\0' + "*.hfe" + '\0' + '\0';
   EXPECT_EQ(filter, d.filter);
 }
 

@@ -94,7 +94,8 @@ TEST_P(OpenTest, ShowsTheRowsThePanelAndTheTitle) {
   EXPECT_EQ(dialog.title, gui::Shown(kOpenDialogTitle));
   EXPECT_EQ(dialog.fileName, L"");
   const std::vector<std::wstring> filters = {gui::Shown(kFilterAllFilesJa), gui::Shown(kFilterFlat),
-                                             gui::Shown(kFilterD88), gui::Shown(kFilterD20)};
+                                             gui::Shown(kFilterD88),        gui::Shown(kFilterD20),
+                                             gui::Shown(kFilterImd),        gui::Shown(kFilterHfe)};
   EXPECT_EQ(dialog.filters, filters);
   EXPECT_TRUE(driver_.boxes().empty());
 

@@ -146,11 +146,11 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   EXPECT_EQ(GetMenuItemID(edit, 3), 40030u);
   EXPECT_EQ(GetMenuItemID(edit, 4), 40031u);
   HMENU file = GetSubMenu(bar, 0);
-  ASSERT_EQ(GetMenuItemCount(file), 11);
-  const UINT fileIds[] = {40040, 40002, 40060, 0, 40003, 40041, 40010, 40250, 40061, 0, 40004};
-  for (int i = 0; i < 11; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
-  EXPECT_TRUE(GetMenuState(file, 3, MF_BYPOSITION) & MF_SEPARATOR);
-  EXPECT_TRUE(GetMenuState(file, 9, MF_BYPOSITION) & MF_SEPARATOR);
+  ASSERT_EQ(GetMenuItemCount(file), 12);
+  const UINT fileIds[] = {40040, 40002, 40070, 40060, 0, 40003, 40041, 40010, 40250, 40061, 0, 40004};
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
+  EXPECT_TRUE(GetMenuState(file, 4, MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_TRUE(GetMenuState(file, 10, MF_BYPOSITION) & MF_SEPARATOR);
   // The keyboard's accelerators follow the texts after a tab.
   const struct {
     UINT id;
@@ -161,6 +161,7 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
       {40250,
        L"\u8907\u6570\u306E\u30D5\u30A1\u30A4\u30EB\u3092\u30A4\u30F3\u30DD\u30FC\u30C8(&M)..."},
       {40002, L"Zelvo\uFF8C\uFF67\uFF72\uFF99\u3092\u958B\u304F(&O)\tCtrl+O"},
+      {40070, L"\u540D\u524D\u3092\u4ED8\u3051\u3066\u4FDD\u5B58(&A)..."},
       {40003, L"\u30A8\u30AF\u30B9\u30DD\u30FC\u30C8(&E)\tCtrl+E"},
       {40041,
        L"\u9078\u629E\u3057\u305F\u30D5\u30A1\u30A4\u30EB\u3092\u30D5\u30A9\u30EB\u30C0"

@@ -1,0 +1,115 @@
+// zelvo convert: a copy of an image in another container, and in the other convention if asked.
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "cli/cli.h"
+#include "cli/options.h"
+#include "cli/verbs.h"
+#include "flows/app_image.h"
+#include "flows/app_state.h"
+#include "texts/texts.h"
+#include "transfer/convert_image.h"
+#include "volume/identify.h"
+
+namespace cli {
+namespace {
+
+struct ConvertOptions {
+  std::string source;
+  std::string target;
+  std::string mode = "mz";
+  std::string toMode;
+  bool fill = false;
+  bool strict = false;
+  bool force = false;
+};
+
+// The source's last change, in UTC: the same input gives the same bytes on every machine.
+ContainerStamp StampOf(const std::string& path) {
+  ContainerStamp stamp{1980, 1, 1, 0, 0, 0};
+  std::error_code error;
+  const auto written = std::filesystem::last_write_time(
+      std::filesystem::path(reinterpret_cast<const char8_t*>(path.c_str())), error);
+  if (error) return stamp;
+  const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                std::chrono::file_clock::to_sys(written).time_since_epoch())
+                                .count();
+  // Days since 1970-01-01 to a civil date.
+  long long days = seconds / 86400;
+  long long rest = seconds % 86400;
+  if (rest < 0) rest += 86400, days--;
+  days += 719468;
+  const long long era = (days >= 0 ? days : days - 146096) / 146097;
+  const long long dayOfEra = days - era * 146097;
+  const long long yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const long long mp = (5 * dayOfYear + 2) / 153;
+  stamp.day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+  stamp.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  stamp.year = static_cast<int>(yearOfEra + era * 400 + (stamp.month <= 2));
+  stamp.hour = static_cast<int>(rest / 3600);
+  stamp.minute = static_cast<int>(rest / 60 % 60);
+  stamp.second = static_cast<int>(rest % 60);
+  return stamp;
+}
+
+int RunConvert(const ConvertOptions& options) {
+  console::Settings settings;
+  StartSession(settings, options.mode, false);
+  // --mode auto: the convention identify finds in the source's disk.
+  if (Choice().mode == "auto") {
+    static Identification id;
+    if (AimAtImage(options.source) != 0) return kExitFailed;
+    if (IdentifyCurrentImage(console::kMainWindow, &id) != 0) return kExitFailed;
+    if (id.verdict == kVerdictNone) {
+      console::Note(options.source + ": " + VerdictText(id));
+      for (const std::string& line : ReasonLines(id)) console::Note(line);
+      return kExitFailed;
+    }
+    App.MachineMode = id.verdict;
+  }
+  ConvertRequest request{};
+  request.sourcePath = options.source.c_str();
+  request.machineMode = App.MachineMode;
+  request.toMode = options.toMode.empty()          ? App.MachineMode
+                   : Lower(options.toMode) == "pc" ? kModePc
+                                                   : kModeMz;
+  request.disk = Choice().disk;
+  request.fill = options.fill;
+  request.strict = options.strict;
+  request.replace = options.force;
+  request.targetPath = options.target.c_str();
+  request.stamp = StampOf(options.source);
+  Outcome out;
+  OutcomeClear(&out);
+  const int result = ConvertImage(&out, request, nullptr);
+  Report(out);
+  return result == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+Verb AddConvert(CLI::App& app) {
+  auto options = std::make_shared<ConvertOptions>();
+  CLI::App* command = app.add_subcommand(
+      "convert",
+      "Copy an image into another container (from DST's extension), saying what is lost");
+  AddMode(command, &options->mode);
+  command->add_option("--to-mode", options->toMode, "Convention of DST (default: the source's)")
+      ->check(CLI::IsMember({"mz", "pc"}, CLI::ignore_case))
+      ->type_name("mz|pc");
+  command->add_flag("--fill", options->fill,
+                    "A flat DST: write sectors the source lacks filled with 0xE5");
+  command->add_flag("--strict", options->strict, "Refuse the conversion when anything is lost");
+  command->add_flag("--force", options->force, "Replace an existing DST");
+  command->add_option("SRC", options->source, "The image to convert: " + ImageExtensionList())
+      ->required();
+  command->add_option("DST", options->target, "The new image: " + ImageExtensionList())->required();
+  return {command, [options]() { return RunConvert(*options); }};
+}
+
+}  // namespace cli

@@ -1,0 +1,133 @@
+#include "flows/save_as.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "flows/app_state.h"
+#include "flows/show_outcome.h"
+#include "image/container.h"
+#include "image/image_select.h"
+#include "texts/texts.h"
+#include "transfer/convert_image.h"
+
+namespace {
+
+constexpr int kFilterCapacity = 1024;
+constexpr int kLossesCapacity = 2048;
+
+// The kind of each filter of the save dialog, in order (filter index 1 is the first).
+const ContainerKind* FilterKinds[32];
+int FilterKindCount = 0;
+
+const char* ModeName(int mode) { return mode == kModeMz ? kStatusMz : kStatusPc; }
+
+// The path as typed when its extension names a container, else with the first extension of the
+// file type's kind appended.
+void EnsureExtension(char* path, const ContainerKind* kind) {
+  if (ContainerForFormat(FormatForPath(path))) return;
+  const size_t length = std::strlen(path);
+  std::snprintf(path + length, kPathCapacity - length, "%s", kind->extensions[0].extension);
+}
+
+// The messages under `caption` of an outcome, one line each.
+void LossLines(const Outcome& out, char* text, int capacity) {
+  text[0] = '\0';
+  for (int i = 0; i < out.count; i++) {
+    if (out.messages[i].caption != kCaptionConvertLoss) continue;
+    const size_t used = std::strlen(text);
+    std::snprintf(text + used, static_cast<size_t>(capacity) - used, "%s%s", used ? "\n" : "",
+                  out.messages[i].text);
+  }
+}
+
+// Everything of an outcome but the loss lines, already shown.
+void ShowRefusals(WindowHandle owner, const Outcome& out) {
+  Outcome rest;
+  OutcomeClear(&rest);
+  for (int i = 0; i < out.count; i++)
+    if (out.messages[i].caption != kCaptionConvertLoss)
+      SayText(&rest, out.messages[i].caption, out.messages[i].format, out.messages[i].text,
+              out.messages[i].textEn);
+  ShowOutcome(owner, &rest);
+}
+
+}  // namespace
+
+const char* SaveAsFilter() {
+  static char filter[kFilterCapacity];
+  int at = 0;
+  FilterKindCount = 0;
+  for (int k = 0; k < kContainerKindCount; k++)
+    for (int f = 0; f < kContainerKinds[k]->filterCount; f++) {
+      const ContainerFilter& row = kContainerKinds[k]->filters[f];
+      const int need =
+          static_cast<int>(std::strlen(row.description) + std::strlen(row.pattern)) + 2;
+      if (at + need + 1 > kFilterCapacity || FilterKindCount == 32) break;
+      std::memcpy(filter + at, row.description, std::strlen(row.description) + 1);
+      at += static_cast<int>(std::strlen(row.description)) + 1;
+      std::memcpy(filter + at, row.pattern, std::strlen(row.pattern) + 1);
+      at += static_cast<int>(std::strlen(row.pattern)) + 1;
+      FilterKinds[FilterKindCount++] = kContainerKinds[k];
+    }
+  filter[at] = '\0';
+  return filter;
+}
+
+void SaveAsCommand(WindowHandle owner) {
+  if (App.ImagePath[0] == '\0') return;
+  static char path[kPathCapacity];
+  path[0] = '\0';
+  FileDialogRequest request = {};
+  request.structSize = 76;
+  request.filter = SaveAsFilter();
+  request.filterIndex = 1;  // D88 first when there is a row of it
+  for (int i = 0; i < FilterKindCount; i++)
+    if (FilterKinds[i]->keeps & kKeepsDisks) {
+      request.filterIndex = static_cast<unsigned>(i + 1);
+      break;
+    }
+  request.file = path;
+  request.fileCapacity = kPathCapacity;
+  request.title = kSaveAsDialogTitle;
+  request.flags = kOfnOverwritePrompt | kOfnHideReadOnly;
+  request.defExt = nullptr;  // the file type's extension is added below
+  if (!PlatformGetSaveFileName(owner, &request)) return;
+  const unsigned index = request.filterIndex;
+  if (index < 1 || static_cast<int>(index) > FilterKindCount) return;
+  EnsureExtension(path, FilterKinds[index - 1]);
+
+  // The convention: kept, or the other one.
+  const int mode = App.MachineMode;
+  const int other = mode == kModeMz ? kModePc : kModeMz;
+  static char question[512];
+  std::snprintf(question, sizeof question, kSaveAsKeepMode, ModeName(mode), ModeName(other));
+  const int keep = PlatformMessageBox(owner, question, kCaptionConvert, kMbYesNo | kMbIconQuestion);
+
+  ConvertRequest convert = {};
+  convert.sourcePath = App.ImagePath;
+  convert.targetPath = path;
+  convert.machineMode = mode;
+  convert.toMode = keep == kIdYes ? mode : other;
+  convert.disk = App.DiskCount > 1 ? App.DiskIndex : -1;
+  convert.replace = true;  // the dialog asked before replacing
+  convert.fill = true;
+  // First what would be lost, then the question, then the copy.
+  static Outcome out;
+  OutcomeClear(&out);
+  convert.dryRun = true;
+  if (ConvertImage(&out, convert, nullptr) != 0) {
+    ShowRefusals(owner, out);
+    return;
+  }
+  static char lines[kLossesCapacity];
+  LossLines(out, lines, sizeof lines);
+  if (lines[0] != '\0') {
+    static char text[kLossesCapacity + 256];
+    std::snprintf(text, sizeof text, kSaveAsLosses, lines);
+    if (PlatformMessageBox(owner, text, kCaptionConvertLoss, kMbYesNo | kMbIconQuestion) != kIdYes)
+      return;
+  }
+  OutcomeClear(&out);
+  convert.dryRun = false;
+  if (ConvertImage(&out, convert, nullptr) != 0) ShowRefusals(owner, out);
+}
