@@ -76,6 +76,12 @@ done
 [ -f "$HOME/.npmrc" ] && mkdir -p "$root/root" && cp "$HOME/.npmrc" "$root/root/.npmrc"
 [ -f /etc/npmrc ] && cp /etc/npmrc "$root/etc/npmrc"
 cp -L /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+# The certificate authorities this machine adds for its proxy: Debian's ca-certificates, once the
+# project's scripts install it, takes them into the bundle that apt, npm and curl trust.
+if ls /usr/local/share/ca-certificates/*.crt >/dev/null 2>&1; then
+  mkdir -p "$root/usr/local/share/ca-certificates"
+  cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+fi
 proxies=()
 for v in http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY; do
   [ -n "${!v:-}" ] && proxies+=("$v=${!v}")

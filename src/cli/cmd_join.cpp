@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/options.h"
 #include "cli/verbs.h"
 #include "transfer/convert_image.h"
 
@@ -37,6 +38,7 @@ Verb AddJoin(CLI::App& app) {
   CLI::App* command = app.add_subcommand(
       "join", "Build one D88 file from the disks of several images, names and protection kept");
   command->add_flag("--force", options->force, "Replace an existing OUT");
+  AddWait(command);
   command->add_option("OUT", options->target, "The D88 file to build (.d88)")->required();
   command->add_option("IN", options->sources, "The images, in order: " + ImageExtensionList())
       ->required();

@@ -19,9 +19,7 @@ uint8_t LikeTracks[kSystemTracksBytes];
 constexpr int kTempTries = 10;
 
 void SayNamed(Outcome* out, const char* format, const char* path) {
-  char message[kPathCapacity + 128];
-  std::snprintf(message, sizeof message, format, path);
-  SayText(out, kCaptionError, format, message);
+  Say(out, kCaptionError, format, path);
 }
 
 // A name beside the target that no file has yet: "<path>.new", "<path>.new1", ...

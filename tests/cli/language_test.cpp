@@ -50,6 +50,7 @@ TEST_F(LanguageTest, EveryMessageInTheChosenLanguage) {
       {"import", "--codes", codes, "disk.d88", "small.bin"},         // the question, answered No
       {"import", "--yes", "--codes", codes, "--name", "BAD NAME", "disk.d88", "small.bin"},
       {"import", "--yes", "--codes", codes, "--type", "XYZ", "disk.d88", "small.bin"},
+      {"new", "disk.d88"},  // the file exists, with its name
   };
   for (const auto& args : situations) {
     const std::vector<uint8_t> before = testimg::ReadFile(Path("disk.d88"));

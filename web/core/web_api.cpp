@@ -2,9 +2,12 @@
 // handed back as JSON (web_api.h).
 #include "web_api.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "codes/code_tables.h"
@@ -15,6 +18,7 @@
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
+#include "transfer/convert_image.h"
 #include "transfer/delete_files.h"
 #include "transfer/edit_attributes.h"
 #include "transfer/export.h"
@@ -47,7 +51,17 @@ struct Page {
 };
 Page P;
 
-uint8_t Converted[kVolumeBytes];
+// The open image's last change, for a container that records one (in UTC, so the same input
+// gives the same bytes).
+ContainerStamp StampOf(const char* path) {
+  ContainerStamp stamp{1980, 1, 1, 0, 0, 0};
+  struct stat info;
+  if (stat(path, &info) != 0) return stamp;
+  std::tm parts{};
+  if (!gmtime_r(&info.st_mtime, &parts)) return stamp;
+  return ContainerStamp{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+                        parts.tm_hour,        parts.tm_min,     parts.tm_sec};
+}
 
 // The steps between a check and its write.
 struct Pending {
@@ -568,7 +582,7 @@ ZW_API const char* zw_containers() {
     json.ItemObject().Field("name", kind->name).Field("format", kind->format);
     json.BeginArray("extensions");
     for (int e = 0; e < kind->extensionCount; e++) json.Item(kind->extensions[e].extension);
-    json.EndArray().Flag("writesBlank", kind->writeBlank != nullptr).End();
+    json.EndArray().Flag("writesBlank", kind->writeDisk != nullptr).End();
   }
   json.EndArray();
   return Done(json);
@@ -580,38 +594,17 @@ ZW_API const char* zw_convert(const char* path, int mode) {
   if (!P.loaded) return Answer(false, out);
   const int format = path ? FormatForPath(path) : -1;
   const ContainerKind* kind = ContainerForFormat(format);
-  if (!kind || !kind->writeBlank) return Said(false, kCaptionExtension, kMsgBadExtension);
-  // The whole volume as the open image holds it, under its convention.
-  std::memset(Converted, 0, sizeof Converted);
-  const int status = ReadSectors(&P.target, Converted, 0, 1, kVolumeBytes);
-  if (status != kImageOk) {
-    SayText(&out, kCaptionRead, ImageStatusText(status), ImageStatusText(status));
-    return Answer(false, out);
-  }
-  // A new file of the kind (the disk keeps its name), the volume written through the sector
-  // writer under the chosen convention as one change.
-  const char* diskName = P.target.diskCount >= 1 ? P.disks[P.target.diskIndex].name : "";
-  ImageFileRemove(path);
-  ImageFile file;
-  bool ok = ImageFileCreate(path, &file) == 0;
-  ok = ok && kind->writeBlank(&file, diskName) == 0;
-  if (file.handle >= 0) ImageFileClose(&file);
-  ImageTarget target;
-  ok = ok && ImageTargetFor(&target, path, kind, mode == 1 ? kModePc : kModeMz) == 0;
-  if (ok) {
-    EncodeSectorRun(Converted, kVolumeBytes, target.machineMode);
-    ok = BeginImageChange(&out, &target) == 0;
-    if (ok && QueueSectorRun(&target, Converted, 0, 1, kVolumeBytes) != kImageOk) {
-      ImageAbortChange();
-      ok = false;
-    }
-    ok = ok && CommitImageChange(&out) == 0;
-  }
-  if (!ok) {
-    ImageFileRemove(path);
-    char message[kPathCapacity + 128];
-    std::snprintf(message, sizeof message, kMsgNewImageCreateFailed, path);
-    SayText(&out, kCaptionError, kMsgNewImageCreateFailed, message);
-  }
-  return Answer(ok, out);
+  if (!kind || !kind->writeDisk) return Said(false, kCaptionExtension, kMsgBadExtension);
+  // The open disk as its container holds it (IDs and marks kept where the target can hold
+  // them), under the chosen convention; absent sectors of a flat target filled.
+  ConvertRequest request{};
+  request.sourcePath = P.target.path;
+  request.machineMode = P.target.machineMode;
+  request.toMode = mode == 1 ? kModePc : kModeMz;
+  request.disk = P.target.diskCount > 1 ? P.target.diskIndex : -1;
+  request.fill = true;
+  request.replace = true;
+  request.targetPath = path;
+  request.stamp = StampOf(P.target.path);
+  return Answer(ConvertImage(&out, request, nullptr) == 0, out);
 }
