@@ -75,6 +75,8 @@ void Collect(std::vector<std::vector<std::string>>* rows, std::string* panel) {
 
 std::string Listing(const std::vector<std::vector<std::string>>& rows, const std::string& panel) {
   return console::Cp932ToTerminal(panel) + "\n\n" + Table(rows);
+}
+
 const char* VerdictKey(int verdict) {
   return verdict == kDeletedRecoverable   ? "recoverable"
          : verdict == kDeletedOverwritten ? "partly overwritten"

@@ -8,7 +8,7 @@ namespace cli {
 const VerbRow kVerbTable[] = {
     {"ls", AddLs},     {"identify", AddIdentify}, {"export", AddExport},   {"import", AddImport},
     {"new", AddNew},   {"check", AddCheck},       {"rm", AddRm},           {"rename", AddRename},
-    {"attr", AddAttr}, {"undelete", AddUndelete}, {"sectors", AddSectors},
+    {"attr", AddAttr}, {"undelete", AddUndelete}, {"sectors", AddSectors}, {"patch", AddPatch},
 };
 const int kVerbCount = static_cast<int>(sizeof kVerbTable / sizeof kVerbTable[0]);
 

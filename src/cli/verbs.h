@@ -24,6 +24,7 @@ Verb AddRename(CLI::App& app);
 Verb AddAttr(CLI::App& app);
 Verb AddUndelete(CLI::App& app);
 Verb AddSectors(CLI::App& app);
+Verb AddPatch(CLI::App& app);
 
 struct VerbRow {
   const char* name;  // as typed, and as the verb's factory names its subcommand
