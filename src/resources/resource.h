@@ -57,3 +57,9 @@
 // Import of several files, selecting every row.
 #define IDM_IMPORT_MANY 40250
 #define IDM_SELECT_ALL 40251
+
+// Restoring a deleted file (flows/restore_deleted.h).
+#define IDD_RESTORE_DELETED 40300
+#define IDC_RESTORE_LIST 40301
+#define IDC_RESTORE_PROMPT 40302
+#define IDM_RESTORE_DELETED 40303
