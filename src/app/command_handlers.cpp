@@ -18,6 +18,7 @@
 #include "flows/import.h"
 #include "flows/new_image.h"
 #include "flows/open_image.h"
+#include "flows/restore_deleted.h"
 #include "flows/undo.h"
 #include "flows/volume_load.h"
 #include "flows/volume_view.h"
@@ -143,6 +144,8 @@ void Attributes(HWND window) {
   const int row = ListFirstSelected(App.ListWindow);
   if (row != -1) AttributesOfRow(window, row);
 }
+
+void RestoreDeleted(HWND window) { RestoreDeletedFile(window); }
 
 void AttributesOfRow(HWND window, int row) {
   const int slot = SlotOfRow(App.DirectoryBuffer, App.EntryCount, row);

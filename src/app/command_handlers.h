@@ -21,6 +21,7 @@ void Undo(HWND window);
 void Redo(HWND window);
 void Delete(HWND window);
 void Attributes(HWND window);
+void RestoreDeleted(HWND window);
 void Mz(HWND window);
 void Pc(HWND window);
 void Identify(HWND window);

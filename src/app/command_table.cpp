@@ -4,6 +4,7 @@
 #include "app/command_handlers.h"
 #include "app/main_window.h"
 #include "flows/app_state.h"
+#include "flows/restore_deleted.h"
 #include "image/change_history.h"
 #include "platform/platform.h"
 #include "resources/resource.h"
@@ -18,6 +19,8 @@ bool Writable() { return App.VolumeLoaded == 1 && !App.WriteProtected; }
 // Delete and attributes act on the selected rows.
 bool RowsSelected() { return Writable() && ListFirstSelected(App.ListWindow) != -1; }
 bool ImageNamed() { return WindowComplete() && App.ImagePath[0] != '\0'; }
+// Restoring a deleted file: a writable disk that holds deleted entries.
+bool DeletedEntriesWritable() { return Writable() && VolumeHasDeletedEntries(); }
 bool CanUndo() { return ChangeHistoryCanUndo(); }
 bool CanRedo() { return ChangeHistoryCanRedo(); }
 
@@ -39,6 +42,7 @@ const WindowCommand kWindowCommands[] = {
     {IDM_REDO, commands::Redo, CanRedo},
     {IDM_DELETE, commands::Delete, RowsSelected},
     {IDM_ATTRIBUTES, commands::Attributes, RowsSelected},
+    {IDM_RESTORE_DELETED, commands::RestoreDeleted, DeletedEntriesWritable},
     // MZ/PC
     {IDM_MZ, commands::Mz, nullptr},
     {IDM_PC, commands::Pc, nullptr},

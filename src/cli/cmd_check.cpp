@@ -152,7 +152,7 @@ int RunCheck(const CheckOptions& options) {
   settings.yes = options.yes;
   settings.interactive = options.repair && !options.yes && console::OnTerminal();
   StartSession(settings, options.mode, false);
-  if (OpenImage(options.image) != 0) return kExitFailed;
+  if (OpenImage(options.image, options.repair) != 0) return kExitFailed;
 
   std::vector<CheckFinding> items(kFindingCapacity);
   CheckFindings findings{items.data(), kFindingCapacity, 0};

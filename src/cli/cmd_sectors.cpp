@@ -31,27 +31,12 @@ struct SectorsOptions {
   bool raw = false;
 };
 
-// A number in decimal, or in hex with 0x; -1 when it is neither.
-long Number(const std::string& text) {
-  if (text.empty() || text.size() > 8) return -1;
-  const bool hex =
-      text.size() > 2 && (text.compare(0, 2, "0x") == 0 || text.compare(0, 2, "0X") == 0);
-  const std::string digits = hex ? text.substr(2) : text;
-  if (digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos)
-    return -1;
-  return std::strtol(digits.c_str(), nullptr, hex ? 16 : 10);
-}
-
-std::string CheckNumber(const std::string& text) {
-  return Number(text) < 0 ? "a number in decimal, or in hex with 0x" : "";
-}
-
 int RunSectors(const SectorsOptions& options) {
   StartSession(console::Settings{}, options.mode, false);
   if (LoadTables(options.codes) != 0) return kExitFailed;
   if (OpenImage(options.image) != 0) return kExitFailed;
-  const long track = Number(options.track), sector = Number(options.sector);
-  const long count = Number(options.count);
+  const long track = ParseNumber(options.track), sector = ParseNumber(options.sector);
+  const long count = ParseNumber(options.count);
   if (!SectorAddressValid(static_cast<int>(track), static_cast<int>(sector)) || count < 1 ||
       SectorIndex(static_cast<int>(track), static_cast<int>(sector)) + count - 1 >
           kLastSectorIndex) {

@@ -2,6 +2,7 @@
 #include "cli/options.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 
 #include "cli/cli.h"
 #include "image/image_lock.h"
@@ -51,6 +52,20 @@ void AddCodes(CLI::App* command, std::string* codes) {
 // it with the reader's own message (exit 1), so the argument is not checked here.
 void AddImage(CLI::App* command, std::string* image) {
   command->add_option("IMAGE", *image, "Disk image: " + ImageExtensionList())->required();
+}
+
+long ParseNumber(const std::string& text) {
+  if (text.empty() || text.size() > 8) return -1;
+  const bool hex =
+      text.size() > 2 && (text.compare(0, 2, "0x") == 0 || text.compare(0, 2, "0X") == 0);
+  const std::string digits = hex ? text.substr(2) : text;
+  if (digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos)
+    return -1;
+  return std::strtol(digits.c_str(), nullptr, hex ? 16 : 10);
+}
+
+std::string CheckNumber(const std::string& text) {
+  return ParseNumber(text) < 0 ? "a number in decimal, or in hex with 0x" : "";
 }
 
 std::string Lower(std::string text) {

@@ -19,6 +19,11 @@ void AddMode(CLI::App* command, std::string* mode);
 void AddCodes(CLI::App* command, std::string* codes);
 // IMAGE: one disk image, required.
 void AddImage(CLI::App* command, std::string* image);
+// A track, sector or count: decimal, or hex with 0x; -1 when it is neither (at most 8
+// characters).
+long ParseNumber(const std::string& text);
+// CLI11 check over ParseNumber: empty when the text is a number, else what to give.
+std::string CheckNumber(const std::string& text);
 // ASCII letters in lower case, other bytes as they are.
 std::string Lower(std::string text);
 

@@ -10,6 +10,7 @@ const VerbRow kVerbTable[] = {
     {"new", AddNew},   {"check", AddCheck},       {"rm", AddRm},           {"rename", AddRename},
     {"attr", AddAttr}, {"undelete", AddUndelete}, {"sectors", AddSectors},
     {"convert", AddConvert}, {"join", AddJoin},
+    {"patch", AddPatch},
 };
 const int kVerbCount = static_cast<int>(sizeof kVerbTable / sizeof kVerbTable[0]);
 

@@ -26,6 +26,7 @@ Verb AddUndelete(CLI::App& app);
 Verb AddSectors(CLI::App& app);
 Verb AddConvert(CLI::App& app);
 Verb AddJoin(CLI::App& app);
+Verb AddPatch(CLI::App& app);
 
 struct VerbRow {
   const char* name;  // as typed, and as the verb's factory names its subcommand

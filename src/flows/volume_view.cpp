@@ -2,6 +2,7 @@
 
 #include "flows/app_image.h"
 #include "flows/app_state.h"
+#include "flows/repair_offer.h"
 #include "texts/texts.h"
 #include "view/check_report.h"
 #include "view/directory_list.h"
@@ -85,4 +86,5 @@ void ShowVolumeCheck(WindowHandle window) {
   ComposeCheckReport(findings, App.DirectoryBuffer, App.EntryCount, App.Tables.TBL1, text,
                      sizeof text);
   PlatformMessageBox(window, text, kCaptionCheck, kMbOk);
+  OfferBitTableRepair(window);
 }

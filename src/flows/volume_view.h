@@ -16,5 +16,6 @@ void ShowVolumeStatus(WindowHandle window);
 void ShowActionStatus(WindowHandle window, const char* text);
 // The first line of the outcome's first message there (nothing when it holds none).
 void ShowOutcomeStatus(WindowHandle window, const Outcome* out);
-// Checks the loaded volume and shows the outcome in a box owned by `window`.
+// Checks the loaded volume and shows the outcome in a box owned by `window`; then offers the
+// bit table repair (repair_offer.h).
 void ShowVolumeCheck(WindowHandle window);

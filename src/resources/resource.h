@@ -59,3 +59,9 @@
 #define IDM_SELECT_ALL 40251
 // Save As: a converted copy of the open image.
 #define IDM_SAVE_AS 40070
+
+// Restoring a deleted file (flows/restore_deleted.h).
+#define IDD_RESTORE_DELETED 40300
+#define IDC_RESTORE_LIST 40301
+#define IDC_RESTORE_PROMPT 40302
+#define IDM_RESTORE_DELETED 40303

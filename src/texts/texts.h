@@ -741,6 +741,24 @@ inline constexpr char kSaveAsKeepModeEn[] = "Keep the recording convention %s in
 // 変換で次のものが失われます:\n%s\n保存しますか？
 inline constexpr char kSaveAsLosses[] = "\x95""\xCF""\x8A""\xB7""\x82""\xC5""\x8E""\x9F""\x82""\xCC""\x82""\xE0""\x82""\xCC""\x82""\xAA""\x8E""\xB8""\x82""\xED""\x82""\xEA""\x82""\xDC""\x82""\xB7"":\x0A""%s\x0A""\x95""\xDB""\x91""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
 inline constexpr char kSaveAsLossesEn[] = "The conversion loses:\x0A""%s\x0A""Save anyway\x3F""";
+// セクタの書き換え
+inline constexpr char kCaptionPatch[] = "\x83""Z\x83""N\x83""^\x82""\xCC""\x8F""\x91""\x82""\xAB""\x8A""\xB7""\x82""\xA6""";
+inline constexpr char kCaptionPatchEn[] = "Patch sectors";
+// %s は%ldバイトです。256バイト (1セクタ) の倍数の大きさのファイルを指定してください。何も変更していません。
+inline constexpr char kMsgPatchBadSize[] = "%s \x82""\xCD""%ld\x83""o\x83""C\x83""g\x82""\xC5""\x82""\xB7""\x81""B256\x83""o\x83""C\x83""g (1\x83""Z\x83""N\x83""^) \x82""\xCC""\x94""{\x90""\x94""\x82""\xCC""\x91""\xE5""\x82""\xAB""\x82""\xB3""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x8E""w\x92""\xE8""\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B\x89""\xBD""\x82""\xE0""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgPatchBadSizeEn[] = "%s holds %ld bytes, not a whole number of 256-byte sectors: give a file of whole sectors. Nothing was changed.";
+// Trk%02X Sct%02X から%dセクタはディスクに収まりません (最後はTrk53 Sct10)。何も変更していません。
+inline constexpr char kMsgPatchOutside[] = "Trk%02X Sct%02X \x82""\xA9""\x82""\xE7""%d\x83""Z\x83""N\x83""^\x82""\xCD""\x83""f\x83""B\x83""X\x83""N\x82""\xC9""\x8E""\xFB""\x82""\xDC""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1"" (\x8D""\xC5""\x8C""\xE3""\x82""\xCD""Trk53 Sct10)\x81""B\x89""\xBD""\x82""\xE0""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgPatchOutsideEn[] = "The sectors from Trk%02X Sct%02X on (%d of them) run past the end of the disk (Trk53 Sct10): nothing was changed.";
+// Trk%02X Sct%02X から%dセクタのうち、イメージにないセクタがあります。何も変更していません。
+inline constexpr char kMsgPatchMissing[] = "Trk%02X Sct%02X \x82""\xA9""\x82""\xE7""%d\x83""Z\x83""N\x83""^\x82""\xCC""\x82""\xA4""\x82""\xBF""\x81""A\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x82""\xC8""\x82""\xA2""\x83""Z\x83""N\x83""^\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7""\x81""B\x89""\xBD""\x82""\xE0""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgPatchMissingEn[] = "The image does not carry every sector from Trk%02X Sct%02X on (%d of them): nothing was changed.";
+// Trk%02X Sct%02X から%dセクタを %s の内容で書き換えてよろしいですか？
+inline constexpr char kMsgPatchConfirm[] = "Trk%02X Sct%02X \x82""\xA9""\x82""\xE7""%d\x83""Z\x83""N\x83""^\x82""\xF0"" %s \x82""\xCC""\x93""\xE0""\x97""e\x82""\xC5""\x8F""\x91""\x82""\xAB""\x8A""\xB7""\x82""\xA6""\x82""\xC4""\x82""\xE6""\x82""\xEB""\x82""\xB5""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kMsgPatchConfirmEn[] = "Overwrite the sectors from Trk%02X Sct%02X on (%d of them) with %s\x3F""";
+// Trk%02X Sct%02X から%dセクタを書き換えました。
+inline constexpr char kMsgPatchDone[] = "Trk%02X Sct%02X \x82""\xA9""\x82""\xE7""%d\x83""Z\x83""N\x83""^\x82""\xF0""\x8F""\x91""\x82""\xAB""\x8A""\xB7""\x82""\xA6""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B";
+inline constexpr char kMsgPatchDoneEn[] = "Wrote the sectors from Trk%02X Sct%02X on (%d of them).";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -989,6 +1007,12 @@ enum class TextId : uint16_t {
   kSaveAsDialogTitle,
   kSaveAsKeepMode,
   kSaveAsLosses,
+  kCaptionPatch,
+  kMsgPatchBadSize,
+  kMsgPatchOutside,
+  kMsgPatchMissing,
+  kMsgPatchConfirm,
+  kMsgPatchDone,
   kCount
 };
 
@@ -1244,6 +1268,12 @@ inline constexpr TextEntry kTextTable[] = {
   {"kSaveAsDialogTitle", kSaveAsDialogTitle, kSaveAsDialogTitleEn},
   {"kSaveAsKeepMode", kSaveAsKeepMode, kSaveAsKeepModeEn},
   {"kSaveAsLosses", kSaveAsLosses, kSaveAsLossesEn},
+  {"kCaptionPatch", kCaptionPatch, kCaptionPatchEn},
+  {"kMsgPatchBadSize", kMsgPatchBadSize, kMsgPatchBadSizeEn},
+  {"kMsgPatchOutside", kMsgPatchOutside, kMsgPatchOutsideEn},
+  {"kMsgPatchMissing", kMsgPatchMissing, kMsgPatchMissingEn},
+  {"kMsgPatchConfirm", kMsgPatchConfirm, kMsgPatchConfirmEn},
+  {"kMsgPatchDone", kMsgPatchDone, kMsgPatchDoneEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

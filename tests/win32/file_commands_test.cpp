@@ -97,6 +97,38 @@ TEST_F(FileCommandsTest, ALockedFileIsRefusedAndNoLeavesTheImage) {
   EXPECT_EQ(RowCount(), 3);
 }
 
+// A deleted file chosen from the list and restored with its type through the attribute dialog:
+// the image as before the delete; Undo deletes it again.
+TEST_F(FileCommandsTest, ADeletedFileRestoredFromTheList) {
+  constexpr int kCmdRestore = 40303, kRestoreList = 40301, kTypeCombo = 1001;
+  EXPECT_FALSE(MenuEnabled(kCmdRestore));
+  SelectRows({2});
+  driver_.AnswerBox(IDYES);
+  Command(kCmdDelete);
+  const auto deleted = testimg::ReadFile(image_);
+  ASSERT_TRUE(MenuEnabled(kCmdRestore));
+  LRESULT items = 0;
+  std::wstring item;
+  driver_.Expect(Kind::kRestoreDeleted, [&](HWND dialog) {
+    items = SendDlgItemMessageW(dialog, kRestoreList, CB_GETCOUNT, 0, 0);
+    item = Driver::Text(GetDlgItem(dialog, kRestoreList));
+    Driver::Press(dialog, IDOK);
+  });
+  driver_.Expect(Kind::kAttributes, [&](HWND dialog) {
+    SendDlgItemMessageW(dialog, kTypeCombo, CB_SETCURSEL, 4, 0);  // GAME's type 5
+    Driver::Press(dialog, IDOK);
+  });
+  Command(kCmdRestore);
+  EXPECT_TRUE(driver_.failures().empty());
+  EXPECT_EQ(items, 1);
+  EXPECT_EQ(item.rfind(L"#d0", 0), 0u);
+  EXPECT_TRUE(testsupport::BytesEqual(before_, testimg::ReadFile(image_)));
+  EXPECT_EQ(RowCount(), 3);
+  EXPECT_FALSE(MenuEnabled(kCmdRestore));
+  Command(40020);  // 元に戻す
+  EXPECT_TRUE(testsupport::BytesEqual(deleted, testimg::ReadFile(image_)));
+}
+
 TEST_F(FileCommandsTest, AttributesOfTheSelectedFile) {
   std::wstring shownName, shownStart;
   SelectRows({1});

@@ -23,7 +23,8 @@ enum class Kind {
   kMainWindow,
   kDiskChooser,
   kNewImage,
-  kFolderDialog
+  kFolderDialog,
+  kRestoreDeleted
 };
 
 // A message box as it was shown.

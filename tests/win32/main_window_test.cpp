@@ -140,11 +140,14 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   EXPECT_EQ(MenuText(bar, 3, MF_BYPOSITION), L"BIN/ASC(&B)");
   EXPECT_EQ(MenuText(bar, 4, MF_BYPOSITION), L"ABOUT(&A)");
   HMENU edit = GetSubMenu(bar, 1);
-  ASSERT_EQ(GetMenuItemCount(edit), 5);
+  ASSERT_EQ(GetMenuItemCount(edit), 6);
   EXPECT_EQ(GetMenuItemID(edit, 0), 40020u);
   EXPECT_EQ(GetMenuItemID(edit, 1), 40021u);
   EXPECT_EQ(GetMenuItemID(edit, 3), 40030u);
   EXPECT_EQ(GetMenuItemID(edit, 4), 40031u);
+  EXPECT_EQ(GetMenuItemID(edit, 5), 40303u);
+  EXPECT_EQ(MenuText(edit, 5, MF_BYPOSITION),
+            L"\u524A\u9664\u3057\u305F\u30D5\u30A1\u30A4\u30EB\u306E\u5FA9\u5143(&F)...");
   HMENU file = GetSubMenu(bar, 0);
   ASSERT_EQ(GetMenuItemCount(file), 12);
   const UINT fileIds[] = {40040, 40002, 40070, 40060, 0, 40003, 40041, 40010, 40250, 40061, 0, 40004};

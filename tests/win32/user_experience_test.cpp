@@ -474,10 +474,15 @@ TEST_F(UserTest, TheCheckCommandTellsTheFindingsInABox) {
   stray.data.assign(600, 0x5A);
   stray.markUsed = false;
   damaged.AddFile(stray);
-  OpenImage(WriteImage(damaged, "damaged.2d"));
+  const std::string damagedPath = WriteImage(damaged, "damaged.2d");
+  OpenImage(damagedPath);
+  const auto before = testimg::ReadFile(damagedPath);
   driver_.AnswerBox(IDOK);
+  driver_.AnswerBox(IDNO);  // the repair offered after the report
   Command(40061);
-  ASSERT_EQ(driver_.boxes().size(), 2u);
+  ASSERT_EQ(driver_.boxes().size(), 3u);
+  EXPECT_TRUE(driver_.boxes()[2].hasYesNo);
+  EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(damagedPath)));
   const std::wstring report = driver_.boxes()[1].text;
   char head[64];
   std::snprintf(head, sizeof head, kMsgCheckFound, 1);
