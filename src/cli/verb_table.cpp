@@ -8,9 +8,8 @@ namespace cli {
 const VerbRow kVerbTable[] = {
     {"ls", AddLs},     {"identify", AddIdentify}, {"export", AddExport},   {"import", AddImport},
     {"new", AddNew},   {"check", AddCheck},       {"rm", AddRm},           {"rename", AddRename},
-    {"attr", AddAttr}, {"undelete", AddUndelete}, {"sectors", AddSectors},
-    {"convert", AddConvert}, {"join", AddJoin},
-    {"patch", AddPatch},
+    {"attr", AddAttr}, {"undelete", AddUndelete}, {"sectors", AddSectors}, {"convert", AddConvert},
+    {"join", AddJoin}, {"patch", AddPatch},
 };
 const int kVerbCount = static_cast<int>(sizeof kVerbTable / sizeof kVerbTable[0]);
 

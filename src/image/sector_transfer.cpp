@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "image/container.h"
-#include "image/image_lock.h"
 #include "image/decoded_read.h"
+#include "image/image_lock.h"
 #include "image/image_source.h"
 #include "image/journal.h"
 #include "texts/texts.h"

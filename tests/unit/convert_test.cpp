@@ -152,9 +152,9 @@ Bytes HandImd(const std::string& comment = "hand made") {
   add({0, 0, 0, 1});        // heads
   add({1});
   for (int i = 0; i < 256; i++) b.push_back(static_cast<uint8_t>(i));
-  add({2, 0xAA});           // compressed
-  add({4, 0x55});           // deleted, compressed
-  add({0});                 // unavailable
+  add({2, 0xAA});              // compressed
+  add({4, 0x55});              // deleted, compressed
+  add({0});                    // unavailable
   add({5, 0, 1, 1, 1, 1, 5});  // track 0 side 1: one sector, with a data error
   for (int i = 0; i < 256; i++) b.push_back(static_cast<uint8_t>(255 - i));
   return b;

@@ -71,7 +71,8 @@ TEST_F(RestoreDeletedTest, TheChosenEntryRestoredWithItsTypeUndoesTheDelete) {
 TEST_F(RestoreDeletedTest, CancelAndAnOverwrittenEntryLeaveTheImage) {
   // TWO's first sector taken by a live file.
   VolumeBuilder overwritten = Volume(true);
-  overwritten.AddFile(FileSpec{.name = "NEW", .data = Pattern(256, 3), .track = 2, .sector = 3, .slot = 2});
+  overwritten.AddFile(
+      FileSpec{.name = "NEW", .data = Pattern(256, 3), .track = 2, .sector = 3, .slot = 2});
   const struct {
     const char* what;
     VolumeBuilder volume;

@@ -150,7 +150,8 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
             L"\u524A\u9664\u3057\u305F\u30D5\u30A1\u30A4\u30EB\u306E\u5FA9\u5143(&F)...");
   HMENU file = GetSubMenu(bar, 0);
   ASSERT_EQ(GetMenuItemCount(file), 12);
-  const UINT fileIds[] = {40040, 40002, 40070, 40060, 0, 40003, 40041, 40010, 40250, 40061, 0, 40004};
+  const UINT fileIds[] = {40040, 40002, 40070, 40060, 0, 40003,
+                          40041, 40010, 40250, 40061, 0, 40004};
   for (int i = 0; i < 12; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
   EXPECT_TRUE(GetMenuState(file, 4, MF_BYPOSITION) & MF_SEPARATOR);
   EXPECT_TRUE(GetMenuState(file, 10, MF_BYPOSITION) & MF_SEPARATOR);
