@@ -250,7 +250,8 @@ TEST_F(FileCommandsTest, FileSectorsShowsTheFirstSectorOfTheRowsFile) {
   constexpr int kCmdFileSectors = 40358, kTrack = 40351, kNext = 40354, kOwner = 40355;
   constexpr int kHex = 40356;
   const std::vector<uint8_t> data = SampleFiles()[0].data;
-  const std::wstring fileOwner = L"\u30D5\u30A1\u30A4\u30EB HELLO";  // ファイル HELLO
+  // ファイル ＨＥＬＬＯ: the name through the code tables.
+  const std::wstring fileOwner = L"\u30D5\u30A1\u30A4\u30EB \uFF28\uFF25\uFF2C\uFF2C\uFF2F";
   std::wstring owner, hex, nextOwner, nextHex, badOwner;
   SelectRows({0});
   driver_.Expect(Kind::kSectorView, [&](HWND dialog) {
@@ -267,7 +268,7 @@ TEST_F(FileCommandsTest, FileSectorsShowsTheFirstSectorOfTheRowsFile) {
   Command(kCmdFileSectors);
   EXPECT_TRUE(driver_.failures().empty());
   EXPECT_EQ(owner.rfind(L"Trk", 0), 0u) << owner.size();
-  EXPECT_NE(owner.find(fileOwner), std::wstring::npos);
+  EXPECT_NE(owner.find(fileOwner), std::wstring::npos) << testing::PrintToString(owner);
   EXPECT_EQ(hex.rfind(HexStart(data, 0, 0), 0), 0u);
   EXPECT_NE(nextOwner.find(fileOwner), std::wstring::npos);
   EXPECT_EQ(nextHex.rfind(HexStart(data, 256, 0), 0), 0u);
