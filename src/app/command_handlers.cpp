@@ -19,6 +19,7 @@
 #include "flows/new_image.h"
 #include "flows/open_image.h"
 #include "flows/restore_deleted.h"
+#include "flows/sector_view.h"
 #include "flows/undo.h"
 #include "flows/volume_load.h"
 #include "flows/volume_view.h"
@@ -146,6 +147,14 @@ void Attributes(HWND window) {
 }
 
 void RestoreDeleted(HWND window) { RestoreDeletedFile(window); }
+
+void SectorView(HWND window) { ShowSectorView(window, 0, 1); }
+
+void FileSectors(HWND window) {
+  const int row = ListFirstSelected(App.ListWindow);
+  if (row == -1 || App.VolumeLoaded != 1) return;
+  ShowFileSectors(window, SlotOfRow(App.DirectoryBuffer, App.EntryCount, row));
+}
 
 void AttributesOfRow(HWND window, int row) {
   const int slot = SlotOfRow(App.DirectoryBuffer, App.EntryCount, row);

@@ -22,6 +22,8 @@ void Redo(HWND window);
 void Delete(HWND window);
 void Attributes(HWND window);
 void RestoreDeleted(HWND window);
+void SectorView(HWND window);
+void FileSectors(HWND window);  // the first selected row's file
 void Mz(HWND window);
 void Pc(HWND window);
 void Identify(HWND window);

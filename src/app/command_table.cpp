@@ -43,6 +43,9 @@ const WindowCommand kWindowCommands[] = {
     {IDM_DELETE, commands::Delete, RowsSelected},
     {IDM_ATTRIBUTES, commands::Attributes, RowsSelected},
     {IDM_RESTORE_DELETED, commands::RestoreDeleted, DeletedEntriesWritable},
+    // View
+    {IDM_SECTOR_VIEW, commands::SectorView, VolumeLoaded},
+    {IDM_FILE_SECTORS, commands::FileSectors, nullptr},  // a list row's menu only
     // MZ/PC
     {IDM_MZ, commands::Mz, nullptr},
     {IDM_PC, commands::Pc, nullptr},

@@ -759,6 +759,15 @@ inline constexpr char kMsgPatchConfirmEn[] = "Overwrite the sectors from Trk%02X
 // Trk%02X Sct%02X から%dセクタを書き換えました。
 inline constexpr char kMsgPatchDone[] = "Trk%02X Sct%02X \x82""\xA9""\x82""\xE7""%d\x83""Z\x83""N\x83""^\x82""\xF0""\x8F""\x91""\x82""\xAB""\x8A""\xB7""\x82""\xA6""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B";
 inline constexpr char kMsgPatchDoneEn[] = "Wrote the sectors from Trk%02X Sct%02X on (%d of them).";
+// トラック 0-83、セクタ 1-16 を指定してください (16進数は 0x を付けて)。
+inline constexpr char kSectorViewBadAddress[] = "\x83""g\x83""\x89""\x83""b\x83""N 0-83\x81""A\x83""Z\x83""N\x83""^ 1-16 \x82""\xF0""\x8E""w\x92""\xE8""\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2"" (16\x90""i\x90""\x94""\x82""\xCD"" 0x \x82""\xF0""\x95""t\x82""\xAF""\x82""\xC4"")\x81""B";
+inline constexpr char kSectorViewBadAddressEn[] = "Give track 0-83 and sector 1-16 (hex with 0x).";
+// このセクタは読めません: %s
+inline constexpr char kSectorViewUnreadable[] = "\x82""\xB1""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xCD""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1"": %s";
+inline constexpr char kSectorViewUnreadableEn[] = "This sector cannot be read: %s";
+// Trk%02X Sct%02X (トラック %d セクタ %d): %s
+inline constexpr char kSectorViewHeading[] = "Trk%02X Sct%02X (\x83""g\x83""\x89""\x83""b\x83""N %d \x83""Z\x83""N\x83""^ %d): %s";
+inline constexpr char kSectorViewHeadingEn[] = "Trk%02X Sct%02X (track %d sector %d): %s";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -1013,6 +1022,9 @@ enum class TextId : uint16_t {
   kMsgPatchMissing,
   kMsgPatchConfirm,
   kMsgPatchDone,
+  kSectorViewBadAddress,
+  kSectorViewUnreadable,
+  kSectorViewHeading,
   kCount
 };
 
@@ -1274,6 +1286,9 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgPatchMissing", kMsgPatchMissing, kMsgPatchMissingEn},
   {"kMsgPatchConfirm", kMsgPatchConfirm, kMsgPatchConfirmEn},
   {"kMsgPatchDone", kMsgPatchDone, kMsgPatchDoneEn},
+  {"kSectorViewBadAddress", kSectorViewBadAddress, kSectorViewBadAddressEn},
+  {"kSectorViewUnreadable", kSectorViewUnreadable, kSectorViewUnreadableEn},
+  {"kSectorViewHeading", kSectorViewHeading, kSectorViewHeadingEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

@@ -38,10 +38,10 @@ std::set<int> MenuItems(HINSTANCE instance, int menuId) {
 
 TEST_F(CommandTableTest, EveryMenuItemAndKeyHasItsRowAndOnlyMenuItemsAreGreyed) {
   const std::set<int> mainItems = MenuItems(instance_, IDR_MAIN_MENU);
-  ASSERT_EQ(mainItems.size(), 21u);
+  ASSERT_EQ(mainItems.size(), 22u);
   std::set<int> ids = mainItems;
   const std::set<int> contextItems = MenuItems(instance_, IDR_CONTEXT_MENU);
-  ASSERT_EQ(contextItems.size(), 3u);
+  ASSERT_EQ(contextItems.size(), 4u);
   ids.insert(contextItems.begin(), contextItems.end());
   HACCEL keys = LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(IDR_ACCEL));
   ACCEL accel[32];
@@ -72,7 +72,7 @@ TEST_F(CommandTableTest, GreyingFollowsTheStateOfTheWindow) {
   const int kAll[] = {IDM_NEW,        IDM_OPEN,  IDM_EXPORT, IDM_EXPORT_FOLDER, IDM_IMPORT,
                       IDM_CHECK,      IDM_QUIT,  IDM_UNDO,   IDM_REDO,          IDM_DELETE,
                       IDM_ATTRIBUTES, IDM_MZ,    IDM_PC,     IDM_IDENTIFY,      IDM_BINARY,
-                      IDM_ASCII,      IDM_ABOUT, IDM_RELOAD, IDM_IMPORT_MANY};
+                      IDM_ASCII,      IDM_ABOUT, IDM_RELOAD, IDM_IMPORT_MANY,   IDM_SECTOR_VIEW};
   struct Step {
     const char* what;
     std::function<void()> act;
@@ -82,7 +82,7 @@ TEST_F(CommandTableTest, GreyingFollowsTheStateOfTheWindow) {
       {"started",
        [] {},
        {IDM_EXPORT, IDM_EXPORT_FOLDER, IDM_IMPORT, IDM_CHECK, IDM_UNDO, IDM_REDO, IDM_DELETE,
-        IDM_ATTRIBUTES, IDM_RELOAD, IDM_IMPORT_MANY}},
+        IDM_ATTRIBUTES, IDM_RELOAD, IDM_IMPORT_MANY, IDM_SECTOR_VIEW}},
       {"opened: the first row selected", [&] { OpenImage(image); }, {IDM_UNDO, IDM_REDO}},
       {"no row selected",
        [&] { SelectRows({}); },
@@ -102,7 +102,7 @@ TEST_F(CommandTableTest, GreyingFollowsTheStateOfTheWindow) {
          Command(IDM_RELOAD);
        },
        {IDM_EXPORT, IDM_EXPORT_FOLDER, IDM_IMPORT, IDM_CHECK, IDM_UNDO, IDM_DELETE, IDM_ATTRIBUTES,
-        IDM_IMPORT_MANY}},
+        IDM_IMPORT_MANY, IDM_SECTOR_VIEW}},
       {"a write-protected disk: nothing that writes",
        [&] { OpenImage(protectedImage); },
        {IDM_UNDO, IDM_REDO, IDM_IMPORT, IDM_IMPORT_MANY, IDM_DELETE, IDM_ATTRIBUTES}},

@@ -232,3 +232,50 @@ TEST_F(FileCommandsTest, SortedRowsKeepTheirOwnFiles) {
 
 }  // namespace
 }  // namespace gui
+
+namespace gui {
+namespace {
+
+// The first line of the hex text: "0000  " and the first 16 bytes, as the sector view shows it.
+std::wstring HexStart(const std::vector<uint8_t>& data, size_t from, int offset) {
+  wchar_t text[80];
+  int n = swprintf(text, 80, L"%04X ", offset);
+  for (size_t i = 0; i < 16; ++i) n += swprintf(text + n, 80 - n, L" %02X", data[from + i]);
+  return text;
+}
+
+// A list row's ファイルのセクタ opens the sector view at the file's first sector: the owner and
+// the bytes of the file, the next sector with its next bytes, a bad address said; nothing written.
+TEST_F(FileCommandsTest, FileSectorsShowsTheFirstSectorOfTheRowsFile) {
+  constexpr int kCmdFileSectors = 40358, kTrack = 40351, kNext = 40354, kOwner = 40355;
+  constexpr int kHex = 40356;
+  const std::vector<uint8_t> data = SampleFiles()[0].data;
+  // ファイル ＨＥＬＬＯ: the name through the code tables.
+  const std::wstring fileOwner = L"\u30D5\u30A1\u30A4\u30EB \uFF28\uFF25\uFF2C\uFF2C\uFF2F";
+  std::wstring owner, hex, nextOwner, nextHex, badOwner;
+  SelectRows({0});
+  driver_.Expect(Kind::kSectorView, [&](HWND dialog) {
+    owner = Driver::ItemText(dialog, kOwner);
+    hex = Driver::ItemText(dialog, kHex);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kNext, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, kNext)));
+    nextOwner = Driver::ItemText(dialog, kOwner);
+    nextHex = Driver::ItemText(dialog, kHex);
+    SetDlgItemTextW(dialog, kTrack, L"99");
+    badOwner = Driver::ItemText(dialog, kOwner);
+    Driver::Press(dialog, IDCANCEL);
+  });
+  Command(kCmdFileSectors);
+  EXPECT_TRUE(driver_.failures().empty());
+  EXPECT_EQ(owner.rfind(L"Trk", 0), 0u) << owner.size();
+  EXPECT_NE(owner.find(fileOwner), std::wstring::npos) << testing::PrintToString(owner);
+  EXPECT_EQ(hex.rfind(HexStart(data, 0, 0), 0), 0u);
+  EXPECT_NE(nextOwner.find(fileOwner), std::wstring::npos);
+  EXPECT_EQ(nextHex.rfind(HexStart(data, 256, 0), 0), 0u);
+  EXPECT_NE(badOwner, nextOwner);
+  EXPECT_EQ(badOwner.find(fileOwner), std::wstring::npos);
+  EXPECT_TRUE(testsupport::BytesEqual(before_, testimg::ReadFile(image_)));
+}
+
+}  // namespace
+}  // namespace gui

@@ -126,6 +126,8 @@ bool Driver::KindOf(HWND window, Kind* kind) {
     *kind = Kind::kFileDialog;
   } else if (GetDlgItem(window, 1000) && GetDlgItem(window, 1012)) {
     *kind = Kind::kAttributes;
+  } else if (GetDlgItem(window, 40356)) {
+    *kind = Kind::kSectorView;
   } else if (GetDlgItem(window, 40301)) {
     *kind = Kind::kRestoreDeleted;
   } else if (GetDlgItem(window, 1200)) {

@@ -24,7 +24,8 @@ enum class Kind {
   kDiskChooser,
   kNewImage,
   kFolderDialog,
-  kRestoreDeleted
+  kRestoreDeleted,
+  kSectorView
 };
 
 // A message box as it was shown.

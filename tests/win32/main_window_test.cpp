@@ -133,12 +133,17 @@ TEST_F(MainWindowTest, PanelAndListFollowTheClientArea) {
 TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   StartProgram();
   HMENU bar = GetMenu(main_);
-  ASSERT_EQ(GetMenuItemCount(bar), 5);
+  ASSERT_EQ(GetMenuItemCount(bar), 6);
   EXPECT_EQ(MenuText(bar, 0, MF_BYPOSITION), L"\uFF8C\uFF67\uFF72\uFF99(&F)");
   EXPECT_EQ(MenuText(bar, 1, MF_BYPOSITION), L"\u7DE8\u96C6(&E)");
-  EXPECT_EQ(MenuText(bar, 2, MF_BYPOSITION), L"MZ/PC(&M)");
-  EXPECT_EQ(MenuText(bar, 3, MF_BYPOSITION), L"BIN/ASC(&B)");
-  EXPECT_EQ(MenuText(bar, 4, MF_BYPOSITION), L"ABOUT(&A)");
+  EXPECT_EQ(MenuText(bar, 2, MF_BYPOSITION), L"\u8868\u793A(&V)");
+  EXPECT_EQ(MenuText(bar, 3, MF_BYPOSITION), L"MZ/PC(&M)");
+  EXPECT_EQ(MenuText(bar, 4, MF_BYPOSITION), L"BIN/ASC(&B)");
+  EXPECT_EQ(MenuText(bar, 5, MF_BYPOSITION), L"ABOUT(&A)");
+  HMENU view = GetSubMenu(bar, 2);
+  ASSERT_EQ(GetMenuItemCount(view), 1);
+  EXPECT_EQ(GetMenuItemID(view, 0), 40357u);
+  EXPECT_EQ(MenuText(view, 0, MF_BYPOSITION), L"\u30BB\u30AF\u30BF\u8868\u793A(&S)...");
   HMENU edit = GetSubMenu(bar, 1);
   ASSERT_EQ(GetMenuItemCount(edit), 6);
   EXPECT_EQ(GetMenuItemID(edit, 0), 40020u);
