@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "image/image_basics.h"
+
 struct ImageFile {
   intptr_t handle;  // file descriptor or HANDLE; -1 when closed
 };
@@ -44,6 +46,9 @@ int ImageFileSync(ImageFile* file);
 int ImageFileRemove(const char* path);
 // 1 when a file exists at `path`, 0 when nothing does, -1 when it cannot be told.
 int ImageFileExists(const char* path);
+// A name beside `path` that no file has yet ("<path>.new", "<path>.new1", ...), for a file
+// written whole and then renamed into place. 0, or -1 when none is free or it would be too long.
+int ImageFileTemporaryName(const char* path, char temp[kPathCapacity]);
 // Renames `from` to `to`, replacing `to` when it exists. 0 or -1.
 int ImageFileRename(const char* from, const char* to);
 // Cuts the open file to `size` bytes (never lengthens it). 0 or -1.

@@ -8,19 +8,6 @@
 
 namespace {
 
-constexpr int kTempTries = 10;
-
-int TemporaryName(const char* path, char* temp) {
-  for (int i = 0; i < kTempTries; i++) {
-    char suffix[8] = ".new";
-    if (i > 0) std::snprintf(suffix, sizeof suffix, ".new%d", i);
-    if (std::strlen(path) + std::strlen(suffix) >= kPathCapacity) return -1;
-    std::snprintf(temp, kPathCapacity, "%s%s", path, suffix);
-    if (ImageFileExists(temp) == 0) return 0;
-  }
-  return -1;
-}
-
 // A failed read of a track, as its message.
 void SayTrackFailure(Outcome* out, const char* path, int physicalTrack, int result) {
   if (result == kTrackVersion)
@@ -106,7 +93,8 @@ int CopyTargetBegin(Outcome* out, const char* path, bool replace, CopyTarget* ta
     Say(out, kCaptionError, kMsgConvertExists, path);
     return -1;
   }
-  if (TemporaryName(path, target->temp) != 0 || ImageFileCreate(target->temp, &target->file) != 0) {
+  if (ImageFileTemporaryName(path, target->temp) != 0 ||
+      ImageFileCreate(target->temp, &target->file) != 0) {
     Say(out, kCaptionError, kMsgConvertWriteFailed, path);
     return -1;
   }

@@ -16,22 +16,8 @@ namespace {
 uint8_t Volume[kVolumeBytes];
 uint8_t LikeTracks[kSystemTracksBytes];
 
-constexpr int kTempTries = 10;
-
 void SayNamed(Outcome* out, const char* format, const char* path) {
   Say(out, kCaptionError, format, path);
-}
-
-// A name beside the target that no file has yet: "<path>.new", "<path>.new1", ...
-int TemporaryName(const char* path, char* temp) {
-  for (int i = 0; i < kTempTries; i++) {
-    char suffix[8] = ".new";
-    if (i > 0) std::snprintf(suffix, sizeof suffix, ".new%d", i);
-    if (std::strlen(path) + std::strlen(suffix) >= kPathCapacity) return -1;
-    std::snprintf(temp, kPathCapacity, "%s%s", path, suffix);
-    if (ImageFileExists(temp) == 0) return 0;
-  }
-  return -1;
 }
 
 // Writes the volume into the file at `temp`, already created empty, and flushes it. 0 or -1.
@@ -91,7 +77,7 @@ int MakeNewImage(Outcome* out, const NewImageRequest& request) {
 
   char temp[kPathCapacity];
   ImageFile file;
-  if (TemporaryName(request.path, temp) != 0 || ImageFileCreate(temp, &file) != 0) {
+  if (ImageFileTemporaryName(request.path, temp) != 0 || ImageFileCreate(temp, &file) != 0) {
     SayNamed(out, kMsgNewImageCreateFailed, request.path);
     return -1;
   }
