@@ -35,6 +35,7 @@ const char* KindName(int kind) {
     case kCheckD88OffsetOutside: return "d88-offset-outside";
     case kCheckD88RecordsOutside: return "d88-records-outside";
     case kCheckSectorsMissing: return "sectors-missing";
+    case kCheckSameName: return "same-name";
     default: return "image-unreadable";
   }
 }
@@ -93,6 +94,11 @@ std::string Describe(const CheckFinding& f, int64_t fileSize) {
                     f.track, f.count, static_cast<long>(f.offset)) +
              Format(" of the file (%ld bytes)", static_cast<long>(fileSize));
     case kCheckSectorsMissing: return "image: lacks " + Sectors(f.count) + " from " + Where(f);
+    case kCheckSameName: {
+      char text[256];
+      std::snprintf(text, sizeof text, kCheckLineSameNameEn, ShownName(f.slot).c_str());
+      return text;
+    }
     default: return "image: read error while checking";
   }
 }
@@ -180,7 +186,8 @@ int RunCheck(const CheckOptions& options) {
         item["row"] = RowOfSlot(f.slot);
         item["name"] = ShownName(f.slot);
       }
-      if (f.kind == kCheckSharedSectors) item["other_slot"] = f.otherSlot;
+      if (f.kind == kCheckSharedSectors || f.kind == kCheckSameName)
+        item["other_slot"] = f.otherSlot;
       item["track"] = f.track;
       item["sector"] = f.sector;
       item["count"] = f.count;

@@ -82,7 +82,7 @@ int ImportMany(const ImportOptions& options) {
     uint8_t entry[kEntryBytes];
     ImportPlan plan;
     if (Printed(&out, StageImportFile(&target, &App, path, App.TransferMode, App.Tables.TBL3, date,
-                                      entry, &plan, &out)) != 0)
+                                      false, entry, &plan, &out)) != 0)
       return kExitFailed;
     AttributeTexts texts;
     DefaultAttributeTexts(entry, &texts);
@@ -92,7 +92,7 @@ int ImportMany(const ImportOptions& options) {
       console::Note(options.hostFiles[i] + ": refused by the attribute checks; nothing written");
       return kExitFailed;
     }
-    if (Printed(&out, PlaceImportFile(&target, &App, path, entry, plan, &runs[i], &out)) != 0)
+    if (Printed(&out, PlaceImportFile(&target, &App, path, -1, entry, &plan, &runs[i], &out)) != 0)
       return kExitFailed;
   }
   if (!Confirmed()) return kExitFailed;

@@ -28,8 +28,9 @@ int StageFile(WindowHandle window, const ImageTarget* target, const char* path, 
   char date[9];
   PlatformLocalDate(date);  // MM/DD/YY
   ImportPlan plan;
-  if (StageImportFile(target, &App, path, App.TransferMode, App.Tables.TBL3, date, App.PendingEntry,
-                      &plan, &out) != 0) {
+  if (StageImportFile(target, &App, path, App.TransferMode, App.Tables.TBL3, date,
+                      CurrentReplacePolicy() != kReplaceNever, App.PendingEntry, &plan,
+                      &out) != 0) {
     ShowOutcome(window, &out);
     return -1;
   }
@@ -37,7 +38,9 @@ int StageFile(WindowHandle window, const ImageTarget* target, const char* path, 
   SplitFileName(App.ChosenPath, name, sizeof name);
   std::memcpy(App.ChosenPath, name, sizeof App.ChosenPath);
   if (PlatformDialogBox(window, kAttributeDialogId, AttributeDialogProc) != kIdOk) return 1;
-  const int placed = PlaceImportFile(target, &App, path, App.PendingEntry, plan, run, &out);
+  // A Yes to the dialog's replace question replaces that file in the batch's one change.
+  const int placed =
+      PlaceImportFile(target, &App, path, ReplacedSlot(), App.PendingEntry, &plan, run, &out);
   ShowOutcome(window, &out);
   return placed;
 }

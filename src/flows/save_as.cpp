@@ -6,6 +6,7 @@
 #include "flows/app_state.h"
 #include "flows/show_outcome.h"
 #include "image/container.h"
+#include "image/image_file.h"
 #include "image/image_select.h"
 #include "texts/texts.h"
 #include "transfer/convert_image.h"
@@ -15,18 +16,37 @@ namespace {
 constexpr int kFilterCapacity = 1024;
 constexpr int kLossesCapacity = 2048;
 
-// The kind of each filter of the save dialog, in order (filter index 1 is the first).
+// The kind and the row of each filter of the save dialog, in order (filter index 1 is the first).
 const ContainerKind* FilterKinds[32];
+const ContainerFilter* FilterRows[32];
 int FilterKindCount = 0;
 
 const char* ModeName(int mode) { return mode == kModeMz ? kStatusMz : kStatusPc; }
 
 // The path as typed when its extension names a container, else with the first extension of the
-// file type's kind appended.
-void EnsureExtension(char* path, const ContainerKind* kind) {
-  if (ContainerForFormat(FormatForPath(path))) return;
+// chosen file type's pattern appended ("*.d88" gives ".d88"). Whether it was appended.
+bool EnsureExtension(char* path, const ContainerFilter* row) {
+  if (ContainerForFormat(FormatForPath(path))) return false;
+  const char* from = std::strchr(row->pattern, '.');
+  if (!from) return false;
+  const size_t extension = std::strcspn(from, ";");
   const size_t length = std::strlen(path);
-  std::snprintf(path + length, kPathCapacity - length, "%s", kind->extensions[0].extension);
+  if (length + extension >= kPathCapacity) return false;
+  std::memcpy(path + length, from, extension);
+  path[length + extension] = '\0';
+  return true;
+}
+
+// Whether two host paths name the same file as Windows compares them: case and the kind of
+// separator do not count.
+bool SamePath(const char* a, const char* b) {
+  auto fold = [](char c) {
+    if (c == '/') return '\\';
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  for (; *a && *b; a++, b++)
+    if (fold(*a) != fold(*b)) return false;
+  return *a == *b;
 }
 
 // The messages under `caption` of an outcome, one line each.
@@ -67,6 +87,7 @@ const char* SaveAsFilter() {
       at += static_cast<int>(std::strlen(row.description)) + 1;
       std::memcpy(filter + at, row.pattern, std::strlen(row.pattern) + 1);
       at += static_cast<int>(std::strlen(row.pattern)) + 1;
+      FilterRows[FilterKindCount] = &row;
       FilterKinds[FilterKindCount++] = kContainerKinds[k];
     }
   filter[at] = '\0';
@@ -92,9 +113,21 @@ void SaveAsCommand(WindowHandle owner) {
   request.flags = kOfnOverwritePrompt | kOfnHideReadOnly;
   request.defExt = nullptr;  // the file type's extension is added below
   if (!PlatformGetSaveFileName(owner, &request)) return;
+  // The file type chosen in the dialog chooses the container of a name without an extension. The
+  // dialog asked before replacing the name it saw; a name it did not see is asked about here.
   const unsigned index = request.filterIndex;
   if (index < 1 || static_cast<int>(index) > FilterKindCount) return;
-  EnsureExtension(path, FilterKinds[index - 1]);
+  const bool appended = EnsureExtension(path, FilterRows[index - 1]);
+  if (SamePath(path, App.ImagePath)) {
+    PlatformMessageBox(owner, kMsgSaveAsOpenImage, kCaptionError, kMbOk);
+    return;
+  }
+  if (appended && ImageFileExists(path) == 1) {
+    static char replace[kPathCapacity + 128];
+    std::snprintf(replace, sizeof replace, kMsgSaveAsReplace, path);
+    if (PlatformMessageBox(owner, replace, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
+      return;
+  }
 
   // The convention: kept, or the other one.
   const int mode = App.MachineMode;
@@ -109,7 +142,7 @@ void SaveAsCommand(WindowHandle owner) {
   convert.machineMode = mode;
   convert.toMode = keep == kIdYes ? mode : other;
   convert.disk = App.DiskCount > 1 ? App.DiskIndex : -1;
-  convert.replace = true;  // the dialog asked before replacing
+  convert.replace = true;  // asked before replacing, by the dialog or above
   convert.fill = true;
   // First what would be lost, then the question, then the copy.
   static Outcome out;

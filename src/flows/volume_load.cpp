@@ -15,6 +15,7 @@
 #include "view/status_bar.h"
 #include "volume/identify.h"
 #include "volume/layout.h"
+#include "volume/volume_basis.h"
 
 namespace {
 
@@ -66,6 +67,9 @@ int ReadVolume(WindowHandle window, const ImageTarget* target) {
       ReadSectorsShown(window, target, App.DirectoryBuffer + kDirectoryHalfBytes, App.ExdirTrack,
                        App.ExdirSector, kDirectoryHalfBytes) != 0)
     return -1;
+  // A change planned on what the window shows (the check's repair, a restore) is refused at its
+  // commit when another program changed the volume since.
+  NoteVolumeBasis(&App, target->path);
   return 0;
 }
 

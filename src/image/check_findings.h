@@ -16,6 +16,7 @@ enum CheckKind {
   kCheckD88RecordsOutside,  // a track's records (as many as its first record says) pass the end
   kCheckSectorsMissing,     // sectors the volume uses that the image does not carry
   kCheckImageUnreadable,    // the image could not be read while checking
+  kCheckSameName,           // two used entries have the same name (otherSlot: the earlier one)
 };
 
 struct CheckFinding {

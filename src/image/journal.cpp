@@ -43,7 +43,32 @@ constexpr long kJournalCapacity =
     kHeaderBytes + kImageChangeRegions * (kTableEntryBytes + kImageRegionMax) + kTrailerBytes;
 constexpr int kJournalPathCapacity = kPathCapacity + 16;
 
-unsigned Commits = 0;  // changes made by this process (ImageCommitCount)
+// Changes made by this process, per image (ImageCommitCount): a record for each of the first
+// kCountedImages paths changed, the last one shared by every path beyond them.
+constexpr int kCountedImages = 64;
+struct ImageCommits {
+  uint64_t pathKey;
+  unsigned count;
+};
+ImageCommits Commits[kCountedImages];
+int CommitsUsed = 0;
+
+uint64_t PathKey(const char* path) {
+  uint64_t key = 14695981039346656037ull;  // FNV-1a
+  for (const char* c = path; *c; c++) key = (key ^ static_cast<uint8_t>(*c)) * 1099511628211ull;
+  return key;
+}
+
+// The record of `path`; null when it has none and `add` is false.
+ImageCommits* CommitsOf(const char* path, bool add) {
+  const uint64_t key = PathKey(path);
+  for (int i = 0; i < CommitsUsed; i++)
+    if (Commits[i].pathKey == key) return &Commits[i];
+  if (CommitsUsed == kCountedImages) return &Commits[kCountedImages - 1];
+  if (!add) return nullptr;
+  Commits[CommitsUsed] = {key, 0};
+  return &Commits[CommitsUsed++];
+}
 
 // The change in progress, and the image it changes.
 bool Active = false;
@@ -277,7 +302,10 @@ void ImageAbortChange() {
 
 bool ImageChangeActive() { return Active; }
 
-unsigned ImageCommitCount() { return Commits; }
+unsigned ImageCommitCount(const char* path) {
+  const ImageCommits* commits = CommitsOf(path, false);
+  return commits ? commits->count : 0;
+}
 
 ImageFile* ImageChangeFile() { return Active ? &Held : nullptr; }
 
@@ -380,8 +408,8 @@ int CommitImageChange(Outcome* out) {
   // A journal that stays would undo the change at the next open: then the change is undone now.
   if (ImageFileRemove(journalPath) != 0) return RollBack(out, journalPath, view);
   ChangeHistoryRecord(Queue, QueueCount, view.data, QueueBytes, HeldSize, sizeAfter);
+  CommitsOf(HeldPath, true)->count++;
   Release();
-  Commits++;
   return 0;
 }
 
@@ -389,7 +417,8 @@ namespace {
 
 // Reads, judges and settles the journal of the image held in `image`. 0, or -1 with the message
 // in the outcome.
-int SettleJournal(Outcome* out, const char* journalPath, ImageFile* image, bool writable) {
+int SettleJournal(Outcome* out, const char* path, const char* journalPath, ImageFile* image,
+                  bool writable) {
   if (ImageFileExists(journalPath) != 1) return 0;  // its writer finished while we waited
   ImageFile journal;
   // Unreadable: writes stay refused.
@@ -430,7 +459,7 @@ int SettleJournal(Outcome* out, const char* journalPath, ImageFile* image, bool 
     ShowJournalMessage(out, kMsgJournalRecoverFailed, kCaptionError);
     return -1;
   }
-  Commits++;
+  CommitsOf(path, true)->count++;
   // Should the journal stay, playing it back again at the next open changes nothing.
   ImageFileRemove(journalPath);
   ImageFileSyncFolder(journalPath);
@@ -457,8 +486,8 @@ int RecoverImageJournal(Outcome* out, const char* path) {
   }
   // An image that cannot be opened at all is judged by its journal alone: what never reached
   // it goes, what did cannot be played back.
-  if (opened != 0) return SettleJournal(out, journalPath, &image, false);
-  const int settled = SettleJournal(out, journalPath, &image, writable);
+  if (opened != 0) return SettleJournal(out, path, journalPath, &image, false);
+  const int settled = SettleJournal(out, path, journalPath, &image, writable);
   ImageFileClose(&image);
   return settled;
 }

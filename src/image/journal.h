@@ -27,8 +27,10 @@ int RefuseIfProtected(Outcome* out, const ImageTarget* target);
 // Makes the writes of the change reach the image, all of them or none. 0, or -1 with the message in
 // the outcome.
 int CommitImageChange(Outcome* out);
-// How many changes this process has made to images so far (commits and recoveries).
-unsigned ImageCommitCount();
+// How many changes this process has made to the image at `path` so far (commits and recoveries).
+// Paths are compared as given; the count of an image whose record was given up for newer ones
+// (more than 16 images changed) starts again from a number no earlier count had.
+unsigned ImageCommitCount(const char* path);
 // Forgets a begun change without writing anything.
 void ImageAbortChange();
 // Whether a change has been begun and not yet committed or aborted.

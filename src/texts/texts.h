@@ -420,6 +420,9 @@ inline constexpr char kCheckLineRecordsOutsideEn[] = "D88 physical track %d: %d 
 // イメージにないセクタがあります (Trk%02X Sct%02X から %dセクタ)
 inline constexpr char kCheckLineMissing[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x82""\xC8""\x82""\xA2""\x83""Z\x83""N\x83""^\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7"" (Trk%02X Sct%02X \x82""\xA9""\x82""\xE7"" %d\x83""Z\x83""N\x83""^)";
 inline constexpr char kCheckLineMissingEn[] = "The image lacks sectors (from Trk%02X Sct%02X, %d sectors)";
+// 同一名のファイルが2つあります: %s
+inline constexpr char kCheckLineSameName[] = "\x93""\xAF""\x88""\xEA""\x96""\xBC""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xAA""2\x82""\xC2""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7"": %s";
+inline constexpr char kCheckLineSameNameEn[] = "Two files have the same name: %s";
 // 検査中にイメージが読めませんでした
 inline constexpr char kCheckLineUnreadable[] = "\x8C""\x9F""\x8D""\xB8""\x92""\x86""\x82""\xC9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xAA""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kCheckLineUnreadableEn[] = "The image could not be read during the check";
@@ -738,6 +741,12 @@ inline constexpr char kSaveAsDialogTitleEn[] = "Save As";
 // 保存するイメージの記録形式を%sのままにしますか？\n「いいえ」を選ぶと%sに変換して保存します。
 inline constexpr char kSaveAsKeepMode[] = "\x95""\xDB""\x91""\xB6""\x82""\xB7""\x82""\xE9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCC""\x8B""L\x98""^\x8C""`\x8E""\xAE""\x82""\xF0""%s\x82""\xCC""\x82""\xDC""\x82""\xDC""\x82""\xC9""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H\x0A""\x81""u\x82""\xA2""\x82""\xA2""\x82""\xA6""\x81""v\x82""\xF0""\x91""I\x82""\xD4""\x82""\xC6""%s\x82""\xC9""\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x95""\xDB""\x91""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x81""B";
 inline constexpr char kSaveAsKeepModeEn[] = "Keep the recording convention %s in the saved image\x3F""\x0A""Choose No to convert it to %s.";
+// %sは既にあります。置き換えますか？
+inline constexpr char kMsgSaveAsReplace[] = "%s\x82""\xCD""\x8A""\xF9""\x82""\xC9""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7""\x81""B\x92""u\x82""\xAB""\x8A""\xB7""\x82""\xA6""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kMsgSaveAsReplaceEn[] = "%s already exists. Replace it\x3F""";
+// 開いているイメージには保存できません。別の名前を指定してください。
+inline constexpr char kMsgSaveAsOpenImage[] = "\x8A""J\x82""\xA2""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x82""\xCD""\x95""\xDB""\x91""\xB6""\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x95""\xCA""\x82""\xCC""\x96""\xBC""\x91""O\x82""\xF0""\x8E""w\x92""\xE8""\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgSaveAsOpenImageEn[] = "The open image cannot be saved over: choose another name.";
 // 変換で次のものが失われます:\n%s\n保存しますか？
 inline constexpr char kSaveAsLosses[] = "\x95""\xCF""\x8A""\xB7""\x82""\xC5""\x8E""\x9F""\x82""\xCC""\x82""\xE0""\x82""\xCC""\x82""\xAA""\x8E""\xB8""\x82""\xED""\x82""\xEA""\x82""\xDC""\x82""\xB7"":\x0A""%s\x0A""\x95""\xDB""\x91""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
 inline constexpr char kSaveAsLossesEn[] = "The conversion loses:\x0A""%s\x0A""Save anyway\x3F""";
@@ -909,6 +918,7 @@ enum class TextId : uint16_t {
   kCheckLineOffsetOutside,
   kCheckLineRecordsOutside,
   kCheckLineMissing,
+  kCheckLineSameName,
   kCheckLineUnreadable,
   kStatusLargestFile,
   kStatusWriteProtected,
@@ -1015,6 +1025,8 @@ enum class TextId : uint16_t {
   kMsgJoinTooMany,
   kSaveAsDialogTitle,
   kSaveAsKeepMode,
+  kMsgSaveAsReplace,
+  kMsgSaveAsOpenImage,
   kSaveAsLosses,
   kCaptionPatch,
   kMsgPatchBadSize,
@@ -1173,6 +1185,7 @@ inline constexpr TextEntry kTextTable[] = {
   {"kCheckLineOffsetOutside", kCheckLineOffsetOutside, kCheckLineOffsetOutsideEn},
   {"kCheckLineRecordsOutside", kCheckLineRecordsOutside, kCheckLineRecordsOutsideEn},
   {"kCheckLineMissing", kCheckLineMissing, kCheckLineMissingEn},
+  {"kCheckLineSameName", kCheckLineSameName, kCheckLineSameNameEn},
   {"kCheckLineUnreadable", kCheckLineUnreadable, kCheckLineUnreadableEn},
   {"kStatusLargestFile", kStatusLargestFile, kStatusLargestFileEn},
   {"kStatusWriteProtected", kStatusWriteProtected, kStatusWriteProtectedEn},
@@ -1279,6 +1292,8 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgJoinTooMany", kMsgJoinTooMany, kMsgJoinTooManyEn},
   {"kSaveAsDialogTitle", kSaveAsDialogTitle, kSaveAsDialogTitleEn},
   {"kSaveAsKeepMode", kSaveAsKeepMode, kSaveAsKeepModeEn},
+  {"kMsgSaveAsReplace", kMsgSaveAsReplace, kMsgSaveAsReplaceEn},
+  {"kMsgSaveAsOpenImage", kMsgSaveAsOpenImage, kMsgSaveAsOpenImageEn},
   {"kSaveAsLosses", kSaveAsLosses, kSaveAsLossesEn},
   {"kCaptionPatch", kCaptionPatch, kCaptionPatchEn},
   {"kMsgPatchBadSize", kMsgPatchBadSize, kMsgPatchBadSizeEn},

@@ -27,17 +27,6 @@ bool NameByteAllowed(uint8_t b) {
   return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '.';
 }
 
-// The comparison key of a stored name: up to the first 0x0D or 0x00, ASCII letters lower-cased.
-int NameKey(const uint8_t* name, char key[kEntryNameMax]) {
-  int n = 0;
-  while (n < kEntryNameMax && name[n] != 0x0D && name[n] != 0x00) {
-    const uint8_t b = name[n];
-    key[n] = static_cast<char>(b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b);
-    ++n;
-  }
-  return n;
-}
-
 void Fail(AttributeCheckFailure* failure, const char* text, const char* caption) {
   std::snprintf(failure->text, sizeof failure->text, "%s", text);
   std::snprintf(failure->textEn, sizeof failure->textEn, "%s", TextEn(TextIdOf(text)));
@@ -128,13 +117,13 @@ int CheckAttributeTextsWith(const AttributeTexts& texts, const AttributeCheckRul
 
   if (rules.duplicateSlot) *rules.duplicateSlot = -1;
   char key[kEntryNameMax];
-  const int keyLength = NameKey(name, key);
+  const int keyLength = EntryNameKey(name, key);
   const int slots = entryCount < kMaxEntries ? entryCount : kMaxEntries;
   for (int k = 0; k < slots; ++k) {
     const uint8_t* other = directory + k * kEntryBytes;
     if (other[kEntryType] == 0 || k == rules.ownSlot) continue;
     char otherKey[kEntryNameMax];
-    if (NameKey(other + kEntryName, otherKey) == keyLength &&
+    if (EntryNameKey(other + kEntryName, otherKey) == keyLength &&
         std::memcmp(key, otherKey, static_cast<size_t>(keyLength)) == 0) {
       if (rules.duplicateSlot) {
         if (*rules.duplicateSlot < 0) *rules.duplicateSlot = k;

@@ -30,8 +30,8 @@ void SayImportRefused(Outcome* out, const char* reason, const char* path) {
 }
 
 int StageImportFile(const ImageTarget* /*target*/, VolumeState* volume, const char* path,
-                    int transferMode, const uint8_t* tbl3, const char date[9], uint8_t* entry,
-                    ImportPlan* plan, Outcome* out) {
+                    int transferMode, const uint8_t* tbl3, const char date[9], bool mayReplace,
+                    uint8_t* entry, ImportPlan* plan, Outcome* out) {
   if (std::strlen(path) >= kPathCapacity) {
     SayImportRefused(out, kMsgPathTooLong, path);
     return -1;
@@ -47,7 +47,8 @@ int StageImportFile(const ImageTarget* /*target*/, VolumeState* volume, const ch
   plan->sectors = SectorsFor(length);
   plan->track = 0;
   plan->sector = 0;
-  if (FindFreeRun(volume->SystemArea, plan->sectors, &plan->track, &plan->sector) != 0) {
+  if (FindFreeRun(volume->SystemArea, plan->sectors, &plan->track, &plan->sector) != 0 &&
+      !mayReplace) {
     SayImportRefused(out, kMsgDiskFull, path);
     return -1;
   }
@@ -57,8 +58,14 @@ int StageImportFile(const ImageTarget* /*target*/, VolumeState* volume, const ch
   return 0;
 }
 
-int PlaceImportFile(const ImageTarget* target, VolumeState* volume, const char* path,
-                    const uint8_t* entry, const ImportPlan& plan, SectorRun* run, Outcome* out) {
+int PlaceImportFile(const ImageTarget* target, VolumeState* volume, const char* path, int replaced,
+                    uint8_t* entry, ImportPlan* planned, SectorRun* run, Outcome* out) {
+  if ((replaced >= 0 && FreeReplacedFile(volume, replaced, entry, planned) != 0) ||
+      (replaced < 0 && planned->track == 0)) {
+    SayImportRefused(out, kMsgDiskFull, path);
+    return -1;
+  }
+  const ImportPlan& plan = *planned;
   if (StorePendingEntry(volume, entry) != 0) {
     SayImportRefused(out, kMsgDirectoryFull, path);
     return -1;

@@ -12,6 +12,7 @@
 #include "volume/bit_table.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
+#include "volume/volume_read.h"
 
 namespace {
 
@@ -127,23 +128,7 @@ long ReadImportFile(const char* path, int transferMode, const uint8_t* tbl3, Out
 }
 
 int RereadVolume(const ImageTarget* target, VolumeState* volume, Outcome* out) {
-  auto read = [&](uint8_t* buffer, int track, int sector, int byteCount) {
-    const int status = ReadSectors(target, buffer, track, sector, byteCount);
-    if (status == kImageOk) return 0;
-    SayText(out, kCaptionRead, ImageStatusText(status), ImageStatusText(status));
-    return -1;
-  };
-  if (read(volume->SystemArea, kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes) != 0)
-    return -1;
-  ApplyExdirRule(volume);
-  std::memset(volume->DirectoryBuffer, 0, sizeof volume->DirectoryBuffer);
-  if (read(volume->DirectoryBuffer, kDirectoryTrack, kDirectorySector, kDirectoryHalfBytes) != 0)
-    return -1;
-  if (volume->ExdirPresent &&
-      read(volume->DirectoryBuffer + kDirectoryHalfBytes, volume->ExdirTrack, volume->ExdirSector,
-           kDirectoryHalfBytes) != 0)
-    return -1;
-  return 0;
+  return ReadVolume(target, volume, out);
 }
 
 void BuildPendingEntry(uint8_t* entry, const char* name, long length, int track, int sector,
@@ -269,19 +254,24 @@ int CheckImportAttributes(const AttributeTexts& texts, ReplacePolicy policy,
   return 0;
 }
 
+int FreeReplacedFile(VolumeState* volume, int replaced, uint8_t* entry, ImportPlan* plan) {
+  // The old file goes first; the new one is allocated in the bit table that it left.
+  DeleteSlots(volume->SystemArea, volume->DirectoryBuffer, volume->EntryCount,
+              volume->ExdirPresent ? SectorIndex(volume->ExdirTrack, volume->ExdirSector) : -1,
+              &replaced, 1);
+  if (FindFreeRun(volume->SystemArea, plan->sectors, &plan->track, &plan->sector) != 0) return -1;
+  entry[kEntryTrk] = static_cast<uint8_t>(plan->track);
+  entry[kEntrySct] = static_cast<uint8_t>(plan->sector);
+  return 0;
+}
+
 int PlaceImport(const ImageTarget* target, VolumeState* volume, int replaced, uint8_t* entry,
                 ImportPlan* plan, Outcome* out) {
   if (replaced >= 0) {
-    // The old file goes first; the new one is allocated in the bit table that it left.
-    DeleteSlots(volume->SystemArea, volume->DirectoryBuffer, volume->EntryCount,
-                volume->ExdirPresent ? SectorIndex(volume->ExdirTrack, volume->ExdirSector) : -1,
-                &replaced, 1);
-    if (FindFreeRun(volume->SystemArea, plan->sectors, &plan->track, &plan->sector) != 0) {
+    if (FreeReplacedFile(volume, replaced, entry, plan) != 0) {
       SayError(out, kMsgDiskFull);
       return -1;
     }
-    entry[kEntryTrk] = static_cast<uint8_t>(plan->track);
-    entry[kEntrySct] = static_cast<uint8_t>(plan->sector);
   } else if (plan->track == 0) {
     SayError(out, kMsgDiskFull);
     return -1;

@@ -72,6 +72,10 @@ int CheckImportAttributes(const AttributeTexts& texts, ReplacePolicy policy,
 // (disk full, directory full, bit table, damaged volume).
 int PlaceImport(const ImageTarget* target, VolumeState* volume, int replaced, uint8_t* entry,
                 ImportPlan* plan, Outcome* out);
+// The replaced file of an import leaves the volume (its slot freed and its run given back, as a
+// delete does) and the plan takes a run again in the bit table it left; the entry points at it.
+// 0, or -1 when the data still finds no run (nothing said).
+int FreeReplacedFile(VolumeState* volume, int replaced, uint8_t* entry, ImportPlan* plan);
 // Writes the data, the bit table, the directory and the extended directory as one change. The
 // volume's buffers are left in their stored form. 0, or -1 with the messages.
 int WriteImport(const ImageTarget* target, VolumeState* volume, const ImportPlan& plan,

@@ -8,16 +8,9 @@
 #include "volume/file_ops.h"
 #include "volume/layout.h"
 #include "volume/volume_basis.h"
+#include "volume/volume_read.h"
 
 namespace {
-
-int ReadRun(Outcome* out, const ImageTarget* target, uint8_t* buffer, int track, int sector,
-            int byteCount) {
-  const int status = ReadSectors(target, buffer, track, sector, byteCount);
-  if (status == kImageOk) return 0;
-  SayText(out, kCaptionRead, ImageStatusText(status), ImageStatusText(status));
-  return -1;
-}
 
 int WriteRun(Outcome* out, const ImageTarget* target, uint8_t* buffer, int track, int sector,
              int byteCount) {
@@ -30,20 +23,7 @@ int WriteRun(Outcome* out, const ImageTarget* target, uint8_t* buffer, int track
 }  // namespace
 
 int ReadVolumeState(Outcome* out, const ImageTarget* target, VolumeState* volume) {
-  if (ReadRun(out, target, volume->SystemArea, kSystemAreaTrack, kSystemAreaSector,
-              kSystemAreaBytes) != 0)
-    return -1;
-  ApplyExdirRule(volume);
-  std::memset(volume->DirectoryBuffer, 0, sizeof volume->DirectoryBuffer);
-  if (ReadRun(out, target, volume->DirectoryBuffer, kDirectoryTrack, kDirectorySector,
-              kDirectoryHalfBytes) != 0)
-    return -1;
-  if (volume->ExdirPresent &&
-      ReadRun(out, target, volume->DirectoryBuffer + kDirectoryHalfBytes, volume->ExdirTrack,
-              volume->ExdirSector, kDirectoryHalfBytes) != 0)
-    return -1;
-  NoteVolumeBasis(volume);
-  return 0;
+  return ReadVolume(target, volume, out);
 }
 
 int BeginPlannedChange(Outcome* out, const ImageTarget* target, const VolumeState* volume) {
@@ -53,7 +33,7 @@ int BeginPlannedChange(Outcome* out, const ImageTarget* target, const VolumeStat
     ImageAbortChange();
     return -1;
   }
-  if (VolumeBasisHolds(*volume, now)) return 0;
+  if (VolumeBasisHolds(*volume, now, target->path)) return 0;
   ImageAbortChange();
   SayText(out, kCaptionError, kMsgVolumeChanged, kMsgVolumeChanged);
   return -1;

@@ -55,6 +55,7 @@ void ComposeCheckLine(const CheckFinding& f, const char* name, const char* other
     case kCheckSectorsMissing:
       std::snprintf(out, n, kCheckLineMissing, f.track, f.sector, f.count);
       break;
+    case kCheckSameName: std::snprintf(out, n, kCheckLineSameName, name); break;
     default: std::snprintf(out, n, "%s", kCheckLineUnreadable); break;
   }
 }

@@ -49,6 +49,15 @@ bool SlotNameIs(const uint8_t* directory, int slot, const char* name, int length
   return true;
 }
 
+int EntryNameKey(const uint8_t* name, char key[16]) {
+  int n = 0;
+  while (n < kEntryNameMax && name[n] != 0x0D && name[n] != 0x00) {
+    key[n] = static_cast<char>(LowerAscii(name[n]));
+    ++n;
+  }
+  return n;
+}
+
 int RunFirstIndex(const uint8_t* entry) { return SectorIndex(entry[kEntryTrk], entry[kEntrySct]); }
 
 int RunSectorCount(const uint8_t* entry) { return SectorsFor(EntryLength(entry)); }

@@ -17,6 +17,9 @@ int FirstChangedSlot(const uint8_t* before, const uint8_t* after, int entryCount
 // Whether a used slot's name key (bytes up to 0x0D or 0, ASCII case ignored) equals `name`
 // (length bytes, compared the same way).
 bool SlotNameIs(const uint8_t* directory, int slot, const char* name, int length);
+// The comparison key of a stored name (16 bytes from `name`): its bytes up to the first 0x0D or
+// 0x00, ASCII letters lower-cased. Two files have the same name when their keys are equal.
+int EntryNameKey(const uint8_t* name, char key[16]);
 
 // The sectors a file's data run covers: first index trk * 16 + sct - 1 and the sectors its
 // length (read in the entry's own byte order) needs.

@@ -12,14 +12,15 @@ uint32_t Sum(const uint8_t* bytes, unsigned count, uint32_t sum) {
 
 }  // namespace
 
-void NoteVolumeBasis(VolumeState* volume) {
+void NoteVolumeBasis(VolumeState* volume, const char* path) {
   uint32_t sum = Sum(volume->SystemArea, sizeof volume->SystemArea, 2166136261u);
   volume->BasisSum = Sum(volume->DirectoryBuffer, sizeof volume->DirectoryBuffer, sum);
-  volume->BasisCommits = ImageCommitCount();
+  volume->BasisCommits = ImageCommitCount(path);
   volume->BasisKnown = 1;
 }
 
-bool VolumeBasisHolds(const VolumeState& planned, const VolumeState& now) {
-  if (!planned.BasisKnown || planned.BasisCommits != ImageCommitCount()) return true;
+bool VolumeBasisHolds(const VolumeState& planned, const VolumeState& now, const char* path) {
+  if (!planned.BasisKnown) return false;
+  if (planned.BasisCommits != ImageCommitCount(path)) return true;
   return now.BasisKnown && now.BasisSum == planned.BasisSum;
 }

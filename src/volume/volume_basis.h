@@ -5,9 +5,11 @@
 
 #include "volume/volume_state.h"
 
-// Notes the system area and directory now in `volume` as read from its image.
-void NoteVolumeBasis(VolumeState* volume);
-// Whether `now`, read at the commit, still is what `planned` was planned from. True also when
-// nothing can be compared: the plan's volume was never read, or this process has changed images
-// since (its own change is no other program's).
-bool VolumeBasisHolds(const VolumeState& planned, const VolumeState& now);
+// Notes the system area and directory now in `volume` as read from the image at `path`. Every read
+// that a change will be planned on notes it.
+void NoteVolumeBasis(VolumeState* volume, const char* path);
+// Whether `now`, read at the commit of a change to the image at `path`, still is what `planned`
+// was planned from. True also when this process has changed that image since the plan's volume
+// was read (its own change is no other program's). False for a plan whose volume was never read:
+// there is nothing to compare it with.
+bool VolumeBasisHolds(const VolumeState& planned, const VolumeState& now, const char* path);

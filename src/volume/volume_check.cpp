@@ -4,6 +4,7 @@
 
 #include "image/container.h"
 #include "volume/bit_table.h"
+#include "volume/file_ops.h"
 #include "volume/layout.h"
 
 namespace {
@@ -68,6 +69,23 @@ void NeededSectors(const VolumeView& volume, uint8_t* needed) {
   }
 }
 
+void CheckSameNames(const VolumeView& volume, CheckFindings* findings) {
+  const int slots = volume.entryCount < kMaxSlots ? volume.entryCount : kMaxSlots;
+  char keys[kMaxSlots][kEntryNameMax];
+  int lengths[kMaxSlots];
+  for (int slot = 0; slot < slots; ++slot) {
+    const uint8_t* entry = volume.directory + slot * kEntryBytes;
+    lengths[slot] = entry[kEntryType] == 0 ? -1 : EntryNameKey(entry + kEntryName, keys[slot]);
+    for (int earlier = 0; earlier < slot && lengths[slot] >= 0; ++earlier) {
+      if (lengths[earlier] != lengths[slot] ||
+          std::memcmp(keys[earlier], keys[slot], static_cast<size_t>(lengths[slot])) != 0)
+        continue;
+      AddFinding(findings, kCheckSameName, slot, earlier, entry[kEntryTrk], entry[kEntrySct], 0);
+      break;
+    }
+  }
+}
+
 // The image held open by a check whose target brings no session.
 ImageSession Session;
 
@@ -118,6 +136,7 @@ void CheckVolumeStructure(const VolumeView& volume, CheckFindings* findings) {
                  sharedCount[o]);
     }
   }
+  CheckSameNames(volume, findings);
 }
 
 int CheckImageContainer(const ImageTarget* image, const VolumeView& volume,

@@ -17,7 +17,9 @@ struct VolumeView {
   int exdirSector;
 };
 
-// Runs, bit table, shared sectors and the extended directory.
+// Runs, bit table, shared sectors, the extended directory, then used entries whose names are
+// equal as the import's duplicate check compares them (one finding for each entry that repeats an
+// earlier one's name; which of the two is right is left to the user).
 void CheckVolumeStructure(const VolumeView& volume, CheckFindings* findings);
 // The image under the volume (the target's disk, under its container and convention): the
 // container's own structure, then whether the image carries every sector the volume uses (system

@@ -109,6 +109,10 @@ TEST_F(CheckTest, EveryKindOfDamageIsReportedAndNothingChanges) {
   v.SetExdir(30, 5, false);
   add("extended directory not marked", v, flatPc, {"exdir-free-sectors"});
 
+  v = Healthy();
+  v.AddFile(File("one", 100));  // ONE stands in the healthy volume
+  add("two files of one name", v, d88Mz, {"same-name"});
+
   ImageSpec shape = d88Mz;
   shape.trackOffset[100] = 0x100;
   add("offset into the header", Healthy(), shape, {"d88-offset-in-header"});

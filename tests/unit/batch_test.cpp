@@ -331,4 +331,53 @@ TEST_F(BatchTest, ARefusedBatchWritesNothing) {
   }
 }
 
+// A Yes to the replace question of one file of the batch replaces that file in the batch's one
+// change, exactly as the single import replaces it; a No returns to that file's dialog.
+TEST_F(BatchTest, AReplacedFileIsReplacedAsTheSingleImportReplacesIt) {
+  SetReplacePolicy(kReplaceAsk);
+  VolumeBuilder volume;
+  volume.AddFile(FileSpec{.name = "KEEP", .data = Pattern(700, 4)});
+  volume.AddFile(FileSpec{.name = "GAME.BIN", .data = Pattern(2000, 5)});
+  volume.AddFile(FileSpec{.name = "LAST", .data = Pattern(300, 6)});
+  const std::string game = Host("game.bin", Pattern(900, 7));
+  const std::string other = Host("other.bin", Pattern(400, 8));
+  for (const bool d88 : {false, true}) {
+    SCOPED_TRACE(d88 ? "D88" : "2D");
+    const ImageSpec shape = Shape(d88, kModeMz);
+    const std::string ext = d88 ? ".d88" : ".2d";
+    const std::string one = Load(volume, shape, "one" + ext);
+    for (const std::string& host : {game, other}) {
+      scripted::ChooseFile(host);
+      scripted::DialogCommand(kIdOk);
+      if (host == game) scripted::AnswerBox(kIdYes);  // replace
+      scripted::AnswerBox(kIdYes);
+      ImportHostFile(scripted::kMainWindow);
+    }
+    ASSERT_EQ(scripted::Rows().size(), 4u);
+
+    const std::string many = Load(volume, shape, "many" + ext);
+    const char* paths[] = {game.c_str(), other.c_str()};
+    scripted::DialogCommand(kIdOk);
+    scripted::AnswerBox(kIdYes);  // replace GAME.BIN
+    scripted::DialogCommand(kIdOk);
+    scripted::AnswerBox(kIdYes);  // import both
+    ASSERT_EQ(ImportHostFiles(scripted::kMainWindow, paths, 2, nullptr), 0);
+    EXPECT_EQ(scripted::Boxes()[0].text, kMsgReplaceQuestion);
+    EXPECT_TRUE(testsupport::BytesEqual(testimg::ReadFile(one), testimg::ReadFile(many)));
+
+    // No to the question keeps the dialog open; its Cancel then ends the batch unwritten.
+    const std::string no = Load(volume, shape, "no" + ext);
+    const std::vector<uint8_t> before = testimg::ReadFile(no);
+    const int runs = scripted::DialogRuns();
+    scripted::DialogCommand(kIdOk);
+    scripted::AnswerBox(kIdNo);
+    int failed = -1;
+    EXPECT_EQ(ImportHostFiles(scripted::kMainWindow, paths, 2, &failed), -1);
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(scripted::DialogRuns(), runs + 1);  // the first file's dialog only
+    EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(no)));
+  }
+  SetReplacePolicy(kReplaceNever);
+}
+
 }  // namespace

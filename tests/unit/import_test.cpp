@@ -13,7 +13,11 @@
 #include "flows/attribute_dialog.h"
 #include "flows/export.h"
 #include "flows/volume_load.h"
+#include "image/container.h"
 #include "image/image_file.h"
+#include "image/image_select.h"
+#include "image/journal.h"
+#include "image/sector_transfer.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
@@ -653,4 +657,49 @@ TEST_F(ImportOperationTest, StepsWriteWhatTheCommandWritesAndTellRefusalsByTheir
   EXPECT_TRUE(formats.empty());
   EXPECT_TRUE(testsupport::BytesEqual(Expected(host, "new.bin"), testimg::ReadFile(imagePath)));
   EXPECT_EQ(std::memcmp(&before, &App, sizeof App), 0);  // the window's record is untouched
+}
+
+// Another program changes the image while the window plans an import: a change made before the
+// import read the volume is kept under the import; one made while its dialog and question were
+// open refuses the import and stays as that program left it, even when this process has changed
+// another image meanwhile (its own commits excuse only changes of the same image).
+TEST_F(ImportTest, AnotherProgramsChangeIsNeverOverwritten) {
+  VolumeBuilder v;
+  v.AddFile(FileSpec{.name = "GAME", .data = Pattern(700, 1)});
+  VolumeBuilder renamed;
+  renamed.AddFile(FileSpec{.name = "RENAMED", .data = Pattern(700, 1)});
+  const std::string host = Host("new.bin", Pattern(300, 2));
+  for (const bool otherImage : {false, true}) {
+    SCOPED_TRACE(otherImage ? "this process wrote another image meanwhile" : "nothing else");
+    Load(v, Shape(true, kModeMz));
+    const std::vector<uint8_t> theirs = testimg::BuildImage(renamed, spec_);
+    const std::string elsewhere = Host("elsewhere.2d", testimg::BuildImage(v, Shape(false, 0)));
+    scripted::OnNextBox([&] {
+      testimg::WriteFile(imagePath, theirs);
+      if (!otherImage) return;
+      ImageTarget target;
+      ImageTargetFor(&target, elsewhere.c_str(), ContainerForFormat(kFormat2D), kModeMz);
+      Outcome out;
+      OutcomeClear(&out);
+      std::vector<uint8_t> sector(256, 0x55);
+      ASSERT_EQ(BeginImageChange(&out, &target), 0);
+      ASSERT_EQ(QueueSectorRun(&target, sector.data(), 40, 1, 256), kImageOk);
+      ASSERT_EQ(CommitImageChange(&out), 0);
+    });
+    Import(host);
+    ASSERT_GE(scripted::Boxes().size(), 2u);
+    EXPECT_EQ(scripted::Boxes()[1].text, kMsgVolumeChanged);
+    EXPECT_TRUE(testsupport::BytesEqual(theirs, testimg::ReadFile(imagePath)));
+    EXPECT_EQ(scripted::Rows().size(), 1u);  // read again, as the message says
+  }
+
+  // Changed before the import read it: the import is planned on what that program left.
+  Load(v, Shape(true, kModeMz));
+  testimg::WriteFile(imagePath, testimg::BuildImage(renamed, spec_));
+  Import(host);
+  ExpectSucceeded();
+  EXPECT_EQ(scripted::Rows().size(), 2u);
+  volume = renamed;
+  EXPECT_TRUE(
+      testsupport::BytesEqual(Expected(Pattern(300, 2), "new.bin"), testimg::ReadFile(imagePath)));
 }

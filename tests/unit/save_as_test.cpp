@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -60,6 +61,104 @@ TEST_F(SaveAs, AsksTheConventionAndTheLossesThenWritesTheCopy) {
   EXPECT_EQ(2u, scripted::Boxes().size());
   EXPECT_TRUE(testsupport::BytesEqual(v.bytes, VolumeOf(other, kModePc)));
   EXPECT_EQ(kModeMz, App.MachineMode) << "the open image stays as it was";
+}
+
+// The save dialog's row of a filter description (1 is the first).
+unsigned RowOf(const char* description) {
+  const char* at = SaveAsFilter();
+  for (unsigned row = 1; *at; row++) {
+    if (std::strcmp(at, description) == 0) return row;
+    at += std::strlen(at) + 1;
+    at += std::strlen(at) + 1;
+  }
+  return 0;
+}
+
+class SaveAsNames : public SaveAs {
+ protected:
+  void SetUp() override {
+    SaveAs::SetUp();
+    App.MachineMode = kModeMz;
+    open_ = testimg::BuildImage(testimg::VolumeBuilder(), testimg::ImageSpec{});
+    openPath_ = UseImage(open_, "open.2d", kFormat2D);
+    App.VolumeLoaded = 1;
+  }
+  Bytes open_;
+  std::string openPath_;
+};
+
+TEST_F(SaveAsNames, TheChosenFileTypeNamesTheContainerOfANameWithoutExtension) {
+  struct Case {
+    const char* row;
+    const char* typed;
+    const char* written;
+    const char* magic;  // the first bytes of the copy; null: a flat image
+  };
+  const Case cases[] = {
+      {kFilterD88, "a", "a.d88", nullptr},    {kFilterD20, "b", "b.d20", nullptr},
+      {kFilterImd, "c", "c.imd", "IMD "},     {kFilterHfe, "d", "d.hfe", "HXCPICFE"},
+      {kFilterFlat, "e", "e.2d", nullptr},    {kFilterImd, "f.d88", "f.d88", nullptr},
+      {kFilterD88, "g.imd", "g.imd", "IMD "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.written);
+    scripted::ClearBoxes();
+    const unsigned row = RowOf(c.row);
+    ASSERT_NE(0u, row);
+    scripted::ChooseFileOfType(temp.Path(c.typed), row);
+    scripted::AnswerBox(kIdYes);  // keep MZ
+    scripted::AnswerBox(kIdYes);  // whatever is lost
+    SaveAsCommand(scripted::kMainWindow);
+    const std::string written = temp.Path(c.written);
+    ASSERT_TRUE(testimg::FileExists(written));
+    if (std::strcmp(c.written, c.typed) != 0) {
+      EXPECT_FALSE(testimg::FileExists(temp.Path(c.typed)));
+    }
+    const Bytes bytes = testimg::ReadFile(written);
+    ASSERT_GT(bytes.size(), 0x2B0u);
+    if (c.magic) {
+      EXPECT_EQ(0, std::memcmp(bytes.data(), c.magic, std::strlen(c.magic)));
+    } else if (FormatForPath(written.c_str()) == kFormat2D) {
+      EXPECT_EQ(0u, bytes.size() % 4096);
+    } else {  // a D88 header: its size field holds the file's size
+      const size_t size = bytes[0x1C] | bytes[0x1D] << 8 | bytes[0x1E] << 16 | bytes[0x1F] << 24;
+      EXPECT_EQ(bytes.size(), size);
+    }
+    EXPECT_TRUE(testsupport::BytesEqual(VolumeOf(openPath_, kModeMz), VolumeOf(written, kModeMz)));
+  }
+}
+
+TEST_F(SaveAsNames, AnExistingFileTheDialogDidNotSeeIsAskedAboutAndNoWritesNothing) {
+  const std::string existing = temp.Path("kept.d88");
+  const Bytes before = {1, 2, 3};
+  testimg::WriteFile(existing, before);
+  scripted::ChooseFileOfType(temp.Path("kept"), RowOf(kFilterD88));
+  scripted::AnswerBox(kIdNo);
+  SaveAsCommand(scripted::kMainWindow);
+  ASSERT_EQ(1u, scripted::Boxes().size());
+  char question[600];
+  std::snprintf(question, sizeof question, kMsgSaveAsReplace, existing.c_str());
+  EXPECT_EQ(question, scripted::Boxes()[0].text);
+  EXPECT_EQ(kCaptionConfirm, scripted::Boxes()[0].caption);
+  EXPECT_EQ(before, testimg::ReadFile(existing));
+
+  // Yes replaces it.
+  scripted::ClearBoxes();
+  scripted::ChooseFileOfType(temp.Path("kept"), RowOf(kFilterD88));
+  scripted::AnswerBox(kIdYes);  // replace
+  scripted::AnswerBox(kIdYes);  // keep MZ
+  SaveAsCommand(scripted::kMainWindow);
+  EXPECT_TRUE(testsupport::BytesEqual(VolumeOf(openPath_, kModeMz), VolumeOf(existing, kModeMz)));
+}
+
+TEST_F(SaveAsNames, TheOpenImageIsNeverTheTarget) {
+  scripted::ChooseFileOfType(openPath_, RowOf(kFilterFlat));
+  scripted::AnswerBox(kIdYes);
+  scripted::AnswerBox(kIdYes);
+  SaveAsCommand(scripted::kMainWindow);
+  ASSERT_EQ(1u, scripted::Boxes().size());
+  EXPECT_EQ(kMsgSaveAsOpenImage, scripted::Boxes()[0].text);
+  EXPECT_EQ(open_, testimg::ReadFile(openPath_));
 }
 
 }  // namespace

@@ -139,6 +139,27 @@ TEST(CheckVolumeStructure, SharedSectorsAreReportedPerOwner) {
   EXPECT_TRUE(Is(findings[2], kCheckSharedSectors, 3, -1, 10, 8, 1));
 }
 
+// Names compare as the import's duplicate check compares them: ASCII case aside, up to 0x0D. Each
+// repeat names the first entry of that name; a deleted entry of the name is no repeat.
+TEST(CheckVolumeStructure, TwoLiveFilesOfOneNameAreReported) {
+  VolumeBuilder volume;
+  volume.SetExdir(10, 1);
+  volume.AddFile(File("GAME.BIN", 300));
+  volume.AddFile(File("OTHER", 300));
+  volume.AddFile(File("game.bin", 300));
+  FileSpec gone = File("OTHER", 300);
+  gone.type = 0;
+  volume.AddFile(gone);
+  FileSpec third = File("Game.Bin", 300);
+  third.slot = 70;  // in the extended directory
+  volume.AddFile(third);
+  volume.AddFile(File("GAME.BI", 300));
+  const auto findings = Structure(volume);
+  ASSERT_EQ(findings.size(), 2u);
+  EXPECT_TRUE(Is(findings[0], kCheckSameName, 2, 0, findings[0].track, findings[0].sector, 0));
+  EXPECT_TRUE(Is(findings[1], kCheckSameName, 70, 0, findings[1].track, findings[1].sector, 0));
+}
+
 TEST(CheckVolumeStructure, TheExtendedDirectoryMustBeMarkedAndInside) {
   VolumeBuilder unmarked;
   unmarked.SetExdir(30, 5, false).MarkUsed(30 * 16 + 4, 2);

@@ -106,6 +106,17 @@ void Driver::ChooseFile(const std::string& path) {
   });
 }
 
+void Driver::ChooseFileOfType(const std::string& path, int row) {
+  Expect(Kind::kFileDialog, [path, row](HWND dialog) {
+    HWND types = GetDlgItem(dialog, kFileTypeList);
+    SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(row - 1), 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeList, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(types));
+    SetWindowTextA(GetDlgItem(dialog, kFileNameField), path.c_str());
+    Press(dialog, IDOK);
+  });
+}
+
 void Driver::CancelFileDialog() {
   Expect(Kind::kFileDialog, [](HWND dialog) { Press(dialog, IDCANCEL); });
 }

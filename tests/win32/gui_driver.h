@@ -59,6 +59,8 @@ class Driver {
   void AnswerBox(int buttonId);
   // File dialogs: records the dialog, enters the path and presses OK, or cancels.
   void ChooseFile(const std::string& path);
+  // The same after choosing the file type of that row (1 is the first) as the user would.
+  void ChooseFileOfType(const std::string& path, int row);
   void CancelFileDialog();
   // Runs `action` once the messages posted so far have been handled (from inside the modal loop
   // that is running then).

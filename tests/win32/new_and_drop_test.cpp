@@ -9,6 +9,7 @@
 
 #include "flows/app_state.h"
 #include "gui_fixture.h"
+#include "resources/resource.h"
 #include "screenshot.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
@@ -119,6 +120,36 @@ TEST_F(NewAndDropTest, DroppedFilesAreImportedInOneTransaction) {
   std::snprintf(success, sizeof success, kMsgBatchImportSucceeded, 2);
   EXPECT_EQ(driver_.boxes()[1].text, Shown(success));
   EXPECT_EQ(RowCount(), 5);
+}
+
+// A dropped file of an existing name, Yes to the replace question: the image is byte for byte
+// what the single import (Ctrl+I) makes of the same file and answers, one file of that name.
+TEST_F(NewAndDropTest, ADroppedFileOfAnExistingNameReplacesItAsTheSingleImportDoes) {
+  const std::string host = scratch_.Path("game");
+  testimg::WriteFile(host, testsupport::Pattern(900, 4));
+  const std::string one = WriteImage(SampleVolume(), "one.2d");
+  OpenImage(one);
+  driver_.ChooseFile(host);
+  driver_.Expect(Kind::kAttributes, [](HWND dialog) { Driver::Press(dialog, IDOK); });
+  driver_.AnswerBox(IDYES);  // replace GAME
+  driver_.AnswerBox(IDYES);  // import
+  driver_.AnswerBox(IDOK);   // done
+  Command(IDM_IMPORT);
+  ASSERT_EQ(RowCount(), 3);
+
+  const std::string many = WriteImage(SampleVolume(), "many.2d");
+  OpenImage(many);
+  driver_.Expect(Kind::kAttributes, [](HWND dialog) { Driver::Press(dialog, IDOK); });
+  driver_.AnswerBox(IDYES);  // replace GAME
+  driver_.AnswerBox(IDYES);  // import
+  driver_.AnswerBox(IDOK);   // done
+  Drop({host});
+  EXPECT_TRUE(driver_.failures().empty());
+  EXPECT_EQ(driver_.pendingSteps(), 0u);
+  ASSERT_GE(driver_.boxes().size(), 6u);
+  EXPECT_EQ(driver_.boxes()[3].text, Shown(kMsgReplaceQuestion));
+  EXPECT_EQ(RowCount(), 3);
+  EXPECT_TRUE(testsupport::BytesEqual(testimg::ReadFile(one), testimg::ReadFile(many)));
 }
 
 TEST_F(NewAndDropTest, DroppedFilesAnsweredNoLeaveTheImageUnchanged) {

@@ -23,6 +23,7 @@ struct DialogState {
 struct State {
   std::vector<Box> boxes;
   std::deque<int> boxAnswers;
+  std::deque<std::function<void()>> boxActions;
   std::deque<FileAnswer> fileAnswers;
   std::vector<FileDialogRecord> fileDialogs;
   unsigned long lastDialogError = 0;
@@ -98,6 +99,7 @@ int RunFileDialog(bool save, FileDialogRequest* request) {
     return 0;
   }
   CopyText(answer.path, request->file, static_cast<int>(request->fileCapacity));
+  if (answer.filterIndex) request->filterIndex = answer.filterIndex;
   if (request->fileTitle && request->fileTitleCapacity > 0) {
     const size_t slash = answer.path.find_last_of("/\\");
     const std::string title =
@@ -158,9 +160,13 @@ const std::vector<Box>& Boxes() { return S().boxes; }
 void ClearBoxes() { S().boxes.clear(); }
 void AnswerBox(int id) { S().boxAnswers.push_back(id); }
 
-void ChooseFile(const std::string& path) { S().fileAnswers.push_back({true, path, 0}); }
-void CancelFileDialog() { S().fileAnswers.push_back({false, "", 0}); }
-void FailFileDialog(unsigned long code) { S().fileAnswers.push_back({false, "", code}); }
+void ChooseFile(const std::string& path) { S().fileAnswers.push_back({true, path, 0, 0}); }
+void ChooseFileOfType(const std::string& path, unsigned filterIndex) {
+  S().fileAnswers.push_back({true, path, 0, filterIndex});
+}
+void OnNextBox(std::function<void()> action) { S().boxActions.push_back(std::move(action)); }
+void CancelFileDialog() { S().fileAnswers.push_back({false, "", 0, 0}); }
+void FailFileDialog(unsigned long code) { S().fileAnswers.push_back({false, "", code, 0}); }
 const std::vector<FileDialogRecord>& FileDialogs() { return S().fileDialogs; }
 
 void DialogSetText(int id, const std::string& text) {
@@ -288,6 +294,11 @@ using namespace scripted;
 int PlatformMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned flags) {
   State& s = S();
   s.boxes.push_back({owner, text ? text : "", caption ? caption : "", flags});
+  if (!s.boxActions.empty()) {
+    std::function<void()> action = std::move(s.boxActions.front());
+    s.boxActions.pop_front();
+    action();
+  }
   if (!s.boxAnswers.empty()) {
     const int id = s.boxAnswers.front();
     s.boxAnswers.pop_front();

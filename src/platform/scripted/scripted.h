@@ -2,6 +2,7 @@
 // the test fills, and keeps the list rows in memory.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -37,6 +38,7 @@ struct FileAnswer {
   bool chosen;
   std::string path;
   unsigned long error;
+  unsigned filterIndex;  // the file type chosen (1 is the first); 0 leaves the request's
 };
 
 // One step of a modal dialog's script.
@@ -58,6 +60,10 @@ void AnswerBox(int id);
 
 // File dialogs, answered in order; with no answer queued a dialog is cancelled.
 void ChooseFile(const std::string& path);
+void ChooseFileOfType(const std::string& path, unsigned filterIndex);
+// Runs `action` when the next message box is shown, before it is answered (another program at
+// work while the window asks).
+void OnNextBox(std::function<void()> action);
 void CancelFileDialog();
 void FailFileDialog(unsigned long code);
 const std::vector<FileDialogRecord>& FileDialogs();

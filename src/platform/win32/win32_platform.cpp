@@ -323,6 +323,7 @@ int RunFileDialog(bool save, WindowHandle owner, FileDialogRequest* request) {
     return 0;
   }
   std::memcpy(request->file, path.c_str(), path.size() + 1);
+  request->filterIndex = record.nFilterIndex;  // the file type the user chose
   const size_t folderEnd = path.find_last_of("\\/");
   if (folderEnd != std::string::npos) dialogFolders[dialogKey] = path.substr(0, folderEnd + 1);
   if (record.lpstrFileTitle) {
