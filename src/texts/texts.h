@@ -651,6 +651,48 @@ inline constexpr char kWebDiskQuestionEn[] = "This file holds several disks: cho
 // 変更したイメージをダウンロードしていません。破棄してもよいですか
 inline constexpr char kWebDiscardQuestion[] = "\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xBD""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x94""j\x8A""\xFC""\x82""\xB5""\x82""\xC4""\x82""\xE0""\x82""\xE6""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""";
 inline constexpr char kWebDiscardQuestionEn[] = "The changed image has not been downloaded. Discard the changes\x3F""";
+// イメージが開かれていません
+inline constexpr char kWebNoImage[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xAA""\x8A""J\x82""\xA9""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kWebNoImageEn[] = "No image is open";
+// このファイルは開けませんでした
+inline constexpr char kWebNotLoaded[] = "\x82""\xB1""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x8A""J\x82""\xAF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kWebNotLoadedEn[] = "This file could not be opened";
+// 開くのをやめました。開いていたイメージはそのままです
+inline constexpr char kWebOpenCancelled[] = "\x8A""J\x82""\xAD""\x82""\xCC""\x82""\xF0""\x82""\xE2""\x82""\xDF""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B\x8A""J\x82""\xA2""\x82""\xC4""\x82""\xA2""\x82""\xBD""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x82""\xBB""\x82""\xCC""\x82""\xDC""\x82""\xDC""\x82""\xC5""\x82""\xB7""";
+inline constexpr char kWebOpenCancelledEn[] = "Not opened: the image open before stays open";
+// %s をダウンロードしました
+inline constexpr char kWebDownloaded[] = "%s \x82""\xF0""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kWebDownloadedEn[] = "%s downloaded";
+// %s に変換してダウンロードしました
+inline constexpr char kWebConverted[] = "%s \x82""\xC9""\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kWebConvertedEn[] = "converted and downloaded as %s";
+// %sを削除しますか？
+inline constexpr char kWebDeleteOne[] = "%s\x82""\xF0""\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kWebDeleteOneEn[] = "Delete %s\x3F""";
+// %d個のファイルを削除しますか？
+inline constexpr char kWebDeleteMany[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kWebDeleteManyEn[] = "Delete %d files\x3F""";
+// 空のファイルです
+inline constexpr char kWebEmptyFile[] = "\x8B""\xF3""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xC5""\x82""\xB7""";
+inline constexpr char kWebEmptyFileEn[] = "empty file";
+// ディスクイメージではありません
+inline constexpr char kWebNotImage[] = "\x83""f\x83""B\x83""X\x83""N\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC5""\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kWebNotImageEn[] = "not a disk image";
+// Zelvoボリュームではありません
+inline constexpr char kWebNotVolume[] = "Zelvo\x83""{\x83""\x8A""\x83""\x85""\x81""[\x83""\x80""\x82""\xC5""\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kWebNotVolumeEn[] = "not a Zelvo volume";
+// ディスク1枚
+inline constexpr char kWebOneDisk[] = "\x83""f\x83""B\x83""X\x83""N1\x96""\x87""";
+inline constexpr char kWebOneDiskEn[] = "1 disk";
+// ディスク%d枚
+inline constexpr char kWebDisks[] = "\x83""f\x83""B\x83""X\x83""N%d\x96""\x87""";
+inline constexpr char kWebDisksEn[] = "%d disks";
+// ファイル1個
+inline constexpr char kWebOneFile[] = "\x83""t\x83""@\x83""C\x83""\x8B""1\x8C""\xC2""";
+inline constexpr char kWebOneFileEn[] = "1 file";
+// ファイル%d個
+inline constexpr char kWebFileCount[] = "\x83""t\x83""@\x83""C\x83""\x8B""%d\x8C""\xC2""";
+inline constexpr char kWebFileCountEn[] = "%d files";
 // IMDファイル(*.imd)
 inline constexpr char kFilterImd[] = "IMD\x83""t\x83""@\x83""C\x83""\x8B""(*.imd)";
 inline constexpr char kFilterImdEn[] = "IMD images(*.imd)";
@@ -986,6 +1028,20 @@ enum class TextId : uint16_t {
   kWebConvert,
   kWebDiskQuestion,
   kWebDiscardQuestion,
+  kWebNoImage,
+  kWebNotLoaded,
+  kWebOpenCancelled,
+  kWebDownloaded,
+  kWebConverted,
+  kWebDeleteOne,
+  kWebDeleteMany,
+  kWebEmptyFile,
+  kWebNotImage,
+  kWebNotVolume,
+  kWebOneDisk,
+  kWebDisks,
+  kWebOneFile,
+  kWebFileCount,
   kFilterImd,
   kFilterHfe,
   kMsgDecodedReadOnly,
@@ -1250,6 +1306,20 @@ inline constexpr TextEntry kTextTable[] = {
   {"kWebConvert", kWebConvert, kWebConvertEn},
   {"kWebDiskQuestion", kWebDiskQuestion, kWebDiskQuestionEn},
   {"kWebDiscardQuestion", kWebDiscardQuestion, kWebDiscardQuestionEn},
+  {"kWebNoImage", kWebNoImage, kWebNoImageEn},
+  {"kWebNotLoaded", kWebNotLoaded, kWebNotLoadedEn},
+  {"kWebOpenCancelled", kWebOpenCancelled, kWebOpenCancelledEn},
+  {"kWebDownloaded", kWebDownloaded, kWebDownloadedEn},
+  {"kWebConverted", kWebConverted, kWebConvertedEn},
+  {"kWebDeleteOne", kWebDeleteOne, kWebDeleteOneEn},
+  {"kWebDeleteMany", kWebDeleteMany, kWebDeleteManyEn},
+  {"kWebEmptyFile", kWebEmptyFile, kWebEmptyFileEn},
+  {"kWebNotImage", kWebNotImage, kWebNotImageEn},
+  {"kWebNotVolume", kWebNotVolume, kWebNotVolumeEn},
+  {"kWebOneDisk", kWebOneDisk, kWebOneDiskEn},
+  {"kWebDisks", kWebDisks, kWebDisksEn},
+  {"kWebOneFile", kWebOneFile, kWebOneFileEn},
+  {"kWebFileCount", kWebFileCount, kWebFileCountEn},
   {"kFilterImd", kFilterImd, kFilterImdEn},
   {"kFilterHfe", kFilterHfe, kFilterHfeEn},
   {"kMsgDecodedReadOnly", kMsgDecodedReadOnly, kMsgDecodedReadOnlyEn},

@@ -28,6 +28,8 @@
 
   // --- texts ---
   const T = (name) => (ZelvoTexts[name] || [name, name])[state.lang === 'ja' ? 0 : 1];
+  // A text of the table with its %s, %d and %ld filled in order.
+  const F = (name, ...values) => T(name).replace(/%l?[sd]/g, () => String(values.shift()));
   function applyTexts() {
     document.documentElement.lang = state.lang;
     for (const el of document.querySelectorAll('[data-t]')) el.textContent = T(el.dataset.t);
@@ -39,7 +41,9 @@
     $('codes-input').setAttribute('aria-label', T('kWebCodes'));
     $('list').setAttribute('aria-label', T('kWebFiles'));
     renderMessages();
+    renderAction();
     if (state.listing) render();
+    renderSummary();
   }
 
   // --- calls into the core ---
@@ -78,10 +82,6 @@
     }));
   }
   function clearMessages() { shown.length = 0; renderMessages(); }
-  function say(caption, text, info) {
-    shown.push({ caption, captionEn: caption, text, textEn: text, info });
-    renderMessages();
-  }
   function show(result) {
     for (const m of result.messages || []) {
       shown.push({ caption: m.caption, captionEn: m.captionEn || m.caption, text: m.text, textEn: m.textEn,
@@ -93,8 +93,18 @@
   function ask(result) {
     return window.confirm((state.lang === 'ja' ? result.question : result.questionEn));
   }
+  // The outcome of the last action in the status line, as the window's status bar says it:
+  // a text name and its values, shown again in the other language when it switches.
+  function tell(name, ...values) {
+    state.action = name ? { name, values } : null;
+    renderAction();
+  }
+  function renderAction() {
+    $('status-action').textContent = state.action ? F(state.action.name, ...state.action.values) : '';
+  }
 
   // --- the list ---
+  const DATE_COLUMN = 6;
   function numeric(cell) { return /^[0-9A-Fa-f]+$/.test(cell) ? parseInt(cell, 16) : NaN; }
   function sortRows() {
     const rows = state.listing.rows;
@@ -102,7 +112,9 @@
     const c = state.sort.column;
     if (c < 0) return;
     state.order.sort((a, b) => {
-      const x = rows[a].cells[c], y = rows[b].cells[c];
+      // The date by the window's key: years 70-99 before 00-69.
+      const date = c === DATE_COLUMN;
+      const x = date ? rows[a].dateKey : rows[a].cells[c], y = date ? rows[b].dateKey : rows[b].cells[c];
       const nx = numeric(x), ny = numeric(y);
       const r = !isNaN(nx) && !isNaN(ny) ? nx - ny : x.localeCompare(y);
       return (state.sort.up ? r : -r) || a - b;
@@ -142,14 +154,17 @@
     $('status-mode').textContent = l.status[0];
     $('status-volume').textContent = l.status[1];
     $('status-image').textContent = state.imageName + (state.dirty ? ' *' : '');
-    const loaded = l.loaded, some = state.selected.size > 0;
-    $('download-button').disabled = !state.imagePath;
+    // What cannot run is greyed; the status line says why (no image, or the protection mark).
+    const loaded = l.loaded, some = state.selected.size > 0, writable = loaded && !l.protected;
+    $('status-why').textContent = loaded ? '' : T(state.imageName ? 'kWebNotLoaded' : 'kWebNoImage');
+    $('download-button').disabled = !loaded;
     $('undo-button').disabled = !l.canUndo;
     $('redo-button').disabled = !l.canRedo;
     $('export-button').disabled = !some;
-    $('delete-button').disabled = !some;
-    $('attr-button').disabled = state.selected.size !== 1;
-    $('import-input').disabled = !loaded;
+    $('delete-button').disabled = !some || !writable;
+    $('attr-button').disabled = state.selected.size !== 1 || !writable;
+    $('import-input').disabled = !writable;
+    $('import-label').classList.toggle('disabled', !writable);
     $('identify-button').disabled = !loaded;
     $('convert-button').disabled = !loaded;
     $('mode-select').value = String(state.modeChoice === 2 ? 2 : (l.mode === 'PC' ? 1 : 0));
@@ -186,55 +201,88 @@
     const bytes = new Uint8Array(await file.arrayBuffer());
     openBytes(file.name, bytes);
   }
+  // The new image is written beside the open one and takes its place only once it is chosen:
+  // Cancel in the disk chooser keeps the image that was open, its changes and its history.
   function openBytes(name, bytes) {
-    if (state.dirty && !window.confirm(T('kWebDiscardQuestion'))) return;
+    if (state.dirty && !window.confirm(T('kWebDiscardQuestion'))) return false;
     const started = performance.now();
-    clearMessages();
-    for (const f of FS.readdir('/img')) if (f !== '.' && f !== '..') FS.unlink('/img/' + f);
-    state.imageName = name;
-    state.imagePath = '/img/image' + extensionOf(name).replace(/[^.a-z0-9]/g, '_');
-    FS.writeFile(state.imagePath, bytes);
-    state.dirty = false;
-    state.selected = new Set();
-    state.cursor = -1;
-    const disks = call('zw_disks', state.imagePath);
-    state.disks = disks.disks || [];
-    const select = $('disk-select');
-    select.replaceChildren(...state.disks.map((d) => {
-      const o = document.createElement('option');
-      o.value = d.index;
-      o.textContent = state.lang === 'ja' ? d.item : d.itemEn;
-      return o;
-    }));
-    $('disk-label').hidden = state.disks.length < 2;
-    if (state.disks.length < 2) {
-      load(0);
-      window.zelvoTimings.push(performance.now() - started);
-      return;
-    }
-    // A file of several disks asks which one, as the Windows program's chooser does.
-    $('disk-choice').replaceChildren(...[...select.options].map((o) => o.cloneNode(true)));
-    state.diskChosen = (disk) => {
-      if (disk < 0) {
-        state.imagePath = '';
-        state.imageName = '';
-        setListing(call('zw_open', '', 0, 0, 0));
-        return;
-      }
+    const pending = '/img/pending' + extensionOf(name).replace(/[^.a-z0-9]/g, '_');
+    FS.writeFile(pending, bytes);
+    const info = call('zw_disks', pending);
+    const disks = info.disks || [];
+    const take = (disk) => {
+      for (const f of FS.readdir('/img')) if (f !== '.' && f !== '..' && '/img/' + f !== pending) FS.unlink('/img/' + f);
+      state.imageName = name;
+      state.imagePath = pending.replace('/img/pending', '/img/image');
+      FS.rename(pending, state.imagePath);
+      state.dirty = false;
+      state.selected = new Set();
+      state.cursor = -1;
+      state.disks = disks;
+      state.empty = info.empty;
+      state.recognised = info.recognised;
+      const select = $('disk-select');
+      select.replaceChildren(...disks.map((d) => {
+        const o = document.createElement('option');
+        o.value = d.index;
+        o.textContent = state.lang === 'ja' ? d.item : d.itemEn;
+        return o;
+      }));
+      $('disk-label').hidden = disks.length < 2;
+      tell(null);
       load(disk);
       window.zelvoTimings.push(performance.now() - started);
     };
+    if (disks.length < 2) { take(0); return true; }
+    // A file of several disks asks which one, as the Windows program's chooser does.
+    $('disk-choice').replaceChildren(...disks.map((d) => Object.assign(document.createElement('option'),
+      { value: d.index, textContent: state.lang === 'ja' ? d.item : d.itemEn })));
+    state.diskChosen = (disk) => {
+      state.diskChosen = () => {};
+      if (disk < 0) { FS.unlink(pending); tell('kWebOpenCancelled'); return; }
+      take(disk);
+    };
     $('disk-dialog').showModal();
+    return true;
   }
   function load(disk) {
     clearMessages();
     const mode = Number($('mode-select').value);
     state.modeChoice = mode;
     const result = show(call('zw_open', state.imagePath, disk, mode, Number($('transfer-select').value)));
-    // Under Auto the identification says which convention it found, and why.
-    if (mode === 2 && result.identify && result.identify.text) say(T('kWebIdentify'), result.identify.text, true);
+    // One line says what the file is; the identification's report (Auto runs it) on request.
+    const id = result.identify && result.identify.text ? result.identify : null;
+    state.summary = {
+      // Bytes no container recognises are no image, even where a flat reading lists something.
+      key: state.empty ? 'kWebEmptyFile' : !state.recognised ? 'kWebNotImage' : !result.loaded ? 'kWebNotVolume' : '',
+      report: id,
+    };
+    $('report').open = false;
     setListing(result);
+    renderSummary();
     $('disk-select').value = String(disk);
+  }
+
+  function renderSummary() {
+    const s = state.summary, l = state.listing;
+    $('report').hidden = !s;
+    if (!s) return;
+    const count = (n, one, many) => (n === 1 ? T(one) : F(many, n));
+    $('summary-line').textContent = s.key ? T(s.key) : [l.mode, l.format,
+      count(Math.max(1, state.disks.length), 'kWebOneDisk', 'kWebDisks'),
+      count(l.rows.length, 'kWebOneFile', 'kWebFileCount')].join(' · ');
+    const ja = state.lang === 'ja';
+    $('report-text').textContent = s.report ? (ja ? s.report.text : s.report.textEn) : '';
+    $('report-text').hidden = !s.report;
+  }
+  // The full report when asked for: the identification of the open image.
+  function showReport() {
+    if (!state.summary) return;
+    if (!state.summary.report && state.listing && state.listing.loaded) {
+      const r = show(call('zw_identify'));
+      if (r.ok) state.summary.report = r;
+    }
+    renderSummary();
   }
 
   // --- export ---
@@ -261,7 +309,9 @@
     if (slots.length === 0) return;
     if (slots.length === 1) {
       const file = exportSlot(slots[0]);
-      if (file) download(file.name, file.data);
+      if (!file) return;
+      download(file.name, file.data);
+      tell('kStatusExported', rowOf(slots[0]).cells[0], file.data.length);
       return;
     }
     const entries = [];
@@ -275,15 +325,60 @@
       entries.push({ name: new TextEncoder().encode(name), data: file.data, utf8: true });
     }
     download(state.imageName.replace(/\.[^.]*$/, '') + '.zip', Zip.build(entries));
+    tell('kStatusFilesExported', entries.length);
   }
+  function rowOf(slot) { return state.listing.rows.find((r) => r.slot === slot); }
 
   // --- changes ---
-  function changed(result) {
+  function changed(result, status, ...values) {
     show(result);
     if (result.ok) state.dirty = true;
     setListing(result);
+    if (result.ok && status) tell(status, ...values);
+    return result.ok;
+  }
+  // A form's refusals inside its dialog, each at the field it is about (focus moves to the first),
+  // cleared when that field is edited; one about no field at the top of the form.
+  // The field of each refusal, after the form's prefix (f- attributes, n- new image).
+  const FIELD_OF = {
+    kMsgBadStart: 'start', kMsgBadExec: 'exec', kMsgBadType: 'type', kMsgBadYear: 'year', kMsgBadMonth: 'month',
+    kMsgBadDay: 'day', kMsgNameBadChar: 'name', kMsgNameDuplicate: 'name', kMsgNameTooLong: 'name',
+    kMsgReplaceLocked: 'name', kMsgBadDiskName: 'name', kMsgBadVolumeNumber: 'volume', kMsgBadExtension: 'file',
+    kMsgDiskNameNotInTable: 'name',
+  };
+  function clearFormErrors(form, field) {
+    for (const p of form.querySelectorAll('.field-error')) {
+      if (field && p.dataset.for !== field.id) continue;
+      const of = p.dataset.for && $(p.dataset.for);
+      if (of) { of.removeAttribute('aria-invalid'); of.removeAttribute('aria-describedby'); }
+      p.remove();
+    }
+  }
+  function formErrors(form, result) {
+    clearFormErrors(form);
+    const ja = state.lang === 'ja';
+    let first = null;
+    for (const m of result.messages || []) {
+      const p = document.createElement('p');
+      p.className = 'msg field-error';
+      p.dataset.id = m.id || '';
+      p.textContent = (ja ? m.caption : m.captionEn) + ': ' + (ja ? m.text : m.textEn);
+      const field = FIELD_OF[m.id] && $(form.dataset.prefix + FIELD_OF[m.id]);
+      if (field) {
+        p.id = field.id + '-error';
+        p.dataset.for = field.id;
+        field.setAttribute('aria-invalid', 'true');
+        field.setAttribute('aria-describedby', p.id);
+        (field.closest('label') || field.closest('fieldset')).after(p);
+        first = first || field;
+      } else {
+        form.querySelector('.form-errors').append(p);
+      }
+    }
+    if (first) first.focus();
   }
   function fillForm(texts, title) {
+    clearFormErrors($('attr-form'));
     $('attr-title').textContent = title;
     $('f-name').value = texts.name;
     $('f-type').value = texts.type;
@@ -315,14 +410,14 @@
     if (!defaults.ok) return;
     fillForm(defaults, T('kWebImport') + ': ' + file.name);
     state.formAction = () => {
-      let check = show(call('zw_import_check', hostPath, ...formTexts(), 0));
+      let check = call('zw_import_check', hostPath, ...formTexts(), 0);
       if (check.ok && check.replace) {
         // A file of the same name: replaced only when the user says so; else the form stays.
         if (!ask(check)) return false;
-        check = show(call('zw_import_check', hostPath, ...formTexts(), 1));
+        check = call('zw_import_check', hostPath, ...formTexts(), 1);
       }
-      if (!check.ok) return false;
-      if (!ask(check)) return true;
+      if (!check.ok) { formErrors($('attr-form'), check); return false; }
+      // The page works on a copy in memory and has undo: nothing more to ask.
       changed(call('zw_import_write'));
       return true;
     };
@@ -336,10 +431,19 @@
     if (!texts.ok) return;
     fillForm(texts, T('kWebAttributes'));
     state.formAction = () => {
-      const check = show(call('zw_attr_check', slot, ...formTexts()));
-      if (!check.ok) { if (check.columns) setListing(check); return !!check.columns; }
-      if (!ask(check)) return true;
-      changed(call('zw_attr_write'));
+      const check = call('zw_attr_check', slot, ...formTexts());
+      if (!check.ok) {
+        // The volume changed under the form: the form closes over the listing read again.
+        if (check.columns) { show(check); setListing(check); return true; }
+        formErrors($('attr-form'), check);
+        return false;
+      }
+      // OK without an edit writes nothing, as in the window.
+      if (check.unchanged) { tell('kStatusUnchanged'); return true; }
+      const result = call('zw_attr_write');
+      if (result.ok) state.selected = new Set([slot]);
+      changed(result);
+      if (result.ok) tell('kStatusAttributesChanged', rowOf(slot) ? rowOf(slot).cells[0] : '');
       return true;
     };
     $('attr-dialog').showModal();
@@ -350,36 +454,41 @@
     const slots = state.order.map((i) => state.listing.rows[i].slot).filter((s) => state.selected.has(s));
     const check = show(call('zw_delete_check', slots.join(',')));
     if (!check.ok) { if (check.columns) setListing(check); return; }
-    if (!ask(check)) return;
-    changed(call('zw_delete_write'));
+    // The page keeps undo: the question names what goes, without the backup reminder.
+    const question = slots.length === 1 ? F('kWebDeleteOne', rowOf(slots[0]).cells[0]) : F('kWebDeleteMany', slots.length);
+    if (!window.confirm(question)) return;
+    changed(call('zw_delete_write'), slots.length === 1 ? 'kStatusDeleted' : 'kStatusFilesDeleted', slots.length);
   }
   function step(undo) {
     if (!state.listing || !(undo ? state.listing.canUndo : state.listing.canRedo)) return;
     clearMessages();
-    changed(call('zw_undo', undo ? 1 : 0));
+    changed(call('zw_undo', undo ? 1 : 0), undo ? 'kStatusUndone' : 'kStatusRedone');
   }
   function downloadImage() {
     if (!state.imagePath) return;
     download(state.imageName, FS.readFile(state.imagePath));
     state.dirty = false;
     render();
+    tell('kWebDownloaded', state.imageName);
   }
-  // The open volume in another container or convention: the converted image opens in the page
-  // and is downloaded.
+  // The open volume in another container or convention, downloaded as a copy: the open image
+  // and its history stay as they are. What the copy cannot keep is said first, and asked, as the
+  // window's Save As asks.
   function convert() {
     if (!state.listing || !state.listing.loaded) return;
     clearMessages();
     const [extension, mode] = $('convert-select').value.split('|');
     const path = '/out/convert' + extension;
-    const result = show(call('zw_convert', path, Number(mode)));
+    const dry = show(call('zw_convert', path, Number(mode), 1));
+    if (!dry.ok) return;
+    if (dry.losses && !ask(dry)) { tell('kStatusUnchanged'); return; }
+    const result = show(call('zw_convert', path, Number(mode), 0));
     if (!result.ok) return;
     const bytes = FS.readFile(path);
     FS.unlink(path);
     const name = state.imageName.replace(/\.[^.]*$/, '') + extension;
-    state.dirty = false;
-    $('mode-select').value = mode;
-    openBytes(name, bytes);
-    downloadImage();
+    download(name, bytes);
+    tell('kWebConverted', name);
   }
   // The Open picker's extensions and the conversions, from the core's table of containers.
   function fillConversions() {
@@ -395,6 +504,7 @@
     $('n-year').value = two(now.getFullYear());
     $('n-month').value = two(now.getMonth() + 1);
     $('n-day').value = two(now.getDate());
+    clearFormErrors($('new-form'));
     $('new-dialog').showModal();
   }
   function makeNewImage() {
@@ -402,15 +512,16 @@
     const name = $('n-file').value.trim() || 'blank.d88';
     const path = '/out/new' + extensionOf(name).replace(/[^.a-z0-9]/g, '_');
     const mode = Number($('mode-select').value) === 1 ? 1 : 0;
-    const result = show(call('zw_new', path, mode, Cp932.encode($('n-name').value), $('n-volume').value,
-      $('n-year').value, $('n-month').value, $('n-day').value, $('n-exdir').checked ? 1 : 0));
-    if (!result.ok) return false;
+    const result = call('zw_new', path, mode, Cp932.encode($('n-name').value), $('n-volume').value,
+      $('n-year').value, $('n-month').value, $('n-day').value, $('n-exdir').checked ? 1 : 0);
+    if (!result.ok) { formErrors($('new-form'), result); return false; }
     const bytes = FS.readFile(path);
     FS.unlink(path);
     if ($('mode-select').value === '2') $('mode-select').value = String(mode);
-    openBytes(name, bytes);
+    if (!openBytes(name, bytes)) return true;
     state.dirty = true;
     render();
+    tell('kStatusImageCreated');
     return true;
   }
 
@@ -433,15 +544,13 @@
   $('download-button').addEventListener('click', downloadImage);
   $('new-button').addEventListener('click', newImage);
   $('convert-button').addEventListener('click', convert);
-  $('identify-button').addEventListener('click', () => {
-    clearMessages();
-    const r = show(call('zw_identify'));
-    if (r.ok) say(T('kWebIdentify'), r.text, true);
-  });
+  $('identify-button').addEventListener('click', () => { $('report').open = true; showReport(); });
+  $('report').addEventListener('toggle', () => { if ($('report').open) showReport(); });
   $('lang-button').addEventListener('click', () => { state.lang = state.lang === 'ja' ? 'en' : 'ja'; applyTexts(); });
   $('mode-select').addEventListener('change', () => { if (state.imagePath) load(Number($('disk-select').value) || 0); });
   $('disk-select').addEventListener('change', () => load(Number($('disk-select').value)));
   $('transfer-select').addEventListener('change', () => { if (state.listing) setListing(call('zw_set_transfer', Number($('transfer-select').value))); });
+  for (const form of [$('attr-form'), $('new-form')]) form.addEventListener('input', (e) => clearFormErrors(form, e.target));
   $('attr-form').addEventListener('submit', (e) => {
     if (e.submitter && e.submitter.value === 'cancel') return;
     if (!state.formAction()) e.preventDefault();
