@@ -603,9 +603,9 @@ inline constexpr char kWebLanguageEn[] = "Language";
 // ファイル一覧
 inline constexpr char kWebFiles[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x88""\xEA""\x97""\x97""";
 inline constexpr char kWebFilesEn[] = "Files";
-// イメージをこのページにドロップすると開きます。一覧にドロップしたファイルはインポートされます。イメージはこのページの外へ送られません。
-inline constexpr char kWebDropHint[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x82""\xB1""\x82""\xCC""\x83""y\x81""[\x83""W\x82""\xC9""\x83""h\x83""\x8D""\x83""b\x83""v\x82""\xB7""\x82""\xE9""\x82""\xC6""\x8A""J\x82""\xAB""\x82""\xDC""\x82""\xB7""\x81""B\x88""\xEA""\x97""\x97""\x82""\xC9""\x83""h\x83""\x8D""\x83""b\x83""v\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB7""\x81""B\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x82""\xB1""\x82""\xCC""\x83""y\x81""[\x83""W\x82""\xCC""\x8A""O\x82""\xD6""\x91""\x97""\x82""\xE7""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
-inline constexpr char kWebDropHintEn[] = "Drop an image anywhere on this page to open it; a file dropped on the list is imported. The image never leaves this page.";
+// イメージをこのページにドロップすると開きます。ほかのファイルは開いているイメージにインポートされます。イメージはこのページの外へ送られません。
+inline constexpr char kWebDropHint[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x82""\xB1""\x82""\xCC""\x83""y\x81""[\x83""W\x82""\xC9""\x83""h\x83""\x8D""\x83""b\x83""v\x82""\xB7""\x82""\xE9""\x82""\xC6""\x8A""J\x82""\xAB""\x82""\xDC""\x82""\xB7""\x81""B\x82""\xD9""\x82""\xA9""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x8A""J\x82""\xA2""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB7""\x81""B\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x82""\xB1""\x82""\xCC""\x83""y\x81""[\x83""W\x82""\xCC""\x8A""O\x82""\xD6""\x91""\x97""\x82""\xE7""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kWebDropHintEn[] = "Drop an image on this page to open it; other files dropped are imported into the open image. The image never leaves this page.";
 // ファイル名
 inline constexpr char kWebFieldName[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x96""\xBC""";
 inline constexpr char kWebFieldNameEn[] = "File name";
@@ -693,6 +693,15 @@ inline constexpr char kWebOneFileEn[] = "1 file";
 // ファイル%d個
 inline constexpr char kWebFileCount[] = "\x83""t\x83""@\x83""C\x83""\x8B""%d\x8C""\xC2""";
 inline constexpr char kWebFileCountEn[] = "%d files";
+// 次のファイルはインポートできません:\n%s\nほかのファイルをインポートしますか？
+inline constexpr char kWebImportOthers[] = "\x8E""\x9F""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1"":\x0A""%s\x0A""\x82""\xD9""\x82""\xA9""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kWebImportOthersEn[] = "These files cannot be imported:\x0A""%s\x0A""Import the others\x3F""";
+// ドロップしたイメージを開きます
+inline constexpr char kWebDropOpens[] = "\x83""h\x83""\x8D""\x83""b\x83""v\x82""\xB5""\x82""\xBD""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x8A""J\x82""\xAB""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kWebDropOpensEn[] = "Drop to open the image";
+// イメージ (.d88 .2d など) は開きます。ほかのファイルは開いているイメージにインポートします
+inline constexpr char kWebDropEither[] = "\x83""C\x83""\x81""\x81""[\x83""W (.d88 .2d \x82""\xC8""\x82""\xC7"") \x82""\xCD""\x8A""J\x82""\xAB""\x82""\xDC""\x82""\xB7""\x81""B\x82""\xD9""\x82""\xA9""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x8A""J\x82""\xA2""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xB5""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kWebDropEitherEn[] = "An image (.d88, .2d, ...) opens; other files are imported into the open image";
 // IMDファイル(*.imd)
 inline constexpr char kFilterImd[] = "IMD\x83""t\x83""@\x83""C\x83""\x8B""(*.imd)";
 inline constexpr char kFilterImdEn[] = "IMD images(*.imd)";
@@ -1042,6 +1051,9 @@ enum class TextId : uint16_t {
   kWebDisks,
   kWebOneFile,
   kWebFileCount,
+  kWebImportOthers,
+  kWebDropOpens,
+  kWebDropEither,
   kFilterImd,
   kFilterHfe,
   kMsgDecodedReadOnly,
@@ -1320,6 +1332,9 @@ inline constexpr TextEntry kTextTable[] = {
   {"kWebDisks", kWebDisks, kWebDisksEn},
   {"kWebOneFile", kWebOneFile, kWebOneFileEn},
   {"kWebFileCount", kWebFileCount, kWebFileCountEn},
+  {"kWebImportOthers", kWebImportOthers, kWebImportOthersEn},
+  {"kWebDropOpens", kWebDropOpens, kWebDropOpensEn},
+  {"kWebDropEither", kWebDropEither, kWebDropEitherEn},
   {"kFilterImd", kFilterImd, kFilterImdEn},
   {"kFilterHfe", kFilterHfe, kFilterHfeEn},
   {"kMsgDecodedReadOnly", kMsgDecodedReadOnly, kMsgDecodedReadOnlyEn},

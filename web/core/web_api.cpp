@@ -19,6 +19,7 @@
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
+#include "transfer/batch_import.h"
 #include "transfer/convert_image.h"
 #include "transfer/delete_files.h"
 #include "transfer/edit_attributes.h"
@@ -543,6 +544,85 @@ ZW_API const char* zw_import_write() {
   Reload(&out);
   if (ok) SayText(&out, kCaptionSuccess, kMsgImportSucceeded, kMsgImportSucceeded);
   return ListingAnswer(ok, out);
+}
+
+namespace {
+
+SectorRun ManyRuns[kMaxImportFiles];
+
+// One file of several into the volume in memory, with its default attributes: staged, checked
+// (a used name refused, as no form asks about it) and placed. 0, or -1 with the reason.
+int StageOne(const char* path, Outcome* out, SectorRun* run) {
+  if (ReadImportFile(path, P.transferMode, P.tables.TBL3, out) < 0) return -1;
+  char date[9];
+  PlatformLocalDate(date);
+  uint8_t entry[kEntryBytes];
+  ImportPlan plan;
+  Outcome staged;
+  OutcomeClear(&staged);
+  if (StageImportFile(&P.target, &P.volume, path, P.transferMode, P.tables.TBL3, date, entry, &plan,
+                      &staged) != 0) {
+    // The file reads: what stops it is the room on the disk.
+    SayText(out, kCaptionError, kMsgDiskFull, kMsgDiskFull);
+    return -1;
+  }
+  AttributeTexts texts;
+  DefaultAttributeTexts(entry, &texts);
+  int duplicate = -1;
+  if (CheckImportAttributes(texts, kReplaceNever, &P.volume, entry, &duplicate, out) != 0)
+    return -1;
+  return PlaceImportFile(&P.target, &P.volume, path, entry, plan, run, out);
+}
+
+}  // namespace
+
+ZW_API const char* zw_import_many(const char* paths, int write) {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!P.loaded) {
+    SayText(&out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
+    return Answer(false, out);
+  }
+  if (RefuseIfProtected(&out, &P.target) != 0) return Answer(false, out);
+  // Each pass starts from the volume as the image holds it.
+  Reload(&out);
+  if (!P.loaded) return ListingAnswer(false, out);
+  web::Json json;
+  json.Begin();
+  int index = 0, placed = 0;
+  json.BeginArray("refused");
+  for (const char* p = paths; p && *p; index++) {
+    const char* end = std::strchr(p, '\n');
+    const size_t length = end ? static_cast<size_t>(end - p) : std::strlen(p);
+    char path[kPathCapacity];
+    std::snprintf(path, sizeof path, "%.*s", static_cast<int>(length), p);
+    p = end ? end + 1 : p + length;
+    Outcome reason;
+    OutcomeClear(&reason);
+    if (placed >= kMaxImportFiles)
+      SayText(&reason, kCaptionError, kMsgDirectoryFull, kMsgDirectoryFull);
+    if (reason.count == 0 && StageOne(path, &reason, &ManyRuns[placed]) == 0) {
+      placed++;
+      continue;
+    }
+    json.ItemObject().Field("index", index);
+    Messages(json, reason);
+    json.End();
+  }
+  json.EndArray().Field("count", placed);
+  if (!write || placed == 0) {
+    Reload(&out);
+    json.Flag("ok", placed > 0);
+    return Done(json);
+  }
+  bool begun = false;
+  const bool ok = WriteImportFiles(&P.target, &P.volume, ManyRuns, placed, &begun, &out) == 0;
+  Reload(&out);
+  if (ok) Say(&out, kCaptionSuccess, kMsgBatchImportSucceeded, placed);
+  json.Flag("ok", ok);
+  Messages(json, out);
+  Listing(json);
+  return Done(json);
 }
 
 ZW_API const char* zw_delete_check(const char* slots) {

@@ -38,6 +38,11 @@ ZW_API const char* zw_import_check(const char* hostPath, const char* name, const
                                    const char* start, const char* exec, const char* year,
                                    const char* month, const char* day, int lock, int replace);
 ZW_API const char* zw_import_write();
+// Several host files (paths separated by '\n') imported as one change with their default
+// attributes: "refused" lists the files that cannot go in ("index" in the list, "messages": the
+// reason; a used name is one) and "count" the others. With `write` 0 nothing changes; with 1 the
+// others are written (the listing and the success message follow).
+ZW_API const char* zw_import_many(const char* paths, int write);
 // Deleting the files of `slots` (numbers separated by ','): the question, then the write.
 ZW_API const char* zw_delete_check(const char* slots);
 ZW_API const char* zw_delete_write();

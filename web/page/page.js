@@ -85,7 +85,7 @@
   function show(result) {
     for (const m of result.messages || []) {
       shown.push({ caption: m.caption, captionEn: m.captionEn || m.caption, text: m.text, textEn: m.textEn,
-        id: m.id, info: m.id === 'kMsgImportSucceeded' });
+        id: m.id, info: m.id === 'kMsgImportSucceeded' || m.id === 'kMsgBatchImportSucceeded' });
     }
     renderMessages();
     return result;
@@ -394,18 +394,57 @@
     return ['f-name', 'f-type', 'f-start', 'f-exec', 'f-year', 'f-month', 'f-day']
       .map((id) => Cp932.encode($(id).value)).concat([$('f-lock').checked ? 1 : 0]);
   }
+  // The host files in the module's file system: each one's path as the core takes it.
+  async function hostPaths(files) {
+    for (const f of FS.readdir('/host')) if (f !== '.' && f !== '..') FS.unlink('/host/' + f);
+    const paths = [];
+    for (const file of files) {
+      const nameBytes = Cp932.encode(file.name);
+      FS.writeFile('/host/' + Cp932.storedPath(nameBytes), new Uint8Array(await file.arrayBuffer()));
+      paths.push(new Uint8Array([...new TextEncoder().encode('/host/'), ...nameBytes]));
+    }
+    return paths;
+  }
+  // After an import the imported files are selected: the rows that are new or changed.
+  function selectChanged(before) {
+    const changedSlots = state.listing.rows.filter((r) => before.get(r.slot) !== r.cells.join('\t')).map((r) => r.slot);
+    if (changedSlots.length === 0) return;
+    state.selected = new Set(changedSlots);
+    state.cursor = changedSlots[0];
+    render();
+  }
+  const rowTexts = () => new Map((state.listing ? state.listing.rows : []).map((r) => [r.slot, r.cells.join('\t')]));
+  function importFiles(list) {
+    const files = [...list];
+    if (files.length === 1) return importFile(files[0]);
+    if (files.length > 1) return importMany(files);
+  }
+  // Several files as one change with their default attributes: those that cannot go in are
+  // listed with their reasons, and the others imported when the user says so.
+  async function importMany(files) {
+    clearMessages();
+    const paths = await hostPaths(files);
+    const joined = new Uint8Array(paths.reduce((n, p) => n + p.length + 1, 0) - 1);
+    paths.reduce((at, p) => { joined.set(p, at); if (at + p.length < joined.length) joined[at + p.length] = 10; return at + p.length + 1; }, 0);
+    const check = call('zw_import_many', joined, 0);
+    if (!check.refused) { show(check); return; }
+    const ja = state.lang === 'ja';
+    const reasons = check.refused.map((r) => files[r.index].name + ': ' + r.messages.map((m) => (ja ? m.text : m.textEn)).join(' '));
+    if (check.count === 0) {
+      for (const r of check.refused) show({ messages: r.messages.map((m) => ({ ...m, text: files[r.index].name + ': ' + m.text, textEn: files[r.index].name + ': ' + m.textEn })) });
+      return;
+    }
+    if (reasons.length && !window.confirm(F('kWebImportOthers', reasons.join('\n')))) { tell('kStatusUnchanged'); return; }
+    const before = rowTexts();
+    if (changed(call('zw_import_many', joined, 1))) selectChanged(before);
+  }
   async function importFile(file) {
     clearMessages();
     if (!state.listing || !state.listing.loaded) {
       show(call('zw_import_check', '', '', '', '', '', '', '', '', 0, 0));
       return;
     }
-    const data = new Uint8Array(await file.arrayBuffer());
-    for (const f of FS.readdir('/host')) if (f !== '.' && f !== '..') FS.unlink('/host/' + f);
-    const nameBytes = Cp932.encode(file.name);
-    state.importPath = '/host/' + Cp932.storedPath(nameBytes);
-    FS.writeFile(state.importPath, data);
-    const hostPath = new Uint8Array([...new TextEncoder().encode('/host/'), ...nameBytes]);
+    const hostPath = (await hostPaths([file]))[0];
     const defaults = show(call('zw_import_defaults', hostPath));
     if (!defaults.ok) return;
     fillForm(defaults, T('kWebImport') + ': ' + file.name);
@@ -418,7 +457,8 @@
       }
       if (!check.ok) { formErrors($('attr-form'), check); return false; }
       // The page works on a copy in memory and has undo: nothing more to ask.
-      changed(call('zw_import_write'));
+      const before = rowTexts();
+      if (changed(call('zw_import_write'))) selectChanged(before);
       return true;
     };
     $('attr-dialog').showModal();
@@ -493,6 +533,7 @@
   // The Open picker's extensions and the conversions, from the core's table of containers.
   function fillConversions() {
     const all = call('zw_containers').kinds;
+    state.imageExtensions = all.flatMap((k) => k.extensions.map((e) => e.toLowerCase()));
     $('open-input').accept = all.flatMap((k) => k.extensions).join(',');
     const kinds = all.filter((k) => k.writesBlank);
     $('convert-select').replaceChildren(...kinds.flatMap((k) => k.extensions.flatMap((e) => ['0', '1'].map((m) =>
@@ -527,7 +568,7 @@
 
   // --- wiring ---
   $('open-input').addEventListener('change', (e) => { if (e.target.files[0]) openFile(e.target.files[0]); e.target.value = ''; });
-  $('import-input').addEventListener('change', (e) => { if (e.target.files[0]) importFile(e.target.files[0]); e.target.value = ''; });
+  $('import-input').addEventListener('change', (e) => { importFiles(e.target.files); e.target.value = ''; });
   $('codes-input').addEventListener('change', async (e) => {
     const file = e.target.files[0];
     e.target.value = '';
@@ -564,17 +605,29 @@
     if (!makeNewImage()) e.preventDefault();
   });
 
-  // Dropping: an image anywhere opens it; a file dropped on the list is imported.
-  const zone = document.body;
-  zone.addEventListener('dragover', (e) => { e.preventDefault(); $('drop-zone').classList.add('dragging'); });
-  zone.addEventListener('dragleave', () => $('drop-zone').classList.remove('dragging'));
-  zone.addEventListener('drop', (e) => {
+  // Dropping, wherever it lands, as the window takes a drop: an image (by its extension) opens;
+  // other files are imported into the open image. While dragging, the page says which.
+  const isImage = (name) => state.imageExtensions.includes(extensionOf(name));
+  // The names are not known before the drop: the rule, for what the open image allows.
+  const dropAction = () => (state.listing && state.listing.loaded && !state.listing.protected ? 'kWebDropEither' : 'kWebDropOpens');
+  let dragDepth = 0;
+  const dragEnd = () => { dragDepth = 0; $('drop-zone').classList.remove('dragging'); $('drop-note').hidden = true; };
+  document.addEventListener('dragenter', (e) => {
     e.preventDefault();
-    $('drop-zone').classList.remove('dragging');
-    const file = e.dataTransfer && e.dataTransfer.files[0];
-    if (!file) return;
-    const onList = e.target.closest && e.target.closest('#list-wrap');
-    if (onList && state.listing && state.listing.loaded) importFile(file); else openFile(file);
+    dragDepth++;
+    $('drop-zone').classList.add('dragging');
+    $('drop-note').textContent = T(dropAction());
+    $('drop-note').hidden = false;
+  });
+  document.addEventListener('dragover', (e) => e.preventDefault());
+  document.addEventListener('dragleave', () => { if (--dragDepth <= 0) dragEnd(); });
+  document.addEventListener('drop', (e) => {
+    e.preventDefault();
+    dragEnd();
+    const files = e.dataTransfer ? [...e.dataTransfer.files] : [];
+    if (files.length === 0) return;
+    const image = files.find((f) => isImage(f.name));
+    if (image) openFile(image); else importFiles(files);
   });
 
   document.addEventListener('keydown', (e) => {

@@ -166,7 +166,7 @@ async function smoke() {
 }
 
 // What a first-time user ran into, each compared with zelvo on the same image.
-async function secondPass(page, { work, downloads, sample, files, two, bad, hello, original, names }) {
+async function secondPass(page, { work, downloads, sample, files, two, bad, big, hello, original, names }) {
   const removed = path.join(work, 'removed.d88');
   if ((await page.$eval('#lang-button', (b) => b.textContent)) === '日本語') await page.click('#lang-button');
   const deleteRow = async (row) => {
@@ -257,6 +257,44 @@ async function secondPass(page, { work, downloads, sample, files, two, bad, hell
   await openByInput(page, bad);
   same('a failed open: download, import and export greyed', await disabled(page, ['download-button', 'import-label', 'export-button']), [true, true, true]);
   same('a failed open: the status says why', await page.$eval('#status-why', (e) => e.textContent), 'このファイルは開けませんでした');
+
+  // Several files at once, one change: those that cannot go in are listed, the others imported
+  // when the user says so (No leaves the image as it was).
+  const other = path.join(work, 'other.txt');
+  fs.writeFileSync(other, 'another file\n');
+  const bigReason = zelvo('import', '--yes', path.join(work, 'refused.d88'), big).err.trimEnd().replace(/^エラー: /, '');
+  for (const yes of [false, true]) {
+    await openByInput(page, sample);
+    page.dialogs.length = 0;
+    page.answers.push(yes);
+    await (await page.$('#import-input')).uploadFile(hello, big, other);
+    if (yes) await page.waitForFunction(() => document.querySelectorAll('#list-body tr').length === 5);
+    else await page.waitForFunction(() => document.getElementById('status-action').textContent === 'nothing changed');
+    same(`several files (${yes ? 'Yes' : 'No'}): the question lists the file that cannot go in`, page.dialogs,
+      [`次のファイルはインポートできません:\nbig.bin: ${bigReason}\nほかのファイルをインポートしますか？`]);
+  }
+  const many = path.join(work, 'many.d88');
+  fs.copyFileSync(sample, many);
+  zelvo('import', '--yes', many, hello, other);
+  sameBytes('several files: the image as zelvo import makes it from the others', await imageBytes(page, downloads), fs.readFileSync(many));
+  same('several files: the imported files selected', await page.$$eval('#list-body tr.selected', (trs) => trs.map((tr) => tr.cells[0].textContent)), ls(many).rows.slice(3).map((r) => r[0]));
+  await page.click('#undo-button');
+  sameBytes('several files: one change (one undo)', await imageBytes(page, downloads), original);
+
+  // A drop follows the window's rule wherever it lands: an image opens, other files import.
+  // While dragging, the page says so.
+  await openByInput(page, sample);
+  await page.evaluate(() => document.querySelector('#panel').dispatchEvent(new DragEvent('dragenter', { bubbles: true, cancelable: true, dataTransfer: new DataTransfer() })));
+  same('dragging: the note says what a drop does', await page.$eval('#drop-note', (e) => [e.hidden, e.textContent]), [false, 'イメージ (.d88 .2d など) は開きます。ほかのファイルは開いているイメージにインポートします']);
+  await dropFile(page, hello, '#panel');
+  await page.waitForSelector('#attr-dialog[open]');
+  check('a PC file dropped beside the list is imported', (await page.$eval('#attr-title', (e) => e.textContent)).endsWith('hello.txt'));
+  check('the note is gone after the drop', await page.$eval('#drop-note', (e) => e.hidden));
+  await page.click('#attr-cancel');
+  const opened = await page.evaluate(() => window.zelvoTimings.length);
+  await dropFile(page, files, '#list-body');
+  await page.waitForFunction((n) => window.zelvoTimings.length > n, {}, opened);
+  same('an image dropped on the list opens', await table(page), ls(files).rows);
 
   // One line says what a file is; the identification's report on request, in the page's language.
   const empty = path.join(work, 'empty.d88');
@@ -514,7 +552,7 @@ async function main() {
     same('bad image: zelvo\'s message in English', await messages(page), [ls(bad).message_en]);
     check('the English switch', (await page.$eval('#export-button', (b) => b.textContent)) === 'Export');
 
-    await secondPass(page, { work, downloads, sample, files: flat, two, bad, hello, original, names });
+    await secondPass(page, { work, downloads, sample, files: flat, two, bad, big, hello, original, names });
 
     check('no network request once loaded', page.requestLog.every((u) => u === url || /^(data|blob):/.test(u)), page.requestLog.filter((u) => u !== url).join(' '));
 
