@@ -702,6 +702,21 @@ inline constexpr char kWebDropOpensEn[] = "Drop to open the image";
 // イメージ (.d88 .2d など) は開きます。ほかのファイルは開いているイメージにインポートします
 inline constexpr char kWebDropEither[] = "\x83""C\x83""\x81""\x81""[\x83""W (.d88 .2d \x82""\xC8""\x82""\xC7"") \x82""\xCD""\x8A""J\x82""\xAB""\x82""\xDC""\x82""\xB7""\x81""B\x82""\xD9""\x82""\xA9""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x8A""J\x82""\xA2""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xB5""\x82""\xDC""\x82""\xB7""";
 inline constexpr char kWebDropEitherEn[] = "An image (.d88, .2d, ...) opens; other files are imported into the open image";
+// エラー
+inline constexpr char kWebError[] = "\x83""G\x83""\x89""\x81""[";
+inline constexpr char kWebErrorEn[] = "Error";
+// %s はコード表として読めません。今までのコード表のまま続けます
+inline constexpr char kWebCodesBad[] = "%s \x82""\xCD""\x83""R\x81""[\x83""h\x95""\x5C""\x82""\xC6""\x82""\xB5""\x82""\xC4""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x8D""\xA1""\x82""\xDC""\x82""\xC5""\x82""\xCC""\x83""R\x81""[\x83""h\x95""\x5C""\x82""\xCC""\x82""\xDC""\x82""\xDC""\x91""\xB1""\x82""\xAF""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kWebCodesBadEn[] = "%s cannot be read as a code table: the page goes on with the table it had";
+// コード表 %s を読みました
+inline constexpr char kWebCodesLoaded[] = "\x83""R\x81""[\x83""h\x95""\x5C"" %s \x82""\xF0""\x93""\xC7""\x82""\xDD""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kWebCodesLoadedEn[] = "code table %s loaded";
+// 複数選択
+inline constexpr char kWebSelectMany[] = "\x95""\xA1""\x90""\x94""\x91""I\x91""\xF0""";
+inline constexpr char kWebSelectManyEn[] = "Select several";
+// ボリューム情報
+inline constexpr char kWebPanel[] = "\x83""{\x83""\x8A""\x83""\x85""\x81""[\x83""\x80""\x8F""\xEE""\x95""\xF1""";
+inline constexpr char kWebPanelEn[] = "Volume information";
 // IMDファイル(*.imd)
 inline constexpr char kFilterImd[] = "IMD\x83""t\x83""@\x83""C\x83""\x8B""(*.imd)";
 inline constexpr char kFilterImdEn[] = "IMD images(*.imd)";
@@ -1054,6 +1069,11 @@ enum class TextId : uint16_t {
   kWebImportOthers,
   kWebDropOpens,
   kWebDropEither,
+  kWebError,
+  kWebCodesBad,
+  kWebCodesLoaded,
+  kWebSelectMany,
+  kWebPanel,
   kFilterImd,
   kFilterHfe,
   kMsgDecodedReadOnly,
@@ -1335,6 +1355,11 @@ inline constexpr TextEntry kTextTable[] = {
   {"kWebImportOthers", kWebImportOthers, kWebImportOthersEn},
   {"kWebDropOpens", kWebDropOpens, kWebDropOpensEn},
   {"kWebDropEither", kWebDropEither, kWebDropEitherEn},
+  {"kWebError", kWebError, kWebErrorEn},
+  {"kWebCodesBad", kWebCodesBad, kWebCodesBadEn},
+  {"kWebCodesLoaded", kWebCodesLoaded, kWebCodesLoadedEn},
+  {"kWebSelectMany", kWebSelectMany, kWebSelectManyEn},
+  {"kWebPanel", kWebPanel, kWebPanelEn},
   {"kFilterImd", kFilterImd, kFilterImdEn},
   {"kFilterHfe", kFilterHfe, kFilterHfeEn},
   {"kMsgDecodedReadOnly", kMsgDecodedReadOnly, kMsgDecodedReadOnlyEn},

@@ -19,6 +19,9 @@
     sort: { column: -1, up: true },
     selected: new Set(),  // slots
     cursor: -1,           // the slot the keyboard is on
+    header: -1,           // the column header the keyboard is on (-1: a row)
+    multi: false,         // taps add or remove rows (touch)
+    clicks: [-1, -1],     // the slots of the last two clicks
     dirty: false,
     disks: [],
     importPath: '',
@@ -34,8 +37,11 @@
     document.documentElement.lang = state.lang;
     for (const el of document.querySelectorAll('[data-t]')) el.textContent = T(el.dataset.t);
     for (const el of document.querySelectorAll('[data-t-label]')) el.setAttribute('aria-label', T(el.dataset.tLabel));
+    // The button's name is its visible text, in the language it switches to.
     $('lang-button').textContent = state.lang === 'ja' ? 'English' : '日本語';
-    $('lang-button').setAttribute('aria-label', T('kWebLanguage'));
+    $('lang-button').lang = state.lang === 'ja' ? 'en' : 'ja';
+    $('lang-button').title = T('kWebLanguage');
+    $('multi-button').setAttribute('aria-pressed', state.multi);
     $('open-input').setAttribute('aria-label', T('kWebOpen'));
     $('import-input').setAttribute('aria-label', T('kWebImport'));
     $('codes-input').setAttribute('aria-label', T('kWebCodes'));
@@ -82,6 +88,13 @@
     }));
   }
   function clearMessages() { shown.length = 0; renderMessages(); }
+  // A message of the page's own texts (kept by name, so it follows the language).
+  function say(name, ...values) {
+    const fill = (lang, list) => ZelvoTexts[name][lang].replace(/%l?[sd]/g, () => String(list.shift()));
+    shown.push({ caption: ZelvoTexts.kWebError[0], captionEn: ZelvoTexts.kWebError[1],
+      text: fill(0, [...values]), textEn: fill(1, [...values]), id: name });
+    renderMessages();
+  }
   function show(result) {
     for (const m of result.messages || []) {
       shown.push({ caption: m.caption, captionEn: m.captionEn || m.caption, text: m.text, textEn: m.textEn,
@@ -123,34 +136,47 @@
   function render() {
     const l = state.listing;
     $('panel').textContent = l.panel;
+    // A grid with one tab stop: the active row (or column header, reached by Up from the first
+    // row) is its active descendant, so a screen reader follows the keyboard.
     const head = $('list-head');
     head.replaceChildren(...l.columns.map((title, c) => {
       const th = document.createElement('th');
+      th.id = 'col-' + c;
+      th.setAttribute('role', 'columnheader');
       th.textContent = title + (state.sort.column === c ? (state.sort.up ? ' ▲' : ' ▼') : '');
       th.setAttribute('aria-sort', state.sort.column === c ? (state.sort.up ? 'ascending' : 'descending') : 'none');
-      th.addEventListener('click', () => {
-        state.sort = { column: c, up: state.sort.column === c ? !state.sort.up : true };
-        sortRows();
-        render();
-      });
+      if (state.header === c) th.className = 'active';
+      th.addEventListener('click', () => sortBy(c));
       return th;
     }));
     const body = $('list-body');
     body.replaceChildren(...state.order.map((i) => {
       const row = l.rows[i];
       const tr = document.createElement('tr');
+      tr.id = 'row-' + row.slot;
       tr.dataset.slot = row.slot;
+      tr.setAttribute('role', 'row');
       tr.setAttribute('aria-selected', state.selected.has(row.slot));
-      if (state.selected.has(row.slot)) tr.className = 'selected';
+      tr.classList.toggle('selected', state.selected.has(row.slot));
+      tr.classList.toggle('active', state.header < 0 && state.cursor === row.slot);
       for (const cell of row.cells) {
         const td = document.createElement('td');
+        td.setAttribute('role', 'gridcell');
         td.textContent = cell;
         tr.append(td);
       }
-      tr.addEventListener('click', (e) => choose(row.slot, e));
-      tr.addEventListener('dblclick', () => exportSelected());
+      tr.addEventListener('click', (e) => { state.clicks = [state.clicks[1], row.slot]; choose(row.slot, e); });
+      // As in the window: a double click opens the file's attributes (two quick taps on two
+      // rows are no double click, nor is anything while taps select several).
+      tr.addEventListener('dblclick', () => {
+        if (state.multi || state.clicks[0] !== row.slot) return;
+        choose(row.slot, null);
+        editAttributes();
+      });
       return tr;
     }));
+    const active = state.header >= 0 ? 'col-' + state.header : state.cursor >= 0 && $('row-' + state.cursor) ? 'row-' + state.cursor : '';
+    if (active) $('list').setAttribute('aria-activedescendant', active); else $('list').removeAttribute('aria-activedescendant');
     $('status-mode').textContent = l.status[0];
     $('status-volume').textContent = l.status[1];
     $('status-image').textContent = state.imageName + (state.dirty ? ' *' : '');
@@ -170,8 +196,15 @@
     $('mode-select').value = String(state.modeChoice === 2 ? 2 : (l.mode === 'PC' ? 1 : 0));
     document.title = 'Zelvo Explorer' + (state.imageName ? ' - ' + state.imageName : '');
   }
+  function sortBy(c) {
+    state.sort = { column: c, up: state.sort.column === c ? !state.sort.up : true };
+    sortRows();
+    render();
+  }
   function choose(slot, e) {
-    if (e && (e.ctrlKey || e.metaKey)) {
+    state.header = -1;
+    // Touch has no Ctrl: "select several" makes each tap add or remove a row.
+    if (e && (e.ctrlKey || e.metaKey || (state.multi && !e.shiftKey && e.type === 'click'))) {
       if (state.selected.has(slot)) state.selected.delete(slot); else state.selected.add(slot);
     } else if (e && e.shiftKey && state.cursor >= 0) {
       const slots = state.order.map((i) => state.listing.rows[i].slot);
@@ -188,8 +221,19 @@
     state.listing = result;
     const slots = new Set(result.rows.map((r) => r.slot));
     state.selected = new Set([...state.selected].filter((s) => slots.has(s)));
+    if (!slots.has(state.cursor)) state.cursor = -1;
     sortRows();
     render();
+  }
+  // The slots as the list shows them, and the cursor moved to the row at `at` (kept in range).
+  const shownSlots = () => state.order.map((i) => state.listing.rows[i].slot);
+  function moveTo(at, extend) {
+    const slots = shownSlots();
+    if (slots.length === 0) return;
+    at = Math.max(0, Math.min(slots.length - 1, at));
+    choose(slots[at], extend ? { shiftKey: true } : null);
+    const tr = $('row-' + slots[at]);
+    if (tr && tr.scrollIntoView) tr.scrollIntoView({ block: 'nearest' });
   }
 
   // --- open ---
@@ -232,6 +276,9 @@
       tell(null);
       load(disk);
       window.zelvoTimings.push(performance.now() - started);
+      // The first row selected and the list focused, ready for the keyboard.
+      if (state.listing.rows.length) moveTo(0, false);
+      if (state.listing.loaded) $('list').focus({ preventScroll: true });
     };
     if (disks.length < 2) { take(0); return true; }
     // A file of several disks asks which one, as the Windows program's chooser does.
@@ -497,7 +544,12 @@
     // The page keeps undo: the question names what goes, without the backup reminder.
     const question = slots.length === 1 ? F('kWebDeleteOne', rowOf(slots[0]).cells[0]) : F('kWebDeleteMany', slots.length);
     if (!window.confirm(question)) return;
-    changed(call('zw_delete_write'), slots.length === 1 ? 'kStatusDeleted' : 'kStatusFilesDeleted', slots.length);
+    const at = shownSlots().indexOf(state.cursor);
+    if (changed(call('zw_delete_write'), slots.length === 1 ? 'kStatusDeleted' : 'kStatusFilesDeleted', slots.length)) {
+      // The cursor stays where it was: on the row that took the deleted one's place.
+      state.selected = new Set();
+      moveTo(Math.max(0, at), false);
+    }
   }
   function step(undo) {
     if (!state.listing || !(undo ? state.listing.canUndo : state.listing.canRedo)) return;
@@ -575,9 +627,14 @@
     if (!file) return;
     clearMessages();
     FS.writeFile('/out/codes.txt', new Uint8Array(await file.arrayBuffer()));
-    if (show(call('zw_load_codes', '/out/codes.txt')).ok && state.imagePath) load(Number($('disk-select').value) || 0);
+    const loaded = call('zw_load_codes', '/out/codes.txt');
+    // The page goes on with the table it had: say that, not the start-up failure.
+    if (!loaded.ok) { say('kWebCodesBad', file.name); return; }
+    tell('kWebCodesLoaded', file.name);
+    if (state.imagePath) load(Number($('disk-select').value) || 0);
   });
   $('export-button').addEventListener('click', exportSelected);
+  $('multi-button').addEventListener('click', () => { state.multi = !state.multi; $('multi-button').setAttribute('aria-pressed', state.multi); });
   $('delete-button').addEventListener('click', deleteSelected);
   $('attr-button').addEventListener('click', editAttributes);
   $('undo-button').addEventListener('click', () => step(true));
@@ -638,19 +695,30 @@
     if (ctrl && e.key.toLowerCase() === 'z') { e.preventDefault(); step(true); return; }
     if (ctrl && e.key.toLowerCase() === 'y') { e.preventDefault(); step(false); return; }
     // A focused button takes Enter itself; the list's keys apply elsewhere.
-    if (!state.listing || tag === 'button' || tag === 'textarea') return;
-    const slots = state.order.map((i) => state.listing.rows[i].slot);
-    if (e.key === 'ArrowDown' || e.key === 'ArrowUp') {
+    if (!state.listing || tag === 'button' || tag === 'textarea' || tag === 'summary') return;
+    const slots = shownSlots();
+    const at = slots.indexOf(state.cursor);
+    const page = Math.max(1, Math.floor($('list-wrap').clientHeight / 24) - 1);
+    const key = e.key;
+    if (state.header >= 0) {
+      // On the column headers: Left and Right move, Enter or Space sorts, Down goes back to the rows.
+      const moves = { ArrowLeft: -1, ArrowRight: 1 };
+      if (key in moves) state.header = Math.max(0, Math.min(state.listing.columns.length - 1, state.header + moves[key]));
+      else if (key === 'Enter' || key === ' ') sortBy(state.header);
+      else if (key === 'ArrowDown' || key === 'Escape') state.header = -1;
+      else return;
       e.preventDefault();
-      if (slots.length === 0) return;
-      let at = slots.indexOf(state.cursor);
-      at = at < 0 ? 0 : Math.max(0, Math.min(slots.length - 1, at + (e.key === 'ArrowDown' ? 1 : -1)));
-      choose(slots[at], e.shiftKey ? { shiftKey: true } : null);
-      const tr = $('list-body').children[at];
-      if (tr && tr.scrollIntoView) tr.scrollIntoView({ block: 'nearest' });
-    } else if (e.key === 'Enter') { e.preventDefault(); exportSelected(); }
-    else if (e.key === 'Delete') { e.preventDefault(); deleteSelected(); }
-    else if (e.key === 'F2') { e.preventDefault(); editAttributes(); }
+      render();
+      return;
+    }
+    const moves = { ArrowDown: at + 1, ArrowUp: at - 1, Home: 0, End: slots.length - 1, PageDown: at + page, PageUp: at - page };
+    if (key === 'ArrowUp' && at <= 0 && !e.shiftKey) { e.preventDefault(); state.header = Math.max(0, state.sort.column); render(); }
+    else if (key in moves) { e.preventDefault(); moveTo(at < 0 ? 0 : moves[key], e.shiftKey); }
+    else if (ctrl && key.toLowerCase() === 'a') { e.preventDefault(); state.selected = new Set(slots); render(); }
+    else if (key === ' ' && at >= 0) { e.preventDefault(); choose(state.cursor, { ctrlKey: true }); }
+    else if (key === 'Enter') { e.preventDefault(); exportSelected(); }
+    else if (key === 'Delete') { e.preventDefault(); deleteSelected(); }
+    else if (key === 'F2') { e.preventDefault(); editAttributes(); }
   });
   window.addEventListener('beforeunload', (e) => {
     if (state.dirty) { e.preventDefault(); e.returnValue = ''; }

@@ -316,6 +316,86 @@ async function secondPass(page, { work, downloads, sample, files, two, bad, big,
   await page.click('#lang-button');
   await page.select('#mode-select', '0');
 
+  // The list as a grid for the keyboard and screen readers, with the window's keys.
+  const grid = () => page.evaluate(() => ({
+    focused: document.activeElement.id,
+    active: document.getElementById('list').getAttribute('aria-activedescendant'),
+    selected: [...document.querySelectorAll('#list-body tr[aria-selected=true]')].map((tr) => tr.rowIndex - 1),
+  }));
+  await openByInput(page, files);
+  same('open: the first row selected, the list focused', await grid(), { focused: 'list', active: 'row-0', selected: [0] });
+  const press = async (...keys) => { for (const k of keys) await page.keyboard.press(k); return grid(); };
+  same('End', (await press('End')).selected, [39]);
+  same('Home', (await press('Home')).selected, [0]);
+  check('Page Down moves by a page', (await press('PageDown')).selected[0] > 1);
+  await page.keyboard.down('Control'); await page.keyboard.press('a'); await page.keyboard.up('Control');
+  same('Ctrl+A selects every row', (await grid()).selected.length, 40);
+  same('Up from the first row reaches the column headers', (await press('Home', 'ArrowUp')).active, 'col-0');
+  await press('ArrowRight', 'ArrowRight', 'Enter');
+  same('Enter on a header sorts by it', await page.$eval('#col-2', (th) => th.getAttribute('aria-sort')), 'ascending');
+  same('Down goes back to the rows', (await press('ArrowDown')).active, 'row-0');
+  await page.click('#col-2');
+  await openByInput(page, sample);
+  await selectRows(page, [1]);
+  await page.keyboard.press('Delete');
+  await page.waitForFunction(() => document.querySelectorAll('#list-body tr').length === 2);
+  same('after Delete the cursor stays in place', (await grid()).selected, [1]);
+  same('names: the language button by its text, the panel in the page\'s language, messages polite',
+    await page.evaluate(() => [document.getElementById('lang-button').hasAttribute('aria-label'), document.getElementById('panel').getAttribute('aria-label'), document.getElementById('messages').getAttribute('role')]),
+    [false, 'ボリューム情報', 'status']);
+
+  // Small things: a double click opens the attributes, as in the window; a junk code table says so.
+  await page.click('#list-body tr:nth-child(1) td', { count: 2 });
+  await page.waitForSelector('#attr-dialog[open]');
+  same('double click: the attributes', await page.$eval('#attr-title', (e) => e.textContent), '属性');
+  await page.click('#attr-cancel');
+  const junkCodes = path.join(work, 'junk.txt');
+  fs.writeFileSync(junkCodes, 'no table here\n');
+  const rowsBefore = await table(page);
+  await (await page.$('#codes-input')).uploadFile(junkCodes);
+  await page.waitForSelector('#messages .msg');
+  same('a junk code table', await messages(page), ['エラー: junk.txt はコード表として読めません。今までのコード表のまま続けます']);
+  same('the page goes on with its table', await table(page), rowsBefore);
+  await page.click('#new-button');
+  await page.waitForSelector('#new-dialog[open]');
+  check('new image: each label above its field', await page.evaluate(() => [...document.querySelectorAll('#new-form label:not(.check)')].every((l) => {
+    const span = l.querySelector('span').getBoundingClientRect(), input = l.querySelector('input').getBoundingClientRect();
+    return input.top >= span.bottom - 1;
+  })));
+  await page.click('#new-dialog button[value=cancel]');
+
+  // At 360 px: a compact header, every column (the list scrolls sideways inside itself), the panel
+  // whole, and several rows selected by touch.
+  await page.setViewport({ width: 360, height: 740 });
+  for (const lang of ['ja', 'en']) {
+    if (lang === 'en') await page.click('#lang-button');
+    await openByInput(page, sample);
+    const narrow = await page.evaluate(() => {
+      const wrap = document.getElementById('list-wrap'), panelEl = document.getElementById('panel');
+      return {
+        header: document.querySelector('header').getBoundingClientRect().height,
+        shown: [...document.querySelectorAll('#list-head th')].filter((th) => th.getBoundingClientRect().width > 0).length,
+        listScrolls: wrap.scrollWidth > wrap.clientWidth,
+        panelWhole: panelEl.scrollWidth <= panelEl.clientWidth,
+        pageScrolls: document.documentElement.scrollWidth > window.innerWidth,
+      };
+    });
+    console.log(`360 px (${lang}): header ${narrow.header.toFixed(0)} px`);
+    same(`360 px (${lang}): every column, the list scrolls inside itself, the panel whole`, [narrow.shown, narrow.listScrolls, narrow.panelWhole, narrow.pageScrolls], [9, true, true, false]);
+    check(`360 px (${lang}): the header takes at most 170 px`, narrow.header <= 170, `${narrow.header}`);
+  }
+  await page.click('#lang-button');
+  await page.click('#multi-button');
+  // The first row is selected after the open; each tap adds one (or takes it away).
+  await page.tap('#list-body tr:nth-child(3) td');
+  await page.tap('#list-body tr:nth-child(2) td');
+  await page.tap('#list-body tr:nth-child(3) td');
+  same('touch: "select several" adds each tapped row', (await grid()).selected, [0, 1]);
+  const touchZip = await download(page, downloads, () => page.click('#export-button'));
+  same('touch: the two rows as a zip', unzip(touchZip.bytes).length, 2);
+  await page.click('#multi-button');
+  await page.setViewport({ width: 1100, height: 760 });
+
   // Date sort: years 70-99 before 00-69, as the window sorts them.
   const dated = path.join(work, 'dated.d88');
   zelvo('new', '--name', 'DATES', dated);
