@@ -318,6 +318,9 @@ inline constexpr char kMsgBadVolumeNumberEn[] = "Invalid volume number: give 0 t
 // ディスク名は27バイト以内でお願いします。
 inline constexpr char kMsgBadDiskName[] = "\x83""f\x83""B\x83""X\x83""N\x96""\xBC""\x82""\xCD""27\x83""o\x83""C\x83""g\x88""\xC8""\x93""\xE0""\x82""\xC5""\x82""\xA8""\x8A""\xE8""\x82""\xA2""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x81""B";
 inline constexpr char kMsgBadDiskNameEn[] = "A disk name has at most 27 bytes.";
+// ディスク名の「%s」はコード表にありません。
+inline constexpr char kMsgDiskNameNotInTable[] = "\x83""f\x83""B\x83""X\x83""N\x96""\xBC""\x82""\xCC""\x81""u%s\x81""v\x82""\xCD""\x83""R\x81""[\x83""h\x95""\x5C""\x82""\xC9""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgDiskNameNotInTableEn[] = "The disk name's \x22""%s\x22"" is not in the code table.";
 // エクスポート先のフォルダ
 inline constexpr char kFolderDialogTitle[] = "\x83""G\x83""N\x83""X\x83""|\x81""[\x83""g\x90""\xE6""\x82""\xCC""\x83""t\x83""H\x83""\x8B""\x83""_";
 inline constexpr char kFolderDialogTitleEn[] = "Folder to export to";
@@ -941,6 +944,7 @@ enum class TextId : uint16_t {
   kMsgNewImageCreateFailed,
   kMsgBadVolumeNumber,
   kMsgBadDiskName,
+  kMsgDiskNameNotInTable,
   kFolderDialogTitle,
   kMsgBatchReplaceQuestion,
   kMsgBatchTargetExists,
@@ -1227,6 +1231,7 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgNewImageCreateFailed", kMsgNewImageCreateFailed, kMsgNewImageCreateFailedEn},
   {"kMsgBadVolumeNumber", kMsgBadVolumeNumber, kMsgBadVolumeNumberEn},
   {"kMsgBadDiskName", kMsgBadDiskName, kMsgBadDiskNameEn},
+  {"kMsgDiskNameNotInTable", kMsgDiskNameNotInTable, kMsgDiskNameNotInTableEn},
   {"kFolderDialogTitle", kFolderDialogTitle, kFolderDialogTitleEn},
   {"kMsgBatchReplaceQuestion", kMsgBatchReplaceQuestion, kMsgBatchReplaceQuestionEn},
   {"kMsgBatchTargetExists", kMsgBatchTargetExists, kMsgBatchTargetExistsEn},

@@ -732,10 +732,17 @@ ZW_API const char* zw_new(const char* path, int mode, const char* diskName,
   std::snprintf(texts.month, sizeof texts.month, "%s", month ? month : "");
   std::snprintf(texts.day, sizeof texts.day, "%s", day ? day : "");
   texts.exdir = exdir != 0;
+  // The disk name in the volume's characters, through the code table the page has loaded.
+  texts.tbl1 = P.tablesLoaded ? P.tables.TBL1 : nullptr;
   NewImageRequest request = {};
   const char* refusal = nullptr;
-  if (CheckNewVolumeTexts(texts, &request.volume, &refusal) != 0)
-    return Said(false, kCaptionError, refusal);
+  char lacking[3] = "";
+  if (CheckNewVolumeTexts(texts, &request.volume, &refusal, lacking) != 0) {
+    Outcome refused;
+    OutcomeClear(&refused);
+    SayNewVolumeRefusal(&refused, refusal, lacking);
+    return Answer(false, refused);
+  }
   request.path = path;
   request.imageFormat = format;
   request.machineMode = mode == 1 ? kModePc : kModeMz;

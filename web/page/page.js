@@ -207,8 +207,8 @@
     if (e && (e.ctrlKey || e.metaKey || (state.multi && !e.shiftKey && e.type === 'click'))) {
       if (state.selected.has(slot)) state.selected.delete(slot); else state.selected.add(slot);
     } else if (e && e.shiftKey && state.cursor >= 0) {
-      const slots = state.order.map((i) => state.listing.rows[i].slot);
-      const a = slots.indexOf(state.cursor), b = slots.indexOf(slot);
+      const slots = shownSlots();
+      const b = slots.indexOf(slot), a = Math.max(0, slots.indexOf(state.cursor));
       for (let k = Math.min(a, b); k <= Math.max(a, b); k++) state.selected.add(slots[k]);
     } else {
       state.selected = new Set([slot]);
