@@ -222,9 +222,9 @@ TEST(DiskNameInTable, FullWidthToTheTablesCodesAndRefusals) {
       {"\x83\x51\x81\x5B\x83\x80 \x83\x66\x83\x42\x83\x58\x83\x4E",
        "\xB9\xDE\xB0\xD1 \xC3\xDE\xA8\xBD\xB8", 0, nullptr},
       {"\x83\x70\x83\x94\x83\x7C", "\xCA\xDF\xB3\xDE\xCE\xDF", 0, nullptr},  // パヴポ
-      {"\xB9\xDE", "\xB9\xDE", 0, nullptr},                                      // ｹﾞ as typed
-      {"A\x8A\xBF", "A", -2, "\x8A\xBF"},                                          // 漢
-      {"\x82\xA0", "", -2, "\x82\xA0"},                                            // あ
+      {"\xB9\xDE", "\xB9\xDE", 0, nullptr},                                  // ｹﾞ as typed
+      {"A\x8A\xBF", "A", -2, "\x8A\xBF"},                                    // 漢
+      {"\x82\xA0", "", -2, "\x82\xA0"},                                      // あ
       {"1234567890123456789012345678", "123456789012345678901234567", -1, nullptr},
       {"\x82\x60\x82\x60\x82\x60\x82\x60\x82\x60\x82\x60\x82\x60\x82\x60\x82\x60\x82\x60"
        "\x82\x60\x82\x60\x82\x60\x82\x60",
@@ -255,9 +255,10 @@ TEST(DiskNameInTable, FullWidthToTheTablesCodesAndRefusals) {
   Outcome out;
   OutcomeClear(&out);
   SayNewVolumeRefusal(&out, refusal, lacking);
-  EXPECT_STREQ(out.messages[0].text, "\x83\x66\x83\x42\x83\x58\x83\x4E\x96\xBC\x82\xCC\x81\x75\x8A\xBF"
-                                     "\x81\x76\x82\xCD\x83\x52\x81\x5B\x83\x68\x95\x5C\x82\xC9\x82\xA0"
-                                     "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42");
+  EXPECT_STREQ(out.messages[0].text,
+               "\x83\x66\x83\x42\x83\x58\x83\x4E\x96\xBC\x82\xCC\x81\x75\x8A\xBF"
+               "\x81\x76\x82\xCD\x83\x52\x81\x5B\x83\x68\x95\x5C\x82\xC9\x82\xA0"
+               "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42");
   EXPECT_STREQ(out.messages[0].textEn, "The disk name's \"\x8A\xBF\" is not in the code table.");
 }
 
