@@ -209,7 +209,7 @@ TEST(CheckNewVolumeTexts, Table) {
 
 // A typed disk name in the volume's characters, through the shipped code table.
 TEST(DiskNameInTable, FullWidthToTheTablesCodesAndRefusals) {
-  const CodeTables tables = ShippedTables();
+  const CodeTables tables = testsupport::ShippedTables();
   struct Case {
     const char* typed;
     const char* want;     // the stored bytes
