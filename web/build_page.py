@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Assembles zelvo-explorer.html: the page's HTML with its styles, its texts (the kWeb rows of
-src/texts/texts.txt, both languages), the core's module (WebAssembly inlined) and its scripts,
+src/texts/texts.txt and the window's kStatus rows, both languages), the core's module (WebAssembly inlined) and its scripts,
 all in one file that works from file:// with no network."""
 import argparse
 import json
@@ -13,7 +13,7 @@ def page_texts(texts_path):
         if line.startswith("#") or not line.strip():
             continue
         fields = line.split("\t")
-        if len(fields) == 3 and fields[0].startswith("kWeb"):
+        if len(fields) == 3 and fields[0].startswith(("kWeb", "kStatus")):
             texts[fields[0]] = [f.replace("\\n", "\n") for f in fields[1:]]
     return texts
 

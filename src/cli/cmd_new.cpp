@@ -106,10 +106,22 @@ int RunNew(const NewOptions& options) {
   CopyField(day, texts.day, sizeof texts.day);
   texts.exdir = options.exdir;
 
+  // A name beyond ASCII goes through the code table (full-width characters to the table's).
+  bool wide = false;
+  for (const char* c = texts.diskName; *c; c++)
+    wide = wide || static_cast<unsigned char>(*c) >= 0x80;
+  if (wide) {
+    if (LoadTables("") != 0) return kExitFailed;
+    texts.tbl1 = App.Tables.TBL1;
+  }
   NewImageRequest request = {};
   const char* refusal = nullptr;
-  if (CheckNewVolumeTexts(texts, &request.volume, &refusal) != 0) {
-    PrintMessage(kCaptionError, refusal);
+  char lacking[3] = "";
+  if (CheckNewVolumeTexts(texts, &request.volume, &refusal, lacking) != 0) {
+    Outcome refused;
+    OutcomeClear(&refused);
+    SayNewVolumeRefusal(&refused, refusal, lacking);
+    PrintOutcome(refused);
     return kExitFailed;
   }
   request.path = options.image.c_str();

@@ -69,9 +69,14 @@ intptr_t NewImageDialogProc(WindowHandle dialog, unsigned message, uintptr_t wPa
   if (id != kIdOk) return 0;
   static NewVolumeTexts texts;
   ReadDialog(dialog, &texts);
+  texts.tbl1 = App.Tables.TBL1;  // the disk name in the volume's characters
   const char* refusal = nullptr;
-  if (CheckNewVolumeTexts(texts, &DialogOptions, &refusal) != 0) {
-    PlatformMessageBox(dialog, refusal, kCaptionError, kMbOk);
+  char lacking[3] = "";
+  if (CheckNewVolumeTexts(texts, &DialogOptions, &refusal, lacking) != 0) {
+    static Outcome refused;
+    OutcomeClear(&refused);
+    SayNewVolumeRefusal(&refused, refusal, lacking);
+    PlatformMessageBox(dialog, refused.messages[0].text, kCaptionError, kMbOk);
     return 1;
   }
   PlatformEndDialog(dialog, kIdOk);

@@ -318,6 +318,9 @@ inline constexpr char kMsgBadVolumeNumberEn[] = "Invalid volume number: give 0 t
 // ディスク名は27バイト以内でお願いします。
 inline constexpr char kMsgBadDiskName[] = "\x83""f\x83""B\x83""X\x83""N\x96""\xBC""\x82""\xCD""27\x83""o\x83""C\x83""g\x88""\xC8""\x93""\xE0""\x82""\xC5""\x82""\xA8""\x8A""\xE8""\x82""\xA2""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x81""B";
 inline constexpr char kMsgBadDiskNameEn[] = "A disk name has at most 27 bytes.";
+// ディスク名の「%s」はコード表にありません。
+inline constexpr char kMsgDiskNameNotInTable[] = "\x83""f\x83""B\x83""X\x83""N\x96""\xBC""\x82""\xCC""\x81""u%s\x81""v\x82""\xCD""\x83""R\x81""[\x83""h\x95""\x5C""\x82""\xC9""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgDiskNameNotInTableEn[] = "The disk name's \x22""%s\x22"" is not in the code table.";
 // エクスポート先のフォルダ
 inline constexpr char kFolderDialogTitle[] = "\x83""G\x83""N\x83""X\x83""|\x81""[\x83""g\x90""\xE6""\x82""\xCC""\x83""t\x83""H\x83""\x8B""\x83""_";
 inline constexpr char kFolderDialogTitleEn[] = "Folder to export to";
@@ -606,9 +609,9 @@ inline constexpr char kWebLanguageEn[] = "Language";
 // ファイル一覧
 inline constexpr char kWebFiles[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x88""\xEA""\x97""\x97""";
 inline constexpr char kWebFilesEn[] = "Files";
-// イメージをこのページにドロップすると開きます。一覧にドロップしたファイルはインポートされます。イメージはこのページの外へ送られません。
-inline constexpr char kWebDropHint[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x82""\xB1""\x82""\xCC""\x83""y\x81""[\x83""W\x82""\xC9""\x83""h\x83""\x8D""\x83""b\x83""v\x82""\xB7""\x82""\xE9""\x82""\xC6""\x8A""J\x82""\xAB""\x82""\xDC""\x82""\xB7""\x81""B\x88""\xEA""\x97""\x97""\x82""\xC9""\x83""h\x83""\x8D""\x83""b\x83""v\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB7""\x81""B\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x82""\xB1""\x82""\xCC""\x83""y\x81""[\x83""W\x82""\xCC""\x8A""O\x82""\xD6""\x91""\x97""\x82""\xE7""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
-inline constexpr char kWebDropHintEn[] = "Drop an image anywhere on this page to open it; a file dropped on the list is imported. The image never leaves this page.";
+// イメージをこのページにドロップすると開きます。ほかのファイルは開いているイメージにインポートされます。イメージはこのページの外へ送られません。
+inline constexpr char kWebDropHint[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x82""\xB1""\x82""\xCC""\x83""y\x81""[\x83""W\x82""\xC9""\x83""h\x83""\x8D""\x83""b\x83""v\x82""\xB7""\x82""\xE9""\x82""\xC6""\x8A""J\x82""\xAB""\x82""\xDC""\x82""\xB7""\x81""B\x82""\xD9""\x82""\xA9""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x8A""J\x82""\xA2""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB7""\x81""B\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x82""\xB1""\x82""\xCC""\x83""y\x81""[\x83""W\x82""\xCC""\x8A""O\x82""\xD6""\x91""\x97""\x82""\xE7""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kWebDropHintEn[] = "Drop an image on this page to open it; other files dropped are imported into the open image. The image never leaves this page.";
 // ファイル名
 inline constexpr char kWebFieldName[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x96""\xBC""";
 inline constexpr char kWebFieldNameEn[] = "File name";
@@ -654,6 +657,72 @@ inline constexpr char kWebDiskQuestionEn[] = "This file holds several disks: cho
 // 変更したイメージをダウンロードしていません。破棄してもよいですか
 inline constexpr char kWebDiscardQuestion[] = "\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xBD""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x94""j\x8A""\xFC""\x82""\xB5""\x82""\xC4""\x82""\xE0""\x82""\xE6""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""";
 inline constexpr char kWebDiscardQuestionEn[] = "The changed image has not been downloaded. Discard the changes\x3F""";
+// イメージが開かれていません
+inline constexpr char kWebNoImage[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xAA""\x8A""J\x82""\xA9""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kWebNoImageEn[] = "No image is open";
+// このファイルは開けませんでした
+inline constexpr char kWebNotLoaded[] = "\x82""\xB1""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x8A""J\x82""\xAF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kWebNotLoadedEn[] = "This file could not be opened";
+// 開くのをやめました。開いていたイメージはそのままです
+inline constexpr char kWebOpenCancelled[] = "\x8A""J\x82""\xAD""\x82""\xCC""\x82""\xF0""\x82""\xE2""\x82""\xDF""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B\x8A""J\x82""\xA2""\x82""\xC4""\x82""\xA2""\x82""\xBD""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x82""\xBB""\x82""\xCC""\x82""\xDC""\x82""\xDC""\x82""\xC5""\x82""\xB7""";
+inline constexpr char kWebOpenCancelledEn[] = "Not opened: the image open before stays open";
+// %s をダウンロードしました
+inline constexpr char kWebDownloaded[] = "%s \x82""\xF0""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kWebDownloadedEn[] = "%s downloaded";
+// %s に変換してダウンロードしました
+inline constexpr char kWebConverted[] = "%s \x82""\xC9""\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kWebConvertedEn[] = "converted and downloaded as %s";
+// %sを削除しますか？
+inline constexpr char kWebDeleteOne[] = "%s\x82""\xF0""\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kWebDeleteOneEn[] = "Delete %s\x3F""";
+// %d個のファイルを削除しますか？
+inline constexpr char kWebDeleteMany[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kWebDeleteManyEn[] = "Delete %d files\x3F""";
+// 空のファイルです
+inline constexpr char kWebEmptyFile[] = "\x8B""\xF3""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xC5""\x82""\xB7""";
+inline constexpr char kWebEmptyFileEn[] = "empty file";
+// ディスクイメージではありません
+inline constexpr char kWebNotImage[] = "\x83""f\x83""B\x83""X\x83""N\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC5""\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kWebNotImageEn[] = "not a disk image";
+// Zelvoボリュームではありません
+inline constexpr char kWebNotVolume[] = "Zelvo\x83""{\x83""\x8A""\x83""\x85""\x81""[\x83""\x80""\x82""\xC5""\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kWebNotVolumeEn[] = "not a Zelvo volume";
+// ディスク1枚
+inline constexpr char kWebOneDisk[] = "\x83""f\x83""B\x83""X\x83""N1\x96""\x87""";
+inline constexpr char kWebOneDiskEn[] = "1 disk";
+// ディスク%d枚
+inline constexpr char kWebDisks[] = "\x83""f\x83""B\x83""X\x83""N%d\x96""\x87""";
+inline constexpr char kWebDisksEn[] = "%d disks";
+// ファイル1個
+inline constexpr char kWebOneFile[] = "\x83""t\x83""@\x83""C\x83""\x8B""1\x8C""\xC2""";
+inline constexpr char kWebOneFileEn[] = "1 file";
+// ファイル%d個
+inline constexpr char kWebFileCount[] = "\x83""t\x83""@\x83""C\x83""\x8B""%d\x8C""\xC2""";
+inline constexpr char kWebFileCountEn[] = "%d files";
+// 次のファイルはインポートできません:\n%s\nほかのファイルをインポートしますか？
+inline constexpr char kWebImportOthers[] = "\x8E""\x9F""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1"":\x0A""%s\x0A""\x82""\xD9""\x82""\xA9""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kWebImportOthersEn[] = "These files cannot be imported:\x0A""%s\x0A""Import the others\x3F""";
+// ドロップしたイメージを開きます
+inline constexpr char kWebDropOpens[] = "\x83""h\x83""\x8D""\x83""b\x83""v\x82""\xB5""\x82""\xBD""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x8A""J\x82""\xAB""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kWebDropOpensEn[] = "Drop to open the image";
+// イメージ (.d88 .2d など) は開きます。ほかのファイルは開いているイメージにインポートします
+inline constexpr char kWebDropEither[] = "\x83""C\x83""\x81""\x81""[\x83""W (.d88 .2d \x82""\xC8""\x82""\xC7"") \x82""\xCD""\x8A""J\x82""\xAB""\x82""\xDC""\x82""\xB7""\x81""B\x82""\xD9""\x82""\xA9""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x8A""J\x82""\xA2""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xB5""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kWebDropEitherEn[] = "An image (.d88, .2d, ...) opens; other files are imported into the open image";
+// エラー
+inline constexpr char kWebError[] = "\x83""G\x83""\x89""\x81""[";
+inline constexpr char kWebErrorEn[] = "Error";
+// %s はコード表として読めません。今までのコード表のまま続けます
+inline constexpr char kWebCodesBad[] = "%s \x82""\xCD""\x83""R\x81""[\x83""h\x95""\x5C""\x82""\xC6""\x82""\xB5""\x82""\xC4""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x8D""\xA1""\x82""\xDC""\x82""\xC5""\x82""\xCC""\x83""R\x81""[\x83""h\x95""\x5C""\x82""\xCC""\x82""\xDC""\x82""\xDC""\x91""\xB1""\x82""\xAF""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kWebCodesBadEn[] = "%s cannot be read as a code table: the page goes on with the table it had";
+// コード表 %s を読みました
+inline constexpr char kWebCodesLoaded[] = "\x83""R\x81""[\x83""h\x95""\x5C"" %s \x82""\xF0""\x93""\xC7""\x82""\xDD""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kWebCodesLoadedEn[] = "code table %s loaded";
+// 複数選択
+inline constexpr char kWebSelectMany[] = "\x95""\xA1""\x90""\x94""\x91""I\x91""\xF0""";
+inline constexpr char kWebSelectManyEn[] = "Select several";
+// ボリューム情報
+inline constexpr char kWebPanel[] = "\x83""{\x83""\x8A""\x83""\x85""\x81""[\x83""\x80""\x8F""\xEE""\x95""\xF1""";
+inline constexpr char kWebPanelEn[] = "Volume information";
 // IMDファイル(*.imd)
 inline constexpr char kFilterImd[] = "IMD\x83""t\x83""@\x83""C\x83""\x8B""(*.imd)";
 inline constexpr char kFilterImdEn[] = "IMD images(*.imd)";
@@ -884,6 +953,7 @@ enum class TextId : uint16_t {
   kMsgNewImageCreateFailed,
   kMsgBadVolumeNumber,
   kMsgBadDiskName,
+  kMsgDiskNameNotInTable,
   kFolderDialogTitle,
   kMsgBatchReplaceQuestion,
   kMsgBatchTargetExists,
@@ -996,6 +1066,28 @@ enum class TextId : uint16_t {
   kWebConvert,
   kWebDiskQuestion,
   kWebDiscardQuestion,
+  kWebNoImage,
+  kWebNotLoaded,
+  kWebOpenCancelled,
+  kWebDownloaded,
+  kWebConverted,
+  kWebDeleteOne,
+  kWebDeleteMany,
+  kWebEmptyFile,
+  kWebNotImage,
+  kWebNotVolume,
+  kWebOneDisk,
+  kWebDisks,
+  kWebOneFile,
+  kWebFileCount,
+  kWebImportOthers,
+  kWebDropOpens,
+  kWebDropEither,
+  kWebError,
+  kWebCodesBad,
+  kWebCodesLoaded,
+  kWebSelectMany,
+  kWebPanel,
   kFilterImd,
   kFilterHfe,
   kMsgDecodedReadOnly,
@@ -1151,6 +1243,7 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgNewImageCreateFailed", kMsgNewImageCreateFailed, kMsgNewImageCreateFailedEn},
   {"kMsgBadVolumeNumber", kMsgBadVolumeNumber, kMsgBadVolumeNumberEn},
   {"kMsgBadDiskName", kMsgBadDiskName, kMsgBadDiskNameEn},
+  {"kMsgDiskNameNotInTable", kMsgDiskNameNotInTable, kMsgDiskNameNotInTableEn},
   {"kFolderDialogTitle", kFolderDialogTitle, kFolderDialogTitleEn},
   {"kMsgBatchReplaceQuestion", kMsgBatchReplaceQuestion, kMsgBatchReplaceQuestionEn},
   {"kMsgBatchTargetExists", kMsgBatchTargetExists, kMsgBatchTargetExistsEn},
@@ -1263,6 +1356,28 @@ inline constexpr TextEntry kTextTable[] = {
   {"kWebConvert", kWebConvert, kWebConvertEn},
   {"kWebDiskQuestion", kWebDiskQuestion, kWebDiskQuestionEn},
   {"kWebDiscardQuestion", kWebDiscardQuestion, kWebDiscardQuestionEn},
+  {"kWebNoImage", kWebNoImage, kWebNoImageEn},
+  {"kWebNotLoaded", kWebNotLoaded, kWebNotLoadedEn},
+  {"kWebOpenCancelled", kWebOpenCancelled, kWebOpenCancelledEn},
+  {"kWebDownloaded", kWebDownloaded, kWebDownloadedEn},
+  {"kWebConverted", kWebConverted, kWebConvertedEn},
+  {"kWebDeleteOne", kWebDeleteOne, kWebDeleteOneEn},
+  {"kWebDeleteMany", kWebDeleteMany, kWebDeleteManyEn},
+  {"kWebEmptyFile", kWebEmptyFile, kWebEmptyFileEn},
+  {"kWebNotImage", kWebNotImage, kWebNotImageEn},
+  {"kWebNotVolume", kWebNotVolume, kWebNotVolumeEn},
+  {"kWebOneDisk", kWebOneDisk, kWebOneDiskEn},
+  {"kWebDisks", kWebDisks, kWebDisksEn},
+  {"kWebOneFile", kWebOneFile, kWebOneFileEn},
+  {"kWebFileCount", kWebFileCount, kWebFileCountEn},
+  {"kWebImportOthers", kWebImportOthers, kWebImportOthersEn},
+  {"kWebDropOpens", kWebDropOpens, kWebDropOpensEn},
+  {"kWebDropEither", kWebDropEither, kWebDropEitherEn},
+  {"kWebError", kWebError, kWebErrorEn},
+  {"kWebCodesBad", kWebCodesBad, kWebCodesBadEn},
+  {"kWebCodesLoaded", kWebCodesLoaded, kWebCodesLoadedEn},
+  {"kWebSelectMany", kWebSelectMany, kWebSelectManyEn},
+  {"kWebPanel", kWebPanel, kWebPanelEn},
   {"kFilterImd", kFilterImd, kFilterImdEn},
   {"kFilterHfe", kFilterHfe, kFilterHfeEn},
   {"kMsgDecodedReadOnly", kMsgDecodedReadOnly, kMsgDecodedReadOnlyEn},

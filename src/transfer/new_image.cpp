@@ -125,13 +125,109 @@ uint8_t Bcd(long value) { return static_cast<uint8_t>(value / 10 * 16 + value % 
 
 }  // namespace
 
-int CheckNewVolumeTexts(const NewVolumeTexts& texts, FormatOptions* options, const char** message) {
+namespace {
+
+constexpr uint16_t kShownUnknown = 0x8148;    // the table's mark of a code it cannot show: ？
+constexpr uint16_t kVoicedMark = 0x814A;      // ゛
+constexpr uint16_t kSemiVoicedMark = 0x814B;  // ゜
+constexpr uint16_t kKatakanaVu = 0x8394;      // ヴ
+constexpr uint16_t kKatakanaU = 0x8345;       // ウ
+
+// The code the table shows as `shown` (a double-byte character), or -1.
+int CodeShownAs(const uint16_t* tbl1, uint16_t shown) {
+  for (int code = 1; code < 256; code++)
+    if (tbl1[code] == shown && (shown != kShownUnknown || code == '?')) return code;
+  return -1;
+}
+
+// A voiced or semi-voiced full-width katakana as its base and mark; false for any other.
+bool SplitVoiced(uint16_t c, uint16_t* base, uint16_t* mark) {
+  if (c == kKatakanaVu) {
+    *base = kKatakanaU;
+    *mark = kVoicedMark;
+    return true;
+  }
+  // ガ-ゾ and ダ-ヂ follow their base; ヅ-ド after ッツ likewise; バ/パ-ボ/ポ in threes.
+  const bool ka = c >= 0x834B && c <= 0x8361 && (c - 0x834B) % 2 == 0;
+  const bool tsu = c == 0x8364 || c == 0x8366 || c == 0x8368;
+  if (ka || tsu) {
+    *base = static_cast<uint16_t>(c - 1);
+    *mark = kVoicedMark;
+    return true;
+  }
+  if (c >= 0x836F && c <= 0x837C) {
+    const int step = (c - 0x836E) % 3;  // 0 base, 1 voiced, 2 semi-voiced
+    if (step == 0) return false;
+    *base = static_cast<uint16_t>(c - step);
+    *mark = step == 1 ? kVoicedMark : kSemiVoicedMark;
+    return true;
+  }
+  return false;
+}
+
+bool LeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+}  // namespace
+
+int DiskNameInTable(const char* typed, const uint16_t* tbl1, char* name, int capacity,
+                    char* lacking) {
+  int length = 0;
+  const auto put = [&](int code) {
+    if (length + 1 >= capacity) return false;
+    name[length++] = static_cast<char>(code);
+    return true;
+  };
+  const auto* p = reinterpret_cast<const unsigned char*>(typed);
+  bool fits = true;
+  while (*p != 0) {
+    if (!LeadByte(p[0]) || p[1] == 0 || !tbl1) {
+      fits = put(p[0]) && fits;
+      p++;
+      continue;
+    }
+    const uint16_t shown = static_cast<uint16_t>(p[0] << 8 | p[1]);
+    int code = CodeShownAs(tbl1, shown);
+    uint16_t base = 0, mark = 0;
+    int second = -1;
+    if (code < 0 && SplitVoiced(shown, &base, &mark)) {
+      code = CodeShownAs(tbl1, base);
+      second = CodeShownAs(tbl1, mark);
+      if (second < 0) code = -1;
+    }
+    if (code < 0) {
+      if (lacking) {
+        lacking[0] = static_cast<char>(p[0]);
+        lacking[1] = static_cast<char>(p[1]);
+        lacking[2] = '\0';
+      }
+      name[length] = '\0';
+      return -2;
+    }
+    fits = put(code) && fits;
+    if (second >= 0) fits = put(second) && fits;
+    p += 2;
+  }
+  name[length] = '\0';
+  return fits ? 0 : -1;
+}
+
+void SayNewVolumeRefusal(Outcome* out, const char* message, const char* lacking) {
+  if (message == kMsgDiskNameNotInTable)
+    Say(out, kCaptionError, kMsgDiskNameNotInTable, lacking ? lacking : "");
+  else
+    SayText(out, kCaptionError, message, message);
+}
+
+int CheckNewVolumeTexts(const NewVolumeTexts& texts, FormatOptions* options, const char** message,
+                        char* lacking) {
   std::memset(options, 0, sizeof *options);
-  if (std::strlen(texts.diskName) > static_cast<size_t>(kSysDiskNameMax)) {
-    *message = kMsgBadDiskName;
+  char unused[3];
+  const int named = DiskNameInTable(texts.diskName, texts.tbl1, options->diskName,
+                                    sizeof options->diskName, lacking ? lacking : unused);
+  if (named != 0) {
+    *message = named == -2 ? kMsgDiskNameNotInTable : kMsgBadDiskName;
     return -1;
   }
-  std::memcpy(options->diskName, texts.diskName, std::strlen(texts.diskName) + 1);
   const long number = DecimalField(texts.volumeNumber, 5);
   if (number < 0 || number > 65535) {
     *message = kMsgBadVolumeNumber;

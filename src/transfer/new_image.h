@@ -1,6 +1,8 @@
 // Creating a new image file that holds a blank volume.
 #pragma once
 
+#include <cstdint>
+
 #include "texts/outcome.h"
 #include "volume/format.h"
 
@@ -22,8 +24,9 @@ struct NewImageRequest {
 int MakeNewImage(Outcome* out, const NewImageRequest& request);
 
 // The new volume's texts as typed, checked into FormatOptions (volume number decimal 0-65535, date
-// two-digit year, month 01-12 and day 01-31 taken as BCD, disk name up to 27 bytes). 0, or -1
-// with the message's text in *message.
+// two-digit year, month 01-12 and day 01-31 taken as BCD, disk name up to 27 bytes once in the
+// volume's characters, see DiskNameInTable). 0, or -1 with the message's text in *message; for
+// kMsgDiskNameNotInTable the character the table lacks is in `lacking` when given (3 bytes).
 struct NewVolumeTexts {
   char diskName[256];
   char volumeNumber[256];
@@ -31,5 +34,17 @@ struct NewVolumeTexts {
   char month[256];
   char day[256];
   bool exdir;
+  const uint16_t* tbl1 = nullptr;  // the code table's shown characters; null: the name as typed
 };
-int CheckNewVolumeTexts(const NewVolumeTexts& texts, FormatOptions* options, const char** message);
+int CheckNewVolumeTexts(const NewVolumeTexts& texts, FormatOptions* options, const char** message,
+                        char* lacking = nullptr);
+// Says a refusal of CheckNewVolumeTexts as an error (the lacking character in its text).
+void SayNewVolumeRefusal(Outcome* out, const char* message, const char* lacking);
+
+// The disk name as typed (code page 932) in the volume's characters: a double-byte character
+// becomes the code the table shows as it (full-width letters, digits, symbols and katakana become
+// their half-width codes; a voiced or semi-voiced katakana its base and the mark); single bytes
+// stay. Writes at most `capacity` - 1 bytes and the end. 0; -1 when the name is longer; -2 with
+// the first character the table lacks in `lacking` (3 bytes).
+int DiskNameInTable(const char* typed, const uint16_t* tbl1, char* name, int capacity,
+                    char* lacking);

@@ -14,6 +14,7 @@
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
+#include "transfer/new_image.h"
 #include "volume/format.h"
 
 namespace {
@@ -204,6 +205,61 @@ TEST(CheckNewVolumeTexts, Table) {
   EXPECT_EQ(options.date[2], 0x30);
   EXPECT_STREQ(options.diskName, "NAME");
   EXPECT_TRUE(options.exdir);
+}
+
+// A typed disk name in the volume's characters, through the shipped code table.
+TEST(DiskNameInTable, FullWidthToTheTablesCodesAndRefusals) {
+  const CodeTables tables = testsupport::ShippedTables();
+  struct Case {
+    const char* typed;
+    const char* want;     // the stored bytes
+    int result;           // 0, -1 too long, -2 a character the table lacks
+    const char* lacking;  // for -2
+  } cases[] = {
+      {"NAME 1", "NAME 1", 0, nullptr},
+      {"\x82\x60\x82\x61\x82\x50\x81\x40\x81\x5B", "AB1 \xB0", 0, nullptr},  // ＡＢ１　ー
+      // ゲーム ディスク: voiced katakana as the base and the mark
+      {"\x83\x51\x81\x5B\x83\x80 \x83\x66\x83\x42\x83\x58\x83\x4E",
+       "\xB9\xDE\xB0\xD1 \xC3\xDE\xA8\xBD\xB8", 0, nullptr},
+      {"\x83\x70\x83\x94\x83\x7C", "\xCA\xDF\xB3\xDE\xCE\xDF", 0, nullptr},  // パヴポ
+      {"\xB9\xDE", "\xB9\xDE", 0, nullptr},                                  // ｹﾞ as typed
+      {"A\x8A\xBF", "A", -2, "\x8A\xBF"},                                    // 漢
+      {"\x82\xA0", "", -2, "\x82\xA0"},                                      // あ
+      {"1234567890123456789012345678", "123456789012345678901234567", -1, nullptr},
+      {"\x82\x60\x82\x60\x82\x60\x82\x60\x82\x60\x82\x60\x82\x60\x82\x60\x82\x60\x82\x60"
+       "\x82\x60\x82\x60\x82\x60\x82\x60",
+       "AAAAAAAAAAAAAA", 0, nullptr},  // 28 typed bytes, 14 stored
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    char name[kSysDiskNameMax + 1];
+    char lacking[3] = "";
+    EXPECT_EQ(DiskNameInTable(c.typed, tables.TBL1, name, sizeof name, lacking), c.result);
+    if (c.result == -2)
+      EXPECT_STREQ(lacking, c.lacking);
+    else
+      EXPECT_STREQ(name, c.want);
+  }
+  // Without a table the name is taken as typed.
+  char name[kSysDiskNameMax + 1];
+  EXPECT_EQ(DiskNameInTable("\x82\xA0", nullptr, name, sizeof name, nullptr), 0);
+  EXPECT_STREQ(name, "\x82\xA0");
+  // The check refuses with the character, said in both languages.
+  NewVolumeTexts texts = {"\x8A\xBF", "0", "24", "01", "01", false};
+  texts.tbl1 = tables.TBL1;
+  FormatOptions options;
+  const char* refusal = nullptr;
+  char lacking[3] = "";
+  ASSERT_EQ(CheckNewVolumeTexts(texts, &options, &refusal, lacking), -1);
+  EXPECT_EQ(refusal, kMsgDiskNameNotInTable);
+  Outcome out;
+  OutcomeClear(&out);
+  SayNewVolumeRefusal(&out, refusal, lacking);
+  EXPECT_STREQ(out.messages[0].text,
+               "\x83\x66\x83\x42\x83\x58\x83\x4E\x96\xBC\x82\xCC\x81\x75\x8A\xBF"
+               "\x81\x76\x82\xCD\x83\x52\x81\x5B\x83\x68\x95\x5C\x82\xC9\x82\xA0"
+               "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42");
+  EXPECT_STREQ(out.messages[0].textEn, "The disk name's \"\x8A\xBF\" is not in the code table.");
 }
 
 // The New command: save dialog, the volume dialog, then the new image is open.

@@ -127,7 +127,7 @@ TEST_F(WebApiTest, ConvertsIntoEveryWritingContainerUnderBothConventions) {
     for (int mode = 0; mode < 2; mode++) {
       ASSERT_TRUE(Call(zw_open(image.c_str(), 0, 0, 0))["ok"]);
       const std::string target = Path("converted") + kind->extensions[0].extension;
-      const json converted = Call(zw_convert(target.c_str(), mode));
+      const json converted = Call(zw_convert(target.c_str(), mode, 0));
       ASSERT_TRUE(converted["ok"]) << kind->name << " " << converted.dump();
       const json reopened = Call(zw_open(target.c_str(), 0, mode, 0));
       ASSERT_TRUE(reopened["ok"]) << kind->name;
@@ -136,6 +136,99 @@ TEST_F(WebApiTest, ConvertsIntoEveryWritingContainerUnderBothConventions) {
       EXPECT_EQ(reopened["mode"], mode == 1 ? "PC" : "MZ");
     }
   }
+}
+
+// Converting makes a copy: the dry run says what the target loses and writes nothing; the
+// conversion leaves the open image, its bytes and its history of changes as they were.
+TEST_F(WebApiTest, ConvertMakesACopyAfterSayingWhatIsLost) {
+  ASSERT_TRUE(Call(zw_open(image.c_str(), 0, 0, 0))["ok"]);
+  ASSERT_TRUE(Call(zw_delete_check("0"))["ok"]);
+  ASSERT_TRUE(Call(zw_delete_write())["ok"]);
+  const auto changed = testimg::ReadFile(image);
+  const std::string flat = Path("copy.2d");
+  const json dry = Call(zw_convert(flat.c_str(), 0, 1));
+  ASSERT_TRUE(dry["ok"]) << dry.dump();
+  EXPECT_TRUE(dry["losses"]);  // a flat image has no place for the disk name
+  EXPECT_NE(std::string(dry["questionEn"]).find("Save anyway?"), std::string::npos);
+  EXPECT_FALSE(testimg::FileExists(flat));
+  const json kept = Call(zw_convert(Path("copy.d88").c_str(), 0, 1));
+  EXPECT_FALSE(kept["losses"]) << kept.dump();
+  ASSERT_TRUE(Call(zw_convert(flat.c_str(), 0, 0))["ok"]);
+  EXPECT_TRUE(testimg::FileExists(flat));
+  EXPECT_EQ(testimg::ReadFile(image), changed);
+  const json listing = Call(zw_listing());
+  EXPECT_TRUE(listing["loaded"]);
+  EXPECT_TRUE(listing["canUndo"]);
+  ASSERT_TRUE(Call(zw_undo(1))["ok"]);
+  EXPECT_EQ(Call(zw_listing())["rows"].size(), 2u);
+}
+
+// OK in the attribute form without an edit: nothing to write, the image as it was.
+TEST_F(WebApiTest, AttributesWithoutAnEditWriteNothing) {
+  const auto before = testimg::ReadFile(image);
+  ASSERT_TRUE(Call(zw_open(image.c_str(), 0, 0, 0))["ok"]);
+  const json texts = Call(zw_attr_texts(0));
+  const std::string name = texts["name"], type = texts["type"], start = texts["start"],
+                    exec = texts["exec"], year = texts["year"], month = texts["month"],
+                    day = texts["day"];
+  const json same = Call(zw_attr_check(0, name.c_str(), type.c_str(), start.c_str(), exec.c_str(),
+                                       year.c_str(), month.c_str(), day.c_str(), 0));
+  EXPECT_TRUE(same["ok"]);
+  EXPECT_TRUE(same["unchanged"]);
+  EXPECT_FALSE(Call(zw_attr_write())["ok"]);
+  EXPECT_EQ(testimg::ReadFile(image), before);
+  EXPECT_FALSE(Call(zw_listing())["canUndo"]);
+  const json edited = Call(zw_attr_check(0, name.c_str(), type.c_str(), start.c_str(), exec.c_str(),
+                                         year.c_str(), month.c_str(), day.c_str(), 1));
+  EXPECT_FALSE(edited.contains("unchanged"));
+  EXPECT_TRUE(edited.contains("question"));
+}
+
+// The status line as the window's: the largest file that fits, and the mark of a protected disk;
+// the date's sort key puts 70-99 before 00-69.
+TEST_F(WebApiTest, StatusLineAndDateSortKey) {
+  testimg::VolumeBuilder volume;
+  testimg::FileSpec old;
+  old.name = "OLD";
+  old.date[0] = 0x85;
+  volume.AddFile(old);
+  testimg::ImageSpec shape;
+  shape.d88 = true;
+  shape.d88WriteProtect = 0x10;
+  const std::string locked = Path("locked.d88");
+  testimg::WriteFile(locked, testimg::BuildImage(volume, shape));
+  const json listing = Call(zw_open(locked.c_str(), 0, 0, 0));
+  ASSERT_TRUE(listing["ok"]);
+  const std::string status = listing["status"][1];
+  EXPECT_NE(status.find(", largest file "), std::string::npos) << status;
+  EXPECT_NE(status.find(", \xC2\x8F"), std::string::npos) << status;  // 書 (0x8F 0x91)
+  EXPECT_EQ(std::string(listing["rows"][0]["dateKey"]).substr(0, 4), "1985");
+  ASSERT_TRUE(Call(zw_open(image.c_str(), 0, 0, 0))["ok"]);
+  EXPECT_EQ(std::string(Call(zw_listing())["rows"][0]["dateKey"]).substr(0, 4), "2003");
+}
+
+// What a file is, said in one line by the page: empty, not a disk image, or a container's; the
+// identification's report in both languages.
+TEST_F(WebApiTest, DisksSayWhatTheBytesAreAndIdentifySpeaksBothLanguages) {
+  const std::string empty = Path("empty.d88"), junk = Path("junk.2d");
+  testimg::WriteFile(empty, {});
+  testimg::WriteFile(junk, std::vector<uint8_t>(1000, 0x01));
+  struct Case {
+    std::string path;
+    const char* recognised;
+    bool empty;
+  } cases[] = {{image, "D88", false}, {empty, "", true}, {junk, "", false}};
+  for (const Case& c : cases) {
+    const json disks = Call(zw_disks(c.path.c_str()));
+    EXPECT_EQ(disks["recognised"], c.recognised) << c.path;
+    EXPECT_EQ(disks["empty"], c.empty) << c.path;
+  }
+  const json open = Call(zw_open(image.c_str(), 0, 2, 0));
+  ASSERT_TRUE(open["ok"]);
+  const std::string en = open["identify"]["textEn"];
+  EXPECT_EQ(en.rfind("Verdict: MZ\nLayout: D88 (extension: agrees)\n", 0), 0u) << en;
+  EXPECT_NE(en.find("Files: 2  free sectors: "), std::string::npos) << en;
+  EXPECT_EQ(Call(zw_identify())["textEn"], en);
 }
 
 }  // namespace

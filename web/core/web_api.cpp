@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
+#include "transfer/batch_import.h"
 #include "transfer/convert_image.h"
 #include "transfer/delete_files.h"
 #include "transfer/edit_attributes.h"
@@ -61,6 +63,59 @@ ContainerStamp StampOf(const char* path) {
   if (!gmtime_r(&info.st_mtime, &parts)) return stamp;
   return ContainerStamp{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
                         parts.tm_hour,        parts.tm_min,     parts.tm_sec};
+}
+
+// The English of a table text.
+const char* En(const char* ja) { return TextEn(TextIdOf(ja)); }
+
+// Appends a formatted line to `text` (of `capacity` bytes).
+void AppendLine(char* text, size_t capacity, const char* format, ...) {
+  const size_t used = std::strlen(text);
+  if (used + 1 >= capacity) return;
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text + used, capacity - used, format, args);
+  va_end(args);
+  const size_t now = std::strlen(text);
+  if (now + 1 < capacity) std::snprintf(text + now, capacity - now, "\n");
+}
+
+// The identification's report in English, line for line as ComposeIdentifyText says it.
+void ComposeIdentifyTextEn(const Identification& id, char* text, size_t capacity) {
+  text[0] = '\0';
+  const auto mode = [](int m) { return m == kModePc ? "PC" : "MZ"; };
+  AppendLine(text, capacity, En(kIdentifyVerdict),
+             id.verdict == kVerdictNone ? En(kIdentifyNotVolume) : mode(id.verdict));
+  if (id.ambiguous) AppendLine(text, capacity, "%s", En(kIdentifyAmbiguous));
+  const ImageLayoutInfo& layout = id.layout;
+  const ContainerKind* shown = ContainerForFormat(layout.shown);
+  AppendLine(text, capacity, En(kIdentifyLayout), shown ? shown->name : En(kIdentifyUnknownLayout),
+             En(layout.agrees ? kIdentifyAgrees : kIdentifyDisagrees));
+  if (layout.diskCount > 0 && id.disk < layout.diskCount && id.disk < kMaxImageDisks) {
+    const ImageDisk& disk = layout.disks[id.disk];
+    AppendLine(text, capacity, En(kIdentifyDisks), id.disk, layout.diskCount, disk.name,
+               En(disk.writeProtected ? kIdentifyYes : kIdentifyNo));
+  }
+  if (id.readAs < 0) return;
+  for (const ConventionScore& s : id.conventions) {
+    AppendLine(text, capacity, En(kIdentifyConvention), mode(s.mode),
+               En(s.volume ? kIdentifyIsVolume : kIdentifyIsNotVolume), s.score);
+    AppendLine(text, capacity, "%s",
+               En(s.systemMarked ? kReasonSystemMarked : kReasonSystemUnmarked));
+    AppendLine(text, capacity, En(s.exdirSane ? kReasonExdirGood : kReasonExdirBad), s.exdirTrack,
+               s.exdirSector);
+    AppendLine(text, capacity, En(s.dateBcd ? kReasonDateGood : kReasonDateBad), s.date[0],
+               s.date[1], s.date[2]);
+    const bool sound = s.soundSlots == s.usedSlots;
+    AppendLine(text, capacity, En(kReasonSlots), sound ? "+" : "-", s.usedSlots, s.soundSlots);
+    if (!sound)
+      AppendLine(text, capacity, En(kReasonSlotFaults), s.unknownType, s.badName, s.runOutside,
+                 s.runUnmarked, s.badDate);
+  }
+  if (id.verdict != kVerdictNone) {
+    const ConventionScore& found = id.conventions[id.verdict];
+    AppendLine(text, capacity, En(kIdentifyFiles), found.usedSlots, found.freeSectors);
+  }
 }
 
 // The steps between a check and its write.
@@ -139,7 +194,10 @@ void Listing(web::Json& json) {
     if (!UsedSlot(slot)) continue;
     DirectoryRow row;
     FormatDirectoryRow(P.volume.DirectoryBuffer + slot * kEntryBytes, P.tables.TBL1, &row);
-    json.ItemObject().Field("slot", slot).BeginArray("cells");
+    // The date column sorts as the window sorts it (years 70-99 before 00-69).
+    char dateKey[kCellCapacity + 2];
+    DateSortKey(row.cells[kColDate], dateKey, sizeof dateKey);
+    json.ItemObject().Field("slot", slot).Field("dateKey", dateKey).BeginArray("cells");
     for (int c = 0; c < kColumnCount; c++) json.Item(row.cells[c]);
     json.EndArray().End();
     files++;
@@ -153,8 +211,10 @@ void Listing(web::Json& json) {
   char modes[kStatusCapacity];
   char volume[kStatusCapacity];
   ComposeModeStatus(P.target.machineMode, P.transferMode, modes, sizeof modes);
-  ComposeVolumeStatus(P.loaded, files, CountFreeSectors(P.volume.SystemArea + kSysBitTable), volume,
-                      sizeof volume);
+  // As the window's status bar: the largest file that still fits and the write-protection mark.
+  VolumeStatusFacts facts{P.loaded, files, P.volume.SystemArea + kSysBitTable,
+                          P.loaded && ImageWriteProtected(&P.target)};
+  ComposeVolumeStatusLine(facts, volume, sizeof volume);
   json.BeginArray("status").Item(modes).Item(volume).EndArray();
 }
 
@@ -267,8 +327,17 @@ ZW_API const char* zw_disks(const char* path) {
   }
   static ImageDisk disks[kMaxImageDisks];
   const int count = target.kind ? ImageListDisks(&target, disks, kMaxImageDisks) : 0;
+  // What the bytes are, whatever the extension says: empty, a container's, or none.
+  uint8_t head[kContainerHeadBytes];
+  int64_t size = 0;
+  const ContainerKind* recognised =
+      ImageReadHead(&target, head, &size) == 0 ? RecogniseContainer(head, size) : nullptr;
   web::Json json;
-  json.Begin().Flag("ok", count >= 0).BeginArray("disks");
+  json.Begin()
+      .Flag("ok", count >= 0)
+      .Field("recognised", recognised ? recognised->name : "")
+      .Flag("empty", size == 0)
+      .BeginArray("disks");
   for (int i = 0; i < (count > 1 ? count : 1); i++) {
     json.ItemObject().Field("index", i);
     if (count > 1) {
@@ -314,16 +383,23 @@ ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
 
   static Identification id;
   int verdict = -1;
-  char said[kIdentifyTextCapacity] = "";
+  static char said[kIdentifyTextCapacity];
+  static char saidEn[kIdentifyTextCapacity];
+  said[0] = saidEn[0] = '\0';
   // Under Auto, as zelvo --mode auto: the identification first, refused when it finds none.
   if (mode == 2 && IdentifyImage(&P.target, P.format, &id) == 0) {
     verdict = id.verdict;
     ComposeIdentifyText(id, said, sizeof said);
+    ComposeIdentifyTextEn(id, saidEn, sizeof saidEn);
     if (id.verdict == kVerdictNone) {
       web::Json json;
       json.Begin().Flag("ok", false);
       Messages(json, out);
-      json.BeginObject("identify").Field("verdict", -1).Field("text", said).End();
+      json.BeginObject("identify")
+          .Field("verdict", -1)
+          .Field("text", said)
+          .Field("textEn", saidEn)
+          .End();
       Listing(json);
       return Done(json);
     }
@@ -342,7 +418,11 @@ ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
   web::Json json;
   json.Begin().Flag("ok", P.loaded);
   Messages(json, out);
-  json.BeginObject("identify").Field("verdict", verdict).Field("text", said).End();
+  json.BeginObject("identify")
+      .Field("verdict", verdict)
+      .Field("text", said)
+      .Field("textEn", saidEn)
+      .End();
   Listing(json);
   return Done(json);
 }
@@ -362,10 +442,16 @@ ZW_API const char* zw_identify() {
   static Identification id;
   if (!P.loaded || IdentifyImage(&P.target, P.format, &id) != 0)
     return Said(false, kCaptionError, kMsgIdentifyFailed);
-  char text[kIdentifyTextCapacity];
+  static char text[kIdentifyTextCapacity];
+  static char textEn[kIdentifyTextCapacity];
   ComposeIdentifyText(id, text, sizeof text);
+  ComposeIdentifyTextEn(id, textEn, sizeof textEn);
   web::Json json;
-  json.Begin().Flag("ok", true).Field("verdict", id.verdict).Field("text", text);
+  json.Begin()
+      .Flag("ok", true)
+      .Field("verdict", id.verdict)
+      .Field("text", text)
+      .Field("textEn", textEn);
   return Done(json);
 }
 
@@ -460,6 +546,85 @@ ZW_API const char* zw_import_write() {
   return ListingAnswer(ok, out);
 }
 
+namespace {
+
+SectorRun ManyRuns[kMaxImportFiles];
+
+// One file of several into the volume in memory, with its default attributes: staged, checked
+// (a used name refused, as no form asks about it) and placed. 0, or -1 with the reason.
+int StageOne(const char* path, Outcome* out, SectorRun* run) {
+  if (ReadImportFile(path, P.transferMode, P.tables.TBL3, out) < 0) return -1;
+  char date[9];
+  PlatformLocalDate(date);
+  uint8_t entry[kEntryBytes];
+  ImportPlan plan;
+  Outcome staged;
+  OutcomeClear(&staged);
+  if (StageImportFile(&P.target, &P.volume, path, P.transferMode, P.tables.TBL3, date, entry, &plan,
+                      &staged) != 0) {
+    // The file reads: what stops it is the room on the disk.
+    SayText(out, kCaptionError, kMsgDiskFull, kMsgDiskFull);
+    return -1;
+  }
+  AttributeTexts texts;
+  DefaultAttributeTexts(entry, &texts);
+  int duplicate = -1;
+  if (CheckImportAttributes(texts, kReplaceNever, &P.volume, entry, &duplicate, out) != 0)
+    return -1;
+  return PlaceImportFile(&P.target, &P.volume, path, entry, plan, run, out);
+}
+
+}  // namespace
+
+ZW_API const char* zw_import_many(const char* paths, int write) {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!P.loaded) {
+    SayText(&out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
+    return Answer(false, out);
+  }
+  if (RefuseIfProtected(&out, &P.target) != 0) return Answer(false, out);
+  // Each pass starts from the volume as the image holds it.
+  Reload(&out);
+  if (!P.loaded) return ListingAnswer(false, out);
+  web::Json json;
+  json.Begin();
+  int index = 0, placed = 0;
+  json.BeginArray("refused");
+  for (const char* p = paths; p && *p; index++) {
+    const char* end = std::strchr(p, '\n');
+    const size_t length = end ? static_cast<size_t>(end - p) : std::strlen(p);
+    char path[kPathCapacity];
+    std::snprintf(path, sizeof path, "%.*s", static_cast<int>(length), p);
+    p = end ? end + 1 : p + length;
+    Outcome reason;
+    OutcomeClear(&reason);
+    if (placed >= kMaxImportFiles)
+      SayText(&reason, kCaptionError, kMsgDirectoryFull, kMsgDirectoryFull);
+    if (reason.count == 0 && StageOne(path, &reason, &ManyRuns[placed]) == 0) {
+      placed++;
+      continue;
+    }
+    json.ItemObject().Field("index", index);
+    Messages(json, reason);
+    json.End();
+  }
+  json.EndArray().Field("count", placed);
+  if (!write || placed == 0) {
+    Reload(&out);
+    json.Flag("ok", placed > 0);
+    return Done(json);
+  }
+  bool begun = false;
+  const bool ok = WriteImportFiles(&P.target, &P.volume, ManyRuns, placed, &begun, &out) == 0;
+  Reload(&out);
+  if (ok) Say(&out, kCaptionSuccess, kMsgBatchImportSucceeded, placed);
+  json.Flag("ok", ok);
+  Messages(json, out);
+  Listing(json);
+  return Done(json);
+}
+
 ZW_API const char* zw_delete_check(const char* slots) {
   Wait.erase = false;
   int list[kMaxSlots];
@@ -524,6 +689,12 @@ ZW_API const char* zw_attr_check(int slot, const char* name, const char* type, c
             failure.textEn);
     return Answer(false, out);
   }
+  // OK without an edit writes nothing, as in the window.
+  if (std::memcmp(Wait.entry, P.volume.DirectoryBuffer + slot * kEntryBytes, kEntryBytes) == 0) {
+    web::Json json;
+    json.Begin().Flag("ok", true).Flag("unchanged", true);
+    return Done(json);
+  }
   Wait.slot = slot;
   Wait.edit = true;
   return Question(kMsgAttributesConfirm, TextEn(TextIdOf(kMsgAttributesConfirm)));
@@ -561,10 +732,17 @@ ZW_API const char* zw_new(const char* path, int mode, const char* diskName,
   std::snprintf(texts.month, sizeof texts.month, "%s", month ? month : "");
   std::snprintf(texts.day, sizeof texts.day, "%s", day ? day : "");
   texts.exdir = exdir != 0;
+  // The disk name in the volume's characters, through the code table the page has loaded.
+  texts.tbl1 = P.tablesLoaded ? P.tables.TBL1 : nullptr;
   NewImageRequest request = {};
   const char* refusal = nullptr;
-  if (CheckNewVolumeTexts(texts, &request.volume, &refusal) != 0)
-    return Said(false, kCaptionError, refusal);
+  char lacking[3] = "";
+  if (CheckNewVolumeTexts(texts, &request.volume, &refusal, lacking) != 0) {
+    Outcome refused;
+    OutcomeClear(&refused);
+    SayNewVolumeRefusal(&refused, refusal, lacking);
+    return Answer(false, refused);
+  }
   request.path = path;
   request.imageFormat = format;
   request.machineMode = mode == 1 ? kModePc : kModeMz;
@@ -588,7 +766,7 @@ ZW_API const char* zw_containers() {
   return Done(json);
 }
 
-ZW_API const char* zw_convert(const char* path, int mode) {
+ZW_API const char* zw_convert(const char* path, int mode, int dryRun) {
   Outcome out;
   OutcomeClear(&out);
   if (!P.loaded) return Answer(false, out);
@@ -604,7 +782,34 @@ ZW_API const char* zw_convert(const char* path, int mode) {
   request.disk = P.target.diskCount > 1 ? P.target.diskIndex : -1;
   request.fill = true;
   request.replace = true;
+  request.dryRun = dryRun != 0;
   request.targetPath = path;
   request.stamp = StampOf(P.target.path);
-  return Answer(ConvertImage(&out, request, nullptr) == 0, out);
+  const bool ok = ConvertImage(&out, request, nullptr) == 0;
+  if (!ok || !request.dryRun) return Answer(ok, out);
+  // The dry run: what would be lost, one line each, and the window's Save As question over it.
+  static char lines[2048];
+  static char linesEn[2048];
+  lines[0] = linesEn[0] = '\0';
+  for (int i = 0; i < out.count; i++) {
+    if (out.messages[i].caption != kCaptionConvertLoss) continue;
+    const size_t used = std::strlen(lines), usedEn = std::strlen(linesEn);
+    std::snprintf(lines + used, sizeof lines - used, "%s%s", used ? "\n" : "",
+                  out.messages[i].text);
+    std::snprintf(linesEn + usedEn, sizeof linesEn - usedEn, "%s%s", usedEn ? "\n" : "",
+                  out.messages[i].textEn);
+  }
+  web::Json json;
+  json.Begin().Flag("ok", true).Flag("losses", lines[0] != '\0');
+  if (lines[0] != '\0') {
+    static char question[2048 + 256];
+    static char questionEn[2048 + 256];
+    std::snprintf(question, sizeof question, kSaveAsLosses, lines);
+    std::snprintf(questionEn, sizeof questionEn, TextEn(TextIdOf(kSaveAsLosses)), linesEn);
+    json.Field("caption", kCaptionConvertLoss)
+        .Field("captionEn", TextEn(TextIdOf(kCaptionConvertLoss)))
+        .Field("question", question)
+        .Field("questionEn", questionEn);
+  }
+  return Done(json);
 }

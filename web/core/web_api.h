@@ -11,14 +11,17 @@
 // The code tables from a code file (the built-in one: "/codes/CodeChg.txt").
 ZW_API const char* zw_load_codes(const char* path);
 // The disks of an image file (a D88 may hold several): {"disks": [{"index", "name",
-// "protected"}]} (one entry for a file of one disk).
+// "protected"}]} (one entry for a file of one disk), "recognised" (the container its bytes
+// show, "" for none) and "empty".
 ZW_API const char* zw_disks(const char* path);
 // Opens disk `disk` of the image under `mode` (0 MZ, 1 PC, 2 the identify verdict) in `ascii`
 // transfer mode and reads its volume: the listing (see zw_listing) and "identify" (the
-// identification message under mode 2, "verdict" -1, 0 MZ or 1 PC).
+// identification report under mode 2, "text" and "textEn", "verdict" -1, 0 MZ or 1 PC).
 ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii);
 // The loaded volume: "format", "mode", "disk", "disks", "panel", "columns", "rows" (each with
-// its "slot" and nine "cells"), "status" (two texts), "canUndo", "canRedo", "protected".
+// its "slot", nine "cells" and "dateKey", the date as the window sorts it), "status" (two
+// texts: the modes; the counts, the largest file that fits and the write-protection mark),
+// "canUndo", "canRedo", "protected".
 ZW_API const char* zw_listing();
 // Switches the transfer mode (0 Binary, 1 Ascii).
 ZW_API const char* zw_set_transfer(int ascii);
@@ -35,11 +38,16 @@ ZW_API const char* zw_import_check(const char* hostPath, const char* name, const
                                    const char* start, const char* exec, const char* year,
                                    const char* month, const char* day, int lock, int replace);
 ZW_API const char* zw_import_write();
+// Several host files (paths separated by '\n') imported as one change with their default
+// attributes: "refused" lists the files that cannot go in ("index" in the list, "messages": the
+// reason; a used name is one) and "count" the others. With `write` 0 nothing changes; with 1 the
+// others are written (the listing and the success message follow).
+ZW_API const char* zw_import_many(const char* paths, int write);
 // Deleting the files of `slots` (numbers separated by ','): the question, then the write.
 ZW_API const char* zw_delete_check(const char* slots);
 ZW_API const char* zw_delete_write();
 // The attribute texts of the file in `slot`; the checks over the edited texts and the question;
-// the write.
+// the write. OK without an edit answers "unchanged" (true) and leaves nothing to write.
 ZW_API const char* zw_attr_texts(int slot);
 ZW_API const char* zw_attr_check(int slot, const char* name, const char* type, const char* start,
                                  const char* exec, const char* year, const char* month,
@@ -51,11 +59,12 @@ ZW_API const char* zw_undo(int undo);
 ZW_API const char* zw_new(const char* path, int mode, const char* diskName,
                           const char* volumeNumber, const char* year, const char* month,
                           const char* day, int exdir);
-// The identification of the open image (the identify command's message).
+// The identification of the open image (the identify command's report, "text" and "textEn").
 ZW_API const char* zw_identify();
 // The open disk's volume as a new image at `path` (the container its extension names) under
-// `mode` (0 MZ, 1 PC). The image opens afresh after it (the history of changes is the open
-// image's).
-ZW_API const char* zw_convert(const char* path, int mode);
+// `mode` (0 MZ, 1 PC): a copy; the open image and its history of changes stay as they are.
+// With `dryRun` nothing is written: "losses" (true when the target cannot keep everything) with
+// the question to ask first ("question", "questionEn": each loss a line).
+ZW_API const char* zw_convert(const char* path, int mode, int dryRun);
 // The containers the core reads and writes: "kinds" with "name", "format", "extensions".
 ZW_API const char* zw_containers();

@@ -19,6 +19,9 @@
     sort: { column: -1, up: true },
     selected: new Set(),  // slots
     cursor: -1,           // the slot the keyboard is on
+    header: -1,           // the column header the keyboard is on (-1: a row)
+    multi: false,         // taps add or remove rows (touch)
+    clicks: [-1, -1],     // the slots of the last two clicks
     dirty: false,
     disks: [],
     importPath: '',
@@ -28,18 +31,25 @@
 
   // --- texts ---
   const T = (name) => (ZelvoTexts[name] || [name, name])[state.lang === 'ja' ? 0 : 1];
+  // A text of the table with its %s, %d and %ld filled in order.
+  const F = (name, ...values) => T(name).replace(/%l?[sd]/g, () => String(values.shift()));
   function applyTexts() {
     document.documentElement.lang = state.lang;
     for (const el of document.querySelectorAll('[data-t]')) el.textContent = T(el.dataset.t);
     for (const el of document.querySelectorAll('[data-t-label]')) el.setAttribute('aria-label', T(el.dataset.tLabel));
+    // The button's name is its visible text, in the language it switches to.
     $('lang-button').textContent = state.lang === 'ja' ? 'English' : '日本語';
-    $('lang-button').setAttribute('aria-label', T('kWebLanguage'));
+    $('lang-button').lang = state.lang === 'ja' ? 'en' : 'ja';
+    $('lang-button').title = T('kWebLanguage');
+    $('multi-button').setAttribute('aria-pressed', state.multi);
     $('open-input').setAttribute('aria-label', T('kWebOpen'));
     $('import-input').setAttribute('aria-label', T('kWebImport'));
     $('codes-input').setAttribute('aria-label', T('kWebCodes'));
     $('list').setAttribute('aria-label', T('kWebFiles'));
     renderMessages();
+    renderAction();
     if (state.listing) render();
+    renderSummary();
   }
 
   // --- calls into the core ---
@@ -78,14 +88,17 @@
     }));
   }
   function clearMessages() { shown.length = 0; renderMessages(); }
-  function say(caption, text, info) {
-    shown.push({ caption, captionEn: caption, text, textEn: text, info });
+  // A message of the page's own texts (kept by name, so it follows the language).
+  function say(name, ...values) {
+    const fill = (lang, list) => ZelvoTexts[name][lang].replace(/%l?[sd]/g, () => String(list.shift()));
+    shown.push({ caption: ZelvoTexts.kWebError[0], captionEn: ZelvoTexts.kWebError[1],
+      text: fill(0, [...values]), textEn: fill(1, [...values]), id: name });
     renderMessages();
   }
   function show(result) {
     for (const m of result.messages || []) {
       shown.push({ caption: m.caption, captionEn: m.captionEn || m.caption, text: m.text, textEn: m.textEn,
-        id: m.id, info: m.id === 'kMsgImportSucceeded' });
+        id: m.id, info: m.id === 'kMsgImportSucceeded' || m.id === 'kMsgBatchImportSucceeded' });
     }
     renderMessages();
     return result;
@@ -93,8 +106,18 @@
   function ask(result) {
     return window.confirm((state.lang === 'ja' ? result.question : result.questionEn));
   }
+  // The outcome of the last action in the status line, as the window's status bar says it:
+  // a text name and its values, shown again in the other language when it switches.
+  function tell(name, ...values) {
+    state.action = name ? { name, values } : null;
+    renderAction();
+  }
+  function renderAction() {
+    $('status-action').textContent = state.action ? F(state.action.name, ...state.action.values) : '';
+  }
 
   // --- the list ---
+  const DATE_COLUMN = 6;
   function numeric(cell) { return /^[0-9A-Fa-f]+$/.test(cell) ? parseInt(cell, 16) : NaN; }
   function sortRows() {
     const rows = state.listing.rows;
@@ -102,7 +125,9 @@
     const c = state.sort.column;
     if (c < 0) return;
     state.order.sort((a, b) => {
-      const x = rows[a].cells[c], y = rows[b].cells[c];
+      // The date by the window's key: years 70-99 before 00-69.
+      const date = c === DATE_COLUMN;
+      const x = date ? rows[a].dateKey : rows[a].cells[c], y = date ? rows[b].dateKey : rows[b].cells[c];
       const nx = numeric(x), ny = numeric(y);
       const r = !isNaN(nx) && !isNaN(ny) ? nx - ny : x.localeCompare(y);
       return (state.sort.up ? r : -r) || a - b;
@@ -111,56 +136,79 @@
   function render() {
     const l = state.listing;
     $('panel').textContent = l.panel;
+    // A grid with one tab stop: the active row (or column header, reached by Up from the first
+    // row) is its active descendant, so a screen reader follows the keyboard.
     const head = $('list-head');
     head.replaceChildren(...l.columns.map((title, c) => {
       const th = document.createElement('th');
+      th.id = 'col-' + c;
+      th.setAttribute('role', 'columnheader');
       th.textContent = title + (state.sort.column === c ? (state.sort.up ? ' ▲' : ' ▼') : '');
       th.setAttribute('aria-sort', state.sort.column === c ? (state.sort.up ? 'ascending' : 'descending') : 'none');
-      th.addEventListener('click', () => {
-        state.sort = { column: c, up: state.sort.column === c ? !state.sort.up : true };
-        sortRows();
-        render();
-      });
+      if (state.header === c) th.className = 'active';
+      th.addEventListener('click', () => sortBy(c));
       return th;
     }));
     const body = $('list-body');
     body.replaceChildren(...state.order.map((i) => {
       const row = l.rows[i];
       const tr = document.createElement('tr');
+      tr.id = 'row-' + row.slot;
       tr.dataset.slot = row.slot;
+      tr.setAttribute('role', 'row');
       tr.setAttribute('aria-selected', state.selected.has(row.slot));
-      if (state.selected.has(row.slot)) tr.className = 'selected';
+      tr.classList.toggle('selected', state.selected.has(row.slot));
+      tr.classList.toggle('active', state.header < 0 && state.cursor === row.slot);
       for (const cell of row.cells) {
         const td = document.createElement('td');
+        td.setAttribute('role', 'gridcell');
         td.textContent = cell;
         tr.append(td);
       }
-      tr.addEventListener('click', (e) => choose(row.slot, e));
-      tr.addEventListener('dblclick', () => exportSelected());
+      tr.addEventListener('click', (e) => { state.clicks = [state.clicks[1], row.slot]; choose(row.slot, e); });
+      // As in the window: a double click opens the file's attributes (two quick taps on two
+      // rows are no double click, nor is anything while taps select several).
+      tr.addEventListener('dblclick', () => {
+        if (state.multi || state.clicks[0] !== row.slot) return;
+        choose(row.slot, null);
+        editAttributes();
+      });
       return tr;
     }));
+    const active = state.header >= 0 ? 'col-' + state.header : state.cursor >= 0 && $('row-' + state.cursor) ? 'row-' + state.cursor : '';
+    if (active) $('list').setAttribute('aria-activedescendant', active); else $('list').removeAttribute('aria-activedescendant');
     $('status-mode').textContent = l.status[0];
     $('status-volume').textContent = l.status[1];
     $('status-image').textContent = state.imageName + (state.dirty ? ' *' : '');
-    const loaded = l.loaded, some = state.selected.size > 0;
-    $('download-button').disabled = !state.imagePath;
+    // What cannot run is greyed; the status line says why (no image, or the protection mark).
+    const loaded = l.loaded, some = state.selected.size > 0, writable = loaded && !l.protected;
+    $('status-why').textContent = loaded ? '' : T(state.imageName ? 'kWebNotLoaded' : 'kWebNoImage');
+    $('download-button').disabled = !loaded;
     $('undo-button').disabled = !l.canUndo;
     $('redo-button').disabled = !l.canRedo;
     $('export-button').disabled = !some;
-    $('delete-button').disabled = !some;
-    $('attr-button').disabled = state.selected.size !== 1;
-    $('import-input').disabled = !loaded;
+    $('delete-button').disabled = !some || !writable;
+    $('attr-button').disabled = state.selected.size !== 1 || !writable;
+    $('import-input').disabled = !writable;
+    $('import-label').classList.toggle('disabled', !writable);
     $('identify-button').disabled = !loaded;
     $('convert-button').disabled = !loaded;
     $('mode-select').value = String(state.modeChoice === 2 ? 2 : (l.mode === 'PC' ? 1 : 0));
     document.title = 'Zelvo Explorer' + (state.imageName ? ' - ' + state.imageName : '');
   }
+  function sortBy(c) {
+    state.sort = { column: c, up: state.sort.column === c ? !state.sort.up : true };
+    sortRows();
+    render();
+  }
   function choose(slot, e) {
-    if (e && (e.ctrlKey || e.metaKey)) {
+    state.header = -1;
+    // Touch has no Ctrl: "select several" makes each tap add or remove a row.
+    if (e && (e.ctrlKey || e.metaKey || (state.multi && !e.shiftKey && e.type === 'click'))) {
       if (state.selected.has(slot)) state.selected.delete(slot); else state.selected.add(slot);
     } else if (e && e.shiftKey && state.cursor >= 0) {
-      const slots = state.order.map((i) => state.listing.rows[i].slot);
-      const a = slots.indexOf(state.cursor), b = slots.indexOf(slot);
+      const slots = shownSlots();
+      const b = slots.indexOf(slot), a = Math.max(0, slots.indexOf(state.cursor));
       for (let k = Math.min(a, b); k <= Math.max(a, b); k++) state.selected.add(slots[k]);
     } else {
       state.selected = new Set([slot]);
@@ -173,8 +221,19 @@
     state.listing = result;
     const slots = new Set(result.rows.map((r) => r.slot));
     state.selected = new Set([...state.selected].filter((s) => slots.has(s)));
+    if (!slots.has(state.cursor)) state.cursor = -1;
     sortRows();
     render();
+  }
+  // The slots as the list shows them, and the cursor moved to the row at `at` (kept in range).
+  const shownSlots = () => state.order.map((i) => state.listing.rows[i].slot);
+  function moveTo(at, extend) {
+    const slots = shownSlots();
+    if (slots.length === 0) return;
+    at = Math.max(0, Math.min(slots.length - 1, at));
+    choose(slots[at], extend ? { shiftKey: true } : null);
+    const tr = $('row-' + slots[at]);
+    if (tr && tr.scrollIntoView) tr.scrollIntoView({ block: 'nearest' });
   }
 
   // --- open ---
@@ -186,55 +245,91 @@
     const bytes = new Uint8Array(await file.arrayBuffer());
     openBytes(file.name, bytes);
   }
+  // The new image is written beside the open one and takes its place only once it is chosen:
+  // Cancel in the disk chooser keeps the image that was open, its changes and its history.
   function openBytes(name, bytes) {
-    if (state.dirty && !window.confirm(T('kWebDiscardQuestion'))) return;
+    if (state.dirty && !window.confirm(T('kWebDiscardQuestion'))) return false;
     const started = performance.now();
-    clearMessages();
-    for (const f of FS.readdir('/img')) if (f !== '.' && f !== '..') FS.unlink('/img/' + f);
-    state.imageName = name;
-    state.imagePath = '/img/image' + extensionOf(name).replace(/[^.a-z0-9]/g, '_');
-    FS.writeFile(state.imagePath, bytes);
-    state.dirty = false;
-    state.selected = new Set();
-    state.cursor = -1;
-    const disks = call('zw_disks', state.imagePath);
-    state.disks = disks.disks || [];
-    const select = $('disk-select');
-    select.replaceChildren(...state.disks.map((d) => {
-      const o = document.createElement('option');
-      o.value = d.index;
-      o.textContent = state.lang === 'ja' ? d.item : d.itemEn;
-      return o;
-    }));
-    $('disk-label').hidden = state.disks.length < 2;
-    if (state.disks.length < 2) {
-      load(0);
-      window.zelvoTimings.push(performance.now() - started);
-      return;
-    }
-    // A file of several disks asks which one, as the Windows program's chooser does.
-    $('disk-choice').replaceChildren(...[...select.options].map((o) => o.cloneNode(true)));
-    state.diskChosen = (disk) => {
-      if (disk < 0) {
-        state.imagePath = '';
-        state.imageName = '';
-        setListing(call('zw_open', '', 0, 0, 0));
-        return;
-      }
+    const pending = '/img/pending' + extensionOf(name).replace(/[^.a-z0-9]/g, '_');
+    FS.writeFile(pending, bytes);
+    const info = call('zw_disks', pending);
+    const disks = info.disks || [];
+    const take = (disk) => {
+      for (const f of FS.readdir('/img')) if (f !== '.' && f !== '..' && '/img/' + f !== pending) FS.unlink('/img/' + f);
+      state.imageName = name;
+      state.imagePath = pending.replace('/img/pending', '/img/image');
+      FS.rename(pending, state.imagePath);
+      state.dirty = false;
+      state.selected = new Set();
+      state.cursor = -1;
+      state.disks = disks;
+      state.empty = info.empty;
+      state.recognised = info.recognised;
+      const select = $('disk-select');
+      select.replaceChildren(...disks.map((d) => {
+        const o = document.createElement('option');
+        o.value = d.index;
+        o.textContent = state.lang === 'ja' ? d.item : d.itemEn;
+        return o;
+      }));
+      $('disk-label').hidden = disks.length < 2;
+      tell(null);
       load(disk);
       window.zelvoTimings.push(performance.now() - started);
+      // The first row selected and the list focused, ready for the keyboard.
+      if (state.listing.rows.length) moveTo(0, false);
+      if (state.listing.loaded) $('list').focus({ preventScroll: true });
+    };
+    if (disks.length < 2) { take(0); return true; }
+    // A file of several disks asks which one, as the Windows program's chooser does.
+    $('disk-choice').replaceChildren(...disks.map((d) => Object.assign(document.createElement('option'),
+      { value: d.index, textContent: state.lang === 'ja' ? d.item : d.itemEn })));
+    state.diskChosen = (disk) => {
+      state.diskChosen = () => {};
+      if (disk < 0) { FS.unlink(pending); tell('kWebOpenCancelled'); return; }
+      take(disk);
     };
     $('disk-dialog').showModal();
+    return true;
   }
   function load(disk) {
     clearMessages();
     const mode = Number($('mode-select').value);
     state.modeChoice = mode;
     const result = show(call('zw_open', state.imagePath, disk, mode, Number($('transfer-select').value)));
-    // Under Auto the identification says which convention it found, and why.
-    if (mode === 2 && result.identify && result.identify.text) say(T('kWebIdentify'), result.identify.text, true);
+    // One line says what the file is; the identification's report (Auto runs it) on request.
+    const id = result.identify && result.identify.text ? result.identify : null;
+    state.summary = {
+      // Bytes no container recognises are no image, even where a flat reading lists something.
+      key: state.empty ? 'kWebEmptyFile' : !state.recognised ? 'kWebNotImage' : !result.loaded ? 'kWebNotVolume' : '',
+      report: id,
+    };
+    $('report').open = false;
     setListing(result);
+    renderSummary();
     $('disk-select').value = String(disk);
+  }
+
+  function renderSummary() {
+    const s = state.summary, l = state.listing;
+    $('report').hidden = !s;
+    if (!s) return;
+    const count = (n, one, many) => (n === 1 ? T(one) : F(many, n));
+    $('summary-line').textContent = s.key ? T(s.key) : [l.mode, l.format,
+      count(Math.max(1, state.disks.length), 'kWebOneDisk', 'kWebDisks'),
+      count(l.rows.length, 'kWebOneFile', 'kWebFileCount')].join(' · ');
+    const ja = state.lang === 'ja';
+    $('report-text').textContent = s.report ? (ja ? s.report.text : s.report.textEn) : '';
+    $('report-text').hidden = !s.report;
+  }
+  // The full report when asked for: the identification of the open image.
+  function showReport() {
+    if (!state.summary) return;
+    if (!state.summary.report && state.listing && state.listing.loaded) {
+      const r = show(call('zw_identify'));
+      if (r.ok) state.summary.report = r;
+    }
+    renderSummary();
   }
 
   // --- export ---
@@ -261,7 +356,9 @@
     if (slots.length === 0) return;
     if (slots.length === 1) {
       const file = exportSlot(slots[0]);
-      if (file) download(file.name, file.data);
+      if (!file) return;
+      download(file.name, file.data);
+      tell('kStatusExported', rowOf(slots[0]).cells[0], file.data.length);
       return;
     }
     const entries = [];
@@ -275,15 +372,60 @@
       entries.push({ name: new TextEncoder().encode(name), data: file.data, utf8: true });
     }
     download(state.imageName.replace(/\.[^.]*$/, '') + '.zip', Zip.build(entries));
+    tell('kStatusFilesExported', entries.length);
   }
+  function rowOf(slot) { return state.listing.rows.find((r) => r.slot === slot); }
 
   // --- changes ---
-  function changed(result) {
+  function changed(result, status, ...values) {
     show(result);
     if (result.ok) state.dirty = true;
     setListing(result);
+    if (result.ok && status) tell(status, ...values);
+    return result.ok;
+  }
+  // A form's refusals inside its dialog, each at the field it is about (focus moves to the first),
+  // cleared when that field is edited; one about no field at the top of the form.
+  // The field of each refusal, after the form's prefix (f- attributes, n- new image).
+  const FIELD_OF = {
+    kMsgBadStart: 'start', kMsgBadExec: 'exec', kMsgBadType: 'type', kMsgBadYear: 'year', kMsgBadMonth: 'month',
+    kMsgBadDay: 'day', kMsgNameBadChar: 'name', kMsgNameDuplicate: 'name', kMsgNameTooLong: 'name',
+    kMsgReplaceLocked: 'name', kMsgBadDiskName: 'name', kMsgBadVolumeNumber: 'volume', kMsgBadExtension: 'file',
+    kMsgDiskNameNotInTable: 'name',
+  };
+  function clearFormErrors(form, field) {
+    for (const p of form.querySelectorAll('.field-error')) {
+      if (field && p.dataset.for !== field.id) continue;
+      const of = p.dataset.for && $(p.dataset.for);
+      if (of) { of.removeAttribute('aria-invalid'); of.removeAttribute('aria-describedby'); }
+      p.remove();
+    }
+  }
+  function formErrors(form, result) {
+    clearFormErrors(form);
+    const ja = state.lang === 'ja';
+    let first = null;
+    for (const m of result.messages || []) {
+      const p = document.createElement('p');
+      p.className = 'msg field-error';
+      p.dataset.id = m.id || '';
+      p.textContent = (ja ? m.caption : m.captionEn) + ': ' + (ja ? m.text : m.textEn);
+      const field = FIELD_OF[m.id] && $(form.dataset.prefix + FIELD_OF[m.id]);
+      if (field) {
+        p.id = field.id + '-error';
+        p.dataset.for = field.id;
+        field.setAttribute('aria-invalid', 'true');
+        field.setAttribute('aria-describedby', p.id);
+        (field.closest('label') || field.closest('fieldset')).after(p);
+        first = first || field;
+      } else {
+        form.querySelector('.form-errors').append(p);
+      }
+    }
+    if (first) first.focus();
   }
   function fillForm(texts, title) {
+    clearFormErrors($('attr-form'));
     $('attr-title').textContent = title;
     $('f-name').value = texts.name;
     $('f-type').value = texts.type;
@@ -299,31 +441,71 @@
     return ['f-name', 'f-type', 'f-start', 'f-exec', 'f-year', 'f-month', 'f-day']
       .map((id) => Cp932.encode($(id).value)).concat([$('f-lock').checked ? 1 : 0]);
   }
+  // The host files in the module's file system: each one's path as the core takes it.
+  async function hostPaths(files) {
+    for (const f of FS.readdir('/host')) if (f !== '.' && f !== '..') FS.unlink('/host/' + f);
+    const paths = [];
+    for (const file of files) {
+      const nameBytes = Cp932.encode(file.name);
+      FS.writeFile('/host/' + Cp932.storedPath(nameBytes), new Uint8Array(await file.arrayBuffer()));
+      paths.push(new Uint8Array([...new TextEncoder().encode('/host/'), ...nameBytes]));
+    }
+    return paths;
+  }
+  // After an import the imported files are selected: the rows that are new or changed.
+  function selectChanged(before) {
+    const changedSlots = state.listing.rows.filter((r) => before.get(r.slot) !== r.cells.join('\t')).map((r) => r.slot);
+    if (changedSlots.length === 0) return;
+    state.selected = new Set(changedSlots);
+    state.cursor = changedSlots[0];
+    render();
+  }
+  const rowTexts = () => new Map((state.listing ? state.listing.rows : []).map((r) => [r.slot, r.cells.join('\t')]));
+  function importFiles(list) {
+    const files = [...list];
+    if (files.length === 1) return importFile(files[0]);
+    if (files.length > 1) return importMany(files);
+  }
+  // Several files as one change with their default attributes: those that cannot go in are
+  // listed with their reasons, and the others imported when the user says so.
+  async function importMany(files) {
+    clearMessages();
+    const paths = await hostPaths(files);
+    const joined = new Uint8Array(paths.reduce((n, p) => n + p.length + 1, 0) - 1);
+    paths.reduce((at, p) => { joined.set(p, at); if (at + p.length < joined.length) joined[at + p.length] = 10; return at + p.length + 1; }, 0);
+    const check = call('zw_import_many', joined, 0);
+    if (!check.refused) { show(check); return; }
+    const ja = state.lang === 'ja';
+    const reasons = check.refused.map((r) => files[r.index].name + ': ' + r.messages.map((m) => (ja ? m.text : m.textEn)).join(' '));
+    if (check.count === 0) {
+      for (const r of check.refused) show({ messages: r.messages.map((m) => ({ ...m, text: files[r.index].name + ': ' + m.text, textEn: files[r.index].name + ': ' + m.textEn })) });
+      return;
+    }
+    if (reasons.length && !window.confirm(F('kWebImportOthers', reasons.join('\n')))) { tell('kStatusUnchanged'); return; }
+    const before = rowTexts();
+    if (changed(call('zw_import_many', joined, 1))) selectChanged(before);
+  }
   async function importFile(file) {
     clearMessages();
     if (!state.listing || !state.listing.loaded) {
       show(call('zw_import_check', '', '', '', '', '', '', '', '', 0, 0));
       return;
     }
-    const data = new Uint8Array(await file.arrayBuffer());
-    for (const f of FS.readdir('/host')) if (f !== '.' && f !== '..') FS.unlink('/host/' + f);
-    const nameBytes = Cp932.encode(file.name);
-    state.importPath = '/host/' + Cp932.storedPath(nameBytes);
-    FS.writeFile(state.importPath, data);
-    const hostPath = new Uint8Array([...new TextEncoder().encode('/host/'), ...nameBytes]);
+    const hostPath = (await hostPaths([file]))[0];
     const defaults = show(call('zw_import_defaults', hostPath));
     if (!defaults.ok) return;
     fillForm(defaults, T('kWebImport') + ': ' + file.name);
     state.formAction = () => {
-      let check = show(call('zw_import_check', hostPath, ...formTexts(), 0));
+      let check = call('zw_import_check', hostPath, ...formTexts(), 0);
       if (check.ok && check.replace) {
         // A file of the same name: replaced only when the user says so; else the form stays.
         if (!ask(check)) return false;
-        check = show(call('zw_import_check', hostPath, ...formTexts(), 1));
+        check = call('zw_import_check', hostPath, ...formTexts(), 1);
       }
-      if (!check.ok) return false;
-      if (!ask(check)) return true;
-      changed(call('zw_import_write'));
+      if (!check.ok) { formErrors($('attr-form'), check); return false; }
+      // The page works on a copy in memory and has undo: nothing more to ask.
+      const before = rowTexts();
+      if (changed(call('zw_import_write'))) selectChanged(before);
       return true;
     };
     $('attr-dialog').showModal();
@@ -336,10 +518,19 @@
     if (!texts.ok) return;
     fillForm(texts, T('kWebAttributes'));
     state.formAction = () => {
-      const check = show(call('zw_attr_check', slot, ...formTexts()));
-      if (!check.ok) { if (check.columns) setListing(check); return !!check.columns; }
-      if (!ask(check)) return true;
-      changed(call('zw_attr_write'));
+      const check = call('zw_attr_check', slot, ...formTexts());
+      if (!check.ok) {
+        // The volume changed under the form: the form closes over the listing read again.
+        if (check.columns) { show(check); setListing(check); return true; }
+        formErrors($('attr-form'), check);
+        return false;
+      }
+      // OK without an edit writes nothing, as in the window.
+      if (check.unchanged) { tell('kStatusUnchanged'); return true; }
+      const result = call('zw_attr_write');
+      if (result.ok) state.selected = new Set([slot]);
+      changed(result);
+      if (result.ok) tell('kStatusAttributesChanged', rowOf(slot) ? rowOf(slot).cells[0] : '');
       return true;
     };
     $('attr-dialog').showModal();
@@ -350,40 +541,51 @@
     const slots = state.order.map((i) => state.listing.rows[i].slot).filter((s) => state.selected.has(s));
     const check = show(call('zw_delete_check', slots.join(',')));
     if (!check.ok) { if (check.columns) setListing(check); return; }
-    if (!ask(check)) return;
-    changed(call('zw_delete_write'));
+    // The page keeps undo: the question names what goes, without the backup reminder.
+    const question = slots.length === 1 ? F('kWebDeleteOne', rowOf(slots[0]).cells[0]) : F('kWebDeleteMany', slots.length);
+    if (!window.confirm(question)) return;
+    const at = shownSlots().indexOf(state.cursor);
+    if (changed(call('zw_delete_write'), slots.length === 1 ? 'kStatusDeleted' : 'kStatusFilesDeleted', slots.length)) {
+      // The cursor stays where it was: on the row that took the deleted one's place.
+      state.selected = new Set();
+      moveTo(Math.max(0, at), false);
+    }
   }
   function step(undo) {
     if (!state.listing || !(undo ? state.listing.canUndo : state.listing.canRedo)) return;
     clearMessages();
-    changed(call('zw_undo', undo ? 1 : 0));
+    changed(call('zw_undo', undo ? 1 : 0), undo ? 'kStatusUndone' : 'kStatusRedone');
   }
   function downloadImage() {
     if (!state.imagePath) return;
     download(state.imageName, FS.readFile(state.imagePath));
     state.dirty = false;
     render();
+    tell('kWebDownloaded', state.imageName);
   }
-  // The open volume in another container or convention: the converted image opens in the page
-  // and is downloaded.
+  // The open volume in another container or convention, downloaded as a copy: the open image
+  // and its history stay as they are. What the copy cannot keep is said first, and asked, as the
+  // window's Save As asks.
   function convert() {
     if (!state.listing || !state.listing.loaded) return;
     clearMessages();
     const [extension, mode] = $('convert-select').value.split('|');
     const path = '/out/convert' + extension;
-    const result = show(call('zw_convert', path, Number(mode)));
+    const dry = show(call('zw_convert', path, Number(mode), 1));
+    if (!dry.ok) return;
+    if (dry.losses && !ask(dry)) { tell('kStatusUnchanged'); return; }
+    const result = show(call('zw_convert', path, Number(mode), 0));
     if (!result.ok) return;
     const bytes = FS.readFile(path);
     FS.unlink(path);
     const name = state.imageName.replace(/\.[^.]*$/, '') + extension;
-    state.dirty = false;
-    $('mode-select').value = mode;
-    openBytes(name, bytes);
-    downloadImage();
+    download(name, bytes);
+    tell('kWebConverted', name);
   }
   // The Open picker's extensions and the conversions, from the core's table of containers.
   function fillConversions() {
     const all = call('zw_containers').kinds;
+    state.imageExtensions = all.flatMap((k) => k.extensions.map((e) => e.toLowerCase()));
     $('open-input').accept = all.flatMap((k) => k.extensions).join(',');
     const kinds = all.filter((k) => k.writesBlank);
     $('convert-select').replaceChildren(...kinds.flatMap((k) => k.extensions.flatMap((e) => ['0', '1'].map((m) =>
@@ -395,6 +597,7 @@
     $('n-year').value = two(now.getFullYear());
     $('n-month').value = two(now.getMonth() + 1);
     $('n-day').value = two(now.getDate());
+    clearFormErrors($('new-form'));
     $('new-dialog').showModal();
   }
   function makeNewImage() {
@@ -402,30 +605,36 @@
     const name = $('n-file').value.trim() || 'blank.d88';
     const path = '/out/new' + extensionOf(name).replace(/[^.a-z0-9]/g, '_');
     const mode = Number($('mode-select').value) === 1 ? 1 : 0;
-    const result = show(call('zw_new', path, mode, Cp932.encode($('n-name').value), $('n-volume').value,
-      $('n-year').value, $('n-month').value, $('n-day').value, $('n-exdir').checked ? 1 : 0));
-    if (!result.ok) return false;
+    const result = call('zw_new', path, mode, Cp932.encode($('n-name').value), $('n-volume').value,
+      $('n-year').value, $('n-month').value, $('n-day').value, $('n-exdir').checked ? 1 : 0);
+    if (!result.ok) { formErrors($('new-form'), result); return false; }
     const bytes = FS.readFile(path);
     FS.unlink(path);
     if ($('mode-select').value === '2') $('mode-select').value = String(mode);
-    openBytes(name, bytes);
+    if (!openBytes(name, bytes)) return true;
     state.dirty = true;
     render();
+    tell('kStatusImageCreated');
     return true;
   }
 
   // --- wiring ---
   $('open-input').addEventListener('change', (e) => { if (e.target.files[0]) openFile(e.target.files[0]); e.target.value = ''; });
-  $('import-input').addEventListener('change', (e) => { if (e.target.files[0]) importFile(e.target.files[0]); e.target.value = ''; });
+  $('import-input').addEventListener('change', (e) => { importFiles(e.target.files); e.target.value = ''; });
   $('codes-input').addEventListener('change', async (e) => {
     const file = e.target.files[0];
     e.target.value = '';
     if (!file) return;
     clearMessages();
     FS.writeFile('/out/codes.txt', new Uint8Array(await file.arrayBuffer()));
-    if (show(call('zw_load_codes', '/out/codes.txt')).ok && state.imagePath) load(Number($('disk-select').value) || 0);
+    const loaded = call('zw_load_codes', '/out/codes.txt');
+    // The page goes on with the table it had: say that, not the start-up failure.
+    if (!loaded.ok) { say('kWebCodesBad', file.name); return; }
+    tell('kWebCodesLoaded', file.name);
+    if (state.imagePath) load(Number($('disk-select').value) || 0);
   });
   $('export-button').addEventListener('click', exportSelected);
+  $('multi-button').addEventListener('click', () => { state.multi = !state.multi; $('multi-button').setAttribute('aria-pressed', state.multi); });
   $('delete-button').addEventListener('click', deleteSelected);
   $('attr-button').addEventListener('click', editAttributes);
   $('undo-button').addEventListener('click', () => step(true));
@@ -433,15 +642,13 @@
   $('download-button').addEventListener('click', downloadImage);
   $('new-button').addEventListener('click', newImage);
   $('convert-button').addEventListener('click', convert);
-  $('identify-button').addEventListener('click', () => {
-    clearMessages();
-    const r = show(call('zw_identify'));
-    if (r.ok) say(T('kWebIdentify'), r.text, true);
-  });
+  $('identify-button').addEventListener('click', () => { $('report').open = true; showReport(); });
+  $('report').addEventListener('toggle', () => { if ($('report').open) showReport(); });
   $('lang-button').addEventListener('click', () => { state.lang = state.lang === 'ja' ? 'en' : 'ja'; applyTexts(); });
   $('mode-select').addEventListener('change', () => { if (state.imagePath) load(Number($('disk-select').value) || 0); });
   $('disk-select').addEventListener('change', () => load(Number($('disk-select').value)));
   $('transfer-select').addEventListener('change', () => { if (state.listing) setListing(call('zw_set_transfer', Number($('transfer-select').value))); });
+  for (const form of [$('attr-form'), $('new-form')]) form.addEventListener('input', (e) => clearFormErrors(form, e.target));
   $('attr-form').addEventListener('submit', (e) => {
     if (e.submitter && e.submitter.value === 'cancel') return;
     if (!state.formAction()) e.preventDefault();
@@ -455,17 +662,29 @@
     if (!makeNewImage()) e.preventDefault();
   });
 
-  // Dropping: an image anywhere opens it; a file dropped on the list is imported.
-  const zone = document.body;
-  zone.addEventListener('dragover', (e) => { e.preventDefault(); $('drop-zone').classList.add('dragging'); });
-  zone.addEventListener('dragleave', () => $('drop-zone').classList.remove('dragging'));
-  zone.addEventListener('drop', (e) => {
+  // Dropping, wherever it lands, as the window takes a drop: an image (by its extension) opens;
+  // other files are imported into the open image. While dragging, the page says which.
+  const isImage = (name) => state.imageExtensions.includes(extensionOf(name));
+  // The names are not known before the drop: the rule, for what the open image allows.
+  const dropAction = () => (state.listing && state.listing.loaded && !state.listing.protected ? 'kWebDropEither' : 'kWebDropOpens');
+  let dragDepth = 0;
+  const dragEnd = () => { dragDepth = 0; $('drop-zone').classList.remove('dragging'); $('drop-note').hidden = true; };
+  document.addEventListener('dragenter', (e) => {
     e.preventDefault();
-    $('drop-zone').classList.remove('dragging');
-    const file = e.dataTransfer && e.dataTransfer.files[0];
-    if (!file) return;
-    const onList = e.target.closest && e.target.closest('#list-wrap');
-    if (onList && state.listing && state.listing.loaded) importFile(file); else openFile(file);
+    dragDepth++;
+    $('drop-zone').classList.add('dragging');
+    $('drop-note').textContent = T(dropAction());
+    $('drop-note').hidden = false;
+  });
+  document.addEventListener('dragover', (e) => e.preventDefault());
+  document.addEventListener('dragleave', () => { if (--dragDepth <= 0) dragEnd(); });
+  document.addEventListener('drop', (e) => {
+    e.preventDefault();
+    dragEnd();
+    const files = e.dataTransfer ? [...e.dataTransfer.files] : [];
+    if (files.length === 0) return;
+    const image = files.find((f) => isImage(f.name));
+    if (image) openFile(image); else importFiles(files);
   });
 
   document.addEventListener('keydown', (e) => {
@@ -476,19 +695,30 @@
     if (ctrl && e.key.toLowerCase() === 'z') { e.preventDefault(); step(true); return; }
     if (ctrl && e.key.toLowerCase() === 'y') { e.preventDefault(); step(false); return; }
     // A focused button takes Enter itself; the list's keys apply elsewhere.
-    if (!state.listing || tag === 'button' || tag === 'textarea') return;
-    const slots = state.order.map((i) => state.listing.rows[i].slot);
-    if (e.key === 'ArrowDown' || e.key === 'ArrowUp') {
+    if (!state.listing || tag === 'button' || tag === 'textarea' || tag === 'summary') return;
+    const slots = shownSlots();
+    const at = slots.indexOf(state.cursor);
+    const page = Math.max(1, Math.floor($('list-wrap').clientHeight / 24) - 1);
+    const key = e.key;
+    if (state.header >= 0) {
+      // On the column headers: Left and Right move, Enter or Space sorts, Down goes back to the rows.
+      const moves = { ArrowLeft: -1, ArrowRight: 1 };
+      if (key in moves) state.header = Math.max(0, Math.min(state.listing.columns.length - 1, state.header + moves[key]));
+      else if (key === 'Enter' || key === ' ') sortBy(state.header);
+      else if (key === 'ArrowDown' || key === 'Escape') state.header = -1;
+      else return;
       e.preventDefault();
-      if (slots.length === 0) return;
-      let at = slots.indexOf(state.cursor);
-      at = at < 0 ? 0 : Math.max(0, Math.min(slots.length - 1, at + (e.key === 'ArrowDown' ? 1 : -1)));
-      choose(slots[at], e.shiftKey ? { shiftKey: true } : null);
-      const tr = $('list-body').children[at];
-      if (tr && tr.scrollIntoView) tr.scrollIntoView({ block: 'nearest' });
-    } else if (e.key === 'Enter') { e.preventDefault(); exportSelected(); }
-    else if (e.key === 'Delete') { e.preventDefault(); deleteSelected(); }
-    else if (e.key === 'F2') { e.preventDefault(); editAttributes(); }
+      render();
+      return;
+    }
+    const moves = { ArrowDown: at + 1, ArrowUp: at - 1, Home: 0, End: slots.length - 1, PageDown: at + page, PageUp: at - page };
+    if (key === 'ArrowUp' && at <= 0 && !e.shiftKey) { e.preventDefault(); state.header = Math.max(0, state.sort.column); render(); }
+    else if (key in moves) { e.preventDefault(); moveTo(at < 0 ? 0 : moves[key], e.shiftKey); }
+    else if (ctrl && key.toLowerCase() === 'a') { e.preventDefault(); state.selected = new Set(slots); render(); }
+    else if (key === ' ' && at >= 0) { e.preventDefault(); choose(state.cursor, { ctrlKey: true }); }
+    else if (key === 'Enter') { e.preventDefault(); exportSelected(); }
+    else if (key === 'Delete') { e.preventDefault(); deleteSelected(); }
+    else if (key === 'F2') { e.preventDefault(); editAttributes(); }
   });
   window.addEventListener('beforeunload', (e) => {
     if (state.dirty) { e.preventDefault(); e.returnValue = ''; }
