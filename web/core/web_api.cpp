@@ -18,6 +18,7 @@
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
+#include "transfer/convention_guard.h"
 #include "transfer/convert_image.h"
 #include "transfer/delete_files.h"
 #include "transfer/edit_attributes.h"
@@ -229,7 +230,7 @@ const char* Question(const char* text, const char* textEn) {
 // The start of a change to the files of `slots`: the image writable and the slots as loaded.
 bool BeginFileChange(const int* slots, int count, Outcome* out) {
   if (!P.loaded) return false;
-  if (RefuseIfProtected(out, &P.target) != 0) return false;
+  if (RefuseChange(out, &P.target) != 0) return false;
   const int reread = RereadForChange(out, &P.target, &P.volume, slots, count);
   if (reread == kRereadChanged) Reload(out);
   return reread == kRereadSame;
@@ -421,7 +422,7 @@ ZW_API const char* zw_import_check(const char* hostPath, const char* name, const
     SayText(&out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
     return Answer(false, out);
   }
-  if (RefuseIfProtected(&out, &P.target) != 0) return Answer(false, out);
+  if (RefuseChange(&out, &P.target) != 0) return Answer(false, out);
   const long length = ReadImportFile(hostPath, P.transferMode, P.tables.TBL3, &out);
   if (length < 0) return Answer(false, out);
   char date[9];
