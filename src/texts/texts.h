@@ -786,9 +786,6 @@ inline constexpr char kWebReadAutoMzEn[] = "Auto \xE2""\x86""\x92"" MZ";
 // 自動 → PC
 inline constexpr char kWebReadAutoPc[] = "\x8E""\xA9""\x93""\xAE"" \x81""\xA8"" PC";
 inline constexpr char kWebReadAutoPcEn[] = "Auto \xE2""\x86""\x92"" PC";
-// 自動
-inline constexpr char kWebReadAuto[] = "\x8E""\xA9""\x93""\xAE""";
-inline constexpr char kWebReadAutoEn[] = "Auto";
 // MZ(指定)
 inline constexpr char kWebReadChosenMz[] = "MZ(\x8E""w\x92""\xE8"")";
 inline constexpr char kWebReadChosenMzEn[] = "MZ (chosen)";
@@ -1058,7 +1055,6 @@ enum class TextId : uint16_t {
   kWebLooksRecordedMz,
   kWebReadAutoMz,
   kWebReadAutoPc,
-  kWebReadAuto,
   kWebReadChosenMz,
   kWebReadChosenPc,
   kCount
@@ -1331,7 +1327,6 @@ inline constexpr TextEntry kTextTable[] = {
   {"kWebLooksRecordedMz", kWebLooksRecordedMz, kWebLooksRecordedMzEn},
   {"kWebReadAutoMz", kWebReadAutoMz, kWebReadAutoMzEn},
   {"kWebReadAutoPc", kWebReadAutoPc, kWebReadAutoPcEn},
-  {"kWebReadAuto", kWebReadAuto, kWebReadAutoEn},
   {"kWebReadChosenMz", kWebReadChosenMz, kWebReadChosenMzEn},
   {"kWebReadChosenPc", kWebReadChosenPc, kWebReadChosenPcEn},
 };

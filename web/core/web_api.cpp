@@ -340,10 +340,15 @@ ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
     P.target.session = nullptr;
   }
   P.loaded = result == 0;
+  // Under a chosen convention that identify contradicts, the page says what the disk looks like.
+  int looks = kVerdictNone;
+  if (P.loaded && mode != 2 && IdentifyImage(&P.target, P.format, &id) == 0)
+    looks = OtherConvention(id, P.target.machineMode);
   web::Json json;
   json.Begin().Flag("ok", P.loaded);
   Messages(json, out);
   json.BeginObject("identify").Field("verdict", verdict).Field("text", said).End();
+  json.Field("looks", looks);
   Listing(json);
   return Done(json);
 }

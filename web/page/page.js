@@ -24,6 +24,7 @@
     importPath: '',
     editSlot: -1,
     modeChoice: 2,        // the convention chosen: 0 MZ, 1 PC, 2 Auto (identify decides)
+    looks: -1,            // the convention identify finds when it contradicts the chosen one
   };
 
   // --- texts ---
@@ -152,7 +153,12 @@
     $('import-input').disabled = !loaded;
     $('identify-button').disabled = !loaded;
     $('convert-button').disabled = !loaded;
-    $('mode-select').value = String(state.modeChoice === 2 ? 2 : (l.mode === 'PC' ? 1 : 0));
+    // The box keeps the user's choice; beside it, what the open image is read under.
+    $('mode-select').value = String(state.modeChoice);
+    const pc = state.modeChoice === 2 ? l.mode === 'PC' : state.modeChoice === 1;
+    $('mode-read').textContent = !loaded ? ''
+      : T((state.modeChoice === 2 ? 'kWebReadAuto' : 'kWebReadChosen') + (pc ? 'Pc' : 'Mz'));
+    $('status-note').textContent = state.looks >= 0 ? T(state.looks === 1 ? 'kWebLooksRecordedPc' : 'kWebLooksRecordedMz') : '';
     document.title = 'Zelvo Explorer' + (state.imageName ? ' - ' + state.imageName : '');
   }
   function choose(slot, e) {
@@ -233,6 +239,7 @@
     const result = show(call('zw_open', state.imagePath, disk, mode, Number($('transfer-select').value)));
     // Under Auto the identification says which convention it found, and why.
     if (mode === 2 && result.identify && result.identify.text) say(T('kWebIdentify'), result.identify.text, true);
+    state.looks = result.looks === undefined ? -1 : result.looks;
     setListing(result);
     $('disk-select').value = String(disk);
   }
@@ -377,7 +384,6 @@
     FS.unlink(path);
     const name = state.imageName.replace(/\.[^.]*$/, '') + extension;
     state.dirty = false;
-    $('mode-select').value = mode;
     openBytes(name, bytes);
     downloadImage();
   }
@@ -407,7 +413,6 @@
     if (!result.ok) return false;
     const bytes = FS.readFile(path);
     FS.unlink(path);
-    if ($('mode-select').value === '2') $('mode-select').value = String(mode);
     openBytes(name, bytes);
     state.dirty = true;
     render();
