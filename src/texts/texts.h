@@ -780,18 +780,9 @@ inline constexpr char kWebLooksRecordedPcEn[] = "This disk looks recorded under 
 // このディスクはMZ形式で記録されているようです。
 inline constexpr char kWebLooksRecordedMz[] = "\x82""\xB1""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N\x82""\xCD""MZ\x8C""`\x8E""\xAE""\x82""\xC5""\x8B""L\x98""^\x82""\xB3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x82""\xE6""\x82""\xA4""\x82""\xC5""\x82""\xB7""\x81""B";
 inline constexpr char kWebLooksRecordedMzEn[] = "This disk looks recorded under the MZ convention.";
-// 自動 → MZ
-inline constexpr char kWebReadAutoMz[] = "\x8E""\xA9""\x93""\xAE"" \x81""\xA8"" MZ";
-inline constexpr char kWebReadAutoMzEn[] = "Auto \xE2""\x86""\x92"" MZ";
-// 自動 → PC
-inline constexpr char kWebReadAutoPc[] = "\x8E""\xA9""\x93""\xAE"" \x81""\xA8"" PC";
-inline constexpr char kWebReadAutoPcEn[] = "Auto \xE2""\x86""\x92"" PC";
-// MZ(指定)
-inline constexpr char kWebReadChosenMz[] = "MZ(\x8E""w\x92""\xE8"")";
-inline constexpr char kWebReadChosenMzEn[] = "MZ (chosen)";
-// PC(指定)
-inline constexpr char kWebReadChosenPc[] = "PC(\x8E""w\x92""\xE8"")";
-inline constexpr char kWebReadChosenPcEn[] = "PC (chosen)";
+// (指定)
+inline constexpr char kWebChosen[] = "(\x8E""w\x92""\xE8"")";
+inline constexpr char kWebChosenEn[] = " (chosen)";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -1053,10 +1044,7 @@ enum class TextId : uint16_t {
   kMsgRecordedMz,
   kWebLooksRecordedPc,
   kWebLooksRecordedMz,
-  kWebReadAutoMz,
-  kWebReadAutoPc,
-  kWebReadChosenMz,
-  kWebReadChosenPc,
+  kWebChosen,
   kCount
 };
 
@@ -1325,10 +1313,7 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgRecordedMz", kMsgRecordedMz, kMsgRecordedMzEn},
   {"kWebLooksRecordedPc", kWebLooksRecordedPc, kWebLooksRecordedPcEn},
   {"kWebLooksRecordedMz", kWebLooksRecordedMz, kWebLooksRecordedMzEn},
-  {"kWebReadAutoMz", kWebReadAutoMz, kWebReadAutoMzEn},
-  {"kWebReadAutoPc", kWebReadAutoPc, kWebReadAutoPcEn},
-  {"kWebReadChosenMz", kWebReadChosenMz, kWebReadChosenMzEn},
-  {"kWebReadChosenPc", kWebReadChosenPc, kWebReadChosenPcEn},
+  {"kWebChosen", kWebChosen, kWebChosenEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

@@ -155,9 +155,8 @@
     $('convert-button').disabled = !loaded;
     // The box keeps the user's choice; beside it, what the open image is read under.
     $('mode-select').value = String(state.modeChoice);
-    const pc = state.modeChoice === 2 ? l.mode === 'PC' : state.modeChoice === 1;
     $('mode-read').textContent = !loaded ? ''
-      : T((state.modeChoice === 2 ? 'kWebReadAuto' : 'kWebReadChosen') + (pc ? 'Pc' : 'Mz'));
+      : state.modeChoice === 2 ? T('kWebModeAuto') + ' → ' + l.mode : l.mode + T('kWebChosen');
     $('status-note').textContent = state.looks >= 0 ? T(state.looks === 1 ? 'kWebLooksRecordedPc' : 'kWebLooksRecordedMz') : '';
     document.title = 'Zelvo Explorer' + (state.imageName ? ' - ' + state.imageName : '');
   }
