@@ -129,6 +129,12 @@ TEST_F(WebApiTest, ChosenConventionThatIdentifyContradicts) {
   const json refused = Call(zw_delete_check("0"));
   EXPECT_FALSE(refused["ok"]);
   EXPECT_EQ(refused["messages"][0]["id"], "kMsgRecordedMz");
+  // The import is refused before its form: not after planning a run in a directory of noise.
+  const std::string host = Path("host.bin");
+  testimg::WriteFile(host, std::vector<uint8_t>(100, 1));
+  const json defaults = Call(zw_import_defaults(host.c_str()));
+  EXPECT_FALSE(defaults["ok"]);
+  EXPECT_EQ(defaults["messages"][0]["id"], "kMsgRecordedMz");
   EXPECT_EQ(testimg::ReadFile(image), before);
 }
 

@@ -404,6 +404,8 @@ ZW_API const char* zw_import_defaults(const char* hostPath) {
     SayText(&out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
     return Answer(false, out);
   }
+  // A disk recorded under the other convention is refused before the form opens.
+  if (RefuseOtherConvention(&out, &P.target) != 0) return Answer(false, out);
   const long length = ReadImportFile(hostPath, P.transferMode, P.tables.TBL3, &out);
   if (length < 0) return Answer(false, out);
   char date[9];
