@@ -60,7 +60,9 @@ TEST_F(ConventionGuardCliTest, WritingVerbsRefuseTheOtherConvention) {
       const Result r = Zelvo(args);
       EXPECT_EQ(r.code, 1) << r.err;
       // check --repair of a volume read as noise may stop at its own refusal first.
-      if (verb[0] != "check") EXPECT_NE(r.err.find(refusal), std::string::npos) << r.err;
+      if (verb[0] != "check") {
+        EXPECT_NE(r.err.find(refusal), std::string::npos) << r.err;
+      }
       EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(path)));
     }
   }
