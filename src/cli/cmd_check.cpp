@@ -14,6 +14,7 @@
 #include "flows/app_state.h"
 #include "image/journal.h"
 #include "texts/texts.h"
+#include "transfer/convention_guard.h"
 #include "transfer/volume_change.h"
 #include "volume/bit_table_repair.h"
 #include "volume/volume_check.h"
@@ -132,7 +133,7 @@ int RepairBitTable(bool clean, bool freeUnowned) {
   AppImageTarget(&target);
   Outcome out;
   OutcomeClear(&out);
-  if (RefuseIfProtected(&out, &target) != 0) {
+  if (RefuseChange(&out, &target) != 0) {
     PrintOutcome(out);
     return kExitFailed;
   }
@@ -225,6 +226,7 @@ Verb AddCheck(CLI::App& app) {
   command->add_flag("--free-unowned", options->freeUnowned,
                     "With --repair: also free sectors of tracks 2-83 that no file owns");
   command->add_flag("--yes", options->yes, "With --repair: answer Yes, write the image");
+  AddAnyConvention(command);
   AddImage(command, &options->image);
   return {command, [options]() {
             options->mode = Lower(options->mode);

@@ -15,6 +15,7 @@
 #include "image/journal.h"
 #include "texts/texts.h"
 #include "transfer/batch_import.h"
+#include "transfer/convention_guard.h"
 #include "transfer/import.h"
 #include "volume/layout.h"
 
@@ -58,7 +59,7 @@ int StartImport(const ImageTarget* target, Outcome* out) {
     SayText(out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
     return Printed(out, -1);
   }
-  return Printed(out, RefuseIfProtected(out, target));
+  return Printed(out, RefuseChange(out, target));
 }
 
 // Several host files in one transaction, each with the attribute dialog's defaults.
@@ -178,6 +179,7 @@ Verb AddImport(CLI::App& app) {
   AddCodes(command, &im.codes);
   command->add_flag("--ascii", im.ascii, "Convert text through the code tables");
   command->add_flag("--yes", im.yes, "Answer the confirmation with Yes: write the image");
+  AddAnyConvention(command);
   options->name =
       command->add_option("--name", im.name, "File name (default: the host file's name)");
   options->type =

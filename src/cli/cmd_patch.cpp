@@ -17,6 +17,7 @@
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
+#include "transfer/convention_guard.h"
 #include "volume/layout.h"
 
 namespace cli {
@@ -79,7 +80,7 @@ int RunPatch(const PatchOptions& options) {
   AppImageTarget(&target);
   Outcome out;
   OutcomeClear(&out);
-  if (RefuseIfProtected(&out, &target) != 0) {
+  if (RefuseChange(&out, &target) != 0) {
     PrintOutcome(out);
     return kExitFailed;
   }

@@ -10,6 +10,7 @@
 #include "flows/app_state.h"
 #include "image/journal.h"
 #include "texts/texts.h"
+#include "transfer/convention_guard.h"
 #include "transfer/undelete.h"
 
 namespace cli {
@@ -44,7 +45,7 @@ int RunUndelete(const UndeleteOptions& options) {
   AppImageTarget(&target);
   Outcome out;
   OutcomeClear(&out);
-  if (RefuseIfProtected(&out, &target) != 0) {
+  if (RefuseChange(&out, &target) != 0) {
     PrintOutcome(out);
     return kExitFailed;
   }

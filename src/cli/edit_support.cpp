@@ -8,6 +8,7 @@
 #include "flows/app_state.h"
 #include "image/journal.h"
 #include "platform/console/console.h"
+#include "transfer/convention_guard.h"
 #include "transfer/volume_change.h"
 
 namespace cli {
@@ -38,7 +39,7 @@ int BeginFileChange(const int* slots, int count) {
   AppImageTarget(&target);
   Outcome out;
   OutcomeClear(&out);
-  if (RefuseIfProtected(&out, &target) != 0) {
+  if (RefuseChange(&out, &target) != 0) {
     PrintOutcome(out);
     return -1;
   }

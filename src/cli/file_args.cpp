@@ -28,6 +28,7 @@ void AddChangeOptions(CLI::App* command, ChangeOptions* options) {
                    "Code conversion file (default: CodeChg.txt beside the executable)")
       ->type_name("FILE");
   command->add_flag("--yes", options->yes, "Answer the confirmation with Yes: write the image");
+  AddAnyConvention(command);
   command->add_option("IMAGE", options->image, "Disk image: " + ImageExtensionList())->required();
 }
 

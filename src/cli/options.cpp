@@ -6,6 +6,7 @@
 
 #include "cli/cli.h"
 #include "image/image_lock.h"
+#include "transfer/convention_guard.h"
 
 namespace cli {
 
@@ -38,6 +39,12 @@ void AddMode(CLI::App* command, std::string* mode) {
       ->each([](const std::string& value) { Choice().mode = Lower(value); });
   AddDisk(command);
   AddWait(command);
+}
+
+void AddAnyConvention(CLI::App* command) {
+  command->add_flag_callback(
+      "--any-convention", [] { WriteAnyConvention = true; },
+      "Write even when identify finds the disk recorded under the other convention");
 }
 
 void AddCodes(CLI::App* command, std::string* codes) {

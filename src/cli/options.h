@@ -15,6 +15,9 @@ void AddDisk(CLI::App* command);
 void AddWait(CLI::App* command);
 // --mode, --disk and --wait: how every command chooses the volume of its image.
 void AddMode(CLI::App* command, std::string* mode);
+// --any-convention: a verb that writes changes the volume even when identify places the disk
+// under the other convention (convention_guard.h).
+void AddAnyConvention(CLI::App* command);
 // --codes: the code conversion file.
 void AddCodes(CLI::App* command, std::string* codes);
 // IMAGE: one disk image, required.

@@ -7,6 +7,7 @@
 #include "flows/show_outcome.h"
 #include "image/journal.h"
 #include "texts/texts.h"
+#include "transfer/convention_guard.h"
 
 void AppImageTarget(ImageTarget* target) {
   std::memcpy(target->path, App.ImagePath, sizeof target->path);
@@ -102,7 +103,7 @@ int ImageBeginChange(WindowHandle owner, const ImageTarget* target) {
 int ImageRefuseIfProtected(WindowHandle owner, const ImageTarget* target) {
   Outcome out;
   OutcomeClear(&out);
-  const int result = RefuseIfProtected(&out, target);
+  const int result = RefuseChange(&out, target);
   ShowOutcome(owner, &out);
   return result;
 }

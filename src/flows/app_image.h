@@ -36,7 +36,8 @@ int ZLV_WriteZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int secto
 int ImageBeginChange(WindowHandle owner);
 // Whether App's current disk is marked write-protected.
 bool ImageWriteProtected();
-// Every change starts here: -1 after a message when App's current disk is write-protected.
+// Every change starts here: -1 after a message when App's current disk is write-protected or
+// recorded under the other convention (RefuseChange).
 int ImageRefuseIfProtected(WindowHandle owner);
 // ImageCarriesRuns (sector_transfer.h) on App's current image.
 int ImageCarriesRuns(const SectorRun* runs, int runCount);

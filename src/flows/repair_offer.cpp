@@ -21,6 +21,7 @@ int OfferBitTableRepair(WindowHandle window) {
   BitTableRepair repair;
   PlanBitTableRepair(volume, false, repaired, &repair);
   if (repair.refused || repair.marked == 0) return 1;
+  if (ImageRefuseIfProtected(window) != 0) return 1;
   char question[512];
   std::snprintf(question, sizeof question, kMsgRepairConfirm, repair.marked,
                 repair.firstMarked / 16, repair.firstMarked % 16 + 1, repair.freed);

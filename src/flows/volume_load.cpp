@@ -10,6 +10,7 @@
 #include "image/container.h"
 #include "image/journal.h"
 #include "texts/texts.h"
+#include "transfer/convention_guard.h"
 #include "view/directory_list.h"
 #include "view/info_panel.h"
 #include "view/status_bar.h"
@@ -49,8 +50,9 @@ void EnableVolumeCommands(WindowHandle window, bool enabled) {
 const char* ConventionHint(const ImageTarget* target) {
   static Identification id;  // one load at a time; too large for the stack of a window
   if (IdentifyImage(target, App.ImageFormat, &id) != 0) return "";
-  if (id.verdict == kVerdictNone || id.ambiguous || id.verdict == App.MachineMode) return "";
-  return id.verdict == kModePc ? kStatusLooksLikePc : kStatusLooksLikeMz;
+  const int other = OtherConvention(id, App.MachineMode);
+  if (other == kVerdictNone) return "";
+  return other == kModePc ? kStatusLooksLikePc : kStatusLooksLikeMz;
 }
 
 // Reads the system area and the directory of the target; 0, or -1 after a message.

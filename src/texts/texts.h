@@ -846,6 +846,21 @@ inline constexpr char kSectorViewUnreadableEn[] = "This sector cannot be read: %
 // Trk%02X Sct%02X (トラック %d セクタ %d): %s
 inline constexpr char kSectorViewHeading[] = "Trk%02X Sct%02X (\x83""g\x83""\x89""\x83""b\x83""N %d \x83""Z\x83""N\x83""^ %d): %s";
 inline constexpr char kSectorViewHeadingEn[] = "Trk%02X Sct%02X (track %d sector %d): %s";
+// このディスクはPC形式で記録されています。PCに切り替えてから変更してください。
+inline constexpr char kMsgRecordedPc[] = "\x82""\xB1""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N\x82""\xCD""PC\x8C""`\x8E""\xAE""\x82""\xC5""\x8B""L\x98""^\x82""\xB3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""\x81""BPC\x82""\xC9""\x90""\xD8""\x82""\xE8""\x91""\xD6""\x82""\xA6""\x82""\xC4""\x82""\xA9""\x82""\xE7""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgRecordedPcEn[] = "This disk is recorded under the PC convention. Switch to PC before changing it.";
+// このディスクはMZ形式で記録されています。MZに切り替えてから変更してください。
+inline constexpr char kMsgRecordedMz[] = "\x82""\xB1""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N\x82""\xCD""MZ\x8C""`\x8E""\xAE""\x82""\xC5""\x8B""L\x98""^\x82""\xB3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""\x81""BMZ\x82""\xC9""\x90""\xD8""\x82""\xE8""\x91""\xD6""\x82""\xA6""\x82""\xC4""\x82""\xA9""\x82""\xE7""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgRecordedMzEn[] = "This disk is recorded under the MZ convention. Switch to MZ before changing it.";
+// このディスクはPC形式で記録されているようです。
+inline constexpr char kWebLooksRecordedPc[] = "\x82""\xB1""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N\x82""\xCD""PC\x8C""`\x8E""\xAE""\x82""\xC5""\x8B""L\x98""^\x82""\xB3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x82""\xE6""\x82""\xA4""\x82""\xC5""\x82""\xB7""\x81""B";
+inline constexpr char kWebLooksRecordedPcEn[] = "This disk looks recorded under the PC convention.";
+// このディスクはMZ形式で記録されているようです。
+inline constexpr char kWebLooksRecordedMz[] = "\x82""\xB1""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N\x82""\xCD""MZ\x8C""`\x8E""\xAE""\x82""\xC5""\x8B""L\x98""^\x82""\xB3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x82""\xE6""\x82""\xA4""\x82""\xC5""\x82""\xB7""\x81""B";
+inline constexpr char kWebLooksRecordedMzEn[] = "This disk looks recorded under the MZ convention.";
+// (指定)
+inline constexpr char kWebChosen[] = "(\x8E""w\x92""\xE8"")";
+inline constexpr char kWebChosenEn[] = " (chosen)";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -1129,6 +1144,11 @@ enum class TextId : uint16_t {
   kSectorViewBadAddress,
   kSectorViewUnreadable,
   kSectorViewHeading,
+  kMsgRecordedPc,
+  kMsgRecordedMz,
+  kWebLooksRecordedPc,
+  kWebLooksRecordedMz,
+  kWebChosen,
   kCount
 };
 
@@ -1419,6 +1439,11 @@ inline constexpr TextEntry kTextTable[] = {
   {"kSectorViewBadAddress", kSectorViewBadAddress, kSectorViewBadAddressEn},
   {"kSectorViewUnreadable", kSectorViewUnreadable, kSectorViewUnreadableEn},
   {"kSectorViewHeading", kSectorViewHeading, kSectorViewHeadingEn},
+  {"kMsgRecordedPc", kMsgRecordedPc, kMsgRecordedPcEn},
+  {"kMsgRecordedMz", kMsgRecordedMz, kMsgRecordedMzEn},
+  {"kWebLooksRecordedPc", kWebLooksRecordedPc, kWebLooksRecordedPcEn},
+  {"kWebLooksRecordedMz", kWebLooksRecordedMz, kWebLooksRecordedMzEn},
+  {"kWebChosen", kWebChosen, kWebChosenEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

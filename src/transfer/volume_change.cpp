@@ -5,6 +5,7 @@
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
+#include "transfer/convention_guard.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
 #include "volume/volume_basis.h"
@@ -27,6 +28,7 @@ int ReadVolumeState(Outcome* out, const ImageTarget* target, VolumeState* volume
 }
 
 int BeginPlannedChange(Outcome* out, const ImageTarget* target, const VolumeState* volume) {
+  if (RefuseOtherConvention(out, target) != 0) return -1;
   if (BeginImageChange(out, target) != 0) return -1;
   static VolumeState now;  // one change at a time
   if (ReadVolumeState(out, target, &now) != 0) {

@@ -17,7 +17,8 @@ enum RereadResult {
   kRereadFailed = -1,   // the read failed: its message is in the outcome
   kRereadChanged = -2,  // the image changed under the slots: the message is in the outcome
 };
-// Begins a change planned from `volume` (BeginImageChange), then reads the system area and
+// Begins a change planned from `volume` (refused first for a disk recorded under the other
+// convention, RefuseOtherConvention; then BeginImageChange), then reads the system area and
 // directory again under it: when another program changed them since they were read, the change is
 // dropped and refused with kMsgVolumeChanged. 0, or -1 with the messages in the outcome.
 int BeginPlannedChange(Outcome* out, const ImageTarget* target, const VolumeState* volume);

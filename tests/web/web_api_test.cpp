@@ -116,6 +116,28 @@ TEST_F(WebApiTest, RefusalsSayTheirTextAndLeaveTheImageAsItWas) {
   EXPECT_EQ(bad["messages"][0]["id"], "kMsgBadExtension");
 }
 
+// The MZ image opened under a chosen PC: the open says what it looks like, and a change is refused
+// with the guard's text. Under MZ or Auto it says nothing.
+TEST_F(WebApiTest, ChosenConventionThatIdentifyContradicts) {
+  const auto before = testimg::ReadFile(image);
+  for (const int mode : {0, 1, 2}) {
+    const json open = Call(zw_open(image.c_str(), 0, mode, 0));
+    ASSERT_TRUE(open["ok"]) << mode;
+    EXPECT_EQ(open["looks"], mode == 1 ? 0 : -1) << mode;
+  }
+  ASSERT_TRUE(Call(zw_open(image.c_str(), 0, 1, 0))["ok"]);
+  const json refused = Call(zw_delete_check("0"));
+  EXPECT_FALSE(refused["ok"]);
+  EXPECT_EQ(refused["messages"][0]["id"], "kMsgRecordedMz");
+  // The import is refused before its form: not after planning a run in a directory of noise.
+  const std::string host = Path("host.bin");
+  testimg::WriteFile(host, std::vector<uint8_t>(100, 1));
+  const json defaults = Call(zw_import_defaults(host.c_str()));
+  EXPECT_FALSE(defaults["ok"]);
+  EXPECT_EQ(defaults["messages"][0]["id"], "kMsgRecordedMz");
+  EXPECT_EQ(testimg::ReadFile(image), before);
+}
+
 // Every container that writes images, under both conventions: the converted image reads as the
 // original volume.
 TEST_F(WebApiTest, ConvertsIntoEveryWritingContainerUnderBothConventions) {

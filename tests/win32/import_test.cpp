@@ -167,6 +167,19 @@ TEST_F(ImportTest, FailedCheckKeepsTheDialogThenOkWritesTheFile) {
   EXPECT_EQ(row[8], L"0A");
 }
 
+// The disk is recorded under MZ: read as PC, the import is refused with one box before its open
+// dialog, and the image is not touched.
+TEST_F(ImportTest, RefusedWhenReadUnderTheOtherConvention) {
+  Command(40007);  // PC
+  driver_.AnswerBox(IDOK);
+  Command(40010);
+  EXPECT_EQ(driver_.fileDialogs().size(), 1u);  // only the Open of the image
+  ASSERT_EQ(driver_.boxes().size(), 1u);
+  EXPECT_EQ(driver_.boxes()[0].text, Shown(kMsgRecordedMz));
+  EXPECT_EQ(driver_.boxes()[0].caption, Shown(kCaptionError));
+  EXPECT_TRUE(testsupport::BytesEqual(before_, testimg::ReadFile(image_)));
+}
+
 TEST_F(ImportTest, NoAtTheConfirmationLeavesTheImageUnchanged) {
   driver_.ChooseFile(host_);
   driver_.Expect(Kind::kAttributes, [](HWND dialog) {

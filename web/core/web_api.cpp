@@ -20,6 +20,7 @@
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "transfer/batch_import.h"
+#include "transfer/convention_guard.h"
 #include "transfer/convert_image.h"
 #include "transfer/delete_files.h"
 #include "transfer/edit_attributes.h"
@@ -289,7 +290,7 @@ const char* Question(const char* text, const char* textEn) {
 // The start of a change to the files of `slots`: the image writable and the slots as loaded.
 bool BeginFileChange(const int* slots, int count, Outcome* out) {
   if (!P.loaded) return false;
-  if (RefuseIfProtected(out, &P.target) != 0) return false;
+  if (RefuseChange(out, &P.target) != 0) return false;
   const int reread = RereadForChange(out, &P.target, &P.volume, slots, count);
   if (reread == kRereadChanged) Reload(out);
   return reread == kRereadSame;
@@ -415,6 +416,10 @@ ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
     P.target.session = nullptr;
   }
   P.loaded = result == 0;
+  // Under a chosen convention that identify contradicts, the page says what the disk looks like.
+  int looks = kVerdictNone;
+  if (P.loaded && mode != 2 && IdentifyImage(&P.target, P.format, &id) == 0)
+    looks = OtherConvention(id, P.target.machineMode);
   web::Json json;
   json.Begin().Flag("ok", P.loaded);
   Messages(json, out);
@@ -423,6 +428,7 @@ ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
       .Field("text", said)
       .Field("textEn", saidEn)
       .End();
+  json.Field("looks", looks);
   Listing(json);
   return Done(json);
 }
@@ -484,6 +490,8 @@ ZW_API const char* zw_import_defaults(const char* hostPath) {
     SayText(&out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
     return Answer(false, out);
   }
+  // A disk recorded under the other convention is refused before the form opens.
+  if (RefuseOtherConvention(&out, &P.target) != 0) return Answer(false, out);
   const long length = ReadImportFile(hostPath, P.transferMode, P.tables.TBL3, &out);
   if (length < 0) return Answer(false, out);
   char date[9];
@@ -507,7 +515,7 @@ ZW_API const char* zw_import_check(const char* hostPath, const char* name, const
     SayText(&out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
     return Answer(false, out);
   }
-  if (RefuseIfProtected(&out, &P.target) != 0) return Answer(false, out);
+  if (RefuseChange(&out, &P.target) != 0) return Answer(false, out);
   const long length = ReadImportFile(hostPath, P.transferMode, P.tables.TBL3, &out);
   if (length < 0) return Answer(false, out);
   char date[9];
@@ -560,8 +568,8 @@ int StageOne(const char* path, Outcome* out, SectorRun* run) {
   ImportPlan plan;
   Outcome staged;
   OutcomeClear(&staged);
-  if (StageImportFile(&P.target, &P.volume, path, P.transferMode, P.tables.TBL3, date, entry, &plan,
-                      &staged) != 0) {
+  if (StageImportFile(&P.target, &P.volume, path, P.transferMode, P.tables.TBL3, date, false, entry,
+                      &plan, &staged) != 0) {
     // The file reads: what stops it is the room on the disk.
     SayText(out, kCaptionError, kMsgDiskFull, kMsgDiskFull);
     return -1;
@@ -571,7 +579,7 @@ int StageOne(const char* path, Outcome* out, SectorRun* run) {
   int duplicate = -1;
   if (CheckImportAttributes(texts, kReplaceNever, &P.volume, entry, &duplicate, out) != 0)
     return -1;
-  return PlaceImportFile(&P.target, &P.volume, path, entry, plan, run, out);
+  return PlaceImportFile(&P.target, &P.volume, path, -1, entry, &plan, run, out);
 }
 
 }  // namespace
@@ -583,7 +591,7 @@ ZW_API const char* zw_import_many(const char* paths, int write) {
     SayText(&out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
     return Answer(false, out);
   }
-  if (RefuseIfProtected(&out, &P.target) != 0) return Answer(false, out);
+  if (RefuseChange(&out, &P.target) != 0) return Answer(false, out);
   // Each pass starts from the volume as the image holds it.
   Reload(&out);
   if (!P.loaded) return ListingAnswer(false, out);

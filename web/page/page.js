@@ -27,6 +27,7 @@
     importPath: '',
     editSlot: -1,
     modeChoice: 2,        // the convention chosen: 0 MZ, 1 PC, 2 Auto (identify decides)
+    looks: -1,            // the convention identify finds when it contradicts the chosen one
   };
 
   // --- texts ---
@@ -193,7 +194,11 @@
     $('import-label').classList.toggle('disabled', !writable);
     $('identify-button').disabled = !loaded;
     $('convert-button').disabled = !loaded;
-    $('mode-select').value = String(state.modeChoice === 2 ? 2 : (l.mode === 'PC' ? 1 : 0));
+    // The box keeps the user's choice; beside it, what the open image is read under.
+    $('mode-select').value = String(state.modeChoice);
+    $('mode-read').textContent = !loaded ? ''
+      : state.modeChoice === 2 ? T('kWebModeAuto') + ' → ' + l.mode : l.mode + T('kWebChosen');
+    $('status-note').textContent = state.looks >= 0 ? T(state.looks === 1 ? 'kWebLooksRecordedPc' : 'kWebLooksRecordedMz') : '';
     document.title = 'Zelvo Explorer' + (state.imageName ? ' - ' + state.imageName : '');
   }
   function sortBy(c) {
@@ -305,6 +310,7 @@
       report: id,
     };
     $('report').open = false;
+    state.looks = result.looks === undefined ? -1 : result.looks;
     setListing(result);
     renderSummary();
     $('disk-select').value = String(disk);
@@ -610,7 +616,6 @@
     if (!result.ok) { formErrors($('new-form'), result); return false; }
     const bytes = FS.readFile(path);
     FS.unlink(path);
-    if ($('mode-select').value === '2') $('mode-select').value = String(mode);
     if (!openBytes(name, bytes)) return true;
     state.dirty = true;
     render();

@@ -558,7 +558,8 @@ async function main() {
     await page.keyboard.down('Control'); await page.keyboard.press('y'); await page.keyboard.up('Control');
     sameBytes('redo: the deletion again', (await download(page, downloads, () => page.click('#download-button'))).bytes, fs.readFileSync(removed));
 
-    // A new image against zelvo new.
+    // A new image against zelvo new, made under Auto: the box stays Auto.
+    await page.select('#mode-select', '2');
     await page.click('#new-button');
     await page.waitForSelector('#new-dialog[open]');
     for (const [id, value] of Object.entries({ 'n-file': 'fresh.d88', 'n-name': 'NEWDISK', 'n-year': '24', 'n-month': '01', 'n-day': '02' }))
@@ -569,6 +570,8 @@ async function main() {
     zelvo('new', '--name', 'NEWDISK', '--date', '24/01/02', fresh);
     sameBytes('new image: as zelvo new makes it', (await download(page, downloads, () => page.click('#download-button'))).bytes, fs.readFileSync(fresh));
     same('new image: listing', await panel(page), ls(fresh).panel);
+    same('new image: Auto stays Auto', await page.$eval('#mode-select', (s) => s.value), '2');
+    same('new image: read as MZ under Auto', await page.$eval('#mode-read', (s) => s.textContent), '自動 → MZ');
 
     // Convert: the volume under the other convention in a flat image reads as the original.
     await openByInput(page, sample);
@@ -581,11 +584,24 @@ async function main() {
     same('convert: listing under PC', ls(convertedPath, '--mode', 'pc').rows, ls(sample).rows);
     same('convert: panel under PC', ls(convertedPath, '--mode', 'pc').panel, ls(sample).panel);
     same('convert: the page keeps the open image', await table(page), ls(sample).rows);
-    await page.select('#mode-select', '2');
+    same('convert: Auto stays Auto', await page.$eval('#mode-select', (s) => s.value), '2');
     await openByInput(page, convertedPath);
     same('auto: the identified convention\'s listing', await table(page), ls(convertedPath, '--mode', 'auto').rows);
     same('auto: one line says what was found', await page.$eval('#summary-line', (e) => e.textContent), 'PC · 2D · ディスク1枚 · ファイル3個');
+    same('auto: read as PC under Auto', await page.$eval('#mode-read', (s) => s.textContent), '自動 → PC');
+    // The PC image under a chosen MZ: the page says what it looks like, and refuses a change.
     await page.select('#mode-select', '0');
+    same('chosen MZ: shown beside the box', await page.$eval('#mode-read', (s) => s.textContent), 'MZ(指定)');
+    same('chosen MZ: the status line says the disk looks PC', await page.$eval('#status-note', (s) => s.textContent), 'このディスクはPC形式で記録されているようです。');
+    await (await page.$('#import-input')).uploadFile(hello);
+    await page.waitForSelector('#messages .msg');
+    check('chosen MZ: no form for a refused import', !(await page.$('#attr-dialog[open]')));
+    const contradicted = path.join(work, 'contradicted.2d');
+    fs.copyFileSync(convertedPath, contradicted);
+    const refusedCli = zelvo('import', '--yes', '--mode', 'mz', contradicted, hello);
+    same('chosen MZ: the import is refused as zelvo refuses it', await messages(page), [refusedCli.err.trimEnd()]);
+    check('chosen MZ: zelvo refused it too', refusedCli.code === 1, `exit ${refusedCli.code}`);
+    sameBytes('chosen MZ: image unchanged', (await download(page, downloads, () => page.click('#download-button'))).bytes, converted.bytes);
 
     // Refusals: the same messages as zelvo, and the image left as it was, byte for byte.
     const refusals = [
