@@ -11,6 +11,7 @@
 #include "gui_fixture.h"
 #include "image/image_lock.h"
 #include "resources/resource.h"
+#include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 
@@ -202,7 +203,10 @@ TEST_F(PairGuiTest, TheWindowsImportWaitsForALinuxHolder) {
   Signal("loaded");
   ASSERT_TRUE(AwaitSignal("held"));
   driver_.ChooseFile(host);
-  driver_.Expect(Kind::kAttributes, [](HWND dialog) { Driver::Press(dialog, IDOK); });
+  driver_.Expect(Kind::kAttributes, [](HWND dialog) {
+    SetDlgItemTextW(dialog, 1000, L"NEWFILE");  // the name field
+    Driver::Press(dialog, IDOK);
+  });
   driver_.AnswerBox(IDYES);
   Command(40010);
   EXPECT_EQ(1u, driver_.boxes().size());  // the question only
