@@ -1,8 +1,9 @@
 """The image lock as another program on Linux takes and sees it (src/image/image_lock.h).
 
 Readers hold a shared and writers an exclusive record lock on LENGTH bytes at OFFSET. The locks
-taken here are classic fcntl record locks, the kind by which Wine passes on the Windows
-program's LockFileEx: they meet zelvo's open-file-description locks and Wine's alike.
+taken here are open-file-description locks, as zelvo's: a classic record lock would be lost as
+soon as this process closes any other descriptor of the image. Both kinds meet each other, and
+Wine passes the Windows program's LockFileEx on to Linux as a classic one.
 """
 import contextlib
 import fcntl
@@ -12,6 +13,7 @@ import zlib
 
 OFFSET = 1 << 40  # kImageLockOffset
 LENGTH = 1  # kImageLockLength
+FLOCK = "hhqqi4x"  # struct flock of 64-bit Linux: type, whence, start, len, pid
 
 
 @contextlib.contextmanager
@@ -19,8 +21,8 @@ def held(path, exclusive):
     """Holds the image's lock for the length of the block; raises when another program holds it."""
     fd = os.open(path, os.O_RDWR if exclusive else os.O_RDONLY)
     try:
-        fcntl.lockf(fd, (fcntl.LOCK_EX if exclusive else fcntl.LOCK_SH) | fcntl.LOCK_NB,
-                    LENGTH, OFFSET)
+        kind = fcntl.F_WRLCK if exclusive else fcntl.F_RDLCK
+        fcntl.fcntl(fd, fcntl.F_OFD_SETLK, struct.pack(FLOCK, kind, os.SEEK_SET, OFFSET, LENGTH, 0))
         yield
     finally:
         os.close(fd)
@@ -30,8 +32,8 @@ def seen(path):
     """'shared', 'exclusive' or None: the lock that another program holds on the image."""
     fd = os.open(path, os.O_RDONLY)
     try:
-        probe = struct.pack("hhqqi4x", fcntl.F_WRLCK, os.SEEK_SET, OFFSET, LENGTH, 0)
-        kind = struct.unpack("hhqqi4x", fcntl.fcntl(fd, fcntl.F_GETLK, probe))[0]
+        probe = struct.pack(FLOCK, fcntl.F_WRLCK, os.SEEK_SET, OFFSET, LENGTH, 0)
+        kind = struct.unpack(FLOCK, fcntl.fcntl(fd, fcntl.F_GETLK, probe))[0]
     finally:
         os.close(fd)
     return {fcntl.F_RDLCK: "shared", fcntl.F_WRLCK: "exclusive"}.get(kind)

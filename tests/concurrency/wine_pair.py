@@ -13,6 +13,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.dont_write_bytecode = True  # no cache beside the sources
@@ -41,20 +42,46 @@ def command(side, args):
     return ([ZELVO] if side == "linux" else ["wine", ZELVO_EXE]) + list(args)
 
 
+class Finished:
+    def __init__(self, returncode, stdout, stderr):
+        self.returncode, self.stdout, self.stderr = returncode, stdout, stderr
+
+
+class Started:
+    """A command whose output goes to files: a pipe would stay open as long as the background
+    processes that Wine starts, which inherit it."""
+
+    def __init__(self, argv, **extra):
+        self.out, self.err = (tempfile.TemporaryFile("w+", encoding="utf-8") for _ in range(2))
+        self.p = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=self.out,
+                                  stderr=self.err, env=env(**extra))
+
+    def poll(self):
+        return self.p.poll()
+
+    def finish(self, timeout=300):
+        code = self.p.wait(timeout=timeout)
+        texts = []
+        for f in (self.out, self.err):
+            f.seek(0)
+            texts.append(f.read())
+            f.close()
+        return Finished(code, *texts)
+
+
 def run(side, *args):
-    return subprocess.run(command(side, args), capture_output=True, text=True, env=env(),
-                          timeout=120)
+    return Started(command(side, args)).finish()
 
 
 def start(side, image, *args, hold_ms):
     """Starts a command on `image` that holds it `hold_ms` longer than it needs (a test aid) and
     returns once its lock shows on Linux."""
-    p = subprocess.Popen(command(side, args), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                         text=True, env=env(ZELVO_TEST_HOLD_MS=str(hold_ms)))
+    p = Started(command(side, args), ZELVO_TEST_HOLD_MS=str(hold_ms))
     deadline = time.monotonic() + 60
     while lock_range.seen(image) is None:
         if p.poll() is not None or time.monotonic() > deadline:
-            raise AssertionError(f"{side} {args[0]} never held the image: {p.communicate()}")
+            got = p.finish()
+            raise AssertionError(f"{side} {args[0]} never held the image: {got.stderr}")
         time.sleep(0.02)
     return p
 
@@ -110,7 +137,7 @@ def refusals_beside_a_lock(holder, refused):
             results = [run(refused, "import", "--yes", "--wait", "0.3", image, refused_host),
                        run(refused, "ls", "--wait", "0.3", image)]
             alive = p.poll() is None
-            p.communicate()
+            p.finish()
             expect(alive, f"{what}: the holder ended before the refusals were tried")
         imported, listing = results
         expect(imported.returncode == 1 and BUSY in imported.stderr,
@@ -131,8 +158,8 @@ def waiting_for_the_other_side(holder, waiter):
     second = host_file("SECOND.BIN", 700, 3)
     p = start(holder, image, "import", "--yes", image, first, hold_ms=2000)
     waited = run(waiter, "import", "--yes", "--wait", "60", image, second)
-    _, err = p.communicate()
-    expect(p.returncode == 0, f"{holder}'s import failed: {err}")
+    held = p.finish()
+    expect(held.returncode == 0, f"{holder}'s import failed: {held.stderr}")
     expect(waited.returncode == 0, f"{waiter}'s import after the wait failed: {waited.stderr}")
     expect(listed(image, "FIRST.BIN") and listed(image, "SECOND.BIN"),
            f"{waiter} after {holder}: a file is missing")
@@ -195,14 +222,13 @@ def the_window_beside_linux(gui):
     def window(case):
         folder = os.path.join(WORK, case)
         os.makedirs(folder)
-        p = subprocess.Popen(["wine", gui, f"--gtest_filter=PairGuiTest.{case}"],
-                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                             env=env(ZELVO_PAIR_DIR=folder))
+        p = Started(["wine", gui, f"--gtest_filter=PairGuiTest.{case}"], ZELVO_PAIR_DIR=folder)
         return folder, os.path.join(folder, "disk.d88"), p
 
     def passed(p, what):
-        out, _ = p.communicate(timeout=300)
-        expect(p.returncode == 0 and "[  PASSED  ] 1 test" in out, f"the window {what}:\n{out}")
+        got = p.finish()
+        out = got.stdout + got.stderr
+        expect(got.returncode == 0 and "[  PASSED  ] 1 test" in out, f"the window {what}:\n{out}")
 
     folder, image, p = window("TheJournalOfAWriterOnLinuxIsNotPlayedBack")
     if marker(folder, "written", p):
@@ -231,7 +257,7 @@ def main():
     image = fresh("seen.d88")
     p = start("wine", image, "import", "--yes", image, host_file("S.BIN", 300, 4), hold_ms=1500)
     expect(lock_range.seen(image) == "exclusive", "zelvo.exe's lock is not exclusive on Linux")
-    p.communicate()
+    p.finish()
     expect(lock_range.seen(image) is None, "zelvo.exe's lock outlived it")
     for holder, other in (("a test", "wine"), ("linux", "wine"), ("wine", "linux")):
         refusals_beside_a_lock(holder, other)
