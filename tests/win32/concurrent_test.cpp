@@ -208,8 +208,10 @@ TEST_F(PairGuiTest, TheWindowsImportWaitsForALinuxHolder) {
     Driver::Press(dialog, IDOK);
   });
   driver_.AnswerBox(IDYES);
+  driver_.AnswerBox(IDOK);
   Command(40010);
-  EXPECT_EQ(1u, driver_.boxes().size());  // the question only
+  ASSERT_EQ(2u, driver_.boxes().size());  // the question, then no busy line
+  EXPECT_EQ(Shown(kMsgImportSucceeded), driver_.boxes()[1].text);
   EXPECT_EQ(4, RowCount());
   ASSERT_GE(Waits.size(), 2u);
   EXPECT_EQ(1, Waits.front());
