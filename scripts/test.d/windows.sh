@@ -3,7 +3,8 @@
 # the tests under Wine on an X display (Xvfb when there is none): the portable suite and the
 # end-to-end tests of the program's windows under a Japanese locale (ANSI code page 932), the
 # end-to-end tests again under an English one (code page 1252), the zelvo tool under the English
-# one (names, paths and messages outside code page 1252), and last the program itself, started as
+# one (names, paths and messages outside code page 1252), zelvo on Linux against zelvo.exe and the
+# window on one image (each waits for the other's lock), and last the program itself, started as
 # a user would start it. Leaves screenshots in build/win32.
 #
 # Environment: WIN32_BUILD (default build/win32).
@@ -112,6 +113,20 @@ if command -v script >/dev/null; then
 fi
 unset ZELVO_LANG
 echo "zelvo.exe: ls, import, export and check passed; UTF-8 names, paths and messages"
+
+echo "== Windows: zelvo on Linux beside zelvo.exe and the window under Wine, one image"
+# zelvo on Linux: the portable suite's (scripts/test.sh builds it before this stage), else one of
+# its own; only its target is built.
+host_build=build/test
+if [ ! -f "$host_build/CMakeCache.txt" ]; then
+  host_build=build/host
+  cmake -S . -B "$host_build" -DCMAKE_BUILD_TYPE=Release >"$build/host-configure.log" 2>&1 ||
+    { cat "$build/host-configure.log"; exit 1; }
+fi
+cmake --build "$host_build" -j "$jobs" --target zelvo >"$build/host-build.log" 2>&1 ||
+  { tail -60 "$build/host-build.log"; exit 1; }
+python3 tests/concurrency/wine_pair.py "$PWD/$host_build/bin/zelvo" "$zelvo_exe" "$sample/pair" \
+  "$PWD/$build/tests/win32/zelvo_gui_tests.exe"
 rm -rf "$sample"
 
 echo "== Windows: the program under Wine"

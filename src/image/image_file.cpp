@@ -37,6 +37,21 @@ HANDLE CreateWithPath(const char* path, DWORD access, DWORD share, DWORD disposi
   return CreateFileW(wide, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The image lock (image_lock.h) on an open handle, without waiting; false when another open
+// holds a lock that conflicts. A file system that has no byte-range locks leaves the share modes
+// alone to guard the image. Windows releases the lock when the last handle of the open file is
+// closed, so a duplicate keeps it. Under Wine it also becomes a host fcntl lock on the same
+// range, which zelvo on Linux sees (an exclusive one on a handle that cannot write becomes a
+// shared one there).
+bool LockImage(HANDLE h, bool exclusive) {
+  OVERLAPPED range{};
+  range.Offset = static_cast<DWORD>(kImageLockOffset);
+  range.OffsetHigh = static_cast<DWORD>(kImageLockOffset >> 32);
+  const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+  if (LockFileEx(h, flags, 0, kImageLockLength, 0, &range)) return true;
+  return GetLastError() != ERROR_LOCK_VIOLATION;
+}
+
 bool SeekTo(ImageFile* file, uint32_t offset) {
   LONG high = 0;
   const DWORD low = SetFilePointer(Handle(file), static_cast<LONG>(offset), &high, FILE_BEGIN);
@@ -46,15 +61,20 @@ bool SeekTo(ImageFile* file, uint32_t offset) {
 
 int ImageFileTryOpen(const char* path, ImageOpenMode mode, ImageFile* file) {
   // Readers share the image; a writer (and a hold) opens it with share mode 0, so that every
-  // other open fails while it is held.
+  // other open fails while it is held. The byte-range lock then keeps out the programs that do
+  // not share Windows' share modes: zelvo on Linux beside a Windows program under Wine.
   const DWORD access = mode == kOpenUpdate ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
   const DWORD share = mode == kOpenShared ? FILE_SHARE_READ : 0;
   file->handle = -1;
   HANDLE h = CreateWithPath(path, access, share, OPEN_EXISTING);
-  if (h == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? kImageFileBusy : -1;
+  DWORD error = h == INVALID_HANDLE_VALUE ? GetLastError() : NO_ERROR;
+  if (h != INVALID_HANDLE_VALUE && !LockImage(h, mode != kOpenShared)) {
+    error = ERROR_LOCK_VIOLATION;
+    CloseHandle(h);
+    h = INVALID_HANDLE_VALUE;
   }
+  if (h == INVALID_HANDLE_VALUE)
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? kImageFileBusy : -1;
   file->handle = reinterpret_cast<intptr_t>(h);
   return 0;
 }
@@ -109,6 +129,11 @@ void ImageFileClose(ImageFile* file) {
 
 int ImageFileCreate(const char* path, ImageFile* file) {
   HANDLE h = CreateWithPath(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
+  if (h != INVALID_HANDLE_VALUE && !LockImage(h, true)) {
+    CloseHandle(h);
+    ImageFileRemove(path);
+    h = INVALID_HANDLE_VALUE;
+  }
   if (h == INVALID_HANDLE_VALUE) {
     file->handle = -1;
     return -1;
@@ -174,16 +199,31 @@ int ImageFileSyncFolder(const char*) { return 0; }
 
 #else
 
+// The image lock (image_lock.h), one attempt: 0, or -1 with errno.
+#if defined(__EMSCRIPTEN__)
 // Emscripten's file system belongs to one program: there is nobody to lock out.
-#ifdef __EMSCRIPTEN__
-static int LockFile(int, int) { return 0; }
+static int LockImage(int, ImageOpenMode) { return 0; }
+#elif defined(F_OFD_SETLK)
+// Open-file-description record locks belong to the open file, as flock's do: they are not lost
+// when the process closes another descriptor of the same file (classic fcntl locks would be), a
+// duplicate shares them, and they conflict with the classic record locks by which Wine passes
+// on the Windows program's LockFileEx. Only a descriptor open for writing can lock exclusively.
+static int LockImage(int fd, ImageOpenMode mode) {
+  struct flock range {};
+  range.l_type = mode == kOpenUpdate ? F_WRLCK : F_RDLCK;
+  range.l_whence = SEEK_SET;
+  range.l_start = static_cast<off_t>(kImageLockOffset);
+  range.l_len = kImageLockLength;
+  return fcntl(fd, F_OFD_SETLK, &range);
+}
 #else
-static int LockFile(int fd, int operation) { return flock(fd, operation | LOCK_NB); }
+// macOS has no open-file-description record locks: flock, which locks the whole file.
+static int LockImage(int fd, ImageOpenMode mode) {
+  return flock(fd, (mode == kOpenShared ? LOCK_SH : LOCK_EX) | LOCK_NB);
+}
 #endif
 
 int ImageFileTryOpen(const char* path, ImageOpenMode mode, ImageFile* file) {
-  // flock locks belong to the open file description: they are not lost when the process closes
-  // another descriptor of the same file (fcntl record locks would be).
   file->handle = -1;
   const int fd = open(path, (mode == kOpenUpdate ? O_RDWR : O_RDONLY) | O_CLOEXEC);
   if (fd < 0) return -1;
@@ -193,8 +233,8 @@ int ImageFileTryOpen(const char* path, ImageOpenMode mode, ImageFile* file) {
     close(fd);
     return -1;
   }
-  if (LockFile(fd, mode == kOpenShared ? LOCK_SH : LOCK_EX) != 0) {
-    const bool busy = errno == EWOULDBLOCK || errno == EINTR;
+  if (LockImage(fd, mode) != 0) {
+    const bool busy = errno == EWOULDBLOCK || errno == EAGAIN || errno == EACCES || errno == EINTR;
     close(fd);
     return busy ? kImageFileBusy : -1;
   }
@@ -285,7 +325,7 @@ int ImageFileCreate(const char* path, ImageFile* file) {
   file->handle = -1;
   const int fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return -1;
-  if (LockFile(fd, LOCK_EX) != 0) {
+  if (LockImage(fd, kOpenUpdate) != 0) {
     close(fd);
     unlink(path);
     return -1;

@@ -1,6 +1,7 @@
 // Access to an image file: the few file operations the sector transfers need. Readers share an
-// image and a writer holds it alone (image_lock.h): POSIX open(2) plus flock, Windows CreateFile
-// with share mode FILE_SHARE_READ for reading and 0 for writing.
+// image and a writer holds it alone (image_lock.h): POSIX open(2) plus a record lock on the lock
+// range (flock on macOS), Windows CreateFile with share mode FILE_SHARE_READ for reading and 0
+// for writing plus LockFileEx on the same range.
 #pragma once
 
 #include <cstdint>

@@ -21,6 +21,19 @@
 // An open that gave up because another program holds the image.
 inline constexpr int kImageFileBusy = -2;
 
+// The lock is a byte-range lock on kImageLockLength bytes at kImageLockOffset: shared for a
+// reader, exclusive for a writer. Linux takes it with open-file-description fcntl locks, the
+// Windows build with LockFileEx (besides its share modes), and Wine turns a LockFileEx range into
+// a host fcntl lock on the same bytes, so zelvo on Linux and the Windows program under Wine see
+// each other. The range lies past the end of every image (images are addressed with 32-bit
+// offsets) so that no read or write of an image ever meets it (Windows enforces byte-range locks
+// on reads and writes). It lies below 2^63 because Wine passes on only the ranges that a signed
+// 64-bit off_t can express and keeps the others to itself; past 2^31 both sides need a 64-bit
+// off_t, which 64-bit Linux and Wine's server have. macOS keeps flock (it has no such locks), and
+// so does not see Wine's.
+inline constexpr uint64_t kImageLockOffset = uint64_t{1} << 40;
+inline constexpr uint32_t kImageLockLength = 1;
+
 // How long an open waits for an image that another program holds, in milliseconds (0: not at
 // all). The Windows program and zelvo wait 10 seconds unless told otherwise (--wait).
 inline constexpr unsigned kImageWaitDefaultMs = 10000;
@@ -50,7 +63,10 @@ bool ImageHeld(const char* path);
 // --- For the file backends (image_file.cpp, image_memory.cpp) ---
 
 // How a backend opens an image: shared for reading, exclusive for reading and writing, or
-// exclusive for reading only (a hold on a file that cannot be written).
+// exclusive for reading only (a hold on a file that cannot be written). A descriptor that cannot
+// write cannot take an exclusive fcntl lock: on Linux kOpenReadExclusive takes the shared lock
+// (as Wine does for an exclusive LockFileEx on a read-only handle), which keeps every writer out
+// and lets readers in: a holder that cannot write changes nothing they could see half-done.
 enum ImageOpenMode { kOpenShared, kOpenUpdate, kOpenReadExclusive };
 // One attempt, without waiting: 0, kImageFileBusy while another open holds a lock that conflicts,
 // -1 when the file is missing, no regular file or cannot be opened.

@@ -1,6 +1,5 @@
 // zelvo ls, and what every command shares: usage, the Open command's decision, the code tables.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_fixture.h"
+#include "image/image_lock.h"
 #include "texts/texts.h"
 
 namespace clitest {
@@ -166,9 +166,16 @@ TEST_F(LsTest, AMissingCodeFileFailsLikeTheMainWindowsStartUp) {
 // An image that another program holds alone past --wait: refused as busy, not as a bad read.
 TEST_F(LsTest, AnImageHeldElsewherePastTheWaitIsBusy) {
   const std::string path = WriteImage(TwoFiles(), "disk.d88", true, 0);
-  const int fd = open(path.c_str(), O_RDONLY);
+  // A write lock on the lock range, as another zelvo or Wine's server for the Windows program
+  // takes it.
+  const int fd = open(path.c_str(), O_RDWR);
   ASSERT_GE(fd, 0);
-  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  struct flock range {};
+  range.l_type = F_WRLCK;
+  range.l_whence = SEEK_SET;
+  range.l_start = static_cast<off_t>(kImageLockOffset);
+  range.l_len = kImageLockLength;
+  ASSERT_EQ(fcntl(fd, F_SETLK, &range), 0);
   const Result r = Zelvo({"ls", "--codes", codes, "--wait", "0.1", "disk.d88"});
   close(fd);
   EXPECT_EQ(r.code, 1);

@@ -1,9 +1,17 @@
 // Another program's hold on the image, seen from this one: what each kind of hold lets through,
 // the wait that ends when the holder lets go, a live journal that is waited for rather than
-// played back, and this process's own hold shared by its opens.
+// played back, and this process's own hold shared by its opens. On Linux also the lock itself as
+// other programs see it: a record lock on the lock range, which the record locks that Wine takes
+// for the Windows program meet.
 #include "image/image_lock.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstring>
@@ -61,7 +69,7 @@ class ImageLockTest : public testsupport::AppTest {
     ImageWaitHook = nullptr;
   }
 
-  // Another program's open of the image (a lock of its own, as flock keeps it per open).
+  // Another program's open of the image (a lock of its own: the lock belongs to the open file).
   void HoldElsewhere(ImageOpenMode mode) {
     ASSERT_EQ(0, ImageFileTryOpen(path.c_str(), mode, &other));
   }
@@ -88,6 +96,14 @@ class ImageLockTest : public testsupport::AppTest {
   ImageFile other{-1};
 };
 
+// Whether a hold on a file that cannot be written keeps readers out: Windows' share modes and
+// flock do; a record lock taken through a descriptor that cannot write is a shared one.
+#if defined(_WIN32) || !defined(F_OFD_SETLK)
+constexpr int kReadBesideReadOnlyHold = kImageReadBusy;
+#else
+constexpr int kReadBesideReadOnlyHold = kImageOk;
+#endif
+
 // What each hold of another program lets through: readers share, a writer is alone. A refused
 // write leaves the image as it was, and every wait shows (the window's wait cursor).
 TEST_F(ImageLockTest, EachHoldOfAnotherProgramLetsThroughWhatItShares) {
@@ -100,7 +116,7 @@ TEST_F(ImageLockTest, EachHoldOfAnotherProgramLetsThroughWhatItShares) {
   const Case cases[] = {
       {"a reader", kOpenShared, kImageOk, -1},
       {"a writer", kOpenUpdate, kImageReadBusy, -1},
-      {"a hold on a read-only file", kOpenReadExclusive, kImageReadBusy, -1},
+      {"a hold on a read-only file", kOpenReadExclusive, kReadBesideReadOnlyHold, -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -232,5 +248,115 @@ TEST_F(ImageLockTest, AChangePlannedFromAVolumeChangedElsewhereIsRefused) {
   EXPECT_EQ(0, CommitVolumeChange(&out, &target, &App, 1, true));
   EXPECT_EQ(0, out.count);
 }
+
+#ifdef F_OFD_SETLK
+
+// The lock as another program on Linux sees it: fcntl's answer for the lock range, F_UNLCK when
+// nothing there conflicts with a write lock.
+short LockSeenAt(const std::string& path, off_t start) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  EXPECT_GE(fd, 0);
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_start = start;
+  probe.l_len = kImageLockLength;
+  EXPECT_EQ(0, fcntl(fd, F_GETLK, &probe));
+  close(fd);
+  return probe.l_type;
+}
+constexpr off_t kLockAt = static_cast<off_t>(kImageLockOffset);
+
+// A classic record lock of this process on the lock range, as Wine's server takes one for a
+// LockFileEx of the Windows program: 0, or -1 when it conflicts.
+int ClassicLock(int fd, short type) {
+  struct flock range {};
+  range.l_type = type;
+  range.l_whence = SEEK_SET;
+  range.l_start = kLockAt;
+  range.l_len = kImageLockLength;
+  return fcntl(fd, F_SETLK, &range);
+}
+
+// Each open's lock is a record lock of its kind on the lock range alone, which a program on
+// Linux (Wine's server included) finds, and each meets the record locks that Wine takes: a shared
+// one lets readers in, an exclusive one nobody. A hold on a file that cannot be written takes the
+// shared lock (a descriptor open for reading cannot lock exclusively).
+TEST_F(ImageLockTest, TheLockIsARecordLockOnTheLockRangeThatWinesLocksMeet) {
+  struct Case {
+    ImageOpenMode mode;
+    short seen;           // the lock that fcntl finds at the range while the open holds it
+    int besideShared;     // the open beside a shared record lock of another program
+    int besideExclusive;  // and beside an exclusive one
+  };
+  const Case cases[] = {
+      {kOpenShared, F_RDLCK, 0, kImageFileBusy},
+      {kOpenUpdate, F_WRLCK, kImageFileBusy, kImageFileBusy},
+      {kOpenReadExclusive, F_RDLCK, 0, kImageFileBusy},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    HoldElsewhere(c.mode);
+    EXPECT_EQ(c.seen, LockSeenAt(path, kLockAt));
+    // Nothing of the image itself is locked, nor the bytes beside the range.
+    EXPECT_EQ(F_UNLCK, LockSeenAt(path, 0));
+    EXPECT_EQ(F_UNLCK, LockSeenAt(path, kLockAt - 1));
+    EXPECT_EQ(F_UNLCK, LockSeenAt(path, kLockAt + kImageLockLength));
+    // A classic record lock is dropped when this process closes any descriptor of the file; the
+    // image's lock belongs to its open file and stays.
+    ImageFile copy{-1};
+    ASSERT_EQ(0, ImageFileDuplicate(&other, &copy));
+    ImageFileClose(&copy);
+    close(open(path.c_str(), O_RDONLY));
+    EXPECT_EQ(c.seen, LockSeenAt(path, kLockAt));
+    ImageFileClose(&other);
+    EXPECT_EQ(F_UNLCK, LockSeenAt(path, kLockAt));
+
+    for (short held : {F_RDLCK, F_WRLCK}) {
+      const int fd = open(path.c_str(), O_RDWR);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(0, ClassicLock(fd, held));
+      EXPECT_EQ(held == F_RDLCK ? c.besideShared : c.besideExclusive,
+                ImageFileTryOpen(path.c_str(), c.mode, &other));
+      ImageFileClose(&other);
+      close(fd);
+    }
+    // And the other way round: Wine's server cannot lock what the open holds.
+    ASSERT_EQ(0, ImageFileTryOpen(path.c_str(), c.mode, &other));
+    const int fd = open(path.c_str(), O_RDWR);
+    EXPECT_EQ(c.seen == F_RDLCK ? 0 : -1, ClassicLock(fd, F_RDLCK));
+    EXPECT_EQ(-1, ClassicLock(fd, F_WRLCK));
+    close(fd);
+    ImageFileClose(&other);
+  }
+  // A file created for a new image or a journal is held alone from its creation.
+  ASSERT_EQ(0, ImageFileCreate(temp.Path("new.d88").c_str(), &other));
+  EXPECT_EQ(F_WRLCK, LockSeenAt(temp.Path("new.d88"), kLockAt));
+}
+
+// An image in a folder and a file that cannot be written is still read, and still held alone as
+// far as the file lets its opener: the shared lock when it cannot write (root can).
+TEST_F(ImageLockTest, AReadOnlyImageInAReadOnlyFolderIsReadAndHeld) {
+  const std::string folder = temp.Path("ro");
+  ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
+  const std::string image = folder + "/disk.d88";
+  testimg::WriteFile(image, original);
+  ASSERT_EQ(0, chmod(image.c_str(), 0444));
+  ASSERT_EQ(0, chmod(folder.c_str(), 0555));
+  const bool root = geteuid() == 0;
+  ImageFile file{-1};
+  EXPECT_EQ(0, ImageFileOpenRead(image.c_str(), &file));
+  EXPECT_EQ(F_RDLCK, LockSeenAt(image, kLockAt));
+  ImageFileClose(&file);
+  bool writable = !root;
+  EXPECT_EQ(0, ImageFileOpenAlone(image.c_str(), &file, &writable));
+  EXPECT_EQ(root, writable);
+  EXPECT_EQ(root ? F_WRLCK : F_RDLCK, LockSeenAt(image, kLockAt));
+  ImageFileClose(&file);
+  chmod(folder.c_str(), 0755);
+  chmod(image.c_str(), 0644);
+}
+
+#endif  // F_OFD_SETLK
 
 }  // namespace

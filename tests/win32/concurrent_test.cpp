@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "gui_fixture.h"
 #include "image/image_lock.h"
 #include "resources/resource.h"
+#include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 
@@ -120,6 +122,101 @@ TEST_F(ConcurrentGuiTest, AWaitThatRunsOutShowsTheReadErrorAndTheBusyLine) {
   EXPECT_EQ(Shown(kMsgReadBusy), driver_.boxes().back().text);
   EXPECT_EQ(0u, ZelvoExitCode());
   EXPECT_NE(before, testimg::ReadFile(image_));  // zelvo.exe's import went through
+}
+
+// The window beside zelvo on Linux: Wine passes the window's lock on to Linux and Linux's lock
+// on to the window. tests/concurrency/wine_pair.py runs these with ZELVO_PAIR_DIR naming a folder
+// of the host, and takes and lets go of the image's lock there on Linux when the test's marker
+// files ask for it; without it they are skipped.
+class PairGuiTest : public GuiTest {
+ protected:
+  void SetUp() override {
+    const char* folder = std::getenv("ZELVO_PAIR_DIR");
+    if (!folder || !*folder) GTEST_SKIP() << "run by tests/concurrency/wine_pair.py";
+    folder_ = folder;
+    if (folder_[0] == '/') folder_ = "Z:" + folder_;
+    for (char& c : folder_)
+      if (c == '/') c = '\\';
+    GuiTest::SetUp();
+    StartProgram();
+    Folder = folder_;
+    image_ = folder_ + "\\disk.d88";
+    testimg::ImageSpec shape;
+    shape.d88 = true;
+    testimg::WriteFile(image_, testimg::BuildImage(SampleVolume(), shape));
+    WindowHook = ImageWaitHook;
+    ImageWaitHook = SignalWait;
+    Waits.clear();
+  }
+  void TearDown() override {
+    if (folder_.empty()) return;
+    ImageWaitHook = WindowHook;
+    ImageWaitMs = kImageWaitDefaultMs;
+    GuiTest::TearDown();
+  }
+
+  // Leaves a marker file for the Linux side, and waits for one of it.
+  static void Signal(const std::string& name) {
+    testimg::WriteFile(Folder + "\\" + name, std::vector<uint8_t>{});
+  }
+  static bool AwaitSignal(const std::string& name) {
+    for (int tries = 0; tries < 1200; tries++) {
+      if (GetFileAttributesA((Folder + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+      Sleep(25);
+    }
+    return false;
+  }
+  // The wait hook: the Linux side lets go once the window waits.
+  static void SignalWait(int waiting) {
+    RecordWait(waiting);
+    if (waiting) Signal("waiting");
+  }
+
+  std::string folder_;
+  std::string image_;
+  static inline std::string Folder;
+};
+
+// A writer on Linux holds the image in the middle of its commit, its journal beside it: the
+// window's open says the image is busy and never plays that journal back.
+TEST_F(PairGuiTest, TheJournalOfAWriterOnLinuxIsNotPlayedBack) {
+  Signal("written");
+  ASSERT_TRUE(AwaitSignal("held"));
+  ImageWaitMs = 300;
+  driver_.ChooseFile(image_);
+  driver_.AnswerBox(IDOK);
+  Command(IDM_OPEN);
+  ASSERT_FALSE(driver_.boxes().empty());
+  for (const ShownBox& box : driver_.boxes()) EXPECT_NE(Shown(kMsgJournalRecovered), box.text);
+  EXPECT_NE(std::wstring::npos, driver_.boxes().back().text.find(Shown(kMsgImageBusy)));
+  EXPECT_FALSE(Waits.empty());
+}
+
+// zelvo on Linux holds the image while the window imports a file: the window waits, with the wait
+// cursor, and its import goes through once Linux lets go.
+TEST_F(PairGuiTest, TheWindowsImportWaitsForALinuxHolder) {
+  OpenImage(image_);
+  ASSERT_EQ(3, RowCount());
+  const std::string host = folder_ + "\\new.bin";
+  testimg::WriteFile(host, testsupport::Pattern(600, 5));
+  Signal("loaded");
+  ASSERT_TRUE(AwaitSignal("held"));
+  driver_.ChooseFile(host);
+  driver_.Expect(Kind::kAttributes, [](HWND dialog) {
+    SetDlgItemTextW(dialog, 1000, L"NEWFILE");  // the name field
+    Driver::Press(dialog, IDOK);
+  });
+  driver_.AnswerBox(IDYES);
+  driver_.AnswerBox(IDOK);
+  Command(40010);
+  ASSERT_EQ(2u, driver_.boxes().size());  // the question, then no busy line
+  EXPECT_EQ(Shown(kMsgImportSucceeded), driver_.boxes()[1].text);
+  EXPECT_EQ(4, RowCount());
+  ASSERT_GE(Waits.size(), 2u);
+  EXPECT_EQ(1, Waits.front());
+  EXPECT_EQ(0, Waits.back());
+  EXPECT_TRUE(WaitCursorShown);
 }
 
 }  // namespace
