@@ -49,9 +49,10 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # dpkg-shlibdeps (Debian: dpkg-dev)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "Lists the directory and the volume header of Zelvo DOS floppy-disk images (.2d, .d20,\n\
-.d88, .d77), exports a file to the PC, imports a PC file and checks a volume, never\n\
-damaging the image.")
+      "Lists, exports, imports, deletes, renames and undeletes the files of Zelvo DOS\n\
+floppy-disk images (.2d, .d20, .d88, .d77, .imd, .hfe), edits their attributes, checks\n\
+and identifies volumes, reads and patches sectors, and creates, converts and joins\n\
+images. Every change is journalled: an interrupted write never damages the image.")
 endif()
 
 include(CPack)

@@ -109,8 +109,9 @@ int LoadTables(const std::string& codes);
 // convention the image shows (refused with the reasons when it shows none); 0 when the volume was
 // loaded, -1 after a message. A reader holds the image shared from the load to its end; a
 // change (`change`) holds it alone from its first read, so that nothing changes it between the
-// plan and the commit. Either waits for another program's hold as long as --wait says, then
-// refuses with the busy message.
+// plan and the commit, and is refused before any question when the image or its folder cannot be
+// written. A failed read is followed by the system's reason when it has one. Either waits for
+// another program's hold as long as --wait says, then refuses with the busy message.
 int OpenImage(const std::string& image, bool change = false);
 // The listing `zelvo ls IMAGE` prints of App's loaded volume: the panel and the table of files.
 std::string ListingText();

@@ -80,8 +80,8 @@ Verb AddAttr(CLI::App& app) {
   static const char* const kFields[][3] = {
       {"name", "--name", "New file name (0-9 A-Z a-z and '.', up to 16)"},
       {"type", "--type", "OBJ, TEX, CMD, REL, SCD or RDD"},
-      {"start", "--start", "Start address, 4 hex digits"},
-      {"exec", "--exec", "Execution address, 4 hex digits"},
+      {"start", "--start", "Start address, up to 4 hex digits (or 0x1200, 1200h)"},
+      {"exec", "--exec", "Execution address, up to 4 hex digits (or 0x1200, 1200h)"},
       {"date", "--date", "Date YY/MM/DD"}};
   for (const auto& field : kFields) {
     const std::string key = field[0];

@@ -88,7 +88,9 @@ int RunConvert(const ConvertOptions& options) {
   OutcomeClear(&out);
   const int result = ConvertImage(&out, request, nullptr);
   Report(out);
-  return result == 0 ? kExitOk : kExitFailed;
+  if (result != 0) return kExitFailed;
+  Print(options.target + "\n");
+  return kExitOk;
 }
 
 }  // namespace

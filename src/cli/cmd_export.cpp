@@ -1,5 +1,11 @@
 // zelvo export: one file of the image into a host file, or many into a folder, through the
 // export operations.
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -201,6 +207,20 @@ bool IsDeletedNumber(const std::string& file) {
          file.find_first_not_of("0123456789", 2) == std::string::npos;
 }
 
+// HOSTPATH "-": the file's bytes alone on standard output.
+int WriteToStandardOutput(const uint8_t* data, long length) {
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  std::fflush(stdout);
+  const size_t written = std::fwrite(data, 1, static_cast<size_t>(length), stdout);
+  if (std::fflush(stdout) != 0 || written != static_cast<size_t>(length)) {
+    console::Note(std::string("standard output: ") + std::strerror(errno));
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
 int RunExport(const ExportOptions& options) {
   console::Settings settings;
   StartSession(settings, options.mode, options.ascii);
@@ -233,6 +253,7 @@ int RunExport(const ExportOptions& options) {
     Report(out);
     return kExitFailed;
   }
+  if (options.hostPath == "-") return WriteToStandardOutput(data, length);
   const std::string path = ExportPath(options, file);
   if (path.empty()) return kExitFailed;
   // The export's name buffer holds kHostNameBytes with the zero byte; the Windows program's
@@ -240,6 +261,11 @@ int RunExport(const ExportOptions& options) {
   if (path.size() + 1 > static_cast<size_t>(kHostNameBytes)) {
     Say(&out, kCaptionError, kMsgSaveDialogFailed, static_cast<unsigned>(kPathTooLongForDialog));
     Report(out);
+    return kExitFailed;
+  }
+  if (console::HostPathKindOf(path) == console::HostPathKind::kFolder) {
+    console::Note(path + ": " + std::strerror(EISDIR) +
+                  ": give a file's path, or export into it with --to");
     return kExitFailed;
   }
   if (!options.force && console::HostPathKindOf(path) != console::HostPathKind::kNone) {
@@ -277,7 +303,7 @@ Verb AddExport(CLI::App& app) {
   command->add_option("FILE", options->args,
                       "FILE [HOSTPATH]: the file's name as stored (any case), #N for list "
                       "row N, or #dN for deleted entry N (see ls --deleted), and where to write "
-                      "(default: NAME.TYPE in the current folder); "
+                      "(default: NAME.TYPE in the current folder; - for standard output); "
                       "with --to: PATTERN... (stored names, * and ? wildcards, #N)");
   command->callback([options] {
     ExportOptions& ex = options->ex;

@@ -1,5 +1,13 @@
 // zelvo import: host files into the image through the import's operations, the attribute
 // options given to the checks as the texts a user would type.
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +24,7 @@
 #include "texts/texts.h"
 #include "transfer/batch_import.h"
 #include "transfer/convention_guard.h"
+#include "transfer/edit_attributes.h"
 #include "transfer/import.h"
 #include "volume/layout.h"
 
@@ -27,6 +36,35 @@ int Printed(Outcome* out, int result) {
   Report(*out);
   OutcomeClear(out);
   return result;
+}
+
+// The attribute checks' result, printed; a refused name is followed by the option that helps.
+int CheckPrinted(Outcome* out, int result) {
+  const char* format = result != 0 && out->count > 0 ? out->messages[out->count - 1].format : "";
+  Printed(out, result);
+  if (format == kMsgNameDuplicate)
+    console::Note("pass --replace to replace the file of that name, or give another with --name");
+  else if (format == kMsgNameTooLong || format == kMsgNameBadChar)
+    console::Note("give a name the volume can hold with --name (at most 16 characters)");
+  return result;
+}
+
+#ifdef _WIN32
+constexpr const char* kHostSeparators = "/\\";
+#else
+constexpr const char* kHostSeparators = "/";
+#endif
+
+// The name an import stores when the host file's name does not fit, said before the question.
+void SayCutName(const std::string& hostFile, const uint8_t* entry) {
+  const size_t slash = hostFile.find_last_of(kHostSeparators);
+  const std::string base = slash == std::string::npos ? hostFile : hostFile.substr(slash + 1);
+  std::string stored;
+  for (int i = 0; i < kEntryNameMax && entry[kEntryName + i] != 0x0D && entry[kEntryName + i] != 0;
+       ++i)
+    stored += static_cast<char>(entry[kEntryName + i]);
+  if (console::ArgumentToCp932(base) != stored)
+    console::Note(base + ": stored as " + console::Cp932ToUtf8(stored));
 }
 
 bool Confirmed() {
@@ -51,6 +89,27 @@ AttributeOptions AttributesFrom(const ImportOptions& options) {
   if (options.hasDate) attributes.fields["date"] = options.date;
   attributes.lock = options.lock;
   return attributes;
+}
+
+// A replace keeps the replaced file's type, addresses and lock where no option gives new ones;
+// the date stays the import's (today, or --date). True when a file of the name exists.
+bool KeepReplacedAttributes(const ImportOptions& options, const uint8_t* entry,
+                            AttributeTexts* texts) {
+  uint8_t scratch[kEntryBytes];
+  std::memcpy(scratch, entry, kEntryBytes);
+  Outcome ignored;
+  OutcomeClear(&ignored);
+  int replaced = -1;
+  if (CheckImportAttributes(*texts, kReplaceAlways, &App, scratch, &replaced, &ignored) != 0 ||
+      replaced < 0)
+    return false;
+  AttributeTexts kept;
+  ShownAttributeTexts(App.DirectoryBuffer + replaced * kEntryBytes, &kept);
+  if (!options.hasType) texts->typeItem = kept.typeItem;
+  if (!options.hasStart) std::memcpy(texts->start, kept.start, sizeof texts->start);
+  if (!options.hasExec) std::memcpy(texts->exec, kept.exec, sizeof texts->exec);
+  if (!options.lock) texts->lockSelected = kept.lockSelected;
+  return true;
 }
 
 // Starts a change of App's image: loaded, not write-protected. 0, or -1 after a message.
@@ -88,11 +147,12 @@ int ImportMany(const ImportOptions& options) {
     AttributeTexts texts;
     DefaultAttributeTexts(entry, &texts);
     int duplicate = -1;
-    if (Printed(&out, CheckImportAttributes(texts, kReplaceNever, &App, entry, &duplicate, &out)) !=
-        0) {
+    if (CheckPrinted(&out, CheckImportAttributes(texts, kReplaceNever, &App, entry, &duplicate,
+                                                 &out)) != 0) {
       console::Note(options.hostFiles[i] + ": refused by the attribute checks; nothing written");
       return kExitFailed;
     }
+    SayCutName(options.hostFiles[i], entry);
     if (Printed(&out, PlaceImportFile(&target, &App, path, -1, entry, &plan, &runs[i], &out)) != 0)
       return kExitFailed;
   }
@@ -104,6 +164,46 @@ int ImportMany(const ImportOptions& options) {
   RecordListingForTests();
   Say(&out, kCaptionSuccess, kMsgBatchImportSucceeded, count);
   return Printed(&out, kExitOk);
+}
+
+constexpr long kMostHostBytes = 65535;  // a host file of more is refused as too big
+
+// HOSTFILE "-": standard input read to its end into the import's data buffer and converted as a
+// host file's data is; its length, or -1 after the read's message.
+long ReadStandardInput(Outcome* out) {
+#ifdef _WIN32
+  _setmode(_fileno(stdin), _O_BINARY);
+#endif
+  uint8_t* data = ImportData();
+  long length = 0;
+  char rest[4096];
+  for (;;) {
+    const size_t room = length < kMostHostBytes + 1
+                            ? static_cast<size_t>(kMostHostBytes + 1 - length)
+                            : sizeof rest;
+    uint8_t* into = length < kMostHostBytes + 1 ? data + length : reinterpret_cast<uint8_t*>(rest);
+    const size_t got = std::fread(into, 1, room < sizeof rest ? room : sizeof rest, stdin);
+    if (got == 0) break;
+    length += static_cast<long>(got);
+  }
+  if (std::ferror(stdin)) {
+    console::Note(std::string("standard input: ") + std::strerror(errno));
+    return -1;
+  }
+  char message[128], messageEn[128];
+  const char* format = message;
+  if (length > kMostHostBytes) {
+    Say(out, kCaptionError, kMsgFileTooBig, length);
+    return Printed(out, -1);
+  }
+  if (length == 0) {
+    SayText(out, kCaptionError, kMsgFileEmpty, kMsgFileEmpty);
+    return Printed(out, -1);
+  }
+  length = ConvertImportData(length, App.TransferMode, App.Tables.TBL3, message, sizeof message,
+                             messageEn, &format);
+  if (length < 0) SayText(out, kCaptionError, format, message, messageEn);
+  return Printed(out, length < 0 ? -1 : 0) != 0 ? -1 : length;
 }
 
 int ImportOne(const ImportOptions& options) {
@@ -119,11 +219,13 @@ int ImportOne(const ImportOptions& options) {
   if (StartImport(&target, &out) != 0) return kExitFailed;
   const char* path = options.hostFile.c_str();
   if (options.hostFile.empty()) return kExitFailed;
-  if (!IsRegularHostFile(options.hostFile)) {
+  const bool fromInput = options.hostFile == "-";
+  if (!fromInput && !IsRegularHostFile(options.hostFile)) {
     console::Note(options.hostFile + ": no such file");
     return kExitFailed;
   }
-  const long length = ReadImportFile(path, App.TransferMode, App.Tables.TBL3, &out);
+  const long length = fromInput ? ReadStandardInput(&out)
+                                : ReadImportFile(path, App.TransferMode, App.Tables.TBL3, &out);
   if (Printed(&out, length < 0 ? -1 : 0) != 0) return kExitFailed;
   char date[9];
   PlatformLocalDate(date);
@@ -135,10 +237,13 @@ int ImportOne(const ImportOptions& options) {
   AttributeTexts texts;
   DefaultAttributeTexts(entry, &texts);
   TypeIntoAttributeTexts(AttributesFrom(options), &texts);
+  const bool replacing = options.replace && KeepReplacedAttributes(options, entry, &texts);
   int replaced = -1;
-  if (Printed(&out, CheckImportAttributes(texts, options.replace ? kReplaceAlways : kReplaceNever,
-                                          &App, entry, &replaced, &out)) != 0)
+  if (CheckPrinted(
+          &out, CheckImportAttributes(texts, options.replace ? kReplaceAlways : kReplaceNever, &App,
+                                      entry, &replaced, &out)) != 0)
     return kExitFailed;
+  if (!options.hasName) SayCutName(options.hostFile, entry);
   if (Printed(&out, PlaceImport(&target, &App, replaced, entry, &plan, &out)) != 0)
     return kExitFailed;
   if (!Confirmed()) return kExitFailed;
@@ -146,7 +251,9 @@ int ImportOne(const ImportOptions& options) {
   Reload(&target);
   RecordListingForTests();
   SayText(&out, kCaptionSuccess, kMsgImportSucceeded, kMsgImportSucceeded);
-  return Printed(&out, kExitOk);
+  Printed(&out, kExitOk);
+  if (replacing) console::Note(std::string("replaced ") + console::Cp932ToUtf8(texts.name));
+  return kExitOk;
 }
 
 }  // namespace
@@ -154,7 +261,8 @@ int ImportOne(const ImportOptions& options) {
 int RunImport(const ImportOptions& options) {
   console::Settings settings;
   settings.yes = options.yes;
-  settings.interactive = !options.yes && console::OnTerminal();
+  // Standard input that carries the data cannot answer the question as well.
+  settings.interactive = !options.yes && console::OnTerminal() && options.hostFile != "-";
   StartSession(settings, options.mode, options.ascii);
   if (LoadTables(options.codes) != 0) return kExitFailed;
   if (OpenImage(options.image, true) != 0) return kExitFailed;
@@ -184,8 +292,10 @@ Verb AddImport(CLI::App& app) {
       command->add_option("--name", im.name, "File name (default: the host file's name)");
   options->type =
       command->add_option("--type", im.type, "OBJ (default), TEX, CMD, REL, SCD or RDD");
-  options->start = command->add_option("--start", im.start, "Start address, 4 hex digits (1500)");
-  options->exec = command->add_option("--exec", im.exec, "Execution address, 4 hex digits (0000)");
+  options->start = command->add_option(
+      "--start", im.start, "Start address, up to 4 hex digits (or 0x1200, 1200h) (1500)");
+  options->exec = command->add_option(
+      "--exec", im.exec, "Execution address, up to 4 hex digits (or 0x1200, 1200h) (0000)");
   options->date = command->add_option("--date", im.date, "YY/MM/DD (today)");
   command->add_flag("--lock", im.lock, "Lock the file");
   command->add_flag("--replace", im.replace,
@@ -197,10 +307,14 @@ Verb AddImport(CLI::App& app) {
   options->date->type_name("YY/MM/DD");
   AddImage(command, &im.image);
   command
-      ->add_option("HOSTFILE", im.hostFiles,
-                   "The host files to import (several: in one transaction, with the defaults)")
+      ->add_option(
+          "HOSTFILE", im.hostFiles,
+          "The host files to import (several: in one transaction, with the defaults; - for "
+          "standard input, with --name)")
       ->required()
-      ->check(kExistingHostFile);
+      ->check(CLI::Validator(
+          [](std::string& path) { return path == "-" ? std::string() : kExistingHostFile(path); },
+          "FILE"));
   command->callback([options] {
     Options& o = *options;
     if (o.im.hostFiles.size() > 1 &&
@@ -208,6 +322,10 @@ Verb AddImport(CLI::App& app) {
          o.date->count() || o.im.lock || o.im.replace))
       throw CLI::ValidationError("--name, --type, --start, --exec, --date, --lock, --replace",
                                  "only with a single HOSTFILE");
+    for (const std::string& file : o.im.hostFiles)
+      if (file == "-" && (o.im.hostFiles.size() > 1 || !o.name->count()))
+        throw CLI::ValidationError("HOSTFILE -",
+                                   "standard input is one file and needs --name NAME");
     o.im.hostFile = o.im.hostFiles.front();
   });
   return {command, [options]() {

@@ -28,7 +28,9 @@ int RunJoin(const JoinOptions& options) {
   const int result = JoinImages(&out, options.target.c_str(), sources.data(),
                                 static_cast<int>(sources.size()), options.force);
   Report(out);
-  return result == 0 ? kExitOk : kExitFailed;
+  if (result != 0) return kExitFailed;
+  Print(options.target + "\n");
+  return kExitOk;
 }
 
 }  // namespace

@@ -26,6 +26,21 @@ bool SameAsciiText(const std::string& a, const char* b) {
   return true;
 }
 
+// An address as a script writes it: "0x1200" and "1200h" are the dialog's "1200". Other texts
+// pass as they are, for the checks to judge.
+std::string AddressText(const std::string& text) {
+  std::string digits = text;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+    digits = digits.substr(2);
+  else if (digits.size() > 1 && (digits.back() == 'h' || digits.back() == 'H'))
+    digits.pop_back();
+  else
+    return text;
+  if (digits.size() > 4 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    return text;
+  return digits;
+}
+
 }  // namespace
 
 void TypeIntoAttributeTexts(const AttributeOptions& options, AttributeTexts* texts) {
@@ -42,8 +57,8 @@ void TypeIntoAttributeTexts(const AttributeOptions& options, AttributeTexts* tex
     for (int type = 1; AttributeTypeName(type); type++)
       if (SameAsciiText(text, AttributeTypeName(type))) texts->typeItem = AttributeTypeName(type);
   }
-  if (field("start", &text)) TypeText(text, texts->start);
-  if (field("exec", &text)) TypeText(text, texts->exec);
+  if (field("start", &text)) TypeText(AddressText(text), texts->start);
+  if (field("exec", &text)) TypeText(AddressText(text), texts->exec);
   if (field("date", &text)) {
     // YY/MM/DD into the three fields; what is missing stays empty for the checks to refuse.
     const size_t first = text.find('/');

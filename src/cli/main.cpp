@@ -51,6 +51,13 @@ int main(int argc, char** argv) {
   // otherwise go into building the options of every verb); otherwise all of them are, for the
   // overall help and the usage messages.
   const cli::VerbRow* named = argPointers.size() > 1 ? cli::FindVerb(argPointers[1]) : nullptr;
+  if (argPointers.size() > 1 && !named && argPointers[1][0] != '-') {
+    const char* meant = cli::SuggestVerb(argPointers[1]);
+    console::Note(std::string("unknown command '") + argPointers[1] + "'" +
+                  (meant ? std::string(" (did you mean '") + meant + "'?)"
+                         : std::string(" (run 'zelvo --help' for the commands)")));
+    return cli::kExitUsage;
+  }
   std::vector<cli::Verb> verbs;
   for (int i = 0; i < cli::kVerbCount; ++i)
     if (!named || named == &cli::kVerbTable[i]) verbs.push_back(cli::kVerbTable[i].add(app));

@@ -1,9 +1,14 @@
 // What every command does first: the state of a freshly created main window, the code tables,
 // and the Open command on the image named on the command line.
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "cli/cli.h"
@@ -13,6 +18,7 @@
 #include "flows/disk_chooser.h"
 #include "flows/volume_view.h"
 #include "image/container.h"
+#include "image/host_files.h"
 #include "image/image_lock.h"
 #include "image/image_select.h"
 #include "image/journal.h"
@@ -122,9 +128,18 @@ int LoadTables(const std::string& codes) {
 }
 
 void Report(const Outcome& outcome) {
-  for (int i = 0; i < outcome.count; i++)
+  for (int i = 0; i < outcome.count; i++) {
+    const char* format = outcome.messages[i].format;
     console::ShowMessage(outcome.messages[i].text, outcome.messages[i].textEn,
-                         outcome.messages[i].caption, kMbOk, outcome.messages[i].format);
+                         outcome.messages[i].caption, kMbOk, format);
+    // The journal messages name the file only by pattern: say which file it is.
+    if (format == kMsgJournalForeign || format == kMsgJournalBlocksWrite ||
+        format == kMsgJournalCreateFailed || format == kMsgJournalRecoverFailed) {
+      char journal[kPathCapacity + 16];
+      if (ImageJournalPath(App.ImagePath, journal, sizeof journal) == 0)
+        console::Note(std::string("the journal file is ") + journal);
+    }
+  }
 }
 
 void Report(const char* caption, const char* text) {
@@ -147,6 +162,44 @@ int HoldImage(const char* path, bool exclusive) {
   if (held != kImageFileBusy) return 0;
   Report(kCaptionError, kMsgImageBusy);
   return -1;
+}
+
+// Why the system cannot open the image for reading (or, for a change, writing): its own words,
+// or empty when it can.
+std::string SystemReason(const std::string& image, bool change) {
+  switch (console::HostPathKindOf(image)) {
+    case console::HostPathKind::kNone: return std::strerror(ENOENT);
+    case console::HostPathKind::kFolder: return std::strerror(EISDIR);
+    default: break;
+  }
+  errno = 0;
+  std::FILE* file = PlatformOpenHostFile(image.c_str(), change ? "r+b" : "rb");
+  if (file) {
+    std::fclose(file);
+    return std::string();
+  }
+  return errno != 0 ? std::strerror(errno) : std::string();
+}
+
+// A change writes its journal beside the image before it writes the image: both must be
+// possible before the question is asked. 0, or -1 after saying why not.
+int RefuseIfNotWritable(const std::string& image) {
+  const std::string reason = SystemReason(image, true);
+  if (!reason.empty()) {
+    console::Note(image + ": " + reason + "; nothing written");
+    return -1;
+  }
+#ifndef _WIN32
+  const size_t slash = image.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : image.substr(0, slash + 1);
+  if (access(folder.c_str(), W_OK | X_OK) != 0) {
+    const std::string why = std::strerror(errno);
+    console::Note(folder + ": " + why + ": the journal " + image +
+                  "-journal cannot be made there; nothing written");
+    return -1;
+  }
+#endif
+  return 0;
 }
 
 }  // namespace
@@ -195,6 +248,12 @@ int OpenImage(const std::string& image, bool change) {
     ImageSessionClose(&session);
   }
   Report(out);
+  if (result != 0) {
+    const std::string reason = SystemReason(image, false);
+    if (!reason.empty()) console::Note(image + ": " + reason);
+  } else if (change && RefuseIfNotWritable(image) != 0) {
+    result = -1;
+  }
   App.VolumeLoaded = result == 0 ? 1 : 0;
   return result;
 }

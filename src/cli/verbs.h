@@ -37,5 +37,7 @@ extern const VerbRow kVerbTable[];
 extern const int kVerbCount;
 // The row of a verb named exactly so, or null.
 const VerbRow* FindVerb(const char* name);
+// The verb a mistyped or foreign command word most likely means, or null.
+const char* SuggestVerb(const char* typed);
 
 }  // namespace cli

@@ -145,7 +145,7 @@ Result CliTest::ZelvoAt(const std::string& executable, const std::vector<std::st
   for (const std::string& arg : args) command += " " + Quote(arg);
   const std::string out = temp.Path(".stdout");
   const std::string err = temp.Path(".stderr");
-  command += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
+  command += " <" + Quote(input) + " >" + Quote(out) + " 2>" + Quote(err);
   const int status = std::system(command.c_str());
   Result result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
   std::remove(out.c_str());

@@ -43,7 +43,7 @@ class CliTest : public ::testing::Test {
  protected:
   void SetUp() override;
 
-  // Runs zelvo with the arguments in the temporary folder, standard input from the null device.
+  // Runs zelvo with the arguments in the temporary folder, standard input from `input`.
   Result Zelvo(const std::vector<std::string>& args);
   // The same with another copy of the executable.
   Result ZelvoAt(const std::string& executable, const std::vector<std::string>& args);
@@ -57,7 +57,8 @@ class CliTest : public ::testing::Test {
   std::string Path(const std::string& name) const { return temp.Path(name); }
 
   testsupport::TempDir temp;
-  std::string codes;  // the test code file: pass as --codes
+  std::string input = "/dev/null";  // what Zelvo's standard input reads
+  std::string codes;                // the test code file: pass as --codes
 };
 
 }  // namespace clitest

@@ -31,11 +31,21 @@ TEST_F(ConvertCli, EveryConversionListsTheSameFiles) {
       const std::string target = Path(std::string("t_") + toMode + extension);
       const Result converted = Zelvo({"convert", "--to-mode", toMode, source, target});
       ASSERT_EQ(converted.code, 0) << converted.err;
-      EXPECT_EQ(converted.out, "");
+      EXPECT_EQ(converted.out, target + "\n");
       const Result after = Zelvo({"ls", "--codes", codes, "--mode", toMode, target});
       ASSERT_EQ(after.code, 0) << after.err;
       EXPECT_EQ(after.out, before.out);
     }
+}
+
+// Like new and export, join says the path it wrote, and only that.
+TEST_F(ConvertCli, JoinPrintsTheWrittenPath) {
+  WriteImage(VolumeWithFiles(), "a.d88", true, 0);
+  WriteImage(VolumeWithFiles(), "b.2d", false, 1);
+  const Result joined = Zelvo({"join", "both.d88", "a.d88", "b.2d"});
+  ASSERT_EQ(joined.code, 0) << joined.err;
+  EXPECT_EQ(joined.out, "both.d88\n");
+  EXPECT_TRUE(testimg::FileExists(Path("both.d88")));
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // zelvo export: the Export command on the row that FILE names.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 #include "cli_fixture.h"
 #include "support/test_support.h"
@@ -127,6 +130,7 @@ TEST_F(ExportTest, RefusalsWriteNothing) {
   const std::string path = WriteImage(volume, "disk.d88", true, 0);
   const auto before = testimg::ReadFile(path);
   testimg::WriteFile(Path("kept"), Bytes("old"));
+  std::filesystem::create_directory(Path("adir"));
 
   struct Case {
     std::vector<std::string> args;
@@ -138,6 +142,9 @@ TEST_F(ExportTest, RefusalsWriteNothing) {
       {{"#x", "n3"}, ""},
       {{"HELL", "n4"}, ""},
       {{"HELLO", "kept"}, ""},
+      {{"--force", "HELLO", "adir"},
+       "zelvo: adir: " + std::string(std::strerror(EISDIR)) +
+           ": give a file's path, or export into it with --to\n"},
       {{"BAD", "n5"},
        Utf8(kCaptionRead) + ": " + Utf8(kMsgBadTrackSector) + "\n" + Utf8(kCaptionError) + ": " +
            Utf8(kMsgExportReadFailed) + "\n"},

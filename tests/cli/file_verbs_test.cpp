@@ -154,23 +154,44 @@ TEST_F(FileVerbsTest, AttrWithoutOptionsPrints) {
   EXPECT_NE(r.out.find("\"nameBytes\": \"4C4F434B45440D0D0D0D0D0D0D0D0D0D\""), std::string::npos);
 }
 
-TEST_F(FileVerbsTest, ImportReplace) {
-  const std::string path = WriteImage(ThreeFiles(), "disk.d88", true, 1);
-  testimg::WriteFile(Path("hello"), Pattern(700, 8));
-  const Result r = Zelvo({"import", "--yes", "--replace", "--mode", "pc", "--codes", codes,
-                          "--date", "03/01/05", "disk.d88", "hello"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  VolumeBuilder expected = ThreeFiles();
-  expected.Entry(0)[0] = 0;
-  expected.MarkFree(32, 2);
-  FileSpec now{.name = "hello", .start = 0x1500, .exec = 0, .data = Pattern(700, 8)};
-  now.date[2] = 0x05;
-  now.data.resize(768, 0xFF);
-  now.length = 700;
-  now.track = 38 / 16;  // 32-33 freed are too short: first fit after HIGH
-  now.sector = 38 % 16 + 1;
-  ASSERT_EQ(expected.AddFile(now), 0);
-  EXPECT_TRUE(testsupport::BytesEqual(expected.bytes, Now(path, true, 1)));
+// A replace keeps the replaced file's type, addresses and lock unless options give new ones; the
+// date is the import's.
+TEST_F(FileVerbsTest, ImportReplaceKeepsTheReplacedAttributes) {
+  struct Case {
+    std::vector<std::string> options;
+    uint8_t type;
+    unsigned start, exec;
+  } const cases[] = {
+      {{}, 5, 0x1200, 0x1200},
+      {{"--type", "tex", "--start", "2000"}, 2, 0x2000, 0x1200},
+      {{"--exec", "1234"}, 5, 0x1200, 0x1234},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.options));
+    VolumeBuilder before = ThreeFiles();
+    before.Entry(0)[0] = 5;  // HELLO is a SCD file
+    const std::string path = WriteImage(before, "disk.d88", true, 1);
+    testimg::WriteFile(Path("hello"), Pattern(700, 8));
+    std::vector<std::string> args = {"import",  "--yes", "--replace", "--mode",  "pc",
+                                     "--codes", codes,   "--date",    "03/01/05"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.insert(args.end(), {"disk.d88", "hello"});
+    const Result r = Zelvo(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("replaced hello\n"), std::string::npos) << r.err;
+    VolumeBuilder expected = before;
+    expected.Entry(0)[0] = 0;
+    expected.MarkFree(32, 2);
+    FileSpec now{
+        .name = "hello", .type = c.type, .start = c.start, .exec = c.exec, .data = Pattern(700, 8)};
+    now.date[2] = 0x05;
+    now.data.resize(768, 0xFF);
+    now.length = 700;
+    now.track = 38 / 16;  // 32-33 freed are too short: first fit after HIGH
+    now.sector = 38 % 16 + 1;
+    ASSERT_EQ(expected.AddFile(now), 0);
+    EXPECT_TRUE(testsupport::BytesEqual(expected.bytes, Now(path, true, 1)));
+  }
 }
 
 }  // namespace

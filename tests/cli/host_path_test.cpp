@@ -3,6 +3,9 @@
 // 0x8B) hides neither the separator nor the dot after it.
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "cli_fixture.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
@@ -38,7 +41,8 @@ TEST_F(HostPathTest, Utf8NamesBeforeSeparatorsAndDotsSplitAsWritten) {
   // extension.
   r = Zelvo({"ls", "--codes", codes, folder + "/нет Ж.d88"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, Utf8(kCaptionRead) + ": " + Utf8(kMsgReadFailed) + "\n");
+  EXPECT_EQ(r.err, Utf8(kCaptionRead) + ": " + Utf8(kMsgReadFailed) + "\nzelvo: " + folder +
+                       "/нет Ж.d88: " + std::strerror(ENOENT) + "\n");
 }
 
 }  // namespace

@@ -185,12 +185,31 @@ TEST_F(ImportTest, OnATerminalTheQuestionIsAsked) {
   EXPECT_EQ(VolumeOf(testimg::ReadFile(path), true, 0)[16 * 256 + 32], 1);  // slot 1 used
 }
 
+// A host name too long for the volume is cut and the cut said; addresses take the forms scripts
+// write as well.
+TEST_F(ImportTest, ACutNameIsSaidAndAddressesTakeHexPrefixAndSuffix) {
+  testimg::WriteFile(Path("verylongfilename_here.bin"), Pattern(10, 3));
+  const std::string path = WriteImage(WithHello(), "disk.d88", true, 0);
+  const Result r = Zelvo({"import", "--yes", "--codes", codes, "--start", "0x2000", "--exec",
+                          "21aBh", "disk.d88", "verylongfilename_here.bin"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("zelvo: verylongfilename_here.bin: stored as verylongfilename\n"),
+            std::string::npos)
+      << r.err;
+  const auto volume = VolumeOf(testimg::ReadFile(path), true, 0);
+  const uint8_t* e = Entry(volume, 1);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(e + 1), 16), "verylongfilename");
+  EXPECT_EQ(e[22] + 256 * e[23], 0x2000);
+  EXPECT_EQ(e[24] + 256 * e[25], 0x21AB);
+}
+
 struct Refusal {
   const char* what;
   std::vector<std::string> options;
   std::string hostFile;
   const char* caption;
   std::string text;
+  std::string hint = "";  // zelvo's own line after the message
 };
 
 TEST_F(ImportTest, RefusalsShowTheMessageExitOneAndLeaveTheImageAlone) {
@@ -198,19 +217,33 @@ TEST_F(ImportTest, RefusalsShowTheMessageExitOneAndLeaveTheImageAlone) {
   testimg::WriteFile(Path("my-file"), Pattern(10, 3));
   testimg::WriteFile(Path("empty"), {});
   testimg::WriteFile(Path("big"), Pattern(65536, 3));
+  const std::string kNameHint =
+      "zelvo: give a name the volume can hold with --name (at most 16 characters)\n";
   const std::vector<Refusal> cases = {
       {"bad character",
        {"--name", "bad name"},
        "in.bin",
        kCaptionFileName,
-       Message(kMsgNameBadChar, ' ')},
-      {"host name with a symbol", {}, "my-file", kCaptionFileName, Message(kMsgNameBadChar, '-')},
+       Message(kMsgNameBadChar, ' '),
+       kNameHint},
+      {"host name with a symbol",
+       {},
+       "my-file",
+       kCaptionFileName,
+       Message(kMsgNameBadChar, '-'),
+       kNameHint},
       {"name too long",
        {"--name", "ABCDEFGHIJKLMNOPQ"},
        "in.bin",
        kCaptionFileName,
-       kMsgNameTooLong},
-      {"duplicate", {"--name", "hello"}, "in.bin", kCaptionFileName, kMsgNameDuplicate},
+       kMsgNameTooLong,
+       kNameHint},
+      {"duplicate",
+       {"--name", "hello"},
+       "in.bin",
+       kCaptionFileName,
+       kMsgNameDuplicate,
+       "zelvo: pass --replace to replace the file of that name, or give another with --name\n"},
       {"type", {"--type", "XYZ"}, "in.bin", kCaptionError, kMsgBadType},
       {"start", {"--start", "123"}, "in.bin", kCaptionError, kMsgBadStart},
       {"exec", {"--exec", "12345"}, "in.bin", kCaptionError, kMsgBadExec},
@@ -231,7 +264,7 @@ TEST_F(ImportTest, RefusalsShowTheMessageExitOneAndLeaveTheImageAlone) {
     const Result r = Zelvo(args);
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, Box(c.caption, c.text));
+    EXPECT_EQ(r.err, Box(c.caption, c.text) + c.hint);
     EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(path)));
   }
 }
@@ -292,7 +325,9 @@ TEST_F(ImportTest, ANameOutsideAsciiIsConvertedAndRefusedByTheCheck) {
   const Result r =
       Zelvo({"import", "--yes", "--codes", codes, "--name", "\xEF\xBD\xB1", "disk.d88", "in.bin"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, Box(kCaptionFileName, Message(kMsgNameBadChar, 0xB1)));
+  EXPECT_EQ(r.err, Box(kCaptionFileName, Message(kMsgNameBadChar, 0xB1)) +
+                       "zelvo: give a name the volume can hold with --name (at most 16 "
+                       "characters)\n");
   EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(path)));
 }
 

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -184,7 +186,7 @@ TEST_F(LsTest, AnImageHeldElsewherePastTheWaitIsBusy) {
 }
 
 // A missing image, or a folder in its place, is a failed read for every command, not a usage
-// error: the reader's message and exit 1, nothing written.
+// error: the reader's message, the system's reason, and exit 1, nothing written.
 TEST_F(LsTest, AMissingImageIsAFailedReadForEveryCommand) {
   testimg::WriteFile(Path("hello.txt"), Bytes("hello"));
   ASSERT_EQ(mkdir(Path("folder.d88").c_str(), 0755), 0);
@@ -204,7 +206,12 @@ TEST_F(LsTest, AMissingImageIsAFailedReadForEveryCommand) {
     const Result r = Zelvo(args);
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, Utf8(kCaptionRead) + ": " + Utf8(kMsgReadFailed) + "\n");
+    std::string image;
+    for (const std::string& arg : args)
+      if (arg.rfind("missing.", 0) == 0 || arg == "folder.d88") image = arg;
+    const int reason = image == "folder.d88" ? EISDIR : ENOENT;
+    EXPECT_EQ(r.err, Utf8(kCaptionRead) + ": " + Utf8(kMsgReadFailed) + "\nzelvo: " + image + ": " +
+                         std::strerror(reason) + "\n");
   }
   EXPECT_FALSE(testimg::FileExists(Path("missing.d88")));
   EXPECT_FALSE(testimg::FileExists(Path("out.bin")));

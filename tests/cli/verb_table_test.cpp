@@ -61,19 +61,31 @@ TEST_F(VerbTableTest, TheHelpListsEveryVerbInOrderAndEachIsReachedByItsOwnName) 
   }
 }
 
+// A name outside the table is wrong usage that runs nothing; the verb it most likely means is
+// named.
 TEST_F(VerbTableTest, ANameOutsideTheTableIsWrongUsageAndRunsNothing) {
   // A clean image: the check, were it run by default, would print its verdict and exit 0.
   WriteImage(testimg::VolumeBuilder(), "disk.d88", true, 0);
-  const std::vector<std::vector<std::string>> cases = {
-      {"chek", "disk.d88"}, {"LS", "disk.d88"}, {"ls2", "disk.d88"},
-      {"", "disk.d88"},     {"disk.d88"},       {"help"},
+  const std::string help = " (run 'zelvo --help' for the commands)";
+  const struct {
+    std::vector<std::string> args;
+    std::string after;  // what follows "unknown command 'NAME'"
+  } cases[] = {
+      {{"chek", "disk.d88"}, " (did you mean 'check'?)"},
+      {{"LS", "disk.d88"}, " (did you mean 'ls'?)"},
+      {{"ls2", "disk.d88"}, " (did you mean 'ls'?)"},
+      {{"list", "disk.d88"}, " (did you mean 'ls'?)"},
+      {{"delete", "disk.d88", "#0"}, " (did you mean 'rm'?)"},
+      {{"", "disk.d88"}, help},
+      {{"disk.d88"}, help},
+      {{"help"}, help},
   };
-  for (const auto& args : cases) {
-    SCOPED_TRACE(args[0]);
-    const Result r = Zelvo(args);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    const Result r = Zelvo(c.args);
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "A subcommand is required\nRun with --help for more information.\n");
+    EXPECT_EQ(r.err, "zelvo: unknown command '" + c.args[0] + "'" + c.after + "\n");
   }
 }
 
