@@ -184,7 +184,16 @@ std::string SystemReason(const std::string& image, bool change) {
 // A change writes its journal beside the image before it writes the image: both must be
 // possible before the question is asked. 0, or -1 after saying why not.
 int RefuseIfNotWritable(const std::string& image) {
-  const std::string reason = SystemReason(image, true);
+  std::string reason;
+  if (ImageHeld(image.c_str())) {
+    // Held by this command (alone, share mode 0 on Windows): the hold knows whether it writes.
+    ImageFile file;
+    bool writable = false;
+    if (ImageFileOpenAlone(image.c_str(), &file, &writable) == 0) ImageFileClose(&file);
+    if (!writable) reason = std::strerror(EACCES);
+  } else {
+    reason = SystemReason(image, true);
+  }
   if (!reason.empty()) {
     console::Note(image + ": " + reason + "; nothing written");
     return -1;

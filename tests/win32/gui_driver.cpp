@@ -110,8 +110,10 @@ void Driver::ChooseFileOfType(const std::string& path, int row) {
   Expect(Kind::kFileDialog, [path, row](HWND dialog) {
     HWND types = GetDlgItem(dialog, kFileTypeList);
     SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(row - 1), 0);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeList, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(types));
+    // As a click in the list: the dialog takes the type at CBN_SELENDOK, then CBN_SELCHANGE.
+    for (const WORD code : {CBN_SELENDOK, CBN_SELCHANGE})
+      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeList, code),
+                   reinterpret_cast<LPARAM>(types));
     SetWindowTextA(GetDlgItem(dialog, kFileNameField), path.c_str());
     Press(dialog, IDOK);
   });
