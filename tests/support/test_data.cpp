@@ -2,6 +2,7 @@
 // platform adapter can link them.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "support/test_support.h"
@@ -49,6 +50,15 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
   std::vector<uint8_t> out;
   for (int v : values) out.push_back(static_cast<uint8_t>(v));
   return out;
+}
+
+unsigned FilterRow(const char* filter, const char* description) {
+  for (unsigned row = 1; *filter; row++) {
+    if (std::strcmp(filter, description) == 0) return row;
+    filter += std::strlen(filter) + 1;  // the description
+    filter += std::strlen(filter) + 1;  // its pattern
+  }
+  return 0;
 }
 
 }  // namespace testsupport

@@ -45,6 +45,10 @@ CodeTables ShippedTables();
 // How a name of single bytes shows in the "File name" column through `tables`.
 std::string ShownName(const std::string& name, const CodeTables& tables);
 
+// The row (1 is the first) of a file dialog's filter list whose description is `description`;
+// 0 when it has none.
+unsigned FilterRow(const char* filter, const char* description);
+
 // Base fixture: App zeroed with the scripted windows, scripted platform reset, a temp folder.
 class AppTest : public ::testing::Test {
  protected:

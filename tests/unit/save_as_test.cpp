@@ -63,17 +63,6 @@ TEST_F(SaveAs, AsksTheConventionAndTheLossesThenWritesTheCopy) {
   EXPECT_EQ(kModeMz, App.MachineMode) << "the open image stays as it was";
 }
 
-// The save dialog's row of a filter description (1 is the first).
-unsigned RowOf(const char* description) {
-  const char* at = SaveAsFilter();
-  for (unsigned row = 1; *at; row++) {
-    if (std::strcmp(at, description) == 0) return row;
-    at += std::strlen(at) + 1;
-    at += std::strlen(at) + 1;
-  }
-  return 0;
-}
-
 class SaveAsNames : public SaveAs {
  protected:
   void SetUp() override {
@@ -103,7 +92,7 @@ TEST_F(SaveAsNames, TheChosenFileTypeNamesTheContainerOfANameWithoutExtension) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.written);
     scripted::ClearBoxes();
-    const unsigned row = RowOf(c.row);
+    const unsigned row = testsupport::FilterRow(SaveAsFilter(), c.row);
     ASSERT_NE(0u, row);
     scripted::ChooseFileOfType(temp.Path(c.typed), row);
     scripted::AnswerBox(kIdYes);  // keep MZ
@@ -132,7 +121,7 @@ TEST_F(SaveAsNames, AnExistingFileTheDialogDidNotSeeIsAskedAboutAndNoWritesNothi
   const std::string existing = temp.Path("kept.d88");
   const Bytes before = {1, 2, 3};
   testimg::WriteFile(existing, before);
-  scripted::ChooseFileOfType(temp.Path("kept"), RowOf(kFilterD88));
+  scripted::ChooseFileOfType(temp.Path("kept"), testsupport::FilterRow(SaveAsFilter(), kFilterD88));
   scripted::AnswerBox(kIdNo);
   SaveAsCommand(scripted::kMainWindow);
   ASSERT_EQ(1u, scripted::Boxes().size());
@@ -144,7 +133,7 @@ TEST_F(SaveAsNames, AnExistingFileTheDialogDidNotSeeIsAskedAboutAndNoWritesNothi
 
   // Yes replaces it.
   scripted::ClearBoxes();
-  scripted::ChooseFileOfType(temp.Path("kept"), RowOf(kFilterD88));
+  scripted::ChooseFileOfType(temp.Path("kept"), testsupport::FilterRow(SaveAsFilter(), kFilterD88));
   scripted::AnswerBox(kIdYes);  // replace
   scripted::AnswerBox(kIdYes);  // keep MZ
   SaveAsCommand(scripted::kMainWindow);
@@ -152,7 +141,7 @@ TEST_F(SaveAsNames, AnExistingFileTheDialogDidNotSeeIsAskedAboutAndNoWritesNothi
 }
 
 TEST_F(SaveAsNames, TheOpenImageIsNeverTheTarget) {
-  scripted::ChooseFileOfType(openPath_, RowOf(kFilterFlat));
+  scripted::ChooseFileOfType(openPath_, testsupport::FilterRow(SaveAsFilter(), kFilterFlat));
   scripted::AnswerBox(kIdYes);
   scripted::AnswerBox(kIdYes);
   SaveAsCommand(scripted::kMainWindow);

@@ -19,17 +19,6 @@
 namespace gui {
 namespace {
 
-// The save dialog's row of a filter description (1 is the first).
-int RowOf(const char* description) {
-  const char* at = SaveAsFilter();
-  for (int row = 1; *at; row++) {
-    if (std::strcmp(at, description) == 0) return row;
-    at += std::strlen(at) + 1;
-    at += std::strlen(at) + 1;
-  }
-  return 0;
-}
-
 class SaveAsTest : public GuiTest {
  protected:
   void SetUp() override {
@@ -56,7 +45,7 @@ TEST_F(SaveAsTest, TheChosenFileTypeNamesTheContainerOfANameWithoutExtension) {
                         {kFilterD88, "b", "b.d88", nullptr}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.written);
-    driver_.ChooseFileOfType(scratch_.Path(c.typed), RowOf(c.row));
+    driver_.ChooseFileOfType(scratch_.Path(c.typed), testsupport::FilterRow(SaveAsFilter(), c.row));
     driver_.AnswerBox(IDYES);               // keep the convention
     if (c.magic) driver_.AnswerBox(IDYES);  // the losses
     Command(IDM_SAVE_AS);
@@ -78,7 +67,8 @@ TEST_F(SaveAsTest, AnExistingFileOfTheFinalNameAnsweredNoIsLeftAlone) {
   const std::string existing = scratch_.Path("kept.d88");
   const std::vector<uint8_t> kept = {'k', 'e', 'p', 't'};
   testimg::WriteFile(existing, kept);
-  driver_.ChooseFileOfType(scratch_.Path("kept"), RowOf(kFilterD88));
+  driver_.ChooseFileOfType(scratch_.Path("kept"),
+                           testsupport::FilterRow(SaveAsFilter(), kFilterD88));
   driver_.AnswerBox(IDNO);
   Command(IDM_SAVE_AS);
   EXPECT_TRUE(driver_.failures().empty());
