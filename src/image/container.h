@@ -97,8 +97,14 @@ struct ContainerKind {
   // What the kind can hold of a disk (kKeeps* bits).
   unsigned keeps;
   // The sectors lie at no fixed place (an encoded or compressed track): reads decode the track
-  // through readTrack, and a change of the image is refused (convert the image to change it).
+  // through readTrack, and writes go through queueSector.
   bool decoded;
+  // For a decoded kind: hands the change in progress (journal.h) the bytes that make sector
+  // `sector` of the physical track hold `data` (its 256 stored bytes), reading the image as the
+  // change will leave it. 0, or -1 when the sector cannot be written. Null: a change of the image
+  // is refused (convert the image to change it).
+  int (*queueSector)(ImageSource* source, const ImageTarget* target, int physicalTrack, int sector,
+                     const uint8_t* data);
 };
 
 // What readTrack gives back.

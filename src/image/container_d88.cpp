@@ -284,6 +284,7 @@ const ContainerKind kD88Container = {
     .keeps = kKeepsIds | kKeepsDeleted | kKeepsErrors | kKeepsAbsent | kKeepsName |
              kKeepsProtection | kKeepsDisks,
     .decoded = false,
+    .queueSector = nullptr,
 };
 
 bool D88HeaderSound(const uint8_t* header, int64_t base, int64_t fileSize) {

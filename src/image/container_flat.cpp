@@ -62,4 +62,5 @@ const ContainerKind kFlatContainer = {
     .writeDisk = FlatWriteDisk,
     .keeps = 0,
     .decoded = false,
+    .queueSector = nullptr,
 };

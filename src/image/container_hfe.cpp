@@ -1,9 +1,11 @@
 #include "image/container_hfe.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "image/disk_model.h"
 #include "image/image_source.h"
+#include "image/journal.h"
 #include "image/mfm.h"
 #include "texts/texts.h"
 
@@ -28,10 +30,26 @@ int ReadHeader(ImageSource* source, uint8_t* header) {
   return SourceRead(source, 0, header, kHfeBlock, kHfeBlock);
 }
 
-int ReadTrack(ImageSource* source, const ImageTarget*, int physicalTrack, ModelTrack* track) {
-  static uint8_t raw[kTrackBufferBytes];
-  static uint8_t side[kTrackBufferBytes / 2];
-  track->count = 0;
+// Where a cylinder's bit stream lies and what a read of one of its sides needs: the stream read
+// whole, then the side's bytes gathered from its halves of the blocks.
+struct TrackWork {
+  uint8_t raw[kTrackBufferBytes];
+  uint8_t side[kTrackBufferBytes / 2];
+  unsigned sideBytes;
+  int64_t at;  // the file offset of the cylinder's stream
+  ModelTrack track;
+};
+TrackWork Work;
+
+// The file offset of side byte `i` of the cylinder's stream at `at`.
+int64_t SideOffset(int64_t at, int face, unsigned i) {
+  return at + (i / 256) * kHfeBlock + face * 256 + i % 256;
+}
+
+// Reads the side of a physical track into Work.side: kTrackRead (with Work.sideBytes 0 for a track
+// the file does not hold) or a failure.
+int ReadSide(ImageSource* source, int physicalTrack) {
+  Work.sideBytes = 0;
   const int64_t fileSize = SourceSize(source);
   if (fileSize < 0) return kTrackReadError;
   uint8_t header[kHfeBlock];
@@ -51,26 +69,80 @@ int ReadTrack(ImageSource* source, const ImageTarget*, int physicalTrack, ModelT
   const int64_t at = static_cast<int64_t>(Le16(fields)) * kHfeBlock;
   const unsigned length = Le16(fields + 2);
   if (at < kHfeBlock || at + length > fileSize) return kTrackMalformed;
-  if (SourceRead(source, at, raw, length, length) != 0) return kTrackReadError;
+  if (SourceRead(source, at, Work.raw, length, length) != 0) return kTrackReadError;
   // A length that ends inside a block: the side's last bytes read as zero, never as a stale track.
-  std::memset(raw + length, 0, sizeof raw - length);
-  const unsigned sideBytes = length / 2;
-  for (unsigned i = 0; i < sideBytes; i++)
-    side[i] = raw[(i / 256) * kHfeBlock + face * 256 + i % 256];
-  const int decoded = MfmDecodeTrack(side, static_cast<int>(sideBytes), track);
+  std::memset(Work.raw + length, 0, sizeof Work.raw - length);
+  Work.sideBytes = length / 2;
+  Work.at = at;
+  for (unsigned i = 0; i < Work.sideBytes; i++) Work.side[i] = Work.raw[SideOffset(0, face, i)];
+  return kTrackRead;
+}
+
+int ReadTrack(ImageSource* source, const ImageTarget*, int physicalTrack, ModelTrack* track) {
+  track->count = 0;
+  const int read = ReadSide(source, physicalTrack);
+  if (read != kTrackRead || Work.sideBytes == 0) return read;
+  const int decoded = MfmDecodeTrack(Work.side, static_cast<int>(Work.sideBytes), track);
   return decoded == 0 ? kTrackRead : kTrackMalformed;
 }
 
 int Locate(ImageSource* source, const ImageTarget* target, int physicalTrack, int sector,
            SectorPlace* place) {
-  static ModelTrack track;
-  const int read = ReadTrack(source, target, physicalTrack, &track);
+  const int read = ReadTrack(source, target, physicalTrack, &Work.track);
   if (read == kTrackReadError) return kPlaceError;
   std::memset(place, 0, sizeof *place);
-  return read == kTrackRead && ModelFindSector(&track, sector) ? kPlaceFound : kPlaceAbsent;
+  return read == kTrackRead && ModelFindSector(&Work.track, sector) ? kPlaceFound : kPlaceAbsent;
 }
 
-int CarriesRuns(ImageSource*, const ImageTarget*, const SectorRun*, int) { return 1; }
+// A sector's data field is encoded anew in its own cells; the bytes of the stream that hold them
+// go to the change, a piece for each half block they touch.
+int QueueSector(ImageSource* source, const ImageTarget*, int physicalTrack, int sector,
+                const uint8_t* data) {
+  // A sector the image does not carry is not written, as in the other containers.
+  if (ReadSide(source, physicalTrack) != kTrackRead) return -1;
+  if (Work.sideBytes == 0) return 0;
+  MfmCellSpan span;
+  const int rewritten =
+      MfmRewriteData(Work.side, static_cast<int>(Work.sideBytes), sector, data, &Work.track, &span);
+  if (rewritten != 0) return rewritten == 1 ? 0 : -1;
+  const int face = physicalTrack % 2;
+  const unsigned first = static_cast<unsigned>(span.first / 8);
+  const unsigned end = static_cast<unsigned>((span.end + 7) / 8);
+  for (unsigned i = first; i < end;) {
+    const unsigned piece = std::min(end, (i / 256 + 1) * 256) - i;
+    const int64_t offset = SideOffset(Work.at, face, i);
+    if (offset + piece > 0xFFFFFFFFll ||
+        ImageChangeQueue(static_cast<uint32_t>(offset), Work.side + i, piece) != 0)
+      return -1;
+    i += piece;
+  }
+  return 0;
+}
+
+// Every sector of the runs decodes on its track with a sound ID field and 256 bytes.
+int CarriesRuns(ImageSource* source, const ImageTarget* target, const SectorRun* runs,
+                int runCount) {
+  int decoded = -1;  // the physical track Work.track holds
+  for (int r = 0; r < runCount; r++) {
+    int track = runs[r].track;
+    int sector = runs[r].sector;
+    const int count = SectorsFor(runs[r].byteCount < 0 ? 0 : runs[r].byteCount);
+    for (int k = 0; k < count; k++) {
+      if (!SectorAddressValid(track, sector)) return 0;
+      const int physical = PhysicalTrack(track, target->machineMode);
+      if (physical != decoded) {
+        decoded = -1;
+        const int read = ReadTrack(source, target, physical, &Work.track);
+        if (read == kTrackReadError) return -1;
+        if (read != kTrackRead) return 0;
+        decoded = physical;
+      }
+      if (!ModelFindSector(&Work.track, sector)) return 0;
+      StepSector(&track, &sector);
+    }
+  }
+  return 1;
+}
 
 int WriteBlank(ImageFile*, const char*) { return -1; }
 
@@ -82,9 +154,8 @@ bool WriteProtected(ImageSource* source, const ImageTarget*) {
 
 // Every track of the list lies inside the file and decodes.
 void CheckStructure(ImageSource* source, const ImageTarget* target, CheckFindings* findings) {
-  static ModelTrack track;
   for (int p = 0; p < 2 * 255; p++) {
-    const int read = ReadTrack(source, target, p, &track);
+    const int read = ReadTrack(source, target, p, &Work.track);
     if (read != kTrackRead) {
       AddFinding(findings, kCheckImageUnreadable, -1, -1, p, 0, 0);
       return;
@@ -163,4 +234,5 @@ const ContainerKind kHfeContainer = {
     .writeDisk = WriteDisk,
     .keeps = kKeepsIds | kKeepsDeleted | kKeepsErrors | kKeepsAbsent | kKeepsProtection,
     .decoded = true,
+    .queueSector = QueueSector,
 };

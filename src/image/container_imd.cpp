@@ -240,4 +240,5 @@ const ContainerKind kImdContainer = {
     .writeDisk = WriteDisk,
     .keeps = kKeepsIds | kKeepsDeleted | kKeepsErrors | kKeepsAbsent,
     .decoded = true,
+    .queueSector = nullptr,
 };

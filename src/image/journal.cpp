@@ -243,8 +243,8 @@ int RefuseIfProtected(Outcome* out, const ImageTarget* target) {
     SayText(out, kCaptionError, kMsgWriteProtected, kMsgWriteProtected);
     return -1;
   }
-  // A container of encoded or compressed tracks is converted to D88 to be changed.
-  if (target->kind && target->kind->decoded) {
+  // A container of decoded tracks that cannot write a sector in place is converted to be changed.
+  if (target->kind && target->kind->decoded && !target->kind->queueSector) {
     SayText(out, kCaptionError, kMsgDecodedReadOnly, kMsgDecodedReadOnly);
     return -1;
   }

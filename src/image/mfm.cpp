@@ -113,7 +113,11 @@ int MfmEncodeTrack(const ModelTrack* track, uint8_t* cells) {
   return 0;
 }
 
-int MfmDecodeTrack(const uint8_t* cells, int count, ModelTrack* track) {
+namespace {
+
+// Decodes the track; with `dataAt`, the cell where each sector's data field (its first data byte)
+// begins, in the order of the sectors.
+int DecodeCells(const uint8_t* cells, int count, ModelTrack* track, int64_t* dataAt) {
   track->count = 0;
   const CellReader r{cells, static_cast<int64_t>(count) * 8};
   uint16_t shift = 0;
@@ -154,6 +158,7 @@ int MfmDecodeTrack(const uint8_t* cells, int count, ModelTrack* track) {
       continue;
     }
     if (p + 258 * 16 > r.total) return -2;
+    if (dataAt) dataAt[track->count] = p;
     uint8_t crc[2];
     ReadBytes(&r, p, s.data, 256);
     ReadBytes(&r, p + 256 * 16, crc, 2);
@@ -162,5 +167,53 @@ int MfmDecodeTrack(const uint8_t* cells, int count, ModelTrack* track) {
     at = p + 258 * 16;
     shift = 0;
   }
+  return 0;
+}
+
+void SetCell(uint8_t* cells, int64_t at, int bit) {
+  const uint8_t mask = static_cast<uint8_t>(1u << (at & 7));
+  cells[at >> 3] = static_cast<uint8_t>(bit ? cells[at >> 3] | mask : cells[at >> 3] & ~mask);
+}
+
+}  // namespace
+
+int MfmDecodeTrack(const uint8_t* cells, int count, ModelTrack* track) {
+  return DecodeCells(cells, count, track, nullptr);
+}
+
+int MfmRewriteData(uint8_t* cells, int count, int sector, const uint8_t* data, ModelTrack* work,
+                   MfmCellSpan* span) {
+  int64_t dataAt[kModelSectors];
+  if (DecodeCells(cells, count, work, dataAt) != 0) return -1;
+  const ModelSector* found = ModelFindSector(work, sector);
+  if (!found) return 1;
+  const int64_t start = dataAt[found - work->sectors];
+  const uint8_t mark = (found->marks & kSectorDeleted) ? 0xF8 : 0xFB;
+  uint8_t field[258];
+  std::memcpy(field, data, 256);
+  const uint16_t crc = FieldCrc(mark, data, 256);
+  field[256] = static_cast<uint8_t>(crc >> 8);
+  field[257] = static_cast<uint8_t>(crc);
+  // Each data bit's clock cell follows from the bit before it, the mark's last bit first.
+  int previous = mark & 1;
+  int64_t at = start;
+  for (int i = 0; i < 258; i++) {
+    for (int b = 7; b >= 0; b--) {
+      const int bit = (field[i] >> b) & 1;
+      SetCell(cells, at++, !previous && !bit);
+      SetCell(cells, at++, bit);
+      previous = bit;
+    }
+  }
+  // The clock cell of the byte after the CRC depends on the CRC's last bit.
+  const int64_t total = static_cast<int64_t>(count) * 8;
+  int64_t end = at;
+  if (at + 1 < total) {
+    const CellReader r{cells, total};
+    SetCell(cells, at, !previous && !Cell(&r, at + 1));
+    end = at + 1;
+  }
+  span->first = start;
+  span->end = end;
   return 0;
 }

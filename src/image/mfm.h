@@ -23,3 +23,15 @@ int MfmEncodeTrack(const ModelTrack* track, uint8_t* cells);
 // another size than 256. 0; -1 when more than kModelSectors sectors turn up; -2 when a data field
 // runs past the end of the cells.
 int MfmDecodeTrack(const uint8_t* cells, int count, ModelTrack* track);
+
+// The cells a rewrite touched: [first, end).
+struct MfmCellSpan {
+  int64_t first;
+  int64_t end;
+};
+// Rewrites the data field of sector `sector` (the one a read finds) in place: its 256 bytes and a
+// CRC computed anew, in the same cells, and the clock cell that follows the CRC. The ID field, the
+// mark, the gaps and every other sector keep their cells. `work` holds the track's decode.
+// 0; 1 when the track holds no such sector (nothing changes); -1 when the track does not decode.
+int MfmRewriteData(uint8_t* cells, int count, int sector, const uint8_t* data, ModelTrack* work,
+                   MfmCellSpan* span);

@@ -37,6 +37,13 @@ int ReadOne(ImageSource* source, const ImageTarget* target, int physical, int se
 // around the data as they were read. 0 or -1.
 int QueueOne(ImageSource* source, const ImageTarget* target, int physical, int sector,
              const uint8_t* chunk) {
+  if (target->kind->decoded) {
+    // The decoded track kept for reads is stale once a sector of it changes.
+    DecodedForget();
+    return target->kind->queueSector
+               ? target->kind->queueSector(source, target, physical, sector, chunk)
+               : -1;
+  }
   SectorPlace place;
   const int found = target->kind->locate(source, target, physical, sector, &place);
   if (found == kPlaceAbsent) return 0;

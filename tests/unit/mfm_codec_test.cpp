@@ -1,6 +1,6 @@
 // The track codec against known answers: the CRC of an ID field, and tracks the encoder makes,
-// read back by a decoder written here apart from the one under test (bits as text, fields found
-// by their sync patterns).
+// read back by the reference reader of the tests (bits as text, fields found by their sync
+// patterns), apart from the decoder under test.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,44 +9,14 @@
 
 #include "image/crc16.h"
 #include "image/mfm.h"
+#include "support/mfm_reference.h"
 
 namespace {
 
-// The cells as a string of '0' and '1', in the order they are sent.
-std::string CellText(const uint8_t* cells, int bytes) {
-  std::string text;
-  for (int i = 0; i < bytes; i++)
-    for (int bit = 0; bit < 8; bit++) text += (cells[i] >> bit) & 1 ? '1' : '0';
-  return text;
-}
-
-// The data byte of 16 cells: every second cell.
-int DataAt(const std::string& cells, size_t at) {
-  int value = 0;
-  for (int i = 0; i < 8; i++) value = value * 2 + (cells[at + 2 * i + 1] == '1');
-  return value;
-}
-
-struct Field {
-  int mark;
-  std::vector<uint8_t> bytes;  // what follows the mark, CRC included
-};
-
-// Every field after three A1 syncs: its mark and the `length` bytes after it.
-std::vector<Field> Fields(const std::string& cells) {
-  const std::string sync = "0100010010001001";
-  std::vector<Field> fields;
-  for (size_t at = cells.find(sync + sync + sync); at != std::string::npos;
-       at = cells.find(sync + sync + sync, at + 48)) {
-    Field field;
-    field.mark = DataAt(cells, at + 48);
-    const int length = field.mark == 0xFE ? 6 : 258;
-    for (int i = 0; i < length; i++)
-      field.bytes.push_back(static_cast<uint8_t>(DataAt(cells, at + 64 + 16 * i)));
-    fields.push_back(field);
-  }
-  return fields;
-}
+using mfmref::CellText;
+using mfmref::DataAt;
+using mfmref::Field;
+using mfmref::Fields;
 
 ModelTrack SampleTrack() {
   ModelTrack track{};
@@ -143,6 +113,62 @@ TEST(MfmTrack, RefusesWhatDoesNotFitAndStreamsCutShort) {
   EXPECT_EQ(0, MfmDecodeTrack(noise.data(), static_cast<int>(noise.size()), &back));
   EXPECT_EQ(0, MfmDecodeTrack(noise.data(), 0, &back));
   EXPECT_EQ(0, back.count);
+}
+
+// A sector rewritten in place, in a stream whose fields lie at any cell (a stream recorded by a
+// drive starts anywhere): the reference reader finds the new bytes under a good CRC, the mark as
+// it was, and every cell outside the data field and the clock cell after it as it was.
+TEST(MfmTrack, RewritesOneDataFieldInItsOwnCells) {
+  const ModelTrack track = SampleTrack();
+  static uint8_t encoded[kMfmCellBytes];
+  ASSERT_EQ(0, MfmEncodeTrack(&track, encoded));
+  struct Case {
+    int shift;   // cells of noise before the stream
+    int sector;  // R of the sector rewritten
+    int mark;    // its data mark, kept
+  };
+  const Case cases[] = {{0, 16, 0xFB},
+                        {3, 14, 0xF8},
+                        {7, 11, 0xFB} /* written with a bad CRC */,
+                        {5, 1, 0xFB} /* the last on the track */};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sector);
+    std::vector<uint8_t> cells(kMfmCellBytes + 1, 0);
+    for (int i = 0; i < kMfmCellBytes * 8; i++) {
+      const int at = i + c.shift;
+      if ((encoded[i >> 3] >> (i & 7)) & 1) cells[at >> 3] |= static_cast<uint8_t>(1u << (at & 7));
+    }
+    const std::string before = CellText(cells.data(), static_cast<int>(cells.size()));
+    uint8_t data[256];
+    for (int i = 0; i < 256; i++) data[i] = static_cast<uint8_t>(i * 7 + c.sector);
+    ModelTrack work;
+    MfmCellSpan span{};
+    ASSERT_EQ(0, MfmRewriteData(cells.data(), static_cast<int>(cells.size()), c.sector, data, &work,
+                                &span));
+    const std::string after = CellText(cells.data(), static_cast<int>(cells.size()));
+    EXPECT_EQ(before.substr(0, span.first), after.substr(0, span.first));
+    EXPECT_EQ(before.substr(span.end), after.substr(span.end));
+    EXPECT_EQ(std::string::npos, after.find("11"));
+    const std::vector<Field> fields = Fields(after);
+    ASSERT_EQ(30u, fields.size());
+    for (size_t f = 0; f + 1 < fields.size(); f += 2) {
+      if (fields[f].bytes[2] != c.sector) continue;
+      const Field& field = fields[f + 1];
+      EXPECT_EQ(static_cast<size_t>(span.first), field.at);
+      EXPECT_EQ(span.first + 258 * 16 + 1, span.end);
+      EXPECT_EQ(c.mark, field.mark);
+      EXPECT_EQ(0, std::memcmp(data, field.bytes.data(), 256));
+      EXPECT_TRUE(mfmref::FieldCrcGood(field));
+    }
+  }
+  // A sector the track does not hold changes nothing; noise does not decode into one either.
+  std::vector<uint8_t> cells(encoded, encoded + kMfmCellBytes);
+  uint8_t data[256] = {};
+  ModelTrack work;
+  MfmCellSpan span{};
+  EXPECT_EQ(1, MfmRewriteData(cells.data(), kMfmCellBytes, 7, data, &work, &span));
+  EXPECT_EQ(0, std::memcmp(encoded, cells.data(), kMfmCellBytes));
+  EXPECT_EQ(-1, MfmRewriteData(cells.data(), 5100 * 2, 16, data, &work, &span));  // cut short
 }
 
 }  // namespace

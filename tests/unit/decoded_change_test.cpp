@@ -1,0 +1,180 @@
+// Changes written into an HFE image in place: the same writes on the D88 of the same disk give the
+// same volume, and the reference reader finds every cell of the HFE file outside the rewritten
+// data fields as it was. A failed write leaves the file as it was.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "image/container.h"
+#include "image/container_hfe.h"
+#include "image/image_file.h"
+#include "image/image_select.h"
+#include "image/journal.h"
+#include "image/sector_transfer.h"
+#include "support/image_builder.h"
+#include "support/mfm_reference.h"
+#include "support/test_support.h"
+#include "texts/texts.h"
+#include "transfer/convert_image.h"
+
+namespace {
+
+using testimg::ImageSpec;
+using testimg::VolumeBuilder;
+using testsupport::BytesEqual;
+using Bytes = std::vector<uint8_t>;
+
+// A write of the change: a run of bytes from a logical sector.
+struct Write {
+  int track, sector, bytes;
+  int seed;
+};
+// Within a track, across sectors, across a track's end, and one sector twice in one change.
+const Write kWrites[] = {{3, 5, 700, 1}, {10, 16, 300, 2}, {40, 1, 256, 3}, {3, 6, 100, 4}};
+
+ImageTarget TargetOf(const std::string& path, int mode) {
+  ImageTarget target;
+  EXPECT_EQ(0, ImageTargetFor(&target, path.c_str(),
+                              ContainerForFormat(FormatForPath(path.c_str())), mode));
+  return target;
+}
+
+// The cells of one side of a cylinder of an HFE file, as text.
+std::string SideCells(const Bytes& hfe, int cylinder, int face) {
+  const uint8_t* entry = hfe.data() + (hfe[kHfeListAt] | hfe[kHfeListAt + 1] << 8) * kHfeBlock;
+  const size_t at =
+      static_cast<size_t>(entry[4 * cylinder] | entry[4 * cylinder + 1] << 8) * kHfeBlock;
+  const size_t length = entry[4 * cylinder + 2] | entry[4 * cylinder + 3] << 8;
+  std::vector<uint8_t> side;
+  for (size_t i = 0; i < length / 2; i++)
+    side.push_back(hfe[at + (i / 256) * kHfeBlock + face * 256 + i % 256]);
+  return mfmref::CellText(side.data(), static_cast<int>(side.size()));
+}
+
+class DecodedChange : public testsupport::AppTest {
+ protected:
+  std::string Convert(const std::string& from, const std::string& name, int mode) {
+    const std::string to = temp.Path(name);
+    ConvertRequest request{};
+    request.sourcePath = from.c_str();
+    request.targetPath = to.c_str();
+    request.machineMode = mode;
+    request.toMode = mode;
+    request.disk = -1;
+    request.replace = true;
+    request.stamp = ContainerStamp{2024, 2, 1, 3, 4, 5};
+    ConvertLosses losses;
+    OutcomeClear(&out);
+    EXPECT_EQ(0, ConvertImage(&out, request, &losses));
+    return to;
+  }
+  // The writes of kWrites as one change. 0, or -1 as the change answered.
+  int Change(const std::string& path, int mode) {
+    ImageTarget target = TargetOf(path, mode);
+    OutcomeClear(&out);
+    if (BeginImageChange(&out, &target) != 0) return -1;
+    for (const Write& w : kWrites) {
+      Bytes data(static_cast<size_t>((w.bytes + 255) / 256 * 256));
+      for (size_t i = 0; i < data.size(); i++) data[i] = static_cast<uint8_t>(i * 13 + w.seed);
+      if (WriteSectors(&target, data.data(), w.track, w.sector, w.bytes) != kImageOk) {
+        ImageAbortChange();
+        return -1;
+      }
+    }
+    return CommitImageChange(&out);
+  }
+  Bytes Volume(const std::string& path, int mode) {
+    ImageTarget target = TargetOf(path, mode);
+    Bytes bytes(testimg::kVolumeSectors * 256);
+    EXPECT_EQ(kImageOk, ReadSectors(&target, bytes.data(), 0, 1, static_cast<int>(bytes.size())));
+    return bytes;
+  }
+  Outcome out;
+};
+
+VolumeBuilder Pattern() {
+  VolumeBuilder v;
+  for (int t = 0; t < 84; t++)
+    for (int s = 1; s <= 16; s++)
+      for (int i = 0; i < 256; i++) v.Sector(t, s)[i] = static_cast<uint8_t>(t * 3 + s * 17 + i);
+  return v;
+}
+
+TEST_F(DecodedChange, HfeTakesTheSameWritesAsD88InItsOwnCells) {
+  for (int mode : {kModeMz, kModePc}) {
+    SCOPED_TRACE(mode);
+    ImageSpec shape;
+    shape.d88 = true;
+    shape.machineMode = mode;
+    const std::string d88 = temp.Path("disk.d88");
+    testimg::WriteFile(d88, testimg::BuildImage(Pattern(), shape));
+    const std::string hfe = Convert(d88, "disk.hfe", mode);
+    const Bytes before = testimg::ReadFile(hfe);
+
+    ASSERT_EQ(0, Change(d88, mode));
+    ASSERT_EQ(0, Change(hfe, mode)) << (out.count ? out.messages[0].textEn : "");
+    EXPECT_FALSE(testimg::FileExists(hfe + "-journal"));
+    EXPECT_TRUE(BytesEqual(Volume(d88, mode), Volume(hfe, mode)));
+
+    // Header and track list as they were, the file as long; every cell outside the data fields
+    // rewritten as it was, and every field read by the reference reader sound.
+    const Bytes after = testimg::ReadFile(hfe);
+    ASSERT_EQ(before.size(), after.size());
+    EXPECT_TRUE(BytesEqual(Bytes(before.begin(), before.begin() + 2 * kHfeBlock),
+                           Bytes(after.begin(), after.begin() + 2 * kHfeBlock)));
+    int rewritten = 0;
+    for (int cylinder = 0; cylinder < before[kHfeTracksAt]; cylinder++)
+      for (int face = 0; face < 2; face++) {
+        const std::string was = SideCells(before, cylinder, face);
+        std::string now = SideCells(after, cylinder, face);
+        const std::vector<mfmref::Field> fields = mfmref::Fields(now);
+        ASSERT_EQ(32u, fields.size());
+        for (const mfmref::Field& field : fields) {
+          EXPECT_TRUE(mfmref::FieldCrcGood(field));
+          const size_t span = 258 * 16 + 1;
+          if (field.mark != 0xFE && now.compare(field.at, span, was, field.at, span) != 0) {
+            now.replace(field.at, span, was, field.at, span);
+            rewritten++;
+          }
+        }
+        EXPECT_EQ(was, now) << "cylinder " << cylinder << " side " << face;
+      }
+    EXPECT_EQ(3 + 2 + 1 + 0, rewritten);  // 3, 2 and 1 sectors; the fourth write is in the first
+  }
+}
+
+// A write that fails at any point of the commit, or a disk marked write-protected, leaves the HFE
+// file byte for byte as it was and no journal.
+TEST_F(DecodedChange, FailuresAndRefusalsLeaveTheFileAsItWas) {
+  ImageSpec shape;
+  shape.d88 = true;
+  const std::string d88 = temp.Path("disk.d88");
+  testimg::WriteFile(d88, testimg::BuildImage(Pattern(), shape));
+  const std::string hfe = Convert(d88, "disk.hfe", kModeMz);
+  const Bytes before = testimg::ReadFile(hfe);
+  for (int failAt = 1;; failAt++) {
+    ImageWriteFaults = ImageWriteFault{failAt, 0};
+    const int result = Change(hfe, kModeMz);
+    const int writes = ImageWriteFaults.writesDone;
+    ImageWriteFaults = ImageWriteFault{};
+    if (writes < failAt) {
+      ASSERT_EQ(0, result);
+      break;
+    }
+    SCOPED_TRACE(failAt);
+    EXPECT_EQ(-1, result);
+    EXPECT_TRUE(BytesEqual(before, testimg::ReadFile(hfe)));
+    EXPECT_FALSE(testimg::FileExists(hfe + "-journal"));
+  }
+
+  Bytes locked = before;
+  locked[kHfeWriteAllowedAt] = 0x00;
+  testimg::WriteFile(hfe, locked);
+  EXPECT_EQ(-1, Change(hfe, kModeMz));
+  EXPECT_TRUE(OutcomeHas(&out, kMsgWriteProtected));
+  EXPECT_TRUE(BytesEqual(locked, testimg::ReadFile(hfe)));
+}
+
+}  // namespace
