@@ -80,8 +80,9 @@ struct ContainerKind {
   // image cannot be read.
   int (*carriesRuns)(ImageSource* source, const ImageTarget* target, const SectorRun* runs,
                      int runCount);
-  // Writes a blank image (84 tracks of 16 zero sectors) into a new, empty file. 0 or -1.
-  int (*writeBlank)(ImageFile* file, const char* diskName);
+  // Writes a blank image (84 tracks of 16 zero sectors) into a new, empty file, under the disk
+  // name and the date a kind that keeps them stamps. 0 or -1.
+  int (*writeBlank)(ImageFile* file, const char* diskName, const ContainerStamp* stamp);
   // Whether the target's disk is marked write-protected (an unreadable mark is not).
   bool (*writeProtected)(ImageSource* source, const ImageTarget* target);
   // The container's own structure under the target's disk, as findings.

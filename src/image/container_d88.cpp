@@ -204,7 +204,7 @@ void PutLe32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; i++) at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-int WriteBlank(ImageFile* file, const char* diskName) {
+int WriteBlank(ImageFile* file, const char* diskName, const ContainerStamp*) {
   // One track at a time: 16 records of 272 bytes.
   static uint8_t track[kBlankSectors * kD88RecordBytes];
   uint8_t header[kD88HeaderBytes];

@@ -144,8 +144,6 @@ int CarriesRuns(ImageSource* source, const ImageTarget* target, const SectorRun*
   return 1;
 }
 
-int WriteBlank(ImageFile*, const char*) { return -1; }
-
 bool WriteProtected(ImageSource* source, const ImageTarget*) {
   uint8_t header[kHfeBlock];
   return ReadHeader(source, header) == 0 && std::memcmp(header, kSignature, 8) == 0 &&
@@ -163,12 +161,14 @@ void CheckStructure(ImageSource* source, const ImageTarget* target, CheckFinding
   }
 }
 
-int64_t WriteDisk(ImageFile* file, uint32_t base, const DiskModel* disk, const ContainerStamp*) {
+// Writes an image of `cylinders` cylinders at `base`, the track of each physical track given by
+// `trackOf`: the number of bytes written, or -1 on a write error.
+int64_t WriteCylinders(ImageFile* file, uint32_t base, int cylinders, bool writeProtected,
+                       const ModelTrack* (*trackOf)(const void* context, int physical,
+                                                    ModelTrack* scratch),
+                       const void* context) {
   static uint8_t cells[2][kMfmCellBytes];
   static uint8_t blocks[(kHfeTrackLength + kHfeBlock - 1) / kHfeBlock * kHfeBlock];
-  int cylinders = 0;
-  for (int p = 0; p < kModelTracks; p++)
-    if (disk->tracks[p].count > 0) cylinders = p / 2 + 1;
   uint8_t header[kHfeBlock];
   std::memset(header, 0xFF, sizeof header);
   std::memcpy(header, kSignature, 8);
@@ -183,7 +183,7 @@ int64_t WriteDisk(ImageFile* file, uint32_t base, const DiskModel* disk, const C
   header[16] = 7;  // generic Shugart DD
   header[18] = 1;  // the track list in block 1
   header[19] = 0;
-  header[kHfeWriteAllowedAt] = disk->writeProtected ? 0x00 : 0xFF;
+  header[kHfeWriteAllowedAt] = writeProtected ? 0x00 : 0xFF;
   if (ImageFileWriteAt(file, base, header, sizeof header) != 0) return -1;
   uint8_t list[kHfeBlock];
   std::memset(list, 0xFF, sizeof list);
@@ -203,7 +203,7 @@ int64_t WriteDisk(ImageFile* file, uint32_t base, const DiskModel* disk, const C
       std::memset(list, 0xFF, sizeof list);
     }
     for (int face = 0; face < 2; face++)
-      if (MfmEncodeTrack(&disk->tracks[2 * c + face], cells[face]) != 0) return -1;
+      if (MfmEncodeTrack(trackOf(context, 2 * c + face, &Work.track), cells[face]) != 0) return -1;
     std::memset(blocks, 0xFF, sizeof blocks);
     for (unsigned i = 0; i < kMfmCellBytes; i++)
       for (int face = 0; face < 2; face++)
@@ -212,6 +212,27 @@ int64_t WriteDisk(ImageFile* file, uint32_t base, const DiskModel* disk, const C
   }
   if (cylinders == 0 && ImageFileWriteAt(file, base + kHfeBlock, list, sizeof list) != 0) return -1;
   return static_cast<int64_t>(first + static_cast<unsigned>(cylinders) * trackBlocks) * kHfeBlock;
+}
+
+const ModelTrack* DiskTrack(const void* context, int physical, ModelTrack*) {
+  return &static_cast<const DiskModel*>(context)->tracks[physical];
+}
+
+int64_t WriteDisk(ImageFile* file, uint32_t base, const DiskModel* disk, const ContainerStamp*) {
+  int cylinders = 0;
+  for (int p = 0; p < kModelTracks; p++)
+    if (disk->tracks[p].count > 0) cylinders = p / 2 + 1;
+  return WriteCylinders(file, base, cylinders, disk->writeProtected, DiskTrack, disk);
+}
+
+// A blank track: sectors 1 to 16 in order, IDs of the physical track, data zero.
+const ModelTrack* BlankTrack(const void*, int physical, ModelTrack* scratch) {
+  ModelBlankTrack(scratch, physical);
+  return scratch;
+}
+
+int WriteBlank(ImageFile* file, const char*, const ContainerStamp*) {
+  return WriteCylinders(file, 0, kTrackCount / 2, false, BlankTrack, nullptr) < 0 ? -1 : 0;
 }
 
 }  // namespace

@@ -42,3 +42,19 @@ inline const ModelSector* ModelFindSector(const ModelTrack* track, int r) {
   }
   return nullptr;
 }
+
+// A blank track of a new image: sectors 1 to 16 in order, with the IDs of physical track `p`
+// (cylinder p / 2, head p % 2) and 256 zero bytes each.
+inline void ModelBlankTrack(ModelTrack* track, int p) {
+  track->count = 16;
+  for (int i = 0; i < 16; i++) {
+    ModelSector& s = track->sectors[i];
+    s = ModelSector{static_cast<uint8_t>(p / 2),
+                    static_cast<uint8_t>(p % 2),
+                    static_cast<uint8_t>(i + 1),
+                    1,
+                    0,
+                    0,
+                    {}};
+  }
+}

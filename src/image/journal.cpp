@@ -40,7 +40,7 @@ constexpr long kHeaderBytes = 32;
 constexpr long kTableEntryBytes = 8;
 constexpr long kTrailerBytes = 4 + 8;
 constexpr long kJournalCapacity =
-    kHeaderBytes + kImageChangeRegions * (kTableEntryBytes + kImageRegionMax) + kTrailerBytes;
+    kHeaderBytes + kImageChangeRegions * kTableEntryBytes + kImageChangeBytes + kTrailerBytes;
 constexpr int kJournalPathCapacity = kPathCapacity + 16;
 
 // Changes made by this process, per image (ImageCommitCount): a record for each of the first
@@ -79,7 +79,7 @@ ImageRegion Queue[kImageChangeRegions];
 uint32_t QueueAt[kImageChangeRegions];  // where each region's bytes lie in QueueBytes
 int QueueCount = 0;
 uint32_t QueueUsed = 0;
-uint8_t QueueBytes[kImageChangeRegions * kImageRegionMax];
+uint8_t QueueBytes[kImageChangeBytes];
 
 // The journal as written, or as read back for recovery.
 uint8_t Journal[kJournalCapacity];
@@ -350,7 +350,7 @@ int ImageChangeQueue(uint32_t offset, const uint8_t* bytes, unsigned count) {
       return 0;
     }
   }
-  if (QueueCount == kImageChangeRegions) return -1;
+  if (QueueCount == kImageChangeRegions || QueueUsed + count > kImageChangeBytes) return -1;
   Queue[QueueCount] = ImageRegion{offset, count};
   QueueAt[QueueCount] = QueueUsed;
   std::memcpy(QueueBytes + QueueUsed, bytes, count);

@@ -60,10 +60,12 @@ int ImageChangeReadAt(uint32_t offset, uint8_t* buffer, unsigned count, unsigned
 // replaces the queued bytes. 0, or -1 when the change has no room left (nothing is shown).
 int ImageChangeQueue(uint32_t offset, const uint8_t* bytes, unsigned count);
 
-// The largest region a change writes (a D88 sector record), and how many regions one change
-// holds: every sector of a volume and a few more rewrites.
+// The largest region a change writes (a D88 sector record), how many regions one change holds and
+// how many bytes they hold together: every sector of a volume rewritten in an HFE file (its data
+// fields in three pieces each) or an IMD file rewritten from its start, with room to spare.
 inline constexpr unsigned kImageRegionMax = 272;
-inline constexpr int kImageChangeRegions = 1344 + 64;
+inline constexpr int kImageChangeRegions = 6144;
+inline constexpr unsigned kImageChangeBytes = 1024 * 1024;
 
 // The journal file's name: the image's path with "-journal" appended. -1 when it does not fit.
 int ImageJournalPath(const char* imagePath, char* journalPath, int capacity);

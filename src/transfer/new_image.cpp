@@ -21,6 +21,15 @@ void SayNamed(Outcome* out, const char* format, const char* path) {
 }
 
 // Writes the volume into the file at `temp`, already created empty, and flushes it. 0 or -1.
+// The date a container stamps into a new image (IMD): the volume's date at midnight, its
+// two-digit year 80-99 as 19YY and 00-79 as 20YY.
+ContainerStamp VolumeDateStamp(const uint8_t* bcd) {
+  auto value = [](uint8_t b) { return (b >> 4) * 10 + (b & 0x0F); };
+  const int year = value(bcd[0]);
+  return ContainerStamp{
+      year >= 80 ? 1900 + year : 2000 + year, value(bcd[1]), value(bcd[2]), 0, 0, 0};
+}
+
 int FillImage(Outcome* out, const NewImageRequest& request, const char* temp) {
   // A new image is a file of one disk.
   ImageTarget target;
@@ -82,7 +91,8 @@ int MakeNewImage(Outcome* out, const NewImageRequest& request) {
     return -1;
   }
   const ContainerKind* kind = ContainerForFormat(request.imageFormat);
-  const int container = kind ? kind->writeBlank(&file, request.volume.diskName) : -1;
+  const ContainerStamp stamp = VolumeDateStamp(request.volume.date);
+  const int container = kind ? kind->writeBlank(&file, request.volume.diskName, &stamp) : -1;
   ImageFileClose(&file);
   if (container != 0 || FillImage(out, request, temp) != 0) {
     ImageFileRemove(temp);

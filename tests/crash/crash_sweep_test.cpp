@@ -1,9 +1,9 @@
 // The crash sweep, from outside the process: the real `zelvo import --yes` (into a flat image, a
-// D88 and an HFE) is stopped at its N-th write system call, for every N until it completes, once
-// before the call writes anything and once after it wrote half of its bytes; then `zelvo ls`
-// opens the image (and recovers it). The image is byte for byte the image before the import or
-// the image after a complete one, and no journal is left. A write that fails instead leaves the
-// image as before at once.
+// D88, an HFE and an IMD that grows) is stopped at its N-th write system call, for every N until
+// it completes, once before the call writes anything and once after it wrote half of its bytes;
+// then `zelvo ls` opens the image (and recovers it). The image is byte for byte the image before
+// the import or the image after a complete one, and no journal is left. A write that fails
+// instead leaves the image as before at once.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -31,8 +31,8 @@ struct Scenario {
   const char* what;
   bool d88;
   int mode;
-  bool exdir;        // the main directory is full: the new entry goes into the extended directory
-  bool hfe = false;  // the D88 converted to HFE: writes re-encode data fields in place
+  bool exdir;  // the main directory is full: the new entry goes into the extended directory
+  const char* convertTo = nullptr;  // the D88 converted to ".hfe" or ".imd": decoded writes
 };
 
 void PrintTo(const Scenario& s, std::ostream* os) { *os << s.what; }
@@ -80,10 +80,11 @@ class CrashSweepTest : public clitest::CliTest, public ::testing::WithParamInter
 TEST_P(CrashSweepTest, ImportStoppedAtEveryWriteLeavesTheImageBeforeOrAfter) {
   const Scenario& s = GetParam();
   std::string image = WriteImage(Volume(s.exdir), s.d88 ? "disk.d88" : "disk.2d", s.d88, s.mode);
-  if (s.hfe) {
-    const clitest::Result converted = Zelvo({"convert", image, Path("disk.hfe")});
+  if (s.convertTo) {
+    const std::string to = Path(std::string("disk") + s.convertTo);
+    const clitest::Result converted = Zelvo({"convert", image, to});
     ASSERT_EQ(0, converted.code) << converted.err;
-    image = Path("disk.hfe");
+    image = to;
   }
   const std::string journal = image + "-journal";
   const Bytes before = testimg::ReadFile(image);
@@ -137,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"FlatMzExdir", false, 0, true},
                       Scenario{"FlatPcExdir", false, 1, true},
                       Scenario{"D88MzExdir", true, 0, true}, Scenario{"D88PcExdir", true, 1, true},
-                      Scenario{"HfePcExdir", true, 1, true, true}),
+                      Scenario{"HfePcExdir", true, 1, true, ".hfe"},
+                      Scenario{"ImdMz", true, 0, false, ".imd"}),
     [](const auto& info) { return std::string(info.param.what); });
 
 }  // namespace

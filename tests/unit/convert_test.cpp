@@ -306,26 +306,6 @@ TEST_F(Convert, JoinsDisksAndConvertsOneOfSeveral) {
   EXPECT_TRUE(BytesEqual(testimg::ReadFile(joined), testimg::ReadFile(temp.Path("both.d88"))));
 }
 
-// An IMD image is only read: a change is refused and the file stays as it was (HFE images are
-// changed in place: decoded_change_test).
-TEST_F(Convert, DecodedImagesRefuseChanges) {
-  ImageSpec shape;
-  shape.d88 = true;
-  const std::string origin = Put(testimg::BuildImage(PatternVolume(), shape), "o.d88");
-  for (const char* to : {".imd"}) {
-    const std::string path = temp.Path(std::string("ro") + to);
-    ASSERT_EQ(0, Run(origin, path, kModeMz, kModeMz));
-    const Bytes before = testimg::ReadFile(path);
-    ImageTarget target;
-    ImageTargetFor(&target, path.c_str(), ContainerForFormat(FormatForPath(path.c_str())), kModeMz);
-    OutcomeClear(&out);
-    EXPECT_EQ(-1, BeginImageChange(&out, &target));
-    EXPECT_TRUE(OutcomeHas(&out, kMsgDecodedReadOnly));
-    EXPECT_TRUE(BytesEqual(before, testimg::ReadFile(path)));
-    EXPECT_FALSE(testimg::FileExists(path + "-journal"));
-  }
-}
-
 // Malformed files: a clear message, no crash and no output file.
 TEST_F(Convert, MalformedFilesAreRefusedCleanly) {
   ImageSpec shape;
