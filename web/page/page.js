@@ -814,6 +814,11 @@
       e.preventDefault();
       pickImage();
     });
+    $('open-input').addEventListener('keydown', (e) => {
+      if (e.key !== 'Enter' && e.key !== ' ') return;
+      e.preventDefault();
+      pickImage();
+    });
   }
   $('check-button').addEventListener('click', checkVolume);
   $('restore-button').addEventListener('click', restoreDeleted);
@@ -903,7 +908,12 @@
     const files = e.dataTransfer ? [...e.dataTransfer.files] : [];
     if (files.length === 0) return;
     const image = files.find((f) => isImage(f.name));
-    if (image) openFile(image); else importFiles(files);
+    if (!image) { importFiles(files); return; }
+    // A dropped image keeps its handle too where the browser gives one (asked during the event).
+    const item = [...e.dataTransfer.items].find((i) => i.kind === 'file' && i.getAsFile() && i.getAsFile().name === image.name);
+    const handle = item && typeof item.getAsFileSystemHandle === 'function' ? item.getAsFileSystemHandle() : null;
+    if (!handle) { openFile(image); return; }
+    handle.then((h) => openFile(image, h && h.kind === 'file' ? h : null), () => openFile(image));
   });
 
   document.addEventListener('keydown', (e) => {
