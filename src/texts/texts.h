@@ -666,9 +666,9 @@ inline constexpr char kWebNotLoadedEn[] = "This file could not be opened";
 // 開くのをやめました。開いていたイメージはそのままです
 inline constexpr char kWebOpenCancelled[] = "\x8A""J\x82""\xAD""\x82""\xCC""\x82""\xF0""\x82""\xE2""\x82""\xDF""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B\x8A""J\x82""\xA2""\x82""\xC4""\x82""\xA2""\x82""\xBD""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x82""\xBB""\x82""\xCC""\x82""\xDC""\x82""\xDC""\x82""\xC5""\x82""\xB7""";
 inline constexpr char kWebOpenCancelledEn[] = "Not opened: the image open before stays open";
-// %s をダウンロードしました
-inline constexpr char kWebDownloaded[] = "%s \x82""\xF0""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
-inline constexpr char kWebDownloadedEn[] = "%s downloaded";
+// ダウンロードしました
+inline constexpr char kWebDownloaded[] = "\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kWebDownloadedEn[] = "Downloaded";
 // %s に変換してダウンロードしました
 inline constexpr char kWebConverted[] = "%s \x82""\xC9""\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kWebConvertedEn[] = "converted and downloaded as %s";
@@ -903,9 +903,6 @@ inline constexpr char kWebRowMenuEn[] = "File commands";
 // 保存
 inline constexpr char kWebSave[] = "\x95""\xDB""\x91""\xB6""";
 inline constexpr char kWebSaveEn[] = "Save";
-// ダウンロードしました
-inline constexpr char kWebDownloadedImage[] = "\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
-inline constexpr char kWebDownloadedImageEn[] = "Downloaded";
 // %s に保存しました
 inline constexpr char kWebSaved[] = "%s \x82""\xC9""\x95""\xDB""\x91""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kWebSavedEn[] = "saved to %s";
@@ -1217,7 +1214,6 @@ enum class TextId : uint16_t {
   kWebClose,
   kWebRowMenu,
   kWebSave,
-  kWebDownloadedImage,
   kWebSaved,
   kWebSaveFailed,
   kWebSaveDenied,
@@ -1530,7 +1526,6 @@ inline constexpr TextEntry kTextTable[] = {
   {"kWebClose", kWebClose, kWebCloseEn},
   {"kWebRowMenu", kWebRowMenu, kWebRowMenuEn},
   {"kWebSave", kWebSave, kWebSaveEn},
-  {"kWebDownloadedImage", kWebDownloadedImage, kWebDownloadedImageEn},
   {"kWebSaved", kWebSaved, kWebSavedEn},
   {"kWebSaveFailed", kWebSaveFailed, kWebSaveFailedEn},
   {"kWebSaveDenied", kWebSaveDenied, kWebSaveDeniedEn},

@@ -595,7 +595,7 @@
   function downloadImage() {
     if (!state.imagePath) return;
     download(state.imageName, FS.readFile(state.imagePath));
-    tell('kWebDownloadedImage');
+    tell('kWebDownloaded');
   }
   // The image written back to the file it was opened from, after the browser's permission; only a
   // write that succeeded clears the unsaved mark.
