@@ -272,8 +272,10 @@
     try {
       [handle] = await window.showOpenFilePicker({ multiple: false, excludeAcceptAllOption: false,
         types: [{ description: 'Zelvo', accept: { 'application/octet-stream': state.imageExtensions } }] });
-    } catch {
-      return;  // the picker was cancelled
+    } catch (e) {
+      // Cancelled: nothing. A picker that cannot open: the file input instead.
+      if (!e || e.name !== 'AbortError') $('open-input').click();
+      return;
     }
     openFile(await handle.getFile(), handle);
   }
