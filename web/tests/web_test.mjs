@@ -524,6 +524,18 @@ async function thirdPass(page, browser, { work, downloads, sample, original, url
     sameBytes('restore: one undoable change', await imageBytes(page, downloads), deletedBytes);
   }
 
+  await lang('en');
+  await page.setViewport({ width: 360, height: 740 });
+  await page.click('#restore-button');
+  await page.waitForSelector('#restore-dialog[open]');
+  const cliListEn = JSON.parse(spawnSync(args.zelvo, ['ls', '--json', '--deleted', deleted], { env: { ...process.env, ZELVO_LANG: 'en' } }).stdout.toString()).deleted;
+  same('restore in English at 360 px: the list as zelvo ls --deleted, within the window', await page.evaluate(() => [
+    [...document.querySelectorAll('#restore-choice option')].map((o) => o.textContent),
+    document.getElementById('restore-dialog').getBoundingClientRect().right <= window.innerWidth]), [cliListEn.map((d) => `${d.id}  ${d.name}  ${d.verdict_text}`), true]);
+  await page.click('#restore-dialog button[value=cancel]');
+  await page.setViewport({ width: 1100, height: 760 });
+  await lang('ja');
+
   // The row menu (right click, Shift+F10, the menu key) and the sector view against zelvo sectors.
   await openByInput(page, sample);
   await page.click('#list-body tr:nth-child(2) td', { button: 'right' });
