@@ -666,9 +666,9 @@ inline constexpr char kWebNotLoadedEn[] = "This file could not be opened";
 // 開くのをやめました。開いていたイメージはそのままです
 inline constexpr char kWebOpenCancelled[] = "\x8A""J\x82""\xAD""\x82""\xCC""\x82""\xF0""\x82""\xE2""\x82""\xDF""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B\x8A""J\x82""\xA2""\x82""\xC4""\x82""\xA2""\x82""\xBD""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x82""\xBB""\x82""\xCC""\x82""\xDC""\x82""\xDC""\x82""\xC5""\x82""\xB7""";
 inline constexpr char kWebOpenCancelledEn[] = "Not opened: the image open before stays open";
-// %s をダウンロードしました
-inline constexpr char kWebDownloaded[] = "%s \x82""\xF0""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
-inline constexpr char kWebDownloadedEn[] = "%s downloaded";
+// ダウンロードしました
+inline constexpr char kWebDownloaded[] = "\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kWebDownloadedEn[] = "Downloaded";
 // %s に変換してダウンロードしました
 inline constexpr char kWebConverted[] = "%s \x82""\xC9""\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x83""_\x83""E\x83""\x93""\x83""\x8D""\x81""[\x83""h\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kWebConvertedEn[] = "converted and downloaded as %s";
@@ -861,6 +861,57 @@ inline constexpr char kWebLooksRecordedMzEn[] = "This disk looks recorded under 
 // (指定)
 inline constexpr char kWebChosen[] = "(\x8E""w\x92""\xE8"")";
 inline constexpr char kWebChosenEn[] = " (chosen)";
+// 検査
+inline constexpr char kWebCheck[] = "\x8C""\x9F""\x8D""\xB8""";
+inline constexpr char kWebCheckEn[] = "Check";
+// 削除したファイルの復元
+inline constexpr char kWebRestore[] = "\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x95""\x9C""\x8C""\xB3""";
+inline constexpr char kWebRestoreEn[] = "Restore deleted file";
+// 復元するファイルを選んでください。
+inline constexpr char kWebRestoreQuestion[] = "\x95""\x9C""\x8C""\xB3""\x82""\xB7""\x82""\xE9""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x91""I\x82""\xF1""\x82""\xC5""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kWebRestoreQuestionEn[] = "Choose the file to restore.";
+// 復元: %s
+inline constexpr char kWebRestoreTitle[] = "\x95""\x9C""\x8C""\xB3"": %s";
+inline constexpr char kWebRestoreTitleEn[] = "Restore: %s";
+// %s を復元しました
+inline constexpr char kWebRestored[] = "%s \x82""\xF0""\x95""\x9C""\x8C""\xB3""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kWebRestoredEn[] = "%s restored";
+// セクタ表示
+inline constexpr char kWebSectors[] = "\x83""Z\x83""N\x83""^\x95""\x5C""\x8E""\xA6""";
+inline constexpr char kWebSectorsEn[] = "Sector view";
+// ファイルのセクタ
+inline constexpr char kWebFileSectors[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x83""Z\x83""N\x83""^";
+inline constexpr char kWebFileSectorsEn[] = "File sectors";
+// トラック
+inline constexpr char kWebTrack[] = "\x83""g\x83""\x89""\x83""b\x83""N";
+inline constexpr char kWebTrackEn[] = "Track";
+// セクタ
+inline constexpr char kWebSector[] = "\x83""Z\x83""N\x83""^";
+inline constexpr char kWebSectorEn[] = "Sector";
+// 前のセクタ
+inline constexpr char kWebPrevious[] = "\x91""O\x82""\xCC""\x83""Z\x83""N\x83""^";
+inline constexpr char kWebPreviousEn[] = "Previous sector";
+// 次のセクタ
+inline constexpr char kWebNext[] = "\x8E""\x9F""\x82""\xCC""\x83""Z\x83""N\x83""^";
+inline constexpr char kWebNextEn[] = "Next sector";
+// 閉じる
+inline constexpr char kWebClose[] = "\x95""\xC2""\x82""\xB6""\x82""\xE9""";
+inline constexpr char kWebCloseEn[] = "Close";
+// ファイルの操作
+inline constexpr char kWebRowMenu[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x91""\x80""\x8D""\xEC""";
+inline constexpr char kWebRowMenuEn[] = "File commands";
+// 保存
+inline constexpr char kWebSave[] = "\x95""\xDB""\x91""\xB6""";
+inline constexpr char kWebSaveEn[] = "Save";
+// %s に保存しました
+inline constexpr char kWebSaved[] = "%s \x82""\xC9""\x95""\xDB""\x91""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kWebSavedEn[] = "saved to %s";
+// %s に保存できませんでした: %s
+inline constexpr char kWebSaveFailed[] = "%s \x82""\xC9""\x95""\xDB""\x91""\xB6""\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD"": %s";
+inline constexpr char kWebSaveFailedEn[] = "%s could not be saved: %s";
+// %s への書き込みが許可されませんでした。変更はこのページに残っています
+inline constexpr char kWebSaveDenied[] = "%s \x82""\xD6""\x82""\xCC""\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x82""\xAA""\x8B""\x96""\x89""\xC2""\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""\x81""B\x95""\xCF""\x8D""X\x82""\xCD""\x82""\xB1""\x82""\xCC""\x83""y\x81""[\x83""W\x82""\xC9""\x8E""c\x82""\xC1""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kWebSaveDeniedEn[] = "Writing to %s was not allowed: the changes stay in this page";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -1149,6 +1200,23 @@ enum class TextId : uint16_t {
   kWebLooksRecordedPc,
   kWebLooksRecordedMz,
   kWebChosen,
+  kWebCheck,
+  kWebRestore,
+  kWebRestoreQuestion,
+  kWebRestoreTitle,
+  kWebRestored,
+  kWebSectors,
+  kWebFileSectors,
+  kWebTrack,
+  kWebSector,
+  kWebPrevious,
+  kWebNext,
+  kWebClose,
+  kWebRowMenu,
+  kWebSave,
+  kWebSaved,
+  kWebSaveFailed,
+  kWebSaveDenied,
   kCount
 };
 
@@ -1444,6 +1512,23 @@ inline constexpr TextEntry kTextTable[] = {
   {"kWebLooksRecordedPc", kWebLooksRecordedPc, kWebLooksRecordedPcEn},
   {"kWebLooksRecordedMz", kWebLooksRecordedMz, kWebLooksRecordedMzEn},
   {"kWebChosen", kWebChosen, kWebChosenEn},
+  {"kWebCheck", kWebCheck, kWebCheckEn},
+  {"kWebRestore", kWebRestore, kWebRestoreEn},
+  {"kWebRestoreQuestion", kWebRestoreQuestion, kWebRestoreQuestionEn},
+  {"kWebRestoreTitle", kWebRestoreTitle, kWebRestoreTitleEn},
+  {"kWebRestored", kWebRestored, kWebRestoredEn},
+  {"kWebSectors", kWebSectors, kWebSectorsEn},
+  {"kWebFileSectors", kWebFileSectors, kWebFileSectorsEn},
+  {"kWebTrack", kWebTrack, kWebTrackEn},
+  {"kWebSector", kWebSector, kWebSectorEn},
+  {"kWebPrevious", kWebPrevious, kWebPreviousEn},
+  {"kWebNext", kWebNext, kWebNextEn},
+  {"kWebClose", kWebClose, kWebCloseEn},
+  {"kWebRowMenu", kWebRowMenu, kWebRowMenuEn},
+  {"kWebSave", kWebSave, kWebSaveEn},
+  {"kWebSaved", kWebSaved, kWebSavedEn},
+  {"kWebSaveFailed", kWebSaveFailed, kWebSaveFailedEn},
+  {"kWebSaveDenied", kWebSaveDenied, kWebSaveDeniedEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

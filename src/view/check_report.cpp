@@ -21,54 +21,57 @@ void SlotName(const uint8_t* directory, int entryCount, const uint16_t* tbl1, in
 }  // namespace
 
 void ComposeCheckLine(const CheckFinding& f, const char* name, const char* otherName, char* out,
-                      int capacity) {
+                      int capacity, bool english) {
+  // Each text in the language asked for.
+  const auto in = [english](const char* ja) { return english ? TextEn(TextIdOf(ja)) : ja; };
   const size_t n = static_cast<size_t>(capacity);
   const unsigned long offset = f.offset;
   switch (f.kind) {
     case kCheckRunOutside:
       if (f.sector < 1 || f.sector > 16 || f.track > 83)
-        std::snprintf(out, n, kCheckLineBadStart, name, f.track & 0xFF, f.sector & 0xFF);
+        std::snprintf(out, n, in(kCheckLineBadStart), name, f.track & 0xFF, f.sector & 0xFF);
       else
-        std::snprintf(out, n, kCheckLineRunOutside, name, f.track, f.sector, f.count);
+        std::snprintf(out, n, in(kCheckLineRunOutside), name, f.track, f.sector, f.count);
       break;
     case kCheckRunFree:
-      std::snprintf(out, n, kCheckLineRunFree, name, f.count, f.track, f.sector);
+      std::snprintf(out, n, in(kCheckLineRunFree), name, f.count, f.track, f.sector);
       break;
     case kCheckSharedSectors:
-      std::snprintf(out, n, kCheckLineShared, name, f.count,
-                    f.otherSlot < 0 ? kCheckExdirName : otherName, f.track, f.sector);
+      std::snprintf(out, n, in(kCheckLineShared), name, f.count,
+                    f.otherSlot < 0 ? in(kCheckExdirName) : otherName, f.track, f.sector);
       break;
     case kCheckExdirFree:
-      std::snprintf(out, n, kCheckLineExdirFree, f.track, f.sector, f.count);
+      std::snprintf(out, n, in(kCheckLineExdirFree), f.track, f.sector, f.count);
       break;
-    case kCheckExdirOutside: std::snprintf(out, n, kCheckLineExdirOutside, f.count); break;
-    case kCheckD88ShortHeader: std::snprintf(out, n, "%s", kCheckLineShortHeader); break;
+    case kCheckExdirOutside: std::snprintf(out, n, in(kCheckLineExdirOutside), f.count); break;
+    case kCheckD88ShortHeader: std::snprintf(out, n, "%s", in(kCheckLineShortHeader)); break;
     case kCheckD88OffsetInHeader:
-      std::snprintf(out, n, kCheckLineOffsetInHeader, f.track, offset);
+      std::snprintf(out, n, in(kCheckLineOffsetInHeader), f.track, offset);
       break;
     case kCheckD88OffsetOutside:
-      std::snprintf(out, n, kCheckLineOffsetOutside, f.track, offset);
+      std::snprintf(out, n, in(kCheckLineOffsetOutside), f.track, offset);
       break;
     case kCheckD88RecordsOutside:
-      std::snprintf(out, n, kCheckLineRecordsOutside, f.track, f.count);
+      std::snprintf(out, n, in(kCheckLineRecordsOutside), f.track, f.count);
       break;
     case kCheckSectorsMissing:
-      std::snprintf(out, n, kCheckLineMissing, f.track, f.sector, f.count);
+      std::snprintf(out, n, in(kCheckLineMissing), f.track, f.sector, f.count);
       break;
-    case kCheckSameName: std::snprintf(out, n, kCheckLineSameName, name); break;
-    default: std::snprintf(out, n, "%s", kCheckLineUnreadable); break;
+    case kCheckSameName: std::snprintf(out, n, in(kCheckLineSameName), name); break;
+    default: std::snprintf(out, n, "%s", in(kCheckLineUnreadable)); break;
   }
 }
 
 void ComposeCheckReport(const CheckFindings& findings, const uint8_t* directory, int entryCount,
-                        const uint16_t* tbl1, char* out, int capacity) {
+                        const uint16_t* tbl1, char* out, int capacity, bool english) {
+  const auto in = [english](const char* ja) { return english ? TextEn(TextIdOf(ja)) : ja; };
   if (capacity <= 0) return;
   out[0] = '\0';
   if (findings.count == 0) {
-    std::snprintf(out, static_cast<size_t>(capacity), "%s", kMsgCheckClean);
+    std::snprintf(out, static_cast<size_t>(capacity), "%s", in(kMsgCheckClean));
     return;
   }
-  int used = std::snprintf(out, static_cast<size_t>(capacity), kMsgCheckFound, findings.count);
+  int used = std::snprintf(out, static_cast<size_t>(capacity), in(kMsgCheckFound), findings.count);
   const int stored = findings.count < findings.capacity ? findings.count : findings.capacity;
   const int told = stored < kCheckReportLines ? stored : kCheckReportLines;
   for (int i = 0; i < told && used >= 0 && used < capacity; ++i) {
@@ -77,10 +80,10 @@ void ComposeCheckReport(const CheckFindings& findings, const uint8_t* directory,
     SlotName(directory, entryCount, tbl1, findings.items[i].slot, name);
     SlotName(directory, entryCount, tbl1, findings.items[i].otherSlot, other);
     char line[256];
-    ComposeCheckLine(findings.items[i], name, other, line, sizeof line);
+    ComposeCheckLine(findings.items[i], name, other, line, sizeof line, english);
     used += std::snprintf(out + used, static_cast<size_t>(capacity - used), "\n%s", line);
   }
   if (findings.count > told && used >= 0 && used < capacity)
-    std::snprintf(out + used, static_cast<size_t>(capacity - used), kMsgCheckMore,
+    std::snprintf(out + used, static_cast<size_t>(capacity - used), in(kMsgCheckMore),
                   findings.count - told);
 }

@@ -12,8 +12,8 @@ inline constexpr int kCheckReportLines = 20;  // findings told one by one; the r
 // One finding as a line; `name` is the entry's name as the list shows it (slot >= 0) and
 // `otherName` that of the other entry of shared sectors (empty for the extended directory).
 void ComposeCheckLine(const CheckFinding& finding, const char* name, const char* otherName,
-                      char* out, int capacity);
+                      char* out, int capacity, bool english = false);
 // The box's text for the findings of a volume whose directory holds `entryCount` slots, names
-// shown through tbl1.
+// shown through tbl1. Code page 932, or English when `english` (the web page shows both).
 void ComposeCheckReport(const CheckFindings& findings, const uint8_t* directory, int entryCount,
-                        const uint16_t* tbl1, char* out, int capacity);
+                        const uint16_t* tbl1, char* out, int capacity, bool english = false);

@@ -117,6 +117,22 @@ TEST(CheckReport, CleanManyAndCut) {
   std::snprintf(more, sizeof more, kMsgCheckMore, 45 - kCheckReportLines);
   EXPECT_NE(report.find(more), std::string::npos);
 
+  // In English every part of the report is the English text, the names as they are.
+  ComposeCheckReport(many, nullptr, 0, nullptr, text, sizeof text, true);
+  const std::string english = text;
+  std::snprintf(head, sizeof head, kMsgCheckFoundEn, 45);
+  EXPECT_EQ(english.rfind(head, 0), 0u);
+  EXPECT_NE(english.find(kCheckLineUnreadableEn), std::string::npos);
+  std::snprintf(more, sizeof more, kMsgCheckMoreEn, 45 - kCheckReportLines);
+  EXPECT_NE(english.find(more), std::string::npos);
+  ComposeCheckReport(none, nullptr, 0, nullptr, text, sizeof text, true);
+  EXPECT_STREQ(text, kMsgCheckCleanEn);
+  char line[256];
+  ComposeCheckLine({kCheckSharedSectors, 3, -1, 2, 1, 2, 0}, "A.TXT", "", line, sizeof line, true);
+  char want[256];
+  std::snprintf(want, sizeof want, kCheckLineSharedEn, "A.TXT", 2, kCheckExdirNameEn, 2, 1);
+  EXPECT_STREQ(line, want);
+
   // A short buffer still ends the text.
   char small[16];
   ComposeCheckReport(many, nullptr, 0, nullptr, small, sizeof small);

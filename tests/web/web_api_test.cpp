@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "image/container.h"
 #include "image/host_files.h"
@@ -251,6 +252,58 @@ TEST_F(WebApiTest, DisksSayWhatTheBytesAreAndIdentifySpeaksBothLanguages) {
   EXPECT_EQ(en.rfind("Verdict: MZ\nLayout: D88 (extension: agrees)\n", 0), 0u) << en;
   EXPECT_NE(en.find("Files: 2  free sectors: "), std::string::npos) << en;
   EXPECT_EQ(Call(zw_identify())["textEn"], en);
+}
+
+// A volume whose bit table lacks a file's sectors, with one recoverable deleted entry.
+std::vector<uint8_t> Unmended(bool writeProtected) {
+  testimg::VolumeBuilder volume;
+  testimg::FileSpec loose;
+  loose.name = "LOOSE";
+  loose.data.assign(600, 3);
+  loose.markUsed = false;
+  volume.AddFile(loose);
+  testimg::FileSpec gone;
+  gone.name = "GONE";
+  gone.type = 0;
+  gone.data.assign(200, 4);
+  gone.track = 10;
+  gone.sector = 1;
+  gone.markUsed = false;
+  volume.AddFile(gone);
+  testimg::ImageSpec shape;
+  shape.d88 = true;
+  shape.d88WriteProtect = writeProtected ? 0x10 : 0x00;
+  return testimg::BuildImage(volume, shape);
+}
+
+// Check, repair and restore write nothing without their check first, nor on a protected disk
+// (no repair offered there); the sector view reads only.
+TEST_F(WebApiTest, CheckRepairAndRestoreWriteOnlyAfterTheirCheck) {
+  const std::string locked = Path("locked.d88");
+  testimg::WriteFile(locked, Unmended(true));
+  testimg::WriteFile(image, Unmended(false));
+  const auto before = testimg::ReadFile(image);
+
+  ASSERT_TRUE(Call(zw_open(locked.c_str(), 0, 0, 0))["ok"]);
+  const json shown = Call(zw_check());
+  EXPECT_EQ(shown["count"], 1);
+  EXPECT_FALSE(shown.contains("repair"));  // no offer on a protected disk
+  EXPECT_FALSE(Call(zw_repair())["ok"]);
+  EXPECT_FALSE(Call(zw_undelete_texts(0))["ok"]);
+  EXPECT_EQ(testimg::ReadFile(locked), Unmended(true));
+
+  ASSERT_TRUE(Call(zw_open(image.c_str(), 0, 0, 0))["ok"]);
+  EXPECT_EQ(Call(zw_listing())["deleted"], 1);
+  EXPECT_FALSE(Call(zw_undelete_write())["ok"]);  // nothing pending
+  EXPECT_EQ(Call(zw_undelete_texts(3))["messages"][0]["id"], "kMsgUndeleteNoEntry");
+  const json taken =
+      Call(zw_undelete_check(0, "LOOSE", "OBJ", "1200", "1200", "03", "01", "15", 0));
+  EXPECT_FALSE(taken["ok"]);
+  EXPECT_FALSE(Call(zw_undelete_write())["ok"]);  // nothing pending after a refusal
+  EXPECT_EQ(testimg::ReadFile(image), before);
+  // The sector view read-only, its texts composed under the sanitizers.
+  EXPECT_EQ(Call(zw_sector("0x53", "16", 1))["lines"].size(), 16u);
+  EXPECT_EQ(testimg::ReadFile(image), before);
 }
 
 }  // namespace

@@ -28,13 +28,20 @@
 #include "transfer/identify_command.h"
 #include "transfer/import.h"
 #include "transfer/new_image.h"
+#include "transfer/undelete.h"
 #include "transfer/volume_change.h"
+#include "view/check_report.h"
+#include "view/deleted_view.h"
 #include "view/directory_list.h"
 #include "view/info_panel.h"
+#include "view/sector_dump.h"
+#include "view/sector_owner.h"
 #include "view/status_bar.h"
+#include "volume/bit_table_repair.h"
 #include "volume/format.h"
 #include "volume/identify.h"
 #include "volume/layout.h"
+#include "volume/volume_check.h"
 #include "volume/volume_read.h"
 #include "web_json.h"
 #include "web_paths.h"
@@ -125,7 +132,8 @@ struct Pending {
   ImportPlan plan;
   int slot;
   DeletePlan deletePlan;
-  bool import, edit, erase;
+  UndeletePlan undeletePlan;
+  bool import, edit, erase, undelete;
 };
 Pending Wait;
 
@@ -198,12 +206,22 @@ void Listing(web::Json& json) {
     // The date column sorts as the window sorts it (years 70-99 before 00-69).
     char dateKey[kCellCapacity + 2];
     DateSortKey(row.cells[kColDate], dateKey, sizeof dateKey);
-    json.ItemObject().Field("slot", slot).Field("dateKey", dateKey).BeginArray("cells");
+    // Where its data starts, for the sector view's "file sectors".
+    const uint8_t* entry = P.volume.DirectoryBuffer + slot * kEntryBytes;
+    json.ItemObject()
+        .Field("slot", slot)
+        .Field("dateKey", dateKey)
+        .Field("trk", entry[kEntryTrk])
+        .Field("sct", entry[kEntrySct])
+        .BeginArray("cells");
     for (int c = 0; c < kColumnCount; c++) json.Item(row.cells[c]);
     json.EndArray().End();
     files++;
   }
   json.EndArray();
+  // Whether 削除したファイルの復元 has anything to list (the window greys it otherwise).
+  static DeletedEntry deleted[kMaxSlots];
+  json.Field("deleted", P.loaded ? ListDeletedEntries(&P.volume, deleted, kMaxSlots) : 0);
   char panel[kPanelTextCapacity] = "";
   if (P.loaded)
     ComposeInfoText(P.volume.SystemArea, P.volume.ExdirPresent, P.volume.ExdirTrack,
@@ -819,5 +837,249 @@ ZW_API const char* zw_convert(const char* path, int mode, int dryRun) {
         .Field("question", question)
         .Field("questionEn", questionEn);
   }
+  return Done(json);
+}
+
+namespace {
+
+VolumeView ViewOf(const VolumeState& volume) {
+  return VolumeView{volume.SystemArea,   volume.DirectoryBuffer, volume.EntryCount,
+                    volume.ExdirPresent, volume.ExdirTrack,      volume.ExdirSector};
+}
+
+// The bit table mended as the window's offer mends it (nothing freed that no file owns).
+BitTableRepair PlanRepair(uint8_t* repaired) {
+  BitTableRepair repair;
+  PlanBitTableRepair(ViewOf(P.volume), false, repaired, &repair);
+  return repair;
+}
+
+}  // namespace
+
+ZW_API const char* zw_check() {
+  if (!P.loaded) return Said(false, kCaptionCheck, kMsgCheckOpenFailed);
+  constexpr int kFindingCapacity = 512;
+  static CheckFinding store[kFindingCapacity];
+  CheckFindings findings{store, kFindingCapacity, 0};
+  const VolumeView volume = ViewOf(P.volume);
+  CheckVolumeStructure(volume, &findings);
+  if (CheckImageContainer(&P.target, volume, &findings) != 0)
+    return Said(false, kCaptionCheck, kMsgCheckOpenFailed);
+  static char report[kCheckReportCapacity];
+  static char reportEn[kCheckReportCapacity];
+  ComposeCheckReport(findings, P.volume.DirectoryBuffer, P.volume.EntryCount, P.tables.TBL1, report,
+                     sizeof report);
+  ComposeCheckReport(findings, P.volume.DirectoryBuffer, P.volume.EntryCount, P.tables.TBL1,
+                     reportEn, sizeof reportEn, true);
+  web::Json json;
+  json.Begin()
+      .Flag("ok", true)
+      .Flag("clean", findings.count == 0)
+      .Field("count", findings.count)
+      .Field("caption", kCaptionCheck)
+      .Field("captionEn", TextEn(TextIdOf(kCaptionCheck)))
+      .Field("report", report)
+      .Field("reportEn", reportEn);
+  json.BeginArray("findings");
+  const int stored = findings.count < kFindingCapacity ? findings.count : kFindingCapacity;
+  for (int i = 0; i < stored; i++) {
+    const CheckFinding& f = store[i];
+    json.ItemObject()
+        .Field("kind", f.kind)
+        .Field("slot", f.slot)
+        .Field("otherSlot", f.otherSlot)
+        .Field("track", f.track)
+        .Field("sector", f.sector)
+        .Field("count", f.count)
+        .Field("offset", static_cast<int>(f.offset))
+        .End();
+  }
+  json.EndArray();
+  // The window offers the repair after its report when there are sectors to mark used, the disk
+  // is writable and no file shares sectors or leaves the disk.
+  static uint8_t repaired[kSystemAreaBytes];
+  const BitTableRepair repair = PlanRepair(repaired);
+  Outcome refused;
+  OutcomeClear(&refused);
+  if (!repair.refused && repair.marked > 0 && RefuseChange(&refused, &P.target) == 0) {
+    char question[512], questionEn[512];
+    std::snprintf(question, sizeof question, kMsgRepairConfirm, repair.marked,
+                  repair.firstMarked / 16, repair.firstMarked % 16 + 1, repair.freed);
+    std::snprintf(questionEn, sizeof questionEn, kMsgRepairConfirmEn, repair.marked,
+                  repair.firstMarked / 16, repair.firstMarked % 16 + 1, repair.freed);
+    json.Flag("repair", true).Field("question", question).Field("questionEn", questionEn);
+  }
+  return Done(json);
+}
+
+ZW_API const char* zw_repair() {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!P.loaded) return ListingAnswer(false, out);
+  if (RefuseChange(&out, &P.target) != 0) return ListingAnswer(false, out);
+  // Planned from the volume as the image holds it now.
+  Reload(&out);
+  if (!P.loaded) return ListingAnswer(false, out);
+  static uint8_t repaired[kSystemAreaBytes];
+  const BitTableRepair repair = PlanRepair(repaired);
+  if (repair.refused) {
+    SayText(&out, kCaptionCheck, kMsgRepairRefused, kMsgRepairRefused);
+    return ListingAnswer(false, out);
+  }
+  if (repair.marked == 0 && repair.freed == 0) {
+    SayText(&out, kCaptionCheck, kMsgRepairNothing, kMsgRepairNothing);
+    return ListingAnswer(false, out);
+  }
+  std::memcpy(P.volume.SystemArea, repaired, sizeof repaired);
+  const bool ok = CommitVolumeChange(&out, &P.target, &P.volume, 0, true) == 0;
+  if (ok) Say(&out, kCaptionCheck, kMsgRepairDone, repair.marked, repair.freed);
+  Reload(&out);
+  return ListingAnswer(ok, out);
+}
+
+ZW_API const char* zw_deleted() {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!P.loaded) return Answer(false, out);
+  static DeletedEntry entries[kMaxSlots];
+  const int count = ListDeletedEntries(&P.volume, entries, kMaxSlots);
+  web::Json json;
+  json.Begin().Flag("ok", true).BeginArray("entries");
+  for (int i = 0; i < count && i < kMaxSlots; i++) {
+    const DeletedEntry& e = entries[i];
+    // The row as the list would show it restored (as an OBJ file until the form says otherwise).
+    uint8_t entry[kEntryBytes];
+    std::memcpy(entry, P.volume.DirectoryBuffer + e.slot * kEntryBytes, kEntryBytes);
+    entry[kEntryType] = 1;
+    DirectoryRow row;
+    FormatDirectoryRow(entry, P.tables.TBL1, &row);
+    char verdict[256], verdictEn[256];
+    FormatDeletedVerdict(e, false, verdict, sizeof verdict);
+    FormatDeletedVerdict(e, true, verdictEn, sizeof verdictEn);
+    json.ItemObject()
+        .Field("number", i)
+        .Field("slot", e.slot)
+        .Field("verdict", e.verdict)
+        .Field("verdictText", verdict)
+        .Field("verdictTextEn", verdictEn)
+        .BeginArray("cells");
+    for (int c = 0; c < kColumnCount; c++) json.Item(row.cells[c]);
+    json.EndArray().End();
+  }
+  json.EndArray();
+  return Done(json);
+}
+
+namespace {
+
+// The entry of deleted entry #d`number` as the form starts from it (an OBJ file), after the
+// restore's own refusals. 0, or -1 with the messages.
+int StartUndelete(int number, Outcome* out, uint8_t* entry) {
+  if (!P.loaded) return -1;
+  if (RefuseChange(out, &P.target) != 0) return -1;
+  if (PlanUndelete(out, &P.volume, P.tables.TBL1, number, 1, nullptr, &Wait.undeletePlan) != 0)
+    return -1;
+  std::memcpy(entry, P.volume.DirectoryBuffer + Wait.undeletePlan.slot * kEntryBytes, kEntryBytes);
+  entry[kEntryType] = 1;
+  return 0;
+}
+
+}  // namespace
+
+ZW_API const char* zw_undelete_texts(int number) {
+  Wait.undelete = false;
+  Outcome out;
+  OutcomeClear(&out);
+  uint8_t entry[kEntryBytes];
+  if (StartUndelete(number, &out, entry) != 0) return Answer(false, out);
+  AttributeTexts texts;
+  ShownAttributeTexts(entry, &texts);
+  return TextsAnswer(texts);
+}
+
+ZW_API const char* zw_undelete_check(int number, const char* name, const char* type,
+                                     const char* start, const char* exec, const char* year,
+                                     const char* month, const char* day, int lock) {
+  Wait.undelete = false;
+  Outcome out;
+  OutcomeClear(&out);
+  if (StartUndelete(number, &out, Wait.entry) != 0) return Answer(false, out);
+  AttributeTexts texts;
+  ShownAttributeTexts(Wait.entry, &texts);
+  char shownName[kControlTextCapacity];
+  std::memcpy(shownName, texts.name, sizeof shownName);
+  TypedTexts(&texts, name, type, start, exec, year, month, day, lock);
+  AttributeCheckFailure failure;
+  if (CheckEditedAttributes(texts, shownName, &P.volume, Wait.undeletePlan.slot, Wait.entry,
+                            &failure) != 0) {
+    SayText(&out, failure.caption, failure.format ? failure.format : failure.text, failure.text,
+            failure.textEn);
+    return Answer(false, out);
+  }
+  Wait.undelete = true;
+  char question[512], questionEn[512];
+  UndeleteQuestion(Wait.undeletePlan, &P.volume, P.tables.TBL1, question, questionEn,
+                   sizeof question);
+  return Question(question, questionEn);
+}
+
+ZW_API const char* zw_undelete_write() {
+  Outcome out;
+  OutcomeClear(&out);
+  if (!Wait.undelete) return Answer(false, out);
+  Wait.undelete = false;
+  // The form's fields go into the slot as it stays deleted; the restore sets the type byte.
+  UndeletePlan& plan = Wait.undeletePlan;
+  plan.type = Wait.entry[kEntryType];
+  plan.rename = false;
+  std::memcpy(P.volume.DirectoryBuffer + plan.slot * kEntryBytes + 1, Wait.entry + 1,
+              kEntryBytes - 1);
+  const bool ok = CommitUndelete(&out, &P.target, &P.volume, plan) == 0;
+  Reload(&out);
+  return ListingAnswer(ok, out);
+}
+
+ZW_API const char* zw_sector(const char* track, const char* sector, int delta) {
+  if (!P.loaded) return Said(false, kCaptionError, kSectorViewBadAddress);
+  long t = -1, s = -1;
+  if (!ParseSectorNumber(track, &t) || !ParseSectorNumber(sector, &s) ||
+      !SectorAddressValid(static_cast<int>(t), static_cast<int>(s)))
+    return Said(false, kCaptionError, kSectorViewBadAddress);
+  const int index = StepSectorIndex(SectorIndex(static_cast<int>(t), static_cast<int>(s)), delta);
+  const int shownTrack = index / kSectorsPerTrack, shownSector = index % kSectorsPerTrack + 1;
+  char owner[128], ownerEn[128];
+  DescribeSectorOwner(&P.volume, P.tables.TBL1, index, false, owner, sizeof owner);
+  DescribeSectorOwner(&P.volume, P.tables.TBL1, index, true, ownerEn, sizeof ownerEn);
+  char heading[256], headingEn[256];
+  std::snprintf(heading, sizeof heading, kSectorViewHeading, shownTrack, shownSector, shownTrack,
+                shownSector, owner);
+  std::snprintf(headingEn, sizeof headingEn, kSectorViewHeadingEn, shownTrack, shownSector,
+                shownTrack, shownSector, ownerEn);
+  web::Json json;
+  json.Begin()
+      .Flag("ok", true)
+      .Field("track", shownTrack)
+      .Field("sector", shownSector)
+      .Field("index", index)
+      .Field("owner", owner)
+      .Field("ownerEn", ownerEn)
+      .Field("heading", heading)
+      .Field("headingEn", headingEn);
+  uint8_t bytes[kSectorBytes];
+  const int status = ReadSectors(&P.target, bytes, shownTrack, shownSector, kSectorBytes);
+  if (status != kImageOk) {
+    char text[256], textEn[256];
+    std::snprintf(text, sizeof text, kSectorViewUnreadable, ImageStatusText(status));
+    std::snprintf(textEn, sizeof textEn, kSectorViewUnreadableEn,
+                  TextEn(TextIdOf(ImageStatusText(status))));
+    json.Field("unreadable", text).Field("unreadableEn", textEn);
+  }
+  json.BeginArray("lines");
+  for (int line = 0; status == kImageOk && line < kSectorBytes / 16; line++) {
+    char row[160];
+    FormatHexLine(bytes + line * 16, line * 16, P.tables.TBL1, row, sizeof row);
+    json.Item(row);
+  }
+  json.EndArray();
   return Done(json);
 }

@@ -21,7 +21,8 @@ ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii);
 // The loaded volume: "format", "mode", "disk", "disks", "panel", "columns", "rows" (each with
 // its "slot", nine "cells" and "dateKey", the date as the window sorts it), "status" (two
 // texts: the modes; the counts, the largest file that fits and the write-protection mark),
-// "canUndo", "canRedo", "protected".
+// "canUndo", "canRedo", "protected", "deleted" (how many deleted entries the volume holds); each
+// row also has "trk" and "sct", where its data starts.
 ZW_API const char* zw_listing();
 // Switches the transfer mode (0 Binary, 1 Ascii).
 ZW_API const char* zw_set_transfer(int ascii);
@@ -68,3 +69,27 @@ ZW_API const char* zw_identify();
 ZW_API const char* zw_convert(const char* path, int mode, int dryRun);
 // The containers the core reads and writes: "kinds" with "name", "format", "extensions".
 ZW_API const char* zw_containers();
+// The check of the open volume and its image, as the window's 検査 runs it: "clean", "count",
+// "findings" (each "kind" as image/check_findings.h numbers them, "slot", "otherSlot", "track",
+// "sector", "count", "offset"), the window's report ("report", "reportEn") and, when the window
+// would offer to mend the bit table, "repair" (true) with its question.
+ZW_API const char* zw_check();
+// The bit table mended from the directory as the offer after the check said (one change, undoable).
+ZW_API const char* zw_repair();
+// The deleted entries of the open volume, numbered as ls --deleted numbers them: "entries" with
+// "number", "slot", "cells" (the row as the list would show it restored), "verdict" (0
+// recoverable, 1 partly overwritten, 2 not recoverable), "verdictText" and "verdictTextEn".
+ZW_API const char* zw_deleted();
+// Restoring deleted entry #d`number` through the attribute form: the form's texts (refused with the
+// verdict unless it is recoverable), the checks over the edited texts, then the write.
+ZW_API const char* zw_undelete_texts(int number);
+ZW_API const char* zw_undelete_check(int number, const char* name, const char* type,
+                                     const char* start, const char* exec, const char* year,
+                                     const char* month, const char* day, int lock);
+ZW_API const char* zw_undelete_write();
+// One sector of the volume as the sector view shows it: the address typed (`track`, `sector`:
+// decimal, or hex after 0x) moved by `delta` sectors (wrapping around the disk). "track",
+// "sector", "index", "owner"/"ownerEn", "heading"/"headingEn" and "lines" (16 hex lines), or
+// "unreadable"/"unreadableEn" when the image cannot give it; a bad address answers ok false
+// with the sector view's message.
+ZW_API const char* zw_sector(const char* track, const char* sector, int delta);

@@ -10,8 +10,17 @@
   FS.mkdirTree('/host');
   FS.mkdirTree('/out');
 
+  // The language, convention and transfer mode chosen last, kept in the browser's local storage.
+  const remembered = (() => {
+    try { return JSON.parse(localStorage.getItem('zelvo-explorer') || '{}') || {}; } catch { return {}; }
+  })();
+  const remember = (what) => {
+    Object.assign(remembered, what);
+    try { localStorage.setItem('zelvo-explorer', JSON.stringify(remembered)); } catch { /* storage refused: nothing kept */ }
+  };
   const state = {
-    lang: (navigator.language || '').toLowerCase().startsWith('ja') ? 'ja' : 'en',
+    lang: remembered.lang === 'ja' || remembered.lang === 'en' ? remembered.lang
+      : (navigator.language || '').toLowerCase().startsWith('ja') ? 'ja' : 'en',
     imageName: '',      // the user's name for the image
     imagePath: '',      // its path in the module's file system
     listing: null,      // the last listing of the core
@@ -23,6 +32,7 @@
     multi: false,         // taps add or remove rows (touch)
     clicks: [-1, -1],     // the slots of the last two clicks
     dirty: false,
+    handle: null,         // the opened file's handle, where the browser lets the page write it back
     disks: [],
     importPath: '',
     editSlot: -1,
@@ -185,6 +195,10 @@
     const loaded = l.loaded, some = state.selected.size > 0, writable = loaded && !l.protected;
     $('status-why').textContent = loaded ? '' : T(state.imageName ? 'kWebNotLoaded' : 'kWebNoImage');
     $('download-button').disabled = !loaded;
+    $('save-button').disabled = !loaded || !state.handle;
+    $('check-button').disabled = !loaded;
+    $('restore-button').disabled = !writable || !l.deleted;
+    $('sectors-button').disabled = !loaded;
     $('undo-button').disabled = !l.canUndo;
     $('redo-button').disabled = !l.canRedo;
     $('export-button').disabled = !some;
@@ -246,13 +260,28 @@
     const dot = name.lastIndexOf('.');
     return dot < 0 ? '' : name.slice(dot).toLowerCase();
   }
-  async function openFile(file) {
+  async function openFile(file, handle = null) {
     const bytes = new Uint8Array(await file.arrayBuffer());
-    openBytes(file.name, bytes);
+    openBytes(file.name, bytes, handle);
+  }
+  // Where the browser offers it, Open goes through the file system picker, which keeps the
+  // file's handle for Save; elsewhere through the file input.
+  const canSaveBack = typeof window.showOpenFilePicker === 'function';
+  async function pickImage() {
+    let handle;
+    try {
+      [handle] = await window.showOpenFilePicker({ multiple: false, excludeAcceptAllOption: false,
+        types: [{ description: 'Zelvo', accept: { 'application/octet-stream': state.imageExtensions } }] });
+    } catch (e) {
+      // Cancelled: nothing. A picker that cannot open: the file input instead.
+      if (!e || e.name !== 'AbortError') $('open-input').click();
+      return;
+    }
+    openFile(await handle.getFile(), handle);
   }
   // The new image is written beside the open one and takes its place only once it is chosen:
   // Cancel in the disk chooser keeps the image that was open, its changes and its history.
-  function openBytes(name, bytes) {
+  function openBytes(name, bytes, handle = null) {
     if (state.dirty && !window.confirm(T('kWebDiscardQuestion'))) return false;
     const started = performance.now();
     const pending = '/img/pending' + extensionOf(name).replace(/[^.a-z0-9]/g, '_');
@@ -265,6 +294,8 @@
       state.imagePath = pending.replace('/img/pending', '/img/image');
       FS.rename(pending, state.imagePath);
       state.dirty = false;
+      state.handle = handle;
+      state.sector = null;
       state.selected = new Set();
       state.cursor = -1;
       state.disks = disks;
@@ -385,7 +416,7 @@
   // --- changes ---
   function changed(result, status, ...values) {
     show(result);
-    if (result.ok) state.dirty = true;
+    if (result.ok) { state.dirty = true; state.changes = (state.changes || 0) + 1; }
     setListing(result);
     if (result.ok && status) tell(status, ...values);
     return result.ok;
@@ -562,12 +593,39 @@
     clearMessages();
     changed(call('zw_undo', undo ? 1 : 0), undo ? 'kStatusUndone' : 'kStatusRedone');
   }
+  // A download cannot say whether it was saved or cancelled: the unsaved mark stays.
   function downloadImage() {
     if (!state.imagePath) return;
     download(state.imageName, FS.readFile(state.imagePath));
-    state.dirty = false;
+    tell('kWebDownloaded');
+  }
+  // The image written back to the file it was opened from, after the browser's permission; only a
+  // write that succeeded clears the unsaved mark.
+  async function saveBack() {
+    const handle = state.handle;
+    if (!handle || !state.imagePath || !state.listing.loaded) return;
+    clearMessages();
+    const name = handle.name || state.imageName;
+    const bytes = FS.readFile(state.imagePath);
+    const changes = state.changes;
+    try {
+      const mode = { mode: 'readwrite' };
+      if ((await handle.queryPermission(mode)) !== 'granted' && (await handle.requestPermission(mode)) !== 'granted') {
+        say('kWebSaveDenied', name);
+        return;
+      }
+      const writable = await handle.createWritable();
+      await writable.write(bytes);
+      await writable.close();
+    } catch (e) {
+      say('kWebSaveFailed', name, e && e.message ? e.message : String(e));
+      return;
+    }
+    if (state.handle !== handle) return;
+    // A change made while the write ran is not in the file.
+    state.dirty = state.changes !== changes;
     render();
-    tell('kWebDownloaded', state.imageName);
+    tell('kWebSaved', name);
   }
   // The open volume in another container or convention, downloaded as a copy: the open image
   // and its history stay as they are. What the copy cannot keep is said first, and asked, as the
@@ -623,6 +681,111 @@
     return true;
   }
 
+  // --- the window's remaining commands ---
+  // 検査: the report, then (when the bit table can be mended from the directory) the offer,
+  // one undoable change.
+  function checkVolume() {
+    if (!state.listing || !state.listing.loaded) return;
+    clearMessages();
+    const result = call('zw_check');
+    if (!result.ok) { show(result); return; }
+    shown.push({ caption: result.caption, captionEn: result.captionEn, text: result.report, textEn: result.reportEn,
+      id: result.clean ? 'kMsgCheckClean' : 'kMsgCheckFound', info: result.clean });
+    renderMessages();
+    state.lastCheck = result;
+    if (!result.repair) return;
+    if (!ask(result)) { tell('kStatusUnchanged'); return; }
+    changed(call('zw_repair'));
+  }
+  // 削除したファイルの復元: the deleted entries with their verdicts; the chosen one through the
+  // attribute form.
+  function restoreDeleted() {
+    if (!state.listing || !state.listing.loaded) return;
+    clearMessages();
+    const result = show(call('zw_deleted'));
+    if (!result.ok || !result.entries.length) return;
+    const ja = state.lang === 'ja';
+    state.deleted = result.entries;
+    $('restore-choice').replaceChildren(...result.entries.map((e) => Object.assign(document.createElement('option'), {
+      value: e.number, textContent: `#d${e.number}  ${e.cells[0]}  ${ja ? e.verdictText : e.verdictTextEn}` })));
+    $('restore-choice').selectedIndex = 0;
+    $('restore-dialog').showModal();
+  }
+  function restoreChosen(number) {
+    const entry = state.deleted.find((e) => e.number === number);
+    const texts = show(call('zw_undelete_texts', number));
+    if (!texts.ok) return;
+    fillForm(texts, F('kWebRestoreTitle', entry ? entry.cells[0] : '#d' + number));
+    state.formAction = () => {
+      const check = call('zw_undelete_check', number, ...formTexts());
+      if (!check.ok) { formErrors($('attr-form'), check); return false; }
+      const before = rowTexts();
+      if (changed(call('zw_undelete_write'))) {
+        selectChanged(before);
+        const row = rowOf(state.cursor);
+        tell('kWebRestored', row ? row.cells[0] : '');
+      }
+      return true;
+    };
+    $('attr-dialog').showModal();
+  }
+  // The sector view: the address typed (decimal, or hex after 0x), the previous and next sector,
+  // the owner of the sector, hex and characters through the code table. Read-only.
+  function showSector(track, sector, delta) {
+    const ja = state.lang === 'ja';
+    const result = call('zw_sector', String(track), String(sector), delta);
+    state.sector = result;
+    if (!result.ok) {
+      $('sector-heading').textContent = (ja ? result.messages[0].text : result.messages[0].textEn);
+      return;
+    }
+    if (delta) { $('s-track').value = result.track; $('s-sector').value = result.sector; }
+    $('sector-heading').textContent = ja ? result.heading : result.headingEn;
+    $('sector-dump').textContent = result.unreadable !== undefined ? (ja ? result.unreadable : result.unreadableEn) : result.lines.join('\n');
+  }
+  function openSectorView(track, sector) {
+    if (!state.listing || !state.listing.loaded) return;
+    // An address outside the disk (a file's broken start) opens at the first sector, as the window does.
+    const valid = track >= 0 && track < 84 && sector >= 1 && sector <= 16;
+    $('s-track').value = valid ? track : 0;
+    $('s-sector').value = valid ? sector : 1;
+    showSector($('s-track').value, $('s-sector').value, 0);
+    $('sector-dialog').showModal();
+  }
+  function fileSectors() {
+    const row = state.cursor >= 0 ? rowOf(state.cursor) : null;
+    if (row) openSectorView(row.trk, row.sct);
+  }
+
+  // The row menu: right click on a row, Shift+F10 or the menu key on the list. Its commands act on
+  // the selection, as the window's do.
+  const MENU = [['menu-export', exportSelected], ['menu-delete', deleteSelected], ['menu-attributes', editAttributes], ['menu-sectors', fileSectors]];
+  function openRowMenu(x, y) {
+    if (!state.listing || !state.listing.loaded || state.selected.size === 0) return;
+    const writable = !state.listing.protected, one = state.selected.size === 1;
+    $('menu-delete').disabled = !writable;
+    $('menu-attributes').disabled = !writable || !one;
+    $('menu-sectors').disabled = !one;
+    const menu = $('row-menu');
+    menu.hidden = false;
+    const box = menu.getBoundingClientRect();
+    menu.style.left = Math.max(0, Math.min(x, window.innerWidth - box.width)) + 'px';
+    menu.style.top = Math.max(0, Math.min(y, window.innerHeight - box.height)) + 'px';
+    const first = menu.querySelector('button:not(:disabled)');
+    if (first) first.focus();
+  }
+  function closeRowMenu(refocus) {
+    if ($('row-menu').hidden) return;
+    $('row-menu').hidden = true;
+    if (refocus) $('list').focus({ preventScroll: true });
+  }
+  function rowMenuAtCursor() {
+    const tr = state.cursor >= 0 && $('row-' + state.cursor);
+    if (!tr) return;
+    const box = tr.getBoundingClientRect();
+    openRowMenu(box.left + 16, box.bottom);
+  }
+
   // --- wiring ---
   $('open-input').addEventListener('change', (e) => { if (e.target.files[0]) openFile(e.target.files[0]); e.target.value = ''; });
   $('import-input').addEventListener('change', (e) => { importFiles(e.target.files); e.target.value = ''; });
@@ -645,14 +808,72 @@
   $('undo-button').addEventListener('click', () => step(true));
   $('redo-button').addEventListener('click', () => step(false));
   $('download-button').addEventListener('click', downloadImage);
+  $('save-button').hidden = !canSaveBack;
+  $('save-button').addEventListener('click', saveBack);
+  if (canSaveBack) {
+    $('open-label').addEventListener('click', (e) => {
+      if (e.target === $('open-input')) return;
+      e.preventDefault();
+      pickImage();
+    });
+    $('open-input').addEventListener('keydown', (e) => {
+      if (e.key !== 'Enter' && e.key !== ' ') return;
+      e.preventDefault();
+      pickImage();
+    });
+  }
+  $('check-button').addEventListener('click', checkVolume);
+  $('restore-button').addEventListener('click', restoreDeleted);
+  // 表示 > セクタ表示 opens where the view was last (the first sector at first).
+  $('sectors-button').addEventListener('click', () => openSectorView(state.sector && state.sector.ok ? state.sector.track : 0,
+    state.sector && state.sector.ok ? state.sector.sector : 1));
+  $('restore-form').addEventListener('submit', (e) => {
+    if (e.submitter && e.submitter.value === 'cancel') return;
+    const chosen = Number($('restore-choice').value);
+    if ($('restore-choice').selectedIndex < 0) { e.preventDefault(); return; }
+    setTimeout(() => restoreChosen(chosen));
+  });
+  $('restore-choice').addEventListener('dblclick', () => $('restore-ok').click());
+  for (const id of ['s-track', 's-sector']) $(id).addEventListener('input', () => showSector($('s-track').value, $('s-sector').value, 0));
+  $('sector-previous').addEventListener('click', () => showSector($('s-track').value, $('s-sector').value, -1));
+  $('sector-next').addEventListener('click', () => showSector($('s-track').value, $('s-sector').value, 1));
+  for (const [id, action] of MENU) $(id).addEventListener('click', () => { closeRowMenu(true); action(); });
+  $('row-menu').addEventListener('keydown', (e) => {
+    const items = [...$('row-menu').querySelectorAll('button:not(:disabled)')];
+    const at = items.indexOf(document.activeElement);
+    if (e.key === 'Escape' || e.key === 'Tab') { e.preventDefault(); closeRowMenu(true); }
+    else if (e.key === 'ArrowDown' || e.key === 'ArrowUp') {
+      e.preventDefault();
+      items[(at + (e.key === 'ArrowDown' ? 1 : items.length - 1)) % items.length].focus();
+    } else if (e.key === 'Home' || e.key === 'End') { e.preventDefault(); items[e.key === 'Home' ? 0 : items.length - 1].focus(); }
+    e.stopPropagation();
+  });
+  document.addEventListener('mousedown', (e) => { if (!$('row-menu').contains(e.target)) closeRowMenu(false); });
+  $('list-body').addEventListener('contextmenu', (e) => {
+    const tr = e.target.closest('tr');
+    if (!tr) return;
+    e.preventDefault();
+    const slot = Number(tr.dataset.slot);
+    // As in the window: a right click on a row outside the selection selects that row alone.
+    if (!state.selected.has(slot)) choose(slot, null);
+    state.cursor = slot;
+    openRowMenu(e.clientX, e.clientY);
+  });
   $('new-button').addEventListener('click', newImage);
   $('convert-button').addEventListener('click', convert);
   $('identify-button').addEventListener('click', () => { $('report').open = true; showReport(); });
   $('report').addEventListener('toggle', () => { if ($('report').open) showReport(); });
-  $('lang-button').addEventListener('click', () => { state.lang = state.lang === 'ja' ? 'en' : 'ja'; applyTexts(); });
-  $('mode-select').addEventListener('change', () => { if (state.imagePath) load(Number($('disk-select').value) || 0); });
+  $('lang-button').addEventListener('click', () => { state.lang = state.lang === 'ja' ? 'en' : 'ja'; remember({ lang: state.lang }); applyTexts(); });
+  $('mode-select').addEventListener('change', () => {
+    remember({ mode: $('mode-select').value });
+    state.modeChoice = Number($('mode-select').value);
+    if (state.imagePath) load(Number($('disk-select').value) || 0);
+  });
   $('disk-select').addEventListener('change', () => load(Number($('disk-select').value)));
-  $('transfer-select').addEventListener('change', () => { if (state.listing) setListing(call('zw_set_transfer', Number($('transfer-select').value))); });
+  $('transfer-select').addEventListener('change', () => {
+    remember({ transfer: $('transfer-select').value });
+    if (state.listing) setListing(call('zw_set_transfer', Number($('transfer-select').value)));
+  });
   for (const form of [$('attr-form'), $('new-form')]) form.addEventListener('input', (e) => clearFormErrors(form, e.target));
   $('attr-form').addEventListener('submit', (e) => {
     if (e.submitter && e.submitter.value === 'cancel') return;
@@ -689,11 +910,16 @@
     const files = e.dataTransfer ? [...e.dataTransfer.files] : [];
     if (files.length === 0) return;
     const image = files.find((f) => isImage(f.name));
-    if (image) openFile(image); else importFiles(files);
+    if (!image) { importFiles(files); return; }
+    // A dropped image keeps its handle too where the browser gives one (asked during the event).
+    const item = [...e.dataTransfer.items].find((i) => i.kind === 'file' && i.getAsFile() && i.getAsFile().name === image.name);
+    const handle = item && typeof item.getAsFileSystemHandle === 'function' ? item.getAsFileSystemHandle() : null;
+    if (!handle) { openFile(image); return; }
+    handle.then((h) => openFile(image, h && h.kind === 'file' ? h : null), () => openFile(image));
   });
 
   document.addEventListener('keydown', (e) => {
-    if (document.querySelector('dialog[open]')) return;
+    if (document.querySelector('dialog[open]') || !$('row-menu').hidden) return;
     const tag = (e.target.tagName || '').toLowerCase();
     if (tag === 'input' || tag === 'select') return;
     const ctrl = e.ctrlKey || e.metaKey;
@@ -724,11 +950,15 @@
     else if (key === 'Enter') { e.preventDefault(); exportSelected(); }
     else if (key === 'Delete') { e.preventDefault(); deleteSelected(); }
     else if (key === 'F2') { e.preventDefault(); editAttributes(); }
+    else if (key === 'ContextMenu' || (key === 'F10' && e.shiftKey)) { e.preventDefault(); rowMenuAtCursor(); }
   });
   window.addEventListener('beforeunload', (e) => {
     if (state.dirty) { e.preventDefault(); e.returnValue = ''; }
   });
 
+  // The convention and transfer mode chosen last.
+  if (['0', '1', '2'].includes(remembered.mode)) { $('mode-select').value = remembered.mode; state.modeChoice = Number(remembered.mode); }
+  if (['0', '1'].includes(remembered.transfer)) $('transfer-select').value = remembered.transfer;
   show(call('zw_load_codes', '/codes/CodeChg.txt'));
   fillConversions();
   applyTexts();
