@@ -8,7 +8,8 @@
 namespace {
 
 constexpr uint8_t kD88Deleted = 0x10;
-constexpr uint8_t kD88StatusCrcError = 0xB0;  // a data CRC error
+constexpr uint8_t kD88StatusCrcError = 0xB0;     // a data CRC error
+constexpr uint8_t kD88StatusDeletedData = 0x10;  // a deleted-data mark found, no error
 
 void PutLe16(uint8_t* at, unsigned value) {
   at[0] = static_cast<uint8_t>(value);
@@ -63,7 +64,8 @@ int D88ReadTrack(ImageSource* source, const ImageTarget* target, int physicalTra
     s.n = record[3];
     if (record[7] == kD88Deleted) s.marks |= kSectorDeleted;
     s.status = record[8];
-    if (s.status != 0) s.marks |= kSectorError;
+    // Status 0x10 says the drive found deleted data: no error.
+    if (s.status != 0 && s.status != kD88StatusDeletedData) s.marks |= kSectorError;
     if (dataBytes != kSectorBytes || s.n != 1)
       s.marks |= kSectorOtherSize;
     else if (SourceRead(source, offset + kD88SectorHeaderBytes, s.data, kSectorBytes,
