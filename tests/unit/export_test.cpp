@@ -138,7 +138,8 @@ TEST_F(ExportTest, AsciiConvertsThroughTheExportTable) {
             testsupport::ShownName("NOTE", App.Tables) + ".TEX");
   // The outcome names the file as the list shows it and the bytes written.
   EXPECT_EQ(scripted::StatusText(kStatusOutcome),
-            testsupport::ShownName("NOTE", App.Tables) + " exported, 4 bytes");
+            testsupport::Formatted(kStatusExported,
+                                   testsupport::ShownName("NOTE", App.Tables).c_str(), 4L));
 }
 
 TEST_F(ExportTest, AsciiEmptyFile) {
