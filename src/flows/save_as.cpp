@@ -192,7 +192,7 @@ void SaveAsCommand(WindowHandle owner) {
   }
 
   // Where the copy went, and whether to go on with it.
-  static char status[kStatusCapacity];
+  static char status[kPathCapacity + 64];
   std::snprintf(status, sizeof status, kStatusSaved, path);
   ShowActionStatus(owner, status);
   static char open[kPathCapacity + 64];

@@ -354,6 +354,12 @@ inline constexpr char kMsgBatchExportWriteFailedEn[] = "Cannot write the host fi
 // %s\nファイル(%s)が取り込めないため、何も書き込みませんでした。
 inline constexpr char kMsgBatchImportRefused[] = "%s\x0A""\x83""t\x83""@\x83""C\x83""\x8B""(%s)\x82""\xAA""\x8E""\xE6""\x82""\xE8""\x8D""\x9E""\x82""\xDF""\x82""\xC8""\x82""\xA2""\x82""\xBD""\x82""\xDF""\x81""A\x89""\xBD""\x82""\xE0""\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""\x81""B";
 inline constexpr char kMsgBatchImportRefusedEn[] = "%s\x0A""The file (%s) cannot be imported, so nothing was written.";
+// %d個のファイルは取り込めません。残りの%d個を取り込みますか？
+inline constexpr char kMsgImportSomeRefused[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x8E""\xE6""\x82""\xE8""\x8D""\x9E""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x8E""c\x82""\xE8""\x82""\xCC""%d\x8C""\xC2""\x82""\xF0""\x8E""\xE6""\x82""\xE8""\x8D""\x9E""\x82""\xDD""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kMsgImportSomeRefusedEn[] = "%d files cannot be imported. Import the other %d\x3F""";
+// \n%s: %s
+inline constexpr char kImportRefusedLine[] = "\x0A""%s: %s";
+inline constexpr char kImportRefusedLineEn[] = "\x0A""%s: %s";
 // %d個のファイルのImportに成功しました。
 inline constexpr char kMsgBatchImportSucceeded[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""Import\x82""\xC9""\x90""\xAC""\x8C""\xF7""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B";
 inline constexpr char kMsgBatchImportSucceededEn[] = "Imported %d files.";
@@ -1037,6 +1043,8 @@ enum class TextId : uint16_t {
   kMsgBatchExportReadFailed,
   kMsgBatchExportWriteFailed,
   kMsgBatchImportRefused,
+  kMsgImportSomeRefused,
+  kImportRefusedLine,
   kMsgBatchImportSucceeded,
   kStatusMz,
   kStatusPc,
@@ -1351,6 +1359,8 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgBatchExportReadFailed", kMsgBatchExportReadFailed, kMsgBatchExportReadFailedEn},
   {"kMsgBatchExportWriteFailed", kMsgBatchExportWriteFailed, kMsgBatchExportWriteFailedEn},
   {"kMsgBatchImportRefused", kMsgBatchImportRefused, kMsgBatchImportRefusedEn},
+  {"kMsgImportSomeRefused", kMsgImportSomeRefused, kMsgImportSomeRefusedEn},
+  {"kImportRefusedLine", kImportRefusedLine, kImportRefusedLineEn},
   {"kMsgBatchImportSucceeded", kMsgBatchImportSucceeded, kMsgBatchImportSucceededEn},
   {"kStatusMz", kStatusMz, kStatusMzEn},
   {"kStatusPc", kStatusPc, kStatusPcEn},
