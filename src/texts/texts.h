@@ -494,7 +494,7 @@ inline constexpr char kStatusLooksLikeMz[] = "MZ\x8C""`\x8E""\xAE""\x82""\xC5""\
 inline constexpr char kStatusLooksLikeMzEn[] = "This disk looks recorded in MZ convention: MZ/PC > Identify";
 // 他のプログラムの終了を待っています…
 inline constexpr char kStatusWaiting[] = "\x91""\xBC""\x82""\xCC""\x83""v\x83""\x8D""\x83""O\x83""\x89""\x83""\x80""\x82""\xCC""\x8F""I\x97""\xB9""\x82""\xF0""\x91""\xD2""\x82""\xC1""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""\x81""c";
-inline constexpr char kStatusWaitingEn[] = "Waiting for another program\xE2""\x80""\xA6""";
+inline constexpr char kStatusWaitingEn[] = "Waiting for another program...";
 // 変更しませんでした
 inline constexpr char kStatusNothingChanged[] = "\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kStatusNothingChangedEn[] = "Nothing was changed";

@@ -157,6 +157,7 @@ TEST_F(ExportTest, UnnamedTypeAndCancel) {
   VolumeBuilder volume;
   volume.AddFile(FileSpec{.name = "ODD", .type = 7, .lock = 1, .data = Pattern(10, 3)});
   Load(volume, Shape(false, kModeMz));
+  PlatformSetStatus(scripted::kMainWindow, kStatusOutcome, "");  // as each window command starts
   scripted::CancelFileDialog();
   ExportSelectedFile(scripted::kMainWindow, 0);
   ASSERT_EQ(scripted::FileDialogs().size(), 1u);

@@ -268,7 +268,9 @@ TEST_F(WindowStatusTest, TheOtherConventionIsNamedWhenItIsClear) {
     App.MachineMode = c.shown;
     LoadVolume(kMain);
     EXPECT_EQ(Outcome(), c.status) << c.recorded << " shown as " << c.shown;
-    if (c.recorded < 0) EXPECT_EQ(App.VolumeLoaded, 1);  // the list shows what it reads
+    if (c.recorded < 0) {
+      EXPECT_EQ(App.VolumeLoaded, 1);  // the list shows what it reads
+    }
   }
 }
 
