@@ -8,8 +8,10 @@
 #include "flows/volume_load.h"
 #include "image/change_history.h"
 #include "image/image_select.h"
+#include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "volume/identify.h"
+#include "volume/layout.h"
 
 namespace {
 
@@ -72,7 +74,9 @@ void DiskItemDetails(const ImageTarget* file, const ImageDisk* disks, int count,
   target.diskCount = count;
   static Identification id;  // one chooser at a time; too large for the stack of a window
   const int format = file->kind ? file->kind->format : -1;
-  if (IdentifyImage(&target, format, &id) != 0) {
+  // A disk that does not carry its system area (a header without tracks) holds nothing.
+  const SectorRun system{kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes};
+  if (ImageCarriesRuns(&target, &system, 1) != 1 || IdentifyImage(&target, format, &id) != 0) {
     Append(text, capacity, "%s", kDiskItemEmpty);
     return;
   }

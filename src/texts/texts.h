@@ -210,9 +210,9 @@ inline constexpr char kDiskItemVolumeEn[] = "  Zelvo volume, %d files";
 //   Zelvoのボリュームとして読めません
 inline constexpr char kDiskItemNotVolume[] = "  Zelvo\x82""\xCC""\x83""{\x83""\x8A""\x83""\x85""\x81""[\x83""\x80""\x82""\xC6""\x82""\xB5""\x82""\xC4""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
 inline constexpr char kDiskItemNotVolumeEn[] = "  does not read as a Zelvo volume";
-//   空のディスク(読めるセクタがありません)
-inline constexpr char kDiskItemEmpty[] = "  \x8B""\xF3""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N(\x93""\xC7""\x82""\xDF""\x82""\xE9""\x83""Z\x83""N\x83""^\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1"")";
-inline constexpr char kDiskItemEmptyEn[] = "  empty disk (no sector can be read)";
+//   空のディスク(システム領域が読めません)
+inline constexpr char kDiskItemEmpty[] = "  \x8B""\xF3""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N(\x83""V\x83""X\x83""e\x83""\x80""\x97""\xCC""\x88""\xE6""\x82""\xAA""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1"")";
+inline constexpr char kDiskItemEmptyEn[] = "  empty disk (its system area cannot be read)";
 //  [ディスク%d (全%d枚): %s]
 inline constexpr char kTitleDiskSuffix[] = " [\x83""f\x83""B\x83""X\x83""N%d (\x91""S%d\x96""\x87""): %s]";
 inline constexpr char kTitleDiskSuffixEn[] = " [disk %d of %d: %s]";

@@ -145,7 +145,7 @@ TEST_F(ConcurrentGuiTest, AWaitThatRunsOutShowsTheReadErrorAndTheBusyLine) {
 TEST_F(ConcurrentGuiTest, AChangeThatWaitsInVainSaysNothingWasChanged) {
   OpenImage(image_);
   const std::vector<uint8_t> before = testimg::ReadFile(image_);
-  SelectRows({0});
+  SelectRows({1});  // the first file is locked
   ImageWaitMs = 200;
   // Another program takes the image while the question is asked, and lets go once the window
   // has shown that it is busy.

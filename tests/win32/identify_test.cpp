@@ -69,7 +69,7 @@ TEST_F(IdentifyGuiTest, ChooserListsTheDisksAndOpensTheOneChosen) {
   } shown[] = {{L"ディスク0: EMPTY  ", L"KB  Zelvo 0ファイル"},
                {L"ディスク1: SAMPLE  ", L"KB  Zelvo 3ファイル"},
                {L"ディスク2:   ", L"KB  書き込み禁止  Zelvoのボリュームとして読めません"},
-               {L"ディスク3:   0KB", L"  空のディスク(読めるセクタがありません)"}};
+               {L"ディスク3:   0KB", L"  空のディスク(システム領域が読めません)"}};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(items[i].rfind(shown[i].start, 0), 0u) << Narrow(items[i]);
     const std::wstring end = shown[i].end;

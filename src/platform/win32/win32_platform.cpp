@@ -741,8 +741,7 @@ int PlatformChooseFolder(WindowHandle owner, const char* title, char* folder, in
   info.hwndOwner = AsWindow(owner);
   info.pszDisplayName = display;
   info.lpszTitle = wideTitle.c_str();
-  // A field under the tree takes a typed path.
-  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   info.lpfn = FolderChooserStart;
   info.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
   // The chooser's newer style needs COM on this thread.
