@@ -147,13 +147,17 @@ TEST_F(ConcurrentGuiTest, AChangeThatWaitsInVainSaysNothingWasChanged) {
   const std::vector<uint8_t> before = testimg::ReadFile(image_);
   SelectRows({1});  // the first file is locked
   ImageWaitMs = 200;
-  // Another program takes the image while the question is asked, and lets go once the window
-  // has shown that it is busy.
+  // Another program starts reading the image (its shared lock) while the question is asked, and
+  // lets go once the window has shown that it is busy.
   HANDLE held = INVALID_HANDLE_VALUE;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(kImageLockOffset);
+  at.OffsetHigh = static_cast<DWORD>(kImageLockOffset >> 32);
   std::wstring busy;
   driver_.Expect(Kind::kBox, [&](HWND box) {
-    held = CreateFileA(image_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    held = CreateFileA(image_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LockFileEx(held, 0, 0, kImageLockLength, 0, &at);
     Driver::Press(box, IDYES);  // delete?
   });
   driver_.Expect(Kind::kBox, [&](HWND box) {
