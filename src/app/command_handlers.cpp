@@ -12,6 +12,7 @@
 #include "flows/app_state.h"
 #include "flows/batch_export.h"
 #include "flows/delete_files.h"
+#include "flows/disk_chooser.h"
 #include "flows/edit_attributes.h"
 #include "flows/export.h"
 #include "flows/identify_command.h"
@@ -113,6 +114,8 @@ void Reload(HWND window) {
   RestoreSelection(memo);
 }
 
+void ChooseDisk(HWND window) { ChooseDiskCommand(window); }
+
 void Quit(HWND window) { SendMessageW(window, WM_CLOSE, 0, 0); }
 
 // After undo and redo the file the step restored or changed is selected, else the same file.
@@ -146,7 +149,13 @@ void Attributes(HWND window) {
   if (row != -1) AttributesOfRow(window, row);
 }
 
-void RestoreDeleted(HWND window) { RestoreDeletedFile(window); }
+// The restored file is selected.
+void RestoreDeleted(HWND window) {
+  static SelectionMemo memo;
+  RememberSelection(&memo);
+  RestoreDeletedFile(window);
+  RestoreSelection(memo);
+}
 
 void SectorView(HWND window) { ShowSectorView(window, 0, 1); }
 

@@ -16,6 +16,7 @@ void ImportMany(HWND window);
 void SelectAll(HWND window);
 void Check(HWND window);
 void Reload(HWND window);
+void ChooseDisk(HWND window);
 void Quit(HWND window);
 void Undo(HWND window);
 void Redo(HWND window);

@@ -5,9 +5,12 @@
 #include "app/main_window.h"
 #include "flows/app_state.h"
 #include "flows/restore_deleted.h"
+#include "flows/show_outcome.h"
+#include "flows/volume_view.h"
 #include "image/change_history.h"
 #include "platform/platform.h"
 #include "resources/resource.h"
+#include "texts/texts.h"
 
 namespace {
 
@@ -19,6 +22,8 @@ bool Writable() { return App.VolumeLoaded == 1 && !App.WriteProtected; }
 // Delete and attributes act on the selected rows.
 bool RowsSelected() { return Writable() && ListFirstSelected(App.ListWindow) != -1; }
 bool ImageNamed() { return WindowComplete() && App.ImagePath[0] != '\0'; }
+// Another disk of the open file.
+bool SeveralDisks() { return ImageNamed() && App.DiskCount > 1; }
 // Restoring a deleted file: a writable disk that holds deleted entries.
 bool DeletedEntriesWritable() { return Writable() && VolumeHasDeletedEntries(); }
 bool CanUndo() { return ChangeHistoryCanUndo(); }
@@ -36,6 +41,7 @@ const WindowCommand kWindowCommands[] = {
     {IDM_CHECK, commands::Check, VolumeLoaded},
     {IDM_QUIT, commands::Quit, nullptr},
     {IDM_RELOAD, commands::Reload, ImageNamed},
+    {IDM_CHOOSE_DISK, commands::ChooseDisk, SeveralDisks},
     {IDM_SELECT_ALL, commands::SelectAll, nullptr},  // Ctrl+A only; no menu item
     // Edit
     {IDM_UNDO, commands::Undo, CanUndo},
@@ -66,13 +72,25 @@ const WindowCommand* FindWindowCommand(int id) {
 }
 
 void RunWindowCommand(HWND window, int id) {
-  if (const WindowCommand* command = FindWindowCommand(id)) command->run(window);
+  if (const WindowCommand* command = FindWindowCommand(id)) {
+    ShowActionStatus(window, "");  // a new action: the last one's outcome no longer stands
+    TakeBusyShown();
+    command->run(window);
+    // A change that waited for another program in vain: after its box, the line says so.
+    if (TakeBusyShown()) ShowActionStatus(window, kStatusNothingChanged);
+  }
   UpdateWindowCommands(window);
 }
 
 void UpdateWindowCommands(HWND window) {
   for (const WindowCommand& command : kWindowCommands)
     if (command.enabled) MenuEnableItem(window, command.id, command.enabled());
+}
+
+bool WindowCommandChangesDisk(int id) {
+  const WindowCommand* command = FindWindowCommand(id);
+  return command && (command->enabled == Writable || command->enabled == RowsSelected ||
+                     command->enabled == DeletedEntriesWritable);
 }
 
 bool WindowCommandEnabled(int id) {

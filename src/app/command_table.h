@@ -16,6 +16,8 @@ const WindowCommand* FindWindowCommand(int id);
 void RunWindowCommand(HWND window, int id);
 // Enables or greys the menu item of every command that says when it is enabled.
 void UpdateWindowCommands(HWND window);
+// Whether the command changes the disk (and so is greyed while it is write-protected).
+bool WindowCommandChangesDisk(int id);
 // Whether the command is enabled now, as its row says (one that is never greyed: true; an id
 // outside the table: false).
 bool WindowCommandEnabled(int id);

@@ -186,6 +186,7 @@ LRESULT OnNotify(HWND window, const NMHDR* notice) {
       const int row =
           activate->iItem >= 0 ? ListInsertedIndex(notice->hwndFrom, activate->iItem) : -1;
       if (row >= 0 && App.VolumeLoaded) {
+        ShowActionStatus(window, "");
         commands::AttributesOfRow(window, row);
         UpdateWindowCommands(window);
         FocusList();
@@ -237,6 +238,7 @@ void OnDropFiles(HWND window, HDROP drop) {
     paths.push_back(AnsiFromWide(path));
   }
   DragFinish(drop);
+  ShowActionStatus(window, "");
   OpenDroppedFiles(window, paths);
   FocusList();
 }
@@ -245,14 +247,18 @@ void OnDropFiles(HWND window, HDROP drop) {
 
 namespace {
 
-// While an open waits for an image that another program holds, the window shows the wait cursor
-// (the window is not served meanwhile, so the cursor stays until the wait ends).
+// While an open or a change waits for an image that another program holds, the window shows the
+// wait cursor and says so in the status line (the window is not served meanwhile, so both stay
+// until the wait ends; the line is painted at once).
 void ShowWaitCursor(int waiting) {
   static HCURSOR previous = nullptr;
   if (waiting)
     previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
   else
     SetCursor(previous);
+  if (!MainWindow || !IsWindow(MainWindow)) return;
+  ShowActionStatus(MainWindow, waiting ? kStatusWaiting : "");
+  if (HWND bar = StatusBar(MainWindow)) UpdateWindow(bar);
 }
 
 }  // namespace
@@ -402,6 +408,39 @@ void DroppedHostFiles(HWND window, const std::vector<std::string>& paths) {
     ImportHostFiles(window, names.data(), static_cast<int>(names.size()), nullptr);
 }
 
+namespace {
+
+// The command that an accelerator of `table` gives a key message (0: none). Every accelerator of
+// the window is a virtual key.
+int AcceleratorCommand(HACCEL table, const MSG& message) {
+  if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) return 0;
+  ACCEL entries[32];
+  const int count = CopyAcceleratorTableW(table, entries, 32);
+  const bool control = GetKeyState(VK_CONTROL) < 0;
+  const bool shift = GetKeyState(VK_SHIFT) < 0;
+  const bool alt = GetKeyState(VK_MENU) < 0;
+  for (int i = 0; i < count; ++i) {
+    const ACCEL& entry = entries[i];
+    if (!(entry.fVirt & FVIRTKEY) || entry.key != message.wParam) continue;
+    if (((entry.fVirt & FCONTROL) != 0) == control && ((entry.fVirt & FSHIFT) != 0) == shift &&
+        ((entry.fVirt & FALT) != 0) == alt)
+      return entry.cmd;
+  }
+  return 0;
+}
+
+// A key of a command that changes the disk, on a write-protected disk, says why nothing happens
+// instead of doing nothing (the greyed command would not run). True when it did.
+bool RefuseProtectedKey(HWND window, HACCEL table, const MSG& message) {
+  if (!App.VolumeLoaded || !App.WriteProtected) return false;
+  const int command = AcceleratorCommand(table, message);
+  if (command == 0 || !WindowCommandChangesDisk(command)) return false;
+  ShowActionStatus(window, kMsgWriteProtected);
+  return true;
+}
+
+}  // namespace
+
 int RunMessageLoop(HWND window, HACCEL accelerators) {
   MSG message;
   int got;
@@ -410,7 +449,8 @@ int RunMessageLoop(HWND window, HACCEL accelerators) {
     // dialogs and boxes (windows of their own) keep their keys.
     if (accelerators && window && IsWindow(window) &&
         (message.hwnd == window || IsChild(window, message.hwnd)) &&
-        TranslateAcceleratorW(window, accelerators, &message)) {
+        (RefuseProtectedKey(window, accelerators, message) ||
+         TranslateAcceleratorW(window, accelerators, &message))) {
       continue;
     }
     TranslateMessage(&message);

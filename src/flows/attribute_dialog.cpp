@@ -125,7 +125,10 @@ intptr_t AttributeDialogProc(WindowHandle dialog, unsigned message, uintptr_t wP
                              intptr_t /*lParam*/) {
   if (message == kWmInitDialog) {
     InitAttributeDialog(dialog);
-    return 1;
+    // A file's own attributes and a restore start in the name; the import's dialog on OK.
+    if (EditSlot < 0) return 1;
+    DlgSetFocus(dialog, kCtlName);
+    return 0;
   }
   if (message != kWmCommand) return 0;
   switch (wParam & 0xFFFF) {

@@ -1,6 +1,7 @@
 #include "flows/open_image.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 #include "flows/app_image.h"
@@ -31,7 +32,7 @@ void OpenChosenImage(WindowHandle owner, size_t length, const char* previous) {
   const int count = ImageListDisks(&chosen, disks, kMaxImageDisks);
   int disk = 0;
   if (count > 1) {
-    disk = ChooseImageDisk(owner, disks, count);
+    disk = ChooseImageDisk(owner, &chosen, disks, count, 0);
     if (disk < 0) {
       std::memcpy(App.ChosenPath, previous, kPathCapacity);
       return;
@@ -63,6 +64,18 @@ const char* OpenImageFilter() {
       add(kContainerKinds[k]->filters[f].description);
       add(kContainerKinds[k]->filters[f].pattern);
     }
+  // Last, every extension of the table at once.
+  char patterns[160] = "";
+  for (int k = 0; k < kContainerKindCount; k++)
+    for (int e = 0; e < kContainerKinds[k]->extensionCount; e++) {
+      const size_t used = std::strlen(patterns);
+      std::snprintf(patterns + used, sizeof patterns - used, "%s*%s", used ? ";" : "",
+                    kContainerKinds[k]->extensions[e].extension);
+    }
+  char allImages[256];
+  std::snprintf(allImages, sizeof allImages, kFilterAllImages, patterns);
+  add(allImages);
+  add(patterns);
   filter[at] = '\0';
   return filter;
 }

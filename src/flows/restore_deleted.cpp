@@ -13,6 +13,7 @@
 #include "transfer/undelete.h"
 #include "view/deleted_view.h"
 #include "view/directory_list.h"
+#include "view/status_bar.h"
 #include "volume/file_ops.h"
 #include "volume/layout.h"
 
@@ -97,5 +98,12 @@ int RestoreDeletedFile(WindowHandle window) {
   const int changed = CommitUndelete(&out, &target, &App, plan);
   ShowOutcome(window, &out);
   LoadVolume(window);
+  if (changed == 0 && App.VolumeLoaded) {
+    DirectoryRow row;
+    FormatDirectoryRow(App.DirectoryBuffer + plan.slot * kEntryBytes, App.Tables.TBL1, &row);
+    char status[kStatusCapacity];
+    std::snprintf(status, sizeof status, kStatusRestored, row.cells[kColName]);
+    ShowActionStatus(window, status);
+  }
   return changed;
 }

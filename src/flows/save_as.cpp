@@ -4,12 +4,15 @@
 #include <cstring>
 
 #include "flows/app_state.h"
+#include "flows/open_image.h"
 #include "flows/show_outcome.h"
+#include "flows/volume_view.h"
 #include "image/container.h"
 #include "image/image_file.h"
 #include "image/image_select.h"
 #include "texts/texts.h"
 #include "transfer/convert_image.h"
+#include "view/status_bar.h"
 
 namespace {
 
@@ -49,15 +52,31 @@ bool SamePath(const char* a, const char* b) {
   return *a == *b;
 }
 
-// The messages under `caption` of an outcome, one line each.
-void LossLines(const Outcome& out, char* text, int capacity) {
+// What the copy will not keep, one line each, in the question's own words (the report after a
+// conversion speaks of what was lost).
+void LossLines(const ConvertLosses& losses, const char* kindName, char* text, int capacity) {
   text[0] = '\0';
-  for (int i = 0; i < out.count; i++) {
-    if (out.messages[i].caption != kCaptionConvertLoss) continue;
+  auto line = [&](const char* format, auto... values) {
     const size_t used = std::strlen(text);
-    std::snprintf(text + used, static_cast<size_t>(capacity) - used, "%s%s", used ? "\n" : "",
-                  out.messages[i].text);
-  }
+    if (used + 1 >= static_cast<size_t>(capacity)) return;
+    if (used) text[used] = '\n';
+    std::snprintf(text + used + (used ? 1 : 0), static_cast<size_t>(capacity) - used - 1, format,
+                  values...);
+  };
+  if (losses.deleted > 0) line(kSaveLossDeleted, losses.deleted, kindName);
+  if (losses.errors > 0) line(kSaveLossErrors, losses.errors, kindName);
+  if (losses.ids > 0) line(kSaveLossIds, losses.ids, kindName);
+  if (losses.tracks > 0) line(kSaveLossTracks, losses.tracks, kindName);
+  if (losses.filled > 0) line(kSaveLossFilled, losses.filled);
+  if (losses.name) line("%s", kSaveLossName);
+  if (losses.protection) line("%s", kSaveLossProtection);
+}
+
+// The source's last change in UTC, as `zelvo convert` stamps it (1980-01-01 when unknown).
+ContainerStamp SourceStamp(const char* path) {
+  int fields[6];
+  if (!PlatformFileWriteTimeUtc(path, fields)) return ContainerStamp{1980, 1, 1, 0, 0, 0};
+  return ContainerStamp{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]};
 }
 
 // Everything of an outcome but the loss lines, already shown.
@@ -134,7 +153,9 @@ void SaveAsCommand(WindowHandle owner) {
   const int other = mode == kModeMz ? kModePc : kModeMz;
   static char question[512];
   std::snprintf(question, sizeof question, kSaveAsKeepMode, ModeName(mode), ModeName(other));
-  const int keep = PlatformMessageBox(owner, question, kCaptionConvert, kMbYesNo | kMbIconQuestion);
+  const int keep =
+      PlatformMessageBox(owner, question, kCaptionConvert, kMbYesNoCancel | kMbIconQuestion);
+  if (keep != kIdYes && keep != kIdNo) return;
 
   ConvertRequest convert = {};
   convert.sourcePath = App.ImagePath;
@@ -144,16 +165,19 @@ void SaveAsCommand(WindowHandle owner) {
   convert.disk = App.DiskCount > 1 ? App.DiskIndex : -1;
   convert.replace = true;  // asked before replacing, by the dialog or above
   convert.fill = true;
+  convert.stamp = SourceStamp(App.ImagePath);
   // First what would be lost, then the question, then the copy.
   static Outcome out;
   OutcomeClear(&out);
   convert.dryRun = true;
-  if (ConvertImage(&out, convert, nullptr) != 0) {
+  ConvertLosses losses = {};
+  if (ConvertImage(&out, convert, &losses) != 0) {
     ShowRefusals(owner, out);
     return;
   }
   static char lines[kLossesCapacity];
-  LossLines(out, lines, sizeof lines);
+  const ContainerKind* kind = ContainerForFormat(FormatForPath(path));
+  LossLines(losses, kind ? kind->name : "", lines, sizeof lines);
   if (lines[0] != '\0') {
     static char text[kLossesCapacity + 256];
     std::snprintf(text, sizeof text, kSaveAsLosses, lines);
@@ -162,5 +186,19 @@ void SaveAsCommand(WindowHandle owner) {
   }
   OutcomeClear(&out);
   convert.dryRun = false;
-  if (ConvertImage(&out, convert, nullptr) != 0) ShowRefusals(owner, out);
+  if (ConvertImage(&out, convert, nullptr) != 0) {
+    ShowRefusals(owner, out);
+    return;
+  }
+
+  // Where the copy went, and whether to go on with it.
+  static char status[kPathCapacity + 64];
+  std::snprintf(status, sizeof status, kStatusSaved, path);
+  ShowActionStatus(owner, status);
+  static char open[kPathCapacity + 64];
+  std::snprintf(open, sizeof open, kSaveAsOpenCopy, path);
+  if (PlatformMessageBox(owner, open, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
+    return;
+  OpenImagePath(owner, path);
+  if (App.VolumeLoaded && SamePath(App.ImagePath, path)) ShowActionStatus(owner, status);
 }

@@ -49,8 +49,9 @@ void FillFields(WindowHandle dialog, int index) {
   ShowSector(dialog, index);
 }
 
-// The address typed into the fields, once both make a sector of the disk.
-void FieldsChanged(WindowHandle dialog) {
+// The address typed into the fields, once both make a sector of the disk; -1 otherwise (the
+// heading then says what to type).
+int TypedSector(WindowHandle dialog) {
   char trackText[16], sectorText[16];
   DlgGetItemText(dialog, kSectorTrackId, trackText, sizeof trackText);
   DlgGetItemText(dialog, kSectorSectorId, sectorText, sizeof sectorText);
@@ -58,9 +59,9 @@ void FieldsChanged(WindowHandle dialog) {
   if (!ParseSectorNumber(trackText, &track) || !ParseSectorNumber(sectorText, &sector) ||
       !SectorAddressValid(static_cast<int>(track), static_cast<int>(sector))) {
     DlgSetItemText(dialog, kSectorOwnerId, kSectorViewBadAddress);
-    return;
+    return -1;
   }
-  ShowSector(dialog, SectorIndex(static_cast<int>(track), static_cast<int>(sector)));
+  return SectorIndex(static_cast<int>(track), static_cast<int>(sector));
 }
 
 intptr_t SectorViewProc(WindowHandle dialog, unsigned message, uintptr_t wParam, intptr_t) {
@@ -71,12 +72,19 @@ intptr_t SectorViewProc(WindowHandle dialog, unsigned message, uintptr_t wParam,
   if (message != kWmCommand) return 0;
   const int id = static_cast<int>(wParam & 0xFFFF);
   const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
-  if (id == kIdCancel || id == kIdOk) {
+  if (id == kIdCancel) {
     PlatformEndDialog(dialog, id);
+  } else if (id ==
+             kIdOk) {  // Enter: the sector typed, its fields written as the window writes them
+    const int index = TypedSector(dialog);
+    if (index >= 0) FillFields(dialog, index);
   } else if (id == kSectorPreviousId || id == kSectorNextId) {
     FillFields(dialog, StepSectorIndex(Shown, id == kSectorNextId ? 1 : -1));
   } else if ((id == kSectorTrackId || id == kSectorSectorId) && code == kEditChanged) {
-    if (!Filling) FieldsChanged(dialog);
+    if (!Filling) {
+      const int index = TypedSector(dialog);
+      if (index >= 0) ShowSector(dialog, index);
+    }
   } else {
     return 0;
   }

@@ -1,6 +1,23 @@
 #include "flows/show_outcome.h"
 
+#include "texts/texts.h"
+
+namespace {
+
+bool BusyShown = false;
+
+}  // namespace
+
 void ShowOutcome(WindowHandle owner, const Outcome* outcome) {
-  for (int i = 0; i < outcome->count; i++)
+  for (int i = 0; i < outcome->count; i++) {
     PlatformMessageBox(owner, outcome->messages[i].text, outcome->messages[i].caption, kMbOk);
+    const char* format = outcome->messages[i].format;
+    if (format == kMsgWriteOpenBusy || format == kMsgImageBusy) BusyShown = true;
+  }
+}
+
+bool TakeBusyShown() {
+  const bool shown = BusyShown;
+  BusyShown = false;
+  return shown;
 }

@@ -6,3 +6,6 @@
 
 // Each message in turn, as a message box with OK owned by `owner`.
 void ShowOutcome(WindowHandle owner, const Outcome* outcome);
+// Whether a box since the last call said that the image stayed busy past the wait (a change that
+// wrote nothing); clears it.
+bool TakeBusyShown();

@@ -46,10 +46,11 @@ void EnableVolumeCommands(WindowHandle window, bool enabled) {
 }
 
 // When the image reads clearly as recorded under the other convention, the outcome part says so
-// and names the command that switches.
+// and names the command that switches; when it reads as a volume under neither, it says that.
 const char* ConventionHint(const ImageTarget* target) {
   static Identification id;  // one load at a time; too large for the stack of a window
   if (IdentifyImage(target, App.ImageFormat, &id) != 0) return "";
+  if (!id.conventions[kModeMz].volume && !id.conventions[kModePc].volume) return kStatusNotVolume;
   const int other = OtherConvention(id, App.MachineMode);
   if (other == kVerdictNone) return "";
   return other == kModePc ? kStatusLooksLikePc : kStatusLooksLikeMz;

@@ -9,7 +9,8 @@ namespace {
 
 constexpr ContainerExtension kExtensions[] = {
     {".d20", kFormatD20, "D20"}, {".d88", kFormatD88, "D88"}, {".d77", kFormatD88, "D88"}};
-constexpr ContainerFilter kFilters[] = {{kFilterD88, "*.d88"}, {kFilterD20, "*.d20"}};
+constexpr ContainerFilter kFilters[] = {
+    {kFilterD88, "*.d88"}, {kFilterD20, "*.d20"}, {kFilterD77, "*.d77"}};
 
 // A track's records are read 16 at a time: a track of 16 sectors in one read.
 constexpr unsigned kTrackSpan = 16 * kD88RecordBytes;

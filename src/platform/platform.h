@@ -14,6 +14,7 @@ using WindowHandle = void*;
 
 // Message box flags and button ids, with their Win32 values.
 inline constexpr unsigned kMbOk = 0x00;
+inline constexpr unsigned kMbYesNoCancel = 0x03;
 inline constexpr unsigned kMbYesNo = 0x04;
 inline constexpr unsigned kMbIconQuestion = 0x20;
 inline constexpr int kIdOk = 1;
@@ -103,6 +104,9 @@ void DlgSetItemText(WindowHandle dialog, int id, const char* text);
 // Copies at most capacity - 1 bytes and a terminating zero; returns the number of bytes copied.
 int DlgGetItemText(WindowHandle dialog, int id, char* buffer, int capacity);
 void DlgCheckButton(WindowHandle dialog, int id, bool checked);
+// Puts the keyboard focus in a control (an edit's text selected); a procedure that does so at
+// kWmInitDialog returns 0.
+void DlgSetFocus(WindowHandle dialog, int id);
 bool DlgIsButtonChecked(WindowHandle dialog, int id);
 // Combo box list: append an item, select an index, the selected index (-1 for none), an item's
 // text (the buffer holds at least 256 bytes).
@@ -110,6 +114,10 @@ void DlgComboAppend(WindowHandle dialog, int id, const char* text);
 void DlgComboSetSelection(WindowHandle dialog, int id, int index);
 int DlgComboSelection(WindowHandle dialog, int id);
 void DlgComboItemText(WindowHandle dialog, int id, int index, char* buffer);
+
+// The last write time of a host file in UTC: year, month, day, hour, minute, second. False when
+// the file cannot be asked.
+bool PlatformFileWriteTimeUtc(const char* path, int fields[6]);
 
 // The folder chooser: non-zero with the chosen folder in `folder` (a path in the front end's
 // encoding, at most capacity - 1 bytes), 0 when the user cancelled or it failed.

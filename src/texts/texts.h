@@ -198,6 +198,21 @@ inline constexpr char kMsgWriteProtectedEn[] = "This disk image is write-protect
 // ディスク%d: %s
 inline constexpr char kDiskItemFormat[] = "\x83""f\x83""B\x83""X\x83""N%d: %s";
 inline constexpr char kDiskItemFormatEn[] = "Disk %d: %s";
+//   %ldKB
+inline constexpr char kDiskItemSize[] = "  %ldKB";
+inline constexpr char kDiskItemSizeEn[] = "  %ld KB";
+//   書き込み禁止
+inline constexpr char kDiskItemProtected[] = "  \x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x8B""\xD6""\x8E""~";
+inline constexpr char kDiskItemProtectedEn[] = "  write-protected";
+//   Zelvo %dファイル
+inline constexpr char kDiskItemVolume[] = "  Zelvo %d\x83""t\x83""@\x83""C\x83""\x8B""";
+inline constexpr char kDiskItemVolumeEn[] = "  Zelvo volume, %d files";
+//   Zelvoのボリュームとして読めません
+inline constexpr char kDiskItemNotVolume[] = "  Zelvo\x82""\xCC""\x83""{\x83""\x8A""\x83""\x85""\x81""[\x83""\x80""\x82""\xC6""\x82""\xB5""\x82""\xC4""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kDiskItemNotVolumeEn[] = "  does not read as a Zelvo volume";
+//   空のディスク(システム領域が読めません)
+inline constexpr char kDiskItemEmpty[] = "  \x8B""\xF3""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N(\x83""V\x83""X\x83""e\x83""\x80""\x97""\xCC""\x88""\xE6""\x82""\xAA""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1"")";
+inline constexpr char kDiskItemEmptyEn[] = "  empty disk (its system area cannot be read)";
 //  [ディスク%d (全%d枚): %s]
 inline constexpr char kTitleDiskSuffix[] = " [\x83""f\x83""B\x83""X\x83""N%d (\x91""S%d\x96""\x87""): %s]";
 inline constexpr char kTitleDiskSuffixEn[] = " [disk %d of %d: %s]";
@@ -339,6 +354,12 @@ inline constexpr char kMsgBatchExportWriteFailedEn[] = "Cannot write the host fi
 // %s\nファイル(%s)が取り込めないため、何も書き込みませんでした。
 inline constexpr char kMsgBatchImportRefused[] = "%s\x0A""\x83""t\x83""@\x83""C\x83""\x8B""(%s)\x82""\xAA""\x8E""\xE6""\x82""\xE8""\x8D""\x9E""\x82""\xDF""\x82""\xC8""\x82""\xA2""\x82""\xBD""\x82""\xDF""\x81""A\x89""\xBD""\x82""\xE0""\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""\x81""B";
 inline constexpr char kMsgBatchImportRefusedEn[] = "%s\x0A""The file (%s) cannot be imported, so nothing was written.";
+// %d個のファイルは取り込めません。残りの%d個を取り込みますか？
+inline constexpr char kMsgImportSomeRefused[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x8E""\xE6""\x82""\xE8""\x8D""\x9E""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x8E""c\x82""\xE8""\x82""\xCC""%d\x8C""\xC2""\x82""\xF0""\x8E""\xE6""\x82""\xE8""\x8D""\x9E""\x82""\xDD""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kMsgImportSomeRefusedEn[] = "%d files cannot be imported. Import the other %d\x3F""";
+// \n%s: %s
+inline constexpr char kImportRefusedLine[] = "\x0A""%s: %s";
+inline constexpr char kImportRefusedLineEn[] = "\x0A""%s: %s";
 // %d個のファイルのImportに成功しました。
 inline constexpr char kMsgBatchImportSucceeded[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""Import\x82""\xC9""\x90""\xAC""\x8C""\xF7""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B";
 inline constexpr char kMsgBatchImportSucceededEn[] = "Imported %d files.";
@@ -357,20 +378,20 @@ inline constexpr char kStatusAsciiEn[] = "Ascii";
 // %s / %s
 inline constexpr char kStatusModesFormat[] = "%s / %s";
 inline constexpr char kStatusModesFormatEn[] = "%s / %s";
-// %d files
-inline constexpr char kStatusFiles[] = "%d files";
+// %dファイル
+inline constexpr char kStatusFiles[] = "%d\x83""t\x83""@\x83""C\x83""\x8B""";
 inline constexpr char kStatusFilesEn[] = "%d files";
-// 1 file
-inline constexpr char kStatusOneFile[] = "1 file";
+// 1ファイル
+inline constexpr char kStatusOneFile[] = "1\x83""t\x83""@\x83""C\x83""\x8B""";
 inline constexpr char kStatusOneFileEn[] = "1 file";
-// , %d sectors free
-inline constexpr char kStatusSectorsFree[] = ", %d sectors free";
+// 、空き%dセクタ
+inline constexpr char kStatusSectorsFree[] = "\x81""A\x8B""\xF3""\x82""\xAB""%d\x83""Z\x83""N\x83""^";
 inline constexpr char kStatusSectorsFreeEn[] = ", %d sectors free";
-// , 1 sector free
-inline constexpr char kStatusOneSectorFree[] = ", 1 sector free";
+// 、空き1セクタ
+inline constexpr char kStatusOneSectorFree[] = "\x81""A\x8B""\xF3""\x82""\xAB""1\x83""Z\x83""N\x83""^";
 inline constexpr char kStatusOneSectorFreeEn[] = ", 1 sector free";
-// %s exported, %ld bytes
-inline constexpr char kStatusExported[] = "%s exported, %ld bytes";
+// %sをエクスポートしました(%ldバイト)
+inline constexpr char kStatusExported[] = "%s\x82""\xF0""\x83""G\x83""N\x83""X\x83""|\x81""[\x83""g\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""(%ld\x83""o\x83""C\x83""g)";
 inline constexpr char kStatusExportedEn[] = "%s exported, %ld bytes";
 // 検査
 inline constexpr char kCaptionCheck[] = "\x8C""\x9F""\x8D""\xB8""";
@@ -429,51 +450,66 @@ inline constexpr char kCheckLineSameNameEn[] = "Two files have the same name: %s
 // 検査中にイメージが読めませんでした
 inline constexpr char kCheckLineUnreadable[] = "\x8C""\x9F""\x8D""\xB8""\x92""\x86""\x82""\xC9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xAA""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kCheckLineUnreadableEn[] = "The image could not be read during the check";
-// , largest file %ld bytes
-inline constexpr char kStatusLargestFile[] = ", largest file %ld bytes";
+// 、最大%ldバイト
+inline constexpr char kStatusLargestFile[] = "\x81""A\x8D""\xC5""\x91""\xE5""%ld\x83""o\x83""C\x83""g";
 inline constexpr char kStatusLargestFileEn[] = ", largest file %ld bytes";
-// , 書き込み禁止
-inline constexpr char kStatusWriteProtected[] = ", \x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x8B""\xD6""\x8E""~";
+// 、書き込み禁止
+inline constexpr char kStatusWriteProtected[] = "\x81""A\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x8B""\xD6""\x8E""~";
 inline constexpr char kStatusWriteProtectedEn[] = ", write-protected";
-// deleted
-inline constexpr char kStatusDeleted[] = "deleted";
+// 削除しました
+inline constexpr char kStatusDeleted[] = "\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kStatusDeletedEn[] = "deleted";
-// %d files deleted
-inline constexpr char kStatusFilesDeleted[] = "%d files deleted";
+// %d個のファイルを削除しました
+inline constexpr char kStatusFilesDeleted[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kStatusFilesDeletedEn[] = "%d files deleted";
-// undone
-inline constexpr char kStatusUndone[] = "undone";
+// 元に戻しました
+inline constexpr char kStatusUndone[] = "\x8C""\xB3""\x82""\xC9""\x96""\xDF""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kStatusUndoneEn[] = "undone";
-// redone
-inline constexpr char kStatusRedone[] = "redone";
+// やり直しました
+inline constexpr char kStatusRedone[] = "\x82""\xE2""\x82""\xE8""\x92""\xBC""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kStatusRedoneEn[] = "redone";
-// nothing changed
-inline constexpr char kStatusUnchanged[] = "nothing changed";
+// 変更はありません
+inline constexpr char kStatusUnchanged[] = "\x95""\xCF""\x8D""X\x82""\xCD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
 inline constexpr char kStatusUnchangedEn[] = "nothing changed";
-// %s changed
-inline constexpr char kStatusAttributesChanged[] = "%s changed";
+// %sを変更しました
+inline constexpr char kStatusAttributesChanged[] = "%s\x82""\xF0""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kStatusAttributesChangedEn[] = "%s changed";
-// %d files exported
-inline constexpr char kStatusFilesExported[] = "%d files exported";
+// %d個のファイルをエクスポートしました
+inline constexpr char kStatusFilesExported[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""G\x83""N\x83""X\x83""|\x81""[\x83""g\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kStatusFilesExportedEn[] = "%d files exported";
-// 1 file exported
-inline constexpr char kStatusOneFileExported[] = "1 file exported";
+// 1個のファイルをエクスポートしました
+inline constexpr char kStatusOneFileExported[] = "1\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""G\x83""N\x83""X\x83""|\x81""[\x83""g\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kStatusOneFileExportedEn[] = "1 file exported";
-// new image created
-inline constexpr char kStatusImageCreated[] = "new image created";
+// 新しいイメージを作りました
+inline constexpr char kStatusImageCreated[] = "\x90""V\x82""\xB5""\x82""\xA2""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x8D""\xEC""\x82""\xE8""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kStatusImageCreatedEn[] = "new image created";
-//  (1 of %d selected files; all of them: ファイル > 選択したファイルをフォルダへ)
-inline constexpr char kStatusExportedOfSelected[] = " (1 of %d selected files; all of them: \x83""t\x83""@\x83""C\x83""\x8B"" > \x91""I\x91""\xF0""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""t\x83""H\x83""\x8B""\x83""_\x82""\xD6"")";
-inline constexpr char kStatusExportedOfSelectedEn[] = " (1 of %d selected files; all of them: File > selected files to a folder)";
+//  (選択%d個中1個)
+inline constexpr char kStatusExportedOfSelected[] = " (\x91""I\x91""\xF0""%d\x8C""\xC2""\x92""\x86""1\x8C""\xC2"")";
+inline constexpr char kStatusExportedOfSelectedEn[] = " (1 of %d selected)";
 // PC形式で記録されたディスクのようです: MZ/PC > 自動判別
 inline constexpr char kStatusLooksLikePc[] = "PC\x8C""`\x8E""\xAE""\x82""\xC5""\x8B""L\x98""^\x82""\xB3""\x82""\xEA""\x82""\xBD""\x83""f\x83""B\x83""X\x83""N\x82""\xCC""\x82""\xE6""\x82""\xA4""\x82""\xC5""\x82""\xB7"": MZ/PC > \x8E""\xA9""\x93""\xAE""\x94""\xBB""\x95""\xCA""";
 inline constexpr char kStatusLooksLikePcEn[] = "This disk looks recorded in PC convention: MZ/PC > Identify";
 // MZ形式で記録されたディスクのようです: MZ/PC > 自動判別
 inline constexpr char kStatusLooksLikeMz[] = "MZ\x8C""`\x8E""\xAE""\x82""\xC5""\x8B""L\x98""^\x82""\xB3""\x82""\xEA""\x82""\xBD""\x83""f\x83""B\x83""X\x83""N\x82""\xCC""\x82""\xE6""\x82""\xA4""\x82""\xC5""\x82""\xB7"": MZ/PC > \x8E""\xA9""\x93""\xAE""\x94""\xBB""\x95""\xCA""";
 inline constexpr char kStatusLooksLikeMzEn[] = "This disk looks recorded in MZ convention: MZ/PC > Identify";
+// 他のプログラムの終了を待っています…
+inline constexpr char kStatusWaiting[] = "\x91""\xBC""\x82""\xCC""\x83""v\x83""\x8D""\x83""O\x83""\x89""\x83""\x80""\x82""\xCC""\x8F""I\x97""\xB9""\x82""\xF0""\x91""\xD2""\x82""\xC1""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""\x81""c";
+inline constexpr char kStatusWaitingEn[] = "Waiting for another program...";
+// 変更しませんでした
+inline constexpr char kStatusNothingChanged[] = "\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kStatusNothingChangedEn[] = "Nothing was changed";
+// %sを復元しました
+inline constexpr char kStatusRestored[] = "%s\x82""\xF0""\x95""\x9C""\x8C""\xB3""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
+inline constexpr char kStatusRestoredEn[] = "%s restored";
+// Zelvoのボリュームとして読めません(自動判別・検査)
+inline constexpr char kStatusNotVolume[] = "Zelvo\x82""\xCC""\x83""{\x83""\x8A""\x83""\x85""\x81""[\x83""\x80""\x82""\xC6""\x82""\xB5""\x82""\xC4""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""(\x8E""\xA9""\x93""\xAE""\x94""\xBB""\x95""\xCA""\x81""E\x8C""\x9F""\x8D""\xB8"")";
+inline constexpr char kStatusNotVolumeEn[] = "Does not read as a Zelvo volume (see identify, check)";
 // D77ファイル(*.d77)
 inline constexpr char kFilterD77[] = "D77\x83""t\x83""@\x83""C\x83""\x8B""(*.d77)";
 inline constexpr char kFilterD77En[] = "D77 images(*.d77)";
+// 全イメージファイル(%s)
+inline constexpr char kFilterAllImages[] = "\x91""S\x83""C\x83""\x81""\x81""[\x83""W\x83""t\x83""@\x83""C\x83""\x8B""(%s)";
+inline constexpr char kFilterAllImagesEn[] = "All images(%s)";
 // 複数のファイルをインポート
 inline constexpr char kImportManyDialogTitle[] = "\x95""\xA1""\x90""\x94""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""C\x83""\x93""\x83""|\x81""[\x83""g";
 inline constexpr char kImportManyDialogTitleEn[] = "Import several files";
@@ -819,6 +855,33 @@ inline constexpr char kMsgSaveAsOpenImageEn[] = "The open image cannot be saved 
 // 変換で次のものが失われます:\n%s\n保存しますか？
 inline constexpr char kSaveAsLosses[] = "\x95""\xCF""\x8A""\xB7""\x82""\xC5""\x8E""\x9F""\x82""\xCC""\x82""\xE0""\x82""\xCC""\x82""\xAA""\x8E""\xB8""\x82""\xED""\x82""\xEA""\x82""\xDC""\x82""\xB7"":\x0A""%s\x0A""\x95""\xDB""\x91""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
 inline constexpr char kSaveAsLossesEn[] = "The conversion loses:\x0A""%s\x0A""Save anyway\x3F""";
+// %d個のセクタの削除データマークは%sでは保存されません
+inline constexpr char kSaveLossDeleted[] = "%d\x8C""\xC2""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xCC""\x8D""\xED""\x8F""\x9C""\x83""f\x81""[\x83""^\x83""}\x81""[\x83""N\x82""\xCD""%s\x82""\xC5""\x82""\xCD""\x95""\xDB""\x91""\xB6""\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kSaveLossDeletedEn[] = "The deleted-data marks of %d sectors will not be kept in %s";
+// %d個のセクタのエラー状態は%sでは保存されません
+inline constexpr char kSaveLossErrors[] = "%d\x8C""\xC2""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xCC""\x83""G\x83""\x89""\x81""[\x8F""\xF3""\x91""\xD4""\x82""\xCD""%s\x82""\xC5""\x82""\xCD""\x95""\xDB""\x91""\xB6""\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kSaveLossErrorsEn[] = "The read errors of %d sectors will not be kept in %s";
+// %d個のセクタのID(C H R)は%sでは保存されません
+inline constexpr char kSaveLossIds[] = "%d\x8C""\xC2""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xCC""ID(C H R)\x82""\xCD""%s\x82""\xC5""\x82""\xCD""\x95""\xDB""\x91""\xB6""\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kSaveLossIdsEn[] = "The IDs (C H R) of %d sectors will not be kept in %s";
+// %d個のセクタは%sにないトラックにあるため保存されません
+inline constexpr char kSaveLossTracks[] = "%d\x8C""\xC2""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xCD""%s\x82""\xC9""\x82""\xC8""\x82""\xA2""\x83""g\x83""\x89""\x83""b\x83""N\x82""\xC9""\x82""\xA0""\x82""\xE9""\x82""\xBD""\x82""\xDF""\x95""\xDB""\x91""\xB6""\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kSaveLossTracksEn[] = "%d sectors lie on tracks %s does not hold and will not be kept";
+// %d個のないセクタは0xE5で埋めて保存されます
+inline constexpr char kSaveLossFilled[] = "%d\x8C""\xC2""\x82""\xCC""\x82""\xC8""\x82""\xA2""\x83""Z\x83""N\x83""^\x82""\xCD""0xE5\x82""\xC5""\x96""\x84""\x82""\xDF""\x82""\xC4""\x95""\xDB""\x91""\xB6""\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kSaveLossFilledEn[] = "%d absent sectors will be written filled with 0xE5";
+// ディスク名は保存されません
+inline constexpr char kSaveLossName[] = "\x83""f\x83""B\x83""X\x83""N\x96""\xBC""\x82""\xCD""\x95""\xDB""\x91""\xB6""\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kSaveLossNameEn[] = "The disk name will not be kept";
+// 書き込み禁止は保存されません
+inline constexpr char kSaveLossProtection[] = "\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x8B""\xD6""\x8E""~\x82""\xCD""\x95""\xDB""\x91""\xB6""\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kSaveLossProtectionEn[] = "The write protection will not be kept";
+// 保存しました: %s
+inline constexpr char kStatusSaved[] = "\x95""\xDB""\x91""\xB6""\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD"": %s";
+inline constexpr char kStatusSavedEn[] = "Saved: %s";
+// %sを開きますか？
+inline constexpr char kSaveAsOpenCopy[] = "%s\x82""\xF0""\x8A""J\x82""\xAB""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
+inline constexpr char kSaveAsOpenCopyEn[] = "Open %s\x3F""";
 // セクタの書き換え
 inline constexpr char kCaptionPatch[] = "\x83""Z\x83""N\x83""^\x82""\xCC""\x8F""\x91""\x82""\xAB""\x8A""\xB7""\x82""\xA6""";
 inline constexpr char kCaptionPatchEn[] = "Patch sectors";
@@ -979,6 +1042,11 @@ enum class TextId : uint16_t {
   kMsgRedoImageChanged,
   kMsgWriteProtected,
   kDiskItemFormat,
+  kDiskItemSize,
+  kDiskItemProtected,
+  kDiskItemVolume,
+  kDiskItemNotVolume,
+  kDiskItemEmpty,
   kTitleDiskSuffix,
   kCaptionIdentify,
   kMsgIdentifyNoImage,
@@ -1026,6 +1094,8 @@ enum class TextId : uint16_t {
   kMsgBatchExportReadFailed,
   kMsgBatchExportWriteFailed,
   kMsgBatchImportRefused,
+  kMsgImportSomeRefused,
+  kImportRefusedLine,
   kMsgBatchImportSucceeded,
   kStatusMz,
   kStatusPc,
@@ -1070,7 +1140,12 @@ enum class TextId : uint16_t {
   kStatusExportedOfSelected,
   kStatusLooksLikePc,
   kStatusLooksLikeMz,
+  kStatusWaiting,
+  kStatusNothingChanged,
+  kStatusRestored,
+  kStatusNotVolume,
   kFilterD77,
+  kFilterAllImages,
   kImportManyDialogTitle,
   kMsgImageBusy,
   kMsgWriteOpenBusy,
@@ -1186,6 +1261,15 @@ enum class TextId : uint16_t {
   kMsgSaveAsReplace,
   kMsgSaveAsOpenImage,
   kSaveAsLosses,
+  kSaveLossDeleted,
+  kSaveLossErrors,
+  kSaveLossIds,
+  kSaveLossTracks,
+  kSaveLossFilled,
+  kSaveLossName,
+  kSaveLossProtection,
+  kStatusSaved,
+  kSaveAsOpenCopy,
   kCaptionPatch,
   kMsgPatchBadSize,
   kMsgPatchOutside,
@@ -1291,6 +1375,11 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgRedoImageChanged", kMsgRedoImageChanged, kMsgRedoImageChangedEn},
   {"kMsgWriteProtected", kMsgWriteProtected, kMsgWriteProtectedEn},
   {"kDiskItemFormat", kDiskItemFormat, kDiskItemFormatEn},
+  {"kDiskItemSize", kDiskItemSize, kDiskItemSizeEn},
+  {"kDiskItemProtected", kDiskItemProtected, kDiskItemProtectedEn},
+  {"kDiskItemVolume", kDiskItemVolume, kDiskItemVolumeEn},
+  {"kDiskItemNotVolume", kDiskItemNotVolume, kDiskItemNotVolumeEn},
+  {"kDiskItemEmpty", kDiskItemEmpty, kDiskItemEmptyEn},
   {"kTitleDiskSuffix", kTitleDiskSuffix, kTitleDiskSuffixEn},
   {"kCaptionIdentify", kCaptionIdentify, kCaptionIdentifyEn},
   {"kMsgIdentifyNoImage", kMsgIdentifyNoImage, kMsgIdentifyNoImageEn},
@@ -1338,6 +1427,8 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgBatchExportReadFailed", kMsgBatchExportReadFailed, kMsgBatchExportReadFailedEn},
   {"kMsgBatchExportWriteFailed", kMsgBatchExportWriteFailed, kMsgBatchExportWriteFailedEn},
   {"kMsgBatchImportRefused", kMsgBatchImportRefused, kMsgBatchImportRefusedEn},
+  {"kMsgImportSomeRefused", kMsgImportSomeRefused, kMsgImportSomeRefusedEn},
+  {"kImportRefusedLine", kImportRefusedLine, kImportRefusedLineEn},
   {"kMsgBatchImportSucceeded", kMsgBatchImportSucceeded, kMsgBatchImportSucceededEn},
   {"kStatusMz", kStatusMz, kStatusMzEn},
   {"kStatusPc", kStatusPc, kStatusPcEn},
@@ -1382,7 +1473,12 @@ inline constexpr TextEntry kTextTable[] = {
   {"kStatusExportedOfSelected", kStatusExportedOfSelected, kStatusExportedOfSelectedEn},
   {"kStatusLooksLikePc", kStatusLooksLikePc, kStatusLooksLikePcEn},
   {"kStatusLooksLikeMz", kStatusLooksLikeMz, kStatusLooksLikeMzEn},
+  {"kStatusWaiting", kStatusWaiting, kStatusWaitingEn},
+  {"kStatusNothingChanged", kStatusNothingChanged, kStatusNothingChangedEn},
+  {"kStatusRestored", kStatusRestored, kStatusRestoredEn},
+  {"kStatusNotVolume", kStatusNotVolume, kStatusNotVolumeEn},
   {"kFilterD77", kFilterD77, kFilterD77En},
+  {"kFilterAllImages", kFilterAllImages, kFilterAllImagesEn},
   {"kImportManyDialogTitle", kImportManyDialogTitle, kImportManyDialogTitleEn},
   {"kMsgImageBusy", kMsgImageBusy, kMsgImageBusyEn},
   {"kMsgWriteOpenBusy", kMsgWriteOpenBusy, kMsgWriteOpenBusyEn},
@@ -1498,6 +1594,15 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMsgSaveAsReplace", kMsgSaveAsReplace, kMsgSaveAsReplaceEn},
   {"kMsgSaveAsOpenImage", kMsgSaveAsOpenImage, kMsgSaveAsOpenImageEn},
   {"kSaveAsLosses", kSaveAsLosses, kSaveAsLossesEn},
+  {"kSaveLossDeleted", kSaveLossDeleted, kSaveLossDeletedEn},
+  {"kSaveLossErrors", kSaveLossErrors, kSaveLossErrorsEn},
+  {"kSaveLossIds", kSaveLossIds, kSaveLossIdsEn},
+  {"kSaveLossTracks", kSaveLossTracks, kSaveLossTracksEn},
+  {"kSaveLossFilled", kSaveLossFilled, kSaveLossFilledEn},
+  {"kSaveLossName", kSaveLossName, kSaveLossNameEn},
+  {"kSaveLossProtection", kSaveLossProtection, kSaveLossProtectionEn},
+  {"kStatusSaved", kStatusSaved, kStatusSavedEn},
+  {"kSaveAsOpenCopy", kSaveAsOpenCopy, kSaveAsOpenCopyEn},
   {"kCaptionPatch", kCaptionPatch, kCaptionPatchEn},
   {"kMsgPatchBadSize", kMsgPatchBadSize, kMsgPatchBadSizeEn},
   {"kMsgPatchOutside", kMsgPatchOutside, kMsgPatchOutsideEn},

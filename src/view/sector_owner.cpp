@@ -42,6 +42,16 @@ void DescribeSectorOwner(const VolumeState* volume, const uint16_t* tbl1, int in
   say(kSectorOwnerFree, kSectorOwnerFreeEn);
 }
 
+namespace {
+
+// Code page 932: the bytes that begin a character of two, those that may follow, and the single
+// bytes that are characters (ASCII and half-width katakana).
+bool LeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool TrailByte(uint8_t b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+bool SingleCharacter(uint8_t b) { return (b >= 0x20 && b < 0x7F) || (b >= 0xA1 && b <= 0xDF); }
+
+}  // namespace
+
 void FormatHexLine(const uint8_t* bytes, int offset, const uint16_t* tbl1, char* text,
                    int capacity) {
   const size_t size = static_cast<size_t>(capacity);
@@ -54,11 +64,12 @@ void FormatHexLine(const uint8_t* bytes, int offset, const uint16_t* tbl1, char*
   for (int i = 0; i < 16 && static_cast<size_t>(n) + 3 < size; ++i) {
     const unsigned shown = tbl1[bytes[i]];
     const uint8_t high = static_cast<uint8_t>(shown >> 8), low = static_cast<uint8_t>(shown);
-    if (high != 0) {
+    // Each byte shows as one character: a code with none (or half of one) as '.'.
+    if (high != 0 && LeadByte(high) && TrailByte(low)) {
       text[n++] = static_cast<char>(high);
       text[n++] = static_cast<char>(low);
     } else {
-      text[n++] = low >= 0x20 && low != 0x7F ? static_cast<char>(low) : '.';
+      text[n++] = high == 0 && SingleCharacter(low) ? static_cast<char>(low) : '.';
     }
   }
   text[n] = '\0';

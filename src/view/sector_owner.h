@@ -11,6 +11,7 @@
 void DescribeSectorOwner(const VolumeState* volume, const uint16_t* tbl1, int index, bool english,
                          char* text, int capacity);
 // One 16-byte line of a hex dump: the offset, the bytes in hex, then the bytes as characters
-// through tbl1 (control codes as '.'). Code page 932.
+// through tbl1, one character per byte (a code that is no character of code page 932, a control
+// code included, as '.'). Code page 932.
 void FormatHexLine(const uint8_t* bytes, int offset, const uint16_t* tbl1, char* text,
                    int capacity);

@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,15 @@
 
 namespace testsupport {
 namespace fs = std::filesystem;
+
+std::string Formatted(const char* format, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
 
 TempDir::TempDir() {
   std::random_device rd;

@@ -45,6 +45,9 @@ CodeTables ShippedTables();
 // How a name of single bytes shows in the "File name" column through `tables`.
 std::string ShownName(const std::string& name, const CodeTables& tables);
 
+// A table text with its conversions filled in, as the program formats it.
+std::string Formatted(const char* format, ...);
+
 // The row (1 is the first) of a file dialog's filter list whose description is `description`;
 // 0 when it has none.
 unsigned FilterRow(const char* filter, const char* description);

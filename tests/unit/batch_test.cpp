@@ -293,8 +293,10 @@ TEST_F(BatchTest, ARefusedBatchWritesNothing) {
        5,
        kMsgDiskFull,
        big[5]},
-      {"an empty file", {small, empty}, 2, kIdYes, 1, kMsgFileEmpty, empty},
-      {"a missing file", {small, missing}, 2, kIdYes, 1, nullptr, missing},
+      // A file that cannot go in is named with its reason before any dialog; No to importing the
+      // others writes nothing.
+      {"an empty file", {small, empty}, 0, kIdNo, 1, kMsgFileEmpty, empty},
+      {"a missing file", {small, missing}, 0, kIdNo, 1, nullptr, missing},
       {"second dialog cancelled", {small, other}, 1, kIdYes, 1, nullptr, ""},
       {"same name twice", {small, small}, 2, kIdYes, 1, kMsgNameDuplicate, ""},
       {"the answer No", {small, other}, 2, kIdNo, -1, nullptr, ""},
@@ -329,6 +331,43 @@ TEST_F(BatchTest, ARefusedBatchWritesNothing) {
     App.ListWindow = scripted::kListWindow;
     App.PanelWindow = scripted::kPanelWindow;
   }
+}
+
+// Files that cannot go in are listed with their reasons; Yes imports the others in one change,
+// as a batch of those alone would.
+TEST_F(BatchTest, YesImportsTheFilesThatCanGoIn) {
+  const std::string small = Host("small.bin", Pattern(100, 1));
+  const std::string other = Host("other.bin", Pattern(200, 3));
+  const std::string empty = Host("empty.bin", {});
+  const std::string big = Host("big.bin", Pattern(65536, 2));
+  VolumeBuilder volume;
+  volume.AddFile(FileSpec{.name = "KEEP", .data = Pattern(700, 4)});
+  const std::string alone = Load(volume, Shape(true, kModeMz), "alone.d88");
+  const char* two[] = {small.c_str(), other.c_str()};
+  scripted::DialogCommand(kIdOk);
+  scripted::DialogCommand(kIdOk);
+  scripted::AnswerBox(kIdYes);
+  ASSERT_EQ(ImportHostFiles(scripted::kMainWindow, two, 2, nullptr), 0);
+
+  const std::string mixed = Load(volume, Shape(true, kModeMz), "mixed.d88");
+  const char* four[] = {empty.c_str(), small.c_str(), big.c_str(), other.c_str()};
+  scripted::AnswerBox(kIdYes);  // import the other two
+  scripted::DialogCommand(kIdOk);
+  scripted::DialogCommand(kIdOk);
+  scripted::AnswerBox(kIdYes);
+  int failed = 0;
+  ASSERT_EQ(ImportHostFiles(scripted::kMainWindow, four, 4, &failed), 0);
+  EXPECT_EQ(failed, -1);
+  const std::string question = scripted::Boxes()[0].text;
+  EXPECT_EQ(question.rfind(testsupport::Formatted(kMsgImportSomeRefused, 2, 2), 0), 0u);
+  EXPECT_TRUE(
+      Contains(question, testsupport::Formatted(kImportRefusedLine, empty.c_str(), kMsgFileEmpty)));
+  std::string tooBig = testsupport::Formatted(kMsgFileTooBig, 65536L);
+  tooBig.resize(tooBig.find('\n'));  // the reason's first line
+  EXPECT_TRUE(
+      Contains(question, testsupport::Formatted(kImportRefusedLine, big.c_str(), tooBig.c_str())));
+  EXPECT_FALSE(Contains(question, small));
+  EXPECT_TRUE(testsupport::BytesEqual(testimg::ReadFile(alone), testimg::ReadFile(mixed)));
 }
 
 // A Yes to the replace question of one file of the batch replaces that file in the batch's one

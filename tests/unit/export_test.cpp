@@ -138,7 +138,8 @@ TEST_F(ExportTest, AsciiConvertsThroughTheExportTable) {
             testsupport::ShownName("NOTE", App.Tables) + ".TEX");
   // The outcome names the file as the list shows it and the bytes written.
   EXPECT_EQ(scripted::StatusText(kStatusOutcome),
-            testsupport::ShownName("NOTE", App.Tables) + " exported, 4 bytes");
+            testsupport::Formatted(kStatusExported,
+                                   testsupport::ShownName("NOTE", App.Tables).c_str(), 4L));
 }
 
 TEST_F(ExportTest, AsciiEmptyFile) {
@@ -156,6 +157,7 @@ TEST_F(ExportTest, UnnamedTypeAndCancel) {
   VolumeBuilder volume;
   volume.AddFile(FileSpec{.name = "ODD", .type = 7, .lock = 1, .data = Pattern(10, 3)});
   Load(volume, Shape(false, kModeMz));
+  PlatformSetStatus(scripted::kMainWindow, kStatusOutcome, "");  // as each window command starts
   scripted::CancelFileDialog();
   ExportSelectedFile(scripted::kMainWindow, 0);
   ASSERT_EQ(scripted::FileDialogs().size(), 1u);

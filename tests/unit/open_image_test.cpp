@@ -208,10 +208,13 @@ TEST_F(OpenImageTest, DialogRecord) {
   EXPECT_EQ(kOpenDialogTitle, d.title);
   EXPECT_EQ("*", d.defExt);
   EXPECT_EQ("", d.initialFile);
-  const std::string filter = std::string(kFilterAllFilesJa) + '\0' + "*.*" + '\0' + kFilterFlat +
-                             '\0' + "*.2d" + '\0' + kFilterD88 + '\0' + "*.d88" + '\0' +
-                             kFilterD20 + '\0' + "*.d20" + '\0' + kFilterImd + '\0' + "*.imd" +
-                             '\0' + kFilterHfe + '\0' + "*.hfe" + '\0' + '\0';
+  // The rows of the original dialog first, then those the container table adds.
+  const char* const patterns = "*.2d;*.d20;*.d88;*.d77;*.imd;*.hfe";
+  const std::string filter =
+      std::string(kFilterAllFilesJa) + '\0' + "*.*" + '\0' + kFilterFlat + '\0' + "*.2d" + '\0' +
+      kFilterD88 + '\0' + "*.d88" + '\0' + kFilterD20 + '\0' + "*.d20" + '\0' + kFilterD77 + '\0' +
+      "*.d77" + '\0' + kFilterImd + '\0' + "*.imd" + '\0' + kFilterHfe + '\0' + "*.hfe" + '\0' +
+      testsupport::Formatted(kFilterAllImages, patterns) + '\0' + patterns + '\0' + '\0';
   EXPECT_EQ(filter, d.filter);
 }
 
@@ -354,7 +357,9 @@ TEST_F(OpenImageTest, APathGivenDirectlyOpensAsTheDialogsChoiceWould) {
   EXPECT_STREQ(path.c_str(), App.ChosenPath);
   // Each load shows the rows once and tells the counts in the status line.
   EXPECT_EQ(1, scripted::ListFills());
-  EXPECT_EQ("3 files, " + std::to_string(82 * 16 - 4) + " sectors free, largest file 65535 bytes",
+  EXPECT_EQ(testsupport::Formatted(kStatusFiles, 3) +
+                testsupport::Formatted(kStatusSectorsFree, 82 * 16 - 4) +
+                testsupport::Formatted(kStatusLargestFile, 65535L),
             scripted::StatusText(kStatusVolume));
 
   const Snapshot before = Take();

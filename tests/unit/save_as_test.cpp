@@ -3,12 +3,15 @@
 #include "flows/save_as.h"
 
 #include <gtest/gtest.h>
+#include <utime.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "flows/app_state.h"
+#include "flows/open_image.h"
 #include "image/container.h"
 #include "image/image_select.h"
 #include "image/sector_transfer.h"
@@ -48,7 +51,9 @@ TEST_F(SaveAs, AsksTheConventionAndTheLossesThenWritesTheCopy) {
   SaveAsCommand(scripted::kMainWindow);
   ASSERT_EQ(2u, scripted::Boxes().size());
   EXPECT_EQ(kCaptionConvertLoss, scripted::Boxes()[1].caption);
-  EXPECT_NE(std::string::npos, scripted::Boxes()[1].text.find(kLossName));
+  // The question speaks of what the copy will not keep.
+  EXPECT_NE(std::string::npos, scripted::Boxes()[1].text.find(kSaveLossName));
+  EXPECT_EQ(std::string::npos, scripted::Boxes()[1].text.find(kLossName));
   EXPECT_FALSE(testimg::FileExists(copy));
 
   // Converted to PC, the losses accepted: the copy reads as the image under PC.
@@ -58,9 +63,66 @@ TEST_F(SaveAs, AsksTheConventionAndTheLossesThenWritesTheCopy) {
   scripted::AnswerBox(kIdNo);   // convert to PC
   scripted::AnswerBox(kIdYes);  // the losses are fine
   SaveAsCommand(scripted::kMainWindow);
-  EXPECT_EQ(2u, scripted::Boxes().size());
+  EXPECT_EQ(3u, scripted::Boxes().size());  // then whether to open the copy: No
   EXPECT_TRUE(testsupport::BytesEqual(v.bytes, VolumeOf(other, kModePc)));
   EXPECT_EQ(kModeMz, App.MachineMode) << "the open image stays as it was";
+}
+
+// Cancel on the convention question, and No to the losses, leave every file as it was.
+TEST_F(SaveAs, CancelAndNoWriteNothing) {
+  testimg::ImageSpec shape;
+  shape.d88 = true;
+  App.MachineMode = kModeMz;
+  const std::string open =
+      UseImage(testimg::BuildImage(testimg::VolumeBuilder(), shape), "open.d88", kFormatD88);
+  const Bytes before = testimg::ReadFile(open);
+  App.VolumeLoaded = 1;
+  const struct {
+    const char* what;
+    std::vector<int> answers;
+    size_t boxes;
+  } cases[] = {{"cancel", {kIdCancel}, 1}, {"no to the losses", {kIdYes, kIdNo}, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    scripted::ClearBoxes();
+    const std::string copy = temp.Path("copy.imd");
+    scripted::ChooseFile(copy);
+    for (int answer : c.answers) scripted::AnswerBox(answer);
+    SaveAsCommand(scripted::kMainWindow);
+    ASSERT_EQ(c.boxes, scripted::Boxes().size());
+    EXPECT_EQ(kMbYesNoCancel | kMbIconQuestion, scripted::Boxes()[0].flags);
+    EXPECT_FALSE(testimg::FileExists(copy));
+    EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(open)));
+    EXPECT_EQ(scripted::StatusText(kStatusOutcome), "");
+  }
+}
+
+// After the copy the status line says where it went and the window offers to open it: No stays
+// on the open image, Yes opens the copy. An IMD copy carries the source's last change in UTC.
+TEST_F(SaveAs, TheCopyIsNamedAndOfferedAndStampedWithTheSourceTime) {
+  App.MachineMode = kModeMz;
+  const std::string open =
+      UseImage(testimg::BuildImage(testimg::VolumeBuilder(), {}), "open.2d", kFormat2D);
+  utimbuf times{981173106, 981173106};  // 2001-02-03 04:05:06 UTC
+  ASSERT_EQ(0, utime(open.c_str(), &times));
+  App.VolumeLoaded = 1;
+  for (const int answer : {kIdNo, kIdYes}) {
+    SCOPED_TRACE(answer);
+    scripted::ClearBoxes();
+    const std::string copy = temp.Path(answer == kIdYes ? "yes.imd" : "no.imd");
+    scripted::ChooseFile(copy);
+    scripted::AnswerBox(kIdYes);  // keep MZ
+    scripted::AnswerBox(answer);  // open the copy?
+    SaveAsCommand(scripted::kMainWindow);
+    ASSERT_EQ(2u, scripted::Boxes().size());
+    EXPECT_EQ(testsupport::Formatted(kSaveAsOpenCopy, copy.c_str()), scripted::Boxes()[1].text);
+    EXPECT_EQ(testsupport::Formatted(kStatusSaved, copy.c_str()),
+              scripted::StatusText(kStatusOutcome));
+    EXPECT_EQ(answer == kIdYes ? copy : open, std::string(App.ImagePath));
+    const Bytes bytes = testimg::ReadFile(copy);
+    const std::string head(bytes.begin(), bytes.begin() + 29);
+    EXPECT_EQ("IMD 1.18: 03/02/2001 04:05:06", head);
+  }
 }
 
 class SaveAsNames : public SaveAs {

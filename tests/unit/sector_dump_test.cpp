@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "view/sector_owner.h"
+
 namespace {
 
 // Each code shown as its own byte, but 0x41 as a two-byte character and 0x7F as nothing shown.
@@ -40,6 +42,32 @@ TEST(SectorDump, SixteenLinesOfHexAndCharactersWithoutControlCodes) {
   EXPECT_EQ(lines[7].back(), '.');  // 0x7F
   EXPECT_EQ(lines[15].substr(0, 4), "00F0");
   for (char c : all) EXPECT_TRUE(c == '\r' || c == '\n' || static_cast<unsigned char>(c) >= 0x20);
+}
+
+// Every byte shows as one character, so that each line holds 16: a code with no character of
+// code page 932 (a lone lead byte, an undefined byte, a pair that is none) as '.'.
+TEST(SectorDump, EachByteIsOneCharacterOrADot) {
+  Tables tables;
+  tables.tbl1[0x42] = 0x8320;  // a lead byte with a byte that cannot follow it
+  tables.tbl1[0x43] = 0x2041;  // no lead byte
+  const struct {
+    uint8_t first;
+    const char* characters;
+  } lines[] = {
+      {0x40, "@\x83\x41..DEFGHIJKLMNO"},
+      {0x80, "................"},
+      {0xA0, ".\xA1\xA2\xA3\xA4\xA5\xA6\xA7\xA8\xA9\xAA\xAB\xAC\xAD\xAE\xAF"},
+      {0xD8, "\xD8\xD9\xDA\xDB\xDC\xDD\xDE\xDF........"},
+      {0xF0, "................"},
+  };
+  for (const auto& l : lines) {
+    uint8_t bytes[16];
+    for (int i = 0; i < 16; ++i) bytes[i] = static_cast<uint8_t>(l.first + i);
+    char row[160];
+    FormatHexLine(bytes, 0, tables.tbl1, row, sizeof row);
+    const std::string text(row);
+    EXPECT_EQ(text.substr(55), l.characters) << std::hex << int(l.first);
+  }
 }
 
 TEST(SectorDump, ShortBufferStaysTerminated) {

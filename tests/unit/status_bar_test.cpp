@@ -9,10 +9,13 @@
 #include <string>
 
 #include "flows/app_state.h"
+#include "support/test_support.h"
 #include "texts/texts.h"
 #include "view/check_report.h"
 
 namespace {
+
+const auto F = testsupport::Formatted;
 
 TEST(StatusBarTexts, ModesCountsAndOutcomes) {
   const struct {
@@ -31,21 +34,21 @@ TEST(StatusBarTexts, ModesCountsAndOutcomes) {
   const struct {
     bool loaded;
     int files, free;
-    const char* text;
+    std::string text;
   } volumes[] = {{false, 3, 100, ""},
-                 {true, 0, 1312, "0 files, 1312 sectors free"},
-                 {true, 1, 1, "1 file, 1 sector free"},
-                 {true, 128, 0, "128 files, 0 sectors free"},
-                 {true, 2, 7, "2 files, 7 sectors free"}};
+                 {true, 0, 1312, F(kStatusFiles, 0) + F(kStatusSectorsFree, 1312)},
+                 {true, 1, 1, std::string(kStatusOneFile) + kStatusOneSectorFree},
+                 {true, 128, 0, F(kStatusFiles, 128) + F(kStatusSectorsFree, 0)},
+                 {true, 2, 7, F(kStatusFiles, 2) + F(kStatusSectorsFree, 7)}};
   for (const auto& v : volumes) {
     char text[kStatusCapacity];
     ComposeVolumeStatus(v.loaded, v.files, v.free, text, sizeof text);
-    EXPECT_STREQ(text, v.text) << v.files << " " << v.free;
+    EXPECT_EQ(text, v.text) << v.files << " " << v.free;
   }
 
   char text[kStatusCapacity];
   ComposeExportStatus("README.TXT", 91, text, sizeof text);
-  EXPECT_STREQ(text, "README.TXT exported, 91 bytes");
+  EXPECT_EQ(text, F(kStatusExported, "README.TXT", 91L));
   // A small buffer cuts the text but always ends it.
   char small[8];
   ComposeVolumeStatus(true, 123, 4567, small, sizeof small);

@@ -36,6 +36,13 @@ using testsupport::Pattern;
 
 const WindowHandle kMain = scripted::kMainWindow;
 
+// The volume part of the status line: files, free sectors, the largest file that fits.
+std::string Line(int files, int free, long largest) {
+  return testsupport::Formatted(kStatusFiles, files) +
+         testsupport::Formatted(kStatusSectorsFree, free) +
+         testsupport::Formatted(kStatusLargestFile, largest);
+}
+
 void MarkUsed(uint8_t* bitTable, int first, int count) {
   for (int i = first; i < first + count; ++i)
     bitTable[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
@@ -46,27 +53,26 @@ TEST(UsableSpace, CountsWhatAnImportCanAllocate) {
     const char* what;
     std::function<void(uint8_t*)> fill;
     int usable, longest;
-    const char* line;
+    std::string line;
   } cases[] = {
-      {"empty", [](uint8_t*) {}, 1312, 1312,
-       "0 files, 1312 sectors free, largest file 65535 bytes"},
+      {"empty", [](uint8_t*) {}, 1312, 1312, Line(0, 1312, 65535)},
       // 16 files of 20,000 bytes (79 sectors each): the 48 free sectors lie on tracks 80-83,
       // where no run may begin.
       {"free only past track 79", [](uint8_t* t) { MarkUsed(t, 32, 16 * 79); }, 0, 0,
-       "0 files, 0 sectors free, largest file 0 bytes"},
+       Line(0, 0, 0)},
       {"a hole and a stray sector past track 79",
        [](uint8_t* t) {
          MarkUsed(t, 32, 1312);
          for (int i = 100; i < 110; ++i) t[i / 8] &= static_cast<uint8_t>(~(1u << (i % 8)));
          t[1290 / 8] &= static_cast<uint8_t>(~(1u << (1290 % 8)));
        },
-       10, 10, "0 files, 10 sectors free, largest file 2560 bytes"},
+       10, 10, Line(0, 10, 2560)},
       {"a run begun on track 79 reaches on to track 83",
        [](uint8_t* t) {
          MarkUsed(t, 32, 1312);
          for (int i = 1279; i < 1344; ++i) t[i / 8] &= static_cast<uint8_t>(~(1u << (i % 8)));
        },
-       65, 65, "0 files, 65 sectors free, largest file 16640 bytes"},
+       65, 65, Line(0, 65, 16640)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -83,9 +89,9 @@ TEST(UsableSpace, CountsWhatAnImportCanAllocate) {
     EXPECT_NE(FindFreeRun(table, c.longest + 1, &track, &sector), 0);
     char line[kStatusCapacity];
     ComposeVolumeStatusLine({true, 0, table, false}, line, sizeof line);
-    EXPECT_STREQ(line, c.line);
+    EXPECT_EQ(line, c.line);
     ComposeVolumeStatusLine({true, 0, table, true}, line, sizeof line);
-    EXPECT_EQ(std::string(line), std::string(c.line) + kStatusWriteProtected);
+    EXPECT_EQ(std::string(line), c.line + kStatusWriteProtected);
     ComposeVolumeStatusLine({false, 0, table, true}, line, sizeof line);
     EXPECT_STREQ(line, "");
   }
@@ -178,7 +184,7 @@ TEST_F(WindowStatusTest, EveryActionAndLoadSetsTheOutcomePart) {
          const int slots[] = {0, 2};
          DeleteFiles(kMain, slots, 2);
        },
-       "2 files deleted", 0},
+       testsupport::Formatted(kStatusFilesDeleted, 2), 0},
       {"load", [] { LoadVolume(kMain); }, "", 0},
   };
   for (const auto& step : steps) {
@@ -201,7 +207,8 @@ TEST_F(WindowStatusTest, OkWithoutAnEditWritesNothingAndKeepsTheHistory) {
   scripted::DialogSetText(kCtlStart, "2000");
   scripted::DialogCommand(kIdOk);
   EXPECT_EQ(EditFileAttributes(kMain, 2, false), 0);
-  EXPECT_EQ(Outcome(), testsupport::ShownName("THREE", App.Tables) + " changed");
+  EXPECT_EQ(Outcome(), testsupport::Formatted(kStatusAttributesChanged,
+                                              testsupport::ShownName("THREE", App.Tables).c_str()));
   UndoLastChange(kMain);
   ASSERT_TRUE(ChangeHistoryCanRedo());
   scripted::DialogCommand(kIdOk);
@@ -244,20 +251,26 @@ TEST_F(WindowStatusTest, AWriteProtectedDiskGreysImportAndSaysSo) {
 
 TEST_F(WindowStatusTest, TheOtherConventionIsNamedWhenItIsClear) {
   const struct {
-    int recorded, shown;
+    int recorded, shown;  // recorded -1: a disk of zero bytes, a volume under neither
     const char* status;
   } cases[] = {{kModePc, kModeMz, kStatusLooksLikePc},
                {kModeMz, kModePc, kStatusLooksLikeMz},
+               {-1, kModeMz, kStatusNotVolume},
+               {-1, kModePc, kStatusNotVolume},
                {kModePc, kModePc, ""},
                {kModeMz, kModeMz, ""}};
   for (const auto& c : cases) {
     ImageSpec s;
-    s.machineMode = c.recorded;
+    s.machineMode = c.recorded < 0 ? kModeMz : c.recorded;
     image = testimg::BuildImage(ThreeFiles(), s);
+    if (c.recorded < 0) std::fill(image.begin(), image.end(), 0);
     UseImage(image, "disk.2d", kFormat2D);
     App.MachineMode = c.shown;
     LoadVolume(kMain);
     EXPECT_EQ(Outcome(), c.status) << c.recorded << " shown as " << c.shown;
+    if (c.recorded < 0) {
+      EXPECT_EQ(App.VolumeLoaded, 1);  // the list shows what it reads
+    }
   }
 }
 

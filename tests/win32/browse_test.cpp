@@ -93,9 +93,11 @@ TEST_P(OpenTest, ShowsTheRowsThePanelAndTheTitle) {
   const ShownFileDialog& dialog = driver_.fileDialogs()[0];
   EXPECT_EQ(dialog.title, gui::Shown(kOpenDialogTitle));
   EXPECT_EQ(dialog.fileName, L"");
-  const std::vector<std::wstring> filters = {gui::Shown(kFilterAllFilesJa), gui::Shown(kFilterFlat),
-                                             gui::Shown(kFilterD88),        gui::Shown(kFilterD20),
-                                             gui::Shown(kFilterImd),        gui::Shown(kFilterHfe)};
+  const std::vector<std::wstring> filters = {
+      gui::Shown(kFilterAllFilesJa), gui::Shown(kFilterFlat),
+      gui::Shown(kFilterD88),        gui::Shown(kFilterD20),
+      gui::Shown(kFilterD77),        gui::Shown(kFilterImd),
+      gui::Shown(kFilterHfe),        L"全イメージファイル(*.2d;*.d20;*.d88;*.d77;*.imd;*.hfe)"};
   EXPECT_EQ(dialog.filters, filters);
   EXPECT_TRUE(driver_.boxes().empty());
 

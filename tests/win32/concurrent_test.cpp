@@ -2,14 +2,18 @@
 // cursor, while zelvo.exe holds the image, and shows the busy line when the wait runs out.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h:
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/main_window.h"
 #include "flows/app_state.h"
 #include "gui_fixture.h"
 #include "image/image_lock.h"
+#include "platform/win32/win32_controls.h"
 #include "resources/resource.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
@@ -22,10 +26,21 @@ namespace {
 void (*WindowHook)(int) = nullptr;
 std::vector<int> Waits;
 bool WaitCursorShown = false;
+std::wstring WaitStatus;  // the status line's outcome part while the window waited
+std::wstring OutcomeShown() {
+  HWND bar = GetDlgItem(MainWindowHandle(), kStatusBarId);
+  wchar_t text[256] = L"";
+  if (LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, 2, 0)) < 256)
+    SendMessageW(bar, SB_GETTEXTW, 2, reinterpret_cast<LPARAM>(text));
+  return text;
+}
 void RecordWait(int waiting) {
   Waits.push_back(waiting);
   WindowHook(waiting);
-  if (waiting) WaitCursorShown = GetCursor() == LoadCursorW(nullptr, MAKEINTRESOURCEW(32514));
+  if (waiting) {
+    WaitCursorShown = GetCursor() == LoadCursorW(nullptr, MAKEINTRESOURCEW(32514));
+    WaitStatus = OutcomeShown();
+  }
 }
 
 // A Windows path for the zelvo.exe of this build (a Unix path under Wine's drive Z:).
@@ -46,6 +61,7 @@ class ConcurrentGuiTest : public GuiTest {
     ImageWaitHook = RecordWait;
     Waits.clear();
     WaitCursorShown = false;
+    WaitStatus.clear();
     image_ = WriteImage(SampleVolume(), "disk.d88");
     host_ = scratch_.Path("NEW.TXT");
     testimg::WriteFile(host_, testsupport::Pattern(700, 3));
@@ -122,6 +138,40 @@ TEST_F(ConcurrentGuiTest, AWaitThatRunsOutShowsTheReadErrorAndTheBusyLine) {
   EXPECT_EQ(Shown(kMsgReadBusy), driver_.boxes().back().text);
   EXPECT_EQ(0u, ZelvoExitCode());
   EXPECT_NE(before, testimg::ReadFile(image_));  // zelvo.exe's import went through
+}
+
+// A change that waits in vain: the status line says that the window waits, then, after the busy
+// box, that nothing was changed; the image stays as it was.
+TEST_F(ConcurrentGuiTest, AChangeThatWaitsInVainSaysNothingWasChanged) {
+  OpenImage(image_);
+  const std::vector<uint8_t> before = testimg::ReadFile(image_);
+  SelectRows({1});  // the first file is locked
+  ImageWaitMs = 200;
+  // Another program starts reading the image (its shared lock) while the question is asked, and
+  // lets go once the window has shown that it is busy.
+  HANDLE held = INVALID_HANDLE_VALUE;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(kImageLockOffset);
+  at.OffsetHigh = static_cast<DWORD>(kImageLockOffset >> 32);
+  std::wstring busy;
+  driver_.Expect(Kind::kBox, [&](HWND box) {
+    held = CreateFileA(image_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LockFileEx(held, 0, 0, kImageLockLength, 0, &at);
+    Driver::Press(box, IDYES);  // delete?
+  });
+  driver_.Expect(Kind::kBox, [&](HWND box) {
+    busy = Driver::ItemText(box, 0xFFFF);
+    CloseHandle(held);
+    Driver::Press(box, IDOK);
+  });
+  Command(IDM_DELETE);
+  EXPECT_TRUE(driver_.failures().empty());
+  EXPECT_EQ(Shown(kMsgWriteOpenBusy), busy);
+  EXPECT_EQ(L"他のプログラムの終了を待っています…", WaitStatus);
+  EXPECT_TRUE(WaitCursorShown);
+  EXPECT_EQ(L"変更しませんでした", OutcomeShown());
+  EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(image_)));
 }
 
 // The window beside zelvo on Linux: Wine passes the window's lock on to Linux and Linux's lock

@@ -28,11 +28,18 @@ std::vector<uint8_t> D88Of(const testimg::VolumeBuilder& volume, const std::stri
 
 using IdentifyGuiTest = GuiTest;
 
+// Each disk of the chooser tells its size, its protection and what it holds: a volume with its
+// file count, something else, or nothing readable.
 TEST_F(IdentifyGuiTest, ChooserListsTheDisksAndOpensTheOneChosen) {
   StartProgram();
   std::vector<uint8_t> file = D88Of(testimg::VolumeBuilder(), "EMPTY");
   const std::vector<uint8_t> second = D88Of(SampleVolume(), "SAMPLE");
   file.insert(file.end(), second.begin(), second.end());
+  std::vector<uint8_t> noise = testimg::WrapInD88(std::vector<uint8_t>(84 * 16 * 256, 0));
+  noise[0x1A] = 0x10;  // write-protected
+  file.insert(file.end(), noise.begin(), noise.end());
+  const std::vector<uint8_t> bare = testimg::WrapInD88({});  // a header without tracks
+  file.insert(file.end(), bare.begin(), bare.end());
   const std::string path = scratch_.Path("two.d88");
   testimg::WriteFile(path, file);
 
@@ -55,13 +62,71 @@ TEST_F(IdentifyGuiTest, ChooserListsTheDisksAndOpensTheOneChosen) {
   EXPECT_TRUE(driver_.failures().empty());
   EXPECT_EQ(caption,
             Shown(std::string("\x83\x66\x83\x42\x83\x58\x83\x4E\x82\xCC\x91\x49\x91\xF0")));
-  ASSERT_EQ(items.size(), 2u);
-  EXPECT_EQ(items[1], Shown(std::string("\x83\x66\x83\x42\x83\x58\x83\x4E") + "1: SAMPLE"));
+  ASSERT_EQ(items.size(), 4u);
+  const struct {
+    const wchar_t* start;
+    const wchar_t* end;
+  } shown[] = {{L"ディスク0: EMPTY  ", L"KB  Zelvo 0ファイル"},
+               {L"ディスク1: SAMPLE  ", L"KB  Zelvo 3ファイル"},
+               {L"ディスク2:   ", L"KB  書き込み禁止  Zelvoのボリュームとして読めません"},
+               {L"ディスク3:   0KB", L"  空のディスク(システム領域が読めません)"}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(items[i].rfind(shown[i].start, 0), 0u) << Narrow(items[i]);
+    const std::wstring end = shown[i].end;
+    EXPECT_TRUE(items[i].size() > end.size() &&
+                items[i].compare(items[i].size() - end.size(), end.size(), end) == 0)
+        << Narrow(items[i]);
+  }
   EXPECT_EQ(RowCount(), 3);
   EXPECT_EQ(App.DiskIndex, 1);
   wchar_t title[512] = {};
   GetWindowTextW(main_, title, 512);
   EXPECT_NE(std::wstring(title).find(L"SAMPLE"), std::wstring::npos);
+}
+
+// ファイル > ディスクを選ぶ switches disk without opening the file again; it starts at the disk
+// shown, and Cancel changes nothing.
+TEST_F(IdentifyGuiTest, ChooseDiskSwitchesToAnotherDiskOfTheOpenFile) {
+  StartProgram();
+  constexpr int kChooseDisk = 40062;
+  const std::string single = scratch_.Path("one.d88");
+  testimg::WriteFile(single, D88Of(SampleVolume(), "ONE"));
+  OpenImage(single);
+  EXPECT_FALSE(MenuEnabled(kChooseDisk));
+
+  std::vector<uint8_t> file = D88Of(testimg::VolumeBuilder(), "EMPTY");
+  const std::vector<uint8_t> second = D88Of(SampleVolume(), "SAMPLE");
+  file.insert(file.end(), second.begin(), second.end());
+  const std::string path = scratch_.Path("two.d88");
+  testimg::WriteFile(path, file);
+  driver_.ChooseFile(path);
+  driver_.Expect(Kind::kDiskChooser, [](HWND dialog) {
+    SendDlgItemMessageW(dialog, kDiskList, CB_SETCURSEL, 1, 0);
+    Driver::Press(dialog, IDOK);
+  });
+  Command(40002);
+  ASSERT_EQ(App.DiskIndex, 1);
+  EXPECT_TRUE(MenuEnabled(kChooseDisk));
+  const size_t dialogs = driver_.fileDialogs().size();
+  LRESULT first = -1;
+  driver_.Expect(Kind::kDiskChooser, [&](HWND dialog) {
+    first = SendDlgItemMessageW(dialog, kDiskList, CB_GETCURSEL, 0, 0);
+    Driver::Press(dialog, IDCANCEL);
+  });
+  Command(kChooseDisk);
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(App.DiskIndex, 1);
+  EXPECT_EQ(RowCount(), 3);
+  driver_.Expect(Kind::kDiskChooser, [](HWND dialog) {
+    SendDlgItemMessageW(dialog, kDiskList, CB_SETCURSEL, 0, 0);
+    Driver::Press(dialog, IDOK);
+  });
+  Command(kChooseDisk);
+  EXPECT_TRUE(driver_.failures().empty());
+  EXPECT_EQ(driver_.fileDialogs().size(), dialogs);  // no Open dialog
+  EXPECT_EQ(App.DiskIndex, 0);
+  EXPECT_EQ(RowCount(), 0);
+  EXPECT_TRUE(testsupport::BytesEqual(file, testimg::ReadFile(path)));
 }
 
 TEST_F(IdentifyGuiTest, IdentifyOffersTheConventionFoundAndSwitches) {

@@ -154,12 +154,12 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   EXPECT_EQ(MenuText(edit, 5, MF_BYPOSITION),
             L"\u524A\u9664\u3057\u305F\u30D5\u30A1\u30A4\u30EB\u306E\u5FA9\u5143(&F)...");
   HMENU file = GetSubMenu(bar, 0);
-  ASSERT_EQ(GetMenuItemCount(file), 12);
-  const UINT fileIds[] = {40040, 40002, 40070, 40060, 0, 40003,
-                          40041, 40010, 40250, 40061, 0, 40004};
-  for (int i = 0; i < 12; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
-  EXPECT_TRUE(GetMenuState(file, 4, MF_BYPOSITION) & MF_SEPARATOR);
-  EXPECT_TRUE(GetMenuState(file, 10, MF_BYPOSITION) & MF_SEPARATOR);
+  ASSERT_EQ(GetMenuItemCount(file), 13);
+  const UINT fileIds[] = {40040, 40002, 40070, 40060, 40062, 0,    40003,
+                          40041, 40010, 40250, 40061, 0,     40004};
+  for (int i = 0; i < 13; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
+  EXPECT_TRUE(GetMenuState(file, 5, MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_TRUE(GetMenuState(file, 11, MF_BYPOSITION) & MF_SEPARATOR);
   // The keyboard's accelerators follow the texts after a tab.
   const struct {
     UINT id;
@@ -167,6 +167,7 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   } items[] = {
       {40040, L"\u65B0\u898F\u4F5C\u6210(&N)...\tCtrl+N"},
       {40060, L"\u8AAD\u307F\u8FBC\u307F\u76F4\u3057(&R)\tF5"},
+      {40062, L"ディスクを選ぶ(&D)..."},
       {40250,
        L"\u8907\u6570\u306E\u30D5\u30A1\u30A4\u30EB\u3092\u30A4\u30F3\u30DD\u30FC\u30C8(&M)..."},
       {40002, L"Zelvo\uFF8C\uFF67\uFF72\uFF99\u3092\u958B\u304F(&O)\tCtrl+O"},

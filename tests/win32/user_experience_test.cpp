@@ -388,7 +388,7 @@ TEST_F(UserTest, TheStatusBarTellsModesCountsAndOutcomes) {
   wchar_t counts[96];
   int longest = 0;
   const int usable = UsableFreeSectors(App.SystemArea, &longest);
-  swprintf(counts, 96, L"3 files, %d sectors free, largest file %d bytes", usable,
+  swprintf(counts, 96, L"3ファイル、空き%dセクタ、最大%dバイト", usable,
            std::min(longest * 256, 65535));
   EXPECT_EQ(Status(kStatusVolume), counts);
   Command(40009);
@@ -400,7 +400,7 @@ TEST_F(UserTest, TheStatusBarTellsModesCountsAndOutcomes) {
   SelectRows({1});
   driver_.ChooseFile(scratch_.Path("readme.txt"));
   Command(40003);
-  EXPECT_EQ(Status(kStatusOutcome), CellShown(1, 0) + L" exported, 557 bytes");
+  EXPECT_EQ(Status(kStatusOutcome), CellShown(1, 0) + L"をエクスポートしました(557バイト)");
 
   // A refusal's message replaces it.
   testimg::WriteFile(scratch_.Path("disk.bak"), {0});
@@ -576,9 +576,9 @@ TEST_F(UserTest, TheStatusBarFollowsEachActionAndEachLoad) {
   SelectRows({1});
   driver_.AnswerBox(IDYES);
   Command(IDM_DELETE);
-  EXPECT_EQ(Status(kStatusOutcome), L"deleted");
+  EXPECT_EQ(Status(kStatusOutcome), L"削除しました");
   Command(IDM_UNDO);
-  EXPECT_EQ(Status(kStatusOutcome), L"undone");
+  EXPECT_EQ(Status(kStatusOutcome), L"元に戻しました");
   // The restored file is selected.
   ASSERT_GE(SelectedShown(), 0);
   EXPECT_EQ(CellShown(SelectedShown(), 0), deleted);

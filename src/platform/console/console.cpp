@@ -177,6 +177,7 @@ int DlgGetItemText(WindowHandle, int, char* buffer, int capacity) {
   return 0;
 }
 void DlgCheckButton(WindowHandle, int, bool) {}
+void DlgSetFocus(WindowHandle, int) {}
 bool DlgIsButtonChecked(WindowHandle, int) { return false; }
 void DlgComboAppend(WindowHandle, int, const char*) {}
 void DlgComboSetSelection(WindowHandle, int, int) {}
@@ -229,6 +230,7 @@ void PlatformLocalDate(char out[9]) {
 }
 
 int PlatformChooseFolder(WindowHandle, const char*, char*, int) { return 0; }
+bool PlatformFileWriteTimeUtc(const char*, int*) { return false; }  // zelvo stamps its own
 
 int PlatformHostFileName(const char* name, char* out, int capacity) {
   const std::string plain = PlainFileName(Cp932ToHostPath(name ? name : ""));

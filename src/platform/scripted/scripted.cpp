@@ -1,9 +1,12 @@
 #include "platform/scripted/scripted.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <iterator>
 
@@ -18,6 +21,7 @@ struct DialogState {
   std::map<int, int> comboSelection;
   bool ended = false;
   intptr_t result = 0;
+  int focus = 0;  // the control DlgSetFocus named; 0: none
 };
 
 struct State {
@@ -187,6 +191,7 @@ int DialogComboSelected(int id) {
   auto it = S().dialog.comboSelection.find(id);
   return it == S().dialog.comboSelection.end() ? -1 : it->second;
 }
+int DialogFocus() { return S().dialog.focus; }
 int DialogRuns() { return S().dialogRuns; }
 int LastDialogResource() { return S().lastDialogResource; }
 
@@ -304,6 +309,7 @@ int PlatformMessageBox(WindowHandle owner, const char* text, const char* caption
     s.boxAnswers.pop_front();
     return id;
   }
+  if ((flags & 0xF) == kMbYesNoCancel) return kIdCancel;
   return (flags & 0xF) == kMbYesNo ? kIdNo : kIdOk;
 }
 
@@ -449,6 +455,7 @@ int DlgGetItemText(WindowHandle, int id, char* buffer, int capacity) {
 }
 
 void DlgCheckButton(WindowHandle, int id, bool checked) { S().dialog.checks[id] = checked; }
+void DlgSetFocus(WindowHandle, int id) { S().dialog.focus = id; }
 bool DlgIsButtonChecked(WindowHandle, int id) { return S().dialog.checks[id]; }
 
 void DlgComboAppend(WindowHandle, int id, const char* text) {
@@ -481,6 +488,21 @@ bool PlatformHostUsesProgramCodePage() { return S().hostCodePageIsProgram; }
 std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
   if (scripted::Hosts().on) return scripted::OpenMemoryHostFile(path, mode);
   return std::fopen(path, mode);
+}
+
+bool PlatformFileWriteTimeUtc(const char* path, int fields[6]) {
+  struct stat info;
+  if (stat(path, &info) != 0) return false;
+  std::tm utc{};
+#ifdef _WIN32
+  if (gmtime_s(&utc, &info.st_mtime) != 0) return false;
+#else
+  if (!gmtime_r(&info.st_mtime, &utc)) return false;
+#endif
+  const int values[6] = {utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                         utc.tm_hour,        utc.tm_min,     utc.tm_sec};
+  std::copy(values, values + 6, fields);
+  return true;
 }
 
 int PlatformChooseFolder(WindowHandle, const char* title, char* folder, int capacity) {

@@ -83,6 +83,7 @@ std::string DialogText(int id);
 bool DialogChecked(int id);
 const std::vector<std::string>& DialogComboItems(int id);
 int DialogComboSelected(int id);
+int DialogFocus();         // the control the dialog put the focus in (DlgSetFocus), 0: none
 int DialogRuns();          // how many modal dialogs were run
 int LastDialogResource();  // resource id of the last dialog
 

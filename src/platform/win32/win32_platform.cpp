@@ -525,7 +525,8 @@ int ListSortColumn(HWND list, bool* descending) {
 }
 
 void PlatformSetStatus(WindowHandle window, int part, const char* text) {
-  HWND bar = GetDlgItem(AsWindow(window), kStatusBarId);
+  // A dialog's flow tells the outcome in the status line of the window that owns the dialog.
+  HWND bar = GetDlgItem(GetAncestor(AsWindow(window), GA_ROOTOWNER), kStatusBarId);
   if (!bar) return;
   std::wstring line = WideFromProgramText(text);
   for (wchar_t& c : line) {
@@ -629,6 +630,13 @@ int DlgGetItemText(WindowHandle dialog, int id, char* buffer, int capacity) {
   return CopyOut(ReadBackText(WindowTextOf(control), original), buffer, capacity);
 }
 
+void DlgSetFocus(WindowHandle dialog, int id) {
+  if (HWND control = GetDlgItem(AsWindow(dialog), id)) {
+    SetFocus(control);
+    SendMessageW(control, EM_SETSEL, 0, -1);
+  }
+}
+
 void DlgCheckButton(WindowHandle dialog, int id, bool checked) {
   CheckDlgButton(AsWindow(dialog), id, checked ? BST_CHECKED : BST_UNCHECKED);
 }
@@ -701,14 +709,41 @@ std::FILE* PlatformOpenHostFile(const char* path, const char* mode) {
   return std::fopen(path, mode);
 }
 
+bool PlatformFileWriteTimeUtc(const char* path, int fields[6]) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  SYSTEMTIME utc;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
+      !FileTimeToSystemTime(&data.ftLastWriteTime, &utc))
+    return false;
+  const int values[6] = {utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, utc.wSecond};
+  std::copy(values, values + 6, fields);
+  return true;
+}
+
+namespace {
+
+// The chooser starts at the folder it was last confirmed in (lParam: that folder, UTF-16).
+int CALLBACK FolderChooserStart(HWND chooser, UINT message, LPARAM, LPARAM start) {
+  if (message == BFFM_INITIALIZED && start) SendMessageW(chooser, BFFM_SETSELECTIONW, TRUE, start);
+  return 0;
+}
+
+}  // namespace
+
 int PlatformChooseFolder(WindowHandle owner, const char* title, char* folder, int capacity) {
   const std::wstring wideTitle = WideFromProgramText(title);
+  const std::string key = title ? title : "";
+  std::wstring start;
+  auto remembered = dialogFolders.find(key);
+  if (remembered != dialogFolders.end()) start = WideFromAnsi(remembered->second.c_str());
   wchar_t display[MAX_PATH] = {};
   BROWSEINFOW info{};
   info.hwndOwner = AsWindow(owner);
   info.pszDisplayName = display;
   info.lpszTitle = wideTitle.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  info.lpfn = FolderChooserStart;
+  info.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
   // The chooser's newer style needs COM on this thread.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
@@ -722,6 +757,7 @@ int PlatformChooseFolder(WindowHandle owner, const char* title, char* folder, in
   const std::string ansi = AnsiFromWide(path, &lossy);
   if (lossy || ansi.empty() || ansi.size() + 1 > static_cast<size_t>(capacity)) return 0;
   CopyOut(ansi, folder, capacity);
+  dialogFolders[key] = ansi;  // kept with the settings
   return 1;
 }
 
