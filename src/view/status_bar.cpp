@@ -29,35 +29,42 @@ int CountFreeSectors(const uint8_t* bitTable) {
   return free;
 }
 
-void ComposeVolumeStatus(bool loaded, int files, int freeSectors, char* out, int capacity) {
+void ComposeVolumeStatus(bool loaded, int files, int freeSectors, char* out, int capacity,
+                         bool english) {
+  const auto in = [english](const char* ja) { return english ? TextEn(TextIdOf(ja)) : ja; };
   if (capacity <= 0) return;
   out[0] = '\0';
   if (!loaded) return;
-  int used = files == 1 ? std::snprintf(out, static_cast<size_t>(capacity), "%s", kStatusOneFile)
-                        : std::snprintf(out, static_cast<size_t>(capacity), kStatusFiles, files);
+  int used = files == 1
+                 ? std::snprintf(out, static_cast<size_t>(capacity), "%s", in(kStatusOneFile))
+                 : std::snprintf(out, static_cast<size_t>(capacity), in(kStatusFiles), files);
   if (used < 0 || used >= capacity) return;
   if (freeSectors == 1)
-    std::snprintf(out + used, static_cast<size_t>(capacity - used), "%s", kStatusOneSectorFree);
+    std::snprintf(out + used, static_cast<size_t>(capacity - used), "%s", in(kStatusOneSectorFree));
   else
-    std::snprintf(out + used, static_cast<size_t>(capacity - used), kStatusSectorsFree,
+    std::snprintf(out + used, static_cast<size_t>(capacity - used), in(kStatusSectorsFree),
                   freeSectors);
 }
 
-void ComposeVolumeStatusLine(const VolumeStatusFacts& facts, char* out, int capacity) {
+void ComposeVolumeStatusLine(const VolumeStatusFacts& facts, char* out, int capacity,
+                             bool english) {
+  const auto in = [english](const char* ja) { return english ? TextEn(TextIdOf(ja)) : ja; };
   if (capacity <= 0) return;
   out[0] = '\0';
   if (!facts.loaded || !facts.bitTable) return;
   int longest = 0;
   const int usable = UsableFreeSectors(facts.bitTable, &longest);
-  ComposeVolumeStatus(true, facts.files, usable, out, capacity);
+  ComposeVolumeStatus(true, facts.files, usable, out, capacity, english);
   long largest = static_cast<long>(longest) * kSectorBytes;
   if (largest > kMaxFileBytes) largest = kMaxFileBytes;
   int used = static_cast<int>(std::strlen(out));
   if (used + 1 < capacity)
-    std::snprintf(out + used, static_cast<size_t>(capacity - used), kStatusLargestFile, largest);
+    std::snprintf(out + used, static_cast<size_t>(capacity - used), in(kStatusLargestFile),
+                  largest);
   used = static_cast<int>(std::strlen(out));
   if (facts.writeProtected && used + 1 < capacity)
-    std::snprintf(out + used, static_cast<size_t>(capacity - used), "%s", kStatusWriteProtected);
+    std::snprintf(out + used, static_cast<size_t>(capacity - used), "%s",
+                  in(kStatusWriteProtected));
 }
 
 void ComposeExportStatus(const char* name, long bytes, char* out, int capacity) {

@@ -232,6 +232,10 @@ TEST_F(WebApiTest, StatusLineAndDateSortKey) {
                         "A\xC2\x8F"),
             std::string::npos)
       << status;
+  // The same line in English, for a page shown in English.
+  const std::string english = listing["status"][2];
+  EXPECT_NE(english.find(", largest file "), std::string::npos) << english;
+  EXPECT_NE(english.find(", write-protected"), std::string::npos) << english;
   EXPECT_EQ(std::string(listing["rows"][0]["dateKey"]).substr(0, 4), "1985");
   ASSERT_TRUE(Call(zw_open(image.c_str(), 0, 0, 0))["ok"]);
   EXPECT_EQ(std::string(Call(zw_listing())["rows"][0]["dateKey"]).substr(0, 4), "2003");

@@ -229,12 +229,15 @@ void Listing(web::Json& json) {
   json.Field("panel", panel);
   char modes[kStatusCapacity];
   char volume[kStatusCapacity];
+  char volumeEn[kStatusCapacity];
   ComposeModeStatus(P.target.machineMode, P.transferMode, modes, sizeof modes);
-  // As the window's status bar: the largest file that still fits and the write-protection mark.
+  // As the window's status bar: the largest file that still fits and the write-protection mark;
+  // the volume's part in both languages.
   VolumeStatusFacts facts{P.loaded, files, P.volume.SystemArea + kSysBitTable,
                           P.loaded && ImageWriteProtected(&P.target)};
   ComposeVolumeStatusLine(facts, volume, sizeof volume);
-  json.BeginArray("status").Item(modes).Item(volume).EndArray();
+  ComposeVolumeStatusLine(facts, volumeEn, sizeof volumeEn, true);
+  json.BeginArray("status").Item(modes).Item(volume).Item(volumeEn).EndArray();
 }
 
 // The volume read again after a change or a refusal: a journal left behind is settled first.

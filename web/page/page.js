@@ -189,7 +189,7 @@
     const active = state.header >= 0 ? 'col-' + state.header : state.cursor >= 0 && $('row-' + state.cursor) ? 'row-' + state.cursor : '';
     if (active) $('list').setAttribute('aria-activedescendant', active); else $('list').removeAttribute('aria-activedescendant');
     $('status-mode').textContent = l.status[0];
-    $('status-volume').textContent = l.status[1];
+    $('status-volume').textContent = l.status[state.lang === 'ja' ? 1 : 2];
     $('status-image').textContent = state.imageName + (state.dirty ? ' *' : '');
     // What cannot run is greyed; the status line says why (no image, or the protection mark).
     const loaded = l.loaded, some = state.selected.size > 0, writable = loaded && !l.protected;
