@@ -134,7 +134,7 @@ TEST_F(ImportTest, AsciiConvertsThroughTheThirdTableAndEndsTheText) {
       Zelvo({"export", "--ascii", "--mode", "pc", "--codes", codes, "disk.2d", "T", "back.txt"});
   ASSERT_EQ(back.code, 0) << back.err;
   EXPECT_TRUE(
-      testsupport::BytesEqual(Bytes("HI\r\nYO\r\n\r\n"), testimg::ReadFile(Path("back.txt"))));
+      testsupport::BytesEqual(Bytes("HI\nYO\n\n"), testimg::ReadFile(Path("back.txt"))));
 }
 
 // The option texts go through the dialog's own checks, which accept what they accept.
