@@ -3,6 +3,7 @@
 // byte-identical.
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -57,9 +58,9 @@ TEST_F(ScriptingTest, TheConventionIsIdentifysUnlessGiven) {
   WriteImage(ThreeFiles(), "pc.d88", true, 1);
   WriteImage(ThreeFiles(), "mz.2d", false, 0);
   Noise();
-  const std::string readAsMz = TextEn(TextId::kCliNoConvention);
-  const std::string refused = TextEn(TextId::kCliNoConventionRefused);
-  const std::string looksMz = TextEn(TextId::kWebLooksRecordedMz);
+  const std::string readAsMz = Utf8(kCliNoConvention);
+  const std::string refused = Utf8(kCliNoConventionRefused);
+  const std::string looksMz = Utf8(kWebLooksRecordedMz);
   const struct {
     std::string image;
     std::vector<std::string> args;  // the image's place: "IMAGE"
@@ -71,7 +72,7 @@ TEST_F(ScriptingTest, TheConventionIsIdentifysUnlessGiven) {
       {"pc.d88", {"export", "IMAGE", "FILE1", "-"}, 0, "", false},
       {"pc.d88", {"check", "IMAGE"}, 0, "", false},
       {"pc.d88", {"convert", "IMAGE", "copy.d88"}, 0, "", false},
-      {"pc.d88", {"rename", "--yes", "IMAGE", "FILE0", "NEW"}, 0, "", true},
+      {"pc.d88", {"rename", "--yes", "IMAGE", "FILE0", "NEW"}, 0, "renamed FILE0 to NEW", true},
       {"mz.2d", {"ls", "--mode", "pc", "IMAGE"}, 0, looksMz, false},
       {"noise.2d", {"ls", "IMAGE"}, 0, readAsMz, false},
       {"noise.2d", {"sectors", "IMAGE", "0", "1"}, 0, readAsMz, false},
@@ -91,7 +92,9 @@ TEST_F(ScriptingTest, TheConventionIsIdentifysUnlessGiven) {
     } else {
       EXPECT_NE(r.err.find(c.image + ": " + c.err), std::string::npos) << r.err;
     }
-    if (!c.writes) EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(Path(c.image))));
+    if (!c.writes) {
+      EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(Path(c.image))));
+    }
   }
   // The copy and the renamed file are PC's: read back without --mode.
   const auto copy = JsonLines(Zelvo({"ls", "--json", "--codes", codes, "copy.d88"}).out);
@@ -123,7 +126,7 @@ TEST_F(ScriptingTest, FilesAreNamedAsShownStoredOrPlain) {
     EXPECT_TRUE(testsupport::BytesEqual(Pattern(1000, 1), Bytes(r.out)));
   }
   const std::vector<uint8_t> before = testimg::ReadFile(path);
-  for (const std::string& verb : {"export", "rm"}) {
+  for (const std::string verb : {"export", "rm"}) {
     SCOPED_TRACE(verb);
     std::vector<std::string> args = {verb, "--codes", codes, "disk.d88", "Ab"};
     if (verb == "rm") args.insert(args.begin() + 1, "--yes");
@@ -209,8 +212,10 @@ TEST_F(ScriptingTest, AsciiImportReadsTheHostsText) {
     args.insert(args.end(), {"disk.d88", "in.txt"});
     const Result r = Zelvo(args);
     if (c.stored.empty()) {
+      char refusal[256];
+      std::snprintf(refusal, sizeof refusal, kMsgImportNoSingleByte, 2L, 0x3042UL);
       EXPECT_EQ(r.code, 1);
-      EXPECT_NE(r.err.find("Line 2: the character U+3042"), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find(Utf8(refusal)), std::string::npos) << r.err;
       EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(path)));
       continue;
     }
@@ -250,7 +255,9 @@ TEST_F(ScriptingTest, QuietAndReproducibleWrites) {
   const auto listed = JsonLines(Zelvo({"ls", "--json", "--codes", codes, "disk.d88"}).out);
   ASSERT_EQ(listed.size(), 1u);
   for (const auto& file : listed[0]["files"])
-    if (file["name"] != "FILE1" && file["name"] != "FILE2") EXPECT_EQ(file["date"], "1999-12-31");
+    if (file["name"] != "FILE1" && file["name"] != "FILE2") {
+      EXPECT_EQ(file["date"], "1999-12-31");
+    }
   const auto made = JsonLines(Zelvo({"ls", "--json", "--codes", codes, "new.d88"}).out);
   ASSERT_EQ(made.size(), 1u);
   EXPECT_EQ(made[0]["volume"]["date"], "1999-12-31");
