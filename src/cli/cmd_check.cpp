@@ -246,8 +246,7 @@ Verb AddCheck(CLI::App& app) {
                     "With --repair: also free sectors of tracks 2-83 that no file owns");
   command->add_flag("--yes", options->yes, "With --repair: answer Yes, write the image");
   AddAnyConvention(command);
-  command->add_option("IMAGE", options->images, "Disk images: " + ImageExtensionList())
-      ->required();
+  command->add_option("IMAGE", options->images, "Disk images: " + ImageExtensionList())->required();
   return {command, [options]() {
             if (options->repair && options->images.size() > 1) {
               console::Note("check --repair mends one image at a time");

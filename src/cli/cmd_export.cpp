@@ -120,7 +120,9 @@ int RunExportMany(const ExportOptions& options) {
     bool matched = false;
     if (IsRowNumber(pattern)) {
       const int slot =
-          pattern.size() <= 10 ? SlotOfRow(static_cast<int>(std::strtol(pattern.c_str() + 1, nullptr, 10))) : -1;
+          pattern.size() <= 10
+              ? SlotOfRow(static_cast<int>(std::strtol(pattern.c_str() + 1, nullptr, 10)))
+              : -1;
       if (slot >= 0) chosen[static_cast<size_t>(RowOfSlot(slot))] = matched = true;
     } else {
       const std::string name = console::ArgumentToCp932(pattern);
@@ -164,9 +166,9 @@ int RunExportMany(const ExportOptions& options) {
   }
   ImageTarget target;
   AppImageTarget(&target);
-  const int result = WriteBatchExport(&target, Files, &Plan, App.TransferMode == kTransferAscii,
-                                      App.Tables.TBL2, PrintWritten, ReportFailed, &out,
-                                      ShapeExportText);
+  const int result =
+      WriteBatchExport(&target, Files, &Plan, App.TransferMode == kTransferAscii, App.Tables.TBL2,
+                       PrintWritten, ReportFailed, &out, ShapeExportText);
   Report(out);
   return result == 0 ? kExitOk : kExitFailed;
 }
@@ -308,7 +310,8 @@ Verb AddExport(CLI::App& app) {
   AddImage(command, &ex.image);
   command->add_option("FILE", options->args,
                       "FILE [HOSTPATH]: the file's name (as ls shows it, as stored or plain; "
-                      "any case), #N for list row N, or #dN for deleted entry N (see ls --deleted), and where to write "
+                      "any case), #N for list row N, or #dN for deleted entry N (see ls "
+                      "--deleted), and where to write "
                       "(default: the plain name, with .TYPE when it has no extension, in the "
                       "current folder; - for standard output); "
                       "with --to: PATTERN... (stored names, * and ? wildcards, #N)");

@@ -304,8 +304,8 @@ Verb AddImport(CLI::App& app) {
   AddAnyConvention(command);
   options->name =
       command->add_option("--name", im.name, "File name (default: the host file's name)");
-  options->type =
-      command->add_option("--type", im.type, "OBJ (default; TEX with --ascii), TEX, CMD, REL, SCD or RDD");
+  options->type = command->add_option("--type", im.type,
+                                      "OBJ (default; TEX with --ascii), TEX, CMD, REL, SCD or RDD");
   options->start = command->add_option(
       "--start", im.start, "Start address, up to 4 hex digits (or 0x1200, 1200h) (1500)");
   options->exec = command->add_option(
@@ -332,9 +332,8 @@ Verb AddImport(CLI::App& app) {
           "FILE"));
   command->callback([options] {
     Options& o = *options;
-    if (o.im.hostFiles.size() > 1 &&
-        (o.name->count() || o.type->count() || o.start->count() || o.exec->count() ||
-         o.im.lock || o.im.replace))
+    if (o.im.hostFiles.size() > 1 && (o.name->count() || o.type->count() || o.start->count() ||
+                                      o.exec->count() || o.im.lock || o.im.replace))
       throw CLI::ValidationError("--name, --type, --start, --exec, --lock, --replace",
                                  "only with a single HOSTFILE");
     for (const std::string& file : o.im.hostFiles)

@@ -134,7 +134,8 @@ int ResolveSlot(const std::string& file, const std::string& image) {
   }
   if (found.size() > 1) {
     std::string rows;
-    for (const int slot : found) rows += (rows.empty() ? "#" : ", #") + std::to_string(RowOfSlot(slot));
+    for (const int slot : found)
+      rows += (rows.empty() ? "#" : ", #") + std::to_string(RowOfSlot(slot));
     console::Note(file + ": names " + std::to_string(found.size()) + " files in " + image + " (" +
                   rows + "): give one of them as #N; nothing done");
     return -1;
@@ -207,11 +208,10 @@ int EditAttributesOfImage(int slot, const AttributeOptions& options) {
   if (PlatformMessageBox(console::kMainWindow, kMsgAttributesConfirm, kCaptionConfirm,
                          kMbYesNo | kMbIconQuestion) != kIdYes)
     return kExitFailed;
-  SayChange(options.fields.size() == 1 && options.fields.count("name") && !options.lock &&
-                    !options.unlock
-                ? "renamed " + console::Cp932ToUtf8(PlainName(slot)) + " to " +
-                      options.fields.at("name")
-                : "changed the attributes of " + console::Cp932ToUtf8(PlainName(slot)));
+  SayChange(
+      options.fields.size() == 1 && options.fields.count("name") && !options.lock && !options.unlock
+          ? "renamed " + console::Cp932ToUtf8(PlainName(slot)) + " to " + options.fields.at("name")
+          : "changed the attributes of " + console::Cp932ToUtf8(PlainName(slot)));
   ImageTarget target;
   AppImageTarget(&target);
   Outcome out;

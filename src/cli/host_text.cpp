@@ -23,7 +23,11 @@ std::string Shaped;  // the last text shaped or decoded
 // The length of the UTF-8 sequence at data[i] and its code point; 0 when it is none.
 int Utf8Sequence(const uint8_t* data, long length, long i, unsigned long* code) {
   const uint8_t lead = data[i];
-  const int size = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+  const int size = lead < 0x80         ? 1
+                   : (lead >> 5) == 6  ? 2
+                   : (lead >> 4) == 14 ? 3
+                   : (lead >> 3) == 30 ? 4
+                                       : 0;
   if (size == 0 || i + size > length) return 0;
   unsigned long value = size == 1 ? lead : lead & (0x7F >> size);
   for (int k = 1; k < size; ++k) {

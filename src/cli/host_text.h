@@ -9,7 +9,7 @@
 namespace CLI {
 class App;
 class Option;
-}
+}  // namespace CLI
 
 namespace cli {
 

@@ -1,11 +1,10 @@
 // zelvo for scripts: the convention read by default, names as ls shows them, typed JSON, Ascii
 // import from the host's text, quiet and reproducible writes. Every refusal leaves the image
 // byte-identical.
-#include <nlohmann/json.hpp>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,7 +31,8 @@ FileSpec File(const std::string& name, std::vector<uint8_t> data, uint8_t type =
 VolumeBuilder ThreeFiles() {
   VolumeBuilder v;
   v.SetDate(0x24, 0x05, 0x01);
-  for (int i = 0; i < 3; i++) v.AddFile(File("FILE" + std::to_string(i), Pattern(300 + 700 * i, i)));
+  for (int i = 0; i < 3; i++)
+    v.AddFile(File("FILE" + std::to_string(i), Pattern(300 + 700 * i, i)));
   return v;
 }
 
@@ -84,7 +84,8 @@ TEST_F(ScriptingTest, TheConventionIsIdentifysUnlessGiven) {
     const std::vector<uint8_t> before = testimg::ReadFile(Path(c.image));
     std::vector<std::string> args;
     for (const std::string& arg : c.args) args.push_back(arg == "IMAGE" ? c.image : arg);
-    if (args[0] != "check" && args[0] != "convert") args.insert(args.begin() + 1, {"--codes", codes});
+    if (args[0] != "check" && args[0] != "convert")
+      args.insert(args.begin() + 1, {"--codes", codes});
     const Result r = Zelvo(args);
     EXPECT_EQ(r.code, c.code) << r.err;
     if (c.err.empty()) {
@@ -195,8 +196,10 @@ TEST_F(ScriptingTest, AsciiImportReadsTheHostsText) {
   } cases[] = {
       {"A\xEF\xBD\xB1\n", {}, std::string("a\xB1\r\r\0", 5), 2},
       {"A\xB1\r\n", {}, std::string("a\xB1\r\r\0", 5), 2},
-      {"A\xEF\xBD\xB1\n", {"--encoding", "cp932", "--eol", "crlf"},
-       std::string("a\xEF\xBD\xB1\r\r\0", 7), 2},
+      {"A\xEF\xBD\xB1\n",
+       {"--encoding", "cp932", "--eol", "crlf"},
+       std::string("a\xEF\xBD\xB1\r\r\0", 7),
+       2},
       {"A\n", {"--type", "OBJ"}, std::string("a\r\r\0", 4), 1},
       {"A\n", {"--replace", "--name", "FILE0"}, std::string("a\r\r\0", 4), 1},
       {"ok\n\xE3\x81\x82\n", {}, "", 0},
@@ -226,8 +229,8 @@ TEST_F(ScriptingTest, AsciiImportReadsTheHostsText) {
     EXPECT_EQ(entry[0], c.type);
     const size_t at = (entry[30] * 16 + entry[31] - 1) * 256;
     EXPECT_TRUE(testsupport::BytesEqual(
-        Bytes(c.stored), std::vector<uint8_t>(volume.begin() + at,
-                                              volume.begin() + at + c.stored.size())));
+        Bytes(c.stored),
+        std::vector<uint8_t>(volume.begin() + at, volume.begin() + at + c.stored.size())));
   }
 }
 
