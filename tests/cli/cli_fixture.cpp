@@ -142,8 +142,7 @@ Result CliTest::Zelvo(const std::vector<std::string>& args) { return ZelvoAt(ZEL
 
 Result CliTest::ZelvoAt(const std::string& executable, const std::vector<std::string>& args) {
   std::string command = "cd " + Quote(temp.path()) + " && " + Quote(executable);
-  // Appended piece by piece: GCC 12's Release build warns of a false overlap on " " + ....
-  for (const std::string& arg : args) command.append(" ").append(Quote(arg));
+  for (const std::string& arg : args) command += " " + Quote(arg);
   const std::string out = temp.Path(".stdout");
   const std::string err = temp.Path(".stderr");
   command += " <" + Quote(input) + " >" + Quote(out) + " 2>" + Quote(err);
@@ -158,7 +157,7 @@ bool CliTest::ZelvoOnTerminal(const std::vector<std::string>& args, const std::s
                               Result* result) {
   if (std::system("script --version >/dev/null 2>&1") != 0) return false;
   std::string inner = Quote(ZELVO_EXE);
-  for (const std::string& arg : args) inner.append(" ").append(Quote(arg));
+  for (const std::string& arg : args) inner += " " + Quote(arg);
   const std::string out = temp.Path(".terminal");
   const std::string command = "cd " + Quote(temp.path()) + " && printf " + Quote(typed) +
                               " | script -qec " + Quote(inner) + " /dev/null >" + Quote(out) +

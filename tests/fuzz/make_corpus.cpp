@@ -96,8 +96,7 @@ std::vector<Named> Images() {
     VolumeBuilder v = Small(VolumeBuilder());
     v.SetExdir(3, 8);
     for (int i = 0; i < 65; i++)
-      v.AddFile(File(std::string("F").append(std::to_string(i)),  // GCC 12 warns on "F" + ...
-                     i == 64 ? Pattern(40, i) : Bytes{}));
+      v.AddFile(File("F" + std::to_string(i), i == 64 ? Pattern(40, i) : Bytes{}));
     out.push_back({"d88-pc-exdir", true, 1, Image(v, true, 1)});
     out.push_back({"flat-mz-exdir", false, 0, Image(v, false, 0)});
   }
