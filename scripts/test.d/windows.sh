@@ -68,11 +68,20 @@ g++ -std=c++20 -O1 -Isrc tests/console/text_sweep.cpp src/platform/console/text_
 wine "$build/tests/console/zelvo_text_sweep.exe" | tr -d '\r' >"$sample/sweep_windows.txt"
 cmp "$sample/sweep_linux.txt" "$sample/sweep_windows.txt"
 
-# The default name of an export is the full-width name on every system.
+# The default name of an export is the plain name on every system.
 (cd "$sample" && wine "$zelvo_exe" export sample.d88 demo) >"$sample/out.txt"
-[ "$(cat "$sample/out.txt")" = "ＤＥＭＯ.OBJ" ]
+[ "$(cat "$sample/out.txt")" = "DEMO.OBJ" ]
 wine "$zelvo_exe" export "$sample/sample.d88" demo "$sample/demo.bin" >/dev/null
-cmp "$sample/ＤＥＭＯ.OBJ" "$sample/demo.bin"
+cmp "$sample/DEMO.OBJ" "$sample/demo.bin"
+# Ascii text: zelvo.exe keeps the window's code page 932 and CR LF unless told otherwise.
+wine "$zelvo_exe" export --ascii "$sample/sample.d88" README.TXT "$sample/crlf.txt" >/dev/null
+wine "$zelvo_exe" export --ascii --encoding cp932 --eol crlf "$sample/sample.d88" README.TXT \
+  "$sample/asked.txt" >/dev/null
+cmp "$sample/crlf.txt" "$sample/asked.txt"
+grep -q $'\r$' "$sample/crlf.txt"
+wine "$zelvo_exe" export --ascii --encoding utf-8 --eol lf "$sample/sample.d88" README.TXT \
+  "$sample/lf.txt" >/dev/null
+if grep -q $'\r' "$sample/lf.txt"; then echo "zelvo.exe --eol lf wrote carriage returns" >&2; exit 1; fi
 
 # Host and image paths with characters outside code page 1252 (a Cyrillic letter whose second
 # byte is a lead byte of code page 932 stands before the dot and the separator).
@@ -85,7 +94,7 @@ wine "$zelvo_exe" import --yes --name NEW.TXT --type TEX "$folder/диск Ж.d8
 wine "$zelvo_exe" export "$folder/диск Ж.d88" new.txt "$folder/назад Ж.txt" >/dev/null
 cmp "$sample/hello.txt" "$folder/назад Ж.txt"
 (cd "$folder" && wine "$zelvo_exe" export "диск Ж.d88" new.txt) >/dev/null
-cmp "$sample/hello.txt" "$folder/ＮＥＷ．ＴＸＴ.TEX"
+cmp "$sample/hello.txt" "$folder/NEW.TXT"
 # The code file beside an executable in such a folder.
 cp "$zelvo_exe" "$build/bin/CodeChg.txt" "$folder/"
 wine "$folder/zelvo.exe" ls "$folder/диск Ж.d88" | grep -q 'ＲＥＡＤＭＥ．ＴＸＴ'

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/host_text.h"
 #include "platform/console/console.h"
 #include "texts/outcome.h"
 
@@ -29,6 +30,7 @@ struct ExportOptions {
   std::string mode = "mz";
   std::string codes;
   bool ascii = false;
+  TextFormOptions text;  // with ascii: the host text's encoding and line ends
   bool force = false;
   std::string file;
   std::string hostPath;  // empty: the export's default name
@@ -43,6 +45,7 @@ struct ImportOptions {
   std::string mode = "mz";
   std::string codes;
   bool ascii = false;
+  TextFormOptions text;  // with ascii: the host text's encoding and line ends
   bool yes = false;
   std::string hostFile;
   std::vector<std::string> hostFiles;  // several: one transaction, the dialog's defaults
@@ -54,7 +57,7 @@ struct ImportOptions {
 };
 
 struct CheckOptions {
-  std::string image;
+  std::vector<std::string> images;
   std::string mode = "mz";
   bool json = false;
   bool repair = false;       // mend the bit table from the directory (one change)
@@ -67,10 +70,11 @@ struct IdentifyOptions {
   bool json = false;
 };
 
-// What every command takes to choose the volume: --mode (mz, pc or auto: the identify verdict)
-// and --disk (of a D88 file of several; -1 when not given: disk 0).
+// What every command takes to choose the volume: --mode (mz, pc or auto: the identify verdict;
+// empty when not given: see ChooseConvention) and --disk (of a D88 file of several; -1 when not
+// given: disk 0).
 struct ImageChoice {
-  std::string mode = "mz";
+  std::string mode;
   int disk = -1;
 };
 ImageChoice& Choice();
@@ -105,14 +109,28 @@ void StartSession(const console::Settings& settings, const std::string& mode, bo
 // On failure the messages of the main window's start-up have been shown: -1.
 int LoadTables(const std::string& codes);
 // The Open command on `image`, on the disk of Choice() (a note on standard error names the
-// count when a file of several disks is opened without --disk) and, under --mode auto, in the
-// convention the image shows (refused with the reasons when it shows none); 0 when the volume was
+// count when a file of several disks is opened without --disk) and in the convention
+// ChooseConvention gives; 0 when the volume was
 // loaded, -1 after a message. A reader holds the image shared from the load to its end; a
 // change (`change`) holds it alone from its first read, so that nothing changes it between the
 // plan and the commit, and is refused before any question when the image or its folder cannot be
 // written. A failed read is followed by the system's reason when it has one. Either waits for
 // another program's hold as long as --wait says, then refuses with the busy message.
 int OpenImage(const std::string& image, bool change = false);
+// The convention App's image (AimAtImage) is read under, into App.MachineMode. Without --mode,
+// what identify finds; when it finds neither convention a reader reads as MZ with a note and a
+// change (`change`) is refused naming --mode; when both read equally well, MZ with a note. An
+// explicit mz or pc stays, with a note when identify places the disk under the other one;
+// --mode auto refuses an image of no verdict with its reasons. 0, or -1 after the notes.
+int ChooseConvention(const std::string& image, bool change);
+// The lines (English) of the last refusal of ChooseConvention: why an image is read under no
+// convention. Empty when it refused nothing.
+std::vector<std::string>& Refusal();
+// The JSON line of an image that OpenImage refused (--json): "image", "error" (the messages
+// shown, else the refusal's lines), "message_en", "message_id", and "reasons" when there are.
+std::string OpenErrorLine(const std::string& image);
+// "zelvo: IMAGE: " and a text of the table in the current language.
+void NoteText(const std::string& image, const char* text);
 // The listing `zelvo ls IMAGE` prints of App's loaded volume: the panel and the table of files.
 std::string ListingText();
 // Test aid: when ZELVO_TEST_LISTINGS names a file, a change that succeeded appends the listing it
@@ -147,5 +165,7 @@ int RowOfSlot(int slot);
 std::string StoredName(int slot);
 // Writes UTF-8 text to standard output (see console::WriteOut).
 void Print(const std::string& text);
+// The path of a file a command wrote, as a line on standard output; nothing under --quiet.
+void PrintWrittenPath(const std::string& path);
 
 }  // namespace cli

@@ -154,25 +154,31 @@ int RepairBitTable(bool clean, bool freeUnowned) {
 
 }  // namespace
 
-int RunCheck(const CheckOptions& options) {
+namespace {
+
+// One image: an exit code.
+int CheckImage(const CheckOptions& options, const std::string& image, bool several) {
   console::Settings settings;
   settings.yes = options.yes;
   settings.interactive = options.repair && !options.yes && console::OnTerminal();
   StartSession(settings, options.mode, false);
-  if (OpenImage(options.image, options.repair) != 0) return kExitFailed;
+  if (OpenImage(image, options.repair) != 0) {
+    if (options.json) Print(OpenErrorLine(image));
+    return kExitFailed;
+  }
 
   std::vector<CheckFinding> items(kFindingCapacity);
   CheckFindings findings{items.data(), kFindingCapacity, 0};
   if (CheckLoadedVolume(&findings) != 0) {
-    console::Note(options.image + ": cannot read the image");
+    console::Note(image + ": cannot read the image");
     return kExitFailed;
   }
-  const int64_t fileSize = ImageSize(options.image);
+  const int64_t fileSize = ImageSize(image);
   const int shown = findings.count < kFindingCapacity ? findings.count : kFindingCapacity;
 
   if (options.json) {
     nlohmann::json out;
-    out["image"] = console::ArgumentToUtf8(options.image);
+    out["image"] = console::ArgumentToUtf8(image);
     out["format"] = FormatName(App.ImageFormat);
     out["mode"] = ModeName(App.MachineMode);
     out["clean"] = findings.count == 0;
@@ -198,9 +204,10 @@ int RunCheck(const CheckOptions& options) {
       list.push_back(item);
     }
     out["findings"] = list;
-    Print(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    // JSON Lines: one object on one line per image.
+    Print(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
   } else {
-    std::string text;
+    std::string text = several ? image + ":\n" : "";
     for (int i = 0; i < shown; ++i) text += Describe(items[i], fileSize) + "\n";
     if (findings.count > shown) text += Format("... and %ld more\n", findings.count - shown);
     if (findings.count == 0)
@@ -215,20 +222,36 @@ int RunCheck(const CheckOptions& options) {
   return findings.count == 0 ? kExitOk : kExitFailed;
 }
 
+}  // namespace
+
+int RunCheck(const CheckOptions& options) {
+  const bool several = options.images.size() > 1;
+  int result = kExitOk;
+  for (size_t i = 0; i < options.images.size(); ++i) {
+    if (several && !options.json && i > 0) Print("\n");
+    if (CheckImage(options, options.images[i], several) != kExitOk) result = kExitFailed;
+  }
+  return result;
+}
+
 Verb AddCheck(CLI::App& app) {
   auto options = std::make_shared<CheckOptions>();
   CLI::App* command =
       app.add_subcommand("check", "Report every inconsistency of the volume; change nothing");
   AddMode(command, &options->mode);
-  command->add_flag("--json", options->json, "Print one JSON object");
+  command->add_flag("--json", options->json, "Print one JSON object per image, one per line");
   command->add_flag("--repair", options->repair,
                     "Then mend the bit table from the directory (asked first, one change)");
   command->add_flag("--free-unowned", options->freeUnowned,
                     "With --repair: also free sectors of tracks 2-83 that no file owns");
   command->add_flag("--yes", options->yes, "With --repair: answer Yes, write the image");
   AddAnyConvention(command);
-  AddImage(command, &options->image);
+  command->add_option("IMAGE", options->images, "Disk images: " + ImageExtensionList())->required();
   return {command, [options]() {
+            if (options->repair && options->images.size() > 1) {
+              console::Note("check --repair mends one image at a time");
+              return kExitUsage;
+            }
             options->mode = Lower(options->mode);
             return RunCheck(*options);
           }};

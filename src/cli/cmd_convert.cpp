@@ -12,7 +12,6 @@
 #include "flows/app_state.h"
 #include "texts/texts.h"
 #include "transfer/convert_image.h"
-#include "volume/identify.h"
 
 namespace cli {
 namespace {
@@ -60,18 +59,9 @@ ContainerStamp StampOf(const std::string& path) {
 int RunConvert(const ConvertOptions& options) {
   console::Settings settings;
   StartSession(settings, options.mode, false);
-  // --mode auto: the convention identify finds in the source's disk.
-  if (Choice().mode == "auto") {
-    static Identification id;
-    if (AimAtImage(options.source) != 0) return kExitFailed;
-    if (IdentifyCurrentImage(console::kMainWindow, &id) != 0) return kExitFailed;
-    if (id.verdict == kVerdictNone) {
-      console::Note(options.source + ": " + VerdictText(id));
-      for (const std::string& line : ReasonLines(id)) console::Note(line);
-      return kExitFailed;
-    }
-    App.MachineMode = id.verdict;
-  }
+  // The source's convention as every reading verb chooses it.
+  if (AimAtImage(options.source) != 0 || ChooseConvention(options.source, false) != 0)
+    return kExitFailed;
   ConvertRequest request{};
   request.sourcePath = options.source.c_str();
   request.machineMode = App.MachineMode;
@@ -89,7 +79,7 @@ int RunConvert(const ConvertOptions& options) {
   const int result = ConvertImage(&out, request, nullptr);
   Report(out);
   if (result != 0) return kExitFailed;
-  Print(options.target + "\n");
+  PrintWrittenPath(options.target);
   return kExitOk;
 }
 

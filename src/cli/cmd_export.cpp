@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/file_args.h"
 #include "cli/host_checks.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
@@ -32,33 +33,10 @@ namespace {
 
 constexpr unsigned long kPathTooLongForDialog = 0x3003;  // the save dialog's FNERR_BUFFERTOOSMALL
 
-bool SameName(const std::string& stored, const std::string& wanted) {
-  if (stored.size() != wanted.size()) return false;
-  for (size_t i = 0; i < stored.size(); ++i) {
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-    if (lower(stored[i]) != lower(wanted[i])) return false;
-  }
-  return true;
-}
-
 // The used slot shown in list row `row`, or -1.
 int SlotOfRow(int row) {
   for (int slot = 0; slot < App.EntryCount; ++slot)
     if (RowOfSlot(slot) == row) return slot;
-  return -1;
-}
-
-// FILE is "#N" (list row N) or a stored name; its slot, or -1.
-int ResolveSlot(const std::string& file) {
-  if (file.size() >= 2 && file[0] == '#' &&
-      file.find_first_not_of("0123456789", 1) == std::string::npos) {
-    if (file.size() > 10) return -1;
-    return SlotOfRow(static_cast<int>(std::strtol(file.c_str() + 1, nullptr, 10)));
-  }
-  for (int slot = 0; slot < App.EntryCount; ++slot) {
-    if (App.DirectoryBuffer[slot * kEntryBytes + kEntryType] == 0) continue;
-    if (SameName(StoredName(slot), file)) return slot;
-  }
   return -1;
 }
 
@@ -85,7 +63,7 @@ bool IsRowNumber(const std::string& pattern) {
          pattern.find_first_not_of("0123456789", 1) == std::string::npos;
 }
 
-void PrintWritten(const char* path) { Print(std::string(path) + "\n"); }
+void PrintWritten(const char* path) { PrintWrittenPath(path); }
 // Each file that could not be exported, with why, as it happens.
 void ReportFailed(int, const Outcome* why) { Report(*why); }
 
@@ -94,12 +72,27 @@ void FileOfSlot(int slot, ExportFile* file) {
   ExportFileOfEntry(App.DirectoryBuffer + slot * kEntryBytes, App.Tables.TBL1, file);
 }
 
-// Where the export of one file writes: HOSTPATH, or the file's default name made a plain host
-// file name in the current folder. Empty when the name has no host form.
-std::string ExportPath(const ExportOptions& options, const ExportFile& file) {
+// The used slots in list order.
+std::vector<int> UsedSlots() {
+  std::vector<int> slots;
+  for (int slot = 0; slot < App.EntryCount; ++slot)
+    if (RowOfSlot(slot) >= 0) slots.push_back(slot);
+  return slots;
+}
+
+// Where the export of one file writes: HOSTPATH, or the file's default name (the plain one of
+// DefaultHostNames for a file of the list, `slot`) made a host file name in the current folder.
+// Empty when the name has no host form.
+std::string ExportPath(const ExportOptions& options, const ExportFile& file, int slot) {
   if (!options.hostPath.empty()) return options.hostPath;
   char shown[kHostNameBytes];
   DefaultExportName(&file, shown);
+  if (slot >= 0) {
+    const std::vector<int> slots = UsedSlots();
+    const std::vector<std::string> names = DefaultHostNames(slots);
+    for (size_t i = 0; i < slots.size(); ++i)
+      if (slots[i] == slot) std::snprintf(shown, sizeof shown, "%s", names[i].c_str());
+  }
   char name[kHostNameBytes * 4];
   if (PlatformHostFileName(shown, name, sizeof name) != 0) return std::string();
   return name;
@@ -107,30 +100,38 @@ std::string ExportPath(const ExportOptions& options, const ExportFile& file) {
 
 // Only one command runs at a time.
 ExportFile Files[kMaxBatchRows];
+char HostNames[kMaxBatchRows][kHostNameBytes];
 BatchExportPlan Plan;
 
 }  // namespace
 
 int RunExportMany(const ExportOptions& options) {
+  UseTextForm(options.text);
   console::Settings settings;
   StartSession(settings, options.mode, options.ascii);
   if (LoadTables(options.codes) != 0) return kExitFailed;
   if (OpenImage(options.image) != 0) return kExitFailed;
 
-  // The slots to export, in list order, each once.
-  std::vector<int> slots;
-  for (int slot = 0; slot < App.EntryCount; ++slot)
-    if (RowOfSlot(slot) >= 0) slots.push_back(slot);
+  // The slots to export, in list order, each once, and their names.
+  const std::vector<int> slots = UsedSlots();
+  const std::vector<std::string> names = DefaultHostNames(slots);
   std::vector<bool> chosen(slots.size(), false);
   for (const std::string& pattern : options.patterns) {
     bool matched = false;
     if (IsRowNumber(pattern)) {
-      const int slot = ResolveSlot(pattern);
+      const int slot =
+          pattern.size() <= 10
+              ? SlotOfRow(static_cast<int>(std::strtol(pattern.c_str() + 1, nullptr, 10)))
+              : -1;
       if (slot >= 0) chosen[static_cast<size_t>(RowOfSlot(slot))] = matched = true;
     } else {
       const std::string name = console::ArgumentToCp932(pattern);
       for (size_t row = 0; row < slots.size(); ++row) {
-        if (Matches(name.c_str(), StoredName(slots[row]).c_str())) chosen[row] = matched = true;
+        const int slot = slots[row];
+        if (Matches(name.c_str(), StoredName(slot).c_str()) ||
+            Matches(name.c_str(), ShownName(slot).c_str()) ||
+            Matches(name.c_str(), PlainName(slot).c_str()))
+          chosen[row] = matched = true;
       }
     }
     if (!matched) {
@@ -140,8 +141,11 @@ int RunExportMany(const ExportOptions& options) {
   }
   if (options.all) chosen.assign(chosen.size(), true);
   int count = 0;
-  for (size_t row = 0; row < slots.size() && count < kMaxBatchRows; ++row)
-    if (chosen[row]) FileOfSlot(slots[row], &Files[count++]);
+  for (size_t row = 0; row < slots.size() && count < kMaxBatchRows; ++row) {
+    if (!chosen[row]) continue;
+    std::snprintf(HostNames[count], kHostNameBytes, "%s", names[row].c_str());
+    FileOfSlot(slots[row], &Files[count++]);
+  }
   if (count == 0) {
     console::Note(options.image + " holds no file; nothing written");
     return kExitOk;
@@ -149,7 +153,7 @@ int RunExportMany(const ExportOptions& options) {
 
   Outcome out;
   OutcomeClear(&out);
-  if (PlanBatchExport(Files, count, options.to.c_str(), &Plan, &out) != 0) {
+  if (PlanBatchExportNamed(HostNames, count, options.to.c_str(), &Plan, &out) != 0) {
     Report(out);
     return kExitFailed;
   }
@@ -162,8 +166,9 @@ int RunExportMany(const ExportOptions& options) {
   }
   ImageTarget target;
   AppImageTarget(&target);
-  const int result = WriteBatchExport(&target, Files, &Plan, App.TransferMode == kTransferAscii,
-                                      App.Tables.TBL2, PrintWritten, ReportFailed, &out);
+  const int result =
+      WriteBatchExport(&target, Files, &Plan, App.TransferMode == kTransferAscii, App.Tables.TBL2,
+                       PrintWritten, ReportFailed, &out, ShapeExportText);
   Report(out);
   return result == 0 ? kExitOk : kExitFailed;
 }
@@ -222,6 +227,7 @@ int WriteToStandardOutput(const uint8_t* data, long length) {
 }
 
 int RunExport(const ExportOptions& options) {
+  UseTextForm(options.text);
   console::Settings settings;
   StartSession(settings, options.mode, options.ascii);
   if (LoadTables(options.codes) != 0) return kExitFailed;
@@ -230,17 +236,15 @@ int RunExport(const ExportOptions& options) {
   Outcome out;
   OutcomeClear(&out);
   ExportFile file;
+  int slot = -1;  // a file of the list (not a deleted one)
   if (IsDeletedNumber(options.file)) {
     const int result = DeletedFile(options.file, &file, &out);
     Report(out);
     OutcomeClear(&out);
     if (result != 0) return kExitFailed;
   } else {
-    const int slot = ResolveSlot(options.file);
-    if (slot < 0) {
-      console::Note(options.file + ": no such file in " + options.image);
-      return kExitFailed;
-    }
+    slot = ResolveSlot(options.file, options.image);
+    if (slot < 0) return kExitFailed;
     FileOfSlot(slot, &file);
   }
   ImageTarget target;
@@ -253,8 +257,9 @@ int RunExport(const ExportOptions& options) {
     Report(out);
     return kExitFailed;
   }
+  if (App.TransferMode == kTransferAscii) data = ShapeExportText(data, &length);
   if (options.hostPath == "-") return WriteToStandardOutput(data, length);
-  const std::string path = ExportPath(options, file);
+  const std::string path = ExportPath(options, file, slot);
   if (path.empty()) return kExitFailed;
   // The export's name buffer holds kHostNameBytes with the zero byte; the Windows program's
   // save dialog refuses a longer path with this error.
@@ -276,7 +281,7 @@ int RunExport(const ExportOptions& options) {
     Report(out);
     return kExitFailed;
   }
-  Print(path + "\n");
+  PrintWrittenPath(path);
   return kExitOk;
 }
 
@@ -292,7 +297,10 @@ Verb AddExport(CLI::App& app) {
       "Copy one file of the image into a host file (with --to: many files into a folder)");
   AddMode(command, &ex.mode);
   AddCodes(command, &ex.codes);
-  command->add_flag("--ascii", ex.ascii, "Convert text through the code tables");
+  CLI::Option* ascii = command->add_flag(
+      "--ascii", ex.ascii,
+      "Convert text through the code tables (written as UTF-8 with LF; see --encoding, --eol)");
+  AddTextForm(command, ascii, &ex.text);
   command->add_flag("--force", ex.force,
                     "Replace an existing HOSTPATH (with --to: existing files)");
   command->add_option("--to", ex.to, "Export many files into this folder, each to NAME.TYPE")
@@ -301,9 +309,11 @@ Verb AddExport(CLI::App& app) {
   command->add_flag("--all", ex.all, "With --to: every file of the image");
   AddImage(command, &ex.image);
   command->add_option("FILE", options->args,
-                      "FILE [HOSTPATH]: the file's name as stored (any case), #N for list "
-                      "row N, or #dN for deleted entry N (see ls --deleted), and where to write "
-                      "(default: NAME.TYPE in the current folder; - for standard output); "
+                      "FILE [HOSTPATH]: the file's name (as ls shows it, as stored or plain; "
+                      "any case), #N for list row N, or #dN for deleted entry N (see ls "
+                      "--deleted), and where to write "
+                      "(default: the plain name, with .TYPE when it has no extension, in the "
+                      "current folder; - for standard output); "
                       "with --to: PATTERN... (stored names, * and ? wildcards, #N)");
   command->callback([options] {
     ExportOptions& ex = options->ex;

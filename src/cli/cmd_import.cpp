@@ -31,6 +31,8 @@
 namespace cli {
 namespace {
 
+constexpr int kTypeTex = 2;  // the type list's TEX
+
 // Prints a step's messages and passes its result on.
 int Printed(Outcome* out, int result) {
   Report(*out);
@@ -64,7 +66,7 @@ void SayCutName(const std::string& hostFile, const uint8_t* entry) {
        ++i)
     stored += static_cast<char>(entry[kEntryName + i]);
   if (console::ArgumentToCp932(base) != stored)
-    console::Note(base + ": stored as " + console::Cp932ToUtf8(stored));
+    console::Info(base + ": stored as " + console::Cp932ToUtf8(stored));
 }
 
 bool Confirmed() {
@@ -146,6 +148,12 @@ int ImportMany(const ImportOptions& options) {
       return kExitFailed;
     AttributeTexts texts;
     DefaultAttributeTexts(entry, &texts);
+    if (options.ascii) texts.typeItem = AttributeTypeName(kTypeTex);
+    if (options.hasDate) {
+      AttributeOptions date;
+      date.fields["date"] = options.date;
+      TypeIntoAttributeTexts(date, &texts);
+    }
     int duplicate = -1;
     if (CheckPrinted(&out, CheckImportAttributes(texts, kReplaceNever, &App, entry, &duplicate,
                                                  &out)) != 0) {
@@ -236,6 +244,7 @@ int ImportOne(const ImportOptions& options) {
     return kExitFailed;
   AttributeTexts texts;
   DefaultAttributeTexts(entry, &texts);
+  if (options.ascii) texts.typeItem = AttributeTypeName(kTypeTex);
   TypeIntoAttributeTexts(AttributesFrom(options), &texts);
   const bool replacing = options.replace && KeepReplacedAttributes(options, entry, &texts);
   int replaced = -1;
@@ -252,7 +261,7 @@ int ImportOne(const ImportOptions& options) {
   RecordListingForTests();
   SayText(&out, kCaptionSuccess, kMsgImportSucceeded, kMsgImportSucceeded);
   Printed(&out, kExitOk);
-  if (replacing) console::Note(std::string("replaced ") + console::Cp932ToUtf8(texts.name));
+  if (replacing) console::Info(std::string("replaced ") + console::Cp932ToUtf8(texts.name));
   return kExitOk;
 }
 
@@ -264,6 +273,8 @@ int RunImport(const ImportOptions& options) {
   // Standard input that carries the data cannot answer the question as well.
   settings.interactive = !options.yes && console::OnTerminal() && options.hostFile != "-";
   StartSession(settings, options.mode, options.ascii);
+  UseTextForm(options.text);
+  ImportTextDecoder = DecodeImportText;
   if (LoadTables(options.codes) != 0) return kExitFailed;
   if (OpenImage(options.image, true) != 0) return kExitFailed;
   return options.hostFiles.size() > 1 ? ImportMany(options) : ImportOne(options);
@@ -285,18 +296,22 @@ Verb AddImport(CLI::App& app) {
       app.add_subcommand("import", "Copy host files of at most 65535 bytes each into the image");
   AddMode(command, &im.mode);
   AddCodes(command, &im.codes);
-  command->add_flag("--ascii", im.ascii, "Convert text through the code tables");
+  CLI::Option* ascii = command->add_flag(
+      "--ascii", im.ascii,
+      "Convert text through the code tables (UTF-8 or code page 932, LF or CR LF; type TEX)");
+  AddTextForm(command, ascii, &im.text);
   command->add_flag("--yes", im.yes, "Answer the confirmation with Yes: write the image");
   AddAnyConvention(command);
   options->name =
       command->add_option("--name", im.name, "File name (default: the host file's name)");
-  options->type =
-      command->add_option("--type", im.type, "OBJ (default), TEX, CMD, REL, SCD or RDD");
+  options->type = command->add_option("--type", im.type,
+                                      "OBJ (default; TEX with --ascii), TEX, CMD, REL, SCD or RDD");
   options->start = command->add_option(
       "--start", im.start, "Start address, up to 4 hex digits (or 0x1200, 1200h) (1500)");
   options->exec = command->add_option(
       "--exec", im.exec, "Execution address, up to 4 hex digits (or 0x1200, 1200h) (0000)");
-  options->date = command->add_option("--date", im.date, "YY/MM/DD (today)");
+  options->date = command->add_option(
+      "--date", im.date, "YY/MM/DD, also for several files (today, or SOURCE_DATE_EPOCH's day)");
   command->add_flag("--lock", im.lock, "Lock the file");
   command->add_flag("--replace", im.replace,
                     "Replace a file of the same name (a locked one is refused)");
@@ -317,10 +332,9 @@ Verb AddImport(CLI::App& app) {
           "FILE"));
   command->callback([options] {
     Options& o = *options;
-    if (o.im.hostFiles.size() > 1 &&
-        (o.name->count() || o.type->count() || o.start->count() || o.exec->count() ||
-         o.date->count() || o.im.lock || o.im.replace))
-      throw CLI::ValidationError("--name, --type, --start, --exec, --date, --lock, --replace",
+    if (o.im.hostFiles.size() > 1 && (o.name->count() || o.type->count() || o.start->count() ||
+                                      o.exec->count() || o.im.lock || o.im.replace))
+      throw CLI::ValidationError("--name, --type, --start, --exec, --lock, --replace",
                                  "only with a single HOSTFILE");
     for (const std::string& file : o.im.hostFiles)
       if (file == "-" && (o.im.hostFiles.size() > 1 || !o.name->count()))

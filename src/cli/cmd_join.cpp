@@ -29,7 +29,7 @@ int RunJoin(const JoinOptions& options) {
                                 static_cast<int>(sources.size()), options.force);
   Report(out);
   if (result != 0) return kExitFailed;
-  Print(options.target + "\n");
+  PrintWrittenPath(options.target);
   return kExitOk;
 }
 
@@ -41,6 +41,7 @@ Verb AddJoin(CLI::App& app) {
       "join", "Build one D88 file from the disks of several images, names and protection kept");
   command->add_flag("--force", options->force, "Replace an existing OUT");
   AddWait(command);
+  AddQuiet(command);
   command->add_option("OUT", options->target, "The D88 file to build (.d88)")->required();
   command->add_option("IN", options->sources, "The images, in order: " + ImageExtensionList())
       ->required();

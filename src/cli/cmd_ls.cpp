@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/file_args.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "flows/app_state.h"
@@ -77,6 +78,67 @@ std::string Listing(const std::vector<std::vector<std::string>>& rows, const std
   return console::Cp932ToTerminal(panel) + "\n\n" + Table(rows);
 }
 
+// A BCD date (year, month, day) as ISO 8601, years 80-99 in the 1900s and 00-79 in the 2000s;
+// null when its bytes are no BCD date.
+nlohmann::json IsoDate(const uint8_t* date) {
+  int value[3];
+  for (int i = 0; i < 3; ++i) {
+    if ((date[i] >> 4) > 9 || (date[i] & 0x0F) > 9) return nullptr;
+    value[i] = (date[i] >> 4) * 10 + (date[i] & 0x0F);
+  }
+  if (value[1] < 1 || value[1] > 12 || value[2] < 1 || value[2] > 31) return nullptr;
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", value[0] + (value[0] >= 80 ? 1900 : 2000),
+                value[1], value[2]);
+  return text;
+}
+
+// A text of the system area up to a zero byte (or a CR), as the panel shows it, in UTF-8.
+std::string VolumeText(const uint8_t* from, int limit, bool stopAtReturn) {
+  std::string text;
+  for (int n = 0; n < limit && from[n] != 0 && !(stopAtReturn && from[n] == 0x0D); ++n)
+    text.push_back(static_cast<char>(from[n]));
+  MaskPanelText(text.data());
+  return console::Cp932ToUtf8(text);
+}
+
+// The files of App's volume and the volume itself as typed values.
+void TypedListing(nlohmann::json* out) {
+  nlohmann::json files = nlohmann::json::array();
+  for (int slot = 0; slot < App.EntryCount && slot < kMaxSlots; ++slot) {
+    const uint8_t* entry = App.DirectoryBuffer + slot * kEntryBytes;
+    if (entry[kEntryType] == 0) continue;
+    DirectoryRow row;
+    FormatDirectoryRow(entry, App.Tables.TBL1, &row);
+    std::string type(row.cells[kColType], 3);
+    while (!type.empty() && type.back() == ' ') type.pop_back();
+    const long start = EntryStart(entry);
+    const long length = EntryLength(entry);
+    files.push_back({{"name", console::Cp932ToUtf8(PlainName(slot))},
+                     {"type", type},
+                     {"locked", entry[kEntryLock] != 0},
+                     {"start", start},
+                     {"end", start + length - 1},
+                     {"length", length},
+                     {"exec", EntryExec(entry)},
+                     {"date", IsoDate(entry + kEntryDate)},
+                     {"track", entry[kEntryTrk]},
+                     {"sector", entry[kEntrySct]}});
+  }
+  (*out)["files"] = files;
+  const uint8_t* system = App.SystemArea;
+  nlohmann::json volume;
+  volume["number"] = VolumeNumber(system);
+  volume["name"] = VolumeText(system + kSysDiskName, kSysDiskNameMax, false);
+  volume["date"] = IsoDate(system + kSysDate);
+  volume["id_mark"] = system[kSysIdMark] == 0x46 && system[kSysIdMark + 1] == 0x4D;
+  volume["exdir"] = App.ExdirPresent == 1
+                        ? nlohmann::json{{"track", App.ExdirTrack}, {"sector", App.ExdirSector}}
+                        : nlohmann::json(nullptr);
+  volume["auto_start"] = VolumeText(system + kSysAutoStart, kSysAutoStartMax, true);
+  (*out)["volume"] = volume;
+}
+
 const char* VerdictKey(int verdict) {
   return verdict == kDeletedRecoverable   ? "recoverable"
          : verdict == kDeletedOverwritten ? "partly overwritten"
@@ -143,14 +205,7 @@ int ListImage(const LsOptions& options, const std::string& image, const CodeTabl
   StartSession(console::Settings{}, options.mode, false);
   App.Tables = tables;
   if (OpenImage(image) != 0) {
-    if (options.json) {
-      nlohmann::json out;
-      out["image"] = console::ArgumentToUtf8(image);
-      out["error"] = ShownMessages();
-      out["message_en"] = ShownMessagesEn();
-      out["message_id"] = ShownMessageIds();
-      Print(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
-    }
+    if (options.json) Print(OpenErrorLine(image));
     return -1;
   }
 
@@ -180,6 +235,7 @@ int ListImage(const LsOptions& options, const std::string& image, const CodeTabl
       list.push_back(cells);
     }
     out["rows"] = list;
+    TypedListing(&out);
     // JSON Lines: one object on one line per image.
     Print(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     return 0;

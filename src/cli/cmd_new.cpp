@@ -56,6 +56,7 @@ Verb AddNew(CLI::App& app) {
       ->type_name("mz|pc");
   command->add_flag("--force", options->force, "Replace an existing IMAGE");
   AddWait(command);
+  AddQuiet(command);
   command->add_option("IMAGE", options->image, "The new image: " + ImageExtensionList())
       ->required();
   return {command, [options]() {
@@ -141,7 +142,7 @@ int RunNew(const NewOptions& options) {
     if (existed && !options.force) console::Note("pass --force to replace it");
     return kExitFailed;
   }
-  Print(options.image + "\n");
+  PrintWrittenPath(options.image);
   return kExitOk;
 }
 

@@ -30,6 +30,10 @@ int DeleteSlotsOfImage(const int* slots, int count) {
   if (console::ShowMessage(question, questionEn, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
       kIdYes)
     return kExitFailed;
+  std::string names;
+  for (int i = 0; i < count; ++i)
+    names += (i ? ", " : "") + console::Cp932ToUtf8(PlainName(slots[i]));
+  SayChange("deleted " + names);
   ImageTarget target;
   AppImageTarget(&target);
   const int result = CommitDelete(&out, &target, &App, plan);

@@ -61,6 +61,7 @@ int RunUndelete(const UndeleteOptions& options) {
   if (console::ShowMessage(question, questionEn, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
       kIdYes)
     return kExitFailed;
+  SayChange("restored " + options.entry);
   const int result = CommitUndelete(&out, &target, &App, plan);
   return EndFileChange(result, out) == 0 ? kExitOk : kExitFailed;
 }

@@ -49,10 +49,18 @@ int BeginFileChange(const int* slots, int count) {
   return reread == kRereadSame ? 0 : -1;
 }
 
+namespace {
+std::string ChangeSummary;
+}  // namespace
+
+void SayChange(const std::string& what) { ChangeSummary = what; }
+
 int EndFileChange(int result, const Outcome& out) {
   PrintOutcome(out);
   ReloadVolume();
   if (result == 0) RecordListingForTests();
+  if (result == 0 && !ChangeSummary.empty()) console::Info(App.ImagePath + (": " + ChangeSummary));
+  ChangeSummary.clear();
   return result;
 }
 

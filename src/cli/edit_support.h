@@ -3,6 +3,8 @@
 // volume read once more after it.
 #pragma once
 
+#include <string>
+
 #include "texts/outcome.h"
 
 namespace cli {
@@ -18,6 +20,10 @@ int BeginFileChange(const int* slots, int count);
 
 // After a change: prints its messages, then reads the volume again as the window does (a journal
 // left behind is played back first), printing what that says. `result` passes through.
+// A change that succeeded then says in one line what it wrote (the line SayChange gave), unless
+// --quiet.
 int EndFileChange(int result, const Outcome& out);
+// What the change under way writes, in a few words ("deleted GAME"): said after it succeeded.
+void SayChange(const std::string& what);
 
 }  // namespace cli

@@ -30,15 +30,23 @@ void AddWait(CLI::App* command) {
       ->type_name("SECONDS");
 }
 
+void AddQuiet(CLI::App* command) {
+  command->add_flag_callback(
+      "-q,--quiet", [] { console::SetQuiet(true); },
+      "Print only what went wrong (no success lines, no written paths)");
+}
+
 void AddMode(CLI::App* command, std::string* mode) {
   command
       ->add_option("--mode", *mode,
-                   "Recording convention: mz (default), pc, or auto (what identify finds)")
+                   "Recording convention: mz, pc, or auto (refused when identify finds neither); "
+                   "default: what identify finds, else MZ")
       ->check(CLI::IsMember({"mz", "pc", "auto"}, CLI::ignore_case))
       ->type_name("mz|pc|auto")
       ->each([](const std::string& value) { Choice().mode = Lower(value); });
   AddDisk(command);
   AddWait(command);
+  AddQuiet(command);
 }
 
 void AddAnyConvention(CLI::App* command) {

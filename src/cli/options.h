@@ -13,7 +13,9 @@ namespace cli {
 void AddDisk(CLI::App* command);
 // --wait: how long a command waits for an image that another program holds (image_lock.h).
 void AddWait(CLI::App* command);
-// --mode, --disk and --wait: how every command chooses the volume of its image.
+// -q, --quiet: only what went wrong is printed (console::SetQuiet).
+void AddQuiet(CLI::App* command);
+// --mode, --disk, --wait and --quiet: how every command chooses the volume of its image.
 void AddMode(CLI::App* command, std::string* mode);
 // --any-convention: a verb that writes changes the volume even when identify places the disk
 // under the other convention (convention_guard.h).

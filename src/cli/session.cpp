@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "cli/cli.h"
 #include "codes/code_tables.h"
@@ -23,6 +25,7 @@
 #include "image/image_select.h"
 #include "image/journal.h"
 #include "texts/texts.h"
+#include "transfer/convention_guard.h"
 #include "view/directory_list.h"
 #include "volume/identify.h"
 #include "volume/layout.h"
@@ -213,7 +216,71 @@ int RefuseIfNotWritable(const std::string& image) {
 
 }  // namespace
 
+std::vector<std::string>& Refusal() {
+  static std::vector<std::string> lines;
+  return lines;
+}
+
+std::string OpenErrorLine(const std::string& image) {
+  nlohmann::json out;
+  out["image"] = console::ArgumentToUtf8(image);
+  std::string reasons;
+  for (const std::string& line : Refusal()) reasons += (reasons.empty() ? "" : "; ") + line;
+  const std::string shown = ShownMessages();
+  out["error"] = shown.empty() ? reasons : shown;
+  out["message_en"] = shown.empty() ? reasons : ShownMessagesEn();
+  out["message_id"] = ShownMessageIds();
+  if (!Refusal().empty()) out["reasons"] = Refusal();
+  return out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+void NoteText(const std::string& image, const char* text) {
+  const bool english = console::CurrentLanguage() == console::Language::kEnglish;
+  console::Note(image + ": " +
+                (english ? std::string(TextEn(TextIdOf(text))) : console::Cp932ToUtf8(text)));
+}
+
+int ChooseConvention(const std::string& image, bool change) {
+  static Identification id;  // one image at a time; too large for the stack
+  const std::string& mode = Choice().mode;
+  Refusal().clear();
+  if (mode == "auto") {
+    if (IdentifyCurrentImage(console::kMainWindow, &id) != 0) return 0;  // the read says why
+    if (id.verdict == kVerdictNone) {
+      Refusal().push_back(image + ": " + VerdictText(id));
+      for (const std::string& line : ReasonLines(id)) Refusal().push_back(line);
+      for (const std::string& line : Refusal()) console::Note(line);
+      return -1;
+    }
+    App.MachineMode = id.verdict;
+    return 0;
+  }
+  // An image that cannot be identified is read as given: the read then says what is wrong.
+  ImageTarget target;
+  AppImageTarget(&target);
+  if (IdentifyImage(&target, App.ImageFormat, &id) != 0) return 0;
+  if (!mode.empty()) {
+    const int other = OtherConvention(id, App.MachineMode);
+    if (other != kVerdictNone)
+      NoteText(image, other == kModePc ? kWebLooksRecordedPc : kWebLooksRecordedMz);
+    return 0;
+  }
+  App.MachineMode = id.verdict == kVerdictNone ? kModeMz : id.verdict;
+  if (id.verdict != kVerdictNone) return 0;
+  if (id.ambiguous) {
+    NoteText(image, kCliBothConventions);
+  } else if (change) {
+    NoteText(image, kCliNoConventionRefused);
+    Refusal().push_back(image + ": " + TextEn(TextId::kCliNoConventionRefused));
+    return -1;
+  } else {
+    NoteText(image, kCliNoConvention);
+  }
+  return 0;
+}
+
 int OpenImage(const std::string& image, bool change) {
+  Refusal().clear();
   // The Open command's own refusals, in its order: an empty path opens nothing, a path too long
   // for its buffer, an extension that is no image's.
   if (image.empty()) return -1;
@@ -230,15 +297,7 @@ int OpenImage(const std::string& image, bool change) {
   if (App.DiskCount > 1 && Choice().disk < 0)
     console::Note(image + ": the file holds " + std::to_string(App.DiskCount) +
                   " disks; disk 0 is used (choose one with --disk N)");
-  static Identification id;
-  if (Choice().mode == "auto" && IdentifyCurrentImage(console::kMainWindow, &id) == 0) {
-    if (id.verdict == kVerdictNone) {
-      console::Note(image + ": " + VerdictText(id));
-      for (const std::string& line : ReasonLines(id)) console::Note(line);
-      return -1;
-    }
-    App.MachineMode = id.verdict;
-  }
+  if (ChooseConvention(image, change) != 0) return -1;
   // The load: a journal left by an interrupted change first, then the volume, read in one go.
   Outcome out;
   OutcomeClear(&out);
@@ -308,6 +367,9 @@ std::string StoredName(int slot) {
 }
 
 void Print(const std::string& text) { console::WriteOut(text); }
+void PrintWrittenPath(const std::string& path) {
+  if (!console::Quiet()) Print(path + "\n");
+}
 std::string ShownMessagesEn() {
   std::string text;
   for (const console::Box& box : console::Boxes()) {

@@ -10,8 +10,10 @@ int ImageFileTemporaryName(const char* path, char temp[kPathCapacity]) {
   for (int i = 0; i < kTries; i++) {
     char suffix[8] = ".new";
     if (i > 0) std::snprintf(suffix, sizeof suffix, ".new%d", i);
-    if (std::strlen(path) + std::strlen(suffix) >= kPathCapacity) return -1;
-    std::snprintf(temp, kPathCapacity, "%s%s", path, suffix);
+    const size_t pathLength = std::strlen(path), suffixLength = std::strlen(suffix);
+    if (pathLength + suffixLength >= kPathCapacity) return -1;
+    std::memcpy(temp, path, pathLength);
+    std::memcpy(temp + pathLength, suffix, suffixLength + 1);
     if (ImageFileExists(temp) == 0) return 0;
   }
   return -1;

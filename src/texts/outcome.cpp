@@ -39,8 +39,8 @@ void SayV(Outcome* outcome, const char* caption, const char* format, std::va_lis
   const TextId id = TextIdOf(format);
   if (id != TextId::kCount)
     std::vsnprintf(message.textEn, sizeof message.textEn, TextEn(id), copy);
-  else
-    std::snprintf(message.textEn, sizeof message.textEn, "%s", message.text);
+  else  // the same size: the text and its zero byte fit
+    std::memcpy(message.textEn, message.text, std::strlen(message.text) + 1);
   va_end(copy);
 }
 

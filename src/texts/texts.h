@@ -975,6 +975,18 @@ inline constexpr char kWebSaveFailedEn[] = "%s could not be saved: %s";
 // %s への書き込みが許可されませんでした。変更はこのページに残っています
 inline constexpr char kWebSaveDenied[] = "%s \x82""\xD6""\x82""\xCC""\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x82""\xAA""\x8B""\x96""\x89""\xC2""\x82""\xB3""\x82""\xEA""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""\x81""B\x95""\xCF""\x8D""X\x82""\xCD""\x82""\xB1""\x82""\xCC""\x83""y\x81""[\x83""W\x82""\xC9""\x8E""c\x82""\xC1""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""";
 inline constexpr char kWebSaveDeniedEn[] = "Writing to %s was not allowed: the changes stay in this page";
+// MZとしてもPCとしても読めません: MZとして読みます(--modeで指定)
+inline constexpr char kCliNoConvention[] = "MZ\x82""\xC6""\x82""\xB5""\x82""\xC4""\x82""\xE0""PC\x82""\xC6""\x82""\xB5""\x82""\xC4""\x82""\xE0""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1"": MZ\x82""\xC6""\x82""\xB5""\x82""\xC4""\x93""\xC7""\x82""\xDD""\x82""\xDC""\x82""\xB7""(--mode\x82""\xC5""\x8E""w\x92""\xE8"")";
+inline constexpr char kCliNoConventionEn[] = "does not read as a Zelvo volume under either convention: read as MZ (use --mode)";
+// MZとしてもPCとしても読めません: 何も書き込みません(--modeで指定)
+inline constexpr char kCliNoConventionRefused[] = "MZ\x82""\xC6""\x82""\xB5""\x82""\xC4""\x82""\xE0""PC\x82""\xC6""\x82""\xB5""\x82""\xC4""\x82""\xE0""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1"": \x89""\xBD""\x82""\xE0""\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x82""\xDC""\x82""\xB9""\x82""\xF1""(--mode\x82""\xC5""\x8E""w\x92""\xE8"")";
+inline constexpr char kCliNoConventionRefusedEn[] = "does not read as a Zelvo volume under either convention: nothing written (choose the convention with --mode)";
+// MZとしてもPCとしても同じように読めます: MZとして読みます(--modeで指定)
+inline constexpr char kCliBothConventions[] = "MZ\x82""\xC6""\x82""\xB5""\x82""\xC4""\x82""\xE0""PC\x82""\xC6""\x82""\xB5""\x82""\xC4""\x82""\xE0""\x93""\xAF""\x82""\xB6""\x82""\xE6""\x82""\xA4""\x82""\xC9""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB7"": MZ\x82""\xC6""\x82""\xB5""\x82""\xC4""\x93""\xC7""\x82""\xDD""\x82""\xDC""\x82""\xB7""(--mode\x82""\xC5""\x8E""w\x92""\xE8"")";
+inline constexpr char kCliBothConventionsEn[] = "reads as a Zelvo volume under both conventions equally well: read as MZ (use --mode)";
+// %ld行目の文字 U+%04lX にはコードページ932の1バイトの形がありません。何も書き込んでいません。
+inline constexpr char kMsgImportNoSingleByte[] = "%ld\x8D""s\x96""\xDA""\x82""\xCC""\x95""\xB6""\x8E""\x9A"" U+%04lX \x82""\xC9""\x82""\xCD""\x83""R\x81""[\x83""h\x83""y\x81""[\x83""W932\x82""\xCC""1\x83""o\x83""C\x83""g\x82""\xCC""\x8C""`\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x89""\xBD""\x82""\xE0""\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xF1""\x82""\xC5""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
+inline constexpr char kMsgImportNoSingleByteEn[] = "Line %ld: the character U+%04lX has no single-byte form in code page 932; nothing was written.";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -1301,6 +1313,10 @@ enum class TextId : uint16_t {
   kWebSaved,
   kWebSaveFailed,
   kWebSaveDenied,
+  kCliNoConvention,
+  kCliNoConventionRefused,
+  kCliBothConventions,
+  kMsgImportNoSingleByte,
   kCount
 };
 
@@ -1634,6 +1650,10 @@ inline constexpr TextEntry kTextTable[] = {
   {"kWebSaved", kWebSaved, kWebSavedEn},
   {"kWebSaveFailed", kWebSaveFailed, kWebSaveFailedEn},
   {"kWebSaveDenied", kWebSaveDenied, kWebSaveDeniedEn},
+  {"kCliNoConvention", kCliNoConvention, kCliNoConventionEn},
+  {"kCliNoConventionRefused", kCliNoConventionRefused, kCliNoConventionRefusedEn},
+  {"kCliBothConventions", kCliBothConventions, kCliBothConventionsEn},
+  {"kMsgImportNoSingleByte", kMsgImportNoSingleByte, kMsgImportNoSingleByteEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

@@ -51,10 +51,17 @@ void SayNamed(Outcome* out, const char* format, const char* path) {
 int PlanBatchExport(const ExportFile* files, int count, const char* folder, BatchExportPlan* plan,
                     Outcome* out) {
   if (count > kMaxBatchRows) count = kMaxBatchRows;
+  static char names[kMaxBatchRows][kHostNameBytes];
+  for (int i = 0; i < count; i++) DefaultExportName(&files[i], names[i]);
+  return PlanBatchExportNamed(names, count, folder, plan, out);
+}
+
+int PlanBatchExportNamed(const char (*names)[kHostNameBytes], int count, const char* folder,
+                         BatchExportPlan* plan, Outcome* out) {
+  if (count > kMaxBatchRows) count = kMaxBatchRows;
   plan->count = 0;
   for (int i = 0; i < count; i++) {
-    char shown[kHostNameBytes];
-    DefaultExportName(&files[i], shown);
+    const char* shown = names[i];
     char name[kHostNameBytes * 3];
     if (PlatformHostFileName(shown, name, sizeof name) != 0) {
       SayText(out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
@@ -136,7 +143,8 @@ void SaySummary(const FailureSummary& summary, int total, Outcome* out) {
 int WriteBatchExport(const ImageTarget* target, const ExportFile* files,
                      const BatchExportPlan* plan, bool ascii, const uint8_t* tbl2,
                      void (*written)(const char* path),
-                     void (*failed)(int index, const Outcome* why), Outcome* out) {
+                     void (*failed)(int index, const Outcome* why), Outcome* out,
+                     HostTextShaper shape) {
   static FailureSummary summary;  // only one command runs at a time
   summary.failed = summary.omitted = 0;
   summary.lines[0] = summary.linesEn[0] = '\0';
@@ -145,7 +153,9 @@ int WriteBatchExport(const ImageTarget* target, const ExportFile* files,
     OutcomeClear(&why);
     const uint8_t* data = nullptr;
     long length = 0;
-    if (ReadFileData(target, &files[i], ascii, tbl2, &data, &length, &why) != 0) {
+    const bool read = ReadFileData(target, &files[i], ascii, tbl2, &data, &length, &why) == 0;
+    if (read && ascii && shape) data = shape(data, &length);
+    if (!read) {
       SayNamed(&why, kMsgBatchExportReadFailed, plan->shown[i]);
     } else if (WriteHostFile(plan->path[i], data, length) != 0) {
       SayNamed(&why, kMsgBatchExportWriteFailed, plan->shown[i]);

@@ -23,6 +23,10 @@ struct BatchExportPlan {
 // "_2", "_3", ... before its extension. At most kMaxBatchRows files. 0, or -1 after a message.
 int PlanBatchExport(const ExportFile* files, int count, const char* folder, BatchExportPlan* plan,
                     Outcome* out);
+// The same with the host name of each file given (code page 932, kHostNameBytes each) instead of
+// its default name.
+int PlanBatchExportNamed(const char (*names)[kHostNameBytes], int count, const char* folder,
+                         BatchExportPlan* plan, Outcome* out);
 // The first planned file that exists already, or -1.
 int FirstExistingBatchTarget(const BatchExportPlan* plan);
 // Says that the planned file `index` exists already (nothing is written).
@@ -32,7 +36,11 @@ void SayBatchTargetExists(const BatchExportPlan* plan, int index, Outcome* out);
 // given, each file that failed with why (the sector transfer's message, then the one naming the
 // file). 0 when every file was written; else -1 after one summary message: how many failed and,
 // as far as a message holds them, each one's name and reason.
+// `shape`, when given, rewrites each Ascii text for the host after tbl2 (zelvo: UTF-8, LF line
+// ends): the text and its length, in the front end's own storage.
+using HostTextShaper = const uint8_t* (*)(const uint8_t* data, long* length);
 int WriteBatchExport(const ImageTarget* target, const ExportFile* files,
                      const BatchExportPlan* plan, bool ascii, const uint8_t* tbl2,
                      void (*written)(const char* path),
-                     void (*failed)(int index, const Outcome* why), Outcome* out);
+                     void (*failed)(int index, const Outcome* why), Outcome* out,
+                     HostTextShaper shape = nullptr);

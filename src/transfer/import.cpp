@@ -97,10 +97,25 @@ long ReadHostData(const char* path, char* message, int capacity, char* messageEn
   return length;
 }
 
+ImportTextDecoderFn ImportTextDecoder = nullptr;
+
 long ConvertImportData(long length, int transferMode, const uint8_t* tbl3, char* message,
                        int capacity, char* messageEn, const char** format) {
   if (transferMode == 0) return length;  // binary
-  length = ConvertImportText(DataBuffer, length, tbl3, ConversionBuffer);
+  const uint8_t* text = DataBuffer;
+  if (ImportTextDecoder) {
+    length = ImportTextDecoder(DataBuffer, length, &text, message, messageEn, capacity, format);
+    if (length < 0) return -1;
+  }
+  // The conversion's output (CR LF as one byte, the two terminator bytes) must fit its buffer.
+  if (length > kImportBufferBytes - 2) {
+    std::snprintf(message, static_cast<size_t>(capacity), kMsgFileTooBig, length);
+    if (messageEn)
+      std::snprintf(messageEn, static_cast<size_t>(capacity), kMsgFileTooBigEn, length);
+    if (format) *format = kMsgFileTooBig;
+    return -1;
+  }
+  length = ConvertImportText(text, length, tbl3, ConversionBuffer);
   // The entry's length field has 16 bits: a longer text could not be described by it.
   if (length > kMaxFileBytes) {
     std::snprintf(message, static_cast<size_t>(capacity), kMsgFileTooBig, length);

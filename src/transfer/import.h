@@ -22,6 +22,14 @@ int StorePendingEntry(VolumeState* volume, const uint8_t* entry);
 // to show in `message` (open failure, too big, empty, short read).
 long ReadHostData(const char* path, char* message, int capacity, char* messageEn = nullptr,
                   const char** format = nullptr);
+// A front end's reading of a host text before the Ascii conversion (zelvo: UTF-8 and LF line
+// ends into code page 932 and CR LF): the text of `data`, *text pointing at the front end's own
+// storage, and its length; or -1 with the refusal in `message` (and `messageEn`, `format`), each
+// of `capacity` bytes. Null (the window): the bytes as they are.
+using ImportTextDecoderFn = long (*)(const uint8_t* data, long length, const uint8_t** text,
+                                     char* message, char* messageEn, int capacity,
+                                     const char** format);
+extern ImportTextDecoderFn ImportTextDecoder;
 // In Ascii mode (kTransferAscii) converts the data buffer's `length` bytes in place through tbl3;
 // the new length, or -1 with the too-big message when the text outgrows 65535 bytes.
 long ConvertImportData(long length, int transferMode, const uint8_t* tbl3, char* message,

@@ -49,56 +49,78 @@ TEST_F(ExportTest, BinaryWritesExactlyTheFilesBytesInEveryLayoutAndMode) {
   }
 }
 
-TEST_F(ExportTest, AsciiConvertsThroughTheSecondTable) {
+// After TBL2 the text is written as the host keeps text: UTF-8 and LF by default here, the
+// window's code page 932 and CR LF when asked; one file and many alike.
+TEST_F(ExportTest, AsciiConvertsThroughTheSecondTableIntoTheHostsTextForm) {
   VolumeBuilder volume;
-  volume.AddFile(File("TEXT", Bytes(std::string("ab\rC\x01\0", 6)), 2));
+  volume.AddFile(File("TEXT", Bytes(std::string("ab\rC\xB1\x01\0", 7)), 2));
   WriteImage(volume, "disk.2d", false, 0);
-  const Result r = Zelvo({"export", "--ascii", "--codes", codes, "disk.2d", "TEXT", "t.txt"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_TRUE(testsupport::BytesEqual(Bytes("AB\r\nC\x01"), testimg::ReadFile(Path("t.txt"))));
+  const struct {
+    std::vector<std::string> form;
+    std::string bytes;
+  } cases[] = {
+      {{}, "AB\nC\xEF\xBD\xB1\x01"},
+      {{"--encoding", "cp932", "--eol", "crlf"}, "AB\r\nC\xB1\x01"},
+      {{"--eol", "crlf"}, "AB\r\nC\xEF\xBD\xB1\x01"},
+      {{"--encoding", "cp932", "--eol", "lf"}, "AB\nC\xB1\x01"},
+  };
+  for (const auto& c : cases) {
+    for (const bool many : {false, true}) {
+      SCOPED_TRACE(c.bytes + (many ? " --to" : ""));
+      std::filesystem::remove_all(Path("out"));
+      std::filesystem::create_directory(Path("out"));
+      std::vector<std::string> args = {"export", "--ascii", "--codes", codes, "disk.2d"};
+      args.insert(args.end(), c.form.begin(), c.form.end());
+      if (many)
+        args.insert(args.end(), {"--to", "out", "--all"});
+      else
+        args.insert(args.end(), {"TEXT", "out/TEXT.TEX"});
+      const Result r = Zelvo(args);
+      ASSERT_EQ(r.code, 0) << r.err;
+      EXPECT_TRUE(testsupport::BytesEqual(Bytes(c.bytes), testimg::ReadFile(Path("out/TEXT.TEX"))));
+    }
+  }
+  EXPECT_EQ(Zelvo({"export", "--eol", "lf", "--codes", codes, "disk.2d", "TEXT"}).code, 2);
 }
 
-TEST_F(ExportTest, TheDefaultHostPathIsTheNameCellAndTheType) {
+// The default name is the plain name, with the type as extension when it has none; of two that
+// would be one host name (case ignored) the later keeps its type as well. One file or many.
+TEST_F(ExportTest, TheDefaultHostNameIsThePlainName) {
   VolumeBuilder volume;
   FileSpec hello = File("HELLO", Pattern(40, 5));
   hello.lock = 1;
   volume.AddFile(hello);
   volume.AddFile(File("ODD", Pattern(3, 5), 7));
+  volume.AddFile(File("README.TXT", Pattern(5, 5), 2));
+  volume.AddFile(File("hello.obj", Pattern(6, 5), 2));
+  volume.AddFile(File("a/b", Pattern(7, 5), 3));
   WriteImage(volume, "disk.d88", true, 0);
-
-  const std::string name = FullWidth("HELLO") + ".OBJ";
-  Result r = Zelvo({"export", "--codes", codes, "disk.d88", "hello"});
+  const std::vector<std::string> names = {"HELLO.OBJ", "ODD.___", "README.TXT", "hello.obj.TEX",
+                                          "a_b.CMD"};
+  for (size_t row = 0; row < names.size(); row++) {
+    const Result r = Zelvo({"export", "--codes", codes, "disk.d88", "#" + std::to_string(row)});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, names[row] + "\n");
+  }
+  EXPECT_TRUE(testsupport::BytesEqual(Pattern(40, 5), testimg::ReadFile(Path("HELLO.OBJ"))));
+  std::filesystem::create_directory(Path("out"));
+  const Result r = Zelvo({"export", "--codes", codes, "--to", "out", "--all", "disk.d88"});
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, name + "\n");
-  EXPECT_TRUE(testsupport::BytesEqual(Pattern(40, 5), testimg::ReadFile(Path(name))));
-
-  r = Zelvo({"export", "--codes", codes, "disk.d88", "#1"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_TRUE(testimg::FileExists(Path(FullWidth("ODD") + ".???")));
+  std::string expected;
+  for (const std::string& name : names) expected += "out/" + name + "\n";
+  EXPECT_EQ(r.out, expected);
 }
 
-// A name shown with separators cannot lead the default path out of the current folder.
+// A name with separators cannot lead the default path out of the current folder.
 TEST_F(ExportTest, TheDefaultHostPathStaysInTheCurrentFolder) {
-  std::string file = "TBL1\n";
-  for (int k = 0; k < 16; k++) {
-    for (int j = 0; j < 16; j++) {
-      const int c = 16 * k + j;
-      const bool plain = c > 0x20 && c < 0x7F;
-      file += plain ? std::string(1, static_cast<char>(c)) + "." : std::string("__");
-    }
-    file += '\n';
-  }
-  file += "TBL3\n";
-  for (int k = 0; k < 16; k++) file += std::string(16, 'x') + "\n";
-  testimg::WriteFile(Path("dots.txt"), Bytes(file));
   VolumeBuilder volume;
-  volume.AddFile(File("./x", Pattern(9, 5)));  // shown as "../.x."
+  volume.AddFile(File("./x", Pattern(9, 5)));
   WriteImage(volume, "disk.d88", true, 0);
 
-  const Result r = Zelvo({"export", "--codes", "dots.txt", "disk.d88", "#0"});
+  const Result r = Zelvo({"export", "--codes", codes, "disk.d88", "#0"});
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, ".._.x..OBJ\n");
-  EXPECT_TRUE(testimg::FileExists(Path(".._.x..OBJ")));
+  EXPECT_EQ(r.out, "._x\n");
+  EXPECT_TRUE(testimg::FileExists(Path("._x")));
 }
 
 TEST_F(ExportTest, RowsCountOnlyUsedSlotsInDirectoryOrder) {

@@ -1,8 +1,11 @@
 // zelvo's verbs come from one table: the overall help lists every row, each verb is reached by its
 // own name, and a name outside the table is wrong usage that runs nothing.
+#include <cctype>
+#include <fstream>
 #include <sstream>
 
 #include "cli_fixture.h"
+#include "image/container.h"
 
 namespace clitest {
 namespace {
@@ -58,6 +61,47 @@ TEST_F(VerbTableTest, TheHelpListsEveryVerbInOrderAndEachIsReachedByItsOwnName) 
     EXPECT_EQ(bare.code, 2);
     EXPECT_EQ(bare.out, "");
     EXPECT_NE(bare.err.find(" is required\n"), std::string::npos) << bare.err;
+  }
+}
+
+std::string SourceText(const std::string& relative) {
+  std::ifstream in(std::string(ZELVO_SOURCE_DIR) + "/" + relative, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The man page's SYNOPSIS names every verb and every extension of the container table; the bash
+// completion offers every verb and completes images of every extension, in either case.
+TEST_F(VerbTableTest, ManPageAndCompletionKnowEveryVerbAndContainer) {
+  const std::string man = SourceText("docs/zelvo.1");
+  const std::string synopsis = man.substr(0, man.find(".SH DESCRIPTION"));
+  const std::string completion = SourceText("completions/zelvo");
+  const size_t commandsAt = completion.find("local commands=\"");
+  std::string commands =
+      completion.substr(commandsAt, completion.find('\n', commandsAt) - commandsAt) + " ";
+  for (char& c : commands)
+    if (c == '"') c = ' ';
+  const size_t imagesAt = completion.find("local images='@(");
+  ASSERT_NE(imagesAt, std::string::npos);
+  const std::string images =
+      "|" + completion.substr(imagesAt + 16, completion.find(")'", imagesAt) - imagesAt - 16) + "|";
+  for (const Listed& verb : SubcommandsOf(Zelvo({"--help"}).out)) {
+    SCOPED_TRACE(verb.name);
+    EXPECT_NE(synopsis.find("\\fBzelvo " + verb.name), std::string::npos);
+    EXPECT_NE(commands.find(" " + verb.name + " "), std::string::npos);
+  }
+  EXPECT_NE(synopsis.find("\\fBzelvo ls \\-\\-deleted"), std::string::npos);
+  for (int k = 0; k < kContainerKindCount; ++k) {
+    for (int e = 0; e < kContainerKinds[k]->extensionCount; ++e) {
+      const std::string extension = kContainerKinds[k]->extensions[e].extension;
+      SCOPED_TRACE(extension);
+      std::string upper = extension.substr(1);
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      EXPECT_NE(synopsis.find(extension), std::string::npos);
+      EXPECT_NE(images.find("|" + extension.substr(1) + "|"), std::string::npos) << images;
+      EXPECT_NE(images.find("|" + upper + "|"), std::string::npos) << images;
+    }
   }
 }
 

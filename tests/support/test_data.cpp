@@ -14,7 +14,7 @@ std::string HexDump(const std::vector<uint8_t>& bytes, size_t from) {
   std::ostringstream out;
   const size_t start = from & ~static_cast<size_t>(15);
   for (size_t row = start; row < start + 48 && row < bytes.size(); row += 16) {
-    char line[16];
+    char line[32];
     std::snprintf(line, sizeof line, "%08zX:", row);
     out << line;
     for (size_t i = row; i < row + 16 && i < bytes.size(); i++) {

@@ -103,6 +103,11 @@ namespace {
 Language Current = Language::kJapanese;
 }  // namespace
 
+bool QuietMode = false;
+
+void SetQuiet(bool quiet) { QuietMode = quiet; }
+bool Quiet() { return QuietMode; }
+
 void SetLanguage(Language language) { Current = language; }
 Language CurrentLanguage() { return Current; }
 
@@ -121,7 +126,13 @@ int ShowMessage(const char* text, const char* textEn, const char* caption, unsig
   } else {
     line = std::string(caption) + ": " + text;
   }
-  WriteErr(Cp932ToTerminal(line) + "\n");
+  // A question that --yes answers is not shown; --quiet shows nothing but what went wrong.
+  const bool question = (flags & 0xF) == kMbYesNo;
+  const bool done = caption == std::string_view(kCaptionSuccess) ||
+                    caption == std::string_view(kCaptionDeleted) || format == kMsgPatchDone ||
+                    format == kMsgRepairDone || format == kMsgRepairNothing;
+  const bool shown = question ? !s.settings.yes : !(QuietMode && done);
+  if (shown) WriteErr(Cp932ToTerminal(line) + "\n");
   int answer = kIdOk;
   if ((flags & 0xF) == kMbYesNo) {
     if (s.settings.yes) {
@@ -139,6 +150,9 @@ int ShowMessage(const char* text, const char* textEn, const char* caption, unsig
 }
 
 void Note(std::string_view text) { WriteErr("zelvo: " + std::string(text) + "\n"); }
+void Info(std::string_view text) {
+  if (!QuietMode) Note(text);
+}
 
 }  // namespace console
 
@@ -218,13 +232,23 @@ unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
 // zelvo works in UTF-8.
 bool PlatformHostUsesProgramCodePage() { return false; }
 
+// Today, or the day of SOURCE_DATE_EPOCH (seconds since 1970, read as UTC) when it is set: a
+// build that gives it gets the same dates, so the same image, on every run.
 void PlatformLocalDate(char out[9]) {
-  const std::time_t now = std::time(nullptr);
+  std::time_t now = std::time(nullptr);
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  char* end = nullptr;
+  const long long seconds = epoch && *epoch ? std::strtoll(epoch, &end, 10) : -1;
+  const bool fixed = seconds >= 0 && end && *end == '\0';
+  if (fixed) now = static_cast<std::time_t>(seconds);
   std::tm local{};
 #ifdef _WIN32
-  local = *std::localtime(&now);
+  local = fixed ? *std::gmtime(&now) : *std::localtime(&now);
 #else
-  localtime_r(&now, &local);
+  if (fixed)
+    gmtime_r(&now, &local);
+  else
+    localtime_r(&now, &local);
 #endif
   if (std::strftime(out, 9, "%m/%d/%y", &local) != 8) std::strcpy(out, "01/01/00");
 }

@@ -54,6 +54,12 @@ int ShowMessage(const char* text, const char* textEn, const char* caption, unsig
 
 // Prints a note of the tool itself (UTF-8) to standard error.
 void Note(std::string_view text);
+// --quiet: only what went wrong is printed (Info and success messages are not; a question
+// answered by --yes never is).
+void SetQuiet(bool quiet);
+bool Quiet();
+// A note that says what was done, not what went wrong: left out under --quiet.
+void Info(std::string_view text);
 
 // --- The host system (host_io.cpp). Texts and paths are UTF-8 on every system. ---
 
