@@ -26,7 +26,7 @@ int Chosen = -1;
 
 intptr_t RestoreDialogProc(WindowHandle dialog, unsigned message, uintptr_t wParam, intptr_t) {
   if (message == kWmInitDialog) {
-    char text[kCellCapacity + 256];
+    char text[kCellCapacity + 256 + 16];  // "#d", the number, two gaps, the name, the verdict
     for (int i = 0; i < EntryTotal; i++) {
       DeletedItemText(Entries[i], i, text, sizeof text);
       DlgComboAppend(dialog, kRestoreListId, text);
