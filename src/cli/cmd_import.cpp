@@ -144,7 +144,7 @@ int ImportMany(const ImportOptions& options) {
     uint8_t entry[kEntryBytes];
     ImportPlan plan;
     if (Printed(&out, StageImportFile(&target, &App, path, App.TransferMode, App.Tables.TBL3, date,
-                                      false, entry, &plan, &out)) != 0)
+                                      false, entry, &plan, &out, DecodeImportText)) != 0)
       return kExitFailed;
     AttributeTexts texts;
     DefaultAttributeTexts(entry, &texts);
@@ -209,7 +209,7 @@ long ReadStandardInput(Outcome* out) {
     return Printed(out, -1);
   }
   length = ConvertImportData(length, App.TransferMode, App.Tables.TBL3, message, sizeof message,
-                             messageEn, &format);
+                             messageEn, &format, DecodeImportText);
   if (length < 0) SayText(out, kCaptionError, format, message, messageEn);
   return Printed(out, length < 0 ? -1 : 0) != 0 ? -1 : length;
 }
@@ -232,8 +232,9 @@ int ImportOne(const ImportOptions& options) {
     console::Note(options.hostFile + ": no such file");
     return kExitFailed;
   }
-  const long length = fromInput ? ReadStandardInput(&out)
-                                : ReadImportFile(path, App.TransferMode, App.Tables.TBL3, &out);
+  const long length =
+      fromInput ? ReadStandardInput(&out)
+                : ReadImportFile(path, App.TransferMode, App.Tables.TBL3, &out, DecodeImportText);
   if (Printed(&out, length < 0 ? -1 : 0) != 0) return kExitFailed;
   char date[9];
   PlatformLocalDate(date);
@@ -274,7 +275,6 @@ int RunImport(const ImportOptions& options) {
   settings.interactive = !options.yes && console::OnTerminal() && options.hostFile != "-";
   StartSession(settings, options.mode, options.ascii);
   UseTextForm(options.text);
-  ImportTextDecoder = DecodeImportText;
   if (LoadTables(options.codes) != 0) return kExitFailed;
   if (OpenImage(options.image, true) != 0) return kExitFailed;
   return options.hostFiles.size() > 1 ? ImportMany(options) : ImportOne(options);

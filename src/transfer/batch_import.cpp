@@ -31,14 +31,16 @@ void SayImportRefused(Outcome* out, const char* reason, const char* path) {
 
 int StageImportFile(const ImageTarget* /*target*/, VolumeState* volume, const char* path,
                     int transferMode, const uint8_t* tbl3, const char date[9], bool mayReplace,
-                    uint8_t* entry, ImportPlan* plan, Outcome* out) {
+                    uint8_t* entry, ImportPlan* plan, Outcome* out, ImportTextDecoderFn decode) {
   if (std::strlen(path) >= kPathCapacity) {
     SayImportRefused(out, kMsgPathTooLong, path);
     return -1;
   }
   char message[kPathCapacity + 128];
   long length = ReadHostData(path, message, sizeof message);
-  if (length >= 0) length = ConvertImportData(length, transferMode, tbl3, message, sizeof message);
+  if (length >= 0)
+    length = ConvertImportData(length, transferMode, tbl3, message, sizeof message, nullptr,
+                               nullptr, decode);
   if (length < 0) {
     SayImportRefused(out, message, path);
     return -1;

@@ -15,10 +15,11 @@ inline constexpr int kMaxImportFiles = 128;  // no volume holds more files
 // Stages the file at `path` for the batch: its data read and converted, a free run found, `entry`
 // filled with the defaults. A file that may replace another one finds out only after the
 // attribute check whether it frees a run: then a disk without a run is no refusal yet. 0, or -1
-// with the refusal naming the file.
+// with the refusal naming the file. `decode` reads a host text first (ImportTextDecoderFn).
 int StageImportFile(const ImageTarget* target, VolumeState* volume, const char* path,
                     int transferMode, const uint8_t* tbl3, const char date[9], bool mayReplace,
-                    uint8_t* entry, ImportPlan* plan, Outcome* out);
+                    uint8_t* entry, ImportPlan* plan, Outcome* out,
+                    ImportTextDecoderFn decode = nullptr);
 // Places the staged file's checked entry into the volume and its data at its place in the
 // batch's staging area, the file in slot `replaced` (or -1) deleted first as the single import
 // deletes it; `run` receives the run to write. 0, or -1 with the refusal naming `path`.

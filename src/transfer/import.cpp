@@ -97,14 +97,13 @@ long ReadHostData(const char* path, char* message, int capacity, char* messageEn
   return length;
 }
 
-ImportTextDecoderFn ImportTextDecoder = nullptr;
-
 long ConvertImportData(long length, int transferMode, const uint8_t* tbl3, char* message,
-                       int capacity, char* messageEn, const char** format) {
+                       int capacity, char* messageEn, const char** format,
+                       ImportTextDecoderFn decode) {
   if (transferMode == 0) return length;  // binary
   const uint8_t* text = DataBuffer;
-  if (ImportTextDecoder) {
-    length = ImportTextDecoder(DataBuffer, length, &text, message, messageEn, capacity, format);
+  if (decode) {
+    length = decode(DataBuffer, length, &text, message, messageEn, capacity, format);
     if (length < 0) return -1;
   }
   // The conversion's output (CR LF as one byte, the two terminator bytes) must fit its buffer.
@@ -130,14 +129,16 @@ long ConvertImportData(long length, int transferMode, const uint8_t* tbl3, char*
 
 uint8_t* ImportData() { return DataBuffer; }
 
-long ReadImportFile(const char* path, int transferMode, const uint8_t* tbl3, Outcome* out) {
+long ReadImportFile(const char* path, int transferMode, const uint8_t* tbl3, Outcome* out,
+                    ImportTextDecoderFn decode) {
   // The read's message quotes the path; the conversion's is short.
   char message[kPathCapacity + 128];
   char messageEn[kPathCapacity + 128];
   const char* format = message;
   long length = ReadHostData(path, message, sizeof message, messageEn, &format);
   if (length >= 0)
-    length = ConvertImportData(length, transferMode, tbl3, message, 128, messageEn, &format);
+    length =
+        ConvertImportData(length, transferMode, tbl3, message, 128, messageEn, &format, decode);
   if (length < 0) SayText(out, kCaptionError, format, message, messageEn);
   return length;
 }

@@ -25,20 +25,22 @@ long ReadHostData(const char* path, char* message, int capacity, char* messageEn
 // A front end's reading of a host text before the Ascii conversion (zelvo: UTF-8 and LF line
 // ends into code page 932 and CR LF): the text of `data`, *text pointing at the front end's own
 // storage, and its length; or -1 with the refusal in `message` (and `messageEn`, `format`), each
-// of `capacity` bytes. Null (the window): the bytes as they are.
+// of `capacity` bytes. Null (the window, the page): the bytes as they are.
 using ImportTextDecoderFn = long (*)(const uint8_t* data, long length, const uint8_t** text,
                                      char* message, char* messageEn, int capacity,
                                      const char** format);
-extern ImportTextDecoderFn ImportTextDecoder;
 // In Ascii mode (kTransferAscii) converts the data buffer's `length` bytes in place through tbl3;
 // the new length, or -1 with the too-big message when the text outgrows 65535 bytes.
+// `decode` reads the host's text first (see ImportTextDecoderFn).
 long ConvertImportData(long length, int transferMode, const uint8_t* tbl3, char* message,
-                       int capacity, char* messageEn = nullptr, const char** format = nullptr);
+                       int capacity, char* messageEn = nullptr, const char** format = nullptr,
+                       ImportTextDecoderFn decode = nullptr);
 // The import's data buffer (kImportBufferBytes).
 uint8_t* ImportData();
 // Reads the host file and converts it (ReadHostData, ConvertImportData); the length, or -1 with
 // the message said under the error caption.
-long ReadImportFile(const char* path, int transferMode, const uint8_t* tbl3, Outcome* out);
+long ReadImportFile(const char* path, int transferMode, const uint8_t* tbl3, Outcome* out,
+                    ImportTextDecoderFn decode = nullptr);
 
 // Re-reads the system area and the directories of the target into the volume. 0, or -1 with the
 // read's message.
