@@ -51,7 +51,7 @@ void SayNamed(Outcome* out, const char* format, const char* path) {
 int PlanBatchExport(const ExportFile* files, int count, const char* folder, BatchExportPlan* plan,
                     Outcome* out) {
   if (count > kMaxBatchRows) count = kMaxBatchRows;
-  static char names[kMaxBatchRows][kHostNameBytes];
+  char names[kMaxBatchRows][kHostNameBytes];  // 32 KiB, for this call only
   for (int i = 0; i < count; i++) DefaultExportName(&files[i], names[i]);
   return PlanBatchExportNamed(names, count, folder, plan, out);
 }
