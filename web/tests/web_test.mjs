@@ -269,7 +269,7 @@ async function secondPass(page, { work, downloads, sample, files, two, bad, big,
     page.answers.push(yes);
     await (await page.$('#import-input')).uploadFile(hello, big, other);
     if (yes) await page.waitForFunction(() => document.querySelectorAll('#list-body tr').length === 5);
-    else await page.waitForFunction(() => document.getElementById('status-action').textContent === 'nothing changed');
+    else await page.waitForFunction(() => document.getElementById('status-action').textContent === '変更はありません');
     same(`several files (${yes ? 'Yes' : 'No'}): the question lists the file that cannot go in`, page.dialogs,
       [`次のファイルはインポートできません:\nbig.bin: ${bigReason}\nほかのファイルをインポートしますか？`]);
   }
@@ -469,7 +469,7 @@ async function thirdPass(page, browser, { work, downloads, sample, original, url
     same('check: the report, then the offer as zelvo check --repair asks it', [(await messages(page))[0].split('\n')[0], page.dialogs],
       ['検査: 1件の異常が見つかりました。', [asked(cliRepair).replace(/^確認: /, '')]]);
     if (!yes) {
-      same('check, No: nothing changed', await statusOf(page), 'nothing changed');
+      same('check, No: nothing changed', await statusOf(page), '変更はありません');
       sameBytes('check, No: the image unchanged', await imageBytes(page, downloads), brokenBytes);
     }
   }
