@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image/decoded_read.h"
 #include "image/disk_model.h"
 #include "image/image_source.h"
 #include "image/journal.h"
@@ -119,29 +120,9 @@ int QueueSector(ImageSource* source, const ImageTarget*, int physicalTrack, int 
   return 0;
 }
 
-// Every sector of the runs decodes on its track with a sound ID field and 256 bytes.
 int CarriesRuns(ImageSource* source, const ImageTarget* target, const SectorRun* runs,
                 int runCount) {
-  int decoded = -1;  // the physical track Work.track holds
-  for (int r = 0; r < runCount; r++) {
-    int track = runs[r].track;
-    int sector = runs[r].sector;
-    const int count = SectorsFor(runs[r].byteCount < 0 ? 0 : runs[r].byteCount);
-    for (int k = 0; k < count; k++) {
-      if (!SectorAddressValid(track, sector)) return 0;
-      const int physical = PhysicalTrack(track, target->machineMode);
-      if (physical != decoded) {
-        decoded = -1;
-        const int read = ReadTrack(source, target, physical, &Work.track);
-        if (read == kTrackReadError) return -1;
-        if (read != kTrackRead) return 0;
-        decoded = physical;
-      }
-      if (!ModelFindSector(&Work.track, sector)) return 0;
-      StepSector(&track, &sector);
-    }
-  }
-  return 1;
+  return DecodedCarriesRuns(source, target, runs, runCount, &Work.track);
 }
 
 bool WriteProtected(ImageSource* source, const ImageTarget*) {

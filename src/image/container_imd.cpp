@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "image/decoded_read.h"
 #include "image/disk_model.h"
 #include "image/image_source.h"
 #include "image/journal.h"
@@ -151,29 +152,9 @@ int Locate(ImageSource* source, const ImageTarget* target, int physicalTrack, in
   return read == kTrackRead && ModelFindSector(&Track, sector) ? kPlaceFound : kPlaceAbsent;
 }
 
-// Every sector of the runs is on its track with 256 bytes.
 int CarriesRuns(ImageSource* source, const ImageTarget* target, const SectorRun* runs,
                 int runCount) {
-  int decoded = -1;  // the physical track Track holds
-  for (int r = 0; r < runCount; r++) {
-    int track = runs[r].track;
-    int sector = runs[r].sector;
-    const int count = SectorsFor(runs[r].byteCount < 0 ? 0 : runs[r].byteCount);
-    for (int k = 0; k < count; k++) {
-      if (!SectorAddressValid(track, sector)) return 0;
-      const int physical = PhysicalTrack(track, target->machineMode);
-      if (physical != decoded) {
-        decoded = -1;
-        const int read = ReadTrack(source, target, physical, &Track);
-        if (read == kTrackReadError) return -1;
-        if (read != kTrackRead) return 0;
-        decoded = physical;
-      }
-      if (!ModelFindSector(&Track, sector)) return 0;
-      StepSector(&track, &sector);
-    }
-  }
-  return 1;
+  return DecodedCarriesRuns(source, target, runs, runCount, &Track);
 }
 
 // A change of an IMD file goes to the change in blocks of kBlock bytes at multiples of kBlock

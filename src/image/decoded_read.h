@@ -4,7 +4,10 @@
 
 #include <cstdint>
 
+#include "image/image_basics.h"
 #include "image/image_source.h"
+
+struct ModelTrack;
 
 // Forgets the kept track: every run of reads starts with it.
 void DecodedForget();
@@ -12,3 +15,7 @@ void DecodedForget();
 // track cannot be read or decoded or the sector's data CRC fails.
 int DecodedReadSector(ImageSource* source, const ImageTarget* target, int physicalTrack, int sector,
                       uint8_t* chunk);
+// A decoded kind's carriesRuns: every sector of the runs is on its track with 256 bytes (1), not
+// (0), or the image cannot be read (-1). `work` holds the track decoded last.
+int DecodedCarriesRuns(ImageSource* source, const ImageTarget* target, const SectorRun* runs,
+                       int runCount, ModelTrack* work);

@@ -60,6 +60,18 @@ std::string SideCells(const Bytes& hfe, int cylinder, int face) {
   return mfmref::CellText(side.data(), static_cast<int>(side.size()));
 }
 
+// A pattern, with uniform sectors (which IMD compresses) where some of the writes go.
+VolumeBuilder Pattern() {
+  VolumeBuilder v;
+  for (int t = 0; t < 84; t++)
+    for (int s = 1; s <= 16; s++)
+      for (int i = 0; i < 256; i++) v.Sector(t, s)[i] = static_cast<uint8_t>(t * 3 + s * 17 + i);
+  for (int s = 5; s <= 16; s++) std::memset(v.Sector(3, s), 0xE5, 256);
+  std::memset(v.Sector(11, 1), 0x00, 256);
+  for (int s = 1; s <= 16; s++) std::memset(v.Sector(50, s), 0xE5, 256);
+  return v;
+}
+
 class DecodedChange : public testsupport::AppTest {
  protected:
   std::string Convert(const std::string& from, const std::string& name, int mode) {
@@ -76,6 +88,15 @@ class DecodedChange : public testsupport::AppTest {
     OutcomeClear(&out);
     EXPECT_EQ(0, ConvertImage(&out, request, &losses));
     return to;
+  }
+  // The pattern volume as a D88 image under `mode`.
+  std::string PatternD88(int mode) {
+    ImageSpec shape;
+    shape.d88 = true;
+    shape.machineMode = mode;
+    const std::string d88 = temp.Path("disk.d88");
+    testimg::WriteFile(d88, testimg::BuildImage(Pattern(), shape));
+    return d88;
   }
   // The writes of kWrites as one change. 0, or -1 as the change answered.
   int Change(const std::string& path, int mode) {
@@ -101,18 +122,6 @@ class DecodedChange : public testsupport::AppTest {
   }
   Outcome out;
 };
-
-// A pattern, with uniform sectors (which IMD compresses) where some of the writes go.
-VolumeBuilder Pattern() {
-  VolumeBuilder v;
-  for (int t = 0; t < 84; t++)
-    for (int s = 1; s <= 16; s++)
-      for (int i = 0; i < 256; i++) v.Sector(t, s)[i] = static_cast<uint8_t>(t * 3 + s * 17 + i);
-  for (int s = 5; s <= 16; s++) std::memset(v.Sector(3, s), 0xE5, 256);
-  std::memset(v.Sector(11, 1), 0x00, 256);
-  for (int s = 1; s <= 16; s++) std::memset(v.Sector(50, s), 0xE5, 256);
-  return v;
-}
 
 // The records of an IMD file, read apart from the container under test: the header and comment,
 // then for each track its head and maps, and each sector record (type and data) by its number.
@@ -150,11 +159,7 @@ ImdFile ParseImd(const Bytes& file) {
 TEST_F(DecodedChange, HfeTakesTheSameWritesAsD88InItsOwnCells) {
   for (int mode : {kModeMz, kModePc}) {
     SCOPED_TRACE(mode);
-    ImageSpec shape;
-    shape.d88 = true;
-    shape.machineMode = mode;
-    const std::string d88 = temp.Path("disk.d88");
-    testimg::WriteFile(d88, testimg::BuildImage(Pattern(), shape));
+    const std::string d88 = PatternD88(mode);
     const std::string hfe = Convert(d88, "disk.hfe", mode);
     const Bytes before = testimg::ReadFile(hfe);
 
@@ -196,11 +201,7 @@ TEST_F(DecodedChange, HfeTakesTheSameWritesAsD88InItsOwnCells) {
 TEST_F(DecodedChange, ImdTakesTheSameWritesAsD88InItsRecords) {
   for (int mode : {kModeMz, kModePc}) {
     SCOPED_TRACE(mode);
-    ImageSpec shape;
-    shape.d88 = true;
-    shape.machineMode = mode;
-    const std::string d88 = temp.Path("disk.d88");
-    testimg::WriteFile(d88, testimg::BuildImage(Pattern(), shape));
+    const std::string d88 = PatternD88(mode);
     const std::string imd = Convert(d88, "disk.imd", mode);
     const ImdFile before = ParseImd(testimg::ReadFile(imd));
 
@@ -235,10 +236,7 @@ TEST_F(DecodedChange, ImdTakesTheSameWritesAsD88InItsRecords) {
 // journal (an IMD file that grows is cut back to its length); so does a disk marked
 // write-protected.
 TEST_F(DecodedChange, FailuresAndRefusalsLeaveTheFileAsItWas) {
-  ImageSpec shape;
-  shape.d88 = true;
-  const std::string d88 = temp.Path("disk.d88");
-  testimg::WriteFile(d88, testimg::BuildImage(Pattern(), shape));
+  const std::string d88 = PatternD88(kModeMz);
   for (const char* name : {"disk.hfe", "disk.imd"}) {
     SCOPED_TRACE(name);
     const std::string image = Convert(d88, name, kModeMz);
