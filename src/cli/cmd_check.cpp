@@ -16,6 +16,7 @@
 #include "texts/texts.h"
 #include "transfer/convention_guard.h"
 #include "transfer/volume_change.h"
+#include "view/check_report.h"
 #include "volume/bit_table_repair.h"
 #include "volume/volume_check.h"
 
@@ -37,7 +38,21 @@ const char* KindName(int kind) {
     case kCheckD88RecordsOutside: return "d88-records-outside";
     case kCheckSectorsMissing: return "sectors-missing";
     case kCheckSameName: return "same-name";
+    case kCheckBadSector: return "bad-sector";
+    case kCheckFreeMissing: return "free-sectors-missing";
     default: return "image-unreadable";
+  }
+}
+
+const char* OwnerName(int owner) {
+  switch (owner) {
+    case kOwnerBitTable: return "bit-table";
+    case kOwnerDirectory: return "directory";
+    case kOwnerExdir: return "extended-directory";
+    case kOwnerFile: return "file";
+    case kOwnerSystem: return "system-area";
+    case kOwnerUnowned: return "unowned";
+    default: return "free";
   }
 }
 
@@ -98,6 +113,13 @@ std::string Describe(const CheckFinding& f, int64_t fileSize) {
     case kCheckSameName: {
       char text[256];
       std::snprintf(text, sizeof text, kCheckLineSameNameEn, ShownName(f.slot).c_str());
+      return text;
+    }
+    case kCheckBadSector:
+    case kCheckFreeMissing: {
+      char text[512];
+      ComposeCheckLine(f, f.slot >= 0 ? ShownName(f.slot).c_str() : "", "", text, sizeof text,
+                       true);
       return text;
     }
     default: return "image: read error while checking";
@@ -175,14 +197,19 @@ int CheckImage(const CheckOptions& options, const std::string& image, bool sever
   }
   const int64_t fileSize = ImageSize(image);
   const int shown = findings.count < kFindingCapacity ? findings.count : kFindingCapacity;
+  // Notes (a bad or missing sector that nothing needs) are told but leave the volume clean.
+  int notes = 0;
+  for (int i = 0; i < shown; ++i) notes += CheckFindingIsNote(items[i]);
+  const int problems = findings.count - notes;
 
   if (options.json) {
     nlohmann::json out;
     out["image"] = console::ArgumentToUtf8(image);
     out["format"] = FormatName(App.ImageFormat);
     out["mode"] = ModeName(App.MachineMode);
-    out["clean"] = findings.count == 0;
-    out["count"] = findings.count;
+    out["clean"] = problems == 0;
+    out["count"] = problems;
+    out["notes"] = notes;
     nlohmann::json list = nlohmann::json::array();
     for (int i = 0; i < shown; ++i) {
       const CheckFinding& f = items[i];
@@ -200,6 +227,8 @@ int CheckImage(const CheckOptions& options, const std::string& image, bool sever
       item["count"] = f.count;
       if (f.kind >= kCheckD88OffsetInHeader && f.kind <= kCheckD88RecordsOutside)
         item["offset"] = f.offset;
+      if (f.kind == kCheckBadSector) item["owner"] = OwnerName(f.otherSlot);
+      item["note"] = CheckFindingIsNote(f);
       item["text"] = Describe(f, fileSize);
       list.push_back(item);
     }
@@ -210,16 +239,20 @@ int CheckImage(const CheckOptions& options, const std::string& image, bool sever
     std::string text = several ? image + ":\n" : "";
     for (int i = 0; i < shown; ++i) text += Describe(items[i], fileSize) + "\n";
     if (findings.count > shown) text += Format("... and %ld more\n", findings.count - shown);
-    if (findings.count == 0)
-      text += "no inconsistencies found\n";
+    if (problems == 0)
+      text += "no inconsistencies found";
     else
       text +=
-          Format(findings.count == 1 ? "%ld inconsistency found\n" : "%ld inconsistencies found\n",
-                 findings.count);
+          Format(problems == 1 ? "%ld inconsistency found" : "%ld inconsistencies found", problems);
+    if (notes > 0)
+      text += Format(notes == 1 ? " (and %ld note on sectors nothing needs)"
+                                : " (and %ld notes on sectors nothing needs)",
+                     notes);
+    text += "\n";
     Print(text);
   }
-  if (options.repair) return RepairBitTable(findings.count == 0, options.freeUnowned);
-  return findings.count == 0 ? kExitOk : kExitFailed;
+  if (options.repair) return RepairBitTable(problems == 0, options.freeUnowned);
+  return problems == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace

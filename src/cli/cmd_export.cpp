@@ -26,6 +26,7 @@
 #include "transfer/export.h"
 #include "transfer/undelete.h"
 #include "view/deleted_view.h"
+#include "view/sector_owner.h"
 #include "volume/layout.h"
 
 namespace cli {
@@ -96,6 +97,33 @@ std::string ExportPath(const ExportOptions& options, const ExportFile& file, int
   char name[kHostNameBytes * 4];
   if (PlatformHostFileName(shown, name, sizeof name) != 0) return std::string();
   return name;
+}
+
+// Says of each exported file that holds bad or missing sectors which they are (the file was
+// written as read); the number of such files.
+int ReportDamage(const int* slots, int count) {
+  auto health = std::make_unique<VolumeHealth>();
+  auto damage = std::make_unique<FileDamage>();
+  if (LoadedFileDamage(health.get(), damage.get()) != 0 || damage->files == 0) return 0;
+  const VolumeView volume{App.SystemArea,   App.DirectoryBuffer, App.EntryCount,
+                          App.ExdirPresent, App.ExdirTrack,      App.ExdirSector};
+  Outcome out;
+  OutcomeClear(&out);
+  int damaged = 0;
+  for (int i = 0; i < count; ++i) {
+    const int slot = slots[i];
+    if (slot < 0 || slot >= kMaxSlots || damage->bad[slot] + damage->missing[slot] == 0) continue;
+    damaged++;
+    char list[1024], listEn[1024], text[1536], textEn[1536];
+    ComposeFileDamage(volume, *health, slot, false, list, sizeof list);
+    ComposeFileDamage(volume, *health, slot, true, listEn, sizeof listEn);
+    const std::string name = PlainName(slot);
+    std::snprintf(text, sizeof text, kMsgExportDamaged, name.c_str(), list);
+    std::snprintf(textEn, sizeof textEn, kMsgExportDamagedEn, name.c_str(), listEn);
+    SayText(&out, kCaptionError, kMsgExportDamaged, text, textEn);
+  }
+  Report(out);
+  return damaged;
 }
 
 // Only one command runs at a time.
@@ -170,7 +198,11 @@ int RunExportMany(const ExportOptions& options) {
       WriteBatchExport(&target, Files, &Plan, App.TransferMode == kTransferAscii, App.Tables.TBL2,
                        PrintWritten, ReportFailed, &out, ShapeExportText);
   Report(out);
-  return result == 0 ? kExitOk : kExitFailed;
+  std::vector<int> written;
+  for (size_t row = 0; row < slots.size(); ++row)
+    if (chosen[row]) written.push_back(slots[row]);
+  const int damaged = ReportDamage(written.data(), static_cast<int>(written.size()));
+  return result == 0 && damaged == 0 ? kExitOk : kExitFailed;
 }
 
 // FILE as "#dN": the deleted entry of that number. The file to export (its type text "DEL"), said
@@ -258,7 +290,10 @@ int RunExport(const ExportOptions& options) {
     return kExitFailed;
   }
   if (App.TransferMode == kTransferAscii) data = ShapeExportText(data, &length);
-  if (options.hostPath == "-") return WriteToStandardOutput(data, length);
+  if (options.hostPath == "-") {
+    const int written = WriteToStandardOutput(data, length);
+    return slot >= 0 && ReportDamage(&slot, 1) > 0 ? kExitFailed : written;
+  }
   const std::string path = ExportPath(options, file, slot);
   if (path.empty()) return kExitFailed;
   // The export's name buffer holds kHostNameBytes with the zero byte; the Windows program's
@@ -282,7 +317,7 @@ int RunExport(const ExportOptions& options) {
     return kExitFailed;
   }
   PrintWrittenPath(path);
-  return kExitOk;
+  return slot >= 0 && ReportDamage(&slot, 1) > 0 ? kExitFailed : kExitOk;
 }
 
 Verb AddExport(CLI::App& app) {

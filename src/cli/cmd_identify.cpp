@@ -79,6 +79,9 @@ std::vector<std::string> ConventionReasons(const ConventionScore& s) {
     slots += faults;
   }
   lines.push_back(slots);
+  if (s.structureMissing)
+    lines.push_back(Sign(false) +
+                    "the system area or a directory lies partly in sectors the image lacks");
   return lines;
 }
 
@@ -133,11 +136,14 @@ nlohmann::json JsonOf(const std::string& image, const Identification& id) {
       conventions.push_back({{"mode", ModeName(s.mode)},
                              {"volume", s.volume},
                              {"score", s.score},
+                             {"structure_missing", s.structureMissing},
                              {"used_slots", s.usedSlots},
                              {"sound_slots", s.soundSlots},
                              {"reasons", ConventionReasons(s)}});
   }
   out["conventions"] = conventions;
+  out["bad_sectors"] = id.healthKnown ? nlohmann::json(id.badSectors) : nlohmann::json();
+  out["missing_sectors"] = id.healthKnown ? nlohmann::json(id.missingSectors) : nlohmann::json();
   out["reasons"] = ReasonLines(id);
   if (id.verdict != kVerdictNone) {
     out["files"] = id.conventions[id.verdict].usedSlots;
@@ -163,6 +169,9 @@ std::string TextOf(const std::string& image, const Identification& id) {
               MediaName(d.mediaType) + " (" + Hex2(d.mediaType) + ")\n";
     }
   }
+  if (id.healthKnown)
+    text += "  sectors: " + std::to_string(id.badSectors) + " bad, " +
+            std::to_string(id.missingSectors) + " missing\n";
   if (id.ambiguous) text += "  reads as a Zelvo volume under both conventions equally well\n";
   if (id.readAs >= 0) {
     for (const ConventionScore& s : id.conventions) {

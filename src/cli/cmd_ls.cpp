@@ -12,6 +12,7 @@
 #include "cli/file_args.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
+#include "flows/app_image.h"
 #include "flows/app_state.h"
 #include "transfer/undelete.h"
 #include "view/deleted_view.h"
@@ -104,6 +105,10 @@ std::string VolumeText(const uint8_t* from, int limit, bool stopAtReturn) {
 
 // The files of App's volume and the volume itself as typed values.
 void TypedListing(nlohmann::json* out) {
+  // What the container says of each file's sectors (a dump's read errors, a cut-off image).
+  auto health = std::make_unique<VolumeHealth>();
+  auto damage = std::make_unique<FileDamage>();
+  const bool known = LoadedFileDamage(health.get(), damage.get()) == 0;
   nlohmann::json files = nlohmann::json::array();
   for (int slot = 0; slot < App.EntryCount && slot < kMaxSlots; ++slot) {
     const uint8_t* entry = App.DirectoryBuffer + slot * kEntryBytes;
@@ -124,6 +129,14 @@ void TypedListing(nlohmann::json* out) {
                      {"date", IsoDate(entry + kEntryDate)},
                      {"track", entry[kEntryTrk]},
                      {"sector", entry[kEntrySct]}});
+    nlohmann::json& file = files.back();
+    if (known) {
+      file["damaged"] = damage->bad[slot] + damage->missing[slot] > 0;
+      file["bad_sectors"] = damage->bad[slot];
+      file["missing_sectors"] = damage->missing[slot];
+    } else {
+      file["damaged"] = nullptr;
+    }
   }
   (*out)["files"] = files;
   const uint8_t* system = App.SystemArea;

@@ -141,6 +141,16 @@ int CheckLoadedVolume(CheckFindings* findings) {
   return CheckImageContainer(&target, volume, findings);
 }
 
+int LoadedFileDamage(VolumeHealth* health, FileDamage* damage) {
+  const VolumeView volume{App.SystemArea,   App.DirectoryBuffer, App.EntryCount,
+                          App.ExdirPresent, App.ExdirTrack,      App.ExdirSector};
+  ImageTarget target;
+  AppImageTarget(&target);
+  if (ReadVolumeHealth(&target, health) != 0) return -1;
+  CountFileDamage(volume, *health, damage);
+  return 0;
+}
+
 int IdentifyCurrentImage(WindowHandle owner, Identification* result) {
   ImageTarget target;
   AppImageTarget(&target);

@@ -61,6 +61,9 @@ int ChangeHistoryStep(WindowHandle owner, const ImageTarget* target, bool undo);
 // Both checks on the volume that LoadVolume put into App, reading App.ImagePath. 0, or -1 when
 // the image cannot be opened.
 int CheckLoadedVolume(CheckFindings* findings);
+// What the container says of each sector of App's volume, and the bad and missing sectors of each
+// live file. 0, or -1 when the image cannot be read.
+int LoadedFileDamage(VolumeHealth* health, FileDamage* damage);
 // IdentifyImage (identify.h) on App's current image (App.ImageFormat the extension's format or -1;
 // App's disk); a failed sector read is told as the sector reader tells it. 0, or -1.
 int IdentifyCurrentImage(WindowHandle owner, Identification* result);

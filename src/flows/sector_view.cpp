@@ -1,6 +1,7 @@
 #include "flows/sector_view.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "flows/app_image.h"
 #include "flows/app_state.h"
@@ -34,6 +35,14 @@ void ShowSector(WindowHandle dialog, int index) {
   }
   DescribeSectorOwner(&App, App.Tables.TBL1, index, false, owner, sizeof owner);
   std::snprintf(heading, sizeof heading, kSectorViewHeading, track, sector, track, sector, owner);
+  // What the container says of a sector it records as bad or lacks.
+  SectorHealth health;
+  if (ReadSectorHealth(&target, track, sector, &health) == 0 && health.state != kSectorSound) {
+    char verdict[128];
+    ComposeSectorVerdict(health, false, verdict, sizeof verdict);
+    const size_t used = std::strlen(heading);
+    std::snprintf(heading + used, sizeof heading - used, kSectorViewVerdict, verdict);
+  }
   DlgSetItemText(dialog, kSectorOwnerId, heading);
   DlgSetItemText(dialog, kSectorHexId, dump);
 }

@@ -136,5 +136,13 @@ void LoadVolume(WindowHandle window) {
   ShowPanel();
   ListFilled(App.ListWindow);
   ShowVolumeStatus(window);
+  // Files on sectors a dump recorded as bad, or that the image lacks, are counted after the load.
+  static VolumeHealth health;
+  static FileDamage damage;
+  static char damaged[kStatusCapacity];
+  if (!hint && LoadedFileDamage(&health, &damage) == 0 && damage.files > 0) {
+    std::snprintf(damaged, sizeof damaged, kStatusDamagedFiles, damage.files);
+    hint = damaged;
+  }
   ShowActionStatus(window, hint);
 }

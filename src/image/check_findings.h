@@ -17,6 +17,22 @@ enum CheckKind {
   kCheckSectorsMissing,     // sectors the volume uses that the image does not carry
   kCheckImageUnreadable,    // the image could not be read while checking
   kCheckSameName,           // two used entries have the same name (otherSlot: the earlier one)
+  // A sector the container records as bad (one finding each): slot the file that owns it or -1,
+  // otherSlot its owner (a SectorOwnerKind), offset its cause << 8 | code (a SectorHealthCause of
+  // sector_health.h and the container's own code).
+  kCheckBadSector,
+  kCheckFreeMissing,  // sectors no structure or file uses that the image does not carry
+};
+
+// What a sector of a volume belongs to; the first that applies, in this order.
+enum SectorOwnerKind {
+  kOwnerBitTable,   // the system area's first sector, which holds the bit table
+  kOwnerDirectory,  // the directory's eight sectors
+  kOwnerExdir,      // the extended directory's eight sectors
+  kOwnerFile,       // the run of a live file
+  kOwnerSystem,     // the rest of tracks 0 and 1
+  kOwnerUnowned,    // marked used in the bit table, owned by nothing
+  kOwnerFree,       // free
 };
 
 struct CheckFinding {
@@ -42,4 +58,10 @@ inline void AddFinding(CheckFindings* findings, int kind, int slot, int otherSlo
   if (findings->count < findings->capacity)
     findings->items[findings->count] = {kind, slot, otherSlot, track, sector, count, offset};
   findings->count++;
+}
+
+// A finding that says something of the image but nothing the volume or a file needs: a bad
+// sector that no file or structure owns, or missing sectors of free space.
+inline bool CheckFindingIsNote(const CheckFinding& f) {
+  return f.kind == kCheckFreeMissing || (f.kind == kCheckBadSector && f.otherSlot >= kOwnerUnowned);
 }

@@ -26,7 +26,8 @@ int DecodedReadSector(ImageSource* source, const ImageTarget* target, int physic
     std::memset(chunk, 0, 256);
     return 0;
   }
-  if (s->marks & kSectorCrcBad) return -1;
+  // A data field whose CRC fails gives the bytes it holds, as a D88 or IMD record of a sector read
+  // with an error does; the health report says which sectors they are.
   std::memcpy(chunk, s->data, 256);
   return 0;
 }

@@ -9,7 +9,11 @@ int FlatReadTrack(ImageSource* source, const ImageTarget*, int physicalTrack, Mo
   track->count = 0;
   if (physicalTrack < 0 || physicalTrack >= kTrackCount) return kTrackRead;
   const int64_t base = static_cast<int64_t>(physicalTrack) * kSectorsPerTrack * kSectorBytes;
+  const int64_t size = SourceSize(source);
+  if (size < 0) return kTrackReadError;
   for (int r = 1; r <= kSectorsPerTrack; r++) {
+    // A file cut short does not carry a sector whose 256 bytes it does not hold whole.
+    if (base + r * kSectorBytes > size) break;
     ModelSector& s = track->sectors[track->count++];
     std::memset(&s, 0, sizeof s);
     s.c = static_cast<uint8_t>(physicalTrack / 2);

@@ -41,3 +41,5 @@ struct VolumeHealth {
 // Reads the health of every sector of the target's volume (logical tracks 0-83 under its
 // convention). 0, or -1 when the image cannot be read (*health then says nothing).
 int ReadVolumeHealth(const ImageTarget* target, VolumeHealth* health);
+// The health of one sector (logical track, sector 1-16) of the target's volume. 0, or -1.
+int ReadSectorHealth(const ImageTarget* target, int track, int sector, SectorHealth* health);

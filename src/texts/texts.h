@@ -288,6 +288,12 @@ inline constexpr char kReasonSlotsEn[] = "  %s of %d used directory entries, %d 
 //     (種類不明 %d, 名前の異常 %d, トラック2-83の外 %d, ビットテーブル未使用 %d, 日付の異常 %d)
 inline constexpr char kReasonSlotFaults[] = "    (\x8E""\xED""\x97""\xDE""\x95""s\x96""\xBE"" %d, \x96""\xBC""\x91""O\x82""\xCC""\x88""\xD9""\x8F""\xED"" %d, \x83""g\x83""\x89""\x83""b\x83""N2-83\x82""\xCC""\x8A""O %d, \x83""r\x83""b\x83""g\x83""e\x81""[\x83""u\x83""\x8B""\x96""\xA2""\x8E""g\x97""p %d, \x93""\xFA""\x95""t\x82""\xCC""\x88""\xD9""\x8F""\xED"" %d)";
 inline constexpr char kReasonSlotFaultsEn[] = "    (unknown type %d, bad name %d, outside tracks 2-83 %d, not in the bit table %d, bad date %d)";
+//   × システム領域かディレクトリの一部がイメージにない
+inline constexpr char kReasonStructureMissing[] = "  \x81""~ \x83""V\x83""X\x83""e\x83""\x80""\x97""\xCC""\x88""\xE6""\x82""\xA9""\x83""f\x83""B\x83""\x8C""\x83""N\x83""g\x83""\x8A""\x82""\xCC""\x88""\xEA""\x95""\x94""\x82""\xAA""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x82""\xC8""\x82""\xA2""";
+inline constexpr char kReasonStructureMissingEn[] = "  - the system area or a directory lies partly in sectors the image lacks";
+// セクタ: 不良 %d、欠落 %d
+inline constexpr char kIdentifySectors[] = "\x83""Z\x83""N\x83""^: \x95""s\x97""\xC7"" %d\x81""A\x8C""\x87""\x97""\x8E"" %d";
+inline constexpr char kIdentifySectorsEn[] = "Sectors: %d bad, %d missing";
 // ファイル数: %d  空きセクタ: %d
 inline constexpr char kIdentifyFiles[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x90""\x94"": %d  \x8B""\xF3""\x82""\xAB""\x83""Z\x83""N\x83""^: %d";
 inline constexpr char kIdentifyFilesEn[] = "Files: %d  free sectors: %d";
@@ -450,6 +456,57 @@ inline constexpr char kCheckLineSameNameEn[] = "Two files have the same name: %s
 // 検査中にイメージが読めませんでした
 inline constexpr char kCheckLineUnreadable[] = "\x8C""\x9F""\x8D""\xB8""\x92""\x86""\x82""\xC9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xAA""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kCheckLineUnreadableEn[] = "The image could not be read during the check";
+// トラック%02X セクタ%02X: %s (%s)
+inline constexpr char kCheckLineBadSector[] = "\x83""g\x83""\x89""\x83""b\x83""N%02X \x83""Z\x83""N\x83""^%02X: %s (%s)";
+inline constexpr char kCheckLineBadSectorEn[] = "track %02X sector %02X: %s (%s)";
+// イメージにない空きセクタがあります (Trk%02X Sct%02X から %dセクタ)
+inline constexpr char kCheckLineFreeMissing[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x82""\xC8""\x82""\xA2""\x8B""\xF3""\x82""\xAB""\x83""Z\x83""N\x83""^\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7"" (Trk%02X Sct%02X \x82""\xA9""\x82""\xE7"" %d\x83""Z\x83""N\x83""^)";
+inline constexpr char kCheckLineFreeMissingEn[] = "The image lacks free sectors (from Trk%02X Sct%02X, %d sectors)";
+// D88の状態%02X: %s
+inline constexpr char kVerdictD88Status[] = "D88\x82""\xCC""\x8F""\xF3""\x91""\xD4""%02X: %s";
+inline constexpr char kVerdictD88StatusEn[] = "D88 status %02X: %s";
+// IDのCRCエラー
+inline constexpr char kVerdictD88IdCrc[] = "ID\x82""\xCC""CRC\x83""G\x83""\x89""\x81""[";
+inline constexpr char kVerdictD88IdCrcEn[] = "ID CRC error";
+// データのCRCエラー
+inline constexpr char kVerdictD88DataCrc[] = "\x83""f\x81""[\x83""^\x82""\xCC""CRC\x83""G\x83""\x89""\x81""[";
+inline constexpr char kVerdictD88DataCrcEn[] = "data CRC error";
+// アドレスマークなし
+inline constexpr char kVerdictD88NoAddress[] = "\x83""A\x83""h\x83""\x8C""\x83""X\x83""}\x81""[\x83""N\x82""\xC8""\x82""\xB5""";
+inline constexpr char kVerdictD88NoAddressEn[] = "no address mark";
+// データマークなし
+inline constexpr char kVerdictD88NoData[] = "\x83""f\x81""[\x83""^\x83""}\x81""[\x83""N\x82""\xC8""\x82""\xB5""";
+inline constexpr char kVerdictD88NoDataEn[] = "no data mark";
+// 読み取りエラー
+inline constexpr char kVerdictD88Other[] = "\x93""\xC7""\x82""\xDD""\x8E""\xE6""\x82""\xE8""\x83""G\x83""\x89""\x81""[";
+inline constexpr char kVerdictD88OtherEn[] = "read error";
+// IMDのレコード種別%d: データエラー
+inline constexpr char kVerdictImdType[] = "IMD\x82""\xCC""\x83""\x8C""\x83""R\x81""[\x83""h\x8E""\xED""\x95""\xCA""%d: \x83""f\x81""[\x83""^\x83""G\x83""\x89""\x81""[";
+inline constexpr char kVerdictImdTypeEn[] = "IMD record type %d: data error";
+// データのCRCが合いません
+inline constexpr char kVerdictCrc[] = "\x83""f\x81""[\x83""^\x82""\xCC""CRC\x82""\xAA""\x8D""\x87""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kVerdictCrcEn[] = "data CRC does not match";
+// 読み取りエラーの記録
+inline constexpr char kVerdictError[] = "\x93""\xC7""\x82""\xDD""\x8E""\xE6""\x82""\xE8""\x83""G\x83""\x89""\x81""[\x82""\xCC""\x8B""L\x98""^";
+inline constexpr char kVerdictErrorEn[] = "recorded read error";
+// イメージにありません
+inline constexpr char kVerdictMissing[] = "\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kVerdictMissingEn[] = "not in the image";
+// 正常
+inline constexpr char kVerdictSound[] = "\x90""\xB3""\x8F""\xED""";
+inline constexpr char kVerdictSoundEn[] = "sound";
+// トラック%02X セクタ%02X (%s)
+inline constexpr char kDamagedSectorItem[] = "\x83""g\x83""\x89""\x83""b\x83""N%02X \x83""Z\x83""N\x83""^%02X (%s)";
+inline constexpr char kDamagedSectorItemEn[] = "track %02X sector %02X (%s)";
+// 、ほか%dセクタ
+inline constexpr char kDamagedSectorMore[] = "\x81""A\x82""\xD9""\x82""\xA9""%d\x83""Z\x83""N\x83""^";
+inline constexpr char kDamagedSectorMoreEn[] = ", and %d more";
+// %sは不良セクタのあるまま書き出しました: %s
+inline constexpr char kMsgExportDamaged[] = "%s\x82""\xCD""\x95""s\x97""\xC7""\x83""Z\x83""N\x83""^\x82""\xCC""\x82""\xA0""\x82""\xE9""\x82""\xDC""\x82""\xDC""\x8F""\x91""\x82""\xAB""\x8F""o\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD"": %s";
+inline constexpr char kMsgExportDamagedEn[] = "%s was written as read, with bad sectors: %s";
+// %d個のファイルに不良セクタがあります
+inline constexpr char kStatusDamagedFiles[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xC9""\x95""s\x97""\xC7""\x83""Z\x83""N\x83""^\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kStatusDamagedFilesEn[] = "%d files have bad sectors";
 // 、最大%ldバイト
 inline constexpr char kStatusLargestFile[] = "\x81""A\x8D""\xC5""\x91""\xE5""%ld\x83""o\x83""C\x83""g";
 inline constexpr char kStatusLargestFileEn[] = ", largest file %ld bytes";
@@ -735,6 +792,9 @@ inline constexpr char kWebOneFileEn[] = "1 file";
 // ファイル%d個
 inline constexpr char kWebFileCount[] = "\x83""t\x83""@\x83""C\x83""\x8B""%d\x8C""\xC2""";
 inline constexpr char kWebFileCountEn[] = "%d files";
+// 不良セクタ%d個
+inline constexpr char kWebDamagedRow[] = "\x95""s\x97""\xC7""\x83""Z\x83""N\x83""^%d\x8C""\xC2""";
+inline constexpr char kWebDamagedRowEn[] = "%d bad sectors";
 // 次のファイルはインポートできません:\n%s\nほかのファイルをインポートしますか？
 inline constexpr char kWebImportOthers[] = "\x8E""\x9F""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1"":\x0A""%s\x0A""\x82""\xD9""\x82""\xA9""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""C\x83""\x93""\x83""|\x81""[\x83""g\x82""\xB5""\x82""\xDC""\x82""\xB7""\x82""\xA9""\x81""H";
 inline constexpr char kWebImportOthersEn[] = "These files cannot be imported:\x0A""%s\x0A""Import the others\x3F""";
@@ -825,6 +885,9 @@ inline constexpr char kLossIdsEn[] = "%d sectors carried IDs out of the flat ord
 // %d個のセクタは%sにないトラックにあり、捨てました
 inline constexpr char kLossTracks[] = "%d\x8C""\xC2""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xCD""%s\x82""\xC9""\x82""\xC8""\x82""\xA2""\x83""g\x83""\x89""\x83""b\x83""N\x82""\xC9""\x82""\xA0""\x82""\xE8""\x81""A\x8E""\xCC""\x82""\xC4""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kLossTracksEn[] = "%d sectors lie on tracks the %s layout does not hold; dropped";
+// %d個のセクタは元のイメージになく、%sでもないままです
+inline constexpr char kLossMissing[] = "%d\x8C""\xC2""\x82""\xCC""\x83""Z\x83""N\x83""^\x82""\xCD""\x8C""\xB3""\x82""\xCC""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC9""\x82""\xC8""\x82""\xAD""\x81""A%s\x82""\xC5""\x82""\xE0""\x82""\xC8""\x82""\xA2""\x82""\xDC""\x82""\xDC""\x82""\xC5""\x82""\xB7""";
+inline constexpr char kLossMissingEn[] = "%d sectors of the volume's tracks are missing from the source; the %s image lacks them too";
 // %d個のないセクタを0xE5で埋めました
 inline constexpr char kLossFilled[] = "%d\x8C""\xC2""\x82""\xCC""\x82""\xC8""\x82""\xA2""\x83""Z\x83""N\x83""^\x82""\xF0""0xE5\x82""\xC5""\x96""\x84""\x82""\xDF""\x82""\xDC""\x82""\xB5""\x82""\xBD""";
 inline constexpr char kLossFilledEn[] = "%d absent sectors written filled with 0xE5";
@@ -909,6 +972,9 @@ inline constexpr char kSectorViewUnreadableEn[] = "This sector cannot be read: %
 // Trk%02X Sct%02X (トラック %d セクタ %d): %s
 inline constexpr char kSectorViewHeading[] = "Trk%02X Sct%02X (\x83""g\x83""\x89""\x83""b\x83""N %d \x83""Z\x83""N\x83""^ %d): %s";
 inline constexpr char kSectorViewHeadingEn[] = "Trk%02X Sct%02X (track %d sector %d): %s";
+//   [%s]
+inline constexpr char kSectorViewVerdict[] = "  [%s]";
+inline constexpr char kSectorViewVerdictEn[] = "  [%s]";
 // このディスクはPC形式で記録されています。PCに切り替えてから変更してください。
 inline constexpr char kMsgRecordedPc[] = "\x82""\xB1""\x82""\xCC""\x83""f\x83""B\x83""X\x83""N\x82""\xCD""PC\x8C""`\x8E""\xAE""\x82""\xC5""\x8B""L\x98""^\x82""\xB3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""\x81""BPC\x82""\xC9""\x90""\xD8""\x82""\xE8""\x91""\xD6""\x82""\xA6""\x82""\xC4""\x82""\xA9""\x82""\xE7""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
 inline constexpr char kMsgRecordedPcEn[] = "This disk is recorded under the PC convention. Switch to PC before changing it.";
@@ -1084,6 +1150,8 @@ enum class TextId : uint16_t {
   kReasonDateBad,
   kReasonSlots,
   kReasonSlotFaults,
+  kReasonStructureMissing,
+  kIdentifySectors,
   kIdentifyFiles,
   kIdentifySwitch,
   kIdentifyCurrent,
@@ -1138,6 +1206,23 @@ enum class TextId : uint16_t {
   kCheckLineMissing,
   kCheckLineSameName,
   kCheckLineUnreadable,
+  kCheckLineBadSector,
+  kCheckLineFreeMissing,
+  kVerdictD88Status,
+  kVerdictD88IdCrc,
+  kVerdictD88DataCrc,
+  kVerdictD88NoAddress,
+  kVerdictD88NoData,
+  kVerdictD88Other,
+  kVerdictImdType,
+  kVerdictCrc,
+  kVerdictError,
+  kVerdictMissing,
+  kVerdictSound,
+  kDamagedSectorItem,
+  kDamagedSectorMore,
+  kMsgExportDamaged,
+  kStatusDamagedFiles,
   kStatusLargestFile,
   kStatusWriteProtected,
   kStatusDeleted,
@@ -1233,6 +1318,7 @@ enum class TextId : uint16_t {
   kWebDisks,
   kWebOneFile,
   kWebFileCount,
+  kWebDamagedRow,
   kWebImportOthers,
   kWebDropOpens,
   kWebDropEither,
@@ -1263,6 +1349,7 @@ enum class TextId : uint16_t {
   kLossErrors,
   kLossIds,
   kLossTracks,
+  kLossMissing,
   kLossFilled,
   kLossName,
   kLossProtection,
@@ -1291,6 +1378,7 @@ enum class TextId : uint16_t {
   kSectorViewBadAddress,
   kSectorViewUnreadable,
   kSectorViewHeading,
+  kSectorViewVerdict,
   kMsgRecordedPc,
   kMsgRecordedMz,
   kWebLooksRecordedPc,
@@ -1421,6 +1509,8 @@ inline constexpr TextEntry kTextTable[] = {
   {"kReasonDateBad", kReasonDateBad, kReasonDateBadEn},
   {"kReasonSlots", kReasonSlots, kReasonSlotsEn},
   {"kReasonSlotFaults", kReasonSlotFaults, kReasonSlotFaultsEn},
+  {"kReasonStructureMissing", kReasonStructureMissing, kReasonStructureMissingEn},
+  {"kIdentifySectors", kIdentifySectors, kIdentifySectorsEn},
   {"kIdentifyFiles", kIdentifyFiles, kIdentifyFilesEn},
   {"kIdentifySwitch", kIdentifySwitch, kIdentifySwitchEn},
   {"kIdentifyCurrent", kIdentifyCurrent, kIdentifyCurrentEn},
@@ -1475,6 +1565,23 @@ inline constexpr TextEntry kTextTable[] = {
   {"kCheckLineMissing", kCheckLineMissing, kCheckLineMissingEn},
   {"kCheckLineSameName", kCheckLineSameName, kCheckLineSameNameEn},
   {"kCheckLineUnreadable", kCheckLineUnreadable, kCheckLineUnreadableEn},
+  {"kCheckLineBadSector", kCheckLineBadSector, kCheckLineBadSectorEn},
+  {"kCheckLineFreeMissing", kCheckLineFreeMissing, kCheckLineFreeMissingEn},
+  {"kVerdictD88Status", kVerdictD88Status, kVerdictD88StatusEn},
+  {"kVerdictD88IdCrc", kVerdictD88IdCrc, kVerdictD88IdCrcEn},
+  {"kVerdictD88DataCrc", kVerdictD88DataCrc, kVerdictD88DataCrcEn},
+  {"kVerdictD88NoAddress", kVerdictD88NoAddress, kVerdictD88NoAddressEn},
+  {"kVerdictD88NoData", kVerdictD88NoData, kVerdictD88NoDataEn},
+  {"kVerdictD88Other", kVerdictD88Other, kVerdictD88OtherEn},
+  {"kVerdictImdType", kVerdictImdType, kVerdictImdTypeEn},
+  {"kVerdictCrc", kVerdictCrc, kVerdictCrcEn},
+  {"kVerdictError", kVerdictError, kVerdictErrorEn},
+  {"kVerdictMissing", kVerdictMissing, kVerdictMissingEn},
+  {"kVerdictSound", kVerdictSound, kVerdictSoundEn},
+  {"kDamagedSectorItem", kDamagedSectorItem, kDamagedSectorItemEn},
+  {"kDamagedSectorMore", kDamagedSectorMore, kDamagedSectorMoreEn},
+  {"kMsgExportDamaged", kMsgExportDamaged, kMsgExportDamagedEn},
+  {"kStatusDamagedFiles", kStatusDamagedFiles, kStatusDamagedFilesEn},
   {"kStatusLargestFile", kStatusLargestFile, kStatusLargestFileEn},
   {"kStatusWriteProtected", kStatusWriteProtected, kStatusWriteProtectedEn},
   {"kStatusDeleted", kStatusDeleted, kStatusDeletedEn},
@@ -1570,6 +1677,7 @@ inline constexpr TextEntry kTextTable[] = {
   {"kWebDisks", kWebDisks, kWebDisksEn},
   {"kWebOneFile", kWebOneFile, kWebOneFileEn},
   {"kWebFileCount", kWebFileCount, kWebFileCountEn},
+  {"kWebDamagedRow", kWebDamagedRow, kWebDamagedRowEn},
   {"kWebImportOthers", kWebImportOthers, kWebImportOthersEn},
   {"kWebDropOpens", kWebDropOpens, kWebDropOpensEn},
   {"kWebDropEither", kWebDropEither, kWebDropEitherEn},
@@ -1600,6 +1708,7 @@ inline constexpr TextEntry kTextTable[] = {
   {"kLossErrors", kLossErrors, kLossErrorsEn},
   {"kLossIds", kLossIds, kLossIdsEn},
   {"kLossTracks", kLossTracks, kLossTracksEn},
+  {"kLossMissing", kLossMissing, kLossMissingEn},
   {"kLossFilled", kLossFilled, kLossFilledEn},
   {"kLossName", kLossName, kLossNameEn},
   {"kLossProtection", kLossProtection, kLossProtectionEn},
@@ -1628,6 +1737,7 @@ inline constexpr TextEntry kTextTable[] = {
   {"kSectorViewBadAddress", kSectorViewBadAddress, kSectorViewBadAddressEn},
   {"kSectorViewUnreadable", kSectorViewUnreadable, kSectorViewUnreadableEn},
   {"kSectorViewHeading", kSectorViewHeading, kSectorViewHeadingEn},
+  {"kSectorViewVerdict", kSectorViewVerdict, kSectorViewVerdictEn},
   {"kMsgRecordedPc", kMsgRecordedPc, kMsgRecordedPcEn},
   {"kMsgRecordedMz", kMsgRecordedMz, kMsgRecordedMzEn},
   {"kWebLooksRecordedPc", kWebLooksRecordedPc, kWebLooksRecordedPcEn},

@@ -57,10 +57,15 @@ void CountLosses(DiskModel* model, const ContainerKind* kind, bool fill, Convert
       if ((s.marks & kSectorDeleted) && !(keeps & kKeepsDeleted)) losses->deleted++;
       if ((s.marks & (kSectorError | kSectorCrcBad)) && !(keeps & kKeepsErrors)) losses->errors++;
     }
-    // A flat track holds sectors 1-16 whatever the source had.
-    if (!(keeps & kKeepsAbsent) && p < kTrackCount)
-      for (int r = 1; r <= kSectorsPerTrack; r++)
-        if (!ModelFindSector(&track, r)) (fill ? losses->filled : losses->absent)++;
+    // A flat track holds sectors 1-16 whatever the source had; other kinds keep a sector missing.
+    if (p < kTrackCount)
+      for (int r = 1; r <= kSectorsPerTrack; r++) {
+        if (ModelFindSector(&track, r)) continue;
+        if (keeps & kKeepsAbsent)
+          losses->missing++;
+        else
+          (fill ? losses->filled : losses->absent)++;
+      }
   }
   if (!(keeps & kKeepsName) && model->name[0] != '\0') losses->name = true;
   if (!(keeps & kKeepsProtection) && model->writeProtected) losses->protection = true;
@@ -93,6 +98,8 @@ bool SayLosses(Outcome* out, const ContainerKind* kind, const ConvertLosses& los
   count(losses.errors, kLossErrors);
   count(losses.ids, kLossIds);
   count(losses.tracks, kLossTracks);
+  // Missing in the source and in the copy alike: told, but nothing is lost.
+  if (losses.missing > 0) Say(out, kCaptionConvert, kLossMissing, losses.missing, kind->name);
   if (losses.filled > 0) {
     any = true;
     Say(out, kCaptionConvertLoss, kLossFilled, losses.filled);

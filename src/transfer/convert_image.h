@@ -25,6 +25,7 @@ struct ConvertLosses {
   int tracks;       // sectors on tracks the target does not hold
   int filled;       // absent sectors written filled
   int absent;       // absent sectors a flat target has no place for
+  int missing;      // sectors of the volume's tracks the source lacks, which the target lacks too
   bool name;        // a disk name dropped
   bool protection;  // write protection dropped
 };

@@ -5,6 +5,7 @@
 
 #include "texts/texts.h"
 #include "view/directory_list.h"
+#include "view/sector_owner.h"
 #include "volume/layout.h"
 
 namespace {
@@ -58,6 +59,23 @@ void ComposeCheckLine(const CheckFinding& f, const char* name, const char* other
       std::snprintf(out, n, in(kCheckLineMissing), f.track, f.sector, f.count);
       break;
     case kCheckSameName: std::snprintf(out, n, in(kCheckLineSameName), name); break;
+    case kCheckFreeMissing:
+      std::snprintf(out, n, in(kCheckLineFreeMissing), f.track, f.sector, f.count);
+      break;
+    case kCheckBadSector: {
+      const SectorHealth health{kSectorBad, static_cast<uint8_t>(f.offset >> 8),
+                                static_cast<uint8_t>(f.offset & 0xFF)};
+      char verdict[128];
+      ComposeSectorVerdict(health, english, verdict, sizeof verdict);
+      char owner[128];
+      if (f.otherSlot == kOwnerFile)
+        std::snprintf(owner, sizeof owner, in(kSectorOwnerFile), name);
+      else
+        ComposeSectorOwner(VolumeView{}, SectorOwner{f.otherSlot, -1}, nullptr, english, owner,
+                           sizeof owner);
+      std::snprintf(out, n, in(kCheckLineBadSector), f.track, f.sector, verdict, owner);
+      break;
+    }
     default: std::snprintf(out, n, "%s", in(kCheckLineUnreadable)); break;
   }
 }

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
@@ -155,6 +156,23 @@ void WeighConventions(ConventionScore* scores) {
     pc.volume = true;
 }
 
+bool StructureMissing(const uint8_t* systemArea, const VolumeHealth& health) {
+  auto missing = [&health](int track, int sector, int count) {
+    const int first = SectorIndex(track, sector);
+    for (int i = first; i < first + count && i <= kLastSectorIndex; ++i)
+      if (health.sectors[i].state == kSectorMissing) return true;
+    return false;
+  };
+  constexpr int kDirectorySectors = kDirectoryHalfBytes / kSectorBytes;
+  if (missing(kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes / kSectorBytes) ||
+      missing(kDirectoryTrack, kDirectorySector, kDirectorySectors))
+    return true;
+  const int exdirTrack = systemArea[kSysExdirTrk];
+  const int exdirSector = systemArea[kSysExdirSct];
+  return SectorAddressValid(exdirTrack, exdirSector) &&
+         missing(exdirTrack, exdirSector, kDirectorySectors);
+}
+
 int DecideVerdict(const ConventionScore* scores, bool* ambiguous) {
   *ambiguous = false;
   const bool mz = scores[kModeMz].volume;
@@ -215,16 +233,34 @@ int IdentifyImage(const ImageTarget* image, int extensionFormat, Identification*
     target.kind = readAs;
     uint8_t systemArea[kSystemAreaBytes];
     uint8_t directory[kDirectoryBufferBytes];
+    // The health is read once, under MZ; PC reads the same physical tracks with the sides of
+    // each cylinder the other way round.
+    VolumeHealth health;
+    target.machineMode = kModeMz;
+    result->healthKnown = ReadVolumeHealth(&target, &health) == 0;
+    result->badSectors = health.bad;
+    result->missingSectors = health.missing;
     for (int mode = kModeMz; mode <= kModePc && status == kImageOk; mode++) {
       target.machineMode = mode;
       status = ReadVolumeBytes(&target, systemArea, directory);
-      if (status == kImageOk) ScoreVolume(systemArea, directory, mode, &result->conventions[mode]);
+      if (status != kImageOk) break;
+      ConventionScore& score = result->conventions[mode];
+      ScoreVolume(systemArea, directory, mode, &score);
+      if (result->healthKnown) score.structureMissing = StructureMissing(systemArea, health);
+      if (mode == kModeMz)
+        for (int t = 0; t < kTrackCount; t += 2)
+          for (int i = 0; i < kSectorsPerTrack; i++)
+            std::swap(health.sectors[t * kSectorsPerTrack + i],
+                      health.sectors[(t + 1) * kSectorsPerTrack + i]);
     }
   }
   if (own) ImageSessionClose(&Session);
   if (status != kImageOk) return status;
   if (readAs) {
     WeighConventions(result->conventions);
+    // A volume whose structures the image does not hold whole is a remnant, not a volume.
+    for (ConventionScore& score : result->conventions)
+      if (score.structureMissing) score.volume = false;
     result->verdict = DecideVerdict(result->conventions, &result->ambiguous);
   }
   return 0;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "image/container.h"
+#include "image/sector_health.h"
 
 inline constexpr int kVerdictNone = -1;  // otherwise kModeMz or kModePc
 
@@ -25,8 +26,9 @@ struct ConventionScore {
   int soundSlots;  // used slots that pass every test below
   int unknownType, badName, runOutside, runUnmarked, badDate;  // used slots failing each test
   int freeSectors;                                             // clear bits of tracks 2-83
-  int score;                                                   // 0-100
-  bool volume;                                                 // reads as a Zelvo volume
+  bool structureMissing;  // the system area, directory or EXDIR lies partly in missing sectors
+  int score;              // 0-100
+  bool volume;            // reads as a Zelvo volume
 };
 
 struct ImageLayoutInfo {
@@ -44,7 +46,10 @@ struct Identification {
   int readAs;  // the layout the volume was read under (its kind's format), -1 none
   ConventionScore conventions[2];  // MZ, PC
   int verdict;
-  bool ambiguous;  // both conventions read as a volume equally well
+  bool ambiguous;      // both conventions read as a volume equally well
+  bool healthKnown;    // the two counts below could be read
+  int badSectors;      // sectors of the disk's 84 tracks its container records as bad
+  int missingSectors;  // and those it does not carry
 };
 
 // Pure steps.
@@ -57,6 +62,9 @@ void ScoreVolume(const uint8_t* systemArea, const uint8_t* directory, int mode,
 // are sound, the other has none, and its score leads by a margin) is taken as reading as a volume.
 // Nothing changes when both read as noise or when they are close.
 void WeighConventions(ConventionScore* scores);
+// Whether the structures a volume is read from (system area, directory, the EXDIR that the
+// system area names) lie partly in sectors `health` says are missing, under a score's reading.
+bool StructureMissing(const uint8_t* systemArea, const VolumeHealth& health);
 // The verdict of two scores (MZ, PC); *ambiguous when both read as a volume equally well.
 int DecideVerdict(const ConventionScore* scores, bool* ambiguous);
 // The layout the first kContainerHeadBytes (zero beyond the file) of a file of `fileSize` bytes

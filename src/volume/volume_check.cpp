@@ -91,6 +91,44 @@ ImageSession Session;
 
 }  // namespace
 
+SectorOwner FindSectorOwner(const VolumeView& volume, int index) {
+  const int systemFirst = SectorIndex(kSystemAreaTrack, kSystemAreaSector);
+  const int directoryFirst = SectorIndex(kDirectoryTrack, kDirectorySector);
+  if (index == systemFirst) return {kOwnerBitTable, -1};
+  if (index >= directoryFirst && index < directoryFirst + kExdirSectors)
+    return {kOwnerDirectory, -1};
+  if (volume.exdirPresent) {
+    const int first = SectorIndex(volume.exdirTrack, volume.exdirSector);
+    if (index >= first && index < first + kExdirSectors) return {kOwnerExdir, -1};
+  }
+  const int slots = volume.entryCount < kMaxSlots ? volume.entryCount : kMaxSlots;
+  for (int slot = 0; slot < slots; ++slot) {
+    const uint8_t* entry = volume.directory + slot * kEntryBytes;
+    if (entry[kEntryType] == 0 || !SectorAddressValid(entry[kEntryTrk], entry[kEntrySct])) continue;
+    const int first = RunFirstIndex(entry);
+    if (index >= first && index < first + RunSectorCount(entry)) return {kOwnerFile, slot};
+  }
+  if (index < kFirstDataIndex) return {kOwnerSystem, -1};
+  if (SectorUsed(volume.systemArea + kSysBitTable, index)) return {kOwnerUnowned, -1};
+  return {kOwnerFree, -1};
+}
+
+void CountFileDamage(const VolumeView& volume, const VolumeHealth& health, FileDamage* damage) {
+  std::memset(damage, 0, sizeof *damage);
+  const int slots = volume.entryCount < kMaxSlots ? volume.entryCount : kMaxSlots;
+  for (int slot = 0; slot < slots; ++slot) {
+    const uint8_t* entry = volume.directory + slot * kEntryBytes;
+    if (entry[kEntryType] == 0 || !SectorAddressValid(entry[kEntryTrk], entry[kEntrySct])) continue;
+    const int first = RunFirstIndex(entry);
+    const int end = first + RunSectorCount(entry);
+    for (int i = first; i < end && i < kVolumeSectors; ++i) {
+      damage->bad[slot] += health.sectors[i].state == kSectorBad;
+      damage->missing[slot] += health.sectors[i].state == kSectorMissing;
+    }
+    damage->files += damage->bad[slot] + damage->missing[slot] > 0;
+  }
+}
+
 void CheckVolumeStructure(const VolumeView& volume, CheckFindings* findings) {
   const uint8_t* bitTable = volume.systemArea + kSysBitTable;
   int16_t owner[kVolumeSectors];
@@ -156,38 +194,55 @@ int CheckImageContainer(const ImageTarget* image, const VolumeView& volume,
 
   uint8_t needed[kVolumeSectors / 8];
   NeededSectors(volume, needed);
-  int missingFirst = -1;
-  int missingCount = 0;
-  auto flush = [&]() {
-    if (missingCount > 0)
-      AddAtIndex(findings, kCheckSectorsMissing, -1, -1, missingFirst, missingCount);
-    missingFirst = -1;
-    missingCount = 0;
+  // Missing sectors as ranges: those the volume needs, and free ones (a note).
+  struct Range {
+    int kind, first, count;
   };
+  Range ranges[2] = {{kCheckSectorsMissing, -1, 0}, {kCheckFreeMissing, -1, 0}};
+  auto flush = [&](Range& r) {
+    if (r.count > 0) AddAtIndex(findings, r.kind, -1, -1, r.first, r.count);
+    r.first = -1;
+    r.count = 0;
+  };
+  bool unreadable = false;
   for (int i = 0; i < kVolumeSectors; ++i) {
-    if (!Marked(needed, i)) {
-      flush();
-      continue;
-    }
+    Range& range = ranges[Marked(needed, i) ? 0 : 1];
+    Range& other = ranges[Marked(needed, i) ? 1 : 0];
     const int track = i / kSectorsPerTrack;
     const int sector = i % kSectorsPerTrack + 1;
     SectorPlace place;
     const int found =
         LocateSector(&target, PhysicalTrack(track, target.machineMode), sector, &place);
     if (found == kPlaceError) {
-      flush();
+      flush(ranges[0]);
+      flush(ranges[1]);
       AddAtIndex(findings, kCheckImageUnreadable, -1, -1, i, 1);
+      unreadable = true;
       break;
     }
+    // A needed sector's range ends where a free one begins, and the other way round.
+    if (other.count > 0) flush(other);
     // A sector is carried when its place lies wholly inside the file.
     if (found == kPlaceFound && place.dataOffset + kSectorBytes <= fileSize) {
-      flush();
+      flush(range);
     } else {
-      if (missingCount == 0) missingFirst = i;
-      missingCount++;
+      if (range.count == 0) range.first = i;
+      range.count++;
     }
   }
-  flush();
+  flush(ranges[0]);
+  flush(ranges[1]);
+  // Each sector the container records as bad, with what it belongs to.
+  VolumeHealth health;
+  if (!unreadable && ReadVolumeHealth(&target, &health) == 0) {
+    for (int i = 0; i < kVolumeSectors; ++i) {
+      const SectorHealth& h = health.sectors[i];
+      if (h.state != kSectorBad) continue;
+      const SectorOwner owner = FindSectorOwner(volume, i);
+      AddFinding(findings, kCheckBadSector, owner.slot, owner.kind, i / kSectorsPerTrack,
+                 i % kSectorsPerTrack + 1, 1, static_cast<uint32_t>(h.cause << 8 | h.code));
+    }
+  }
   if (own) ImageSessionClose(&Session);
   return 0;
 }

@@ -154,14 +154,15 @@ TEST_F(CheckTest, EveryKindOfDamageIsReportedAndNothingChanges) {
     EXPECT_EQ(out["clean"], false);
     std::set<std::string> kinds;
     for (const json& f : out["findings"]) {
-      kinds.insert(f["kind"].get<std::string>());
+      // Free sectors the image lacks are notes beside the damage itself.
+      if (f["note"] == false) kinds.insert(f["kind"].get<std::string>());
       EXPECT_FALSE(f["text"].get<std::string>().empty());
     }
     EXPECT_EQ(kinds, c.kinds) << r.out;
 
     const Result text = Zelvo({"check", "--mode", mode, name});
     EXPECT_EQ(text.code, 1);
-    EXPECT_NE(text.out.find("found\n"), std::string::npos);
+    EXPECT_NE(text.out.find(" found"), std::string::npos);
     EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(path)));
   }
 }

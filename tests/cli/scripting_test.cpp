@@ -158,7 +158,7 @@ TEST_F(ScriptingTest, LsJsonTypesFilesAndVolume) {
   ASSERT_EQ(files.size(), 2u);
   EXPECT_EQ(files[0], nlohmann::json::parse(R"({"name":"GAME","type":"OBJ","locked":true,
       "start":4608,"end":4863,"length":256,"exec":4660,"date":"2024-01-02","track":2,
-      "sector":1})"));
+      "sector":1,"damaged":false,"bad_sectors":0,"missing_sectors":0})"));
   EXPECT_EQ(files[1]["type"], "TEX");
   EXPECT_TRUE(files[1]["date"].is_null());
   EXPECT_EQ(out[0]["volume"]["date"], "1999-12-31");

@@ -266,9 +266,9 @@ std::vector<BadImage> Cases() {
        }},
       // Under MZ the directory is physical track 0: sectors 1-3 whole, 100 bytes of sector 4;
       // the rest, and the system area of physical track 1, read as zero, that is 0xFF: the
-      // bit table is full and every slot from byte 100 of sector 4 on is used. Under PC the
-      // zeros read as an empty volume, so identify places the disk under PC: the change is
-      // refused by the convention guard.
+      // bit table is full and every slot from byte 100 of sector 4 on is used. Under neither
+      // convention does the image hold its system area and directory whole, so identify places
+      // it under none, and the import finds no free sector.
       {"flat image cut inside the directory, MZ",
        ".2d",
        kModeMz,
@@ -281,7 +281,7 @@ std::vector<BadImage> Cases() {
        {},
        2 + 4 + 32,
        kRefused,
-       kMsgRecordedPc},
+       kMsgDiskFull},
       {"directory entries whose runs leave the disk",
        ".2d",
        kModePc,

@@ -14,6 +14,7 @@
 #include "image/image_select.h"
 #include "image/image_source.h"
 #include "image/journal.h"
+#include "image/sector_health.h"
 #include "image/sector_transfer.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
@@ -184,7 +185,9 @@ TEST_F(Convert, AHandWrittenImdReadsAndConvertsWithItsMarks) {
   // Written back as IMD: the same bytes under the writer's own header.
   ASSERT_EQ(0, Run(path, temp.Path("again.imd"), kModePc, kModePc));
   EXPECT_TRUE(BytesEqual(HandImd("zelvo convert"), testimg::ReadFile(temp.Path("again.imd"))));
-  EXPECT_EQ(0, out.count);
+  // Nothing is lost; the sectors the hand-written disk never had are said to be missing still.
+  ASSERT_EQ(1, out.count);
+  EXPECT_TRUE(OutcomeHas(&out, kLossMissing));
   // As D88: the deleted flag and the error status travel, the unavailable sector stays absent.
   ASSERT_EQ(0, Run(path, temp.Path("hand.d88"), kModePc, kModePc));
   const Bytes d88 = testimg::ReadFile(temp.Path("hand.d88"));
@@ -245,9 +248,13 @@ TEST_F(Convert, SaysWhatEachTargetLosesAndStrictRefuses) {
     if (std::string(row.to) == ".hfe") {
       ImageTarget hfe;
       ImageTargetFor(&hfe, target.c_str(), &kHfeContainer, kModePc);
+      // A sector whose CRC fails gives the bytes it holds; its health says it is bad.
       uint8_t sector[256];
-      EXPECT_EQ(kImageReadFailed, ReadSectors(&hfe, sector, 5, 9, 256))
-          << "a sector whose CRC fails is reported, not returned";
+      EXPECT_EQ(kImageOk, ReadSectors(&hfe, sector, 5, 9, 256));
+      SectorHealth health;
+      ASSERT_EQ(0, ReadSectorHealth(&hfe, 5, 9, &health));
+      EXPECT_EQ(kSectorBad, health.state);
+      EXPECT_EQ(kCauseCrc, health.cause);
       EXPECT_TRUE(ImageWriteProtected(&hfe));
     }
     // --strict: any loss refuses, and nothing is written (an existing file stays as it was).

@@ -214,6 +214,13 @@ class CheckImageContainerTest : public ::testing::Test {
     items.resize(static_cast<size_t>(findings.count));
     return items;
   }
+  // The findings that are not notes.
+  static std::vector<CheckFinding> Problems(const std::vector<CheckFinding>& all) {
+    std::vector<CheckFinding> problems;
+    for (const CheckFinding& f : all)
+      if (!CheckFindingIsNote(f)) problems.push_back(f);
+    return problems;
+  }
   testsupport::TempDir temp;
 };
 
@@ -270,7 +277,7 @@ TEST_F(CheckImageContainerTest, MissingSectorsAreNamedInLogicalTerms) {
   shape.machineMode = 0;
   shape.absentTracks.insert(3);                          // logical track 2 under MZ
   shape.sectorOrder[21] = {1, 2, 3, 4, 5, 6, 7, 9, 10};  // logical 20: exdir sector 8 missing
-  const auto findings = Run(volume, shape);
+  const auto findings = Problems(Run(volume, shape));
   ASSERT_EQ(findings.size(), 2u);
   EXPECT_TRUE(Is(findings[0], kCheckSectorsMissing, -1, -1, 2, 1, 4));
   EXPECT_TRUE(Is(findings[1], kCheckSectorsMissing, -1, -1, 20, 8, 1));
@@ -281,10 +288,15 @@ TEST_F(CheckImageContainerTest, AFlatImageCutShort) {
   ImageSpec shape;
   shape.machineMode = 1;
   shape.flatBytes = (2 * 16 + 2) * 256 + 10;  // ends inside track 2 sector 3
-  const auto findings = Run(volume, shape);
+  const auto all = Run(volume, shape);
+  const auto findings = Problems(all);
   ASSERT_EQ(findings.size(), 2u);
   EXPECT_TRUE(Is(findings[0], kCheckSectorsMissing, -1, -1, 2, 3, 2));
   EXPECT_TRUE(Is(findings[1], kCheckSectorsMissing, -1, -1, 20, 1, 8));
+  // The free sectors past the cut are a note, as ranges between the needed ones.
+  ASSERT_EQ(all.size(), 4u);
+  EXPECT_TRUE(Is(all[1], kCheckFreeMissing, -1, -1, 2, 5, 16 * 18 - 4));
+  EXPECT_TRUE(Is(all[3], kCheckFreeMissing, -1, -1, 20, 9, 64 * 16 - 8));
 }
 
 }  // namespace

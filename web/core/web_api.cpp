@@ -73,58 +73,13 @@ ContainerStamp StampOf(const char* path) {
                         parts.tm_hour,        parts.tm_min,     parts.tm_sec};
 }
 
+VolumeView ViewOf(const VolumeState& volume) {
+  return VolumeView{volume.SystemArea,   volume.DirectoryBuffer, volume.EntryCount,
+                    volume.ExdirPresent, volume.ExdirTrack,      volume.ExdirSector};
+}
+
 // The English of a table text.
 const char* En(const char* ja) { return TextEn(TextIdOf(ja)); }
-
-// Appends a formatted line to `text` (of `capacity` bytes).
-void AppendLine(char* text, size_t capacity, const char* format, ...) {
-  const size_t used = std::strlen(text);
-  if (used + 1 >= capacity) return;
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text + used, capacity - used, format, args);
-  va_end(args);
-  const size_t now = std::strlen(text);
-  if (now + 1 < capacity) std::snprintf(text + now, capacity - now, "\n");
-}
-
-// The identification's report in English, line for line as ComposeIdentifyText says it.
-void ComposeIdentifyTextEn(const Identification& id, char* text, size_t capacity) {
-  text[0] = '\0';
-  const auto mode = [](int m) { return m == kModePc ? "PC" : "MZ"; };
-  AppendLine(text, capacity, En(kIdentifyVerdict),
-             id.verdict == kVerdictNone ? En(kIdentifyNotVolume) : mode(id.verdict));
-  if (id.ambiguous) AppendLine(text, capacity, "%s", En(kIdentifyAmbiguous));
-  const ImageLayoutInfo& layout = id.layout;
-  const ContainerKind* shown = ContainerForFormat(layout.shown);
-  AppendLine(text, capacity, En(kIdentifyLayout), shown ? shown->name : En(kIdentifyUnknownLayout),
-             En(layout.agrees ? kIdentifyAgrees : kIdentifyDisagrees));
-  if (layout.diskCount > 0 && id.disk < layout.diskCount && id.disk < kMaxImageDisks) {
-    const ImageDisk& disk = layout.disks[id.disk];
-    AppendLine(text, capacity, En(kIdentifyDisks), id.disk, layout.diskCount, disk.name,
-               En(disk.writeProtected ? kIdentifyYes : kIdentifyNo));
-  }
-  if (id.readAs < 0) return;
-  for (const ConventionScore& s : id.conventions) {
-    AppendLine(text, capacity, En(kIdentifyConvention), mode(s.mode),
-               En(s.volume ? kIdentifyIsVolume : kIdentifyIsNotVolume), s.score);
-    AppendLine(text, capacity, "%s",
-               En(s.systemMarked ? kReasonSystemMarked : kReasonSystemUnmarked));
-    AppendLine(text, capacity, En(s.exdirSane ? kReasonExdirGood : kReasonExdirBad), s.exdirTrack,
-               s.exdirSector);
-    AppendLine(text, capacity, En(s.dateBcd ? kReasonDateGood : kReasonDateBad), s.date[0],
-               s.date[1], s.date[2]);
-    const bool sound = s.soundSlots == s.usedSlots;
-    AppendLine(text, capacity, En(kReasonSlots), sound ? "+" : "-", s.usedSlots, s.soundSlots);
-    if (!sound)
-      AppendLine(text, capacity, En(kReasonSlotFaults), s.unknownType, s.badName, s.runOutside,
-                 s.runUnmarked, s.badDate);
-  }
-  if (id.verdict != kVerdictNone) {
-    const ConventionScore& found = id.conventions[id.verdict];
-    AppendLine(text, capacity, En(kIdentifyFiles), found.usedSlots, found.freeSectors);
-  }
-}
 
 // The steps between a check and its write.
 struct Pending {
@@ -198,6 +153,14 @@ void Listing(web::Json& json) {
   for (int c = 0; c < kColumnCount; c++) json.Item(kColumnTitles[c]);
   json.EndArray();
   int files = 0;
+  // What the container says of each file's sectors: a damaged file is marked in the list.
+  static VolumeHealth health;
+  static FileDamage damage;
+  const bool known = P.loaded && ReadVolumeHealth(&P.target, &health) == 0;
+  if (known)
+    CountFileDamage(ViewOf(P.volume), health, &damage);
+  else
+    std::memset(&damage, 0, sizeof damage);
   json.BeginArray("rows");
   for (int slot = 0; P.loaded && slot < Slots(); slot++) {
     if (!UsedSlot(slot)) continue;
@@ -213,6 +176,7 @@ void Listing(web::Json& json) {
         .Field("dateKey", dateKey)
         .Field("trk", entry[kEntryTrk])
         .Field("sct", entry[kEntrySct])
+        .Field("damaged", damage.bad[slot] + damage.missing[slot])
         .BeginArray("cells");
     for (int c = 0; c < kColumnCount; c++) json.Item(row.cells[c]);
     json.EndArray().End();
@@ -238,6 +202,13 @@ void Listing(web::Json& json) {
   ComposeVolumeStatusLine(facts, volume, sizeof volume);
   ComposeVolumeStatusLine(facts, volumeEn, sizeof volumeEn, true);
   json.BeginArray("status").Item(modes).Item(volume).Item(volumeEn).EndArray();
+  char damaged[kStatusCapacity] = "";
+  char damagedEn[kStatusCapacity] = "";
+  if (damage.files > 0) {
+    std::snprintf(damaged, sizeof damaged, kStatusDamagedFiles, damage.files);
+    std::snprintf(damagedEn, sizeof damagedEn, En(kStatusDamagedFiles), damage.files);
+  }
+  json.Field("damagedFiles", damage.files).Field("damaged", damaged).Field("damagedEn", damagedEn);
 }
 
 // The volume read again after a change or a refusal: a journal left behind is settled first.
@@ -412,7 +383,7 @@ ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
   if (mode == 2 && IdentifyImage(&P.target, P.format, &id) == 0) {
     verdict = id.verdict;
     ComposeIdentifyText(id, said, sizeof said);
-    ComposeIdentifyTextEn(id, saidEn, sizeof saidEn);
+    ComposeIdentifyText(id, saidEn, sizeof saidEn, true);
     if (id.verdict == kVerdictNone) {
       web::Json json;
       json.Begin().Flag("ok", false);
@@ -472,7 +443,7 @@ ZW_API const char* zw_identify() {
   static char text[kIdentifyTextCapacity];
   static char textEn[kIdentifyTextCapacity];
   ComposeIdentifyText(id, text, sizeof text);
-  ComposeIdentifyTextEn(id, textEn, sizeof textEn);
+  ComposeIdentifyText(id, textEn, sizeof textEn, true);
   web::Json json;
   json.Begin()
       .Flag("ok", true)
@@ -497,6 +468,18 @@ ZW_API const char* zw_export(int slot, const char* outPath) {
   bool ok = ReadExportData(&P.target, &file, P.transferMode == kTransferAscii, P.tables.TBL2, &data,
                            &length, &out) == 0;
   ok = ok && WriteExportFile(outPath, data, length, &out) == 0;
+  // A file with bad or missing sectors is written as read, and the page says which they were.
+  static VolumeHealth health;
+  if (ok && ReadVolumeHealth(&P.target, &health) == 0) {
+    static char list[1024], listEn[1024], text[1536], textEn[1536];
+    ComposeFileDamage(ViewOf(P.volume), health, slot, false, list, sizeof list);
+    ComposeFileDamage(ViewOf(P.volume), health, slot, true, listEn, sizeof listEn);
+    if (list[0] != '\0') {
+      std::snprintf(text, sizeof text, kMsgExportDamaged, name, list);
+      std::snprintf(textEn, sizeof textEn, En(kMsgExportDamaged), name, listEn);
+      SayText(&out, kCaptionError, kMsgExportDamaged, text, textEn);
+    }
+  }
   web::Json json;
   json.Begin().Flag("ok", ok);
   Messages(json, out);
@@ -845,11 +828,6 @@ ZW_API const char* zw_convert(const char* path, int mode, int dryRun) {
 
 namespace {
 
-VolumeView ViewOf(const VolumeState& volume) {
-  return VolumeView{volume.SystemArea,   volume.DirectoryBuffer, volume.EntryCount,
-                    volume.ExdirPresent, volume.ExdirTrack,      volume.ExdirSector};
-}
-
 // The bit table mended as the window's offer mends it (nothing freed that no file owns).
 BitTableRepair PlanRepair(uint8_t* repaired) {
   BitTableRepair repair;
@@ -874,17 +852,20 @@ ZW_API const char* zw_check() {
                      sizeof report);
   ComposeCheckReport(findings, P.volume.DirectoryBuffer, P.volume.EntryCount, P.tables.TBL1,
                      reportEn, sizeof reportEn, true);
+  const int stored = findings.count < kFindingCapacity ? findings.count : kFindingCapacity;
+  int notes = 0;  // a bad or missing sector that nothing needs
+  for (int i = 0; i < stored; i++) notes += CheckFindingIsNote(store[i]);
   web::Json json;
   json.Begin()
       .Flag("ok", true)
-      .Flag("clean", findings.count == 0)
-      .Field("count", findings.count)
+      .Flag("clean", findings.count == notes)
+      .Field("count", findings.count - notes)
+      .Field("notes", notes)
       .Field("caption", kCaptionCheck)
       .Field("captionEn", TextEn(TextIdOf(kCaptionCheck)))
       .Field("report", report)
       .Field("reportEn", reportEn);
   json.BeginArray("findings");
-  const int stored = findings.count < kFindingCapacity ? findings.count : kFindingCapacity;
   for (int i = 0; i < stored; i++) {
     const CheckFinding& f = store[i];
     json.ItemObject()
@@ -1058,6 +1039,18 @@ ZW_API const char* zw_sector(const char* track, const char* sector, int delta) {
                 shownSector, owner);
   std::snprintf(headingEn, sizeof headingEn, kSectorViewHeadingEn, shownTrack, shownSector,
                 shownTrack, shownSector, ownerEn);
+  // What the container says of a sector it records as bad or lacks.
+  SectorHealth health;
+  if (ReadSectorHealth(&P.target, shownTrack, shownSector, &health) == 0 &&
+      health.state != kSectorSound) {
+    char verdict[128], verdictEn[128];
+    ComposeSectorVerdict(health, false, verdict, sizeof verdict);
+    ComposeSectorVerdict(health, true, verdictEn, sizeof verdictEn);
+    size_t used = std::strlen(heading);
+    std::snprintf(heading + used, sizeof heading - used, kSectorViewVerdict, verdict);
+    used = std::strlen(headingEn);
+    std::snprintf(headingEn + used, sizeof headingEn - used, kSectorViewVerdictEn, verdictEn);
+  }
   web::Json json;
   json.Begin()
       .Flag("ok", true)

@@ -170,6 +170,9 @@
       tr.setAttribute('aria-selected', state.selected.has(row.slot));
       tr.classList.toggle('selected', state.selected.has(row.slot));
       tr.classList.toggle('active', state.header < 0 && state.cursor === row.slot);
+      // A file on bad or missing sectors: marked, and its count said on hover.
+      tr.classList.toggle('damaged', row.damaged > 0);
+      if (row.damaged > 0) tr.title = F('kWebDamagedRow', row.damaged);
       for (const cell of row.cells) {
         const td = document.createElement('td');
         td.setAttribute('role', 'gridcell');
@@ -189,7 +192,8 @@
     const active = state.header >= 0 ? 'col-' + state.header : state.cursor >= 0 && $('row-' + state.cursor) ? 'row-' + state.cursor : '';
     if (active) $('list').setAttribute('aria-activedescendant', active); else $('list').removeAttribute('aria-activedescendant');
     $('status-mode').textContent = l.status[0];
-    $('status-volume').textContent = l.status[state.lang === 'ja' ? 1 : 2];
+    const damaged = l.damagedFiles > 0 ? ' ' + (state.lang === 'ja' ? l.damaged : l.damagedEn) : '';
+    $('status-volume').textContent = l.status[state.lang === 'ja' ? 1 : 2] + damaged;
     $('status-image').textContent = state.imageName + (state.dirty ? ' *' : '');
     // What cannot run is greyed; the status line says why (no image, or the protection mark).
     const loaded = l.loaded, some = state.selected.size > 0, writable = loaded && !l.protected;

@@ -781,6 +781,41 @@ async function main() {
     sameBytes('import: image as zelvo import makes it', imported.bytes, fs.readFileSync(copy));
     same('import: listing', await table(page), ls(copy).rows);
 
+    // The same import into IMD and HFE copies of the disk, changed in place as zelvo changes them.
+    for (const ext of ['.imd', '.hfe']) {
+      const source = path.join(work, `decoded${ext}`);
+      fs.rmSync(source, { force: true });
+      zelvo('convert', sample, source);
+      await openByInput(page, source);
+      await (await page.$('#import-input')).uploadFile(hello);
+      await page.waitForSelector('#attr-dialog[open]');
+      for (const [id, value] of Object.entries(fields)) await page.$eval('#' + id, (el, v) => { el.value = v; }, value);
+      await page.click('#f-lock');
+      await page.click('#attr-ok');
+      await page.waitForFunction(() => !document.querySelector('#attr-dialog[open]'));
+      const want = path.join(work, `decoded-want${ext}`);
+      fs.copyFileSync(source, want);
+      zelvo('import', '--yes', '--name', 'HELLO.TXT', '--type', 'TEX', '--start', '2000', '--exec', '2100', '--date', '24/06/15', '--lock', want, hello);
+      sameBytes(`import into ${ext}: image as zelvo import makes it`, (await download(page, downloads, () => page.click('#download-button'))).bytes, fs.readFileSync(want));
+    }
+
+    // A dump whose first file has a sector recorded bad (D88 status B0): marked in the list, counted
+    // in the status line.
+    {
+      const dump = Buffer.from(original);
+      const first = JSON.parse(execFileSync(args.zelvo, ['ls', '--json', sample]).toString()).files[0];
+      const physical = first.track ^ 1;  // MZ: the sides are swapped
+      let at = dump.readUInt32LE(0x20 + 4 * physical);
+      for (let r = 0; r < dump.readUInt16LE(at + 4); r++, at += 16 + dump.readUInt16LE(at + 14))
+        if (dump[at + 2] === first.sector) dump[at + 8] = 0xB0;
+      const damaged = path.join(work, 'damaged.d88');
+      fs.writeFileSync(damaged, dump);
+      await openByInput(page, damaged);
+      same('a damaged file is marked', await page.$$eval('#list-body tr', (trs) => trs.map((tr) => tr.classList.contains('damaged'))),
+        (await table(page)).map((row, i) => i === 0));
+      check('the status line counts damaged files', (await page.$eval('#status-volume', (s) => s.textContent)).endsWith('1個のファイルに不良セクタがあります'));
+    }
+
     // Import in place of a file of the same name (the question answered Yes) against --replace.
     await openByInput(page, sample);
     await (await page.$('#import-input')).uploadFile(hello);
