@@ -102,7 +102,7 @@ int RestoreDeletedFile(WindowHandle window) {
     DirectoryRow row;
     FormatDirectoryRow(App.DirectoryBuffer + plan.slot * kEntryBytes, App.Tables.TBL1, &row);
     char status[kStatusCapacity];
-    std::snprintf(status, sizeof status, kStatusRestored, row.cells[kColName]);
+    std::snprintf(status, sizeof status, WindowText(kStatusRestored), row.cells[kColName]);
     ShowActionStatus(window, status);
   }
   return changed;

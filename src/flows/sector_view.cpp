@@ -28,12 +28,13 @@ void ShowSector(WindowHandle dialog, int index) {
   static char dump[kSectorBytes / 16 * 160];
   const int status = ReadSectors(&target, bytes, track, sector, kSectorBytes);
   if (status != kImageOk) {
-    std::snprintf(dump, sizeof dump, kSectorViewUnreadable, ImageStatusText(status));
+    std::snprintf(dump, sizeof dump, WindowText(kSectorViewUnreadable), ImageStatusText(status));
   } else {
     FormatSectorDump(bytes, App.Tables.TBL1, dump, sizeof dump);
   }
   DescribeSectorOwner(&App, App.Tables.TBL1, index, false, owner, sizeof owner);
-  std::snprintf(heading, sizeof heading, kSectorViewHeading, track, sector, track, sector, owner);
+  std::snprintf(heading, sizeof heading, WindowText(kSectorViewHeading), track, sector, track,
+                sector, owner);
   DlgSetItemText(dialog, kSectorOwnerId, heading);
   DlgSetItemText(dialog, kSectorHexId, dump);
 }
