@@ -117,11 +117,11 @@ TEST_F(EnglishTest, TheWindowSpeaksEnglishWhenAskedAndJapaneseAgainAfter) {
   };
   auto look = [&] {
     Seen seen;
-    driver_.Expect(Kind::kNewImage, [&](HWND dialog) {
-      seen.dialog = Driver::ItemText(dialog, IDC_NEW_EXDIR);
+    driver_.Expect(Kind::kSectorView, [&](HWND dialog) {
+      seen.dialog = Driver::Text(dialog) + L"|" + Driver::ItemText(dialog, IDCANCEL);
       Driver::Press(dialog, IDCANCEL);
     });
-    Command(IDM_NEW);
+    Command(IDM_SECTOR_VIEW);
     SelectRows({1});  // row 0 is locked
     driver_.AnswerBox(IDNO);
     Command(IDM_DELETE);
@@ -141,7 +141,12 @@ TEST_F(EnglishTest, TheWindowSpeaksEnglishWhenAskedAndJapaneseAgainAfter) {
   EXPECT_NE(Status(1).find(L"files"), std::wstring::npos);
   EXPECT_NE(Status(1), volumeStatus);
   const Seen english = look();
-  EXPECT_EQ(english.dialog, Shown(kDlgNewExdirEn));
+  const TextEntry* caption =
+      TextEntryOfShown(japanese.dialog.substr(0, japanese.dialog.find(L'|')));
+  const TextEntry* close = TextEntryOfShown(japanese.dialog.substr(japanese.dialog.find(L'|') + 1));
+  ASSERT_TRUE(caption && close);
+  EXPECT_EQ(english.dialog, Shown(caption->en) + L"|" + Shown(close->en));
+  EXPECT_NE(english.dialog, japanese.dialog);
   EXPECT_EQ(english.boxCaption, Shown(kCaptionConfirmEn));
   EXPECT_NE(english.box.find(L"answer Yes"), std::wstring::npos)
       << ProgramTextFromWide(english.box);

@@ -148,11 +148,11 @@ TEST_F(NewAndDropTest, DroppedFilesThatCannotGoInAreListedBeforeTheOthersGoIn) {
     EXPECT_EQ(driver_.pendingSteps(), 0u);
     ASSERT_GT(driver_.boxes().size(), seen);
     const std::wstring question = driver_.boxes()[seen].text;
-    EXPECT_EQ(question.rfind(Shown(testsupport::Formatted(kMsgImportSomeRefused, 2, 1)), 0), 0u);
-    std::string tooBig = testsupport::Formatted(kMsgFileTooBig, 65536L);
+    EXPECT_EQ(question.rfind(Shown(Formatted(kMsgImportSomeRefused, 2, 1)), 0), 0u);
+    std::string tooBig = Formatted(kMsgFileTooBig, 65536L);
     tooBig.resize(tooBig.find('\n'));
     EXPECT_NE(question.find(Shown(big + ": " + tooBig)), std::wstring::npos);
-    std::string badReason = testsupport::Formatted(kMsgNameBadChar, '-');
+    std::string badReason = Formatted(kMsgNameBadChar, '-');
     badReason.resize(badReason.find('\n'));
     EXPECT_NE(question.find(Shown(badName + ": " + badReason)), std::wstring::npos);
     EXPECT_EQ(question.find(Shown(good)), std::wstring::npos);

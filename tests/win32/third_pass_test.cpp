@@ -276,8 +276,7 @@ TEST_F(ThirdPassTest, TheFolderChooserTakesATypedPath) {
     } else {
       ASSERT_EQ(driver_.boxes().size(), boxes + 1);
       const std::string missing = start + "\\missing";
-      EXPECT_EQ(driver_.boxes().back().text,
-                Shown(testsupport::Formatted(kMsgFolderMissing, missing.c_str())));
+      EXPECT_EQ(driver_.boxes().back().text, Shown(Formatted(kMsgFolderMissing, missing.c_str())));
     }
   }
   EXPECT_EQ(filesIn(typed) + filesIn(inner) + filesIn(start), 2);
