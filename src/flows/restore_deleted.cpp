@@ -55,7 +55,7 @@ intptr_t RestoreDialogProc(WindowHandle dialog, unsigned message, uintptr_t wPar
 void DeletedItemText(const DeletedEntry& entry, int number, char* text, int capacity) {
   char name[kCellCapacity], verdict[256];
   DeletedEntryName(&App, App.Tables.TBL1, entry.slot, name, sizeof name);
-  FormatDeletedVerdict(entry, false, verdict, sizeof verdict);
+  FormatDeletedVerdict(entry, App.English != 0, verdict, sizeof verdict);
   std::snprintf(text, static_cast<size_t>(capacity), "#d%d  %s  %s", number, name, verdict);
 }
 

@@ -32,7 +32,7 @@ void ShowSector(WindowHandle dialog, int index) {
   } else {
     FormatSectorDump(bytes, App.Tables.TBL1, dump, sizeof dump);
   }
-  DescribeSectorOwner(&App, App.Tables.TBL1, index, false, owner, sizeof owner);
+  DescribeSectorOwner(&App, App.Tables.TBL1, index, App.English != 0, owner, sizeof owner);
   std::snprintf(heading, sizeof heading, WindowText(kSectorViewHeading), track, sector, track,
                 sector, owner);
   DlgSetItemText(dialog, kSectorOwnerId, heading);
