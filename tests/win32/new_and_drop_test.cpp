@@ -122,49 +122,6 @@ TEST_F(NewAndDropTest, DroppedFilesAreImportedInOneTransaction) {
   EXPECT_EQ(RowCount(), 5);
 }
 
-// Dropped files that cannot go in (over 65,535 bytes, a name refused) are listed with their
-// reasons before any dialog; No writes nothing, Yes imports the rest in one change.
-TEST_F(NewAndDropTest, DroppedFilesThatCannotGoInAreListedBeforeTheOthersGoIn) {
-  const std::string image = WriteImage(SampleVolume(), "disk.d88");
-  OpenImage(image);
-  const std::string good = scratch_.Path("good.bin");
-  const std::string big = scratch_.Path("big.bin");
-  const std::string badName = scratch_.Path("bad-name.bin");
-  testimg::WriteFile(good, testsupport::Pattern(300, 1));
-  testimg::WriteFile(big, testsupport::Pattern(65536, 2));
-  testimg::WriteFile(badName, testsupport::Pattern(20, 3));
-  const std::vector<uint8_t> before = testimg::ReadFile(image);
-  for (const int answer : {IDNO, IDYES}) {
-    SCOPED_TRACE(answer == IDYES ? "Yes" : "No");
-    const size_t seen = driver_.boxes().size();
-    driver_.AnswerBox(answer);
-    if (answer == IDYES) {
-      driver_.Expect(Kind::kAttributes, [](HWND dialog) { Driver::Press(dialog, IDOK); });
-      driver_.AnswerBox(IDYES);
-      driver_.AnswerBox(IDOK);
-    }
-    Drop({big, good, badName});
-    EXPECT_TRUE(driver_.failures().empty());
-    EXPECT_EQ(driver_.pendingSteps(), 0u);
-    ASSERT_GT(driver_.boxes().size(), seen);
-    const std::wstring question = driver_.boxes()[seen].text;
-    EXPECT_EQ(question.rfind(Shown(Formatted(kMsgImportSomeRefused, 2, 1)), 0), 0u);
-    std::string tooBig = Formatted(kMsgFileTooBig, 65536L);
-    tooBig.resize(tooBig.find('\n'));
-    EXPECT_NE(question.find(Shown(big + ": " + tooBig)), std::wstring::npos);
-    std::string badReason = Formatted(kMsgNameBadChar, '-');
-    badReason.resize(badReason.find('\n'));
-    EXPECT_NE(question.find(Shown(badName + ": " + badReason)), std::wstring::npos);
-    EXPECT_EQ(question.find(Shown(good)), std::wstring::npos);
-    if (answer == IDNO) {
-      EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(image)));
-      EXPECT_EQ(RowCount(), 3);
-    } else {
-      EXPECT_EQ(RowCount(), 4);
-    }
-  }
-}
-
 // A dropped file of an existing name, Yes to the replace question: the image is byte for byte
 // what the single import (Ctrl+I) makes of the same file and answers, one file of that name.
 TEST_F(NewAndDropTest, ADroppedFileOfAnExistingNameReplacesItAsTheSingleImportDoes) {
