@@ -70,8 +70,8 @@ def read_table(path):
         if len(fields) > 3:
             fault("more than three fields (a tab inside a text?)")
             continue
-        ja = fields[1].replace("\\n", "\n") if len(fields) > 1 else ""
-        en = fields[2].replace("\\n", "\n") if len(fields) > 2 else ""
+        ja = fields[1].replace("\\n", "\n").replace("\\t", "\t") if len(fields) > 1 else ""
+        en = fields[2].replace("\\n", "\n").replace("\\t", "\t") if len(fields) > 2 else ""
         if not ja:
             fault("no Japanese form")
             continue
@@ -111,7 +111,7 @@ def header(texts):
         "",
     ]
     for _, name, ja, en in texts:
-        lines.append("// " + ja.replace("\n", "\\n"))
+        lines.append("// " + ja.replace("\n", "\\n").replace("\t", "\\t"))
         lines.append(f'inline constexpr char {name}[] = "{escape(ja.encode("cp932"))}";')
         lines.append(f'inline constexpr char {name}En[] = "{escape(en.encode("utf-8"))}";')
     lines += ["", "// The texts by number, in the order of texts.txt.", "enum class TextId : uint16_t {"]

@@ -176,6 +176,11 @@ void AttributesOfRow(HWND window, int row) {
   }
 }
 
+void English(HWND window) {
+  App.English = App.English ? 0 : 1;
+  ShowWindowLanguage(window);
+}
+
 void Mz(HWND window) { SetMachineMode(window, kModeMz); }
 
 void Pc(HWND window) { SetMachineMode(window, kModePc); }

@@ -31,6 +31,7 @@ void Identify(HWND window);
 void Binary(HWND window);
 void Ascii(HWND window);
 void About(HWND window);
+void English(HWND window);  // View > English: the window's language, Japanese or English
 
 // The attributes of the file of list row `row` (a double-click); the file keeps its row.
 void AttributesOfRow(HWND window, int row);

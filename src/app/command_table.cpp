@@ -51,6 +51,7 @@ const WindowCommand kWindowCommands[] = {
     {IDM_RESTORE_DELETED, commands::RestoreDeleted, DeletedEntriesWritable},
     // View
     {IDM_SECTOR_VIEW, commands::SectorView, VolumeLoaded},
+    {IDM_ENGLISH, commands::English, nullptr},
     {IDM_FILE_SECTORS, commands::FileSectors, nullptr},  // a list row's menu only
     // MZ/PC
     {IDM_MZ, commands::Mz, nullptr},

@@ -91,6 +91,7 @@ void RowContextMenu(HWND window, int row, POINT screen, bool selectRow = true) {
   UpdateWindowCommands(window);
   HMENU menu = LoadMenuW(static_cast<HINSTANCE>(App.Instance), MAKEINTRESOURCEW(IDR_CONTEXT_MENU));
   if (!menu) return;
+  ShowMenuTexts(menu);
   const int command = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x,
                                      screen.y, 0, window, nullptr);
   DestroyMenu(menu);
@@ -283,11 +284,15 @@ int CreateMainWindow(HINSTANCE instance, int showCommand) {
   MainWindow = nullptr;
   WindowSettings settings;
   LoadSettings(&settings);
+  App.English = StartsInEnglish(settings.english) ? 1 : 0;
   HWND window = CreateWindowExW(0, kMainClassName, WideFromProgramText(kProgramTitle).c_str(),
                                 WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, kMainWidth,
                                 kMainHeight, nullptr, nullptr, instance, nullptr);
   MainWindow = window;
   if (!window) return 0;
+  // The class's menu holds the Japanese texts.
+  ShowMenuTexts(GetMenu(window));
+  MenuCheckItem(window, IDM_ENGLISH, App.English != 0);
   // The place and size of the last run (in the same terms as it was read), when a screen still
   // shows them; the window stays hidden until it is shown below.
   if (settings.placed) {
@@ -310,6 +315,38 @@ int CreateMainWindow(HINSTANCE instance, int showCommand) {
   ShowWindow(window, showCommand);
   UpdateWindow(window);
   return 1;
+}
+
+bool StartsInEnglish(bool kept) {
+  wchar_t language[8] = {};
+  const DWORD length = GetEnvironmentVariableW(L"ZELVO_LANG", language, 8);
+  if (length == 2 && _wcsicmp(language, L"en") == 0) return true;
+  if (length == 2 && _wcsicmp(language, L"ja") == 0) return false;
+  return kept;
+}
+
+void ShowWindowLanguage(HWND window) {
+  HMENU fresh = LoadMenuW(static_cast<HINSTANCE>(App.Instance), MAKEINTRESOURCEW(IDR_MAIN_MENU));
+  if (fresh) {
+    ShowMenuTexts(fresh);
+    HMENU old = GetMenu(window);
+    SetMenu(window, fresh);
+    if (old) DestroyMenu(old);
+  }
+  MenuCheckItem(window, IDM_MZ, App.MachineMode == kModeMz);
+  MenuCheckItem(window, IDM_PC, App.MachineMode == kModePc);
+  MenuCheckItem(window, IDM_BINARY, App.TransferMode == kTransferBinary);
+  MenuCheckItem(window, IDM_ASCII, App.TransferMode == kTransferAscii);
+  MenuCheckItem(window, IDM_ENGLISH, App.English != 0);
+  UpdateWindowCommands(window);
+  DrawMenuBar(window);
+  ShowModeStatus(window);
+  if (App.VolumeLoaded) {
+    LoadVolume(window);  // the title, the panel and the status line anew
+    FocusList();
+  } else {
+    ShowVolumeStatus(window);
+  }
 }
 
 HWND MainWindowHandle() { return MainWindow; }
@@ -346,6 +383,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) ShowDialogTexts(dialog);
   if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
     EndDialog(dialog, 1);
     return TRUE;

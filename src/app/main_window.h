@@ -17,6 +17,12 @@ inline constexpr int kPanelHeight = 76;
 ATOM RegisterMainClass(HINSTANCE instance);
 // Stores the instance in App, creates, shows and updates the main window; 1 or 0.
 int CreateMainWindow(HINSTANCE instance, int showCommand);
+// Whether the window starts in English: ZELVO_LANG ("en" or "ja") when it names one of them, else
+// `kept` (the settings' View > English).
+bool StartsInEnglish(bool kept);
+// Shows the window in the language App.English names: the menu (View > English checked while
+// on), the status line, and the title, panel and list of a loaded volume.
+void ShowWindowLanguage(HWND window);
 // The main window the last CreateMainWindow made (null before, or when it failed).
 HWND MainWindowHandle();
 // Whether that window was built whole: its panel, its list and the code tables (else Open is

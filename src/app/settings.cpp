@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "flows/app_state.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
 
@@ -54,6 +55,7 @@ void LoadSettings(WindowSettings* settings) {
     settings->rect = rect;
     settings->maximized = ReadInt(kWindowSection, L"Maximized", 0) != 0;
   }
+  settings->english = ReadInt(kWindowSection, L"English", 0) != 0;
   for (int i = 0; i < kSettingsColumns; ++i) {
     wchar_t key[16];
     std::swprintf(key, 16, L"Width%d", i);
@@ -99,6 +101,7 @@ void SaveSettings(HWND window, HWND list) {
     WriteInt(kWindowSection, L"Bottom", place.rcNormalPosition.bottom);
     WriteInt(kWindowSection, L"Maximized", place.showCmd == SW_SHOWMAXIMIZED ? 1 : 0);
   }
+  WriteInt(kWindowSection, L"English", App.English ? 1 : 0);
   for (int i = 0; list && i < kSettingsColumns; ++i) {
     const LRESULT width = SendMessageW(list, LVM_GETCOLUMNWIDTH, i, 0);
     if (width <= 0) continue;

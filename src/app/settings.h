@@ -15,6 +15,7 @@ struct WindowSettings {
   RECT rect{};          // the normal (not maximised) place, as the window placement gives it
   bool maximized = false;
   int columnWidths[kSettingsColumns] = {};  // 0 where none was kept
+  bool english = false;                     // View > English was on
 };
 
 // The settings file: "%APPDATA%\Zelvo Explorer\settings.ini" unless another was set (tests).
@@ -23,5 +24,6 @@ void SetSettingsFile(const std::wstring& path);
 // Reads the file (missing or damaged values are left out) and hands the dialog folders to the
 // platform layer.
 void LoadSettings(WindowSettings* settings);
-// Writes the main window's place, the list's column widths and the dialog folders.
+// Writes the main window's place, the list's column widths, the language (App.English) and the
+// dialog folders.
 void SaveSettings(HWND window, HWND list);

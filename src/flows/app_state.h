@@ -31,11 +31,15 @@ struct AppState : VolumeState {
   int WriteProtected;  // the loaded disk refuses changes (read at each load)
   uint8_t PendingEntry[32];
   CodeTables Tables;
+  int English;  // the window speaks English (View > English, ZELVO_LANG=en); 0: Japanese
 };
 
 extern AppState App;
 
 // Zero-fills the whole record, as at program start.
 void ResetAppState();
+// The text the window shows for `text`: the English form of a table text while the window speaks
+// English, else `text` itself (a Japanese table text, or a text of no table).
+const char* WindowText(const char* text);
 // ApplyExdirRule (volume_state.h) on App.
 void ApplyExdirRule();

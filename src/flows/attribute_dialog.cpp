@@ -114,7 +114,7 @@ int ValidateAttributeDialog(WindowHandle dialog) {
   AttributeCheckFailure failure;
   if (CheckAttributeTextsWith(texts, rules, App.DirectoryBuffer, App.EntryCount, App.PendingEntry,
                               &failure) != 0) {
-    PlatformMessageBox(dialog, failure.text, failure.caption, kMbOk);
+    PlatformMessageBox(dialog, App.English ? failure.textEn : failure.text, failure.caption, kMbOk);
     return -1;
   }
   Replaced = -1;

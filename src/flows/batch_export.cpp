@@ -38,7 +38,8 @@ int ExportRowsToFolder(WindowHandle window, const int* rows, int count, const ch
     }
     if (existing >= 0) {  // one question for all of them
       char question[kBatchPathBytes + 160];
-      std::snprintf(question, sizeof question, kMsgBatchReplaceQuestion, Plan.shown[existing]);
+      std::snprintf(question, sizeof question, WindowText(kMsgBatchReplaceQuestion),
+                    Plan.shown[existing]);
       if (PlatformMessageBox(window, question, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
           kIdYes)
         return -1;
@@ -64,8 +65,8 @@ void ExportSelectedToFolder(WindowHandle window) {
     return;
   char status[kStatusCapacity];
   if (count == 1)
-    std::snprintf(status, sizeof status, "%s", kStatusOneFileExported);
+    std::snprintf(status, sizeof status, "%s", WindowText(kStatusOneFileExported));
   else
-    std::snprintf(status, sizeof status, kStatusFilesExported, count);
+    std::snprintf(status, sizeof status, WindowText(kStatusFilesExported), count);
   ShowActionStatus(window, status);
 }

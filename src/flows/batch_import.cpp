@@ -11,19 +11,51 @@
 #include "flows/volume_load.h"
 #include "image/image_select.h"
 #include "texts/texts.h"
+#include "transfer/attribute_checks.h"
 #include "transfer/batch_import.h"
 #include "transfer/import.h"
+#include "volume/layout.h"
 
 namespace {
 
 SectorRun Runs[kMaxImportFiles];  // only one command runs at a time
 const char* Importable[kMaxImportFiles];
 
-// Sets aside the files whose data cannot go in (unreadable, empty, over 65,535 bytes as the
-// transfer mode makes them) and, when some can, asks whether to import those: the list of the
-// others with their reasons, then the question. `paths` and `count` become the files to import.
-// 0 to go on (also when none or all can go in), -1 after No (*firstRefused: the first one set
-// aside).
+// Why the file at `path` cannot go in, as the window would find out only at its dialog or its
+// write: its data unreadable, empty or over 65,535 bytes as the transfer mode makes them, or its
+// default name refused (a character no name may hold, a locked file of that name). False when it
+// can; else the reason's first line in `reason` (Japanese) and `reasonEn`.
+bool RefusalOf(const char* path, char* reason, char* reasonEn, int capacity) {
+  long length = ReadHostData(path, reason, capacity, reasonEn);
+  if (length >= 0)
+    length =
+        ConvertImportData(length, App.TransferMode, App.Tables.TBL3, reason, capacity, reasonEn);
+  if (length >= 0) {
+    char name[kPathCapacity] = {};
+    SplitFileName(path, name, sizeof name);
+    char date[9];
+    PlatformLocalDate(date);
+    uint8_t entry[kEntryBytes];
+    BuildPendingEntry(entry, name, length, 0, 0, date);
+    AttributeTexts texts;
+    DefaultAttributeTexts(entry, &texts);
+    Outcome out;
+    OutcomeClear(&out);
+    int duplicate = -1;
+    if (CheckImportAttributes(texts, CurrentReplacePolicy(), &App, entry, &duplicate, &out) == 0)
+      return false;
+    std::snprintf(reason, static_cast<size_t>(capacity), "%s", out.messages[0].text);
+    std::snprintf(reasonEn, static_cast<size_t>(capacity), "%s", out.messages[0].textEn);
+  }
+  reason[std::strcspn(reason, "\r\n")] = '\0';
+  reasonEn[std::strcspn(reasonEn, "\r\n")] = '\0';
+  return true;
+}
+
+// Sets aside the files that cannot go in (RefusalOf) and, when some can, asks whether to import
+// those: the question, then the others with their reasons. `paths` and `count` become the files
+// to import. 0 to go on (also when none or all can go in), -1 after No (*firstRefused: the first
+// one set aside).
 int SetAsideRefused(WindowHandle window, const char* const** paths, int* count, int* firstRefused) {
   static char list[4096];
   list[0] = '\0';
@@ -31,23 +63,22 @@ int SetAsideRefused(WindowHandle window, const char* const** paths, int* count, 
   *firstRefused = -1;
   for (int i = 0; i < *count && i < kMaxImportFiles; i++) {
     const char* path = (*paths)[i];
-    char message[kPathCapacity + 128];
-    long length = ReadHostData(path, message, sizeof message);
-    if (length >= 0)
-      length =
-          ConvertImportData(length, App.TransferMode, App.Tables.TBL3, message, sizeof message);
-    if (length >= 0) {
+    char reason[kPathCapacity + 128];
+    char reasonEn[kPathCapacity + 128];
+    reasonEn[0] = '\0';
+    if (!RefusalOf(path, reason, reasonEn, sizeof reason)) {
       Importable[kept++] = path;
       continue;
     }
     if (refused++ == 0) *firstRefused = i;
-    message[std::strcspn(message, "\r\n")] = '\0';  // the reason's first line
     const size_t used = std::strlen(list);
-    std::snprintf(list + used, sizeof list - used, kImportRefusedLine, path, message);
+    std::snprintf(list + used, sizeof list - used, WindowText(kImportRefusedLine), path,
+                  App.English && reasonEn[0] ? reasonEn : reason);
   }
   if (refused == 0 || kept == 0 || *count > kMaxImportFiles) return 0;
   static char question[sizeof list + 256];
-  const int n = std::snprintf(question, sizeof question, kMsgImportSomeRefused, refused, kept);
+  const int n =
+      std::snprintf(question, sizeof question, WindowText(kMsgImportSomeRefused), refused, kept);
   if (n > 0 && static_cast<size_t>(n) < sizeof question)
     std::snprintf(question + n, sizeof question - static_cast<size_t>(n), "%s", list);
   if (PlatformMessageBox(window, question, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
@@ -130,7 +161,7 @@ int ImportHostFiles(WindowHandle window, const char* const* paths, int count, in
   if (begun) LoadVolume(window);
   if (written != 0) return -1;
   char message[128];
-  std::snprintf(message, sizeof message, kMsgBatchImportSucceeded, count);
+  std::snprintf(message, sizeof message, WindowText(kMsgBatchImportSucceeded), count);
   PlatformMessageBox(window, message, kCaptionSuccess, kMbOk);
   return 0;
 }

@@ -27,8 +27,10 @@ int DeleteFiles(WindowHandle window, const int* slots, int count) {
     return -1;
   }
   char question[512];
-  DeleteQuestion(plan, &App, App.Tables.TBL1, question, sizeof question);
-  if (PlatformMessageBox(window, question, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
+  char questionEn[512];
+  DeleteQuestion(plan, &App, App.Tables.TBL1, question, sizeof question, questionEn);
+  if (PlatformMessageBox(window, App.English ? questionEn : question, kCaptionConfirm,
+                         kMbYesNo | kMbIconQuestion) != kIdYes)
     return -1;
 
   ImageTarget target;
@@ -39,9 +41,9 @@ int DeleteFiles(WindowHandle window, const int* slots, int count) {
   if (result == 0) {
     char status[kStatusCapacity];
     if (count == 1)
-      std::snprintf(status, sizeof status, "%s", kStatusDeleted);
+      std::snprintf(status, sizeof status, "%s", WindowText(kStatusDeleted));
     else
-      std::snprintf(status, sizeof status, kStatusFilesDeleted, count);
+      std::snprintf(status, sizeof status, WindowText(kStatusFilesDeleted), count);
     ShowActionStatus(window, status);
   }
   return result;

@@ -59,14 +59,15 @@ intptr_t DiskDialogProc(WindowHandle dialog, unsigned message, uintptr_t wParam,
 }  // namespace
 
 void DiskItemText(int index, const ImageDisk& disk, char* text, int capacity) {
-  std::snprintf(text, static_cast<size_t>(capacity), kDiskItemFormat, index, disk.name);
+  std::snprintf(text, static_cast<size_t>(capacity), WindowText(kDiskItemFormat), index, disk.name);
 }
 
 void DiskItemDetails(const ImageTarget* file, const ImageDisk* disks, int count, int index,
                      char* text, int capacity) {
   const ImageDisk& disk = disks[index];
-  Append(text, capacity, kDiskItemSize, static_cast<long>((disk.end - disk.base) / 1024));
-  if (disk.writeProtected) Append(text, capacity, "%s", kDiskItemProtected);
+  Append(text, capacity, WindowText(kDiskItemSize),
+         static_cast<long>((disk.end - disk.base) / 1024));
+  if (disk.writeProtected) Append(text, capacity, "%s", WindowText(kDiskItemProtected));
   ImageTarget target = *file;
   target.diskBase = disk.base;
   target.diskEnd = disk.end;
@@ -77,7 +78,7 @@ void DiskItemDetails(const ImageTarget* file, const ImageDisk* disks, int count,
   // A disk that does not carry its system area (a header without tracks) holds nothing.
   const SectorRun system{kSystemAreaTrack, kSystemAreaSector, kSystemAreaBytes};
   if (ImageCarriesRuns(&target, &system, 1) != 1 || IdentifyImage(&target, format, &id) != 0) {
-    Append(text, capacity, "%s", kDiskItemEmpty);
+    Append(text, capacity, "%s", WindowText(kDiskItemEmpty));
     return;
   }
   // The files as the convention in force reads them, else as the other one does.
@@ -85,11 +86,11 @@ void DiskItemDetails(const ImageTarget* file, const ImageDisk* disks, int count,
   const ConventionScore& shown = id.conventions[mode];
   const ConventionScore& other = id.conventions[mode == kModeMz ? kModePc : kModeMz];
   if (shown.volume)
-    Append(text, capacity, kDiskItemVolume, shown.usedSlots);
+    Append(text, capacity, WindowText(kDiskItemVolume), shown.usedSlots);
   else if (other.volume)
-    Append(text, capacity, kDiskItemVolume, other.usedSlots);
+    Append(text, capacity, WindowText(kDiskItemVolume), other.usedSlots);
   else
-    Append(text, capacity, "%s", kDiskItemNotVolume);
+    Append(text, capacity, "%s", WindowText(kDiskItemNotVolume));
 }
 
 int ChooseImageDisk(WindowHandle owner, const ImageTarget* file, const ImageDisk* disks, int count,

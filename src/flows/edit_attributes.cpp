@@ -50,7 +50,7 @@ int EditFileAttributes(WindowHandle window, int slot, bool askFirst) {
     char name[kCellCapacity] = "";
     if (row >= 0) ListGetCell(App.ListWindow, row, kColName, name, sizeof name);
     char status[kStatusCapacity];
-    std::snprintf(status, sizeof status, kStatusAttributesChanged, name);
+    std::snprintf(status, sizeof status, WindowText(kStatusAttributesChanged), name);
     ShowActionStatus(window, status);
   }
   return changed;

@@ -87,7 +87,8 @@ int ExportSelectedFile(WindowHandle window, int row, int selected) {
     const unsigned long error = PlatformCommDlgExtendedError();
     if (error == 0) return -1;
     char message[128];
-    std::snprintf(message, sizeof message, kMsgSaveDialogFailed, static_cast<unsigned>(error));
+    std::snprintf(message, sizeof message, WindowText(kMsgSaveDialogFailed),
+                  static_cast<unsigned>(error));
     PlatformMessageBox(window, message, kCaptionError, kMbOk);
     return -1;
   }
@@ -97,10 +98,14 @@ int ExportSelectedFile(WindowHandle window, int row, int selected) {
     return -1;
   }
   char outcome[kStatusCapacity];
-  ComposeExportStatus(file.name, length, outcome, sizeof outcome);
+  if (App.English)
+    std::snprintf(outcome, sizeof outcome, kStatusExportedEn, file.name, length);
+  else
+    ComposeExportStatus(file.name, length, outcome, sizeof outcome);
   if (selected > 1) {
     const size_t used = std::strlen(outcome);
-    std::snprintf(outcome + used, sizeof outcome - used, kStatusExportedOfSelected, selected);
+    std::snprintf(outcome + used, sizeof outcome - used, WindowText(kStatusExportedOfSelected),
+                  selected);
   }
   PlatformSetStatus(window, kStatusOutcome, outcome);
   return 0;

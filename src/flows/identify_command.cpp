@@ -15,7 +15,7 @@ int IdentifyImageCommand(WindowHandle owner) {
     return -1;
   }
   char text[kIdentifyTextCapacity];
-  if (!ComposeIdentifyMessage(id, App.MachineMode, text, sizeof text)) {
+  if (!ComposeIdentifyMessage(id, App.MachineMode, text, sizeof text, App.English != 0)) {
     PlatformMessageBox(owner, text, kCaptionIdentify, kMbOk);
     return -1;
   }

@@ -76,7 +76,8 @@ intptr_t NewImageDialogProc(WindowHandle dialog, unsigned message, uintptr_t wPa
     static Outcome refused;
     OutcomeClear(&refused);
     SayNewVolumeRefusal(&refused, refusal, lacking);
-    PlatformMessageBox(dialog, refused.messages[0].text, kCaptionError, kMbOk);
+    PlatformMessageBox(dialog, App.English ? refused.messages[0].textEn : refused.messages[0].text,
+                       kCaptionError, kMbOk);
     return 1;
   }
   PlatformEndDialog(dialog, kIdOk);

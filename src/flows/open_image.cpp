@@ -73,7 +73,7 @@ const char* OpenImageFilter() {
                     kContainerKinds[k]->extensions[e].extension);
     }
   char allImages[256];
-  std::snprintf(allImages, sizeof allImages, kFilterAllImages, patterns);
+  std::snprintf(allImages, sizeof allImages, WindowText(kFilterAllImages), patterns);
   add(allImages);
   add(patterns);
   filter[at] = '\0';

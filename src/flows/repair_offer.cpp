@@ -23,7 +23,7 @@ int OfferBitTableRepair(WindowHandle window) {
   if (repair.refused || repair.marked == 0) return 1;
   if (ImageRefuseIfProtected(window) != 0) return 1;
   char question[512];
-  std::snprintf(question, sizeof question, kMsgRepairConfirm, repair.marked,
+  std::snprintf(question, sizeof question, WindowText(kMsgRepairConfirm), repair.marked,
                 repair.firstMarked / 16, repair.firstMarked % 16 + 1, repair.freed);
   if (PlatformMessageBox(window, question, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
     return 1;

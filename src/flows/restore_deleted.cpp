@@ -55,7 +55,7 @@ intptr_t RestoreDialogProc(WindowHandle dialog, unsigned message, uintptr_t wPar
 void DeletedItemText(const DeletedEntry& entry, int number, char* text, int capacity) {
   char name[kCellCapacity], verdict[256];
   DeletedEntryName(&App, App.Tables.TBL1, entry.slot, name, sizeof name);
-  FormatDeletedVerdict(entry, false, verdict, sizeof verdict);
+  FormatDeletedVerdict(entry, App.English != 0, verdict, sizeof verdict);
   std::snprintf(text, static_cast<size_t>(capacity), "#d%d  %s  %s", number, name, verdict);
 }
 
@@ -102,7 +102,7 @@ int RestoreDeletedFile(WindowHandle window) {
     DirectoryRow row;
     FormatDirectoryRow(App.DirectoryBuffer + plan.slot * kEntryBytes, App.Tables.TBL1, &row);
     char status[kStatusCapacity];
-    std::snprintf(status, sizeof status, kStatusRestored, row.cells[kColName]);
+    std::snprintf(status, sizeof status, WindowText(kStatusRestored), row.cells[kColName]);
     ShowActionStatus(window, status);
   }
   return changed;

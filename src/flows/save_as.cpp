@@ -143,7 +143,7 @@ void SaveAsCommand(WindowHandle owner) {
   }
   if (appended && ImageFileExists(path) == 1) {
     static char replace[kPathCapacity + 128];
-    std::snprintf(replace, sizeof replace, kMsgSaveAsReplace, path);
+    std::snprintf(replace, sizeof replace, WindowText(kMsgSaveAsReplace), path);
     if (PlatformMessageBox(owner, replace, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
       return;
   }
@@ -152,7 +152,8 @@ void SaveAsCommand(WindowHandle owner) {
   const int mode = App.MachineMode;
   const int other = mode == kModeMz ? kModePc : kModeMz;
   static char question[512];
-  std::snprintf(question, sizeof question, kSaveAsKeepMode, ModeName(mode), ModeName(other));
+  std::snprintf(question, sizeof question, WindowText(kSaveAsKeepMode), ModeName(mode),
+                ModeName(other));
   const int keep =
       PlatformMessageBox(owner, question, kCaptionConvert, kMbYesNoCancel | kMbIconQuestion);
   if (keep != kIdYes && keep != kIdNo) return;
@@ -180,7 +181,7 @@ void SaveAsCommand(WindowHandle owner) {
   LossLines(losses, kind ? kind->name : "", lines, sizeof lines);
   if (lines[0] != '\0') {
     static char text[kLossesCapacity + 256];
-    std::snprintf(text, sizeof text, kSaveAsLosses, lines);
+    std::snprintf(text, sizeof text, WindowText(kSaveAsLosses), lines);
     if (PlatformMessageBox(owner, text, kCaptionConvertLoss, kMbYesNo | kMbIconQuestion) != kIdYes)
       return;
   }
@@ -193,10 +194,10 @@ void SaveAsCommand(WindowHandle owner) {
 
   // Where the copy went, and whether to go on with it.
   static char status[kPathCapacity + 64];
-  std::snprintf(status, sizeof status, kStatusSaved, path);
+  std::snprintf(status, sizeof status, WindowText(kStatusSaved), path);
   ShowActionStatus(owner, status);
   static char open[kPathCapacity + 64];
-  std::snprintf(open, sizeof open, kSaveAsOpenCopy, path);
+  std::snprintf(open, sizeof open, WindowText(kSaveAsOpenCopy), path);
   if (PlatformMessageBox(owner, open, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
     return;
   OpenImagePath(owner, path);

@@ -29,19 +29,20 @@ void ShowSector(WindowHandle dialog, int index) {
   static char dump[kSectorBytes / 16 * 160];
   const int status = ReadSectors(&target, bytes, track, sector, kSectorBytes);
   if (status != kImageOk) {
-    std::snprintf(dump, sizeof dump, kSectorViewUnreadable, ImageStatusText(status));
+    std::snprintf(dump, sizeof dump, WindowText(kSectorViewUnreadable), ImageStatusText(status));
   } else {
     FormatSectorDump(bytes, App.Tables.TBL1, dump, sizeof dump);
   }
-  DescribeSectorOwner(&App, App.Tables.TBL1, index, false, owner, sizeof owner);
-  std::snprintf(heading, sizeof heading, kSectorViewHeading, track, sector, track, sector, owner);
+  DescribeSectorOwner(&App, App.Tables.TBL1, index, App.English != 0, owner, sizeof owner);
+  std::snprintf(heading, sizeof heading, WindowText(kSectorViewHeading), track, sector, track,
+                sector, owner);
   // What the container says of a sector it records as bad or lacks.
   SectorHealth health;
   if (ReadSectorHealth(&target, track, sector, &health) == 0 && health.state != kSectorSound) {
     char verdict[128];
-    ComposeSectorVerdict(health, false, verdict, sizeof verdict);
+    ComposeSectorVerdict(health, App.English != 0, verdict, sizeof verdict);
     const size_t used = std::strlen(heading);
-    std::snprintf(heading + used, sizeof heading - used, kSectorViewVerdict, verdict);
+    std::snprintf(heading + used, sizeof heading - used, WindowText(kSectorViewVerdict), verdict);
   }
   DlgSetItemText(dialog, kSectorOwnerId, heading);
   DlgSetItemText(dialog, kSectorHexId, dump);

@@ -1,5 +1,6 @@
 #include "flows/show_outcome.h"
 
+#include "flows/app_state.h"
 #include "texts/texts.h"
 
 namespace {
@@ -10,7 +11,8 @@ bool BusyShown = false;
 
 void ShowOutcome(WindowHandle owner, const Outcome* outcome) {
   for (int i = 0; i < outcome->count; i++) {
-    PlatformMessageBox(owner, outcome->messages[i].text, outcome->messages[i].caption, kMbOk);
+    const OutcomeMessage& message = outcome->messages[i];
+    PlatformMessageBox(owner, App.English ? message.textEn : message.text, message.caption, kMbOk);
     const char* format = outcome->messages[i].format;
     if (format == kMsgWriteOpenBusy || format == kMsgImageBusy) BusyShown = true;
   }

@@ -28,7 +28,7 @@ void DiskTitleSuffix(const ImageTarget* target, char* suffix, int capacity) {
   ImageDisk disks[kMaxImageDisks];
   const int count = ImageListDisks(target, disks, kMaxImageDisks);
   const char* name = count > App.DiskIndex ? disks[App.DiskIndex].name : "";
-  std::snprintf(suffix, static_cast<size_t>(capacity), kTitleDiskSuffix, App.DiskIndex,
+  std::snprintf(suffix, static_cast<size_t>(capacity), WindowText(kTitleDiskSuffix), App.DiskIndex,
                 App.DiskCount, name);
 }
 
@@ -120,7 +120,7 @@ void LoadVolume(WindowHandle window) {
   // The title names the open image, also after an import has left a host file's name in
   // ChosenPath.
   char name[sizeof kProgramTitle + 3];
-  std::snprintf(name, sizeof name, "%s - ", kProgramTitle);
+  std::snprintf(name, sizeof name, "%s - ", WindowText(kProgramTitle));
   char path[kPathCapacity];
   std::snprintf(path, sizeof path, "%.*s",
                 static_cast<int>(strnlen(App.ImagePath, kPathCapacity - 1)), App.ImagePath);
@@ -141,7 +141,7 @@ void LoadVolume(WindowHandle window) {
   static FileDamage damage;
   static char damaged[kStatusCapacity];
   if (!hint && LoadedFileDamage(&health, &damage) == 0 && damage.files > 0) {
-    std::snprintf(damaged, sizeof damaged, kStatusDamagedFiles, damage.files);
+    std::snprintf(damaged, sizeof damaged, WindowText(kStatusDamagedFiles), damage.files);
     hint = damaged;
   }
   ShowActionStatus(window, hint);

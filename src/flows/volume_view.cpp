@@ -53,7 +53,7 @@ void ShowVolumeStatus(WindowHandle window) {
   char text[kStatusCapacity];
   const VolumeStatusFacts facts{App.VolumeLoaded == 1, ListRowCount(App.ListWindow),
                                 App.SystemArea + kSysBitTable, App.WriteProtected != 0};
-  ComposeVolumeStatusLine(facts, text, sizeof text);
+  ComposeVolumeStatusLine(facts, text, sizeof text, App.English != 0);
   PlatformSetStatus(window, kStatusVolume, text);
 }
 
@@ -63,7 +63,7 @@ void ShowActionStatus(WindowHandle window, const char* text) {
 
 void ShowOutcomeStatus(WindowHandle window, const Outcome* out) {
   if (out->count == 0) return;
-  const char* text = out->messages[0].text;
+  const char* text = App.English ? out->messages[0].textEn : out->messages[0].text;
   char line[kStatusCapacity];
   int n = 0;
   while (text[n] != '\0' && text[n] != '\r' && text[n] != '\n' && n + 1 < kStatusCapacity) {
@@ -84,7 +84,7 @@ void ShowVolumeCheck(WindowHandle window) {
   }
   static char text[kCheckReportCapacity];
   ComposeCheckReport(findings, App.DirectoryBuffer, App.EntryCount, App.Tables.TBL1, text,
-                     sizeof text);
+                     sizeof text, App.English != 0);
   PlatformMessageBox(window, text, kCaptionCheck, kMbOk);
   OfferBitTableRepair(window);
 }

@@ -1053,6 +1053,177 @@ inline constexpr char kCliBothConventionsEn[] = "reads as a Zelvo volume under b
 // %ld行目の文字 U+%04lX にはコードページ932の1バイトの形がありません。何も書き込んでいません。
 inline constexpr char kMsgImportNoSingleByte[] = "%ld\x8D""s\x96""\xDA""\x82""\xCC""\x95""\xB6""\x8E""\x9A"" U+%04lX \x82""\xC9""\x82""\xCD""\x83""R\x81""[\x83""h\x83""y\x81""[\x83""W932\x82""\xCC""1\x83""o\x83""C\x83""g\x82""\xCC""\x8C""`\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x89""\xBD""\x82""\xE0""\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xF1""\x82""\xC5""\x82""\xA2""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B";
 inline constexpr char kMsgImportNoSingleByteEn[] = "Line %ld: the character U+%04lX has no single-byte form in code page 932; nothing was written.";
+// ﾌｧｲﾙ(&F)
+inline constexpr char kMenuFile[] = "\xCC""\xA7""\xB2""\xD9""(&F)";
+inline constexpr char kMenuFileEn[] = "&File";
+// 新規作成(&N)...\tCtrl+N
+inline constexpr char kMenuNew[] = "\x90""V\x8B""K\x8D""\xEC""\x90""\xAC""(&N)...\x09""Ctrl+N";
+inline constexpr char kMenuNewEn[] = "&New...\x09""Ctrl+N";
+// Zelvoﾌｧｲﾙを開く(&O)\tCtrl+O
+inline constexpr char kMenuOpen[] = "Zelvo\xCC""\xA7""\xB2""\xD9""\x82""\xF0""\x8A""J\x82""\xAD""(&O)\x09""Ctrl+O";
+inline constexpr char kMenuOpenEn[] = "&Open...\x09""Ctrl+O";
+// 名前を付けて保存(&A)...
+inline constexpr char kMenuSaveAs[] = "\x96""\xBC""\x91""O\x82""\xF0""\x95""t\x82""\xAF""\x82""\xC4""\x95""\xDB""\x91""\xB6""(&A)...";
+inline constexpr char kMenuSaveAsEn[] = "Save &As...";
+// 読み込み直し(&R)\tF5
+inline constexpr char kMenuReload[] = "\x93""\xC7""\x82""\xDD""\x8D""\x9E""\x82""\xDD""\x92""\xBC""\x82""\xB5""(&R)\x09""F5";
+inline constexpr char kMenuReloadEn[] = "&Reload\x09""F5";
+// ディスクを選ぶ(&D)...
+inline constexpr char kMenuChooseDisk[] = "\x83""f\x83""B\x83""X\x83""N\x82""\xF0""\x91""I\x82""\xD4""(&D)...";
+inline constexpr char kMenuChooseDiskEn[] = "Choose &Disk...";
+// エクスポート(&E)\tCtrl+E
+inline constexpr char kMenuExport[] = "\x83""G\x83""N\x83""X\x83""|\x81""[\x83""g(&E)\x09""Ctrl+E";
+inline constexpr char kMenuExportEn[] = "&Export\x09""Ctrl+E";
+// 選択したファイルをフォルダへ(&F)...
+inline constexpr char kMenuExportFolder[] = "\x91""I\x91""\xF0""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""t\x83""H\x83""\x8B""\x83""_\x82""\xD6""(&F)...";
+inline constexpr char kMenuExportFolderEn[] = "Export Selected Files to a &Folder...";
+// インポート(&I)\tCtrl+I
+inline constexpr char kMenuImport[] = "\x83""C\x83""\x93""\x83""|\x81""[\x83""g(&I)\x09""Ctrl+I";
+inline constexpr char kMenuImportEn[] = "&Import\x09""Ctrl+I";
+// 複数のファイルをインポート(&M)...
+inline constexpr char kMenuImportMany[] = "\x95""\xA1""\x90""\x94""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""C\x83""\x93""\x83""|\x81""[\x83""g(&M)...";
+inline constexpr char kMenuImportManyEn[] = "Import &Many Files...";
+// 検査(&C)
+inline constexpr char kMenuCheck[] = "\x8C""\x9F""\x8D""\xB8""(&C)";
+inline constexpr char kMenuCheckEn[] = "&Check";
+// 終了(&Q)
+inline constexpr char kMenuQuit[] = "\x8F""I\x97""\xB9""(&Q)";
+inline constexpr char kMenuQuitEn[] = "&Quit";
+// 編集(&E)
+inline constexpr char kMenuEdit[] = "\x95""\xD2""\x8F""W(&E)";
+inline constexpr char kMenuEditEn[] = "&Edit";
+// 元に戻す(&U)\tCtrl+Z
+inline constexpr char kMenuUndo[] = "\x8C""\xB3""\x82""\xC9""\x96""\xDF""\x82""\xB7""(&U)\x09""Ctrl+Z";
+inline constexpr char kMenuUndoEn[] = "&Undo\x09""Ctrl+Z";
+// やり直し(&R)\tCtrl+Y
+inline constexpr char kMenuRedo[] = "\x82""\xE2""\x82""\xE8""\x92""\xBC""\x82""\xB5""(&R)\x09""Ctrl+Y";
+inline constexpr char kMenuRedoEn[] = "&Redo\x09""Ctrl+Y";
+// 削除(&D)\tDel
+inline constexpr char kMenuDelete[] = "\x8D""\xED""\x8F""\x9C""(&D)\x09""Del";
+inline constexpr char kMenuDeleteEn[] = "&Delete\x09""Del";
+// 名前と属性の変更(&A)...\tF2
+inline constexpr char kMenuAttributes[] = "\x96""\xBC""\x91""O\x82""\xC6""\x91""\xAE""\x90""\xAB""\x82""\xCC""\x95""\xCF""\x8D""X(&A)...\x09""F2";
+inline constexpr char kMenuAttributesEn[] = "Name and &Attributes...\x09""F2";
+// 削除したファイルの復元(&F)...
+inline constexpr char kMenuRestoreDeleted[] = "\x8D""\xED""\x8F""\x9C""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x95""\x9C""\x8C""\xB3""(&F)...";
+inline constexpr char kMenuRestoreDeletedEn[] = "Restore a Deleted &File...";
+// 表示(&V)
+inline constexpr char kMenuView[] = "\x95""\x5C""\x8E""\xA6""(&V)";
+inline constexpr char kMenuViewEn[] = "&View";
+// セクタ表示(&S)...
+inline constexpr char kMenuSectorView[] = "\x83""Z\x83""N\x83""^\x95""\x5C""\x8E""\xA6""(&S)...";
+inline constexpr char kMenuSectorViewEn[] = "&Sector View...";
+// English
+inline constexpr char kMenuEnglish[] = "English";
+inline constexpr char kMenuEnglishEn[] = "English";
+// MZ/PC(&M)
+inline constexpr char kMenuMachine[] = "MZ/PC(&M)";
+inline constexpr char kMenuMachineEn[] = "&MZ/PC";
+// MZ(&M)
+inline constexpr char kMenuMz[] = "MZ(&M)";
+inline constexpr char kMenuMzEn[] = "&MZ";
+// PC(&P)
+inline constexpr char kMenuPc[] = "PC(&P)";
+inline constexpr char kMenuPcEn[] = "&PC";
+// 自動判別(&I)
+inline constexpr char kMenuIdentify[] = "\x8E""\xA9""\x93""\xAE""\x94""\xBB""\x95""\xCA""(&I)";
+inline constexpr char kMenuIdentifyEn[] = "&Identify";
+// BIN/ASC(&B)
+inline constexpr char kMenuTransfer[] = "BIN/ASC(&B)";
+inline constexpr char kMenuTransferEn[] = "&BIN/ASC";
+// Binary(&B)
+inline constexpr char kMenuBinary[] = "Binary(&B)";
+inline constexpr char kMenuBinaryEn[] = "&Binary";
+// Ascii(&A)
+inline constexpr char kMenuAscii[] = "Ascii(&A)";
+inline constexpr char kMenuAsciiEn[] = "&Ascii";
+// ABOUT(&A)
+inline constexpr char kMenuAbout[] = "ABOUT(&A)";
+inline constexpr char kMenuAboutEn[] = "&About";
+// Zelvo Explorerについて(&H)
+inline constexpr char kMenuAboutItem[] = "Zelvo Explorer\x82""\xC9""\x82""\xC2""\x82""\xA2""\x82""\xC4""(&H)";
+inline constexpr char kMenuAboutItemEn[] = "&About Zelvo Explorer";
+// エクスポート(&E)
+inline constexpr char kMenuExportRow[] = "\x83""G\x83""N\x83""X\x83""|\x81""[\x83""g(&E)";
+inline constexpr char kMenuExportRowEn[] = "&Export";
+// ファイルのセクタ(&S)
+inline constexpr char kMenuFileSectors[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x83""Z\x83""N\x83""^(&S)";
+inline constexpr char kMenuFileSectorsEn[] = "File &Sectors";
+// OK
+inline constexpr char kDlgOk[] = "OK";
+inline constexpr char kDlgOkEn[] = "OK";
+// ｷｬﾝｾﾙ
+inline constexpr char kDlgCancel[] = "\xB7""\xAC""\xDD""\xBE""\xD9""";
+inline constexpr char kDlgCancelEn[] = "Cancel";
+// Zelvo Explorer Ver. 0.9
+inline constexpr char kDlgAboutVersion[] = "Zelvo Explorer Ver. 0.9";
+inline constexpr char kDlgAboutVersionEn[] = "Zelvo Explorer Ver. 0.9";
+// Zelvo DOS disk images
+inline constexpr char kDlgAboutWhat[] = "Zelvo DOS disk images";
+inline constexpr char kDlgAboutWhatEn[] = "Zelvo DOS disk images";
+// 2003. 1. 1
+inline constexpr char kDlgAboutDate[] = "2003. 1. 1";
+inline constexpr char kDlgAboutDateEn[] = "2003. 1. 1";
+// Zelvoファイルの属性設定
+inline constexpr char kDlgAttributesTitle[] = "Zelvo\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x91""\xAE""\x90""\xAB""\x90""\xDD""\x92""\xE8""";
+inline constexpr char kDlgAttributesTitleEn[] = "File Attributes";
+// File name
+inline constexpr char kDlgFileName[] = "File name";
+inline constexpr char kDlgFileNameEn[] = "File name";
+// Type
+inline constexpr char kDlgType[] = "Type";
+inline constexpr char kDlgTypeEn[] = "Type";
+// lock
+inline constexpr char kDlgLock[] = "lock";
+inline constexpr char kDlgLockEn[] = "lock";
+// unlock
+inline constexpr char kDlgUnlock[] = "unlock";
+inline constexpr char kDlgUnlockEn[] = "unlock";
+// Lock/Unlock
+inline constexpr char kDlgLockUnlock[] = "Lock/Unlock";
+inline constexpr char kDlgLockUnlockEn[] = "Lock/Unlock";
+// Start
+inline constexpr char kDlgStart[] = "Start";
+inline constexpr char kDlgStartEn[] = "Start";
+// Length
+inline constexpr char kDlgLength[] = "Length";
+inline constexpr char kDlgLengthEn[] = "Length";
+// Exec
+inline constexpr char kDlgExec[] = "Exec";
+inline constexpr char kDlgExecEn[] = "Exec";
+// Date
+inline constexpr char kDlgDate[] = "Date";
+inline constexpr char kDlgDateEn[] = "Date";
+// ／
+inline constexpr char kDlgDateSeparator[] = "\x81""^";
+inline constexpr char kDlgDateSeparatorEn[] = "/";
+// Trk
+inline constexpr char kDlgTrk[] = "Trk";
+inline constexpr char kDlgTrkEn[] = "Trk";
+// Sct
+inline constexpr char kDlgSct[] = "Sct";
+inline constexpr char kDlgSctEn[] = "Sct";
+// ディスクの選択
+inline constexpr char kDlgDiskChooserTitle[] = "\x83""f\x83""B\x83""X\x83""N\x82""\xCC""\x91""I\x91""\xF0""";
+inline constexpr char kDlgDiskChooserTitleEn[] = "Choose a Disk";
+// 復元するファイルを選んでください。次に属性の設定でタイプと名前を変更できます。
+inline constexpr char kDlgRestorePrompt[] = "\x95""\x9C""\x8C""\xB3""\x82""\xB7""\x82""\xE9""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x91""I\x82""\xF1""\x82""\xC5""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B\x8E""\x9F""\x82""\xC9""\x91""\xAE""\x90""\xAB""\x82""\xCC""\x90""\xDD""\x92""\xE8""\x82""\xC5""\x83""^\x83""C\x83""v\x82""\xC6""\x96""\xBC""\x91""O\x82""\xF0""\x95""\xCF""\x8D""X\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB7""\x81""B";
+inline constexpr char kDlgRestorePromptEn[] = "Choose the file to restore. Its type and name can be changed in the attribute dialog next.";
+// < 前(&P)
+inline constexpr char kDlgPrevious[] = "< \x91""O(&P)";
+inline constexpr char kDlgPreviousEn[] = "< &Previous";
+// 次 >(&N)
+inline constexpr char kDlgNext[] = "\x8E""\x9F"" >(&N)";
+inline constexpr char kDlgNextEn[] = "&Next >";
+// 日付
+inline constexpr char kDlgNewDate[] = "\x93""\xFA""\x95""t";
+inline constexpr char kDlgNewDateEn[] = "Date";
+// 拡張ディレクトリを作る
+inline constexpr char kDlgNewExdir[] = "\x8A""g\x92""\xA3""\x83""f\x83""B\x83""\x8C""\x83""N\x83""g\x83""\x8A""\x82""\xF0""\x8D""\xEC""\x82""\xE9""";
+inline constexpr char kDlgNewExdirEn[] = "Make an extended directory";
+// フォルダ(%s)がありません。選び直すか、ほかのフォルダを入力してください。
+inline constexpr char kMsgFolderMissing[] = "\x83""t\x83""H\x83""\x8B""\x83""_(%s)\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x91""I\x82""\xD1""\x92""\xBC""\x82""\xB7""\x82""\xA9""\x81""A\x82""\xD9""\x82""\xA9""\x82""\xCC""\x83""t\x83""H\x83""\x8B""\x83""_\x82""\xF0""\x93""\xFC""\x97""\xCD""\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgFolderMissingEn[] = "The folder (%s) does not exist: choose or type another one.";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -1405,6 +1576,63 @@ enum class TextId : uint16_t {
   kCliNoConventionRefused,
   kCliBothConventions,
   kMsgImportNoSingleByte,
+  kMenuFile,
+  kMenuNew,
+  kMenuOpen,
+  kMenuSaveAs,
+  kMenuReload,
+  kMenuChooseDisk,
+  kMenuExport,
+  kMenuExportFolder,
+  kMenuImport,
+  kMenuImportMany,
+  kMenuCheck,
+  kMenuQuit,
+  kMenuEdit,
+  kMenuUndo,
+  kMenuRedo,
+  kMenuDelete,
+  kMenuAttributes,
+  kMenuRestoreDeleted,
+  kMenuView,
+  kMenuSectorView,
+  kMenuEnglish,
+  kMenuMachine,
+  kMenuMz,
+  kMenuPc,
+  kMenuIdentify,
+  kMenuTransfer,
+  kMenuBinary,
+  kMenuAscii,
+  kMenuAbout,
+  kMenuAboutItem,
+  kMenuExportRow,
+  kMenuFileSectors,
+  kDlgOk,
+  kDlgCancel,
+  kDlgAboutVersion,
+  kDlgAboutWhat,
+  kDlgAboutDate,
+  kDlgAttributesTitle,
+  kDlgFileName,
+  kDlgType,
+  kDlgLock,
+  kDlgUnlock,
+  kDlgLockUnlock,
+  kDlgStart,
+  kDlgLength,
+  kDlgExec,
+  kDlgDate,
+  kDlgDateSeparator,
+  kDlgTrk,
+  kDlgSct,
+  kDlgDiskChooserTitle,
+  kDlgRestorePrompt,
+  kDlgPrevious,
+  kDlgNext,
+  kDlgNewDate,
+  kDlgNewExdir,
+  kMsgFolderMissing,
   kCount
 };
 
@@ -1764,6 +1992,63 @@ inline constexpr TextEntry kTextTable[] = {
   {"kCliNoConventionRefused", kCliNoConventionRefused, kCliNoConventionRefusedEn},
   {"kCliBothConventions", kCliBothConventions, kCliBothConventionsEn},
   {"kMsgImportNoSingleByte", kMsgImportNoSingleByte, kMsgImportNoSingleByteEn},
+  {"kMenuFile", kMenuFile, kMenuFileEn},
+  {"kMenuNew", kMenuNew, kMenuNewEn},
+  {"kMenuOpen", kMenuOpen, kMenuOpenEn},
+  {"kMenuSaveAs", kMenuSaveAs, kMenuSaveAsEn},
+  {"kMenuReload", kMenuReload, kMenuReloadEn},
+  {"kMenuChooseDisk", kMenuChooseDisk, kMenuChooseDiskEn},
+  {"kMenuExport", kMenuExport, kMenuExportEn},
+  {"kMenuExportFolder", kMenuExportFolder, kMenuExportFolderEn},
+  {"kMenuImport", kMenuImport, kMenuImportEn},
+  {"kMenuImportMany", kMenuImportMany, kMenuImportManyEn},
+  {"kMenuCheck", kMenuCheck, kMenuCheckEn},
+  {"kMenuQuit", kMenuQuit, kMenuQuitEn},
+  {"kMenuEdit", kMenuEdit, kMenuEditEn},
+  {"kMenuUndo", kMenuUndo, kMenuUndoEn},
+  {"kMenuRedo", kMenuRedo, kMenuRedoEn},
+  {"kMenuDelete", kMenuDelete, kMenuDeleteEn},
+  {"kMenuAttributes", kMenuAttributes, kMenuAttributesEn},
+  {"kMenuRestoreDeleted", kMenuRestoreDeleted, kMenuRestoreDeletedEn},
+  {"kMenuView", kMenuView, kMenuViewEn},
+  {"kMenuSectorView", kMenuSectorView, kMenuSectorViewEn},
+  {"kMenuEnglish", kMenuEnglish, kMenuEnglishEn},
+  {"kMenuMachine", kMenuMachine, kMenuMachineEn},
+  {"kMenuMz", kMenuMz, kMenuMzEn},
+  {"kMenuPc", kMenuPc, kMenuPcEn},
+  {"kMenuIdentify", kMenuIdentify, kMenuIdentifyEn},
+  {"kMenuTransfer", kMenuTransfer, kMenuTransferEn},
+  {"kMenuBinary", kMenuBinary, kMenuBinaryEn},
+  {"kMenuAscii", kMenuAscii, kMenuAsciiEn},
+  {"kMenuAbout", kMenuAbout, kMenuAboutEn},
+  {"kMenuAboutItem", kMenuAboutItem, kMenuAboutItemEn},
+  {"kMenuExportRow", kMenuExportRow, kMenuExportRowEn},
+  {"kMenuFileSectors", kMenuFileSectors, kMenuFileSectorsEn},
+  {"kDlgOk", kDlgOk, kDlgOkEn},
+  {"kDlgCancel", kDlgCancel, kDlgCancelEn},
+  {"kDlgAboutVersion", kDlgAboutVersion, kDlgAboutVersionEn},
+  {"kDlgAboutWhat", kDlgAboutWhat, kDlgAboutWhatEn},
+  {"kDlgAboutDate", kDlgAboutDate, kDlgAboutDateEn},
+  {"kDlgAttributesTitle", kDlgAttributesTitle, kDlgAttributesTitleEn},
+  {"kDlgFileName", kDlgFileName, kDlgFileNameEn},
+  {"kDlgType", kDlgType, kDlgTypeEn},
+  {"kDlgLock", kDlgLock, kDlgLockEn},
+  {"kDlgUnlock", kDlgUnlock, kDlgUnlockEn},
+  {"kDlgLockUnlock", kDlgLockUnlock, kDlgLockUnlockEn},
+  {"kDlgStart", kDlgStart, kDlgStartEn},
+  {"kDlgLength", kDlgLength, kDlgLengthEn},
+  {"kDlgExec", kDlgExec, kDlgExecEn},
+  {"kDlgDate", kDlgDate, kDlgDateEn},
+  {"kDlgDateSeparator", kDlgDateSeparator, kDlgDateSeparatorEn},
+  {"kDlgTrk", kDlgTrk, kDlgTrkEn},
+  {"kDlgSct", kDlgSct, kDlgSctEn},
+  {"kDlgDiskChooserTitle", kDlgDiskChooserTitle, kDlgDiskChooserTitleEn},
+  {"kDlgRestorePrompt", kDlgRestorePrompt, kDlgRestorePromptEn},
+  {"kDlgPrevious", kDlgPrevious, kDlgPreviousEn},
+  {"kDlgNext", kDlgNext, kDlgNextEn},
+  {"kDlgNewDate", kDlgNewDate, kDlgNewDateEn},
+  {"kDlgNewExdir", kDlgNewExdir, kDlgNewExdirEn},
+  {"kMsgFolderMissing", kMsgFolderMissing, kMsgFolderMissingEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

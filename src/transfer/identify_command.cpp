@@ -72,13 +72,15 @@ void ComposeIdentifyText(const Identification& id, char* text, int capacity, boo
   }
 }
 
-bool ComposeIdentifyMessage(const Identification& id, int currentMode, char* text, int capacity) {
-  ComposeIdentifyText(id, text, capacity);
+bool ComposeIdentifyMessage(const Identification& id, int currentMode, char* text, int capacity,
+                            bool english) {
+  const auto in = [english](const char* ja) { return english ? TextEn(TextIdOf(ja)) : ja; };
+  ComposeIdentifyText(id, text, capacity, english);
   if (id.verdict == kVerdictNone) return false;
   if (id.verdict == currentMode) {
-    AppendLine(text, capacity, kIdentifyCurrent, ModeText(currentMode));
+    AppendLine(text, capacity, in(kIdentifyCurrent), ModeText(currentMode));
     return false;
   }
-  AppendLine(text, capacity, kIdentifySwitch, ModeText(id.verdict));
+  AppendLine(text, capacity, in(kIdentifySwitch), ModeText(id.verdict));
   return true;
 }

@@ -12,4 +12,5 @@ void ComposeIdentifyText(const Identification& id, char* text, int capacity, boo
 // The same, then, when there is a verdict, the line that names the convention in use
 // (`currentMode`) or, when the verdict differs from it, the question whether to switch. True when
 // the message is that question.
-bool ComposeIdentifyMessage(const Identification& id, int currentMode, char* text, int capacity);
+bool ComposeIdentifyMessage(const Identification& id, int currentMode, char* text, int capacity,
+                            bool english = false);

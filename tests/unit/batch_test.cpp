@@ -370,6 +370,56 @@ TEST_F(BatchTest, YesImportsTheFilesThatCanGoIn) {
   EXPECT_TRUE(testsupport::BytesEqual(testimg::ReadFile(alone), testimg::ReadFile(mixed)));
 }
 
+// A file whose default name is refused is listed up front with the name check's reason, in the
+// window's language; No writes nothing, Yes imports the others.
+TEST_F(BatchTest, ARefusedNameIsListedBeforeAnyDialog) {
+  const std::string small = Host("small.bin", Pattern(100, 1));
+  const std::string badName = Host("bad-name.bin", Pattern(200, 3));
+  VolumeBuilder volume;
+  volume.AddFile(FileSpec{.name = "KEEP", .data = Pattern(700, 4)});
+  const char* paths[] = {small.c_str(), badName.c_str()};
+  struct Case {
+    int english;
+    int answer;
+    const char* question;
+    const char* reason;
+  };
+  for (const Case& c : {Case{0, kIdNo, kMsgImportSomeRefused, kMsgNameBadChar},
+                        Case{1, kIdNo, kMsgImportSomeRefusedEn, kMsgNameBadCharEn},
+                        Case{0, kIdYes, kMsgImportSomeRefused, kMsgNameBadChar}}) {
+    SCOPED_TRACE(c.english);
+    const std::string image = Load(volume, Shape(true, kModeMz), "disk.d88");
+    const std::vector<uint8_t> before = testimg::ReadFile(image);
+    App.English = c.english;
+    scripted::ClearBoxes();
+    scripted::AnswerBox(c.answer);
+    if (c.answer == kIdYes) {
+      scripted::DialogCommand(kIdOk);
+      scripted::AnswerBox(kIdYes);
+    }
+    int failed = 0;
+    const int result = ImportHostFiles(scripted::kMainWindow, paths, 2, &failed);
+    App.English = 0;
+    ASSERT_FALSE(scripted::Boxes().empty());
+    const std::string question = scripted::Boxes()[0].text;
+    EXPECT_EQ(question.rfind(testsupport::Formatted(c.question, 1, 1), 0), 0u) << question;
+    const std::string reason = testsupport::Formatted(c.reason, '-');
+    EXPECT_TRUE(Contains(question, badName + ": " + reason.substr(0, reason.find('\n'))))
+        << question;
+    if (c.answer == kIdNo) {
+      EXPECT_EQ(result, -1);
+      EXPECT_EQ(failed, 1);
+      EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(image)));
+    } else {
+      EXPECT_EQ(result, 0);
+      EXPECT_EQ(scripted::DialogRuns(), 1);  // the small file's dialog only
+    }
+    scripted::Reset();
+    App.ListWindow = scripted::kListWindow;
+    App.PanelWindow = scripted::kPanelWindow;
+  }
+}
+
 // A Yes to the replace question of one file of the batch replaces that file in the batch's one
 // change, exactly as the single import replaces it; a No returns to that file's dialog.
 TEST_F(BatchTest, AReplacedFileIsReplacedAsTheSingleImportReplacesIt) {

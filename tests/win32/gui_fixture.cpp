@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cstdarg>
 #include <cstdio>
 
 #include "app/main_window.h"
@@ -15,6 +16,15 @@ namespace gui {
 
 std::wstring Shown(const char* text) { return WideFromProgramText(text); }
 std::wstring Shown(const std::string& text) { return WideFromProgramText(text); }
+
+std::string Formatted(const char* format, ...) {
+  char text[2048];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
 
 ScratchFolder::ScratchFolder() {
   static int counter = 0;

@@ -17,6 +17,8 @@ namespace gui {
 // UTF-16 of a code page 932 text of the program, as the screen should show it.
 std::wstring Shown(const char* text);
 std::wstring Shown(const std::string& text);
+// A table text with its conversions filled, as the program formats it.
+std::string Formatted(const char* format, ...);
 
 // A fresh folder under the Windows temporary folder, removed with its files at destruction.
 class ScratchFolder {

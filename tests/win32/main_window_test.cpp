@@ -141,9 +141,11 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   EXPECT_EQ(MenuText(bar, 4, MF_BYPOSITION), L"BIN/ASC(&B)");
   EXPECT_EQ(MenuText(bar, 5, MF_BYPOSITION), L"ABOUT(&A)");
   HMENU view = GetSubMenu(bar, 2);
-  ASSERT_EQ(GetMenuItemCount(view), 1);
+  ASSERT_EQ(GetMenuItemCount(view), 3);
   EXPECT_EQ(GetMenuItemID(view, 0), 40357u);
   EXPECT_EQ(MenuText(view, 0, MF_BYPOSITION), L"\u30BB\u30AF\u30BF\u8868\u793A(&S)...");
+  EXPECT_EQ(GetMenuItemID(view, 2), 40360u);
+  EXPECT_EQ(MenuText(view, 2, MF_BYPOSITION), L"English");
   HMENU edit = GetSubMenu(bar, 1);
   ASSERT_EQ(GetMenuItemCount(edit), 6);
   EXPECT_EQ(GetMenuItemID(edit, 0), 40020u);

@@ -222,6 +222,66 @@ TEST_F(ThirdPassTest, TheFolderChooserStartsWhereItWasLast) {
   EXPECT_TRUE(driver_.failures().empty());
 }
 
+// The folder chooser takes a typed path: a full one, or a folder inside the one selected in the
+// tree; a typed folder that is not there is said, and the chooser comes again.
+TEST_F(ThirdPassTest, TheFolderChooserTakesATypedPath) {
+  OpenImage(image_);
+  SelectRows({0});
+  const std::string typed = scratch_.Path("typed");
+  const std::string start = scratch_.Path("start");
+  const std::string inner = start + "\\inner";
+  for (const std::string& folder : {typed, start, inner}) CreateDirectoryA(folder.c_str(), nullptr);
+  auto filesIn = [](const std::string& folder) {
+    int count = 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) count++;
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return count;
+  };
+  // Types into the chooser's edit field as the keyboard does, then presses OK.
+  auto type = [](HWND dialog, const std::string& text) {
+    HWND edit = FindWindowExW(dialog, nullptr, L"Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    for (wchar_t c : WideFromAnsi(text.c_str())) SendMessageW(edit, WM_CHAR, c, 0);
+    Driver::Press(dialog, IDOK);
+  };
+  const std::wstring wideStart = WideFromAnsi(start.c_str());
+  struct Case {
+    const char* what;
+    std::string typed;
+    std::string folder;  // where the file lands; empty: nowhere (the chooser cancelled)
+  };
+  for (const Case& c : {Case{"a full path", typed, typed}, Case{"a folder inside", "inner", inner},
+                        Case{"a folder that is not there", "missing", ""}}) {
+    SCOPED_TRACE(c.what);
+    const size_t boxes = driver_.boxes().size();
+    driver_.Expect(Kind::kFolderDialog, [&](HWND dialog) {
+      SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(wideStart.c_str()));
+      driver_.Later([&, dialog] { type(dialog, c.typed); });
+    });
+    if (c.folder.empty()) {
+      driver_.AnswerBox(IDOK);
+      driver_.Expect(Kind::kFolderDialog, [](HWND dialog) { Driver::Press(dialog, IDCANCEL); });
+    }
+    Command(IDM_EXPORT_FOLDER);
+    EXPECT_TRUE(driver_.failures().empty());
+    EXPECT_EQ(driver_.pendingSteps(), 0u);
+    if (!c.folder.empty()) {
+      EXPECT_EQ(filesIn(c.folder), 1);
+    } else {
+      ASSERT_EQ(driver_.boxes().size(), boxes + 1);
+      const std::string missing = start + "\\missing";
+      EXPECT_EQ(driver_.boxes().back().text, Shown(Formatted(kMsgFolderMissing, missing.c_str())));
+    }
+  }
+  EXPECT_EQ(filesIn(typed) + filesIn(inner) + filesIn(start), 2);
+}
+
 // The sector view shows each row whole (its 16 characters without scrolling), and Enter in a
 // number field goes to the sector typed instead of closing the view.
 TEST_F(ThirdPassTest, TheSectorViewShowsWholeRowsAndEnterGoesToTheSector) {

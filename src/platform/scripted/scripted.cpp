@@ -10,6 +10,8 @@
 #include <deque>
 #include <iterator>
 
+#include "flows/app_state.h"
+
 namespace scripted {
 namespace {
 
@@ -298,6 +300,9 @@ using namespace scripted;
 
 int PlatformMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned flags) {
   State& s = S();
+  // What the window shows: the English table text while it speaks English.
+  text = WindowText(text);
+  caption = WindowText(caption);
   s.boxes.push_back({owner, text ? text : "", caption ? caption : "", flags});
   if (!s.boxActions.empty()) {
     std::function<void()> action = std::move(s.boxActions.front());
@@ -388,6 +393,7 @@ int ListFirstSelected(WindowHandle) {
 void ListFilled(WindowHandle) { S().fills++; }
 
 void PlatformSetStatus(WindowHandle, int part, const char* text) {
+  text = WindowText(text);
   S().status[part] = text ? text : "";
 }
 

@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+#include "texts/texts.h"
+
 // The status bar, a child of the main window: the modes' part, then the volume's (as wide as its
 // text), then the outcome's.
 inline constexpr int kStatusBarId = 1300;
@@ -29,6 +31,14 @@ int ListInsertedIndex(HWND list, int shown);
 int ListFillCount(HWND list);
 // The column the rows are ordered by (-1 for none, the order of insertion) and the direction.
 int ListSortColumn(HWND list, bool* descending);
+
+// The menus and dialogs hold the Japanese texts of the table of texts; while the window speaks
+// English these show each such text's English form instead (a menu: its items and submenus; a
+// dialog: its caption and controls). Texts of no table row stay as they are.
+void ShowMenuTexts(HMENU menu);
+void ShowDialogTexts(HWND dialog);
+// The table row of a Japanese text given in UTF-16, or null.
+const TextEntry* TextEntryOfShown(const std::wstring& text);
 
 // The folder each file dialog was last confirmed in (ANSI paths, the last separator included),
 // keyed by the dialog's title (code page 932). A dialog whose initial file name has no folder

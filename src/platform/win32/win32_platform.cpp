@@ -22,6 +22,7 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_text.h"
+#include "texts/texts.h"
 #include "view/directory_list.h"
 
 namespace {
@@ -234,6 +235,7 @@ INT_PTR CALLBACK DialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPAR
   if (message == WM_INITDIALOG) {
     proc = reinterpret_cast<DialogProc>(lParam);
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(proc));
+    ShowDialogTexts(dialog);
     if (centreNextDialog) {
       centreNextDialog = false;
       if (proc) proc(dialog, message, wParam, lParam);
@@ -256,11 +258,20 @@ INT_PTR CALLBACK DialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPAR
 unsigned long fileDialogError = 0;  // an error found by the adapter itself, 0 for none
 inline constexpr unsigned long kBufferTooSmall = 0x3003;  // FNERR_BUFFERTOOSMALL
 
+// A text built from table texts (a file type of a filter, joined at compile time): the English
+// table text of the same bytes while the window speaks English.
+const char* ShownByContent(const char* text) {
+  if (!App.English || !text) return text;
+  for (const TextEntry& entry : kTextTable)
+    if (std::strcmp(entry.ja, text) == 0) return entry.en;
+  return text;
+}
+
 std::wstring WideFilter(const char* filter) {
   std::wstring wide;
   if (!filter) return wide;
   while (*filter) {
-    wide += WideFromProgramText(filter);
+    wide += WideFromProgramText(ShownByContent(filter));
     wide.push_back(L'\0');
     filter += std::strlen(filter) + 1;
   }
@@ -282,7 +293,7 @@ int RunFileDialog(bool save, WindowHandle owner, FileDialogRequest* request) {
     return 0;
   }
   const std::wstring filter = WideFilter(request->filter);
-  const std::wstring title = WideFromProgramText(request->title);
+  const std::wstring title = WideFromProgramText(WindowText(request->title));
   const std::wstring defExt = WideFromProgramText(request->defExt);
   std::wstring initial = WideFromAnsi(
       std::string(request->file, strnlen(request->file, request->fileCapacity)).c_str());
@@ -339,12 +350,13 @@ int PlatformMessageBox(WindowHandle owner, const char* text, const char* caption
   // A box that only reports (a refusal, a failure, a success) leaves its first line in the
   // main window's status line as the outcome of the action.
   if ((flags & 0xF) == kMbOk && owner && text) {
-    const std::string firstLine(text, std::strcspn(text, "\r\n"));
+    const char* shown = WindowText(text);
+    const std::string firstLine(shown, std::strcspn(shown, "\r\n"));
     PlatformSetStatus(GetAncestor(AsWindow(owner), GA_ROOTOWNER), kStatusOutcome,
                       firstLine.c_str());
   }
-  const std::wstring wideText = WideFromProgramText(text);
-  const std::wstring wideCaption = WideFromProgramText(caption);
+  const std::wstring wideText = WideFromProgramText(WindowText(text));
+  const std::wstring wideCaption = WideFromProgramText(WindowText(caption));
   return MessageBoxW(AsWindow(owner), wideText.c_str(), caption ? wideCaption.c_str() : nullptr,
                      flags);
 }
@@ -362,7 +374,7 @@ unsigned long PlatformCommDlgExtendedError() {
 }
 
 void ListInsertColumn(WindowHandle list, int index, int width, const char* title) {
-  std::wstring text = WideFromProgramText(title);
+  std::wstring text = WideFromProgramText(WindowText(title));
   LVCOLUMNW column{};
   column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
   column.fmt = LVCFMT_LEFT;
@@ -528,7 +540,7 @@ void PlatformSetStatus(WindowHandle window, int part, const char* text) {
   // A dialog's flow tells the outcome in the status line of the window that owns the dialog.
   HWND bar = GetDlgItem(GetAncestor(AsWindow(window), GA_ROOTOWNER), kStatusBarId);
   if (!bar) return;
-  std::wstring line = WideFromProgramText(text);
+  std::wstring line = WideFromProgramText(WindowText(text));
   for (wchar_t& c : line) {
     if (c == L'\r' || c == L'\n') c = L' ';
   }
@@ -585,16 +597,16 @@ void MenuCheckItem(WindowHandle window, int commandId, bool checked) {
 }
 
 void PlatformSetWindowText(WindowHandle window, const char* text) {
-  SetWindowTextW(AsWindow(window), WideFromProgramText(text).c_str());
+  SetWindowTextW(AsWindow(window), WideFromProgramText(WindowText(text)).c_str());
 }
 
 void PlatformSetWindowTitle(WindowHandle window, const char* text, const char* path,
                             const char* suffix) {
   // The program's text in code page 932, the path in the ANSI code page: converted as one
   // string, a path with non-ASCII characters would be garbled on a system that is not Japanese.
-  SetWindowTextW(
-      AsWindow(window),
-      (WideFromProgramText(text) + WideFromAnsi(path) + WideFromProgramText(suffix)).c_str());
+  SetWindowTextW(AsWindow(window), (WideFromProgramText(WindowText(text)) + WideFromAnsi(path) +
+                                    WideFromProgramText(WindowText(suffix)))
+                                       .c_str());
 }
 
 intptr_t PlatformDialogBox(WindowHandle owner, int resourceId, DialogProc proc) {
@@ -615,6 +627,7 @@ void PlatformEndDialog(WindowHandle dialog, intptr_t result) {
 void DlgSetItemText(WindowHandle dialog, int id, const char* text) {
   HWND control = GetDlgItem(AsWindow(dialog), id);
   if (!control) return;
+  text = WindowText(text);
   if (SetWindowTextW(control, WideFromProgramText(text).c_str())) {
     controlTexts[control] = text ? text : "";
   }
@@ -722,43 +735,184 @@ bool PlatformFileWriteTimeUtc(const char* path, int fields[6]) {
 
 namespace {
 
-// The chooser starts at the folder it was last confirmed in (lParam: that folder, UTF-16).
-int CALLBACK FolderChooserStart(HWND chooser, UINT message, LPARAM, LPARAM start) {
-  if (message == BFFM_INITIALIZED && start) SendMessageW(chooser, BFFM_SETSELECTIONW, TRUE, start);
+// What one run of the folder chooser saw: where it started, the folder selected in its tree and,
+// when the user typed into its edit field, what was typed (read as the field goes away).
+struct FolderChooserRun {
+  std::wstring start;
+  std::wstring selected;
+  bool typed = false;
+  std::wstring typedText;
+  HWND edit = nullptr;
+  WNDPROC editProc = nullptr;
+};
+
+constexpr wchar_t kChooserRunProperty[] = L"ZelvoFolderChooserRun";
+
+// The edit field of the chooser: keys and pastes mark it typed (the chooser's own updates after a
+// choice in the tree set its text without either), and its last text is kept as it goes away.
+LRESULT CALLBACK ChooserEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* run = static_cast<FolderChooserRun*>(GetPropW(edit, kChooserRunProperty));
+  if (!run) return DefWindowProcW(edit, message, wParam, lParam);
+  const WNDPROC proc = run->editProc;
+  if (message == WM_CHAR || message == WM_PASTE || message == WM_CUT || message == WM_CLEAR ||
+      (message == WM_KEYDOWN && wParam == VK_DELETE))
+    run->typed = true;
+  if (message == WM_DESTROY) {
+    run->typedText = WindowTextOf(edit);
+    RemovePropW(edit, kChooserRunProperty);
+    SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+    run->edit = nullptr;
+  }
+  return CallWindowProcW(proc, edit, message, wParam, lParam);
+}
+
+// The chooser starts at the folder it was last confirmed in; the folder selected in its tree and
+// the edit field's typing are followed.
+int CALLBACK FolderChooserEvents(HWND chooser, UINT message, LPARAM lParam, LPARAM data) {
+  auto* run = reinterpret_cast<FolderChooserRun*>(data);
+  if (message == BFFM_INITIALIZED) {
+    if (HWND edit = FindWindowExW(chooser, nullptr, L"Edit", nullptr)) {
+      run->edit = edit;
+      SetPropW(edit, kChooserRunProperty, run);
+      run->editProc = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ChooserEditProc)));
+    }
+    if (!run->start.empty())
+      SendMessageW(chooser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(run->start.c_str()));
+  } else if (message == BFFM_SELCHANGED) {
+    wchar_t path[MAX_PATH] = {};
+    run->selected =
+        lParam && SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)
+            ? std::wstring(path)
+            : std::wstring();
+  }
   return 0;
+}
+
+// The folder a typed text names: a full path as it stands, else one inside the folder selected.
+std::wstring TypedFolder(const std::wstring& typed, const std::wstring& selected) {
+  std::wstring text = typed;
+  while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) text.pop_back();
+  while (!text.empty() && (text.front() == L' ' || text.front() == L'\t')) text.erase(0, 1);
+  if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"')
+    text = text.substr(1, text.size() - 2);
+  const bool full = (text.size() >= 2 && text[1] == L':') || text.rfind(L"\\\\", 0) == 0;
+  if (!full && !selected.empty()) {
+    std::wstring base = selected;
+    if (base.back() != L'\\') base += L'\\';
+    text = base + text;
+  }
+  wchar_t whole[MAX_PATH] = {};
+  const DWORD length = GetFullPathNameW(text.c_str(), MAX_PATH, whole, nullptr);
+  if (length == 0 || length >= MAX_PATH) return text;
+  std::wstring result(whole);
+  // A folder keeps no separator at its end, as the chooser gives it (a drive's root keeps it).
+  if (result.size() > 3 && result.back() == L'\\') result.pop_back();
+  return result;
 }
 
 }  // namespace
 
 int PlatformChooseFolder(WindowHandle owner, const char* title, char* folder, int capacity) {
-  const std::wstring wideTitle = WideFromProgramText(title);
+  const std::wstring wideTitle = WideFromProgramText(WindowText(title));
   const std::string key = title ? title : "";
-  std::wstring start;
+  FolderChooserRun run;
   auto remembered = dialogFolders.find(key);
-  if (remembered != dialogFolders.end()) start = WideFromAnsi(remembered->second.c_str());
-  wchar_t display[MAX_PATH] = {};
-  BROWSEINFOW info{};
-  info.hwndOwner = AsWindow(owner);
-  info.pszDisplayName = display;
-  info.lpszTitle = wideTitle.c_str();
-  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  info.lpfn = FolderChooserStart;
-  info.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
+  if (remembered != dialogFolders.end()) run.start = WideFromAnsi(remembered->second.c_str());
   // The chooser's newer style needs COM on this thread.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+  std::wstring chosen;
+  for (;;) {
+    wchar_t display[MAX_PATH] = {};
+    BROWSEINFOW info{};
+    info.hwndOwner = AsWindow(owner);
+    info.pszDisplayName = display;
+    info.lpszTitle = wideTitle.c_str();
+    // The edit field takes a typed path (a full one, or one inside the folder selected).
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
+    info.lpfn = FolderChooserEvents;
+    info.lParam = reinterpret_cast<LPARAM>(&run);
+    run.selected.clear();
+    run.typed = false;
+    run.typedText.clear();
+    PIDLIST_ABSOLUTE result = SHBrowseForFolderW(&info);
+    if (!result) break;  // cancelled
+    wchar_t path[MAX_PATH] = {};
+    const BOOL named = SHGetPathFromIDListW(result, path);
+    CoTaskMemFree(result);
+    // The folder the tree shows selected, unless the user typed another: what the chooser itself
+    // makes of its edit field differs between systems.
+    if (run.typed && !run.typedText.empty()) {
+      chosen = TypedFolder(run.typedText, run.selected);
+    } else {
+      chosen = !run.selected.empty() ? run.selected : (named ? std::wstring(path) : L"");
+    }
+    if (chosen.empty()) break;
+    const DWORD attributes = GetFileAttributesW(chosen.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) break;
+    // A typed folder that is not there: said, and the chooser again where the tree stood.
+    const std::string shown = ProgramTextFromWide(chosen);
+    char message[MAX_PATH * 2 + 160];
+    std::snprintf(message, sizeof message, WindowText(kMsgFolderMissing), shown.c_str());
+    PlatformMessageBox(owner, message, kCaptionError, kMbOk);
+    if (!run.selected.empty()) run.start = run.selected;
+    chosen.clear();
+  }
   if (SUCCEEDED(com)) CoUninitialize();
-  if (!chosen) return 0;
-  wchar_t path[MAX_PATH] = {};
-  const BOOL ok = SHGetPathFromIDListW(chosen, path);
-  CoTaskMemFree(chosen);
-  if (!ok) return 0;
+  if (chosen.empty()) return 0;
   bool lossy = false;
-  const std::string ansi = AnsiFromWide(path, &lossy);
+  const std::string ansi = AnsiFromWide(chosen, &lossy);
   if (lossy || ansi.empty() || ansi.size() + 1 > static_cast<size_t>(capacity)) return 0;
   CopyOut(ansi, folder, capacity);
   dialogFolders[key] = ansi;  // kept with the settings
   return 1;
+}
+
+const TextEntry* TextEntryOfShown(const std::wstring& text) {
+  if (text.empty()) return nullptr;
+  const std::string bytes = ProgramTextFromWide(text);
+  for (const TextEntry& entry : kTextTable)
+    if (bytes == entry.ja) return &entry;
+  return nullptr;
+}
+
+void ShowMenuTexts(HMENU menu) {
+  if (!menu || !App.English) return;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    wchar_t text[256] = {};
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_STRING | MIIM_SUBMENU | MIIM_FTYPE;
+    item.dwTypeData = text;
+    item.cch = 255;
+    if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item)) continue;
+    if (item.hSubMenu) ShowMenuTexts(item.hSubMenu);
+    if (item.fType & MFT_SEPARATOR) continue;
+    const TextEntry* entry = TextEntryOfShown(text);
+    if (!entry) continue;
+    std::wstring shown = WideFromProgramText(entry->en);
+    MENUITEMINFOW change{};
+    change.cbSize = sizeof change;
+    change.fMask = MIIM_STRING;
+    change.dwTypeData = shown.data();
+    SetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &change);
+  }
+}
+
+namespace {
+
+BOOL CALLBACK ShowControlText(HWND control, LPARAM) {
+  if (const TextEntry* entry = TextEntryOfShown(WindowTextOf(control)))
+    SetWindowTextW(control, WideFromProgramText(entry->en).c_str());
+  return TRUE;
+}
+
+}  // namespace
+
+void ShowDialogTexts(HWND dialog) {
+  if (!dialog || !App.English) return;
+  ShowControlText(dialog, 0);
+  EnumChildWindows(dialog, ShowControlText, 0);
 }
 
 int PlatformHostFileName(const char* name, char* out, int capacity) {
