@@ -92,7 +92,8 @@ int MakeNewImage(Outcome* out, const NewImageRequest& request) {
   }
   const ContainerKind* kind = ContainerForFormat(request.imageFormat);
   const ContainerStamp stamp = VolumeDateStamp(request.volume.date);
-  const int container = kind ? kind->writeBlank(&file, request.volume.diskName, &stamp) : -1;
+  const int container =
+      kind && kind->writeBlank ? kind->writeBlank(&file, request.volume.diskName, &stamp) : -1;
   ImageFileClose(&file);
   if (container != 0 || FillImage(out, request, temp) != 0) {
     ImageFileRemove(temp);
