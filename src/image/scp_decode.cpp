@@ -7,11 +7,13 @@
 
 namespace {
 
-constexpr int64_t kFixed = 65536;       // the PLL's times: ticks × 65,536
-constexpr int kCellCapacity = 14000;    // bytes of cells a revolution may fill (112,000 cells)
-constexpr int kFluxChunk = 2048;        // bytes of flux values read at once
-constexpr int kPeriodPercent = 5;       // how much of a phase error moves the cell's length
-constexpr int kPhasePercent = 60;       // how much of it moves the cell's boundary
+constexpr int64_t kFixed = 65536;     // the PLL's times: ticks × 65,536
+constexpr int kCellCapacity = 14000;  // bytes of cells a revolution may fill (112,000 cells)
+constexpr int kFluxChunk = 2048;      // bytes of flux values read at once
+// How much of a transition's phase error moves the cell's length (in 1/10,000) and its boundary
+// (in %): low gains average the jitter of many transitions and still follow a drifting speed.
+constexpr int kPeriodGain = 10;
+constexpr int kPhasePercent = 5;
 constexpr int kClockRangePercent = 12;  // how far the cell may stray from the nominal one
 constexpr int kCopiesKept = 6;          // distinct copies of a sector weighed against each other
 
@@ -234,9 +236,9 @@ void ScpPllFeed(ScpPll* pll, uint32_t ticks, uint8_t* cells, int capacity) {
   // cells (a short run of zeros), the error moves the cell's length; after a long run the length
   // drifts back toward the nominal one.
   if (zeros <= 3)
-    pll->clock += pll->flux * kPeriodPercent / 100;
+    pll->clock += pll->flux * kPeriodGain / 10000;
   else
-    pll->clock += (pll->nominal - pll->clock) * kPeriodPercent / 100;
+    pll->clock += (pll->nominal - pll->clock) * kPeriodGain / 10000;
   const int64_t low = pll->nominal * (100 - kClockRangePercent) / 100;
   const int64_t high = pll->nominal * (100 + kClockRangePercent) / 100;
   if (pll->clock < low) pll->clock = low;

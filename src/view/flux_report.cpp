@@ -62,7 +62,7 @@ int FluxReportText(const char* path, char* text, int capacity) {
   const int read = ReadFluxReport(path, &report);
   if (read != 0) return read == 1 ? 0 : -1;
   int used = 0;
-  Append(text, capacity, &used, "  flux: %d revolutions a track\n", report.revolutions, 0, 0, 0, 0,
+  Append(text, capacity, &used, "  flux: revolutions a track: %d\n", report.revolutions, 0, 0, 0, 0,
          0);
   for (int p = 0; p < kModelTracks; p++) {
     const ScpTrackReport& t = report.tracks[p];

@@ -22,6 +22,7 @@
 #include "support/test_support.h"
 #include "texts/texts.h"
 #include "transfer/convert_image.h"
+#include "transfer/new_image.h"
 #include "view/flux_report.h"
 
 namespace {
@@ -306,8 +307,8 @@ TEST_F(ScpTest, MalformedFilesAreRefused) {
   EXPECT_EQ(1, ReadFluxReport(temp.Path("model.d88").c_str(), &report));
 }
 
-// A change is refused with the SCP text, and nothing converts to SCP: both leave the files as
-// they were.
+// A change is refused with the SCP text, and nothing is converted to or made as SCP: the files
+// stay as they were.
 TEST_F(ScpTest, ChangesAndConversionsToScpAreRefused) {
   const std::string path = Put(fluxw::WriteScp(*Model(Volume(), kModePc), FluxOptions{}));
   const Bytes before = testimg::ReadFile(path);
@@ -321,7 +322,6 @@ TEST_F(ScpTest, ChangesAndConversionsToScpAreRefused) {
   EXPECT_FALSE(testimg::FileExists(path + "-journal"));
   ConvertRequest request{};
   const std::string to = temp.Path("copy.scp");
-  request.sourcePath = temp.Path("model.d88").c_str();
   const std::string from = temp.Path("model.d88");
   request.sourcePath = from.c_str();
   request.targetPath = to.c_str();
@@ -329,6 +329,13 @@ TEST_F(ScpTest, ChangesAndConversionsToScpAreRefused) {
   OutcomeClear(&out);
   EXPECT_EQ(-1, ConvertImage(&out, request, nullptr));
   EXPECT_TRUE(OutcomeHas(&out, kMsgConvertNoContainer));
+  EXPECT_FALSE(testimg::FileExists(to));
+  NewImageRequest blank{};
+  blank.path = to.c_str();
+  blank.imageFormat = kFormatScp;
+  OutcomeClear(&out);
+  EXPECT_EQ(-1, MakeNewImage(&out, blank));
+  EXPECT_TRUE(OutcomeHas(&out, kMsgScpReadOnly));
   EXPECT_FALSE(testimg::FileExists(to));
 }
 
