@@ -9,7 +9,8 @@ namespace {
 
 constexpr int64_t kFixed = 65536;     // the PLL's times: ticks × 65,536
 constexpr int kCellCapacity = 14000;  // bytes of cells a revolution may fill (112,000 cells)
-constexpr int kFluxChunk = 2048;      // bytes of flux values read at once
+constexpr int kFluxChunk = 2048;
+constexpr int64_t kMinimumCell = 4 * kFixed;  // ticks      // bytes of flux values read at once
 // How much of a transition's phase error moves the cell's length (in 1/10,000) and its boundary
 // (in %): low gains average the jitter of many transitions and still follow a drifting speed.
 constexpr int kPeriodGain = 10;
@@ -55,7 +56,7 @@ int DecodeRevolution(ImageSource* source, const ScpHeader& header, int64_t track
   int64_t nominal = 2000 * kFixed / header.tickNs;  // 2 µs when the duration says nothing
   if (rev.duration != 0)
     nominal = static_cast<int64_t>(rev.duration) * kFixed / kScpCellsPerRevolution;
-  if (nominal <= 0) return kScpOk;
+  if (nominal < kMinimumCell) return kScpOk;  // no cell that short is read
   std::memset(cells, 0, kCellCapacity);
   ScpPll pll;
   ScpPllBegin(&pll, nominal);
@@ -226,11 +227,12 @@ void ScpPllFeed(ScpPll* pll, uint32_t ticks, uint8_t* cells, int capacity) {
   pll->flux += static_cast<int64_t>(ticks) * kFixed;
   // A pulse too close to the last one is noise: its time goes to the next.
   if (pll->flux < pll->clock / 2) return;
+  // The cells the interval spans: the transition lies within half a cell of the last boundary.
+  pll->flux -= pll->clock;
   int64_t zeros = 0;
-  for (;;) {
-    pll->flux -= pll->clock;
-    if (pll->flux < pll->clock / 2) break;
-    zeros++;
+  if (pll->flux >= pll->clock / 2) {
+    zeros = (pll->flux - pll->clock / 2) / pll->clock + 1;
+    pll->flux -= zeros * pll->clock;
   }
   // pll->flux is now how far the transition lies from the boundary of its cell. In step with the
   // cells (a short run of zeros), the error moves the cell's length; after a long run the length
