@@ -67,11 +67,11 @@ int ScpDecodeEntry(ImageSource* source, const ScpHeader& header, int entry, int 
 // the file cannot be read.
 int ScpSumBytes(ImageSource* source, uint32_t* sum);
 
-// --- The PLL, apart for its tests and the benchmark ---
+// --- The PLL ---
 
-// Turns `count` flux intervals (ticks) into MFM cells (each byte least significant cell first,
-// zero-filled), at most `capacity` bytes of cells; `nominal` is the cell in ticks × 65,536. The
-// number of cells written.
+// The PLL turns flux intervals (ticks) into MFM cells (each byte least significant cell first),
+// a 1 for each transition; its times are ticks × 65,536, `nominal` the cell the revolution's
+// duration gives.
 struct ScpPll {
   int64_t clock;    // the current cell, ticks × 65,536
   int64_t nominal;  // the cell the revolution's duration gives
@@ -79,5 +79,5 @@ struct ScpPll {
   int64_t cells;    // cells written so far
 };
 void ScpPllBegin(ScpPll* pll, int64_t nominal);
-// Feeds one interval; cells past `capacity` bytes are dropped.
+// Feeds one interval into the zero-filled `cells`; cells past `capacity` bytes are dropped.
 void ScpPllFeed(ScpPll* pll, uint32_t ticks, uint8_t* cells, int capacity);
