@@ -10,7 +10,7 @@ cd "$(dirname "$0")/../.."
 seconds=${FUZZ_SECONDS:-60}
 build=${FUZZ_BUILD:-build/fuzz}
 jobs=${FUZZ_JOBS:-2}
-targets=(fuzz_open fuzz_export fuzz_import fuzz_codes fuzz_attributes fuzz_journal fuzz_containers)
+targets=(fuzz_open fuzz_export fuzz_import fuzz_codes fuzz_attributes fuzz_journal fuzz_containers fuzz_scp)
 
 mkdir -p "$build"
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELVO_FUZZ=ON \

@@ -154,7 +154,8 @@ std::string ShownMessages();
 // none), for the JSON output's "message_en" and "message_id".
 std::string ShownMessagesEn();
 std::vector<std::string> ShownMessageIds();
-// The extensions of the images zelvo opens, for help texts: ".2d, .d20, .d88, .d77, .imd or .hfe".
+// The extensions of the images zelvo opens, for help texts: ".2d, .d20, .d88, .d77, .imd, .hfe or
+// .scp".
 std::string ImageExtensionList();
 // "2D", "D20" or "D88"; "MZ" or "PC".
 const char* FormatName(int imageFormat);

@@ -8,6 +8,7 @@
 
 #include "cli/cli.h"
 #include "cli/edit_support.h"
+#include "cli/flux_summary.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "flows/app_image.h"
@@ -237,6 +238,7 @@ int CheckImage(const CheckOptions& options, const std::string& image, bool sever
     Print(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
   } else {
     std::string text = several ? image + ":\n" : "";
+    text += FluxSummary(image);
     for (int i = 0; i < shown; ++i) text += Describe(items[i], fileSize) + "\n";
     if (findings.count > shown) text += Format("... and %ld more\n", findings.count - shown);
     if (problems == 0)

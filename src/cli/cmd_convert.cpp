@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "cli/flux_summary.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "flows/app_image.h"
@@ -78,6 +79,7 @@ int RunConvert(const ConvertOptions& options) {
   OutcomeClear(&out);
   const int result = ConvertImage(&out, request, nullptr);
   Report(out);
+  Print(FluxSummary(options.source));
   if (result != 0) return kExitFailed;
   PrintWrittenPath(options.target);
   return kExitOk;

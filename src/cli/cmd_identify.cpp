@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/flux_summary.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "flows/app_image.h"
@@ -172,6 +173,7 @@ std::string TextOf(const std::string& image, const Identification& id) {
   if (id.healthKnown)
     text += "  sectors: " + std::to_string(id.badSectors) + " bad, " +
             std::to_string(id.missingSectors) + " missing\n";
+  text += FluxSummary(image);
   if (id.ambiguous) text += "  reads as a Zelvo volume under both conventions equally well\n";
   if (id.readAs >= 0) {
     for (const ConventionScore& s : id.conventions) {

@@ -97,7 +97,7 @@ const char* SaveAsFilter() {
   int at = 0;
   FilterKindCount = 0;
   for (int k = 0; k < kContainerKindCount; k++)
-    for (int f = 0; f < kContainerKinds[k]->filterCount; f++) {
+    for (int f = 0; kContainerKinds[k]->writeDisk && f < kContainerKinds[k]->filterCount; f++) {
       const ContainerFilter& row = kContainerKinds[k]->filters[f];
       const int need =
           static_cast<int>(std::strlen(row.description) + std::strlen(row.pattern)) + 2;

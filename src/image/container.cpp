@@ -7,11 +7,12 @@
 #include "image/container_flat.h"
 #include "image/container_hfe.h"
 #include "image/container_imd.h"
+#include "image/container_scp.h"
 #include "image/disk_model.h"
 #include "image/image_source.h"
 
 const ContainerKind* const kContainerKinds[] = {&kFlatContainer, &kD88Container, &kImdContainer,
-                                                &kHfeContainer};
+                                                &kHfeContainer, &kScpContainer};
 const int kContainerKindCount = sizeof kContainerKinds / sizeof kContainerKinds[0];
 
 namespace {

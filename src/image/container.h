@@ -81,7 +81,7 @@ struct ContainerKind {
   int (*carriesRuns)(ImageSource* source, const ImageTarget* target, const SectorRun* runs,
                      int runCount);
   // Writes a blank image (84 tracks of 16 zero sectors) into a new, empty file, under the disk
-  // name and the date a kind that keeps them stamps. 0 or -1.
+  // name and the date a kind that keeps them stamps. 0 or -1. Null: the kind is only read.
   int (*writeBlank)(ImageFile* file, const char* diskName, const ContainerStamp* stamp);
   // Whether the target's disk is marked write-protected (an unreadable mark is not).
   bool (*writeProtected)(ImageSource* source, const ImageTarget* target);
@@ -93,6 +93,7 @@ struct ContainerKind {
                    ModelTrack* track);
   // Writes a disk into a new file at `base` (0 but for a D88 disk after others): the number of
   // bytes written, or -1 on a write error. Only what the kind keeps (see `keeps`) is written.
+  // Null: the kind is only read, nothing converts to it.
   int64_t (*writeDisk)(ImageFile* file, uint32_t base, const DiskModel* disk,
                        const ContainerStamp* stamp);
   // What the kind can hold of a disk (kKeeps* bits).
@@ -106,6 +107,8 @@ struct ContainerKind {
   // is refused (convert the image to change it).
   int (*queueSector)(ImageSource* source, const ImageTarget* target, int physicalTrack, int sector,
                      const uint8_t* data);
+  // The refusal of a change when queueSector is null (null: the common text of decoded kinds).
+  const char* readOnlyText = nullptr;
 };
 
 // What readTrack gives back.
@@ -131,8 +134,8 @@ extern const int kContainerKindCount;
 const ContainerKind* ContainerForFormat(int format);
 // The name of a format ("2D", "D20", "D88"), or null.
 const char* ContainerFormatName(int format);
-// Every accepted extension in table order, as a help text lists them: ".2d, .d20, .d88, .d77, .imd
-// or .hfe".
+// Every accepted extension in table order, as a help text lists them: ".2d, .d20, .d88, .d77, .imd,
+// .hfe or .scp".
 void ContainerExtensionList(char* text, int capacity);
 // The kind the first bytes of a file show (the best score above 0), or null.
 const ContainerKind* RecogniseContainer(const uint8_t* head, int64_t fileSize);

@@ -28,6 +28,7 @@ inline constexpr int kFormatD20 = 1;
 inline constexpr int kFormatD88 = 2;
 inline constexpr int kFormatImd = 3;
 inline constexpr int kFormatHfe = 4;
+inline constexpr int kFormatScp = 5;
 
 // The physical track under which an image stores a logical track (sides swapped under MZ).
 inline int PhysicalTrack(int logicalTrack, int machineMode) {

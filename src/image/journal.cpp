@@ -245,7 +245,9 @@ int RefuseIfProtected(Outcome* out, const ImageTarget* target) {
   }
   // A container of decoded tracks that cannot write a sector in place is converted to be changed.
   if (target->kind && target->kind->decoded && !target->kind->queueSector) {
-    SayText(out, kCaptionError, kMsgDecodedReadOnly, kMsgDecodedReadOnly);
+    const char* text =
+        target->kind->readOnlyText ? target->kind->readOnlyText : kMsgDecodedReadOnly;
+    SayText(out, kCaptionError, text, text);
     return -1;
   }
   return 0;

@@ -119,7 +119,7 @@ int ConvertImage(Outcome* out, const ConvertRequest& request, ConvertLosses* los
   ConvertLosses losses{};
   if (lossesOut) *lossesOut = losses;
   const ContainerKind* kind = ContainerForFormat(FormatForPath(request.targetPath));
-  if (!kind) {
+  if (!kind || !kind->writeDisk) {  // a kind only read (SCP) is no target either
     Say(out, kCaptionError, kMsgConvertNoContainer, request.targetPath);
     return -1;
   }

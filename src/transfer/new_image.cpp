@@ -64,6 +64,13 @@ int MakeNewImage(Outcome* out, const NewImageRequest& request) {
     SayNamed(out, kMsgNewImageExists, request.path);
     return -1;
   }
+  // A kind that is only read (SCP) is never made.
+  const ContainerKind* made = ContainerForFormat(request.imageFormat);
+  if (made && !made->writeBlank) {
+    const char* text = made->readOnlyText ? made->readOnlyText : kMsgDecodedReadOnly;
+    SayText(out, kCaptionError, text, text);
+    return -1;
+  }
   FormatOptions options = request.volume;
   options.like = nullptr;
   if (request.likePath) {

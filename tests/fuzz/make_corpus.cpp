@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "image/disk_model.h"
+#include "image/mfm.h"
 #include "support/image_builder.h"
 #include "transfer/convert_image.h"
 
@@ -274,6 +276,32 @@ int main(int argc, char** argv) {
       fs::remove(converted);
     }
     fs::remove(d88);
+  }
+  // SCP: one track of two sectors, its revolution cut after them to keep the seed small.
+  {
+    ModelTrack track{};
+    track.count = 2;
+    for (int i = 0; i < 2; i++) track.sectors[i] = {0, 0, static_cast<uint8_t>(i + 1), 1, 0, 0, {}};
+    static uint8_t cells[kMfmCellBytes];
+    if (MfmEncodeTrack(&track, cells) != 0) return 1;
+    Bytes flux;
+    int last = 0;
+    for (int i = 0; i < 900 * 16; i++)
+      if (cells[i >> 3] >> (i & 7) & 1) {
+        const int interval = (i - last) * 80;  // 2 µs cells, 25 ns ticks
+        flux.push_back(static_cast<uint8_t>(interval >> 8));
+        flux.push_back(static_cast<uint8_t>(interval));
+        last = i;
+      }
+    Bytes scp(0x10 + 4 * 168, 0);
+    scp[0] = 'S', scp[1] = 'C', scp[2] = 'P', scp[5] = 1, scp[8] = 1;
+    const uint32_t at = static_cast<uint32_t>(scp.size());
+    for (int i = 0; i < 4; i++) scp[0x10 + i] = static_cast<uint8_t>(at >> (8 * i));
+    for (uint32_t v : {uint32_t{'T' | 'R' << 8 | 'K' << 16}, 8000000u,
+                       static_cast<uint32_t>(flux.size() / 2), 16u})
+      for (int i = 0; i < 4; i++) scp.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    scp.insert(scp.end(), flux.begin(), flux.end());
+    put("fuzz_scp", "one-track", scp);
   }
   put("fuzz_journal", "one-sector", journal({{256, 256}}));
   put("fuzz_journal", "records", journal({{688, 272}, {960, 272}, {3000, 272}}));

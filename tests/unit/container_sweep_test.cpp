@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,12 @@
 #include "image/container_flat.h"
 #include "image/container_hfe.h"
 #include "image/container_imd.h"
+#include "image/container_scp.h"
 #include "image/image_file.h"
 #include "image/image_lock.h"
 #include "image/journal.h"
 #include "image/sector_transfer.h"
+#include "support/flux_writer.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
@@ -79,12 +82,27 @@ Bytes BuildHfe(const VolumeBuilder& volume, ImageSpec shape) {
   return Reencode(volume, shape, ".hfe");
 }
 void ProtectHfe(Bytes* image) { (*image)[kHfeWriteAllowedAt] = 0x00; }
+// SCP images: the builder's D88 image laid out as flux, one revolution of light jitter (the vote
+// of several revolutions is scp_container_test's).
+Bytes BuildScp(const VolumeBuilder& volume, ImageSpec shape) {
+  shape.d88 = true;
+  testsupport::TempDir dir;
+  const std::string from = dir.Path("from.d88");
+  testimg::WriteFile(from, testimg::BuildImage(volume, shape));
+  auto model = std::make_unique<DiskModel>();
+  fluxw::LoadModel(from, shape.machineMode, model.get());
+  fluxw::FluxOptions options;
+  options.jitter = 0.03;
+  options.revolutions = 1;
+  return fluxw::WriteScp(*model, options);
+}
 
 const Row kRows[] = {
     {&kFlatContainer, BuildFlat, 0, nullptr},
     {&kD88Container, BuildD88, 1, ProtectD88},
     {&kImdContainer, BuildImd, 0, nullptr, "IMD 1.18: 31/12/2024 00:00:00\r\nzelvo new\x1A"},
     {&kHfeContainer, BuildHfe, 0, ProtectHfe},
+    {&kScpContainer, BuildScp, 0, nullptr},
 };
 
 TEST(ContainerSweep, EveryKindHasARow) {
@@ -658,13 +676,14 @@ TEST(ContainerTable, FormatsNamesAndHelpText) {
   EXPECT_EQ(nullptr, ContainerForFormat(-1));
   EXPECT_EQ(&kImdContainer, ContainerForFormat(kFormatImd));
   EXPECT_EQ(&kHfeContainer, ContainerForFormat(kFormatHfe));
-  EXPECT_EQ(nullptr, ContainerForFormat(kFormatHfe + 1));
+  EXPECT_EQ(&kScpContainer, ContainerForFormat(kFormatScp));
+  EXPECT_EQ(nullptr, ContainerForFormat(kFormatScp + 1));
   EXPECT_STREQ("2D", ContainerFormatName(kFormat2D));
   EXPECT_STREQ("D20", ContainerFormatName(kFormatD20));
   EXPECT_STREQ("D88", ContainerFormatName(kFormatD88));
   char text[64];
   ContainerExtensionList(text, sizeof text);
-  EXPECT_STREQ(".2d, .d20, .d88, .d77, .imd or .hfe", text);
+  EXPECT_STREQ(".2d, .d20, .d88, .d77, .imd, .hfe or .scp", text);
   ContainerExtensionList(text, 8);  // cut, still ended
   EXPECT_STREQ(".2d, .d", text);
 }

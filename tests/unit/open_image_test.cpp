@@ -209,12 +209,13 @@ TEST_F(OpenImageTest, DialogRecord) {
   EXPECT_EQ("*", d.defExt);
   EXPECT_EQ("", d.initialFile);
   // The rows of the original dialog first, then those the container table adds.
-  const char* const patterns = "*.2d;*.d20;*.d88;*.d77;*.imd;*.hfe";
+  const char* const patterns = "*.2d;*.d20;*.d88;*.d77;*.imd;*.hfe;*.scp";
   const std::string filter =
       std::string(kFilterAllFilesJa) + '\0' + "*.*" + '\0' + kFilterFlat + '\0' + "*.2d" + '\0' +
       kFilterD88 + '\0' + "*.d88" + '\0' + kFilterD20 + '\0' + "*.d20" + '\0' + kFilterD77 + '\0' +
       "*.d77" + '\0' + kFilterImd + '\0' + "*.imd" + '\0' + kFilterHfe + '\0' + "*.hfe" + '\0' +
-      testsupport::Formatted(kFilterAllImages, patterns) + '\0' + patterns + '\0' + '\0';
+      kFilterScp + '\0' + "*.scp" + '\0' + testsupport::Formatted(kFilterAllImages, patterns) +
+      '\0' + patterns + '\0' + '\0';
   EXPECT_EQ(filter, d.filter);
 }
 

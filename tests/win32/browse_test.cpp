@@ -94,10 +94,15 @@ TEST_P(OpenTest, ShowsTheRowsThePanelAndTheTitle) {
   EXPECT_EQ(dialog.title, gui::Shown(kOpenDialogTitle));
   EXPECT_EQ(dialog.fileName, L"");
   const std::vector<std::wstring> filters = {
-      gui::Shown(kFilterAllFilesJa), gui::Shown(kFilterFlat),
-      gui::Shown(kFilterD88),        gui::Shown(kFilterD20),
-      gui::Shown(kFilterD77),        gui::Shown(kFilterImd),
-      gui::Shown(kFilterHfe),        L"全イメージファイル(*.2d;*.d20;*.d88;*.d77;*.imd;*.hfe)"};
+      gui::Shown(kFilterAllFilesJa),
+      gui::Shown(kFilterFlat),
+      gui::Shown(kFilterD88),
+      gui::Shown(kFilterD20),
+      gui::Shown(kFilterD77),
+      gui::Shown(kFilterImd),
+      gui::Shown(kFilterHfe),
+      gui::Shown(kFilterScp),
+      L"全イメージファイル(*.2d;*.d20;*.d88;*.d77;*.imd;*.hfe;*.scp)"};
   EXPECT_EQ(dialog.filters, filters);
   EXPECT_TRUE(driver_.boxes().empty());
 
