@@ -1,6 +1,7 @@
 // zelvo convert: a copy of an image in another container, and in the other convention if asked.
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -13,6 +14,8 @@
 #include "flows/app_state.h"
 #include "texts/texts.h"
 #include "transfer/convert_image.h"
+#include "transfer/volume_change.h"
+#include "view/sector_owner.h"
 
 namespace cli {
 namespace {
@@ -57,6 +60,40 @@ ContainerStamp StampOf(const std::string& path) {
   return stamp;
 }
 
+// The sectors of the source that a file or the volume's structures need and that the source
+// records as bad or lacks, a line each as check says them; how many. The copy keeps them as they
+// were read.
+int ReportHurt() {
+  ImageTarget target;
+  AppImageTarget(&target);
+  auto volume = std::make_unique<VolumeState>();
+  auto health = std::make_unique<VolumeHealth>();
+  Outcome ignored;
+  OutcomeClear(&ignored);
+  if (ReadVolumeState(&ignored, &target, volume.get()) != 0 ||
+      ReadVolumeHealth(&target, health.get()) != 0)
+    return 0;
+  const VolumeView view{volume->SystemArea,   volume->DirectoryBuffer, volume->EntryCount,
+                        volume->ExdirPresent, volume->ExdirTrack,      volume->ExdirSector};
+  std::string text;
+  int hurt = 0;
+  for (int i = 0; i <= kLastSectorIndex; ++i) {
+    const SectorHealth& h = health->sectors[i];
+    const SectorOwner owner = FindSectorOwner(view, i);
+    // Missing sectors of free space are the conversion's own note.
+    if (h.state == kSectorSound || owner.kind >= kOwnerUnowned) continue;
+    char verdict[128], owned[128], line[320];
+    ComposeSectorVerdict(h, true, verdict, sizeof verdict);
+    ComposeSectorOwner(view, owner, App.Tables.TBL1, true, owned, sizeof owned);
+    std::snprintf(line, sizeof line, kCheckLineBadSectorEn, i / kSectorsPerTrack,
+                  i % kSectorsPerTrack + 1, verdict, owned);
+    text += std::string(line) + "\n";
+    hurt++;
+  }
+  if (hurt > 0) Print(text);
+  return hurt;
+}
+
 int RunConvert(const ConvertOptions& options) {
   console::Settings settings;
   StartSession(settings, options.mode, false);
@@ -82,7 +119,8 @@ int RunConvert(const ConvertOptions& options) {
   Print(FluxSummary(options.source));
   if (result != 0) return kExitFailed;
   PrintWrittenPath(options.target);
-  return kExitOk;
+  // The copy is written whole, so its good files are not lost; a hurt file still fails the run.
+  return request.dryRun || ReportHurt() == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace

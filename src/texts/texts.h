@@ -831,9 +831,9 @@ inline constexpr char kFilterScpEn[] = "SCP flux images(*.scp)";
 // SCPイメージは変更できません。D88に変換してから変更してください。
 inline constexpr char kMsgScpReadOnly[] = "SCP\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x95""\xCF""\x8D""X\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""BD88\x82""\xC9""\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x82""\xA9""\x82""\xE7""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
 inline constexpr char kMsgScpReadOnlyEn[] = "SCP images cannot be changed. Convert to D88 first.";
-// IMD・HFEイメージは変更できません。D88に変換してから変更してください。
-inline constexpr char kMsgDecodedReadOnly[] = "IMD\x81""EHFE\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x95""\xCF""\x8D""X\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""BD88\x82""\xC9""\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x82""\xA9""\x82""\xE7""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
-inline constexpr char kMsgDecodedReadOnlyEn[] = "IMD and HFE images cannot be changed in place: convert the image to D88 (zelvo convert IMAGE COPY.d88) and change the copy.";
+// この形式のイメージは変更できません。D88に変換してから変更してください。
+inline constexpr char kMsgDecodedReadOnly[] = "\x82""\xB1""\x82""\xCC""\x8C""`\x8E""\xAE""\x82""\xCC""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCD""\x95""\xCF""\x8D""X\x82""\xC5""\x82""\xAB""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""BD88\x82""\xC9""\x95""\xCF""\x8A""\xB7""\x82""\xB5""\x82""\xC4""\x82""\xA9""\x82""\xE7""\x95""\xCF""\x8D""X\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgDecodedReadOnlyEn[] = "Images of this kind cannot be changed in place: convert the image to D88 (zelvo convert IMAGE COPY.d88) and change the copy.";
 // 変換
 inline constexpr char kCaptionConvert[] = "\x95""\xCF""\x8A""\xB7""";
 inline constexpr char kCaptionConvertEn[] = "Convert";

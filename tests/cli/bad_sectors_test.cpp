@@ -65,6 +65,15 @@ TEST_F(BadSectorsTest, CheckLsExportAndIdentifyTellTheFilesABadSectorHurts) {
       << r.err;
   EXPECT_EQ(600u, testimg::ReadFile(Path("game.bin")).size()) << "written as read";
 
+  // A conversion writes the copy whole, with the error kept, and fails naming the hurt file.
+  r = Zelvo({"convert", "--mode", "pc", "dump.d88", "copy.imd"});
+  EXPECT_EQ(1, r.code);
+  EXPECT_NE(std::string::npos,
+            r.out.find("track 02 sector 02: D88 status B0: data CRC error (file GAME)\n"))
+      << r.out;
+  EXPECT_EQ(std::string::npos, r.out.find("(free)")) << r.out;
+  EXPECT_EQ(1, Zelvo({"check", "--mode", "pc", "copy.imd"}).code);
+
   r = Zelvo({"identify", "dump.d88"});
   EXPECT_NE(std::string::npos, r.out.find("  sectors: 2 bad, 0 missing\n")) << r.out;
   EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(path)));

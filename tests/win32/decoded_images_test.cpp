@@ -1,9 +1,9 @@
 // IMD and HFE images in the window: the single import writes into them in place, as into the D88
-// of the same disk; a dump whose sectors are recorded bad says so after loading and in its
-// sector view.
-#include <commctrl.h>
+// of the same disk; a dump whose sectors are recorded bad says so after loading.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h:
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
