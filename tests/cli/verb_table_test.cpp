@@ -47,7 +47,8 @@ TEST_F(VerbTableTest, TheHelpListsEveryVerbInOrderAndEachIsReachedByItsOwnName) 
   for (const Listed& verb : verbs) names.push_back(verb.name);
   EXPECT_EQ(names, (std::vector<std::string>{"ls", "identify", "export", "import", "new", "check",
                                              "rm", "rename", "attr", "undelete", "sectors",
-                                             "convert", "join", "patch"}));
+                                             "convert", "join", "patch", "unpack", "pack",
+                                             "copy"}));
 
   for (const Listed& verb : verbs) {
     SCOPED_TRACE(verb.name);
