@@ -73,7 +73,7 @@ void CopySelectedToImage(WindowHandle window) {
   ChangeHistoryPause(false);
   ShowOutcome(window, &out);
   if (result != 0) return;
-  char status[kStatusCapacity];
+  char status[kStatusCapacity + kPathCapacity];
   std::snprintf(status, sizeof status, kStatusFilesCopied, count, path);
   ShowActionStatus(window, status);
 }

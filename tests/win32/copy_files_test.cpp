@@ -24,7 +24,8 @@ class CopyFilesTest : public GuiTest {
     StartProgram();
     image_ = WriteImage(SampleVolume(), "open.d88");
     testimg::VolumeBuilder target;
-    testimg::FileSpec kept{"KEPT", 1};
+    testimg::FileSpec kept;
+    kept.name = "KEPT";
     kept.data = testsupport::Pattern(100, 4);
     target.AddFile(kept);
     target_ = WriteImage(target, "target.2d");
