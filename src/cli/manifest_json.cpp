@@ -359,10 +359,10 @@ std::string ManifestToJson(const PackManifest& manifest, const ManifestSource& s
   const uint8_t* sys = manifest.systemArea;
   Json root;
   root["zelvo-disk"] = kPackManifestVersion;
-  Json from;
-  from["container"] = source.container;
-  from["layout"] = source.layout;
-  from["convention"] = source.convention;
+  Json from = Json::object();
+  if (!source.container.empty()) from["container"] = source.container;
+  if (!source.layout.empty()) from["layout"] = source.layout;
+  if (!source.convention.empty()) from["convention"] = source.convention;
   from["disk"] = source.disk;
   root["source"] = from;
   if (manifest.containerName[0])
