@@ -8,7 +8,8 @@ namespace commands {
 
 void New(HWND window);
 void Open(HWND window);
-void SaveAs(HWND window);  // command_save_as.cpp
+void SaveAs(HWND window);     // command_save_as.cpp
+void CopyFiles(HWND window);  // command_copy_files.cpp
 void Export(HWND window);
 void ExportToFolder(HWND window);
 void Import(HWND window);

@@ -26,6 +26,8 @@ bool ImageNamed() { return WindowComplete() && App.ImagePath[0] != '\0'; }
 bool SeveralDisks() { return ImageNamed() && App.DiskCount > 1; }
 // Restoring a deleted file: a writable disk that holds deleted entries.
 bool DeletedEntriesWritable() { return Writable() && VolumeHasDeletedEntries(); }
+// Copying files into another image reads the open one only.
+bool RowsChosen() { return VolumeLoaded() && ListFirstSelected(App.ListWindow) != -1; }
 bool CanUndo() { return ChangeHistoryCanUndo(); }
 bool CanRedo() { return ChangeHistoryCanRedo(); }
 
@@ -36,6 +38,7 @@ const WindowCommand kWindowCommands[] = {
     {IDM_SAVE_AS, commands::SaveAs, VolumeLoaded},
     {IDM_EXPORT, commands::Export, VolumeLoaded},
     {IDM_EXPORT_FOLDER, commands::ExportToFolder, VolumeLoaded},
+    {IDM_COPY_FILES, commands::CopyFiles, RowsChosen},
     {IDM_IMPORT, commands::Import, Writable},
     {IDM_IMPORT_MANY, commands::ImportMany, Writable},
     {IDM_CHECK, commands::Check, VolumeLoaded},

@@ -10,7 +10,8 @@ const VerbRow kVerbTable[] = {
     {"ls", AddLs},     {"identify", AddIdentify}, {"export", AddExport},   {"import", AddImport},
     {"new", AddNew},   {"check", AddCheck},       {"rm", AddRm},           {"rename", AddRename},
     {"attr", AddAttr}, {"undelete", AddUndelete}, {"sectors", AddSectors}, {"convert", AddConvert},
-    {"join", AddJoin}, {"patch", AddPatch},
+    {"join", AddJoin}, {"patch", AddPatch},       {"unpack", AddUnpack},   {"pack", AddPack},
+    {"copy", AddCopy},
 };
 const int kVerbCount = static_cast<int>(sizeof kVerbTable / sizeof kVerbTable[0]);
 

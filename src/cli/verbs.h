@@ -27,6 +27,9 @@ Verb AddSectors(CLI::App& app);
 Verb AddConvert(CLI::App& app);
 Verb AddJoin(CLI::App& app);
 Verb AddPatch(CLI::App& app);
+Verb AddUnpack(CLI::App& app);
+Verb AddPack(CLI::App& app);
+Verb AddCopy(CLI::App& app);
 
 struct VerbRow {
   const char* name;  // as typed, and as the verb's factory names its subcommand

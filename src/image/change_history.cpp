@@ -54,6 +54,8 @@ void ChangeHistoryClear() {
   Applied = 0;
 }
 
+void ChangeHistoryPause(bool paused) { Stepping = paused; }
+
 bool ChangeHistoryCanUndo() { return Applied > 0; }
 
 bool ChangeHistoryCanRedo() { return Applied < ChangeCount; }

@@ -19,6 +19,10 @@ bool ChangeHistoryCanRedo();
 void ChangeHistoryRecord(const ImageRegion* regions, int count, const uint8_t* before,
                          const uint8_t* after, int64_t sizeBefore, int64_t sizeAfter);
 
+// While paused, commits are not recorded: a change of another image than the history's (a copy
+// into another file) is no step of this image's history.
+void ChangeHistoryPause(bool paused);
+
 // Undoes the last change (undo true) or redoes the last undone one on the target's image (the
 // image the history belongs to), as a journalled change of its own. First checks that the image
 // still holds exactly the bytes that change left (undo) or that its undo left (redo); when it does

@@ -60,6 +60,8 @@
 #define IDM_SELECT_ALL 40251
 // Save As: a converted copy of the open image.
 #define IDM_SAVE_AS 40070
+// Copying the selected files into another image (flows/copy_files.h).
+#define IDM_COPY_FILES 40071
 
 // Restoring a deleted file (flows/restore_deleted.h).
 #define IDD_RESTORE_DELETED 40300

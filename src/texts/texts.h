@@ -1230,6 +1230,72 @@ inline constexpr char kDlgNewExdirEn[] = "Make an extended directory";
 // フォルダ(%s)がありません。選び直すか、ほかのフォルダを入力してください。
 inline constexpr char kMsgFolderMissing[] = "\x83""t\x83""H\x83""\x8B""\x83""_(%s)\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x91""I\x82""\xD1""\x92""\xBC""\x82""\xB7""\x82""\xA9""\x81""A\x82""\xD9""\x82""\xA9""\x82""\xCC""\x83""t\x83""H\x83""\x8B""\x83""_\x82""\xF0""\x93""\xFC""\x97""\xCD""\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
 inline constexpr char kMsgFolderMissingEn[] = "The folder (%s) does not exist: choose or type another one.";
+// %s (%s): %s%s\n何も書き込みませんでした。
+inline constexpr char kMsgPackRefused[] = "%s (%s): %s%s\x0A""\x89""\xBD""\x82""\xE0""\x8F""\x91""\x82""\xAB""\x8D""\x9E""\x82""\xDD""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x82""\xC5""\x82""\xB5""\x82""\xBD""\x81""B";
+inline constexpr char kMsgPackRefusedEn[] = "%s (%s): %s%s; nothing was written.";
+// マニフェスト
+inline constexpr char kPackManifestLabel[] = "\x83""}\x83""j\x83""t\x83""F\x83""X\x83""g";
+inline constexpr char kPackManifestLabelEn[] = "manifest";
+// マニフェストとして読めません
+inline constexpr char kPackNotManifest[] = "\x83""}\x83""j\x83""t\x83""F\x83""X\x83""g\x82""\xC6""\x82""\xB5""\x82""\xC4""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kPackNotManifestEn[] = "it does not read as a manifest (JSON object)";
+// 不明な項目です
+inline constexpr char kPackUnknownField[] = "\x95""s\x96""\xBE""\x82""\xC8""\x8D""\x80""\x96""\xDA""\x82""\xC5""\x82""\xB7""";
+inline constexpr char kPackUnknownFieldEn[] = "the field is unknown";
+// 値が正しくありません
+inline constexpr char kPackBadValue[] = "\x92""l\x82""\xAA""\x90""\xB3""\x82""\xB5""\x82""\xAD""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kPackBadValueEn[] = "the value is malformed";
+// ファイルが読めません
+inline constexpr char kPackFileMissing[] = "\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xAA""\x93""\xC7""\x82""\xDF""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kPackFileMissingEn[] = "the file cannot be read";
+// 65535バイトを超えています
+inline constexpr char kPackFileTooBig[] = "65535\x83""o\x83""C\x83""g\x82""\xF0""\x92""\xB4""\x82""\xA6""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kPackFileTooBigEn[] = "the file is over 65,535 bytes";
+// 名前が16バイトを超えています
+inline constexpr char kPackNameTooLong[] = "\x96""\xBC""\x91""O\x82""\xAA""16\x83""o\x83""C\x83""g\x82""\xF0""\x92""\xB4""\x82""\xA6""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kPackNameTooLongEn[] = "the name is longer than 16 bytes";
+// 名前がありません
+inline constexpr char kPackNameMissing[] = "\x96""\xBC""\x91""O\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kPackNameMissingEn[] = "the entry has no name";
+// 不明なファイル形式です
+inline constexpr char kPackTypeUnknown[] = "\x95""s\x96""\xBE""\x82""\xC8""\x83""t\x83""@\x83""C\x83""\x8B""\x8C""`\x8E""\xAE""\x82""\xC5""\x82""\xB7""";
+inline constexpr char kPackTypeUnknownEn[] = "the type is unknown (OBJ, TEX, CMD, REL, SCD, RDD or 1-255)";
+// ディスクが一杯です
+inline constexpr char kPackDiskFull[] = "\x83""f\x83""B\x83""X\x83""N\x82""\xAA""\x88""\xEA""\x94""t\x82""\xC5""\x82""\xB7""";
+inline constexpr char kPackDiskFullEn[] = "the disk is full";
+// 他のファイルまたはシステムの領域と重なります
+inline constexpr char kPackOverlap[] = "\x91""\xBC""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xDC""\x82""\xBD""\x82""\xCD""\x83""V\x83""X\x83""e\x83""\x80""\x82""\xCC""\x97""\xCC""\x88""\xE6""\x82""\xC6""\x8F""d\x82""\xC8""\x82""\xE8""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kPackOverlapEn[] = "it overlaps another file or the volume's own sectors";
+// ディスクに収まりません
+inline constexpr char kPackNoFit[] = "\x83""f\x83""B\x83""X\x83""N\x82""\xC9""\x8E""\xFB""\x82""\xDC""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kPackNoFitEn[] = "it does not fit on the disk";
+// ディレクトリに置けません
+inline constexpr char kPackDirectoryFull[] = "\x83""f\x83""B\x83""\x8C""\x83""N\x83""g\x83""\x8A""\x82""\xC9""\x92""u\x82""\xAF""\x82""\xDC""\x82""\xB9""\x82""\xF1""";
+inline constexpr char kPackDirectoryFullEn[] = "the directory has no room for it (full, or the slot is taken)";
+// ブートセクタのファイルが5632バイトを超えています
+inline constexpr char kPackBootTooLong[] = "\x83""u\x81""[\x83""g\x83""Z\x83""N\x83""^\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xAA""5632\x83""o\x83""C\x83""g\x82""\xF0""\x92""\xB4""\x82""\xA6""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7""";
+inline constexpr char kPackBootTooLongEn[] = "the boot sectors' file is over 5,632 bytes";
+// コピー先に同じ名前のファイルがあります: %s
+inline constexpr char kMsgCopyNameExists[] = "\x83""R\x83""s\x81""[\x90""\xE6""\x82""\xC9""\x93""\xAF""\x82""\xB6""\x96""\xBC""\x91""O\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xAA""\x82""\xA0""\x82""\xE8""\x82""\xDC""\x82""\xB7"": %s";
+inline constexpr char kMsgCopyNameExistsEn[] = "A file of the same name is on the target image: %s (pass --replace to replace it).";
+// コピー先の同じ名前のファイルはロックされています: %s
+inline constexpr char kMsgCopyLocked[] = "\x83""R\x83""s\x81""[\x90""\xE6""\x82""\xCC""\x93""\xAF""\x82""\xB6""\x96""\xBC""\x91""O\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCD""\x83""\x8D""\x83""b\x83""N\x82""\xB3""\x82""\xEA""\x82""\xC4""\x82""\xA2""\x82""\xDC""\x82""\xB7"": %s";
+inline constexpr char kMsgCopyLockedEn[] = "The file of the same name on the target image is locked: %s.";
+// %d個のファイルをコピーしました。
+inline constexpr char kMsgCopySucceeded[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""R\x83""s\x81""[\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD""\x81""B";
+inline constexpr char kMsgCopySucceededEn[] = "Copied %d files.";
+// コピー先のイメージ
+inline constexpr char kCopyDialogTitle[] = "\x83""R\x83""s\x81""[\x90""\xE6""\x82""\xCC""\x83""C\x83""\x81""\x81""[\x83""W";
+inline constexpr char kCopyDialogTitleEn[] = "Copy into which image";
+// 選択した%d個のファイルを%sへコピーします。\nコピー先は別のファイルなので、このコピーは開いているイメージの「元に戻す」には入りません。よろしいですか?
+inline constexpr char kMsgCopyQuestion[] = "\x91""I\x91""\xF0""\x82""\xB5""\x82""\xBD""%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""%s\x82""\xD6""\x83""R\x83""s\x81""[\x82""\xB5""\x82""\xDC""\x82""\xB7""\x81""B\x0A""\x83""R\x83""s\x81""[\x90""\xE6""\x82""\xCD""\x95""\xCA""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xC8""\x82""\xCC""\x82""\xC5""\x81""A\x82""\xB1""\x82""\xCC""\x83""R\x83""s\x81""[\x82""\xCD""\x8A""J\x82""\xA2""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xCC""\x81""u\x8C""\xB3""\x82""\xC9""\x96""\xDF""\x82""\xB7""\x81""v\x82""\xC9""\x82""\xCD""\x93""\xFC""\x82""\xE8""\x82""\xDC""\x82""\xB9""\x82""\xF1""\x81""B\x82""\xE6""\x82""\xEB""\x82""\xB5""\x82""\xA2""\x82""\xC5""\x82""\xB7""\x82""\xA9""\x3F""";
+inline constexpr char kMsgCopyQuestionEn[] = "Copy the %d selected files into %s\x3F""\x0A""The target is another file, so this copy is not in the open image's undo history.";
+// コピー先が開いているイメージです。別のイメージを選んでください。
+inline constexpr char kMsgCopySameImage[] = "\x83""R\x83""s\x81""[\x90""\xE6""\x82""\xAA""\x8A""J\x82""\xA2""\x82""\xC4""\x82""\xA2""\x82""\xE9""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xC5""\x82""\xB7""\x81""B\x95""\xCA""\x82""\xCC""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xF0""\x91""I\x82""\xF1""\x82""\xC5""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgCopySameImageEn[] = "The target is the open image itself: choose another image.";
+// %d個のファイルをコピーしました: %s
+inline constexpr char kStatusFilesCopied[] = "%d\x8C""\xC2""\x82""\xCC""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""R\x83""s\x81""[\x82""\xB5""\x82""\xDC""\x82""\xB5""\x82""\xBD"": %s";
+inline constexpr char kStatusFilesCopiedEn[] = "Copied %d files to %s";
 
 // The texts by number, in the order of texts.txt.
 enum class TextId : uint16_t {
@@ -1641,6 +1707,28 @@ enum class TextId : uint16_t {
   kDlgNewDate,
   kDlgNewExdir,
   kMsgFolderMissing,
+  kMsgPackRefused,
+  kPackManifestLabel,
+  kPackNotManifest,
+  kPackUnknownField,
+  kPackBadValue,
+  kPackFileMissing,
+  kPackFileTooBig,
+  kPackNameTooLong,
+  kPackNameMissing,
+  kPackTypeUnknown,
+  kPackDiskFull,
+  kPackOverlap,
+  kPackNoFit,
+  kPackDirectoryFull,
+  kPackBootTooLong,
+  kMsgCopyNameExists,
+  kMsgCopyLocked,
+  kMsgCopySucceeded,
+  kCopyDialogTitle,
+  kMsgCopyQuestion,
+  kMsgCopySameImage,
+  kStatusFilesCopied,
   kCount
 };
 
@@ -2059,6 +2147,28 @@ inline constexpr TextEntry kTextTable[] = {
   {"kDlgNewDate", kDlgNewDate, kDlgNewDateEn},
   {"kDlgNewExdir", kDlgNewExdir, kDlgNewExdirEn},
   {"kMsgFolderMissing", kMsgFolderMissing, kMsgFolderMissingEn},
+  {"kMsgPackRefused", kMsgPackRefused, kMsgPackRefusedEn},
+  {"kPackManifestLabel", kPackManifestLabel, kPackManifestLabelEn},
+  {"kPackNotManifest", kPackNotManifest, kPackNotManifestEn},
+  {"kPackUnknownField", kPackUnknownField, kPackUnknownFieldEn},
+  {"kPackBadValue", kPackBadValue, kPackBadValueEn},
+  {"kPackFileMissing", kPackFileMissing, kPackFileMissingEn},
+  {"kPackFileTooBig", kPackFileTooBig, kPackFileTooBigEn},
+  {"kPackNameTooLong", kPackNameTooLong, kPackNameTooLongEn},
+  {"kPackNameMissing", kPackNameMissing, kPackNameMissingEn},
+  {"kPackTypeUnknown", kPackTypeUnknown, kPackTypeUnknownEn},
+  {"kPackDiskFull", kPackDiskFull, kPackDiskFullEn},
+  {"kPackOverlap", kPackOverlap, kPackOverlapEn},
+  {"kPackNoFit", kPackNoFit, kPackNoFitEn},
+  {"kPackDirectoryFull", kPackDirectoryFull, kPackDirectoryFullEn},
+  {"kPackBootTooLong", kPackBootTooLong, kPackBootTooLongEn},
+  {"kMsgCopyNameExists", kMsgCopyNameExists, kMsgCopyNameExistsEn},
+  {"kMsgCopyLocked", kMsgCopyLocked, kMsgCopyLockedEn},
+  {"kMsgCopySucceeded", kMsgCopySucceeded, kMsgCopySucceededEn},
+  {"kCopyDialogTitle", kCopyDialogTitle, kCopyDialogTitleEn},
+  {"kMsgCopyQuestion", kMsgCopyQuestion, kMsgCopyQuestionEn},
+  {"kMsgCopySameImage", kMsgCopySameImage, kMsgCopySameImageEn},
+  {"kStatusFilesCopied", kStatusFilesCopied, kStatusFilesCopiedEn},
 };
 static_assert(sizeof kTextTable / sizeof kTextTable[0] == static_cast<unsigned>(TextId::kCount));
 

@@ -89,7 +89,10 @@ int MakeNewImage(Outcome* out, const NewImageRequest& request) {
     }
     options.like = LikeTracks;
   }
-  FormatVolume(options, Volume);
+  if (request.prepared)
+    std::memcpy(Volume, request.prepared, sizeof Volume);
+  else
+    FormatVolume(options, Volume);
 
   char temp[kPathCapacity];
   ImageFile file;
@@ -99,7 +102,11 @@ int MakeNewImage(Outcome* out, const NewImageRequest& request) {
   }
   const ContainerKind* kind = ContainerForFormat(request.imageFormat);
   const ContainerStamp stamp = VolumeDateStamp(request.volume.date);
-  const int container = kind ? kind->writeBlank(&file, request.volume.diskName, &stamp) : -1;
+  const int container =
+      kind ? kind->writeBlank(
+                 &file, request.containerName ? request.containerName : request.volume.diskName,
+                 &stamp)
+           : -1;
   ImageFileClose(&file);
   if (container != 0 || FillImage(out, request, temp) != 0) {
     ImageFileRemove(temp);

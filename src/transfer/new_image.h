@@ -15,6 +15,11 @@ struct NewImageRequest {
   int likeFormat;
   int likeMode;
   bool replace;  // replace an existing file at `path`
+  // A whole volume (kVolumeBytes, volume terms) to write instead of the blank one (pack), or null;
+  // `volume` then gives only the container's date. The disk name a container header keeps, or
+  // null for the volume's disk name.
+  const uint8_t* prepared = nullptr;
+  const char* containerName = nullptr;
 };
 
 // Builds the blank volume in memory, writes it under a temporary name beside `path` (the container,

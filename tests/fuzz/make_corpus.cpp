@@ -339,6 +339,21 @@ int main(int argc, char** argv) {
                 area,
                 directory}));
   }
+  // Manifests of zelvo pack: a hand-written one, one as unpack writes it, one refused.
+  auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
+  put("fuzz_manifest", "minimal",
+      text(R"({"files": [{"file": "a.bin", "name": "GAME", "start": "1200", "exec": "0x1200"}]})"));
+  put("fuzz_manifest", "unpacked",
+      text(
+          R"({"zelvo-disk": 1, "source": {"container": ".d88", "layout": "D88", "convention": "mz",)"
+          R"( "disk": 0}, "container_name": "DISK", "volume": {"name": "DISK", "number": 3,)"
+          R"( "date": "24/05/01", "fm_mark": true, "auto_start": "RUN", "exdir": true,)"
+          R"( "exdir_bytes": "0201"}, "boot": "zelvo-boot.bin", "files": [{"slot": 0, "file":)"
+          R"( "A.OBJ", "name": "A", "name_bytes": "410d0d0d0d0d0d0d0d0d0d0d0d0d0d0d", "type":)"
+          R"( "OBJ", "lock": true, "start": "1200", "exec": "1200", "date": "24/05/01",)"
+          R"( "length": 10, "track": 2, "sector": 9, "order": 1, "tail": "ff00"},)"
+          R"( {"slot": 5, "raw": "0041424344450d0d0d0d0d0d0d0d0d0d0d0d000000000000000000000000021e"}]})"));
+  put("fuzz_manifest", "refused", text(R"({"files": [{"file": "a.bin", "type": "EXE"}]})"));
   std::fprintf(stderr, "%d seeds written to %s\n", written, root.string().c_str());
   return 0;
 }
