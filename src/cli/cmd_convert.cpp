@@ -16,6 +16,7 @@
 #include "transfer/convert_image.h"
 #include "transfer/volume_change.h"
 #include "view/sector_owner.h"
+#include "volume/layout.h"
 
 namespace cli {
 namespace {
@@ -84,7 +85,16 @@ int ReportHurt() {
     if (h.state == kSectorSound || owner.kind >= kOwnerUnowned) continue;
     char verdict[128], owned[128], line[320];
     ComposeSectorVerdict(h, true, verdict, sizeof verdict);
-    ComposeSectorOwner(view, owner, App.Tables.TBL1, true, owned, sizeof owned);
+    // convert loads no code tables: a file is named by its stored bytes, ASCII as it stands.
+    if (owner.kind == kOwnerFile) {
+      const uint8_t* name = volume->DirectoryBuffer + owner.slot * kEntryBytes + kEntryName;
+      std::string shown;
+      for (int k = 0; k < kEntryNameMax && name[k] != 0x0D && name[k] != 0; ++k)
+        shown += name[k] >= 0x20 && name[k] < 0x7F ? static_cast<char>(name[k]) : '?';
+      std::snprintf(owned, sizeof owned, kSectorOwnerFileEn, shown.c_str());
+    } else {
+      ComposeSectorOwner(view, owner, nullptr, true, owned, sizeof owned);
+    }
     std::snprintf(line, sizeof line, kCheckLineBadSectorEn, i / kSectorsPerTrack,
                   i % kSectorsPerTrack + 1, verdict, owned);
     text += std::string(line) + "\n";
