@@ -10,6 +10,7 @@
 
 #include "flows/app_state.h"
 #include "gui_fixture.h"
+#include "platform/win32/win32_controls.h"
 #include "resources/resource.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
@@ -49,7 +50,7 @@ class DecodedImagesTest : public GuiTest {
     shape.d88 = true;
     return testimg::BuildImage(SampleVolume(), shape);
   }
-  std::wstring Outcome() const {
+  std::wstring StatusOutcome() const {
     HWND bar = GetDlgItem(main_, kStatusBarId);
     wchar_t text[512] = {};
     if (LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, 2, 0)) < 512)
@@ -90,10 +91,10 @@ TEST_F(DecodedImagesTest, ADumpWithABadSectorUnderAFileSaysSoAfterLoading) {
   OpenImage(image);
   char expected[128];
   std::snprintf(expected, sizeof expected, kStatusDamagedFiles, 1);
-  EXPECT_EQ(Outcome(), Shown(expected));
+  EXPECT_EQ(StatusOutcome(), Shown(expected));
   // A sound image says nothing of it.
   OpenImage(Sample(".d88", SampleD88()));
-  EXPECT_NE(Outcome(), Shown(expected));
+  EXPECT_NE(StatusOutcome(), Shown(expected));
 }
 
 }  // namespace
