@@ -47,9 +47,15 @@ void EnableVolumeCommands(WindowHandle window, bool enabled) {
 
 // When the image reads clearly as recorded under the other convention, the outcome part says so
 // and names the command that switches; when it reads as a volume under neither, it says that.
+// What the load's identification found; one load at a time, too large for a window's stack.
+Identification LoadIdentification;
+
 const char* ConventionHint(const ImageTarget* target) {
-  static Identification id;  // one load at a time; too large for the stack of a window
-  if (IdentifyImage(target, App.ImageFormat, &id) != 0) return "";
+  Identification& id = LoadIdentification;
+  if (IdentifyImage(target, App.ImageFormat, &id) != 0) {
+    id.healthKnown = false;
+    return "";
+  }
   if (!id.conventions[kModeMz].volume && !id.conventions[kModePc].volume) return kStatusNotVolume;
   const int other = OtherConvention(id, App.MachineMode);
   if (other == kVerdictNone) return "";
@@ -137,10 +143,24 @@ void LoadVolume(WindowHandle window) {
   ListFilled(App.ListWindow);
   ShowVolumeStatus(window);
   // Files on sectors a dump recorded as bad, or that the image lacks, are counted after the load.
+  // The identification read every sector's health already: under MZ, turned for PC.
   static VolumeHealth health;
   static FileDamage damage;
   static char damaged[kStatusCapacity];
-  if (!hint && LoadedFileDamage(&health, &damage) == 0 && damage.files > 0) {
+  bool known = false;
+  if (hint && *hint) {
+    // The hint about the convention comes first.
+  } else if (LoadIdentification.healthKnown) {
+    health = LoadIdentification.health;
+    if (App.MachineMode == kModePc) SwapHealthSides(&health);
+    const VolumeView view{App.SystemArea,   App.DirectoryBuffer, App.EntryCount,
+                          App.ExdirPresent, App.ExdirTrack,      App.ExdirSector};
+    CountFileDamage(view, health, &damage);
+    known = true;
+  } else {
+    known = LoadedFileDamage(&health, &damage) == 0;
+  }
+  if (known && damage.files > 0) {
     std::snprintf(damaged, sizeof damaged, WindowText(kStatusDamagedFiles), damage.files);
     hint = damaged;
   }

@@ -105,3 +105,14 @@ int ReadSectorHealth(const ImageTarget* target, int track, int sector, SectorHea
   *health = sectors[sector - 1];
   return 0;
 }
+
+void SwapHealthSides(VolumeHealth* health) {
+  for (int t = 0; t + 1 < kTrackCount; t += 2)
+    for (int i = 0; i < kSectorsPerTrack; i++) {
+      SectorHealth& a = health->sectors[t * kSectorsPerTrack + i];
+      SectorHealth& b = health->sectors[(t + 1) * kSectorsPerTrack + i];
+      const SectorHealth kept = a;
+      a = b;
+      b = kept;
+    }
+}

@@ -43,3 +43,6 @@ struct VolumeHealth {
 int ReadVolumeHealth(const ImageTarget* target, VolumeHealth* health);
 // The health of one sector (logical track, sector 1-16) of the target's volume. 0, or -1.
 int ReadSectorHealth(const ImageTarget* target, int track, int sector, SectorHealth* health);
+// Turns a volume's health read under one convention into the other's: the two sides of each
+// cylinder change places (MZ records logical track t on physical track t ^ 1).
+void SwapHealthSides(VolumeHealth* health);

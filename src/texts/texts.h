@@ -1083,6 +1083,9 @@ inline constexpr char kMenuExportEn[] = "&Export\x09""Ctrl+E";
 // 選択したファイルをフォルダへ(&F)...
 inline constexpr char kMenuExportFolder[] = "\x91""I\x91""\xF0""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xF0""\x83""t\x83""H\x83""\x8B""\x83""_\x82""\xD6""(&F)...";
 inline constexpr char kMenuExportFolderEn[] = "Export Selected Files to a &Folder...";
+// 別のイメージへコピー(&Y)...
+inline constexpr char kMenuCopyFiles[] = "\x95""\xCA""\x82""\xCC""\x83""C\x83""\x81""\x81""[\x83""W\x82""\xD6""\x83""R\x83""s\x81""[(&Y)...";
+inline constexpr char kMenuCopyFilesEn[] = "Cop&y to Another Image...";
 // インポート(&I)\tCtrl+I
 inline constexpr char kMenuImport[] = "\x83""C\x83""\x93""\x83""|\x81""[\x83""g(&I)\x09""Ctrl+I";
 inline constexpr char kMenuImportEn[] = "&Import\x09""Ctrl+I";
@@ -1658,6 +1661,7 @@ enum class TextId : uint16_t {
   kMenuChooseDisk,
   kMenuExport,
   kMenuExportFolder,
+  kMenuCopyFiles,
   kMenuImport,
   kMenuImportMany,
   kMenuCheck,
@@ -2098,6 +2102,7 @@ inline constexpr TextEntry kTextTable[] = {
   {"kMenuChooseDisk", kMenuChooseDisk, kMenuChooseDiskEn},
   {"kMenuExport", kMenuExport, kMenuExportEn},
   {"kMenuExportFolder", kMenuExportFolder, kMenuExportFolderEn},
+  {"kMenuCopyFiles", kMenuCopyFiles, kMenuCopyFilesEn},
   {"kMenuImport", kMenuImport, kMenuImportEn},
   {"kMenuImportMany", kMenuImportMany, kMenuImportManyEn},
   {"kMenuCheck", kMenuCheck, kMenuCheckEn},

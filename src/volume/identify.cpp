@@ -3,7 +3,6 @@
 #include <bit>
 #include <cstring>
 #include <initializer_list>
-#include <utility>
 
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
@@ -235,11 +234,11 @@ int IdentifyImage(const ImageTarget* image, int extensionFormat, Identification*
     uint8_t directory[kDirectoryBufferBytes];
     // The health is read once, under MZ; PC reads the same physical tracks with the sides of
     // each cylinder the other way round.
-    VolumeHealth health;
     target.machineMode = kModeMz;
-    result->healthKnown = ReadVolumeHealth(&target, &health) == 0;
-    result->badSectors = health.bad;
-    result->missingSectors = health.missing;
+    result->healthKnown = ReadVolumeHealth(&target, &result->health) == 0;
+    result->badSectors = result->health.bad;
+    result->missingSectors = result->health.missing;
+    VolumeHealth health = result->health;
     for (int mode = kModeMz; mode <= kModePc && status == kImageOk; mode++) {
       target.machineMode = mode;
       status = ReadVolumeBytes(&target, systemArea, directory);
@@ -247,11 +246,7 @@ int IdentifyImage(const ImageTarget* image, int extensionFormat, Identification*
       ConventionScore& score = result->conventions[mode];
       ScoreVolume(systemArea, directory, mode, &score);
       if (result->healthKnown) score.structureMissing = StructureMissing(systemArea, health);
-      if (mode == kModeMz)
-        for (int t = 0; t < kTrackCount; t += 2)
-          for (int i = 0; i < kSectorsPerTrack; i++)
-            std::swap(health.sectors[t * kSectorsPerTrack + i],
-                      health.sectors[(t + 1) * kSectorsPerTrack + i]);
+      if (mode == kModeMz) SwapHealthSides(&health);
     }
   }
   if (own) ImageSessionClose(&Session);

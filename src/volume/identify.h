@@ -46,10 +46,11 @@ struct Identification {
   int readAs;  // the layout the volume was read under (its kind's format), -1 none
   ConventionScore conventions[2];  // MZ, PC
   int verdict;
-  bool ambiguous;      // both conventions read as a volume equally well
-  bool healthKnown;    // the two counts below could be read
-  int badSectors;      // sectors of the disk's 84 tracks its container records as bad
-  int missingSectors;  // and those it does not carry
+  bool ambiguous;       // both conventions read as a volume equally well
+  bool healthKnown;     // the two counts below could be read
+  int badSectors;       // sectors of the disk's 84 tracks its container records as bad
+  int missingSectors;   // and those it does not carry
+  VolumeHealth health;  // every sector's, as read under MZ (SwapHealthSides gives PC's)
 };
 
 // Pure steps.

@@ -156,12 +156,12 @@ TEST_F(MainWindowTest, MenuResourceHoldsEveryCommandWithItsText) {
   EXPECT_EQ(MenuText(edit, 5, MF_BYPOSITION),
             L"\u524A\u9664\u3057\u305F\u30D5\u30A1\u30A4\u30EB\u306E\u5FA9\u5143(&F)...");
   HMENU file = GetSubMenu(bar, 0);
-  ASSERT_EQ(GetMenuItemCount(file), 13);
-  const UINT fileIds[] = {40040, 40002, 40070, 40060, 40062, 0,    40003,
-                          40041, 40010, 40250, 40061, 0,     40004};
-  for (int i = 0; i < 13; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
+  ASSERT_EQ(GetMenuItemCount(file), 14);
+  const UINT fileIds[] = {40040, 40002, 40070, 40060, 40062, 0, 40003,
+                          40041, 40071, 40010, 40250, 40061, 0, 40004};
+  for (int i = 0; i < 14; ++i) EXPECT_EQ(GetMenuItemID(file, i), fileIds[i]) << i;
   EXPECT_TRUE(GetMenuState(file, 5, MF_BYPOSITION) & MF_SEPARATOR);
-  EXPECT_TRUE(GetMenuState(file, 11, MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_TRUE(GetMenuState(file, 12, MF_BYPOSITION) & MF_SEPARATOR);
   // The keyboard's accelerators follow the texts after a tab.
   const struct {
     UINT id;
