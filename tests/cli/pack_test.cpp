@@ -16,8 +16,8 @@ using testsupport::BytesEqual;
 using testsupport::Pattern;
 
 // A file of the builder: name, type, lock, byte order, addresses.
-FileSpec Spec(const char* name, uint8_t type, uint8_t lock = 0, uint8_t order = 0,
-              unsigned start = 0, unsigned exec = 0) {
+FileSpec Described(const char* name, uint8_t type, uint8_t lock = 0, uint8_t order = 0,
+                   unsigned start = 0, unsigned exec = 0) {
   FileSpec file;
   file.name = name;
   file.type = type;
@@ -45,20 +45,20 @@ class PackTest : public CliTest {
     const std::vector<uint8_t> boot = Pattern(256, 9);
     std::copy(boot.begin(), boot.end(), v.Sector(0, 1));
     std::copy(boot.begin(), boot.end(), v.Sector(1, 12));
-    FileSpec menu = Spec("MENU", 1, 0, 0, 0x1200, 0x1234);
+    FileSpec menu = Described("MENU", 1, 0, 0, 0x1200, 0x1234);
     menu.data = Pattern(700, 1);
     menu.slot = 2;
     v.AddFile(menu);
-    FileSpec text = Spec("README.TXT", 2, 1, 1, 0x0000, 0x0000);
+    FileSpec text = Described("README.TXT", 2, 1, 1, 0x0000, 0x0000);
     text.data = Pattern(300, 2);
     text.track = 20;
     text.sector = 5;
     v.AddFile(text);
     v.Sector(20, 6)[100] = 0xAB;  // the tail after 300 bytes
-    FileSpec odd = Spec("ODD", 0x21, 7, 0, 0xC000, 0xC003);
+    FileSpec odd = Described("ODD", 0x21, 7, 0, 0xC000, 0xC003);
     odd.data = Pattern(256, 3);
     v.AddFile(odd);
-    FileSpec empty = Spec("EMPTY", 1);
+    FileSpec empty = Described("EMPTY", 1);
     v.AddFile(empty);
     uint8_t* deleted = v.Entry(9);
     deleted[0] = 0;
@@ -66,7 +66,7 @@ class PackTest : public CliTest {
     deleted[30] = 30;
     deleted[31] = 1;
     if (exdir) {
-      FileSpec far = Spec("FAR", 3, 0, 0, 0x2000, 0x2000);
+      FileSpec far = Described("FAR", 3, 0, 0, 0x2000, 0x2000);
       far.data = Pattern(5000, 4);
       far.slot = 70;
       v.AddFile(far);
@@ -243,10 +243,10 @@ TEST_F(PackTest, MalformedManifestsWriteNothing) {
 TEST_F(PackTest, CopyCarriesEveryAttributeBetweenImages) {
   const std::string source = WriteImage(RichVolume(false), "src.d88", true, 0);
   VolumeBuilder target;
-  FileSpec kept = Spec("KEPT", 1, 1);
+  FileSpec kept = Described("KEPT", 1, 1);
   kept.data = Pattern(100, 8);
   target.AddFile(kept);
-  FileSpec menu = Spec("MENU", 1);
+  FileSpec menu = Described("MENU", 1);
   menu.data = Pattern(10, 9);
   target.AddFile(menu);
   WriteImage(target, "dst.2d", false, 1);
