@@ -42,7 +42,7 @@ namespace {
 
 void SetMachineMode(HWND window, int mode) {
   App.MachineMode = mode;
-  ChangeHistoryClear();  // the changes were made under the other convention
+  ChangeHistoryClear(App.History);  // the changes were made under the other convention
   UpdateWindowCommands(window);
   MenuCheckItem(window, kCmdMz, mode == kModeMz);
   MenuCheckItem(window, kCmdPc, mode == kModePc);

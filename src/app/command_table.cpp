@@ -28,8 +28,8 @@ bool SeveralDisks() { return ImageNamed() && App.DiskCount > 1; }
 bool DeletedEntriesWritable() { return Writable() && VolumeHasDeletedEntries(); }
 // Copying files into another image reads the open one only.
 bool RowsChosen() { return VolumeLoaded() && ListFirstSelected(App.ListWindow) != -1; }
-bool CanUndo() { return ChangeHistoryCanUndo(); }
-bool CanRedo() { return ChangeHistoryCanRedo(); }
+bool CanUndo() { return ChangeHistoryCanUndo(App.History); }
+bool CanRedo() { return ChangeHistoryCanRedo(App.History); }
 
 const WindowCommand kWindowCommands[] = {
     // File

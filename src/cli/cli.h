@@ -76,6 +76,7 @@ struct IdentifyOptions {
 struct ImageChoice {
   std::string mode;
   int disk = -1;
+  bool anyConvention = false;  // --any-convention: write under either convention
 };
 ImageChoice& Choice();
 

@@ -78,7 +78,7 @@ bool Confirmed() {
 void Reload(const ImageTarget* target) {
   Outcome out;
   OutcomeClear(&out);
-  if (RecoverImageJournal(&out, App.ImagePath) == 0) RereadVolume(target, &App, &out);
+  if (RecoverImageJournal(&out, target) == 0) RereadVolume(target, &App, &out);
   Report(out);
 }
 

@@ -133,6 +133,7 @@ int RunNew(const NewOptions& options) {
   const std::string likeMode = options.likeMode.empty() ? options.mode : options.likeMode;
   request.likeMode = (likeMode == "pc" || likeMode == "PC") ? kModePc : kModeMz;
   request.replace = options.force;
+  request.change = App.Change;
   const bool existed = ImageFileExists(options.image.c_str()) == 1;
   Outcome out;
   OutcomeClear(&out);

@@ -103,11 +103,11 @@ int RunPatch(const PatchOptions& options) {
     const int status =
         WriteSectors(&target, bytes.data(), track, sector, static_cast<int>(bytes.size()));
     if (status != kImageOk) {
-      ImageAbortChange();
+      ImageAbortChange(target.change);
       SayText(&out, kCaptionWrite, ImageStatusText(status), ImageStatusText(status));
       result = -1;
     } else {
-      result = CommitImageChange(&out);
+      result = CommitImageChange(&out, target.change);
     }
   }
   if (result == 0) Say(&out, kCaptionPatch, kMsgPatchDone, track, sector, static_cast<int>(count));

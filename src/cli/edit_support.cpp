@@ -21,7 +21,7 @@ void ReloadVolume() {
   OutcomeClear(&out);
   ImageTarget target;
   AppImageTarget(&target);
-  if (RecoverImageJournal(&out, App.ImagePath) == 0) ReadVolumeState(&out, &target, &App);
+  if (RecoverImageJournal(&out, &target) == 0) ReadVolumeState(&out, &target, &App);
   PrintOutcome(out);
 }
 

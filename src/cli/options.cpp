@@ -51,7 +51,7 @@ void AddMode(CLI::App* command, std::string* mode) {
 
 void AddAnyConvention(CLI::App* command) {
   command->add_flag_callback(
-      "--any-convention", [] { WriteAnyConvention = true; },
+      "--any-convention", [] { Choice().anyConvention = true; },
       "Write even when identify finds the disk recorded under the other convention");
 }
 

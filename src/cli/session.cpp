@@ -79,6 +79,7 @@ int AimAtImage(const std::string& image) {
 void StartSession(const console::Settings& settings, const std::string& mode, bool ascii) {
   console::Reset(settings);
   ResetAppState();
+  App.Change->anyConvention = Choice().anyConvention;
   App.MachineMode = (mode == "pc" || mode == "PC") ? kModePc : kModeMz;
   App.TransferMode = ascii ? kTransferAscii : kTransferBinary;
   SetupListColumns();
@@ -301,7 +302,9 @@ int OpenImage(const std::string& image, bool change) {
   // The load: a journal left by an interrupted change first, then the volume, read in one go.
   Outcome out;
   OutcomeClear(&out);
-  int result = RecoverImageJournal(&out, App.ImagePath);
+  ImageTarget recovered;
+  AppImageTarget(&recovered);
+  int result = RecoverImageJournal(&out, &recovered);
   if (result == 0 && !change && HoldImage(App.ImagePath, false) != 0) {
     Report(out);
     return -1;

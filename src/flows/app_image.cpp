@@ -19,6 +19,7 @@ void AppImageTarget(ImageTarget* target) {
   target->diskCount = App.DiskCount;
   target->machineMode = App.MachineMode;
   target->session = nullptr;
+  target->change = App.Change;
 }
 
 int ReadSectorsShown(WindowHandle owner, const ImageTarget* target, uint8_t* buffer, int track,
@@ -37,15 +38,15 @@ int WriteSectorsShown(WindowHandle owner, const ImageTarget* target, uint8_t* bu
   }
   // The buffer is changed before the image is opened, also when that fails.
   EncodeSectorRun(buffer, byteCount, target->machineMode);
-  const bool own = !ImageChangeActive();
+  const bool own = !ImageChangeActive(target->change);
   if (own && ImageBeginChange(owner, target) != 0) return -1;
   const int status = QueueSectorRun(target, buffer, track, sector, byteCount);
   if (status != kImageOk) {
     PlatformMessageBox(owner, ImageStatusText(status), kCaptionWrite, kMbOk);
-    if (own) ImageAbortChange();
+    if (own) ImageAbortChange(target->change);
     return -1;
   }
-  return own ? ImageCommitChange(owner) : 0;
+  return own ? ImageCommitChange(owner, target->change) : 0;
 }
 
 int ZLV_ReadZelvoFile(WindowHandle owner, uint8_t* buffer, int track, int sector, int byteCount) {
@@ -108,10 +109,10 @@ int ImageRefuseIfProtected(WindowHandle owner, const ImageTarget* target) {
   return result;
 }
 
-int ImageCommitChange(WindowHandle owner) {
+int ImageCommitChange(WindowHandle owner, ImageChange* change) {
   Outcome out;
   OutcomeClear(&out);
-  const int result = CommitImageChange(&out);
+  const int result = CommitImageChange(&out, change);
   ShowOutcome(owner, &out);
   return result;
 }
@@ -119,7 +120,10 @@ int ImageCommitChange(WindowHandle owner) {
 int ImageRecoverJournal(WindowHandle owner, const char* path) {
   Outcome out;
   OutcomeClear(&out);
-  const int result = RecoverImageJournal(&out, path);
+  ImageTarget target;
+  ImageTargetFor(&target, path, nullptr, App.MachineMode);
+  target.change = App.Change;
+  const int result = RecoverImageJournal(&out, &target);
   ShowOutcome(owner, &out);
   return result;
 }

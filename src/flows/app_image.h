@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "flows/app_state.h"
 #include "image/change_history.h"
 #include "image/container.h"
 #include "image/image_target.h"
@@ -54,7 +55,8 @@ void SelectImageDisk(const ImageDisk* disks, int count, int index);
 // `owner` (see journal.h and change_history.h).
 int ImageBeginChange(WindowHandle owner, const ImageTarget* target);
 int ImageRefuseIfProtected(WindowHandle owner, const ImageTarget* target);
-int ImageCommitChange(WindowHandle owner);
+// The commit's change: App's own, or the one a target of another image points at.
+int ImageCommitChange(WindowHandle owner, ImageChange* change = App.Change);
 int ImageRecoverJournal(WindowHandle owner, const char* path);
 int ChangeHistoryStep(WindowHandle owner, const ImageTarget* target, bool undo);
 

@@ -4,7 +4,9 @@
 #include <cstdint>
 
 #include "codes/code_tables.h"
+#include "image/change_history.h"
 #include "image/image_basics.h"
+#include "image/journal.h"
 #include "platform/platform.h"
 #include "volume/volume_state.h"
 
@@ -32,11 +34,15 @@ struct AppState : VolumeState {
   uint8_t PendingEntry[32];
   CodeTables Tables;
   int English;  // the window speaks English (View > English, ZELVO_LANG=en); 0: Japanese
+  // The change in progress of the open image (journal.h) and its committed changes, for undo and
+  // redo: the window's own, kept beside the record.
+  ImageChange* Change;
+  ChangeHistory* History;
 };
 
 extern AppState App;
 
-// Zero-fills the whole record, as at program start.
+// Zero-fills the whole record, as at program start (no change in progress, an empty history).
 void ResetAppState();
 // The text the window shows for `text`: the English form of a table text while the window speaks
 // English, else `text` itself (a Japanese table text, or a text of no table).

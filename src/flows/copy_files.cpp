@@ -50,6 +50,10 @@ void CopySelectedToImage(WindowHandle window) {
   // the other one, before anything is asked.
   ImageTarget target;
   ImageTargetFor(&target, path, ContainerForFormat(format), App.MachineMode);
+  // The other image's change is its own: no step of the open image's history.
+  auto change = std::make_unique<ImageChange>();
+  ImageChangeInit(change.get());
+  target.change = change.get();
   Outcome out;
   OutcomeClear(&out);
   if (RefuseChange(&out, &target) != 0) {
@@ -68,9 +72,7 @@ void CopySelectedToImage(WindowHandle window) {
   if (PlatformMessageBox(window, question, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
     return;
   auto volume = std::make_unique<VolumeState>();
-  ChangeHistoryPause(true);
   const int result = WriteCopyFiles(&target, volume.get(), *work, false, &out);
-  ChangeHistoryPause(false);
   ShowOutcome(window, &out);
   if (result != 0) return;
   char status[kStatusCapacity + kPathCapacity];

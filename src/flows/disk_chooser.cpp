@@ -118,6 +118,6 @@ void ChooseDiskCommand(WindowHandle owner) {
   const int disk = ChooseImageDisk(owner, &file, disks, count, App.DiskIndex);
   if (disk < 0 || disk == App.DiskIndex) return;
   SelectImageDisk(disks, count, disk);
-  ChangeHistoryClear();  // the changes were made on the other disk
+  ChangeHistoryClear(App.History);  // the changes were made on the other disk
   LoadVolume(owner);
 }

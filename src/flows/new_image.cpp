@@ -50,7 +50,10 @@ void InitDialog(WindowHandle dialog) {
 int CreateNewImage(WindowHandle owner, const NewImageRequest& request) {
   Outcome out;
   OutcomeClear(&out);
-  const int result = MakeNewImage(&out, request);
+  // A new image's change is made in the window's record (its history is not touched).
+  NewImageRequest made = request;
+  if (!made.change) made.change = App.Change;
+  const int result = MakeNewImage(&out, made);
   ShowOutcome(owner, &out);
   return result;
 }
@@ -124,7 +127,7 @@ void NewImageCommand(WindowHandle window) {
   std::memcpy(App.ImagePath, path, sizeof App.ImagePath);
   std::memcpy(App.ChosenPath, path, sizeof App.ChosenPath);
   SelectImageDisk(nullptr, 1, 0);
-  ChangeHistoryClear();
+  ChangeHistoryClear(App.History);
   LoadVolume(window);
   if (App.VolumeLoaded) ShowActionStatus(window, kStatusImageCreated);
 }

@@ -41,7 +41,8 @@ void OpenChosenImage(WindowHandle owner, size_t length, const char* previous) {
   App.ImageFormat = format;
   std::memcpy(App.ImagePath, App.ChosenPath, length + 1);
   SelectImageDisk(disks, count, disk);
-  ChangeHistoryClear();  // the changes of the image shown before cannot be undone on this one
+  ChangeHistoryClear(
+      App.History);  // the changes of the image shown before cannot be undone on this one
   LoadVolume(owner);
 }
 

@@ -12,7 +12,7 @@ namespace {
 // A refused step (the image changed elsewhere) drops the history: the list is read again so that
 // it shows the image as it now is, and the refusal stays in the status line.
 void StepChange(WindowHandle window, bool undo) {
-  if (undo ? !ChangeHistoryCanUndo() : !ChangeHistoryCanRedo()) return;
+  if (undo ? !ChangeHistoryCanUndo(App.History) : !ChangeHistoryCanRedo(App.History)) return;
   ImageTarget target;
   AppImageTarget(&target);
   Outcome out;

@@ -78,15 +78,15 @@ int ReadVolume(WindowHandle window, const ImageTarget* target) {
     return -1;
   // A change planned on what the window shows (the check's repair, a restore) is refused at its
   // commit when another program changed the volume since.
-  NoteVolumeBasis(&App, target->path);
+  NoteVolumeBasis(&App, target);
   return 0;
 }
 
 }  // namespace
 
 void UpdateUndoCommands(WindowHandle window) {
-  MenuEnableItem(window, kCmdUndo, ChangeHistoryCanUndo());
-  MenuEnableItem(window, kCmdRedo, ChangeHistoryCanRedo());
+  MenuEnableItem(window, kCmdUndo, ChangeHistoryCanUndo(App.History));
+  MenuEnableItem(window, kCmdRedo, ChangeHistoryCanRedo(App.History));
 }
 
 void LoadVolume(WindowHandle window) {

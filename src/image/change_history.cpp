@@ -6,24 +6,9 @@
 
 namespace {
 
-constexpr long kPoolBytes = 2L * 1024 * 1024;
-constexpr int kMaxChanges = 64;
+constexpr long kPoolBytes = kChangeHistoryBytes;
+constexpr int kMaxChanges = kChangeHistoryChanges;
 constexpr long kTableEntryBytes = 8;
-
-// A change in the pool: its region table (offset, length: 4 bytes each), then the bytes of every
-// region before the change, then after it, both in table order.
-struct Change {
-  long start;
-  long bytes;
-  int count;
-  long regionBytes;  // the sum of the region lengths
-};
-
-uint8_t Pool[kPoolBytes];
-Change Changes[kMaxChanges];
-int ChangeCount = 0;  // changes recorded, oldest first
-int Applied = 0;      // changes 0 to Applied - 1 are in the image; the rest were undone
-bool Stepping = false;
 
 uint32_t Get32(const uint8_t* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
@@ -32,64 +17,68 @@ void Put32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-long PoolUsed() {
-  return ChangeCount == 0 ? 0 : Changes[ChangeCount - 1].start + Changes[ChangeCount - 1].bytes;
+long PoolUsed(const ChangeHistory* h) {
+  return h->changeCount == 0
+             ? 0
+             : h->changes[h->changeCount - 1].start + h->changes[h->changeCount - 1].bytes;
 }
 
-void DropOldest() {
-  const long gone = Changes[0].bytes;
-  std::memmove(Pool, Pool + gone, static_cast<size_t>(PoolUsed() - gone));
-  for (int i = 1; i < ChangeCount; i++) {
-    Changes[i - 1] = Changes[i];
-    Changes[i - 1].start -= gone;
+void DropOldest(ChangeHistory* h) {
+  const long gone = h->changes[0].bytes;
+  std::memmove(h->pool, h->pool + gone, static_cast<size_t>(PoolUsed(h) - gone));
+  for (int i = 1; i < h->changeCount; i++) {
+    h->changes[i - 1] = h->changes[i];
+    h->changes[i - 1].start -= gone;
   }
-  ChangeCount--;
-  if (Applied > 0) Applied--;
+  h->changeCount--;
+  if (h->applied > 0) h->applied--;
 }
 
 }  // namespace
 
-void ChangeHistoryClear() {
-  ChangeCount = 0;
-  Applied = 0;
+void ChangeHistoryClear(ChangeHistory* h) {
+  h->changeCount = 0;
+  h->applied = 0;
 }
 
-void ChangeHistoryPause(bool paused) { Stepping = paused; }
+void ChangeHistoryPause(ChangeHistory* h, bool paused) { h->paused = paused; }
 
-bool ChangeHistoryCanUndo() { return Applied > 0; }
+bool ChangeHistoryCanUndo(const ChangeHistory* h) { return h && h->applied > 0; }
 
-bool ChangeHistoryCanRedo() { return Applied < ChangeCount; }
+bool ChangeHistoryCanRedo(const ChangeHistory* h) { return h && h->applied < h->changeCount; }
 
-void ChangeHistoryRecord(const ImageRegion* regions, int count, const uint8_t* before,
-                         const uint8_t* after, int64_t, int64_t) {
-  if (Stepping) return;
-  ChangeCount = Applied;  // a new change ends what could be redone
+void ChangeHistoryRecord(ChangeHistory* h, const ImageRegion* regions, int count,
+                         const uint8_t* before, const uint8_t* after, int64_t, int64_t) {
+  if (h->paused) return;
+  h->changeCount = h->applied;  // a new change ends what could be redone
   long regionBytes = 0;
   for (int i = 0; i < count; i++) regionBytes += regions[i].length;
   const long need = count * kTableEntryBytes + 2 * regionBytes;
   if (need > kPoolBytes) {
     // Too big to keep: the older changes lie under it and cannot be undone either.
-    ChangeHistoryClear();
+    ChangeHistoryClear(h);
     return;
   }
-  while (ChangeCount == kMaxChanges || PoolUsed() + need > kPoolBytes) DropOldest();
-  Change& change = Changes[ChangeCount];
-  change = Change{PoolUsed(), need, count, regionBytes};
-  uint8_t* p = Pool + change.start;
+  while (h->changeCount == kMaxChanges || PoolUsed(h) + need > kPoolBytes) DropOldest(h);
+  HistoryChange& change = h->changes[h->changeCount];
+  change = HistoryChange{PoolUsed(h), need, count, regionBytes};
+  uint8_t* p = h->pool + change.start;
   for (int i = 0; i < count; i++, p += kTableEntryBytes) {
     Put32(p, regions[i].offset);
     Put32(p + 4, regions[i].length);
   }
   std::memcpy(p, before, static_cast<size_t>(regionBytes));
   std::memcpy(p + regionBytes, after, static_cast<size_t>(regionBytes));
-  ChangeCount++;
-  Applied = ChangeCount;
+  h->changeCount++;
+  h->applied = h->changeCount;
 }
 
 int StepChangeHistory(Outcome* out, const ImageTarget* target, bool undo) {
-  if (undo ? !ChangeHistoryCanUndo() : !ChangeHistoryCanRedo()) return -1;
-  const Change& change = Changes[undo ? Applied - 1 : Applied];
-  const uint8_t* table = Pool + change.start;
+  ImageChange* step = target->change;
+  ChangeHistory* h = step ? step->history : nullptr;
+  if (undo ? !ChangeHistoryCanUndo(h) : !ChangeHistoryCanRedo(h)) return -1;
+  const HistoryChange& change = h->changes[undo ? h->applied - 1 : h->applied];
+  const uint8_t* table = h->pool + change.start;
   const uint8_t* beforeBytes = table + change.count * kTableEntryBytes;
   const uint8_t* afterBytes = beforeBytes + change.regionBytes;
   const uint8_t* expected = undo ? afterBytes : beforeBytes;
@@ -103,29 +92,29 @@ int StepChangeHistory(Outcome* out, const ImageTarget* target, bool undo) {
     const uint32_t length = Get32(table + i * kTableEntryBytes + 4);
     uint8_t now[kImageRegionMax];
     unsigned got = 0;
-    if (ImageChangeReadAt(offset, now, length, &got) != 0) {
-      ImageAbortChange();
+    if (ImageChangeReadAt(step, offset, now, length, &got) != 0) {
+      ImageAbortChange(step);
       SayText(out, kCaptionRead, kMsgReadFailed, kMsgReadFailed);
       return -1;
     }
     if (std::memcmp(now, expected + at, length) != 0) {
-      ImageAbortChange();
-      ChangeHistoryClear();
+      ImageAbortChange(step);
+      ChangeHistoryClear(h);
       SayText(out, undo ? kCaptionUndo : kCaptionRedo,
               undo ? kMsgUndoImageChanged : kMsgRedoImageChanged,
               undo ? kMsgUndoImageChanged : kMsgRedoImageChanged);
       return -1;
     }
-    if (ImageChangeQueue(offset, wanted + at, length) != 0) {
-      ImageAbortChange();
+    if (ImageChangeQueue(step, offset, wanted + at, length) != 0) {
+      ImageAbortChange(step);
       SayText(out, kCaptionWrite, kMsgWriteFailed, kMsgWriteFailed);
       return -1;
     }
     at += length;
   }
-  Stepping = true;
-  const int result = CommitImageChange(out);
-  Stepping = false;
-  if (result == 0) Applied += undo ? -1 : 1;
+  h->paused = true;
+  const int result = CommitImageChange(out, step);
+  h->paused = false;
+  if (result == 0) h->applied += undo ? -1 : 1;
   return result;
 }

@@ -207,7 +207,7 @@ void PutLe32(uint8_t* at, uint32_t value) {
 
 int WriteBlank(ImageFile* file, const char* diskName, const ContainerStamp*) {
   // One track at a time: 16 records of 272 bytes.
-  static uint8_t track[kBlankSectors * kD88RecordBytes];
+  uint8_t track[kBlankSectors * kD88RecordBytes];
   uint8_t header[kD88HeaderBytes];
   D88BuildHeader(header, diskName);
   if (ImageFileWriteAt(file, 0, header, sizeof header) != 0) return -1;

@@ -30,7 +30,7 @@ int Locate(ImageSource*, const ImageTarget*, int physicalTrack, int sector, Sect
 int CarriesRuns(ImageSource*, const ImageTarget*, const SectorRun*, int) { return 1; }
 
 int WriteBlank(ImageFile* file, const char*, const ContainerStamp*) {
-  static uint8_t track[kSectorsPerTrack * kSectorBytes];
+  uint8_t track[kSectorsPerTrack * kSectorBytes];
   std::memset(track, 0, sizeof track);
   for (uint32_t p = 0; p < kTrackCount; p++)
     if (ImageFileWriteAt(file, p * static_cast<uint32_t>(sizeof track), track, sizeof track) != 0)

@@ -33,23 +33,22 @@ int ReadHeader(ImageSource* source, uint8_t* header) {
 
 // Where a cylinder's bit stream lies and what a read of one of its sides needs: the stream read
 // whole, then the side's bytes gathered from its halves of the blocks.
+// Each call that reads a side keeps one on its stack.
 struct TrackWork {
   uint8_t raw[kTrackBufferBytes];
   uint8_t side[kTrackBufferBytes / 2];
   unsigned sideBytes;
   int64_t at;  // the file offset of the cylinder's stream
-  ModelTrack track;
 };
-TrackWork Work;
 
 // The file offset of side byte `i` of the cylinder's stream at `at`.
 int64_t SideOffset(int64_t at, int face, unsigned i) {
   return at + (i / 256) * kHfeBlock + face * 256 + i % 256;
 }
 
-// Reads the side of a physical track into Work.side: kTrackRead (with Work.sideBytes 0 for a track
+// Reads the side of a physical track into work.side: kTrackRead (with work.sideBytes 0 for a track
 // the file does not hold) or a failure.
-int ReadSide(ImageSource* source, int physicalTrack) {
+int ReadSide(ImageSource* source, int physicalTrack, TrackWork& Work) {
   Work.sideBytes = 0;
   const int64_t fileSize = SourceSize(source);
   if (fileSize < 0) return kTrackReadError;
@@ -81,7 +80,8 @@ int ReadSide(ImageSource* source, int physicalTrack) {
 
 int ReadTrack(ImageSource* source, const ImageTarget*, int physicalTrack, ModelTrack* track) {
   track->count = 0;
-  const int read = ReadSide(source, physicalTrack);
+  TrackWork Work;
+  const int read = ReadSide(source, physicalTrack, Work);
   if (read != kTrackRead || Work.sideBytes == 0) return read;
   const int decoded = MfmDecodeTrack(Work.side, static_cast<int>(Work.sideBytes), track);
   return decoded == 0 ? kTrackRead : kTrackMalformed;
@@ -89,10 +89,11 @@ int ReadTrack(ImageSource* source, const ImageTarget*, int physicalTrack, ModelT
 
 int Locate(ImageSource* source, const ImageTarget* target, int physicalTrack, int sector,
            SectorPlace* place) {
-  const int read = ReadTrack(source, target, physicalTrack, &Work.track);
+  ModelTrack track;
+  const int read = ReadTrack(source, target, physicalTrack, &track);
   if (read == kTrackReadError) return kPlaceError;
   std::memset(place, 0, sizeof *place);
-  return read == kTrackRead && ModelFindSector(&Work.track, sector) ? kPlaceFound : kPlaceAbsent;
+  return read == kTrackRead && ModelFindSector(&track, sector) ? kPlaceFound : kPlaceAbsent;
 }
 
 // A sector's data field is encoded anew in its own cells; the bytes of the stream that hold them
@@ -100,11 +101,13 @@ int Locate(ImageSource* source, const ImageTarget* target, int physicalTrack, in
 int QueueSector(ImageSource* source, const ImageTarget*, int physicalTrack, int sector,
                 const uint8_t* data) {
   // A sector the image does not carry is not written, as in the other containers.
-  if (ReadSide(source, physicalTrack) != kTrackRead) return -1;
+  TrackWork Work;
+  if (ReadSide(source, physicalTrack, Work) != kTrackRead) return -1;
   if (Work.sideBytes == 0) return 0;
   MfmCellSpan span;
+  ModelTrack track;
   const int rewritten =
-      MfmRewriteData(Work.side, static_cast<int>(Work.sideBytes), sector, data, &Work.track, &span);
+      MfmRewriteData(Work.side, static_cast<int>(Work.sideBytes), sector, data, &track, &span);
   if (rewritten != 0) return rewritten == 1 ? 0 : -1;
   const int face = physicalTrack % 2;
   const unsigned first = static_cast<unsigned>(span.first / 8);
@@ -113,7 +116,7 @@ int QueueSector(ImageSource* source, const ImageTarget*, int physicalTrack, int 
     const unsigned piece = std::min(end, (i / 256 + 1) * 256) - i;
     const int64_t offset = SideOffset(Work.at, face, i);
     if (offset + piece > 0xFFFFFFFFll ||
-        ImageChangeQueue(static_cast<uint32_t>(offset), Work.side + i, piece) != 0)
+        ImageChangeQueue(source->change, static_cast<uint32_t>(offset), Work.side + i, piece) != 0)
       return -1;
     i += piece;
   }
@@ -122,7 +125,8 @@ int QueueSector(ImageSource* source, const ImageTarget*, int physicalTrack, int 
 
 int CarriesRuns(ImageSource* source, const ImageTarget* target, const SectorRun* runs,
                 int runCount) {
-  return DecodedCarriesRuns(source, target, runs, runCount, &Work.track);
+  ModelTrack track;
+  return DecodedCarriesRuns(source, target, runs, runCount, &track);
 }
 
 bool WriteProtected(ImageSource* source, const ImageTarget*) {
@@ -133,8 +137,9 @@ bool WriteProtected(ImageSource* source, const ImageTarget*) {
 
 // Every track of the list lies inside the file and decodes.
 void CheckStructure(ImageSource* source, const ImageTarget* target, CheckFindings* findings) {
+  ModelTrack track;
   for (int p = 0; p < 2 * 255; p++) {
-    const int read = ReadTrack(source, target, p, &Work.track);
+    const int read = ReadTrack(source, target, p, &track);
     if (read != kTrackRead) {
       AddFinding(findings, kCheckImageUnreadable, -1, -1, p, 0, 0);
       return;
@@ -148,8 +153,9 @@ int64_t WriteCylinders(ImageFile* file, uint32_t base, int cylinders, bool write
                        const ModelTrack* (*trackOf)(const void* context, int physical,
                                                     ModelTrack* scratch),
                        const void* context) {
-  static uint8_t cells[2][kMfmCellBytes];
-  static uint8_t blocks[(kHfeTrackLength + kHfeBlock - 1) / kHfeBlock * kHfeBlock];
+  uint8_t cells[2][kMfmCellBytes];
+  uint8_t blocks[(kHfeTrackLength + kHfeBlock - 1) / kHfeBlock * kHfeBlock];
+  ModelTrack scratch;
   uint8_t header[kHfeBlock];
   std::memset(header, 0xFF, sizeof header);
   std::memcpy(header, kSignature, 8);
@@ -184,7 +190,7 @@ int64_t WriteCylinders(ImageFile* file, uint32_t base, int cylinders, bool write
       std::memset(list, 0xFF, sizeof list);
     }
     for (int face = 0; face < 2; face++)
-      if (MfmEncodeTrack(trackOf(context, 2 * c + face, &Work.track), cells[face]) != 0) return -1;
+      if (MfmEncodeTrack(trackOf(context, 2 * c + face, &scratch), cells[face]) != 0) return -1;
     std::memset(blocks, 0xFF, sizeof blocks);
     for (unsigned i = 0; i < kMfmCellBytes; i++)
       for (int face = 0; face < 2; face++)

@@ -141,11 +141,10 @@ int ReadTrack(ImageSource* source, const ImageTarget*, int physicalTrack, ModelT
   return FindTrack(source, physicalTrack, track, nullptr);
 }
 
-ModelTrack Track;  // the track a lookup or a write decoded last
-
 // Sectors are compressed or not: none lies at a place a write could take.
 int Locate(ImageSource* source, const ImageTarget* target, int physicalTrack, int sector,
            SectorPlace* place) {
+  ModelTrack Track;
   const int read = ReadTrack(source, target, physicalTrack, &Track);
   if (read == kTrackReadError) return kPlaceError;
   std::memset(place, 0, sizeof *place);
@@ -154,6 +153,7 @@ int Locate(ImageSource* source, const ImageTarget* target, int physicalTrack, in
 
 int CarriesRuns(ImageSource* source, const ImageTarget* target, const SectorRun* runs,
                 int runCount) {
+  ModelTrack Track;
   return DecodedCarriesRuns(source, target, runs, runCount, &Track);
 }
 
@@ -190,7 +190,7 @@ int Splice(ImageSource* source, int64_t at, unsigned oldCount, const uint8_t* by
       if (SourceRead(source, movedFrom - grow, out + (movedFrom - block), moved, moved) != 0)
         return -1;
     }
-    if (ImageChangeQueue(static_cast<uint32_t>(block), out, length) != 0) return -1;
+    if (ImageChangeQueue(source->change, static_cast<uint32_t>(block), out, length) != 0) return -1;
   }
   return 0;
 }
@@ -201,6 +201,7 @@ int Splice(ImageSource* source, int64_t at, unsigned oldCount, const uint8_t* by
 int QueueSector(ImageSource* source, const ImageTarget*, int physicalTrack, int sector,
                 const uint8_t* data) {
   int64_t recordAt[kModelSectors];
+  ModelTrack Track;
   const int read = FindTrack(source, physicalTrack, &Track, recordAt);
   if (read != kTrackRead) return -1;
   const ModelSector* found = ModelFindSector(&Track, sector);
@@ -287,7 +288,8 @@ int64_t WriteTracks(ImageFile* file, uint32_t base, const ContainerStamp* stamp,
                     const ModelTrack* (*trackOf)(const void* context, int physical,
                                                  ModelTrack* scratch),
                     const void* context) {
-  static uint8_t bytes[kTrackRecordMax];
+  uint8_t bytes[kTrackRecordMax];
+  ModelTrack Track;
   char line[96];
   Stamp(line, sizeof line, stamp, comment);
   uint32_t at = base;

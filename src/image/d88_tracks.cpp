@@ -77,7 +77,7 @@ int D88ReadTrack(ImageSource* source, const ImageTarget* target, int physicalTra
 }
 
 int64_t D88WriteDisk(ImageFile* file, uint32_t base, const DiskModel* disk, const ContainerStamp*) {
-  static uint8_t records[kModelSectors * kD88RecordBytes];
+  uint8_t records[kModelSectors * kD88RecordBytes];
   uint8_t header[kD88HeaderBytes];
   std::memset(header, 0, sizeof header);
   std::memcpy(header, disk->name, strnlen(disk->name, kDiskNameBytes - 1));

@@ -5,23 +5,17 @@
 #include "image/container.h"
 #include "image/disk_model.h"
 
-namespace {
-
-ModelTrack Kept;
-int KeptTrack = -1;
-
-}  // namespace
-
-void DecodedForget() { KeptTrack = -1; }
+void DecodedForget(ImageSource* source) { source->keptTrack = -1; }
 
 int DecodedReadSector(ImageSource* source, const ImageTarget* target, int physicalTrack, int sector,
                       uint8_t* chunk) {
-  if (KeptTrack != physicalTrack) {
-    KeptTrack = -1;
-    if (target->kind->readTrack(source, target, physicalTrack, &Kept) != kTrackRead) return -1;
-    KeptTrack = physicalTrack;
+  if (source->keptTrack != physicalTrack) {
+    source->keptTrack = -1;
+    if (target->kind->readTrack(source, target, physicalTrack, &source->kept) != kTrackRead)
+      return -1;
+    source->keptTrack = physicalTrack;
   }
-  const ModelSector* s = ModelFindSector(&Kept, sector);
+  const ModelSector* s = ModelFindSector(&source->kept, sector);
   if (!s) {
     std::memset(chunk, 0, 256);
     return 0;

@@ -9,8 +9,8 @@
 
 struct ModelTrack;
 
-// Forgets the kept track: every run of reads starts with it.
-void DecodedForget();
+// Forgets the source's kept track (a sector of it is changing).
+void DecodedForget(ImageSource* source);
 // The 256 bytes of a sector (zero when the track has none of that number). 0, or -1 when the
 // track cannot be read or decoded or the sector's data CRC fails.
 int DecodedReadSector(ImageSource* source, const ImageTarget* target, int physicalTrack, int sector,

@@ -29,7 +29,7 @@ int FlatReadTrack(ImageSource* source, const ImageTarget*, int physicalTrack, Mo
 
 int64_t FlatWriteDisk(ImageFile* file, uint32_t base, const DiskModel* disk,
                       const ContainerStamp*) {
-  static uint8_t bytes[kSectorsPerTrack * kSectorBytes];
+  uint8_t bytes[kSectorsPerTrack * kSectorBytes];
   for (int p = 0; p < kTrackCount; p++) {
     for (int r = 1; r <= kSectorsPerTrack; r++) {
       const ModelSector* s = ModelFindSector(&disk->tracks[p], r);

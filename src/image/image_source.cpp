@@ -7,10 +7,6 @@
 
 namespace {
 
-// The stretches of a call without a session; calls do not nest, and each starts afresh.
-ImageCache CallCache;
-bool CallCacheBusy = false;
-
 void ClearCache(ImageCache* cache) {
   std::memset(cache->length, 0, sizeof cache->length);
   cache->clock = 0;
@@ -69,10 +65,11 @@ void SourceBegin(ImageSource* source, const ImageTarget* target) {
   source->path = target->path;
   source->own.handle = -1;
   source->file = nullptr;
-  source->change = ImageChangeActive();
+  source->change = ImageChangeActive(target->change) ? target->change : nullptr;
   source->state = source->change ? 1 : 0;
   source->size = -1;
   source->cache = nullptr;
+  source->keptTrack = -1;
   if (source->change) return;  // the change's queued writes are never kept
   ImageSession* session = target->session;
   if (session && session->open) {
@@ -86,11 +83,8 @@ void SourceBegin(ImageSource* source, const ImageTarget* target) {
     source->state = -2;
     return;
   }
-  if (!CallCacheBusy) {
-    CallCacheBusy = true;
-    ClearCache(&CallCache);
-    source->cache = &CallCache;
-  }
+  ClearCache(&source->callCache);
+  source->cache = &source->callCache;
 }
 
 int SourceOpen(ImageSource* source) {
@@ -109,7 +103,7 @@ int SourceOpen(ImageSource* source) {
 
 int64_t SourceSize(ImageSource* source) {
   if (SourceOpen(source) != 0) return -1;
-  return source->change ? ImageChangeSize() : source->size;
+  return source->change ? ImageChangeSize(source->change) : source->size;
 }
 
 int SourceRead(ImageSource* source, int64_t offset, uint8_t* buffer, unsigned count,
@@ -119,7 +113,7 @@ int SourceRead(ImageSource* source, int64_t offset, uint8_t* buffer, unsigned co
   if (SourceOpen(source) != 0) return -1;
   unsigned got = 0;
   const uint32_t at = static_cast<uint32_t>(offset);
-  if (source->change) return ImageChangeReadAt(at, buffer, count, &got);
+  if (source->change) return ImageChangeReadAt(source->change, at, buffer, count, &got);
   ImageCache* cache = source->cache;
   if (!cache || count > kCacheStretchBytes)
     return ImageFileReadAt(source->file, at, buffer, count, &got);
@@ -142,7 +136,6 @@ int SourceRead(ImageSource* source, int64_t offset, uint8_t* buffer, unsigned co
 void SourceEnd(ImageSource* source) {
   if (source->own.handle != -1) ImageFileClose(&source->own);
   source->own.handle = -1;
-  if (source->cache == &CallCache) CallCacheBusy = false;
   source->cache = nullptr;
   source->file = nullptr;
 }

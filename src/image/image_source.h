@@ -5,16 +5,21 @@
 
 #include <cstdint>
 
+#include "image/disk_model.h"
 #include "image/image_target.h"
 
 struct ImageSource {
   const char* path;
-  ImageFile own;      // the file the call opened itself
-  ImageFile* file;    // the open file, or null
-  bool change;        // reading through the change in progress
-  int state;          // 0: not opened yet, 1: open, -1: the open failed, -2: it was busy
-  int64_t size;       // of the open file, -1 when it could not be told
-  ImageCache* cache;  // null: every read goes to the file
+  ImageFile own;         // the file the call opened itself
+  ImageFile* file;       // the open file, or null
+  ImageChange* change;   // reading through the target's change in progress, or null
+  int state;             // 0: not opened yet, 1: open, -1: the open failed, -2: it was busy
+  int64_t size;          // of the open file, -1 when it could not be told
+  ImageCache* cache;     // null: every read goes to the file
+  ImageCache callCache;  // the stretches of a call without a session
+  // The decoded track of a decoded kind that the call read last (keptTrack -1: none).
+  ModelTrack kept;
+  int keptTrack;
 };
 
 // Starts reading the target's image; nothing is opened yet.

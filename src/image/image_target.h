@@ -10,6 +10,7 @@
 #include "image/image_file.h"
 
 struct ContainerKind;
+struct ImageChange;
 
 // What a session keeps of the file: a few stretches read whole (a D88 header, a track's records,
 // the rest of a flat track), the oldest replaced first.
@@ -44,6 +45,10 @@ struct ImageTarget {
   int diskCount;
   int machineMode;
   ImageSession* session;  // null: each call opens the image itself
+  // The change in progress of the record the target belongs to (journal.h): a change of the image
+  // is made in it, and reads go through it while it is in progress. Null: the target cannot be
+  // changed.
+  ImageChange* change;
 };
 
 // A target for the file at `path` as a file of one disk, without a session. 0, or -1 when the

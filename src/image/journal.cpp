@@ -29,8 +29,6 @@
 #include "image/image_lock.h"
 #include "texts/texts.h"
 
-JournalFault JournalFaults;
-
 namespace {
 
 constexpr uint8_t kMagic[8] = {'Z', 'L', 'V', 'J', 'R', 'N', 'L', 0};
@@ -39,50 +37,10 @@ constexpr uint8_t kMark[8] = {'C', 'O', 'M', 'M', 'I', 'T', '!', '\n'};
 constexpr long kHeaderBytes = 32;
 constexpr long kTableEntryBytes = 8;
 constexpr long kTrailerBytes = 4 + 8;
-constexpr long kJournalCapacity =
-    kHeaderBytes + kImageChangeRegions * kTableEntryBytes + kImageChangeBytes + kTrailerBytes;
+constexpr long kJournalCapacity = kImageJournalCapacity;
+static_assert(kJournalCapacity == kHeaderBytes + kImageChangeRegions * kTableEntryBytes +
+                                      kImageChangeBytes + kTrailerBytes);
 constexpr int kJournalPathCapacity = kPathCapacity + 16;
-
-// Changes made by this process, per image (ImageCommitCount): a record for each of the first
-// kCountedImages paths changed, the last one shared by every path beyond them.
-constexpr int kCountedImages = 64;
-struct ImageCommits {
-  uint64_t pathKey;
-  unsigned count;
-};
-ImageCommits Commits[kCountedImages];
-int CommitsUsed = 0;
-
-uint64_t PathKey(const char* path) {
-  uint64_t key = 14695981039346656037ull;  // FNV-1a
-  for (const char* c = path; *c; c++) key = (key ^ static_cast<uint8_t>(*c)) * 1099511628211ull;
-  return key;
-}
-
-// The record of `path`; null when it has none and `add` is false.
-ImageCommits* CommitsOf(const char* path, bool add) {
-  const uint64_t key = PathKey(path);
-  for (int i = 0; i < CommitsUsed; i++)
-    if (Commits[i].pathKey == key) return &Commits[i];
-  if (CommitsUsed == kCountedImages) return &Commits[kCountedImages - 1];
-  if (!add) return nullptr;
-  Commits[CommitsUsed] = {key, 0};
-  return &Commits[CommitsUsed++];
-}
-
-// The change in progress, and the image it changes.
-bool Active = false;
-char HeldPath[kPathCapacity];
-ImageFile Held{-1};
-int64_t HeldSize = 0;
-ImageRegion Queue[kImageChangeRegions];
-uint32_t QueueAt[kImageChangeRegions];  // where each region's bytes lie in QueueBytes
-int QueueCount = 0;
-uint32_t QueueUsed = 0;
-uint8_t QueueBytes[kImageChangeBytes];
-
-// The journal as written, or as read back for recovery.
-uint8_t Journal[kJournalCapacity];
 
 struct Crc32Table {
   uint32_t entry[256];
@@ -154,17 +112,17 @@ JournalKind ParseJournal(const uint8_t* bytes, long size, JournalView* view) {
   return kComplete;
 }
 
-int RestoreWrite(ImageFile* image, uint32_t offset, const uint8_t* bytes, unsigned count) {
-  JournalFaults.restoreWrites++;
-  if (JournalFaults.failRestoreWriteAt > 0 &&
-      JournalFaults.restoreWrites == JournalFaults.failRestoreWriteAt)
+int RestoreWrite(JournalFault* faults, ImageFile* image, uint32_t offset, const uint8_t* bytes,
+                 unsigned count) {
+  faults->restoreWrites++;
+  if (faults->failRestoreWriteAt > 0 && faults->restoreWrites == faults->failRestoreWriteAt)
     return -1;
   return ImageFileWriteAtUncounted(image, offset, bytes, count);
 }
 
 // Writes the original bytes of a journal back into the image, cuts what the change added and
 // syncs. Playing a journal back twice gives the same image. 0 or -1.
-int PlayBack(ImageFile* image, const JournalView& view) {
+int PlayBack(JournalFault* faults, ImageFile* image, const JournalView& view) {
   const uint8_t* data = view.data;
   for (int i = 0; i < view.count; i++) {
     const uint32_t offset = Get32(view.table + i * kTableEntryBytes);
@@ -173,7 +131,7 @@ int PlayBack(ImageFile* image, const JournalView& view) {
     if (offset < view.sizeBefore) {
       const int64_t kept = view.sizeBefore - offset;
       const unsigned n = kept < length ? static_cast<unsigned>(kept) : length;
-      if (RestoreWrite(image, offset, data, n) != 0) return -1;
+      if (RestoreWrite(faults, image, offset, data, n) != 0) return -1;
     }
     data += length;
   }
@@ -181,23 +139,25 @@ int PlayBack(ImageFile* image, const JournalView& view) {
   return ImageFileSync(image);
 }
 
-int JournalWrite(ImageFile* journal, uint32_t offset, const uint8_t* bytes, unsigned count) {
-  JournalFaults.journalWrites++;
-  if (JournalFaults.failJournalWriteAt > 0 &&
-      JournalFaults.journalWrites == JournalFaults.failJournalWriteAt)
+int JournalWrite(JournalFault* faults, ImageFile* journal, uint32_t offset, const uint8_t* bytes,
+                 unsigned count) {
+  faults->journalWrites++;
+  if (faults->failJournalWriteAt > 0 && faults->journalWrites == faults->failJournalWriteAt)
     return -1;
   return ImageFileWriteAtUncounted(journal, offset, bytes, count);
 }
 
-// Creates the journal file with `size` bytes of Journal, the commit mark last, and makes it
-// durable. On failure nothing is left behind. 0 or -1.
-int WriteJournalFile(const char* path, long size) {
+// Creates the journal file with `size` bytes of the change's journal, the commit mark last, and
+// makes it durable. On failure nothing is left behind. 0 or -1.
+int WriteJournalFile(ImageChange* change, const char* path, long size) {
   ImageFile journal;
   if (ImageFileCreate(path, &journal) != 0) return -1;
   const long body = size - static_cast<long>(sizeof kMark);
-  int result = JournalWrite(&journal, 0, Journal, static_cast<unsigned>(body));
+  int result =
+      JournalWrite(&change->faults, &journal, 0, change->journal, static_cast<unsigned>(body));
   if (result == 0)
-    result = JournalWrite(&journal, static_cast<uint32_t>(body), Journal + body, sizeof kMark);
+    result = JournalWrite(&change->faults, &journal, static_cast<uint32_t>(body),
+                          change->journal + body, sizeof kMark);
   if (result == 0) result = ImageFileSync(&journal);
   ImageFileClose(&journal);
   if (result == 0) result = ImageFileSyncFolder(path);
@@ -205,11 +165,11 @@ int WriteJournalFile(const char* path, long size) {
   return result;
 }
 
-void Release() {
-  ImageFileClose(&Held);
-  Active = false;
-  QueueCount = 0;
-  QueueUsed = 0;
+void Release(ImageChange* change) {
+  ImageFileClose(&change->held);
+  change->active = false;
+  change->queueCount = 0;
+  change->queueUsed = 0;
 }
 
 void ShowJournalMessage(Outcome* out, const char* text, const char* caption) {
@@ -218,9 +178,9 @@ void ShowJournalMessage(Outcome* out, const char* text, const char* caption) {
 
 // Puts the image back from the journal of the failed commit; the journal goes only when that
 // worked. Then the write's failure is shown.
-int RollBack(Outcome* out, const char* journalPath, const JournalView& view) {
-  if (PlayBack(&Held, view) == 0) ImageFileRemove(journalPath);
-  Release();
+int RollBack(Outcome* out, ImageChange* change, const char* journalPath, const JournalView& view) {
+  if (PlayBack(&change->faults, &change->held, view) == 0) ImageFileRemove(journalPath);
+  Release(change);
   SayText(out, kCaptionWrite, kMsgWriteFailed, kMsgWriteFailed);
   return -1;
 }
@@ -253,8 +213,27 @@ int RefuseIfProtected(Outcome* out, const ImageTarget* target) {
   return 0;
 }
 
+void ImageChangeInit(ImageChange* change) {
+  change->active = false;
+  change->heldPath[0] = 0;
+  change->held.handle = -1;
+  change->heldSize = 0;
+  change->queueCount = 0;
+  change->queueUsed = 0;
+  change->commits = 0;
+  change->history = nullptr;
+  change->faults = JournalFault{};
+  change->conventionChecked = false;
+  change->anyConvention = false;
+}
+
 int BeginImageChange(Outcome* out, const ImageTarget* target) {
-  if (Active) ImageAbortChange();
+  ImageChange* change = target->change;
+  if (!change) {
+    SayText(out, kCaptionWrite, kMsgWriteOpenFailed, kMsgWriteOpenFailed);
+    return -1;
+  }
+  if (change->active) ImageAbortChange(change);
   // A write-protected disk is never written: refused before anything else.
   if (RefuseIfProtected(out, target) != 0) return -1;
   char journalPath[kJournalPathCapacity];
@@ -266,7 +245,7 @@ int BeginImageChange(Outcome* out, const ImageTarget* target) {
   }
   // The image is held alone from here to the end of the commit; a journal seen before may be
   // that of another program's change, which the wait lets finish.
-  const int opened = ImageFileOpenUpdate(target->path, &Held);
+  const int opened = ImageFileOpenUpdate(target->path, &change->held);
   if (opened == kImageFileBusy) {
     SayText(out, kCaptionWrite, kMsgWriteOpenBusy, kMsgWriteOpenBusy);
     return -1;
@@ -274,7 +253,7 @@ int BeginImageChange(Outcome* out, const ImageTarget* target) {
   // A journal that stands beside the held image belongs to a change that recovery could not
   // settle.
   if (opened == 0 && ImageFileExists(journalPath) != 0) {
-    ImageFileClose(&Held);
+    ImageFileClose(&change->held);
     ShowJournalMessage(out, kMsgJournalBlocksWrite, kCaptionError);
     return -1;
   }
@@ -285,56 +264,56 @@ int BeginImageChange(Outcome* out, const ImageTarget* target) {
       SayText(out, kCaptionWrite, kMsgWriteOpenFailed, kMsgWriteOpenFailed);
     return -1;
   }
-  HeldSize = ImageFileSize(&Held);
-  if (HeldSize < 0 || HeldSize > 0xFFFFFFFFll) {
-    ImageFileClose(&Held);
+  change->heldSize = ImageFileSize(&change->held);
+  if (change->heldSize < 0 || change->heldSize > 0xFFFFFFFFll) {
+    ImageFileClose(&change->held);
     SayText(out, kCaptionWrite, kMsgWriteOpenFailed, kMsgWriteOpenFailed);
     return -1;
   }
-  std::memcpy(HeldPath, target->path, sizeof HeldPath);
-  Active = true;
-  QueueCount = 0;
-  QueueUsed = 0;
+  std::memcpy(change->heldPath, target->path, sizeof change->heldPath);
+  change->active = true;
+  change->queueCount = 0;
+  change->queueUsed = 0;
   return 0;
 }
 
-void ImageAbortChange() {
-  if (Active) Release();
+void ImageAbortChange(ImageChange* change) {
+  if (change && change->active) Release(change);
 }
 
-bool ImageChangeActive() { return Active; }
+bool ImageChangeActive(const ImageChange* change) { return change && change->active; }
 
-unsigned ImageCommitCount(const char* path) {
-  const ImageCommits* commits = CommitsOf(path, false);
-  return commits ? commits->count : 0;
+ImageFile* ImageChangeFile(ImageChange* change) {
+  return change && change->active ? &change->held : nullptr;
 }
 
-ImageFile* ImageChangeFile() { return Active ? &Held : nullptr; }
-
-int64_t ImageChangeSize() {
-  int64_t size = HeldSize;
-  for (int i = 0; i < QueueCount; i++) {
-    const int64_t end = static_cast<int64_t>(Queue[i].offset) + Queue[i].length;
+int64_t ImageChangeSize(const ImageChange* change) {
+  int64_t size = change->heldSize;
+  for (int i = 0; i < change->queueCount; i++) {
+    const int64_t end = static_cast<int64_t>(change->queue[i].offset) + change->queue[i].length;
     if (end > size) size = end;
   }
   return size;
 }
 
-int ImageChangeReadAt(uint32_t offset, uint8_t* buffer, unsigned count, unsigned* got) {
+int ImageChangeReadAt(const ImageChange* change, uint32_t offset, uint8_t* buffer, unsigned count,
+                      unsigned* got) {
   *got = 0;
-  if (!Active) return -1;
+  if (!change->active) return -1;
   unsigned fileGot = 0;
-  if (ImageFileReadAt(&Held, offset, buffer, count, &fileGot) != 0) return -1;
+  ImageFile held = change->held;
+  if (ImageFileReadAt(&held, offset, buffer, count, &fileGot) != 0) return -1;
   std::memset(buffer + fileGot, 0, count - fileGot);
   uint64_t end = offset + static_cast<uint64_t>(fileGot);
   const uint64_t from = offset;
   const uint64_t to = from + count;
-  for (int i = 0; i < QueueCount; i++) {
-    const uint64_t begin = Queue[i].offset > from ? Queue[i].offset : from;
-    const uint64_t stop =
-        Queue[i].offset + Queue[i].length < to ? Queue[i].offset + Queue[i].length : to;
+  for (int i = 0; i < change->queueCount; i++) {
+    const ImageRegion& region = change->queue[i];
+    const uint64_t begin = region.offset > from ? region.offset : from;
+    const uint64_t stop = region.offset + region.length < to ? region.offset + region.length : to;
     if (begin >= stop) continue;
-    std::memcpy(buffer + (begin - from), QueueBytes + QueueAt[i] + (begin - Queue[i].offset),
+    std::memcpy(buffer + (begin - from),
+                change->queueBytes + change->queueAt[i] + (begin - region.offset),
                 static_cast<size_t>(stop - begin));
     if (stop > end) end = stop;
   }
@@ -342,76 +321,83 @@ int ImageChangeReadAt(uint32_t offset, uint8_t* buffer, unsigned count, unsigned
   return 0;
 }
 
-int ImageChangeQueue(uint32_t offset, const uint8_t* bytes, unsigned count) {
-  if (!Active || count == 0 || count > kImageRegionMax ||
+int ImageChangeQueue(ImageChange* change, uint32_t offset, const uint8_t* bytes, unsigned count) {
+  if (!change || !change->active || count == 0 || count > kImageRegionMax ||
       static_cast<uint64_t>(offset) + count > 0xFFFFFFFFull)
     return -1;
-  for (int i = 0; i < QueueCount; i++) {
-    if (Queue[i].offset == offset && Queue[i].length == count) {
-      std::memcpy(QueueBytes + QueueAt[i], bytes, count);
+  for (int i = 0; i < change->queueCount; i++) {
+    if (change->queue[i].offset == offset && change->queue[i].length == count) {
+      std::memcpy(change->queueBytes + change->queueAt[i], bytes, count);
       return 0;
     }
   }
-  if (QueueCount == kImageChangeRegions || QueueUsed + count > kImageChangeBytes) return -1;
-  Queue[QueueCount] = ImageRegion{offset, count};
-  QueueAt[QueueCount] = QueueUsed;
-  std::memcpy(QueueBytes + QueueUsed, bytes, count);
-  QueueUsed += count;
-  QueueCount++;
+  if (change->queueCount == kImageChangeRegions || change->queueUsed + count > kImageChangeBytes)
+    return -1;
+  change->queue[change->queueCount] = ImageRegion{offset, count};
+  change->queueAt[change->queueCount] = change->queueUsed;
+  std::memcpy(change->queueBytes + change->queueUsed, bytes, count);
+  change->queueUsed += count;
+  change->queueCount++;
   return 0;
 }
 
-int CommitImageChange(Outcome* out) {
-  if (!Active) return 0;
-  if (QueueCount == 0) {
-    Release();
+int CommitImageChange(Outcome* out, ImageChange* change) {
+  if (!change || !change->active) return 0;
+  const int count = change->queueCount;
+  if (count == 0) {
+    Release(change);
     return 0;
   }
   char journalPath[kJournalPathCapacity];
-  ImageJournalPath(HeldPath, journalPath, sizeof journalPath);  // fitted at the begin
+  ImageJournalPath(change->heldPath, journalPath, sizeof journalPath);  // fitted at the begin
 
   // The journal in memory: header, region table, the original bytes.
-  const int64_t sizeAfter = ImageChangeSize();
-  std::memcpy(Journal, kMagic, sizeof kMagic);
-  Put32(Journal + 8, kVersion);
-  Put64(Journal + 12, static_cast<uint64_t>(HeldSize));
-  Put64(Journal + 20, static_cast<uint64_t>(sizeAfter));
-  Put32(Journal + 28, static_cast<uint32_t>(QueueCount));
-  uint8_t* table = Journal + kHeaderBytes;
-  uint8_t* data = table + static_cast<long>(QueueCount) * kTableEntryBytes;
-  for (int i = 0; i < QueueCount; i++) {
-    Put32(table + i * kTableEntryBytes, Queue[i].offset);
-    Put32(table + i * kTableEntryBytes + 4, Queue[i].length);
+  uint8_t* const journal = change->journal;
+  const int64_t sizeAfter = ImageChangeSize(change);
+  std::memcpy(journal, kMagic, sizeof kMagic);
+  Put32(journal + 8, kVersion);
+  Put64(journal + 12, static_cast<uint64_t>(change->heldSize));
+  Put64(journal + 20, static_cast<uint64_t>(sizeAfter));
+  Put32(journal + 28, static_cast<uint32_t>(count));
+  uint8_t* table = journal + kHeaderBytes;
+  uint8_t* data = table + static_cast<long>(count) * kTableEntryBytes;
+  for (int i = 0; i < count; i++) {
+    const ImageRegion& region = change->queue[i];
+    Put32(table + i * kTableEntryBytes, region.offset);
+    Put32(table + i * kTableEntryBytes + 4, region.length);
     unsigned got = 0;
-    if (ImageFileReadAt(&Held, Queue[i].offset, data, Queue[i].length, &got) != 0) {
-      Release();
+    if (ImageFileReadAt(&change->held, region.offset, data, region.length, &got) != 0) {
+      Release(change);
       SayText(out, kCaptionWrite, kMsgWriteFailed, kMsgWriteFailed);
       return -1;
     }
-    std::memset(data + got, 0, Queue[i].length - got);
-    data += Queue[i].length;
+    std::memset(data + got, 0, region.length - got);
+    data += region.length;
   }
-  const long body = data - Journal;
-  Put32(data, Crc32(Journal, body));
+  const long body = data - journal;
+  Put32(data, Crc32(journal, body));
   std::memcpy(data + 4, kMark, sizeof kMark);
   const long size = body + kTrailerBytes;
 
-  if (WriteJournalFile(journalPath, size) != 0) {
-    Release();
+  if (WriteJournalFile(change, journalPath, size) != 0) {
+    Release(change);
     ShowJournalMessage(out, kMsgJournalCreateFailed, kCaptionError);
     return -1;
   }
-  JournalView view{HeldSize, sizeAfter, QueueCount, Journal + kHeaderBytes,
-                   Journal + kHeaderBytes + static_cast<long>(QueueCount) * kTableEntryBytes};
-  for (int i = 0; i < QueueCount; i++)
-    if (ImageFileWriteAt(&Held, Queue[i].offset, QueueBytes + QueueAt[i], Queue[i].length) != 0)
-      return RollBack(out, journalPath, view);
-  if (ImageFileSync(&Held) != 0) return RollBack(out, journalPath, view);
+  JournalView view{change->heldSize, sizeAfter, count, journal + kHeaderBytes,
+                   journal + kHeaderBytes + static_cast<long>(count) * kTableEntryBytes};
+  for (int i = 0; i < count; i++)
+    if (ImageFileWriteAt(&change->held, change->queue[i].offset,
+                         change->queueBytes + change->queueAt[i], change->queue[i].length) != 0)
+      return RollBack(out, change, journalPath, view);
+  if (ImageFileSync(&change->held) != 0) return RollBack(out, change, journalPath, view);
   // A journal that stays would undo the change at the next open: then the change is undone now.
-  if (ImageFileRemove(journalPath) != 0) return RollBack(out, journalPath, view);
-  ChangeHistoryRecord(Queue, QueueCount, view.data, QueueBytes, HeldSize, sizeAfter);
-  CommitsOf(HeldPath, true)->count++;
-  Release();
+  if (ImageFileRemove(journalPath) != 0) return RollBack(out, change, journalPath, view);
+  if (change->history)
+    ChangeHistoryRecord(change->history, change->queue, count, view.data, change->queueBytes,
+                        change->heldSize, sizeAfter);
+  change->commits++;
+  Release(change);
   return 0;
 }
 
@@ -419,7 +405,7 @@ namespace {
 
 // Reads, judges and settles the journal of the image held in `image`. 0, or -1 with the message
 // in the outcome.
-int SettleJournal(Outcome* out, const char* path, const char* journalPath, ImageFile* image,
+int SettleJournal(Outcome* out, ImageChange* change, const char* journalPath, ImageFile* image,
                   bool writable) {
   if (ImageFileExists(journalPath) != 1) return 0;  // its writer finished while we waited
   ImageFile journal;
@@ -429,15 +415,16 @@ int SettleJournal(Outcome* out, const char* path, const char* journalPath, Image
   // A file too big to be a journal of this version is read as far as its version.
   const long length = size < 0 ? 0 : size > kJournalCapacity ? 12 : static_cast<long>(size);
   unsigned got = 0;
-  const int read = size < 0 ? -1 : ImageFileReadAt(&journal, 0, Journal, length, &got);
+  uint8_t* const bytes = change->journal;
+  const int read = size < 0 ? -1 : ImageFileReadAt(&journal, 0, bytes, length, &got);
   ImageFileClose(&journal);
   if (read != 0 || got != static_cast<unsigned>(length)) return 0;  // writes stay refused
 
   JournalView view{};
   JournalKind kind = kIncomplete;
   if (size <= kJournalCapacity)
-    kind = ParseJournal(Journal, length, &view);
-  else if (std::memcmp(Journal, kMagic, sizeof kMagic) == 0 && Get32(Journal + 8) != kVersion)
+    kind = ParseJournal(bytes, length, &view);
+  else if (std::memcmp(bytes, kMagic, sizeof kMagic) == 0 && Get32(bytes + 8) != kVersion)
     kind = kOtherVersion;
   if (kind == kOtherVersion) {
     ShowJournalMessage(out, kMsgJournalForeign, kCaptionError);
@@ -457,11 +444,11 @@ int SettleJournal(Outcome* out, const char* path, const char* journalPath, Image
     ShowJournalMessage(out, kMsgJournalForeign, kCaptionError);
     return 0;
   }
-  if (PlayBack(image, view) != 0) {
+  if (PlayBack(&change->faults, image, view) != 0) {
     ShowJournalMessage(out, kMsgJournalRecoverFailed, kCaptionError);
     return -1;
   }
-  CommitsOf(path, true)->count++;
+  change->commits++;
   // Should the journal stay, playing it back again at the next open changes nothing.
   ImageFileRemove(journalPath);
   ImageFileSyncFolder(journalPath);
@@ -471,8 +458,12 @@ int SettleJournal(Outcome* out, const char* path, const char* journalPath, Image
 
 }  // namespace
 
-int RecoverImageJournal(Outcome* out, const char* path) {
-  if (Active) return 0;  // the change in progress holds the image and its journal
+int RecoverImageJournal(Outcome* out, const ImageTarget* target) {
+  ImageChange* change = target->change;
+  // The change in progress holds the image and its journal; a target that cannot change the image
+  // has no room to read a journal into.
+  if (!change || change->active) return 0;
+  const char* path = target->path;
   char journalPath[kJournalPathCapacity];
   if (ImageJournalPath(path, journalPath, sizeof journalPath) != 0) return 0;
   if (ImageFileExists(journalPath) != 1) return 0;
@@ -488,8 +479,8 @@ int RecoverImageJournal(Outcome* out, const char* path) {
   }
   // An image that cannot be opened at all is judged by its journal alone: what never reached
   // it goes, what did cannot be played back.
-  if (opened != 0) return SettleJournal(out, path, journalPath, &image, false);
-  const int settled = SettleJournal(out, path, journalPath, &image, writable);
+  if (opened != 0) return SettleJournal(out, change, journalPath, &image, false);
+  const int settled = SettleJournal(out, change, journalPath, &image, writable);
   ImageFileClose(&image);
   return settled;
 }

@@ -39,7 +39,7 @@ int QueueOne(ImageSource* source, const ImageTarget* target, int physical, int s
              const uint8_t* chunk) {
   if (target->kind->decoded) {
     // The decoded track kept for reads is stale once a sector of it changes.
-    DecodedForget();
+    DecodedForget(source);
     return target->kind->queueSector
                ? target->kind->queueSector(source, target, physical, sector, chunk)
                : -1;
@@ -56,7 +56,8 @@ int QueueOne(ImageSource* source, const ImageTarget* target, int physical, int s
       SourceRead(source, place.regionOffset, region, place.regionBytes, place.regionBytes) != 0)
     return -1;
   std::memcpy(region + at, chunk, kSectorBytes);
-  return ImageChangeQueue(static_cast<uint32_t>(place.regionOffset), region, place.regionBytes);
+  return ImageChangeQueue(source->change, static_cast<uint32_t>(place.regionOffset), region,
+                          place.regionBytes);
 }
 
 }  // namespace
@@ -83,7 +84,6 @@ int ReadSectors(const ImageTarget* target, uint8_t* buffer, int track, int secto
     SourceEnd(&source);
     return opened == kImageFileBusy ? kImageReadBusy : kImageReadFailed;
   }
-  DecodedForget();
   for (int k = 0; k < count; k++) {
     uint8_t* chunk = buffer + static_cast<long>(k) * kSectorBytes;
     const int physical = PhysicalTrack(track, target->machineMode);
@@ -109,7 +109,7 @@ void EncodeSectorRun(uint8_t* buffer, int byteCount, int machineMode) {
 int QueueSectorRun(const ImageTarget* target, const uint8_t* encoded, int track, int sector,
                    int byteCount) {
   if (!SectorAddressValid(track, sector)) return kImageBadAddress;
-  if (!ImageChangeActive() || !target->kind) return kImageWriteFailed;
+  if (!ImageChangeActive(target->change) || !target->kind) return kImageWriteFailed;
   const int count = SectorsFor(byteCount < 0 ? 0 : byteCount);
   ImageSource source;
   SourceBegin(&source, target);

@@ -145,7 +145,7 @@ int WriteBatchExport(const ImageTarget* target, const ExportFile* files,
                      void (*written)(const char* path),
                      void (*failed)(int index, const Outcome* why), Outcome* out,
                      HostTextShaper shape) {
-  static FailureSummary summary;  // only one command runs at a time
+  FailureSummary summary;
   summary.failed = summary.omitted = 0;
   summary.lines[0] = summary.linesEn[0] = '\0';
   for (int i = 0; i < plan->count; i++) {

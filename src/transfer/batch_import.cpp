@@ -96,14 +96,14 @@ int WriteImportFiles(const ImageTarget* target, VolumeState* volume, const Secto
   for (int i = 0; i < count; i++) {
     if (WriteRunSaid(target, StagedData(runs[i].track, runs[i].sector), runs[i].track,
                      runs[i].sector, runs[i].byteCount, out) != 0) {
-      ImageAbortChange();
+      ImageAbortChange(target->change);
       return -1;
     }
   }
   // The bit table before the directory, as a single import writes them.
   if (WriteVolumeAreas(target, volume, out) != 0) {
-    ImageAbortChange();
+    ImageAbortChange(target->change);
     return -1;
   }
-  return CommitImageChange(out);
+  return CommitImageChange(out, target->change);
 }

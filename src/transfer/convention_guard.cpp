@@ -5,28 +5,26 @@
 #include "image/journal.h"
 #include "texts/texts.h"
 
-bool WriteAnyConvention = false;
-
 namespace {
-
-// The target whose disk passed the convention check last: the change that follows its first check
-// begins without a second identification.
-ImageTarget Passed;
-bool HasPassed = false;
 
 bool SameDisk(const ImageTarget& a, const ImageTarget& b) {
   return std::strcmp(a.path, b.path) == 0 && a.kind == b.kind && a.diskBase == b.diskBase &&
          a.diskIndex == b.diskIndex && a.machineMode == b.machineMode;
 }
 
+// The target whose disk passed the convention check last is kept in its change: the change that
+// follows its first check begins without a second identification.
 int CheckConvention(Outcome* out, const ImageTarget* target) {
-  HasPassed = false;
-  if (WriteAnyConvention) return 0;
+  ImageChange* change = target->change;
+  if (change) change->conventionChecked = false;
+  if (change && change->anyConvention) return 0;
   const int recorded = ContradictedConvention(target);
   if (recorded == kVerdictNone) {
-    Passed = *target;
-    Passed.session = nullptr;
-    HasPassed = true;
+    if (change) {
+      change->conventionPassed = *target;
+      change->conventionPassed.session = nullptr;
+      change->conventionChecked = true;
+    }
     return 0;
   }
   const char* text = recorded == kModePc ? kMsgRecordedPc : kMsgRecordedMz;
@@ -48,7 +46,7 @@ int RefusingConvention(const Identification& id, int mode) {
 }
 
 int ContradictedConvention(const ImageTarget* target) {
-  static Identification id;  // one change at a time; too large for the stack of a window
+  Identification id;
   if (target->machineMode != kModeMz && target->machineMode != kModePc) return kVerdictNone;
   const int format = target->kind ? target->kind->format : -1;
   if (IdentifyImage(target, format, &id) != 0) return kVerdictNone;
@@ -61,8 +59,9 @@ int RefuseChange(Outcome* out, const ImageTarget* target) {
 }
 
 int RefuseOtherConvention(Outcome* out, const ImageTarget* target) {
-  if (HasPassed && SameDisk(Passed, *target)) {
-    HasPassed = false;
+  ImageChange* change = target->change;
+  if (change && change->conventionChecked && SameDisk(change->conventionPassed, *target)) {
+    change->conventionChecked = false;
     return 0;
   }
   return CheckConvention(out, target);

@@ -7,9 +7,6 @@
 #include "texts/outcome.h"
 #include "volume/identify.h"
 
-// Writes under any convention (zelvo's --any-convention, for a disk that fools identify).
-extern bool WriteAnyConvention;
-
 // The convention the identification places the disk under when it is not `mode`: its verdict is
 // the other convention and not ambiguous. kVerdictNone otherwise. What the window's status line
 // and the page hint at.
@@ -24,7 +21,8 @@ int ContradictedConvention(const ImageTarget* target);
 
 // The first check of every change: refused before anything is asked or written when the disk is
 // write-protected, of a container that takes no changes, or recorded under the other convention
-// (unless WriteAnyConvention). 0, or -1 with the message in the outcome.
+// (unless the target's change has anyConvention: zelvo's --any-convention, for a disk that fools
+// identify). 0, or -1 with the message in the outcome.
 int RefuseChange(Outcome* out, const ImageTarget* target);
 // The convention part alone, as a change begins (BeginPlannedChange): a disk whose first check
 // passed for this target is not identified again. 0, or -1 with the message in the outcome.

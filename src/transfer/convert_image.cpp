@@ -72,7 +72,7 @@ void CountLosses(DiskModel* model, const ContainerKind* kind, bool fill, Convert
 }
 
 void ChangeConvention(DiskModel* model) {
-  static ModelTrack swap;
+  ModelTrack swap;
   for (int p = 0; p + 1 < kModelTracks; p += 2) {
     swap = model->tracks[p];
     model->tracks[p] = model->tracks[p + 1];

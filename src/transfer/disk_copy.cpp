@@ -62,7 +62,7 @@ int CopySourceLoad(Outcome* out, CopySource* source, int index, DiskModel* model
     std::memcpy(model->name, disk.name, strnlen(disk.name, sizeof model->name - 1));
   }
   // One session for the disk's reads: the file stays open and its stretches are kept.
-  static ImageSession session;
+  ImageSession session;
   ImageSessionOpen(&session, target->path);
   target->session = &session;
   model->writeProtected = ImageWriteProtected(target);

@@ -343,8 +343,8 @@ int WriteImport(const ImageTarget* target, VolumeState* volume, const ImportPlan
   if (WriteRunSaid(target, DataBuffer, plan.track, plan.sector, static_cast<int>(plan.length),
                    out) != 0 ||
       WriteVolumeAreas(target, volume, out) != 0) {
-    ImageAbortChange();
+    ImageAbortChange(target->change);
     return -1;
   }
-  return CommitImageChange(out);
+  return CommitImageChange(out, target->change);
 }

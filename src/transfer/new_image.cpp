@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "image/change_history.h"
 #include "image/container.h"
 #include "image/image_file.h"
 #include "image/image_lock.h"
@@ -34,6 +35,7 @@ int FillImage(Outcome* out, const NewImageRequest& request, const char* temp) {
   // A new image is a file of one disk.
   ImageTarget target;
   ImageTargetFor(&target, temp, ContainerForFormat(request.imageFormat), request.machineMode);
+  target.change = request.change;
   // The whole volume through the sector writer: the layout and the convention (sides swapped,
   // bytes inverted under MZ) are applied exactly as every later read undoes them; a change of
   // its own.
@@ -42,10 +44,15 @@ int FillImage(Outcome* out, const NewImageRequest& request, const char* temp) {
   const int status = QueueSectorRun(&target, Volume, 0, 1, kVolumeBytes);
   if (status != kImageOk) {
     SayText(out, kCaptionWrite, ImageStatusText(status), ImageStatusText(status));
-    ImageAbortChange();
+    ImageAbortChange(target.change);
     return -1;
   }
-  if (CommitImageChange(out) != 0) return -1;
+  // A new file is no step of any image's history.
+  ChangeHistory* history = target.change ? target.change->history : nullptr;
+  if (target.change) target.change->history = nullptr;
+  const int committed = CommitImageChange(out, target.change);
+  if (target.change) target.change->history = history;
+  if (committed != 0) return -1;
   ImageFile file;
   if (ImageFileOpenUpdate(temp, &file) != 0) return -1;
   const int result = ImageFileSync(&file);

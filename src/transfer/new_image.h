@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "texts/outcome.h"
+
+struct ImageChange;
 #include "volume/format.h"
 
 struct NewImageRequest {
@@ -20,6 +22,9 @@ struct NewImageRequest {
   // null for the volume's disk name.
   const uint8_t* prepared = nullptr;
   const char* containerName = nullptr;
+  // Where the new image's one change is made (the record of the image the user works in, or one
+  // of its own); the change's history is not touched.
+  ImageChange* change = nullptr;
 };
 
 // Builds the blank volume in memory, writes it under a temporary name beside `path` (the container,

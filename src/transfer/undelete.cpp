@@ -35,7 +35,7 @@ void DeletedEntryName(const VolumeState* volume, const uint16_t* tbl1, int slot,
 
 int PlanUndelete(Outcome* out, const VolumeState* volume, const uint16_t* tbl1, int number,
                  uint8_t type, const char* name, UndeletePlan* plan) {
-  static DeletedEntry entries[kMaxSlots];  // one command at a time
+  DeletedEntry entries[kMaxSlots];
   const int count = ListDeletedEntries(volume, entries, kMaxSlots);
   if (number < 0 || number >= count) {
     Say(out, kCaptionError, kMsgUndeleteNoEntry, number);

@@ -30,20 +30,20 @@ int ReadVolumeState(Outcome* out, const ImageTarget* target, VolumeState* volume
 int BeginPlannedChange(Outcome* out, const ImageTarget* target, const VolumeState* volume) {
   if (RefuseOtherConvention(out, target) != 0) return -1;
   if (BeginImageChange(out, target) != 0) return -1;
-  static VolumeState now;  // one change at a time
+  VolumeState now;
   if (ReadVolumeState(out, target, &now) != 0) {
-    ImageAbortChange();
+    ImageAbortChange(target->change);
     return -1;
   }
-  if (VolumeBasisHolds(*volume, now, target->path)) return 0;
-  ImageAbortChange();
+  if (VolumeBasisHolds(*volume, now, target)) return 0;
+  ImageAbortChange(target->change);
   SayText(out, kCaptionError, kMsgVolumeChanged, kMsgVolumeChanged);
   return -1;
 }
 
 int RereadForChange(Outcome* out, const ImageTarget* target, VolumeState* volume, const int* slots,
                     int count) {
-  static uint8_t loaded[kDirectoryBufferBytes];  // one command at a time
+  uint8_t loaded[kDirectoryBufferBytes];
   std::memcpy(loaded, volume->DirectoryBuffer, sizeof loaded);
   const int loadedCount = volume->EntryCount;
   if (ReadVolumeState(out, target, volume) != 0) return kRereadFailed;
@@ -89,8 +89,8 @@ int CommitVolumeChange(Outcome* out, const ImageTarget* target, VolumeState* vol
     ok = WriteRun(out, target, volume->SystemArea, kSystemAreaTrack, kSystemAreaSector,
                   kSystemAreaBytes) == 0;
   if (!ok) {
-    ImageAbortChange();
+    ImageAbortChange(target->change);
     return -1;
   }
-  return CommitImageChange(out);
+  return CommitImageChange(out, target->change);
 }

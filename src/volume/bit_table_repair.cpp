@@ -25,7 +25,7 @@ void PlanBitTableRepair(const VolumeView& volume, bool freeUnowned, uint8_t* rep
   repair->firstMarked = repair->firstFreed = -1;
   std::memcpy(repaired, volume.systemArea, kSystemAreaBytes);
   // Runs outside the disk and shared sectors stop the repair; free sectors are what it mends.
-  static CheckFinding all[4096];  // one command at a time
+  CheckFinding all[4096];
   CheckFindings every{all, 4096, 0};
   CheckVolumeStructure(volume, &every);
   repair->refused = every.count > every.capacity;

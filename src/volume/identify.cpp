@@ -82,9 +82,6 @@ int ReadVolumeBytes(const ImageTarget* target, uint8_t* systemArea, uint8_t* dir
   return status;
 }
 
-// The image held open by an identification whose target brings no session.
-ImageSession Session;
-
 }  // namespace
 
 void ScoreVolume(const uint8_t* systemArea, const uint8_t* directory, int mode,
@@ -198,6 +195,7 @@ int IdentifyImage(const ImageTarget* image, int extensionFormat, Identification*
   layout.extensionFormat = extensionFormat;
   ImageTarget target = *image;
   const bool own = !(target.session && target.session->open);
+  ImageSession Session;  // the image held open when the target brings no session
   if (own) {
     if (ImageSessionOpen(&Session, target.path) != 0) return -1;
     target.session = &Session;

@@ -12,15 +12,16 @@ uint32_t Sum(const uint8_t* bytes, unsigned count, uint32_t sum) {
 
 }  // namespace
 
-void NoteVolumeBasis(VolumeState* volume, const char* path) {
+void NoteVolumeBasis(VolumeState* volume, const ImageTarget* target) {
   uint32_t sum = Sum(volume->SystemArea, sizeof volume->SystemArea, 2166136261u);
   volume->BasisSum = Sum(volume->DirectoryBuffer, sizeof volume->DirectoryBuffer, sum);
-  volume->BasisCommits = ImageCommitCount(path);
+  volume->BasisCommits = target->change ? target->change->commits : 0;
   volume->BasisKnown = 1;
 }
 
-bool VolumeBasisHolds(const VolumeState& planned, const VolumeState& now, const char* path) {
+bool VolumeBasisHolds(const VolumeState& planned, const VolumeState& now,
+                      const ImageTarget* target) {
   if (!planned.BasisKnown) return false;
-  if (planned.BasisCommits != ImageCommitCount(path)) return true;
+  if (planned.BasisCommits != (target->change ? target->change->commits : 0)) return true;
   return now.BasisKnown && now.BasisSum == planned.BasisSum;
 }

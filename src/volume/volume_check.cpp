@@ -86,9 +86,6 @@ void CheckSameNames(const VolumeView& volume, CheckFindings* findings) {
   }
 }
 
-// The image held open by a check whose target brings no session.
-ImageSession Session;
-
 }  // namespace
 
 SectorOwner FindSectorOwner(const VolumeView& volume, int index) {
@@ -181,6 +178,7 @@ int CheckImageContainer(const ImageTarget* image, const VolumeView& volume,
                         CheckFindings* findings) {
   ImageTarget target = *image;
   const bool own = !(target.session && target.session->open);
+  ImageSession Session;  // the image held open when the target brings no session
   if (own) {
     if (ImageSessionOpen(&Session, target.path) != 0) return -1;
     target.session = &Session;

@@ -32,6 +32,6 @@ int ReadVolume(const ImageTarget* target, VolumeState* volume, Outcome* out) {
       Read(target, volume->DirectoryBuffer + kDirectoryHalfBytes, volume->ExdirTrack,
            volume->ExdirSector, kDirectoryHalfBytes, out) != 0)
     return -1;
-  NoteVolumeBasis(volume, target->path);
+  NoteVolumeBasis(volume, target);
   return 0;
 }

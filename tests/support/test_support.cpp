@@ -77,11 +77,20 @@ std::string ShownName(const std::string& name, const CodeTables& tables) {
   return out;
 }
 
+ImageChange* SpareChange() {
+  static ImageChange* change = [] {
+    auto* made = new ImageChange;
+    ImageChangeInit(made);
+    return made;
+  }();
+  ImageAbortChange(change);
+  change->faults = JournalFault{};
+  return change;
+}
+
 void AppTest::SetUp() {
+  ImageAbortChange(App.Change);
   ResetAppState();
-  ImageAbortChange();
-  ChangeHistoryClear();
-  JournalFaults = JournalFault{};
   scripted::Reset();
   App.ListWindow = scripted::kListWindow;
   App.PanelWindow = scripted::kPanelWindow;

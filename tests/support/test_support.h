@@ -52,6 +52,10 @@ std::string Formatted(const char* format, ...);
 // 0 when it has none.
 unsigned FilterRow(const char* filter, const char* description);
 
+// A change of no open image's record, for the tests' own targets (another program's change, in
+// effect: its commits are not App's). Ready for use; each call gives the same one.
+ImageChange* SpareChange();
+
 // Base fixture: App zeroed with the scripted windows, scripted platform reset, a temp folder.
 class AppTest : public ::testing::Test {
  protected:

@@ -78,6 +78,7 @@ class BadSectorReportTest : public ::testing::Test {
     ImageTarget target;
     EXPECT_EQ(0, ImageTargetFor(&target, path.c_str(),
                                 ContainerForFormat(FormatForPath(path.c_str())), mode));
+    target.change = testsupport::SpareChange();
     return target;
   }
   // Both checks of the image's volume.

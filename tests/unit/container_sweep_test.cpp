@@ -179,6 +179,7 @@ class ContainerSweep : public testsupport::AppTest, public ::testing::WithParamI
   ImageTarget Target(const std::string& path) const {
     ImageTarget target;
     EXPECT_EQ(0, ImageTargetFor(&target, path.c_str(), row().kind, mode()));
+    target.change = testsupport::SpareChange();
     return target;
   }
   std::string Write(const Bytes& bytes, const std::string& base) {
@@ -373,7 +374,7 @@ TEST_P(ContainerSweep, TheTargetRoundTripsWithoutApp) {
   std::memcpy(buffer, data, sizeof data);
   ASSERT_EQ(0, ImageBeginChange(scripted::kMainWindow, &target));
   ASSERT_EQ(kImageOk, WriteSectors(&target, buffer, 9, 15, 1000));
-  ASSERT_EQ(0, ImageCommitChange(scripted::kMainWindow));
+  ASSERT_EQ(0, ImageCommitChange(scripted::kMainWindow, target.change));
   VolumeBuilder expected = v;
   std::memcpy(expected.Sector(9, 15), data, 1000);
   std::memset(expected.Sector(9, 15) + 1000, mode() == kModeMz ? 0x00 : 0xFF, 24);
@@ -522,7 +523,7 @@ TEST_P(ContainerSweep, AProtectedImageRefusesEveryWriteAndStaysAsItWas) {
   const std::string path = UseImage(image, Name("protected"), GetParam().format);
   EXPECT_TRUE(ImageWriteProtected());
   EXPECT_EQ(-1, ImageBeginChange(scripted::kMainWindow));
-  EXPECT_FALSE(ImageChangeActive());
+  EXPECT_FALSE(ImageChangeActive(App.Change));
   uint8_t buffer[256] = {};
   EXPECT_EQ(-1, ZLV_WriteZelvoFile(scripted::kMainWindow, buffer, 2, 1, 256));
   ASSERT_EQ(2u, scripted::Boxes().size());

@@ -42,7 +42,7 @@ const char* RefusalFor(int recorded) {
 
 class ConventionGuardTest : public testsupport::AppTest {
  protected:
-  void TearDown() override { WriteAnyConvention = false; }
+  void TearDown() override { App.Change->anyConvention = false; }
 
   // An image recorded under `recorded`, made App's current image opened under `open`; its path.
   std::string Open(const std::vector<uint8_t>& bytes, bool d88, int open) {
@@ -91,7 +91,7 @@ TEST(ConventionGuardDecision, RefusesOnlyAClearContradiction) {
 
 // Flat and D88, both conventions: under the other convention the first check and the change
 // itself refuse with the message and the image stays byte-identical; under its own, or with
-// WriteAnyConvention, the change is written.
+// anyConvention on the change, the change is written.
 TEST_F(ConventionGuardTest, ChangesUnderTheOtherConventionAreRefused) {
   for (const bool d88 : {false, true}) {
     for (const int recorded : {kModeMz, kModePc}) {
@@ -104,7 +104,7 @@ TEST_F(ConventionGuardTest, ChangesUnderTheOtherConventionAreRefused) {
           shape.machineMode = recorded;
           const std::vector<uint8_t> before = testimg::BuildImage(VolumeWithFiles(), shape);
           const std::string path = Open(before, d88, open);
-          WriteAnyConvention = any;
+          App.Change->anyConvention = any;
           const bool refused = recorded != open && !any;
 
           ImageTarget target;

@@ -75,6 +75,7 @@ class Convert : public testsupport::AppTest {
     ImageTarget target;
     EXPECT_EQ(0, ImageTargetFor(&target, path.c_str(),
                                 ContainerForFormat(FormatForPath(path.c_str())), mode));
+    target.change = testsupport::SpareChange();
     if (disk >= 0) {
       ImageDisk disks[kMaxImageDisks];
       const int count = ImageListDisks(&target, disks, kMaxImageDisks);
@@ -165,6 +166,7 @@ TEST_F(Convert, AHandWrittenImdReadsAndConvertsWithItsMarks) {
   const std::string path = Put(HandImd(), "hand.imd");
   ImageTarget target;
   ASSERT_EQ(0, ImageTargetFor(&target, path.c_str(), &kImdContainer, kModePc));
+  target.change = testsupport::SpareChange();
   static ModelTrack track;
   ASSERT_EQ(kTrackRead, ImageReadTrack(&target, 0, &track));
   ASSERT_EQ(4, track.count);
@@ -248,6 +250,7 @@ TEST_F(Convert, SaysWhatEachTargetLosesAndStrictRefuses) {
     if (std::string(row.to) == ".hfe") {
       ImageTarget hfe;
       ImageTargetFor(&hfe, target.c_str(), &kHfeContainer, kModePc);
+      hfe.change = testsupport::SpareChange();
       // A sector whose CRC fails gives the bytes it holds; its health says it is bad.
       uint8_t sector[256];
       EXPECT_EQ(kImageOk, ReadSectors(&hfe, sector, 5, 9, 256));
@@ -291,6 +294,7 @@ TEST_F(Convert, JoinsDisksAndConvertsOneOfSeveral) {
   ASSERT_EQ(0, JoinImages(&out, joined.c_str(), sources, 2, false));
   ImageTarget target;
   ImageTargetFor(&target, joined.c_str(), ContainerForFormat(kFormatD88), kModePc);
+  target.change = testsupport::SpareChange();
   ImageDisk disks[kMaxImageDisks];
   ASSERT_EQ(2, ImageListDisks(&target, disks, kMaxImageDisks));
   EXPECT_STREQ("", disks[0].name);
@@ -360,6 +364,7 @@ TEST_F(Convert, MalformedFilesAreRefusedCleanly) {
     EXPECT_FALSE(testimg::FileExists(target + ".new"));
     ImageTarget image;
     ImageTargetFor(&image, path.c_str(), ContainerForFormat(FormatForPath(path.c_str())), kModeMz);
+    image.change = testsupport::SpareChange();
     static uint8_t volume[84 * 16 * 256];
     ReadSectors(&image, volume, 0, 1, sizeof volume);  // fails or not, never crashes
   }

@@ -60,6 +60,7 @@ class DisksTest : public testsupport::AppTest {
     testimg::WriteFile(path, bytes);
     ImageTarget target;
     ImageTargetFor(&target, path.c_str(), &kD88Container, kModeMz);
+    target.change = testsupport::SpareChange();
     return ImageListDisks(&target, disks, kMaxImageDisks);
   }
   // The Open command on the file, choosing `disk` in the chooser (-1: cancel it).
@@ -225,7 +226,7 @@ TEST_F(DisksTest, WriteProtectedDiskRefusesEveryChangeFirst) {
     }
     scripted::ClearBoxes();
     EXPECT_EQ(ImageBeginChange(scripted::kMainWindow), -1);
-    EXPECT_FALSE(ImageChangeActive());
+    EXPECT_FALSE(ImageChangeActive(App.Change));
     EXPECT_EQ(scripted::Boxes().size(), 1u);
     EXPECT_TRUE(testsupport::BytesEqual(file, testimg::ReadFile(path)));
   }

@@ -45,6 +45,7 @@ ImageTarget TargetOf(const std::string& path, int mode) {
   ImageTarget target;
   EXPECT_EQ(0, ImageTargetFor(&target, path.c_str(),
                               ContainerForFormat(FormatForPath(path.c_str())), mode));
+  target.change = testsupport::SpareChange();
   return target;
 }
 
@@ -108,11 +109,11 @@ class DecodedChange : public testsupport::AppTest {
       for (size_t i = 0; i < data.size(); i++)
         data[i] = static_cast<uint8_t>(w.uniform ? w.seed : i * 13 + w.seed);
       if (WriteSectors(&target, data.data(), w.track, w.sector, w.bytes) != kImageOk) {
-        ImageAbortChange();
+        ImageAbortChange(target.change);
         return -1;
       }
     }
-    return CommitImageChange(&out);
+    return CommitImageChange(&out, target.change);
   }
   Bytes Volume(const std::string& path, int mode) {
     ImageTarget target = TargetOf(path, mode);

@@ -87,7 +87,7 @@ class ImageLockTest : public testsupport::AppTest {
     uint8_t sector[256];
     std::memset(sector, 0x5A, sizeof sector);
     EXPECT_EQ(kImageOk, WriteSectors(&target, sector, 10, 1, 256));
-    return CommitImageChange(out);
+    return CommitImageChange(out, target.change);
   }
 
   Bytes original;
@@ -167,13 +167,13 @@ TEST_F(ImageLockTest, ALiveJournalIsWaitedForAndAStoppedOneRecovered) {
   const std::string host = temp.Path("F1");
   testimg::WriteFile(host, Pattern(400, 1));
   ImageWriteFaults = ImageWriteFault{3, 0};
-  JournalFaults.failRestoreWriteAt = 1;
+  App.Change->faults.failRestoreWriteAt = 1;
   scripted::ChooseFile(host);
   scripted::DialogCommand(kIdOk);
   scripted::AnswerBox(kIdYes);
   ImportHostFile(scripted::kMainWindow);
   ImageWriteFaults = ImageWriteFault{0, 0};
-  JournalFaults = JournalFault{};
+  App.Change->faults = JournalFault{};
   ASSERT_TRUE(testimg::FileExists(journal));
   const Bytes torn = testimg::ReadFile(path);
   const Bytes hot = testimg::ReadFile(journal);
@@ -181,14 +181,15 @@ TEST_F(ImageLockTest, ALiveJournalIsWaitedForAndAStoppedOneRecovered) {
   HoldElsewhere(kOpenUpdate);
   Outcome out;
   OutcomeClear(&out);
-  EXPECT_EQ(-1, RecoverImageJournal(&out, path.c_str()));
+  const ImageTarget target = Target();
+  EXPECT_EQ(-1, RecoverImageJournal(&out, &target));
   EXPECT_TRUE(OutcomeHas(&out, kMsgImageBusy));
   ImageFileClose(&other);
   EXPECT_TRUE(BytesEqual(torn, testimg::ReadFile(path)));
   EXPECT_TRUE(BytesEqual(hot, testimg::ReadFile(journal)));
 
   OutcomeClear(&out);
-  EXPECT_EQ(0, RecoverImageJournal(&out, path.c_str()));
+  EXPECT_EQ(0, RecoverImageJournal(&out, &target));
   EXPECT_TRUE(OutcomeHas(&out, kMsgJournalRecovered));
   EXPECT_TRUE(BytesEqual(original, testimg::ReadFile(path)));
   EXPECT_FALSE(testimg::FileExists(journal));
@@ -239,7 +240,7 @@ TEST_F(ImageLockTest, AChangePlannedFromAVolumeChangedElsewhereIsRefused) {
   EXPECT_EQ(-1, CommitVolumeChange(&out, &target, &App, 1, false));
   EXPECT_TRUE(OutcomeHas(&out, kMsgVolumeChanged));
   EXPECT_TRUE(BytesEqual(elsewhere, testimg::ReadFile(path)));
-  EXPECT_FALSE(ImageChangeActive());
+  EXPECT_FALSE(ImageChangeActive(App.Change));
 
   OutcomeClear(&out);
   ASSERT_EQ(0, ReadVolumeState(&out, &target, &App));

@@ -679,12 +679,13 @@ TEST_F(ImportTest, AnotherProgramsChangeIsNeverOverwritten) {
       if (!otherImage) return;
       ImageTarget target;
       ImageTargetFor(&target, elsewhere.c_str(), ContainerForFormat(kFormat2D), kModeMz);
+      target.change = testsupport::SpareChange();
       Outcome out;
       OutcomeClear(&out);
       std::vector<uint8_t> sector(256, 0x55);
       ASSERT_EQ(BeginImageChange(&out, &target), 0);
       ASSERT_EQ(QueueSectorRun(&target, sector.data(), 40, 1, 256), kImageOk);
-      ASSERT_EQ(CommitImageChange(&out), 0);
+      ASSERT_EQ(CommitImageChange(&out, target.change), 0);
     });
     Import(host);
     ASSERT_GE(scripted::Boxes().size(), 2u);

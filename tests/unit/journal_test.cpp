@@ -66,10 +66,10 @@ class JournalTest : public testsupport::AppTest, public ::testing::WithParamInte
   // Returns the journal's bytes; the image is left torn.
   Bytes LeaveHotJournal() {
     ImageWriteFaults = ImageWriteFault{3, 0};
-    JournalFaults.failRestoreWriteAt = 1;
+    App.Change->faults.failRestoreWriteAt = 1;
     Import(1);
     ImageWriteFaults = ImageWriteFault{0, 0};
-    JournalFaults = JournalFault{};
+    App.Change->faults = JournalFault{};
     EXPECT_TRUE(testimg::FileExists(journal));
     EXPECT_NE(original, testimg::ReadFile(path));
     return testimg::ReadFile(journal);
@@ -145,10 +145,10 @@ TEST_P(JournalTest, EveryKindOfJournalAtTheOpen) {
 
 TEST_P(JournalTest, AJournalThatCannotBeWrittenRefusesTheChange) {
   for (int failing = 1; failing <= 2; failing++) {
-    JournalFaults.failJournalWriteAt = failing;
+    App.Change->faults.failJournalWriteAt = failing;
     ImageWriteFaults = ImageWriteFault{0, 0};
     Import(1);
-    JournalFaults = JournalFault{};
+    App.Change->faults = JournalFault{};
     EXPECT_EQ(kMsgJournalCreateFailed, BoxTexts().back());
     EXPECT_EQ(0, ImageWriteFaults.writesDone);
     EXPECT_TRUE(BytesEqual(original, testimg::ReadFile(path)));
@@ -176,7 +176,7 @@ TEST_P(JournalTest, AChangeThatLengthensAFlatImageIsUndoneToItsLength) {
     testimg::WriteFile(path, cut);
     scripted::ClearBoxes();
     ImageWriteFaults = ImageWriteFault{2, 0};
-    JournalFaults.failRestoreWriteAt = recover ? 1 : 0;
+    App.Change->faults.failRestoreWriteAt = recover ? 1 : 0;
     // A sector beyond the end, then one inside it, whose write fails.
     ASSERT_EQ(0, ImageBeginChange(scripted::kMainWindow));
     std::memset(sector, 0x77, sizeof sector);
@@ -184,7 +184,7 @@ TEST_P(JournalTest, AChangeThatLengthensAFlatImageIsUndoneToItsLength) {
     ASSERT_EQ(0, ZLV_WriteZelvoFile(scripted::kMainWindow, sector, 2, 16, 256));
     EXPECT_EQ(-1, ImageCommitChange(scripted::kMainWindow));
     ImageWriteFaults = ImageWriteFault{0, 0};
-    JournalFaults = JournalFault{};
+    App.Change->faults = JournalFault{};
     if (recover) {
       EXPECT_GT(testimg::ReadFile(path).size(), cut.size());
       LoadVolume(scripted::kMainWindow);
@@ -206,8 +206,8 @@ TEST_P(JournalTest, ReadsInsideAChangeSeeItsWritesAndAnAbortDropsThem) {
   EXPECT_EQ(Bytes(300, 0x5A), Bytes(read, read + 300));
   EXPECT_EQ(Bytes(212, 0xFF), Bytes(read + 300, read + 512));
   EXPECT_EQ(1, ImageCarriesRun(20, 16, 512));
-  ImageAbortChange();
-  EXPECT_FALSE(ImageChangeActive());
+  ImageAbortChange(App.Change);
+  EXPECT_FALSE(ImageChangeActive(App.Change));
   EXPECT_TRUE(BytesEqual(original, testimg::ReadFile(path)));
   EXPECT_TRUE(scripted::Boxes().empty());
 }
@@ -253,7 +253,7 @@ TEST_P(JournalTest, UndoAndRedoWalkTheChangesBothWays) {
   scripted::ChooseFile(path);
   OpenImageCommand(scripted::kMainWindow);
   EXPECT_FALSE(scripted::MenuEnabled(kCmdUndo));
-  EXPECT_FALSE(ChangeHistoryCanUndo());
+  EXPECT_FALSE(ChangeHistoryCanUndo(App.History));
 }
 
 // The image changed by something else after the change: undo refuses, writes nothing and drops
@@ -261,7 +261,7 @@ TEST_P(JournalTest, UndoAndRedoWalkTheChangesBothWays) {
 TEST_P(JournalTest, AStepOnAnImageChangedElsewhereIsRefused) {
   for (bool undo : {true, false}) {
     SCOPED_TRACE(undo ? "undo" : "redo");
-    ChangeHistoryClear();
+    ChangeHistoryClear(App.History);
     testimg::WriteFile(path, original);
     LoadVolume(scripted::kMainWindow);
     Import(1);
@@ -278,8 +278,8 @@ TEST_P(JournalTest, AStepOnAnImageChangedElsewhereIsRefused) {
     EXPECT_EQ(std::vector<std::string>{undo ? kMsgUndoImageChanged : kMsgRedoImageChanged},
               BoxTexts());
     EXPECT_TRUE(BytesEqual(changed, testimg::ReadFile(path)));
-    EXPECT_FALSE(ChangeHistoryCanUndo());
-    EXPECT_FALSE(ChangeHistoryCanRedo());
+    EXPECT_FALSE(ChangeHistoryCanUndo(App.History));
+    EXPECT_FALSE(ChangeHistoryCanRedo(App.History));
     EXPECT_FALSE(scripted::MenuEnabled(undo ? kCmdUndo : kCmdRedo));
   }
 }

@@ -28,6 +28,7 @@ class SaveAs : public testsupport::AppTest {
   Bytes VolumeOf(const std::string& path, int mode) {
     ImageTarget target;
     ImageTargetFor(&target, path.c_str(), ContainerForFormat(FormatForPath(path.c_str())), mode);
+    target.change = testsupport::SpareChange();
     Bytes bytes(testimg::kVolumeSectors * 256);
     EXPECT_EQ(kImageOk, ReadSectors(&target, bytes.data(), 0, 1, static_cast<int>(bytes.size())));
     return bytes;

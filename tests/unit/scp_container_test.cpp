@@ -65,6 +65,7 @@ class ScpTest : public ::testing::Test {
   ImageTarget Target(const std::string& path, int mode) {
     ImageTarget target;
     EXPECT_EQ(0, ImageTargetFor(&target, path.c_str(), &kScpContainer, mode));
+    target.change = testsupport::SpareChange();
     return target;
   }
   Bytes VolumeOf(const std::string& path, int mode) {
@@ -195,6 +196,7 @@ TEST_F(ScpTest, ADamagedSectorIsRecoveredOrReportedBad) {
   ASSERT_EQ(0, ConvertImage(nullptr, request, nullptr));
   ImageTarget converted;
   ASSERT_EQ(0, ImageTargetFor(&converted, d88.c_str(), ContainerForFormat(kFormatD88), kModePc));
+  converted.change = testsupport::SpareChange();
   ASSERT_EQ(0, ReadVolumeHealth(&converted, &health));
   EXPECT_EQ(1, health.bad);
   EXPECT_EQ(kSectorBad, health.sectors[7 * 16 + 1].state);

@@ -39,6 +39,7 @@ class SectorHealthTest : public ::testing::Test {
     ImageTarget target;
     EXPECT_EQ(0, ImageTargetFor(&target, path.c_str(),
                                 ContainerForFormat(FormatForPath(path.c_str())), mode));
+    target.change = testsupport::SpareChange();
     static VolumeHealth health;
     EXPECT_EQ(0, ReadVolumeHealth(&target, &health));
     return health;

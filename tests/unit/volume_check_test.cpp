@@ -208,6 +208,7 @@ class CheckImageContainerTest : public ::testing::Test {
     ImageTarget target;
     ImageTargetFor(&target, path.c_str(), ContainerForFormat(shape.d88 ? kFormatD88 : kFormat2D),
                    shape.machineMode);
+    target.change = testsupport::SpareChange();
     std::vector<CheckFinding> items(64);
     CheckFindings findings{items.data(), 64, 0};
     EXPECT_EQ(CheckImageContainer(&target, loaded.view, &findings), 0);

@@ -200,7 +200,7 @@ TEST_F(WindowStatusTest, OkWithoutAnEditWritesNothingAndKeepsTheHistory) {
   scripted::DialogCommand(kIdOk);
   EXPECT_EQ(EditFileAttributes(kMain, 2, false), 0);
   EXPECT_TRUE(Unchanged());
-  EXPECT_FALSE(ChangeHistoryCanUndo());
+  EXPECT_FALSE(ChangeHistoryCanUndo(App.History));
   EXPECT_EQ(Outcome(), kStatusUnchanged);
 
   // An edit writes, and a redo step left by an undo survives an OK without an edit.
@@ -210,10 +210,10 @@ TEST_F(WindowStatusTest, OkWithoutAnEditWritesNothingAndKeepsTheHistory) {
   EXPECT_EQ(Outcome(), testsupport::Formatted(kStatusAttributesChanged,
                                               testsupport::ShownName("THREE", App.Tables).c_str()));
   UndoLastChange(kMain);
-  ASSERT_TRUE(ChangeHistoryCanRedo());
+  ASSERT_TRUE(ChangeHistoryCanRedo(App.History));
   scripted::DialogCommand(kIdOk);
   EXPECT_EQ(EditFileAttributes(kMain, 2, false), 0);
-  EXPECT_TRUE(ChangeHistoryCanRedo());
+  EXPECT_TRUE(ChangeHistoryCanRedo(App.History));
   EXPECT_TRUE(Unchanged());
 }
 

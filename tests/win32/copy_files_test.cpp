@@ -71,7 +71,7 @@ TEST_F(CopyFilesTest, NoWritesNothingAndYesCopiesIntoTheTargetOnly) {
   EXPECT_EQ(TargetNames(), (std::vector<std::string>{"KEPT", "HELLO", "GAME"}));
   EXPECT_TRUE(testsupport::BytesEqual(before_, testimg::ReadFile(image_)));
   // The open image's history holds nothing of it.
-  EXPECT_FALSE(ChangeHistoryCanUndo());
+  EXPECT_FALSE(ChangeHistoryCanUndo(App.History));
   EXPECT_FALSE(MenuEnabled(IDM_UNDO));
 
   // Again: the names are there now, refused, the target as it was.

@@ -95,7 +95,7 @@ testimg::VolumeBuilder SampleVolume() {
 
 void GuiTest::SetUp() {
   ResetAppState();
-  ChangeHistoryClear();  // no change of an earlier test's image to undo
+  ChangeHistoryClear(App.History);  // no change of an earlier test's image to undo
   // Every test starts as a first run: no settings kept, none left for the next test.
   SetSettingsFile(WideFromAnsi(scratch_.Path("settings.ini").c_str()));
   FileDialogFolders().clear();

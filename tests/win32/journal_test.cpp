@@ -41,12 +41,12 @@ TEST_F(JournalGuiTest, OpenUndoesAChangeThatWasInterrupted) {
   App.ImageFormat = kFormat2D;
   driver_.AnswerBox(IDOK);
   ImageWriteFaults = ImageWriteFault{3, 0};
-  JournalFaults = JournalFault{0, 0, 1, 0};
+  App.Change->faults = JournalFault{0, 0, 1, 0};
   uint8_t junk[1024];
   std::memset(junk, 0x33, sizeof junk);
   EXPECT_EQ(-1, ZLV_WriteZelvoFile(main_, junk, 10, 1, sizeof junk));
   ImageWriteFaults = ImageWriteFault{0, 0};
-  JournalFaults = JournalFault{};
+  App.Change->faults = JournalFault{};
   const std::string journal = image_ + "-journal";
   ASSERT_TRUE(testimg::FileExists(journal));
   ASSERT_NE(before_, testimg::ReadFile(image_));

@@ -58,6 +58,8 @@ struct Page {
   int transferMode;
   bool loaded;
   ImageDisk disks[kMaxImageDisks];  // of the open file (count: target.diskCount)
+  ImageChange change;               // the open image's change in progress
+  ChangeHistory history;            // and its committed changes, for undo and redo
 };
 Page P;
 
@@ -146,8 +148,8 @@ void Listing(web::Json& json) {
       .Field("disk", P.target.diskIndex)
       .Field("disks", P.target.diskCount)
       .Flag("ascii", P.transferMode == kTransferAscii)
-      .Flag("canUndo", ChangeHistoryCanUndo())
-      .Flag("canRedo", ChangeHistoryCanRedo())
+      .Flag("canUndo", ChangeHistoryCanUndo(&P.history))
+      .Flag("canRedo", ChangeHistoryCanRedo(&P.history))
       .Flag("protected", P.loaded && ImageWriteProtected(&P.target));
   json.BeginArray("columns");
   for (int c = 0; c < kColumnCount; c++) json.Item(kColumnTitles[c]);
@@ -213,7 +215,7 @@ void Listing(web::Json& json) {
 
 // The volume read again after a change or a refusal: a journal left behind is settled first.
 void Reload(Outcome* out) {
-  if (RecoverImageJournal(out, P.target.path) == 0)
+  if (RecoverImageJournal(out, &P.target) == 0)
     P.loaded = ReadVolumeState(out, &P.target, &P.volume) == 0;
 }
 
@@ -350,7 +352,9 @@ ZW_API const char* zw_disks(const char* path) {
 ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
   Outcome out;
   OutcomeClear(&out);
-  ChangeHistoryClear();
+  ChangeHistoryClear(&P.history);
+  ImageChangeInit(&P.change);
+  P.change.history = &P.history;
   P.loaded = false;
   P.transferMode = ascii ? kTransferAscii : kTransferBinary;
   std::memset(&P.volume, 0, sizeof P.volume);
@@ -365,6 +369,7 @@ ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
     return ListingAnswer(false, out);
   }
   ImageTargetFor(&P.target, path, ContainerForFormat(P.format), mode == 1 ? kModePc : kModeMz);
+  P.target.change = &P.change;
   ImageDisk* disks = P.disks;
   int count = ImageListDisks(&P.target, disks, kMaxImageDisks);
   if (count < 0) count = 0;
@@ -398,7 +403,7 @@ ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
     }
     P.target.machineMode = id.verdict;
   }
-  int result = RecoverImageJournal(&out, P.target.path);
+  int result = RecoverImageJournal(&out, &P.target);
   if (result == 0) {
     static ImageSession session;
     ImageSessionOpen(&session, P.target.path);
@@ -759,6 +764,7 @@ ZW_API const char* zw_new(const char* path, int mode, const char* diskName,
   request.imageFormat = format;
   request.machineMode = mode == 1 ? kModePc : kModeMz;
   request.replace = true;
+  request.change = &P.change;
   Outcome out;
   OutcomeClear(&out);
   return Answer(MakeNewImage(&out, request) == 0, out);
