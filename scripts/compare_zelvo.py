@@ -207,6 +207,11 @@ def short(path):
     return path if len(path) < 60 else path[:28] + "..." + path[-28:]
 
 
+def visible(line):
+    return "".join(c if c.isprintable() else "\\x%02X" % ord(c) if ord(c) < 0x100 else "\\u%04X" % ord(c)
+                   for c in line)
+
+
 def text_diff(a, b):
     """The first lines that differ, as a short unified diff on one line."""
     la = a.decode("utf-8", "replace").splitlines()
@@ -215,7 +220,7 @@ def text_diff(a, b):
              if not line.startswith(("---", "+++", "@@"))]
     if not lines:  # only the line ends or the final newline
         return "same lines, bytes differ (%d vs %d bytes)" % (len(a), len(b))
-    shown = " | ".join(line[:100] for line in lines[:4])
+    shown = " | ".join(visible(line[:100]) for line in lines[:4])
     return shown + (" | ... (%d more)" % (len(lines) - 4) if len(lines) > 4 else "")
 
 
@@ -256,7 +261,9 @@ def compare(runner, cases, images, verbose=False, sides=("base", "head")):
         head = runner.run(sides[1], case, images)
         found = differences(base, head)
         if verbose:
-            print("%-5s %s (exit %s)" % ("same" if not found else "DIFF", case.name, base.code))
+            said = base.err.decode("utf-8", "replace").strip().splitlines()
+            print("%-5s %s (exit %s)%s" % ("same" if not found else "DIFF", case.name, base.code,
+                                           ": " + visible(said[-1][:120]) if base.code and said else ""))
         lines = ["%s: %s: %s" % (case.name, what, diff) for what, diff in found]
         (known if found and expected(case, base, head) else unexpected).extend(lines)
     return unexpected, known
@@ -278,19 +285,25 @@ def make_images(head, base_zelvo, folder):
     subprocess.run([maker, folder], check=True, capture_output=True)
     env = {"PATH": os.environ.get("PATH", ""), "LC_ALL": "C.UTF-8", "TZ": "UTC", "ZELVO_LANG": "en",
            "SOURCE_DATE_EPOCH": EPOCH}
-    shutil.copyfile(os.path.join(folder, "mz.d88"), os.path.join(folder, "deleted.d88"))
     steps = [["convert", "mz.2d", "mz.d20"], ["convert", "pc.d88", "pc.imd"],
              ["convert", "mz.d88", "mz.hfe"], ["convert", "pc.d88", "pc.hfe"],
              ["join", "multi.d88", "mz.d88", "pc.2d", "blank.2d"],
-             ["rm", "--yes", "deleted.d88", "DEMO", "BIG.BIN"],
              ["unpack", "mz.d88", "unpacked"], ["unpack", "pc.d88", "unpacked-pc"]]
+    # Each container with DEMO and BIG.BIN deleted, for undelete and ls --deleted.
+    steps += [["copy-file", image[4:], image] for image in DELETED]
+    steps += [["rm", "--yes", image, "DEMO", "BIG.BIN"] for image in DELETED]
     for step in steps:
+        if step[0] == "copy-file":
+            shutil.copyfile(os.path.join(folder, step[1]), os.path.join(folder, step[2]))
+            continue
         done = subprocess.run([base_zelvo, *step], cwd=folder, env=env, capture_output=True)
         if done.returncode:
             raise SystemExit("FAILED: preparing the images: zelvo %s: %s"
                              % (" ".join(step), done.stderr.decode(errors="replace")))
     write(os.path.join(folder, "hello.txt"), b"HELLO FROM THE HOST.\nSECOND LINE.\n")
-    write(os.path.join(folder, "notes.txt"), "ゼルボの覚え書き\nカナ ｶﾅ abc\n".encode())
+    write(os.path.join(folder, "notes.txt"), "ｾﾞﾙﾎﾞ ﾉ ﾒﾓ\nSECOND LINE 100\n".encode())
+    write(os.path.join(folder, "notes-bad.txt"), "ゼルボの覚え書き\n".encode())
+    os.makedirs(os.path.join(folder, "out"))
     write(os.path.join(folder, "data.bin"), bytes((i * 7 + 1) & 0xFF for i in range(1000)))
     write(os.path.join(folder, "sector.bin"), bytes((i * 3) & 0xFF for i in range(512)))
     write(os.path.join(folder, "odd.bin"), bytes(300))
@@ -299,8 +312,9 @@ def make_images(head, base_zelvo, folder):
 
 # Every container, both conventions, several disks, bad sectors, a blank and a full volume,
 # deleted entries. The SCP is read slowly: only the reading verbs see it.
-WRITABLE = ["mz.d88", "pc.d88", "mz.2d", "pc.2d", "mz.d20", "pc.imd", "mz.hfe", "pc.hfe", "multi.d88",
-            "blank.2d", "full.d88", "bad.d88", "deleted.d88"]
+CONTAINERS = ["mz.d88", "pc.d88", "mz.2d", "pc.2d", "mz.d20", "pc.imd", "mz.hfe", "pc.hfe", "multi.d88"]
+WRITABLE = CONTAINERS + ["blank.2d", "full.d88", "bad.d88"]
+DELETED = ["del-" + image for image in CONTAINERS]
 IMAGES = WRITABLE + ["pc.scp"]
 VERBS = ["ls", "identify", "export", "import", "new", "check", "rm", "rename", "attr", "undelete",
          "sectors", "convert", "join", "patch", "unpack", "pack", "copy"]
@@ -335,7 +349,7 @@ def cases():
         add("ls --json --deleted " + image, ["ls", "--json", "--deleted", image], one)
         add("identify --json " + image, ["identify", "--json", image], one)
         add("check " + image, ["check", image], one)
-        add("export --to --all " + image, ["export", image, "--to", "out", "--all"], one)
+        add("export --to --all " + image, ["export", image, "--to", "out", "--all"], one + ["out"])
         add("unpack " + image, ["unpack", image, "dir"], one)
         if image != "pc.scp":
             add("identify " + image, ["identify", image], one)
@@ -364,8 +378,8 @@ def cases():
                                       "pc.2d", "README.TXT", "r.txt"], ["pc.2d"])
     add("export a missing file", ["export", "mz.d88", "NOPE"], ["mz.d88"])
     add("export ja a missing file", ["export", "mz.d88", "NOPE"], ["mz.d88"], lang="ja")
-    add("export --to pattern", ["export", "mz.d88", "--to", "out", "*.TXT", "D?MO"], ["mz.d88"])
-    add("export a deleted entry", ["export", "deleted.d88", "#d0", "gone.bin"], ["deleted.d88"])
+    add("export --to pattern", ["export", "mz.d88", "--to", "out", "*.TXT", "D?MO"], ["mz.d88", "out"])
+    add("export a deleted entry", ["export", "del-mz.d88", "#d0", "gone.bin"], ["del-mz.d88"])
     add("export a damaged file", ["export", "bad.d88", "DEMO"], ["bad.d88"])
     add("export from scp", ["export", "pc.scp", "BIG.BIN"], ["pc.scp"])
     add("sectors beyond the volume", ["sectors", "mz.d88", "99", "1"], ["mz.d88"])
@@ -378,7 +392,7 @@ def cases():
         add("import one " + image, ["import", "--yes", image, "data.bin"], one + ["data.bin"])
         add("import several " + image, ["import", "--yes", "--date", "23/01/02", image, "hello.txt",
                                         "data.bin", "sector.bin"], one + ["hello.txt", "data.bin", "sector.bin"])
-        add("rm " + image, ["rm", "--yes", image, "DEMO", "#2"], one)
+        add("rm " + image, ["rm", "--yes", image, "DEMO", "#3"], one)
         add("rename " + image, ["rename", "--yes", image, "README.TXT", "READ2.TXT"], one)
         add("attr " + image, ["attr", "--yes", image, "DEMO", "--type", "TEX", "--start", "2000",
                               "--exec", "2010", "--date", "99/12/31", "--lock"], one)
@@ -387,10 +401,18 @@ def cases():
         add("check --repair --free-unowned " + image,
             ["check", "--repair", "--free-unowned", "--yes", image], one)
         add("patch " + image, ["patch", "--yes", image, "40", "1", "sector.bin"], one + ["sector.bin"])
-        add("undelete " + image, ["undelete", "--yes", image, "#d0"], one)
-        add("copy into " + image, ["copy", "mz.d88", image, "--all"],
-            sorted({image, "mz.d88"}))
+        add("copy into " + image, ["copy", "other.d88", image, "--all"], one + ["other.d88"])
         add("new --like " + image, ["new", "--like", image, "--date", "24/06/01", "like.d88"], one)
+    # Deleted entries in every container: listed, exported, restored, written over.
+    for image in DELETED:
+        one = [image]
+        add("ls --deleted " + image, ["ls", "--deleted", image], one)
+        add("ls --json --deleted " + image, ["ls", "--json", "--deleted", image], one)
+        add("export a deleted entry " + image, ["export", image, "#d1", "-"], one)
+        add("undelete " + image, ["undelete", "--yes", image, "#d0"], one)
+        add("check " + image, ["check", image], one)
+        add("import over deleted entries " + image, ["import", "--yes", image, "data.bin"], one + ["data.bin"])
+    add("undelete where nothing was deleted", ["undelete", "--yes", "mz.d88", "#d0"], ["mz.d88"])
     add("import --ascii", ["import", "--yes", "--ascii", "mz.d88", "notes.txt"], ["mz.d88", "notes.txt"])
     add("import --ascii ja", ["import", "--yes", "--ascii", "mz.d88", "notes.txt"], ["mz.d88", "notes.txt"],
         lang="ja")
@@ -399,8 +421,8 @@ def cases():
         ["pc.2d", "data.bin"])
     add("import from stdin", ["import", "--yes", "--name", "IN", "mz.2d", "-"], ["mz.2d"], stdin=b"BYTES\n" * 50)
     add("import answered no", ["import", "mz.d88", "data.bin"], ["mz.d88", "data.bin"], stdin=b"n\n")
-    add("import answered yes", ["import", "mz.d88", "data.bin"], ["mz.d88", "data.bin"], stdin=b"y\n")
-    add("import no answer", ["import", "mz.d88", "data.bin"], ["mz.d88", "data.bin"])
+    add("import text without a code", ["import", "--yes", "--ascii", "mz.d88", "notes-bad.txt"],
+        ["mz.d88", "notes-bad.txt"])
     add("import an existing name", ["import", "--yes", "--name", "DEMO", "mz.d88", "data.bin"],
         ["mz.d88", "data.bin"])
     add("import --replace", ["import", "--yes", "--replace", "--name", "DEMO", "mz.d88", "data.bin"],
@@ -430,10 +452,10 @@ def cases():
     add("check --repair scp", ["check", "--repair", "--yes", "pc.scp"], ["pc.scp"])
     add("patch a partial sector", ["patch", "--yes", "mz.d88", "40", "1", "odd.bin"], ["mz.d88", "odd.bin"])
     add("patch past the end", ["patch", "--yes", "mz.d88", "83", "16", "sector.bin"], ["mz.d88", "sector.bin"])
-    add("undelete --name --type", ["undelete", "--yes", "--name", "BACK", "--type", "TEX", "deleted.d88",
-                                   "#d1"], ["deleted.d88"])
-    add("undelete a missing entry", ["undelete", "--yes", "deleted.d88", "#d9"], ["deleted.d88"])
-    add("undelete ja", ["undelete", "--yes", "deleted.d88", "#d0"], ["deleted.d88"], lang="ja")
+    add("undelete --name --type", ["undelete", "--yes", "--name", "BACK", "--type", "TEX", "del-mz.d88",
+                                   "#d1"], ["del-mz.d88"])
+    add("undelete a missing entry", ["undelete", "--yes", "del-mz.d88", "#d9"], ["del-mz.d88"])
+    add("undelete ja", ["undelete", "--yes", "del-mz.d88", "#d0"], ["del-mz.d88"], lang="ja")
 
     # new: every container, both conventions, the options.
     for extension in ("2d", "d20", "d88", "d77", "imd", "hfe", "scp"):
@@ -477,7 +499,8 @@ def cases():
     add("unpack into a full folder", ["unpack", "mz.d88", "unpacked"], ["mz.d88", "unpacked"])
     add("unpack --force", ["unpack", "--force", "mz.d88", "unpacked"], ["mz.d88", "unpacked"])
 
-    add("copy names", ["copy", "pc.2d", "mz.d88", "README.TXT", "#3"], ["pc.2d", "mz.d88"])
+    add("copy names", ["copy", "other.d88", "mz.d88", "OTHER.TXT", "#2"], ["other.d88", "mz.d88"])
+    add("copy a missing name", ["copy", "other.d88", "mz.d88", "NOPE"], ["other.d88", "mz.d88"])
     add("copy a taken name", ["copy", "pc.2d", "mz.d88", "DEMO"], ["pc.2d", "mz.d88"])
     add("copy --replace", ["copy", "--replace", "pc.2d", "mz.d88", "DEMO"], ["pc.2d", "mz.d88"])
     add("copy --to-disk", ["copy", "--to-disk", "2", "mz.d88", "multi.d88", "--all"], ["mz.d88", "multi.d88"])
@@ -507,7 +530,12 @@ def prepare_long_inputs(images):
 def resolve_base(args):
     if args.base:
         return git("rev-parse", "--verify", args.base + "^{commit}")
-    return git("merge-base", "HEAD", args.against)
+    for ref in (args.against, "origin/" + args.against):
+        try:
+            return git("merge-base", "HEAD", ref)
+        except subprocess.CalledProcessError:
+            continue
+    return git("rev-parse", "--verify", args.against)  # fails with git's own message
 
 
 def report(unexpected, known, count, seconds):

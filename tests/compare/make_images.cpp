@@ -1,6 +1,6 @@
 // Writes the images that scripts/compare_zelvo.py runs two builds of zelvo over: one volume of a
 // few files of every kind under both conventions, flat and in D88, a D88 with bad sectors, a
-// blank volume, a full one, and a flux dump (SCP) of the volume.
+// blank volume, a full one, one of other names, and a flux dump (SCP) of the volume.
 // Usage: zelvo_compare_images FOLDER
 #include <cstdio>
 #include <filesystem>
@@ -61,6 +61,18 @@ VolumeBuilder Files() {
   return volume;
 }
 
+// Files under names the other images do not use, to copy into them.
+VolumeBuilder Others() {
+  VolumeBuilder volume;
+  volume.SetDiskName("OTHERS").SetDate(0x24, 0x05, 0x01);
+  volume.AddFile(File("OTHER.TXT", 2, Text("ANOTHER TEXT\r")));
+  volume.AddFile(File("OTHER.BIN", 1, testsupport::Pattern(2000, 6)));
+  FileSpec locked = File("OTHER.CMD", 3, testsupport::Pattern(500, 7));
+  locked.lock = 1;
+  volume.AddFile(locked);
+  return volume;
+}
+
 // A volume whose free sectors are almost all taken.
 VolumeBuilder Full() {
   VolumeBuilder volume;
@@ -107,6 +119,7 @@ int main(int argc, char** argv) {
   Write(folder, "pc.2d", Image(files, false, 1));
   Write(folder, "blank.2d", Image(VolumeBuilder(), false, 0));
   Write(folder, "full.d88", Image(Full(), true, 0));
+  Write(folder, "other.d88", Image(Others(), true, 0));
 
   // Bad sectors: one inside DEMO's data (a CRC error), one in a free sector (no data mark).
   Bytes bad = Image(files, true, 1);
