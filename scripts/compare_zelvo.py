@@ -106,8 +106,11 @@ def build_base(sha):
     folder = os.path.join(OUT, "base")
     source = os.path.join(OUT, "base-src")
     mark = os.path.join(folder, "compare-base.txt")
-    if os.path.exists(mark) and open(mark).read().strip() != sha:
+    if os.path.exists(folder) and (not os.path.exists(mark) or open(mark).read().strip() != sha):
         shutil.rmtree(folder)  # another commit: start again (ccache keeps it quick)
+    os.makedirs(folder, exist_ok=True)
+    with open(mark, "w") as out:
+        out.write(sha + "\n")
     remove_worktree(source)
     git("worktree", "add", "--detach", source, sha)
     try:
@@ -118,8 +121,6 @@ def build_base(sha):
                 os.utime(os.path.join(top, name), (stamp, stamp), follow_symlinks=False)
         if not build(source, folder, ["zelvo"], False, os.path.join(OUT, "base.log")):
             return None
-        with open(mark, "w") as out:
-            out.write(sha + "\n")
     finally:
         remove_worktree(source)
     return folder
@@ -174,6 +175,10 @@ class Runner:
                 shutil.copyfile(source, target)
         if case.long_path:
             os.makedirs(os.path.join(self.work, LONG_DIR), exist_ok=True)
+        # A conversion stamps its output with the source's time: the same for both sides.
+        for top, _, names in os.walk(self.work):
+            for name in names:
+                os.utime(os.path.join(top, name), (int(EPOCH), int(EPOCH)))
         self.use(side)
         try:
             done = subprocess.run([os.path.join(self.bin, "zelvo"), *case.args], cwd=self.work,
@@ -658,6 +663,15 @@ def self_test():
             failures.append("long path rule, %s: expected() gave %s" % (what, got))
     if [w for w, _ in differences(refused, worked)] != ["exit code", "stdout", "stderr", "file x"]:
         failures.append("differences() missed a part: %s" % differences(refused, worked))
+
+    # Every verb that zelvo --help lists runs in a case of its own beyond --help and usage errors.
+    listed = subprocess.run([program, "--help"], capture_output=True, text=True,
+                            env={"ZELVO_LANG": "en"}).stdout.split("Subcommands:")[-1]
+    verbs = [line.split()[0] for line in listed.split("\n\n")[0].splitlines() if line.strip()]
+    covered = {case.args[0] for case in cases() if case.args and "--help" not in case.args
+               and len(case.args) > 1}
+    if not verbs or set(verbs) - covered:
+        failures.append("verbs without a case: %s" % sorted(set(verbs or ["?"]) - covered))
 
     for failure in failures:
         print("self-test FAILED: " + failure)
