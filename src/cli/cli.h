@@ -1,6 +1,7 @@
 // The zelvo command-line tool: the commands and what they share.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,9 @@ int RunExportMany(const ExportOptions& options);
 // The record of the image the command works on: one open disk, on the heap (StartSession makes
 // it afresh).
 OpenDisk& Disk();
+// Hands the record over to the caller (a verb of two images keeps the first open) and makes a
+// fresh one aimed at nothing, with the same code tables, convention and transfer mode.
+std::unique_ptr<OpenDisk> TakeDisk();
 // A fresh record and console: the convention of `mode` (mz unless pc), the transfer mode.
 void StartSession(const console::Settings& settings, const std::string& mode, bool ascii);
 // The code tables from `codes`, or, when it is empty, from "CodeChg.txt" beside the executable,

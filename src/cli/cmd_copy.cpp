@@ -56,26 +56,23 @@ int RunCopy(const CopyOptions& options) {
   auto work = std::make_unique<CopyWork>();
   Outcome out;
   OutcomeClear(&out);
-  ImageTarget source;
-  source = Disk().target;
-  if (ReadCopyFiles(&source, &Disk().volume, slots.data(), static_cast<int>(slots.size()),
+  // The source's record stays open beside the target's.
+  const std::unique_ptr<OpenDisk> source = TakeDisk();
+  if (ReadCopyFiles(&source->target, &source->volume, slots.data(), static_cast<int>(slots.size()),
                     work.get(), &out) != 0) {
     Report(out);
     return kExitFailed;
   }
 
   // The target, under its own convention and disk.
-  const int sourceMode = Disk().target.machineMode;
+  const int sourceMode = source->target.machineMode;
   Choice().mode = Lower(options.toMode);
   Choice().disk = options.toDisk;
   Disk().target.machineMode = options.toMode.empty()          ? sourceMode
                               : Lower(options.toMode) == "pc" ? kModePc
                                                               : kModeMz;
-  Disk().loaded = 0;
   if (OpenImage(options.target, true) != 0) return kExitFailed;
-  ImageTarget target;
-  target = Disk().target;
-  const int result = WriteCopyFiles(&target, &Disk().volume, *work, options.replace, &out);
+  const int result = WriteCopyFiles(&Disk().target, &Disk().volume, *work, options.replace, &out);
   if (result == 0) {
     Say(&out, kCaptionSuccess, kMsgCopySucceeded, work->count);
   }

@@ -47,6 +47,17 @@ OpenDisk& Disk() {
   return *Current;
 }
 
+std::unique_ptr<OpenDisk> TakeDisk() {
+  std::unique_ptr<OpenDisk> taken = std::move(Current);
+  Current = std::make_unique<OpenDisk>();
+  if (taken) {
+    Current->tables = taken->tables;
+    Current->target.machineMode = taken->target.machineMode;
+    Current->transferMode = taken->transferMode;
+  }
+  return taken;
+}
+
 ImageChoice& Choice() {
   static ImageChoice choice;
   return choice;
