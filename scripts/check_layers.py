@@ -13,8 +13,11 @@ The layers, from the bottom; a file may include its own layer and the layers bel
   adapters   src/platform/{win32,scripted,console}
   front ends src/app, src/cli, web
 
-Usage: check_layers.py [ROOT]      checks ROOT/src (default: the repository)
-       check_layers.py --self-test plants a violation in a copy and expects the check to fail
+zelvo (src/cli) and the page (web/core) are front ends on the operations alone: neither includes a
+flow nor the window seam (src/platform/*.h); zelvo's console adapter includes no seam either.
+
+Usage: check_layers.py [ROOT]      checks ROOT/src and ROOT/web/core (default: the repository)
+       check_layers.py --self-test plants violations in a copy and expects the check to find them
 """
 import pathlib
 import re
@@ -41,6 +44,9 @@ RANKS = [
 ]
 NAMES = {0: "texts", 1: "image", 2: "volume", 3: "codes/view", 4: "operations", 5: "seam",
          6: "flows", 7: "adapters", 8: "front ends"}
+# Front ends (and adapters) that run without a window: what they may not include.
+WINDOWLESS = ("cli/", "web/", "platform/console/")
+SEAM = re.compile(r"^(flows/|platform/[^/]+\.h$)")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 
 
@@ -51,24 +57,41 @@ def rank_of(relative):
     return None
 
 
-def check(root):
-    src = pathlib.Path(root) / "src"
-    problems = []
+def sources(root):
+    """(path as shown, path as ranked, file) of every source of src/ and web/core."""
+    root = pathlib.Path(root)
+    src = root / "src"
     for path in sorted(src.rglob("*")):
+        relative = path.relative_to(src).as_posix()
+        yield "src/" + relative, relative, path
+    core = root / "web" / "core"
+    if core.is_dir():
+        for path in sorted(core.rglob("*")):
+            relative = path.relative_to(root).as_posix()
+            yield relative, relative, path
+
+
+def check(root):
+    problems = []
+    for shown, relative, path in sources(root):
         if path.suffix not in (".h", ".cpp", ".inc"):
             continue
-        relative = path.relative_to(src).as_posix()
         own = rank_of(relative)
         if own is None:
             continue
+        windowless = relative.startswith(WINDOWLESS)
         for number, line in enumerate(path.read_text(encoding="utf-8", errors="replace").splitlines(), 1):
             match = INCLUDE.match(line)
             if not match:
                 continue
-            target = rank_of(match.group(1))
+            included = match.group(1)
+            target = rank_of(included)
             if target is not None and target > own:
-                problems.append(f"src/{relative}:{number}: {NAMES[own]} includes "
-                                f"{match.group(1)} ({NAMES[target]}, a layer above it)")
+                problems.append(f"{shown}:{number}: {NAMES[own]} includes "
+                                f"{included} ({NAMES[target]}, a layer above it)")
+            elif windowless and SEAM.match(included):
+                problems.append(f"{shown}:{number}: a windowless front end includes {included} "
+                                "(the window's flows or seam)")
     return problems
 
 
@@ -80,13 +103,26 @@ def self_test():
         if check(copy):
             print("layer check self-test: the tree has violations before planting one")
             return 1
-        planted = copy / "src" / "image" / "planted_violation.cpp"
-        planted.write_text('#include "volume/layout.h"\n', encoding="utf-8")
-        found = check(copy)
-        if len(found) != 1 or "planted_violation.cpp" not in found[0]:
-            print("layer check self-test: a planted violation was not found:", found)
+        if (repo / "web" / "core").is_dir():
+            shutil.copytree(repo / "web" / "core", copy / "web" / "core")
+        if check(copy):
+            print("layer check self-test: the tree has violations before planting one")
             return 1
-    print("layer check self-test: a planted violation is found")
+        plants = [("src/image/planted_violation.cpp", "volume/layout.h"),
+                  ("src/cli/planted_violation.cpp", "flows/app_state.h"),
+                  ("src/cli/planted_seam.cpp", "platform/platform.h"),
+                  ("web/core/planted_violation.cpp", "flows/import.h"),
+                  ("src/platform/console/planted_seam.cpp", "platform/platform.h")]
+        for name, include in plants:
+            planted = copy / name
+            planted.parent.mkdir(parents=True, exist_ok=True)
+            planted.write_text(f'#include "{include}"\n', encoding="utf-8")
+            found = check(copy)
+            if len(found) != 1 or name not in found[0]:
+                print(f"layer check self-test: {name} including {include} was not found:", found)
+                return 1
+            planted.unlink()
+    print(f"layer check self-test: {len(plants)} planted violations are found")
     return 0
 
 

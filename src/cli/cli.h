@@ -1,12 +1,14 @@
 // The zelvo command-line tool: the commands and what they share.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/host_text.h"
 #include "platform/console/console.h"
 #include "texts/outcome.h"
+#include "transfer/open_disk.h"
 
 struct Identification;
 
@@ -103,7 +105,13 @@ int RunExportMany(const ExportOptions& options);
 
 // --- Shared steps (session.cpp) ---
 
-// A fresh App on the console platform, as the main window sets it up.
+// The record of the image the command works on: one open disk, on the heap (StartSession makes
+// it afresh).
+OpenDisk& Disk();
+// Hands the record over to the caller (a verb of two images keeps the first open) and makes a
+// fresh one aimed at nothing, with the same code tables, convention and transfer mode.
+std::unique_ptr<OpenDisk> TakeDisk();
+// A fresh record and console: the convention of `mode` (mz unless pc), the transfer mode.
 void StartSession(const console::Settings& settings, const std::string& mode, bool ascii);
 // The code tables from `codes`, or, when it is empty, from "CodeChg.txt" beside the executable,
 // else from ../share/zelvo/CodeChg.txt relative to the executable's folder (an installation).
@@ -118,7 +126,7 @@ int LoadTables(const std::string& codes);
 // written. A failed read is followed by the system's reason when it has one. Either waits for
 // another program's hold as long as --wait says, then refuses with the busy message.
 int OpenImage(const std::string& image, bool change = false);
-// The convention App's image (AimAtImage) is read under, into App.MachineMode. Without --mode,
+// The convention the record's image (AimAtImage) is read under, into its target. Without --mode,
 // what identify finds; when it finds neither convention a reader reads as MZ with a note and a
 // change (`change`) is refused naming --mode; when both read equally well, MZ with a note. An
 // explicit mz or pc stays, with a note when identify places the disk under the other one;
@@ -132,18 +140,16 @@ std::vector<std::string>& Refusal();
 std::string OpenErrorLine(const std::string& image);
 // "zelvo: IMAGE: " and a text of the table in the current language.
 void NoteText(const std::string& image, const char* text);
-// The listing `zelvo ls IMAGE` prints of App's loaded volume: the panel and the table of files.
+// The listing `zelvo ls IMAGE` prints of the record's loaded volume: the panel and the table of
+// files.
 std::string ListingText();
-// Test aid: when ZELVO_TEST_LISTINGS names a file, a change that succeeded appends the listing it
-// leaves there (ListingText, then a line "--"), while it still holds the image.
-void RecordListingForTests();
-// Points App at `image` (path, layout by extension or -1, the disk of Choice()) without loading
-// it. 0, or -1 after a note (a path too long, a disk the file does not hold).
+// Aims the record at `image` (path, layout by extension or -1, the disk of Choice()) without
+// loading it. 0, or -1 after a note (a path too long, a disk the file does not hold).
 int AimAtImage(const std::string& image);
 // Prints the messages of an outcome (each "caption: text" on standard error), or one message.
 void Report(const Outcome& outcome);
 void Report(const char* caption, const char* text);
-// The used directory entries of App's volume: the files the list shows.
+// The used directory entries of the record's volume: the files the list shows.
 int CountFiles();
 // The identification of an image, in English: the verdict, then each convention's score and
 // reasons, for standard error and the identify command.

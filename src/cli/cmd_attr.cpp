@@ -6,7 +6,6 @@
 
 #include "cli/file_args.h"
 #include "cli/verbs.h"
-#include "flows/app_state.h"
 #include "view/directory_list.h"
 #include "volume/layout.h"
 
@@ -25,9 +24,9 @@ const char* TypeName(unsigned type) {
 }
 
 int PrintAttributes(int slot, bool json) {
-  const uint8_t* entry = App.DirectoryBuffer + slot * kEntryBytes;
+  const uint8_t* entry = Disk().volume.DirectoryBuffer + slot * kEntryBytes;
   DirectoryRow row;
-  FormatDirectoryRow(entry, App.Tables.TBL1, &row);
+  FormatDirectoryRow(entry, Disk().tables.TBL1, &row);
   const std::string date = Hex("%02X", entry[kEntryDate]) + "/" +
                            Hex("%02X", entry[kEntryDate + 1]) + "/" +
                            Hex("%02X", entry[kEntryDate + 2]);

@@ -11,8 +11,6 @@
 #include "cli/flux_summary.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "image/journal.h"
 #include "texts/texts.h"
 #include "transfer/convention_guard.h"
@@ -139,8 +137,9 @@ int64_t ImageSize(const std::string& path) {
 // check --repair: the bit table mended from the directory after the report, asked first, in one
 // change. `clean` is whether the check found nothing.
 int RepairBitTable(bool clean, bool freeUnowned) {
-  const VolumeView volume{App.SystemArea,   App.DirectoryBuffer, App.EntryCount,
-                          App.ExdirPresent, App.ExdirTrack,      App.ExdirSector};
+  const VolumeView volume{Disk().volume.SystemArea, Disk().volume.DirectoryBuffer,
+                          Disk().volume.EntryCount, Disk().volume.ExdirPresent,
+                          Disk().volume.ExdirTrack, Disk().volume.ExdirSector};
   static uint8_t repaired[512];
   BitTableRepair repair;
   PlanBitTableRepair(volume, freeUnowned, repaired, &repair);
@@ -153,7 +152,7 @@ int RepairBitTable(bool clean, bool freeUnowned) {
     return clean ? kExitOk : kExitFailed;
   }
   ImageTarget target;
-  AppImageTarget(&target);
+  target = Disk().target;
   Outcome out;
   OutcomeClear(&out);
   if (RefuseChange(&out, &target) != 0) {
@@ -166,11 +165,9 @@ int RepairBitTable(bool clean, bool freeUnowned) {
                 first % 16 + 1, repair.freed);
   std::snprintf(questionEn, sizeof questionEn, kMsgRepairConfirmEn, repair.marked, first / 16,
                 first % 16 + 1, repair.freed);
-  if (console::ShowMessage(question, questionEn, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
-      kIdYes)
-    return kExitFailed;
-  std::memcpy(App.SystemArea, repaired, sizeof repaired);
-  const int result = CommitVolumeChange(&out, &target, &App, 0, true);
+  if (!console::Ask(question, questionEn, kCaptionConfirm)) return kExitFailed;
+  std::memcpy(Disk().volume.SystemArea, repaired, sizeof repaired);
+  const int result = CommitVolumeChange(&out, &target, &Disk().volume, 0, true);
   if (result == 0) Say(&out, kCaptionCheck, kMsgRepairDone, repair.marked, repair.freed);
   return EndFileChange(result, out) == 0 ? kExitOk : kExitFailed;
 }
@@ -192,7 +189,7 @@ int CheckImage(const CheckOptions& options, const std::string& image, bool sever
 
   std::vector<CheckFinding> items(kFindingCapacity);
   CheckFindings findings{items.data(), kFindingCapacity, 0};
-  if (CheckLoadedVolume(&findings) != 0) {
+  if (CheckLoadedVolume(&Disk().target, &Disk().volume, &findings) != 0) {
     console::Note(image + ": cannot read the image");
     return kExitFailed;
   }
@@ -206,8 +203,8 @@ int CheckImage(const CheckOptions& options, const std::string& image, bool sever
   if (options.json) {
     nlohmann::json out;
     out["image"] = console::ArgumentToUtf8(image);
-    out["format"] = FormatName(App.ImageFormat);
-    out["mode"] = ModeName(App.MachineMode);
+    out["format"] = FormatName(Disk().format);
+    out["mode"] = ModeName(Disk().target.machineMode);
     out["clean"] = problems == 0;
     out["count"] = problems;
     out["notes"] = notes;

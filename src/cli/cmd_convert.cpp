@@ -10,8 +10,6 @@
 #include "cli/flux_summary.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "texts/texts.h"
 #include "transfer/convert_image.h"
 #include "transfer/volume_change.h"
@@ -66,7 +64,7 @@ ContainerStamp StampOf(const std::string& path) {
 // were read.
 int ReportHurt() {
   ImageTarget target;
-  AppImageTarget(&target);
+  target = Disk().target;
   auto volume = std::make_unique<VolumeState>();
   auto health = std::make_unique<VolumeHealth>();
   Outcome ignored;
@@ -112,8 +110,8 @@ int RunConvert(const ConvertOptions& options) {
     return kExitFailed;
   ConvertRequest request{};
   request.sourcePath = options.source.c_str();
-  request.machineMode = App.MachineMode;
-  request.toMode = options.toMode.empty()          ? App.MachineMode
+  request.machineMode = Disk().target.machineMode;
+  request.toMode = options.toMode.empty()          ? Disk().target.machineMode
                    : Lower(options.toMode) == "pc" ? kModePc
                                                    : kModeMz;
   request.disk = Choice().disk;

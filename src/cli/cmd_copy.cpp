@@ -8,8 +8,6 @@
 #include "cli/file_args.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "texts/texts.h"
 #include "transfer/convention_guard.h"
 #include "transfer/copy_files.h"
@@ -46,8 +44,8 @@ int RunCopy(const CopyOptions& options) {
   if (OpenImage(options.source) != 0) return kExitFailed;
   std::vector<int> slots;
   if (options.all) {
-    for (int k = 0; k < App.EntryCount && k < kMaxSlots; k++)
-      if (App.DirectoryBuffer[k * kEntryBytes + kEntryType] != 0) slots.push_back(k);
+    for (int k = 0; k < Disk().volume.EntryCount && k < kMaxSlots; k++)
+      if (Disk().volume.DirectoryBuffer[k * kEntryBytes + kEntryType] != 0) slots.push_back(k);
   } else {
     for (const std::string& name : options.names) {
       const int slot = ResolveSlot(name, options.source);
@@ -58,28 +56,24 @@ int RunCopy(const CopyOptions& options) {
   auto work = std::make_unique<CopyWork>();
   Outcome out;
   OutcomeClear(&out);
-  ImageTarget source;
-  AppImageTarget(&source);
-  if (ReadCopyFiles(&source, &App, slots.data(), static_cast<int>(slots.size()), work.get(),
-                    &out) != 0) {
+  // The source's record stays open beside the target's.
+  const std::unique_ptr<OpenDisk> source = TakeDisk();
+  if (ReadCopyFiles(&source->target, &source->volume, slots.data(), static_cast<int>(slots.size()),
+                    work.get(), &out) != 0) {
     Report(out);
     return kExitFailed;
   }
 
   // The target, under its own convention and disk.
-  const int sourceMode = App.MachineMode;
+  const int sourceMode = source->target.machineMode;
   Choice().mode = Lower(options.toMode);
   Choice().disk = options.toDisk;
-  App.MachineMode = options.toMode.empty()          ? sourceMode
-                    : Lower(options.toMode) == "pc" ? kModePc
-                                                    : kModeMz;
-  App.VolumeLoaded = 0;
+  Disk().target.machineMode = options.toMode.empty()          ? sourceMode
+                              : Lower(options.toMode) == "pc" ? kModePc
+                                                              : kModeMz;
   if (OpenImage(options.target, true) != 0) return kExitFailed;
-  ImageTarget target;
-  AppImageTarget(&target);
-  const int result = WriteCopyFiles(&target, &App, *work, options.replace, &out);
+  const int result = WriteCopyFiles(&Disk().target, &Disk().volume, *work, options.replace, &out);
   if (result == 0) {
-    RecordListingForTests();
     Say(&out, kCaptionSuccess, kMsgCopySucceeded, work->count);
   }
   Report(out);

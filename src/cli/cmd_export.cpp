@@ -18,8 +18,6 @@
 #include "cli/host_checks.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "image/host_files.h"
 #include "texts/texts.h"
 #include "transfer/batch_export.h"
@@ -36,7 +34,7 @@ constexpr unsigned long kPathTooLongForDialog = 0x3003;  // the save dialog's FN
 
 // The used slot shown in list row `row`, or -1.
 int SlotOfRow(int row) {
-  for (int slot = 0; slot < App.EntryCount; ++slot)
+  for (int slot = 0; slot < Disk().volume.EntryCount; ++slot)
     if (RowOfSlot(slot) == row) return slot;
   return -1;
 }
@@ -70,13 +68,13 @@ void ReportFailed(int, const Outcome* why) { Report(*why); }
 
 // The file of a used slot, as its list row shows it.
 void FileOfSlot(int slot, ExportFile* file) {
-  ExportFileOfEntry(App.DirectoryBuffer + slot * kEntryBytes, App.Tables.TBL1, file);
+  ExportFileOfEntry(Disk().volume.DirectoryBuffer + slot * kEntryBytes, Disk().tables.TBL1, file);
 }
 
 // The used slots in list order.
 std::vector<int> UsedSlots() {
   std::vector<int> slots;
-  for (int slot = 0; slot < App.EntryCount; ++slot)
+  for (int slot = 0; slot < Disk().volume.EntryCount; ++slot)
     if (RowOfSlot(slot) >= 0) slots.push_back(slot);
   return slots;
 }
@@ -104,9 +102,12 @@ std::string ExportPath(const ExportOptions& options, const ExportFile& file, int
 int ReportDamage(const int* slots, int count) {
   auto health = std::make_unique<VolumeHealth>();
   auto damage = std::make_unique<FileDamage>();
-  if (LoadedFileDamage(health.get(), damage.get()) != 0 || damage->files == 0) return 0;
-  const VolumeView volume{App.SystemArea,   App.DirectoryBuffer, App.EntryCount,
-                          App.ExdirPresent, App.ExdirTrack,      App.ExdirSector};
+  if (LoadedFileDamage(&Disk().target, &Disk().volume, health.get(), damage.get()) != 0 ||
+      damage->files == 0)
+    return 0;
+  const VolumeView volume{Disk().volume.SystemArea, Disk().volume.DirectoryBuffer,
+                          Disk().volume.EntryCount, Disk().volume.ExdirPresent,
+                          Disk().volume.ExdirTrack, Disk().volume.ExdirSector};
   Outcome out;
   OutcomeClear(&out);
   int damaged = 0;
@@ -193,10 +194,10 @@ int RunExportMany(const ExportOptions& options) {
     return kExitFailed;
   }
   ImageTarget target;
-  AppImageTarget(&target);
+  target = Disk().target;
   const int result =
-      WriteBatchExport(&target, Files, &Plan, App.TransferMode == kTransferAscii, App.Tables.TBL2,
-                       PrintWritten, ReportFailed, &out, ShapeExportText);
+      WriteBatchExport(&target, Files, &Plan, Disk().transferMode == kTransferAscii,
+                       Disk().tables.TBL2, PrintWritten, ReportFailed, &out, ShapeExportText);
   Report(out);
   std::vector<int> written;
   for (size_t row = 0; row < slots.size(); ++row)
@@ -209,7 +210,7 @@ int RunExportMany(const ExportOptions& options) {
 // on standard error with what it holds; -1 after a message when it has no data to give.
 int DeletedFile(const std::string& text, ExportFile* file, Outcome* out) {
   static DeletedEntry entries[kMaxSlots];
-  const int count = ListDeletedEntries(&App, entries, kMaxSlots);
+  const int count = ListDeletedEntries(&Disk().volume, entries, kMaxSlots);
   const int number =
       text.size() <= 6 ? static_cast<int>(std::strtol(text.c_str() + 2, nullptr, 10)) : -1;
   if (number < 0 || number >= count) {
@@ -218,7 +219,7 @@ int DeletedFile(const std::string& text, ExportFile* file, Outcome* out) {
   }
   const DeletedEntry& found = entries[number];
   char name[kCellCapacity], verdict[256], verdictEn[256];
-  DeletedEntryName(&App, App.Tables.TBL1, found.slot, name, sizeof name);
+  DeletedEntryName(&Disk().volume, Disk().tables.TBL1, found.slot, name, sizeof name);
   FormatDeletedVerdict(found, false, verdict, sizeof verdict);
   FormatDeletedVerdict(found, true, verdictEn, sizeof verdictEn);
   char said[kMessageCapacity], saidEn[kMessageCapacity];
@@ -229,9 +230,9 @@ int DeletedFile(const std::string& text, ExportFile* file, Outcome* out) {
     return -1;
   }
   uint8_t entry[kEntryBytes];
-  std::memcpy(entry, App.DirectoryBuffer + found.slot * kEntryBytes, kEntryBytes);
+  std::memcpy(entry, Disk().volume.DirectoryBuffer + found.slot * kEntryBytes, kEntryBytes);
   entry[kEntryType] = 1;
-  ExportFileOfEntry(entry, App.Tables.TBL1, file);
+  ExportFileOfEntry(entry, Disk().tables.TBL1, file);
   std::snprintf(file->type, sizeof file->type, "DEL");
   std::snprintf(said, sizeof said, kMsgExportDeleted, name, verdict);
   std::snprintf(saidEn, sizeof saidEn, kMsgExportDeletedEn, name, verdictEn);
@@ -280,16 +281,16 @@ int RunExport(const ExportOptions& options) {
     FileOfSlot(slot, &file);
   }
   ImageTarget target;
-  AppImageTarget(&target);
+  target = Disk().target;
   const uint8_t* data = nullptr;
   long length = 0;
   // The file is read before its host path is looked at: a read that fails writes nothing.
-  if (ReadExportData(&target, &file, App.TransferMode == kTransferAscii, App.Tables.TBL2, &data,
-                     &length, &out) != 0) {
+  if (ReadExportData(&target, &file, Disk().transferMode == kTransferAscii, Disk().tables.TBL2,
+                     &data, &length, &out) != 0) {
     Report(out);
     return kExitFailed;
   }
-  if (App.TransferMode == kTransferAscii) data = ShapeExportText(data, &length);
+  if (Disk().transferMode == kTransferAscii) data = ShapeExportText(data, &length);
   if (options.hostPath == "-") {
     const int written = WriteToStandardOutput(data, length);
     return slot >= 0 && ReportDamage(&slot, 1) > 0 ? kExitFailed : written;

@@ -9,9 +9,9 @@
 #include "cli/flux_summary.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "image/container.h"
+#include "image/sector_transfer.h"
+#include "texts/texts.h"
 #include "volume/identify.h"
 
 namespace cli {
@@ -200,8 +200,10 @@ int IdentifyOne(const IdentifyOptions& options, const std::string& image) {
     error = "the path is longer than 259 bytes";
   else if (AimAtImage(image) != 0)
     error = "the file holds no disk " + std::to_string(Choice().disk);
-  else if (IdentifyCurrentImage(console::kMainWindow, &id) != 0)
+  else if (const int status = IdentifyOpenDisk(&Disk(), &id); status != 0) {
+    if (status > 0) Report(kCaptionRead, ImageStatusText(status));
     error = "cannot read the image";
+  }
   if (!error.empty()) {
     const std::string shown = ShownMessages();
     if (!shown.empty()) error += " (" + shown + ")";

@@ -18,8 +18,6 @@
 #include "cli/import_support.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "image/journal.h"
 #include "texts/texts.h"
 #include "transfer/batch_import.h"
@@ -69,16 +67,13 @@ void SayCutName(const std::string& hostFile, const uint8_t* entry) {
     console::Info(base + ": stored as " + console::Cp932ToUtf8(stored));
 }
 
-bool Confirmed() {
-  return PlatformMessageBox(console::kMainWindow, kMsgImportConfirm, kCaptionConfirm,
-                            kMbYesNo | kMbIconQuestion) == kIdYes;
-}
+bool Confirmed() { return console::Ask(kMsgImportConfirm, nullptr, kCaptionConfirm); }
 
 // After a change the volume is loaded again: a journal left behind is settled first.
 void Reload(const ImageTarget* target) {
   Outcome out;
   OutcomeClear(&out);
-  if (RecoverImageJournal(&out, target) == 0) RereadVolume(target, &App, &out);
+  if (RecoverImageJournal(&out, target) == 0) RereadVolume(target, &Disk().volume, &out);
   Report(out);
 }
 
@@ -102,11 +97,12 @@ bool KeepReplacedAttributes(const ImportOptions& options, const uint8_t* entry,
   Outcome ignored;
   OutcomeClear(&ignored);
   int replaced = -1;
-  if (CheckImportAttributes(*texts, kReplaceAlways, &App, scratch, &replaced, &ignored) != 0 ||
+  if (CheckImportAttributes(*texts, kReplaceAlways, &Disk().volume, scratch, &replaced, &ignored) !=
+          0 ||
       replaced < 0)
     return false;
   AttributeTexts kept;
-  ShownAttributeTexts(App.DirectoryBuffer + replaced * kEntryBytes, &kept);
+  ShownAttributeTexts(Disk().volume.DirectoryBuffer + replaced * kEntryBytes, &kept);
   if (!options.hasType) texts->typeItem = kept.typeItem;
   if (!options.hasStart) std::memcpy(texts->start, kept.start, sizeof texts->start);
   if (!options.hasExec) std::memcpy(texts->exec, kept.exec, sizeof texts->exec);
@@ -116,7 +112,7 @@ bool KeepReplacedAttributes(const ImportOptions& options, const uint8_t* entry,
 
 // Starts a change of App's image: loaded, not write-protected. 0, or -1 after a message.
 int StartImport(const ImageTarget* target, Outcome* out) {
-  if (!App.VolumeLoaded) {
+  if (!Disk().loaded) {
     SayText(out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
     return Printed(out, -1);
   }
@@ -126,11 +122,11 @@ int StartImport(const ImageTarget* target, Outcome* out) {
 // Several host files in one transaction, each with the attribute dialog's defaults.
 int ImportMany(const ImportOptions& options) {
   ImageTarget target;
-  AppImageTarget(&target);
+  target = Disk().target;
   Outcome out;
   OutcomeClear(&out);
   if (StartImport(&target, &out) != 0) return kExitFailed;
-  if (Printed(&out, RereadVolume(&target, &App, &out)) != 0) return kExitFailed;
+  if (Printed(&out, RereadVolume(&target, &Disk().volume, &out)) != 0) return kExitFailed;
   static SectorRun runs[kMaxImportFiles];
   const int count = static_cast<int>(options.hostFiles.size());
   for (int i = 0; i < count; i++) {
@@ -143,8 +139,9 @@ int ImportMany(const ImportOptions& options) {
     PlatformLocalDate(date);
     uint8_t entry[kEntryBytes];
     ImportPlan plan;
-    if (Printed(&out, StageImportFile(&target, &App, path, App.TransferMode, App.Tables.TBL3, date,
-                                      false, entry, &plan, &out, DecodeImportText)) != 0)
+    if (Printed(&out, StageImportFile(&target, &Disk().volume, path, Disk().transferMode,
+                                      Disk().tables.TBL3, date, false, entry, &plan, &out,
+                                      DecodeImportText)) != 0)
       return kExitFailed;
     AttributeTexts texts;
     DefaultAttributeTexts(entry, &texts);
@@ -152,24 +149,25 @@ int ImportMany(const ImportOptions& options) {
     if (options.hasDate) {
       AttributeOptions date;
       date.fields["date"] = options.date;
-      TypeIntoAttributeTexts(date, &texts);
+      ApplyAttributeOptions(date, &texts);
     }
     int duplicate = -1;
-    if (CheckPrinted(&out, CheckImportAttributes(texts, kReplaceNever, &App, entry, &duplicate,
-                                                 &out)) != 0) {
+    if (CheckPrinted(&out, CheckImportAttributes(texts, kReplaceNever, &Disk().volume, entry,
+                                                 &duplicate, &out)) != 0) {
       console::Note(options.hostFiles[i] + ": refused by the attribute checks; nothing written");
       return kExitFailed;
     }
     SayCutName(options.hostFiles[i], entry);
-    if (Printed(&out, PlaceImportFile(&target, &App, path, -1, entry, &plan, &runs[i], &out)) != 0)
+    if (Printed(&out, PlaceImportFile(&target, &Disk().volume, path, -1, entry, &plan, &runs[i],
+                                      &out)) != 0)
       return kExitFailed;
   }
   if (!Confirmed()) return kExitFailed;
   bool begun = false;
-  const int written = Printed(&out, WriteImportFiles(&target, &App, runs, count, &begun, &out));
+  const int written =
+      Printed(&out, WriteImportFiles(&target, &Disk().volume, runs, count, &begun, &out));
   if (begun) Reload(&target);
   if (written != 0) return kExitFailed;
-  RecordListingForTests();
   Say(&out, kCaptionSuccess, kMsgBatchImportSucceeded, count);
   return Printed(&out, kExitOk);
 }
@@ -208,8 +206,8 @@ long ReadStandardInput(Outcome* out) {
     SayText(out, kCaptionError, kMsgFileEmpty, kMsgFileEmpty);
     return Printed(out, -1);
   }
-  length = ConvertImportData(length, App.TransferMode, App.Tables.TBL3, message, sizeof message,
-                             messageEn, &format, DecodeImportText);
+  length = ConvertImportData(length, Disk().transferMode, Disk().tables.TBL3, message,
+                             sizeof message, messageEn, &format, DecodeImportText);
   if (length < 0) SayText(out, kCaptionError, format, message, messageEn);
   return Printed(out, length < 0 ? -1 : 0) != 0 ? -1 : length;
 }
@@ -223,7 +221,7 @@ int ImportOne(const ImportOptions& options) {
     return Printed(&out, kExitFailed);
   }
   ImageTarget target;
-  AppImageTarget(&target);
+  target = Disk().target;
   if (StartImport(&target, &out) != 0) return kExitFailed;
   const char* path = options.hostFile.c_str();
   if (options.hostFile.empty()) return kExitFailed;
@@ -232,34 +230,33 @@ int ImportOne(const ImportOptions& options) {
     console::Note(options.hostFile + ": no such file");
     return kExitFailed;
   }
-  const long length =
-      fromInput ? ReadStandardInput(&out)
-                : ReadImportFile(path, App.TransferMode, App.Tables.TBL3, &out, DecodeImportText);
+  const long length = fromInput ? ReadStandardInput(&out)
+                                : ReadImportFile(path, Disk().transferMode, Disk().tables.TBL3,
+                                                 &out, DecodeImportText);
   if (Printed(&out, length < 0 ? -1 : 0) != 0) return kExitFailed;
   char date[9];
   PlatformLocalDate(date);
   uint8_t entry[kEntryBytes];
   ImportPlan plan;
-  if (Printed(&out, PlanImport(&target, &App, path, length, options.replace, date, entry, &plan,
-                               &out)) != 0)
+  if (Printed(&out, PlanImport(&target, &Disk().volume, path, length, options.replace, date, entry,
+                               &plan, &out)) != 0)
     return kExitFailed;
   AttributeTexts texts;
   DefaultAttributeTexts(entry, &texts);
   if (options.ascii) texts.typeItem = AttributeTypeName(kTypeTex);
-  TypeIntoAttributeTexts(AttributesFrom(options), &texts);
+  ApplyAttributeOptions(AttributesFrom(options), &texts);
   const bool replacing = options.replace && KeepReplacedAttributes(options, entry, &texts);
   int replaced = -1;
-  if (CheckPrinted(
-          &out, CheckImportAttributes(texts, options.replace ? kReplaceAlways : kReplaceNever, &App,
-                                      entry, &replaced, &out)) != 0)
+  if (CheckPrinted(&out,
+                   CheckImportAttributes(texts, options.replace ? kReplaceAlways : kReplaceNever,
+                                         &Disk().volume, entry, &replaced, &out)) != 0)
     return kExitFailed;
   if (!options.hasName) SayCutName(options.hostFile, entry);
-  if (Printed(&out, PlaceImport(&target, &App, replaced, entry, &plan, &out)) != 0)
+  if (Printed(&out, PlaceImport(&target, &Disk().volume, replaced, entry, &plan, &out)) != 0)
     return kExitFailed;
   if (!Confirmed()) return kExitFailed;
-  if (Printed(&out, WriteImport(&target, &App, plan, &out)) != 0) return kExitFailed;
+  if (Printed(&out, WriteImport(&target, &Disk().volume, plan, &out)) != 0) return kExitFailed;
   Reload(&target);
-  RecordListingForTests();
   SayText(&out, kCaptionSuccess, kMsgImportSucceeded, kMsgImportSucceeded);
   Printed(&out, kExitOk);
   if (replacing) console::Info(std::string("replaced ") + console::Cp932ToUtf8(texts.name));

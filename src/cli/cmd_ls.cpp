@@ -12,8 +12,6 @@
 #include "cli/file_args.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "transfer/undelete.h"
 #include "view/deleted_view.h"
 #include "view/directory_list.h"
@@ -59,19 +57,19 @@ std::string Table(const std::vector<std::vector<std::string>>& rows) {
 
 // The list's rows and the panel's text of App's volume, as the window shows them.
 void Collect(std::vector<std::vector<std::string>>* rows, std::string* panel) {
-  const int slots = App.EntryCount < kDirectoryBufferBytes / kEntryBytes
-                        ? App.EntryCount
+  const int slots = Disk().volume.EntryCount < kDirectoryBufferBytes / kEntryBytes
+                        ? Disk().volume.EntryCount
                         : kDirectoryBufferBytes / kEntryBytes;
   for (int k = 0; k < slots; k++) {
-    const uint8_t* entry = App.DirectoryBuffer + k * kEntryBytes;
+    const uint8_t* entry = Disk().volume.DirectoryBuffer + k * kEntryBytes;
     if (entry[kEntryType] == 0) continue;
     DirectoryRow row;
-    FormatDirectoryRow(entry, App.Tables.TBL1, &row);
+    FormatDirectoryRow(entry, Disk().tables.TBL1, &row);
     rows->emplace_back(row.cells, row.cells + kColumnCount);
   }
   char panelText[kPanelTextCapacity];
-  ComposeInfoText(App.SystemArea, App.ExdirPresent, App.ExdirTrack, App.ExdirSector,
-                  static_cast<int>(rows->size()), panelText);
+  ComposeInfoText(Disk().volume.SystemArea, Disk().volume.ExdirPresent, Disk().volume.ExdirTrack,
+                  Disk().volume.ExdirSector, static_cast<int>(rows->size()), panelText);
   *panel = panelText;
 }
 
@@ -108,13 +106,14 @@ void TypedListing(nlohmann::json* out) {
   // What the container says of each file's sectors (a dump's read errors, a cut-off image).
   auto health = std::make_unique<VolumeHealth>();
   auto damage = std::make_unique<FileDamage>();
-  const bool known = LoadedFileDamage(health.get(), damage.get()) == 0;
+  const bool known =
+      LoadedFileDamage(&Disk().target, &Disk().volume, health.get(), damage.get()) == 0;
   nlohmann::json files = nlohmann::json::array();
-  for (int slot = 0; slot < App.EntryCount && slot < kMaxSlots; ++slot) {
-    const uint8_t* entry = App.DirectoryBuffer + slot * kEntryBytes;
+  for (int slot = 0; slot < Disk().volume.EntryCount && slot < kMaxSlots; ++slot) {
+    const uint8_t* entry = Disk().volume.DirectoryBuffer + slot * kEntryBytes;
     if (entry[kEntryType] == 0) continue;
     DirectoryRow row;
-    FormatDirectoryRow(entry, App.Tables.TBL1, &row);
+    FormatDirectoryRow(entry, Disk().tables.TBL1, &row);
     std::string type(row.cells[kColType], 3);
     while (!type.empty() && type.back() == ' ') type.pop_back();
     const long start = EntryStart(entry);
@@ -139,14 +138,15 @@ void TypedListing(nlohmann::json* out) {
     }
   }
   (*out)["files"] = files;
-  const uint8_t* system = App.SystemArea;
+  const uint8_t* system = Disk().volume.SystemArea;
   nlohmann::json volume;
   volume["number"] = VolumeNumber(system);
   volume["name"] = VolumeText(system + kSysDiskName, kSysDiskNameMax, false);
   volume["date"] = IsoDate(system + kSysDate);
   volume["id_mark"] = system[kSysIdMark] == 0x46 && system[kSysIdMark + 1] == 0x4D;
-  volume["exdir"] = App.ExdirPresent == 1
-                        ? nlohmann::json{{"track", App.ExdirTrack}, {"sector", App.ExdirSector}}
+  volume["exdir"] = Disk().volume.ExdirPresent == 1
+                        ? nlohmann::json{{"track", Disk().volume.ExdirTrack},
+                                         {"sector", Disk().volume.ExdirSector}}
                         : nlohmann::json(nullptr);
   volume["auto_start"] = VolumeText(system + kSysAutoStart, kSysAutoStartMax, true);
   (*out)["volume"] = volume;
@@ -162,17 +162,17 @@ const char* VerdictKey(int verdict) {
 // or their JSON.
 void ListDeleted(const std::string& image, bool json) {
   static DeletedEntry entries[kMaxSlots];
-  const int count = ListDeletedEntries(&App, entries, kMaxSlots);
+  const int count = ListDeletedEntries(&Disk().volume, entries, kMaxSlots);
   const bool english = console::CurrentLanguage() == console::Language::kEnglish;
   nlohmann::json list = nlohmann::json::array();
   std::string lines;
   for (int i = 0; i < count && i < kMaxSlots; ++i) {
     const DeletedEntry& e = entries[i];
     uint8_t entry[kEntryBytes];
-    std::memcpy(entry, App.DirectoryBuffer + e.slot * kEntryBytes, kEntryBytes);
+    std::memcpy(entry, Disk().volume.DirectoryBuffer + e.slot * kEntryBytes, kEntryBytes);
     entry[kEntryType] = 1;
     DirectoryRow row;
-    FormatDirectoryRow(entry, App.Tables.TBL1, &row);
+    FormatDirectoryRow(entry, Disk().tables.TBL1, &row);
     char verdict[256];
     FormatDeletedVerdict(e, english, verdict, sizeof verdict);
     const std::string id = "#d" + std::to_string(i);
@@ -190,8 +190,8 @@ void ListDeleted(const std::string& image, bool json) {
       item["claimed_by_system"] = e.claimedBySystem;
       if (e.ownerSlot >= 0) {
         DirectoryRow owner;
-        FormatDirectoryRow(App.DirectoryBuffer + e.ownerSlot * kEntryBytes, App.Tables.TBL1,
-                           &owner);
+        FormatDirectoryRow(Disk().volume.DirectoryBuffer + e.ownerSlot * kEntryBytes,
+                           Disk().tables.TBL1, &owner);
         item["owner"] = console::Cp932ToUtf8(owner.cells[kColName]);
       }
       list.push_back(item);
@@ -216,7 +216,7 @@ void ListDeleted(const std::string& image, bool json) {
 int ListImage(const LsOptions& options, const std::string& image, const CodeTables& tables,
               bool several) {
   StartSession(console::Settings{}, options.mode, false);
-  App.Tables = tables;
+  Disk().tables = tables;
   if (OpenImage(image) != 0) {
     if (options.json) Print(OpenErrorLine(image));
     return -1;
@@ -233,11 +233,11 @@ int ListImage(const LsOptions& options, const std::string& image, const CodeTabl
   if (options.json) {
     nlohmann::json out;
     out["image"] = console::ArgumentToUtf8(image);
-    out["format"] = FormatName(App.ImageFormat);
-    out["mode"] = ModeName(App.MachineMode);
-    if (App.DiskCount > 1) {
-      out["disk"] = App.DiskIndex;
-      out["disks"] = App.DiskCount;
+    out["format"] = FormatName(Disk().format);
+    out["mode"] = ModeName(Disk().target.machineMode);
+    if (Disk().target.diskCount > 1) {
+      out["disk"] = Disk().target.diskIndex;
+      out["disks"] = Disk().target.diskCount;
     }
     out["panel"] = console::Cp932ToUtf8(panel);
     out["columns"] = std::vector<std::string>(kColumnTitles, kColumnTitles + kColumnCount);
@@ -267,22 +267,10 @@ std::string ListingText() {
   return Listing(rows, panel);
 }
 
-void RecordListingForTests() {
-  const char* path = std::getenv("ZELVO_TEST_LISTINGS");
-  if (!path || !*path || !App.VolumeLoaded) return;
-  const std::string record = ListingText() + "--\n";
-  // One append of the whole record: the writers take turns, and a reader of the file sees whole
-  // records.
-  std::FILE* file = std::fopen(path, "ab");
-  if (!file) return;
-  std::fwrite(record.data(), 1, record.size(), file);
-  std::fclose(file);
-}
-
 int RunLs(const LsOptions& options) {
   StartSession(console::Settings{}, options.mode, false);
   if (LoadTables(options.codes) != 0) return kExitFailed;
-  const CodeTables tables = App.Tables;
+  const CodeTables tables = Disk().tables;
   const bool several = options.images.size() > 1;
   int failed = 0;
   for (size_t i = 0; i < options.images.size(); ++i) {

@@ -9,7 +9,6 @@
 #include "cli/host_checks.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_state.h"
 #include "image/image_file.h"
 #include "image/image_select.h"
 #include "texts/texts.h"
@@ -113,7 +112,7 @@ int RunNew(const NewOptions& options) {
     wide = wide || static_cast<unsigned char>(*c) >= 0x80;
   if (wide) {
     if (LoadTables("") != 0) return kExitFailed;
-    texts.tbl1 = App.Tables.TBL1;
+    texts.tbl1 = Disk().tables.TBL1;
   }
   NewImageRequest request = {};
   const char* refusal = nullptr;
@@ -127,13 +126,13 @@ int RunNew(const NewOptions& options) {
   }
   request.path = options.image.c_str();
   request.imageFormat = format;
-  request.machineMode = App.MachineMode;
+  request.machineMode = Disk().target.machineMode;
   request.likePath = options.like.empty() ? nullptr : options.like.c_str();
   request.likeFormat = likeFormat;
   const std::string likeMode = options.likeMode.empty() ? options.mode : options.likeMode;
   request.likeMode = (likeMode == "pc" || likeMode == "PC") ? kModePc : kModeMz;
   request.replace = options.force;
-  request.change = App.Change;
+  request.change = &Disk().change;
   const bool existed = ImageFileExists(options.image.c_str()) == 1;
   Outcome out;
   OutcomeClear(&out);

@@ -9,7 +9,6 @@
 #include "cli/manifest_json.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_state.h"
 #include "image/container.h"
 #include "image/host_files.h"
 #include "image/image_file.h"
@@ -84,7 +83,7 @@ int RunPack(const PackOptions& options) {
   request.machineMode = mode == "pc" ? kModePc : kModeMz;
   std::memcpy(request.volume.date, manifest->systemArea + kSysDate, 3);
   request.replace = options.force;
-  request.change = App.Change;
+  request.change = &Disk().change;
   request.prepared = work->volume;
   // The disk name a container header keeps: the manifest's, else the volume's.
   std::memcpy(request.volume.diskName, manifest->systemArea + kSysDiskName, kSysDiskNameMax);

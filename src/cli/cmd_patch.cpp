@@ -11,8 +11,6 @@
 #include "cli/host_checks.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "image/host_files.h"
 #include "image/journal.h"
 #include "image/sector_transfer.h"
@@ -77,7 +75,7 @@ int RunPatch(const PatchOptions& options) {
     return kExitFailed;
   }
   ImageTarget target;
-  AppImageTarget(&target);
+  target = Disk().target;
   Outcome out;
   OutcomeClear(&out);
   if (RefuseChange(&out, &target) != 0) {
@@ -96,8 +94,7 @@ int RunPatch(const PatchOptions& options) {
                 host.c_str());
   std::snprintf(textEn, sizeof textEn, kMsgPatchConfirmEn, track, sector, static_cast<int>(count),
                 options.host.c_str());
-  if (console::ShowMessage(text, textEn, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
-    return kExitFailed;
+  if (!console::Ask(text, textEn, kCaptionConfirm)) return kExitFailed;
   int result = BeginImageChange(&out, &target);
   if (result == 0) {
     const int status =

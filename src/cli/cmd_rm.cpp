@@ -6,8 +6,6 @@
 #include "cli/edit_support.h"
 #include "cli/file_args.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "texts/texts.h"
 #include "transfer/delete_files.h"
 #include "volume/file_ops.h"
@@ -20,23 +18,21 @@ int DeleteSlotsOfImage(const int* slots, int count) {
   Outcome out;
   OutcomeClear(&out);
   static DeletePlan plan;
-  if (PlanDelete(&out, &App, App.Tables.TBL1, slots, count, &plan) != 0) {
+  if (PlanDelete(&out, &Disk().volume, Disk().tables.TBL1, slots, count, &plan) != 0) {
     PrintOutcome(out);
     return kExitFailed;
   }
   char question[512];
   char questionEn[512];
-  DeleteQuestion(plan, &App, App.Tables.TBL1, question, sizeof question, questionEn);
-  if (console::ShowMessage(question, questionEn, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
-      kIdYes)
-    return kExitFailed;
+  DeleteQuestion(plan, &Disk().volume, Disk().tables.TBL1, question, sizeof question, questionEn);
+  if (!console::Ask(question, questionEn, kCaptionConfirm)) return kExitFailed;
   std::string names;
   for (int i = 0; i < count; ++i)
     names += (i ? ", " : "") + console::Cp932ToUtf8(PlainName(slots[i]));
   SayChange("deleted " + names);
   ImageTarget target;
-  AppImageTarget(&target);
-  const int result = CommitDelete(&out, &target, &App, plan);
+  target = Disk().target;
+  const int result = CommitDelete(&out, &target, &Disk().volume, plan);
   return EndFileChange(result, out) == 0 ? kExitOk : kExitFailed;
 }
 

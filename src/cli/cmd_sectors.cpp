@@ -13,8 +13,6 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "view/sector_owner.h"
@@ -46,7 +44,7 @@ int RunSectors(const SectorsOptions& options) {
   }
   std::vector<uint8_t> bytes(static_cast<size_t>(count) * kSectorBytes);
   ImageTarget target;
-  AppImageTarget(&target);
+  target = Disk().target;
   const int status = ReadSectors(&target, bytes.data(), static_cast<int>(track),
                                  static_cast<int>(sector), static_cast<int>(bytes.size()));
   if (status != kImageOk) {
@@ -67,13 +65,13 @@ int RunSectors(const SectorsOptions& options) {
   for (int k = 0; k < count; ++k) {
     const int index = first + k;
     char owner[128], heading[192];
-    DescribeSectorOwner(&App, App.Tables.TBL1, index, english, owner, sizeof owner);
+    DescribeSectorOwner(&Disk().volume, Disk().tables.TBL1, index, english, owner, sizeof owner);
     std::snprintf(heading, sizeof heading, "Trk%02X Sct%02X  %s\n", index / 16, index % 16 + 1,
                   owner);
     text += heading;
     for (int line = 0; line < kSectorBytes / 16; ++line) {
       char row[160];
-      FormatHexLine(bytes.data() + k * kSectorBytes + line * 16, line * 16, App.Tables.TBL1, row,
+      FormatHexLine(bytes.data() + k * kSectorBytes + line * 16, line * 16, Disk().tables.TBL1, row,
                     sizeof row);
       // Control bytes of the character column would steer the terminal.
       for (char* c = row; *c; ++c)

@@ -6,8 +6,6 @@
 #include "cli/edit_support.h"
 #include "cli/file_args.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "image/journal.h"
 #include "texts/texts.h"
 #include "transfer/convention_guard.h"
@@ -42,7 +40,7 @@ int RunUndelete(const UndeleteOptions& options) {
   if (StartChange(options.change) != 0) return kExitFailed;
   const int number = std::stoi(options.entry.substr(2));
   ImageTarget target;
-  AppImageTarget(&target);
+  target = Disk().target;
   Outcome out;
   OutcomeClear(&out);
   if (RefuseChange(&out, &target) != 0) {
@@ -51,18 +49,16 @@ int RunUndelete(const UndeleteOptions& options) {
   }
   const std::string name = console::ArgumentToCp932(options.name);
   static UndeletePlan plan;
-  if (PlanUndelete(&out, &App, App.Tables.TBL1, number, TypeByte(options.type),
+  if (PlanUndelete(&out, &Disk().volume, Disk().tables.TBL1, number, TypeByte(options.type),
                    options.rename ? name.c_str() : nullptr, &plan) != 0) {
     PrintOutcome(out);
     return kExitFailed;
   }
   char question[512], questionEn[512];
-  UndeleteQuestion(plan, &App, App.Tables.TBL1, question, questionEn, sizeof question);
-  if (console::ShowMessage(question, questionEn, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
-      kIdYes)
-    return kExitFailed;
+  UndeleteQuestion(plan, &Disk().volume, Disk().tables.TBL1, question, questionEn, sizeof question);
+  if (!console::Ask(question, questionEn, kCaptionConfirm)) return kExitFailed;
   SayChange("restored " + options.entry);
-  const int result = CommitUndelete(&out, &target, &App, plan);
+  const int result = CommitUndelete(&out, &target, &Disk().volume, plan);
   return EndFileChange(result, out) == 0 ? kExitOk : kExitFailed;
 }
 

@@ -10,8 +10,6 @@
 #include "cli/manifest_json.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "image/container.h"
 #include "texts/texts.h"
 #include "transfer/export.h"
@@ -69,19 +67,19 @@ int RunUnpack(const UnpackOptions& options) {
   auto manifest = std::make_unique<PackManifest>();
   std::vector<uint8_t> boot(kBootBytes);
   ImageTarget target;
-  AppImageTarget(&target);
+  target = Disk().target;
   Outcome out;
   OutcomeClear(&out);
-  if (UnpackVolume(&target, &App, manifest.get(), boot.data(), &out) != 0) {
+  if (UnpackVolume(&target, &Disk().volume, manifest.get(), boot.data(), &out) != 0) {
     Report(out);
     return kExitFailed;
   }
   // The D88 header's name, kept for pack.
   ImageDisk disks[kMaxImageDisks];
   const int count = ImageListDisks(&target, disks, kMaxImageDisks);
-  if (count > 0 && App.DiskIndex < count)
+  if (count > 0 && Disk().target.diskIndex < count)
     std::snprintf(manifest->containerName, sizeof manifest->containerName, "%s",
-                  disks[App.DiskIndex].name);
+                  disks[Disk().target.diskIndex].name);
 
   std::vector<int> live;
   for (int i = 0; i < manifest->count; i++)
@@ -96,10 +94,10 @@ int RunUnpack(const UnpackOptions& options) {
     std::snprintf(slot.host, sizeof slot.host, "%s", host.c_str());
     shown[static_cast<size_t>(i)] = console::Cp932ToUtf8(PlainName(slot.slot));
     ExportFile file;
-    ExportFileOfEntry(slot.entry, App.Tables.TBL1, &file);
+    ExportFileOfEntry(slot.entry, Disk().tables.TBL1, &file);
     const uint8_t* data = nullptr;
     long length = 0;
-    if (ReadFileData(&target, &file, false, App.Tables.TBL2, &data, &length, &out) != 0) {
+    if (ReadFileData(&target, &file, false, Disk().tables.TBL2, &data, &length, &out) != 0) {
       Report(out);
       return kExitFailed;
     }
@@ -110,9 +108,9 @@ int RunUnpack(const UnpackOptions& options) {
 
   ManifestSource source;
   source.container = LowerExtension(options.image);
-  source.layout = FormatName(App.ImageFormat);
-  source.convention = App.MachineMode == kModePc ? "pc" : "mz";
-  source.disk = App.DiskIndex;
+  source.layout = FormatName(Disk().format);
+  source.convention = Disk().target.machineMode == kModePc ? "pc" : "mz";
+  source.disk = Disk().target.diskIndex;
   const std::string json = ManifestToJson(*manifest, source, shown);
   if (WriteInto(options.folder, kManifestName, reinterpret_cast<const uint8_t*>(json.data()),
                 static_cast<long>(json.size())) != 0)

@@ -4,8 +4,6 @@
 #include <string>
 
 #include "cli/cli.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
 #include "image/journal.h"
 #include "platform/console/console.h"
 #include "transfer/convention_guard.h"
@@ -20,30 +18,30 @@ void ReloadVolume() {
   Outcome out;
   OutcomeClear(&out);
   ImageTarget target;
-  AppImageTarget(&target);
-  if (RecoverImageJournal(&out, &target) == 0) ReadVolumeState(&out, &target, &App);
+  target = Disk().target;
+  if (RecoverImageJournal(&out, &target) == 0) ReadVolumeState(&out, &target, &Disk().volume);
   PrintOutcome(out);
 }
 
 }  // namespace
 
 void PrintMessage(const char* caption, const char* text, const char* textEn) {
-  console::ShowMessage(text, textEn, caption, kMbOk);
+  console::ShowMessage(text, textEn, caption, console::kMbOk);
 }
 
 void PrintOutcome(const Outcome& out) { Report(out); }
 
 int BeginFileChange(const int* slots, int count) {
-  if (!App.VolumeLoaded) return -1;
+  if (!Disk().loaded) return -1;
   ImageTarget target;
-  AppImageTarget(&target);
+  target = Disk().target;
   Outcome out;
   OutcomeClear(&out);
   if (RefuseChange(&out, &target) != 0) {
     PrintOutcome(out);
     return -1;
   }
-  const int reread = RereadForChange(&out, &target, &App, slots, count);
+  const int reread = RereadForChange(&out, &target, &Disk().volume, slots, count);
   PrintOutcome(out);
   if (reread == kRereadChanged) ReloadVolume();
   return reread == kRereadSame ? 0 : -1;
@@ -58,8 +56,8 @@ void SayChange(const std::string& what) { ChangeSummary = what; }
 int EndFileChange(int result, const Outcome& out) {
   PrintOutcome(out);
   ReloadVolume();
-  if (result == 0) RecordListingForTests();
-  if (result == 0 && !ChangeSummary.empty()) console::Info(App.ImagePath + (": " + ChangeSummary));
+  if (result == 0 && !ChangeSummary.empty())
+    console::Info(Disk().target.path + (": " + ChangeSummary));
   ChangeSummary.clear();
   return result;
 }

@@ -11,9 +11,6 @@
 #include "cli/edit_support.h"
 #include "cli/options.h"
 #include "cli/verbs.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
-#include "flows/attribute_dialog.h"
 #include "texts/texts.h"
 #include "transfer/edit_attributes.h"
 #include "view/directory_list.h"
@@ -57,7 +54,7 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
 // The first three characters of the type as the list shows it ("OBJ", "TEX").
 std::string TypeExtension(int slot) {
   DirectoryRow row;
-  FormatDirectoryRow(App.DirectoryBuffer + slot * kEntryBytes, App.Tables.TBL1, &row);
+  FormatDirectoryRow(Disk().volume.DirectoryBuffer + slot * kEntryBytes, Disk().tables.TBL1, &row);
   std::string type = row.cells[kColType];
   type.resize(std::min<size_t>(type.size(), 3));
   while (!type.empty() && type.back() == ' ') type.pop_back();
@@ -68,7 +65,7 @@ std::string TypeExtension(int slot) {
 
 std::string ShownName(int slot) {
   DirectoryRow row;
-  FormatDirectoryRow(App.DirectoryBuffer + slot * kEntryBytes, App.Tables.TBL1, &row);
+  FormatDirectoryRow(Disk().volume.DirectoryBuffer + slot * kEntryBytes, Disk().tables.TBL1, &row);
   return row.cells[kColName];
 }
 
@@ -78,7 +75,7 @@ std::string PlainName(int slot) {
     const auto code = static_cast<unsigned char>(c);
     const bool letterOrDigit = (code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z') ||
                                (code >= 'a' && code <= 'z');
-    const unsigned char host = letterOrDigit ? code : App.Tables.TBL2[code];
+    const unsigned char host = letterOrDigit ? code : Disk().tables.TBL2[code];
     // A byte that stands alone in code page 932 (ASCII and the half-width kana) as itself.
     const bool single = (host >= 0x20 && host < 0x7F) || (host >= 0xA1 && host <= 0xDF);
     plain.push_back(single ? static_cast<char>(host) : '_');
@@ -113,7 +110,7 @@ int ResolveSlot(const std::string& file, const std::string& image) {
   if (file.size() >= 2 && file[0] == '#' &&
       file.find_first_not_of("0123456789", 1) == std::string::npos) {
     const int slot = file.size() <= 10
-                         ? SlotOfRow(App.DirectoryBuffer, App.EntryCount,
+                         ? SlotOfRow(Disk().volume.DirectoryBuffer, Disk().volume.EntryCount,
                                      static_cast<int>(std::strtol(file.c_str() + 1, nullptr, 10)))
                          : -1;
     if (slot < 0) console::Note(file + ": no such file in " + image);
@@ -122,8 +119,8 @@ int ResolveSlot(const std::string& file, const std::string& image) {
   // The name as stored, as ls shows it, or plain (ls --json's "name").
   const std::string name = console::ArgumentToCp932(file);
   std::vector<int> found;
-  for (int k = 0; k < App.EntryCount && k < kMaxSlots; ++k) {
-    if (App.DirectoryBuffer[k * kEntryBytes + kEntryType] == 0) continue;
+  for (int k = 0; k < Disk().volume.EntryCount && k < kMaxSlots; ++k) {
+    if (Disk().volume.DirectoryBuffer[k * kEntryBytes + kEntryType] == 0) continue;
     if (SameIgnoringCase(StoredName(k), name) || SameIgnoringCase(ShownName(k), name) ||
         SameIgnoringCase(PlainName(k), name))
       found.push_back(k);
@@ -143,80 +140,47 @@ int ResolveSlot(const std::string& file, const std::string& image) {
   return found[0];
 }
 
-namespace {
-
-void CopyText(const std::string& text, char* buffer) {
-  const size_t n = std::min(text.size(), static_cast<size_t>(kControlTextCapacity - 1));
-  std::memcpy(buffer, text.data(), n);
-  buffer[n] = '\0';
-}
-
-bool SameAsciiText(const std::string& a, const char* b) {
-  if (a.size() != std::strlen(b)) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 void ApplyAttributeOptions(const AttributeOptions& options, AttributeTexts* texts) {
-  auto field = [&options](const char* key, std::string* value) {
-    const auto it = options.fields.find(key);
-    if (it == options.fields.end()) return false;
-    *value = console::ArgumentToCp932(it->second);
-    return true;
+  std::map<std::string, std::string> typed;  // the fields in code page 932
+  for (const auto& [key, value] : options.fields) typed[key] = console::ArgumentToCp932(value);
+  auto field = [&typed](const char* key) {
+    const auto it = typed.find(key);
+    return it == typed.end() ? nullptr : it->second.c_str();
   };
-  std::string text;
-  if (field("name", &text)) CopyText(text, texts->name);
-  if (field("type", &text)) {
-    // A type that names no item of the list selects none.
-    texts->typeItem = nullptr;
-    for (int type = 1; AttributeTypeName(type); ++type)
-      if (SameAsciiText(text, AttributeTypeName(type))) texts->typeItem = AttributeTypeName(type);
-  }
-  if (field("start", &text)) CopyText(text, texts->start);
-  if (field("exec", &text)) CopyText(text, texts->exec);
-  if (field("date", &text)) {
-    // YY/MM/DD into the three fields; what is missing stays empty for the checks to refuse.
-    const size_t first = text.find('/');
-    const size_t second = first == std::string::npos ? first : text.find('/', first + 1);
-    CopyText(text.substr(0, first), texts->year);
-    CopyText(first == std::string::npos ? "" : text.substr(first + 1, second - first - 1),
-             texts->month);
-    CopyText(second == std::string::npos ? "" : text.substr(second + 1), texts->day);
-  }
-  if (options.lock || options.unlock) texts->lockSelected = options.lock;
+  TypedAttributes attributes;
+  attributes.name = field("name");
+  attributes.type = field("type");
+  attributes.start = field("start");
+  attributes.exec = field("exec");
+  attributes.date = field("date");
+  attributes.lock = options.lock ? 1 : options.unlock ? 0 : -1;
+  TypeAttributeTexts(attributes, texts);
 }
 
 int EditAttributesOfImage(int slot, const AttributeOptions& options) {
   if (BeginFileChange(&slot, 1) != 0) return kExitFailed;
   uint8_t entry[kEntryBytes];
-  std::memcpy(entry, App.DirectoryBuffer + slot * kEntryBytes, kEntryBytes);
+  std::memcpy(entry, Disk().volume.DirectoryBuffer + slot * kEntryBytes, kEntryBytes);
   AttributeTexts texts;
   ShownAttributeTexts(entry, &texts);
   char shownName[kControlTextCapacity];
   std::memcpy(shownName, texts.name, sizeof shownName);
   ApplyAttributeOptions(options, &texts);
   AttributeCheckFailure failure;
-  if (CheckEditedAttributes(texts, shownName, &App, slot, entry, &failure) != 0) {
+  if (CheckEditedAttributes(texts, shownName, &Disk().volume, slot, entry, &failure) != 0) {
     PrintMessage(failure.caption, failure.text, failure.textEn);
     return kExitFailed;
   }
-  if (PlatformMessageBox(console::kMainWindow, kMsgAttributesConfirm, kCaptionConfirm,
-                         kMbYesNo | kMbIconQuestion) != kIdYes)
-    return kExitFailed;
+  if (!console::Ask(kMsgAttributesConfirm, nullptr, kCaptionConfirm)) return kExitFailed;
   SayChange(
       options.fields.size() == 1 && options.fields.count("name") && !options.lock && !options.unlock
           ? "renamed " + console::Cp932ToUtf8(PlainName(slot)) + " to " + options.fields.at("name")
           : "changed the attributes of " + console::Cp932ToUtf8(PlainName(slot)));
   ImageTarget target;
-  AppImageTarget(&target);
+  target = Disk().target;
   Outcome out;
   OutcomeClear(&out);
-  const int result = CommitAttributeEdit(&out, &target, &App, slot, entry);
+  const int result = CommitAttributeEdit(&out, &target, &Disk().volume, slot, entry);
   return EndFileChange(result, out) == 0 ? kExitOk : kExitFailed;
 }
 

@@ -44,7 +44,8 @@ struct AttributeOptions {
   bool lock = false;
   bool unlock = false;
 };
-// The options over the texts the attribute dialog shows, as a user would type them into it.
+// The options over the texts the attribute dialog shows, as a user would type them into it
+// (TypeAttributeTexts, attribute_checks.h): each field in code page 932.
 void ApplyAttributeOptions(const AttributeOptions& options, AttributeTexts* texts);
 // The file in `slot` of the loaded volume given the attributes, after the confirmation: the checks
 // of the attribute dialog, the question, then one change. An exit code.

@@ -9,21 +9,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
 #include "codes/code_tables.h"
-#include "flows/app_image.h"
-#include "flows/app_state.h"
-#include "flows/disk_chooser.h"
-#include "flows/volume_view.h"
 #include "image/container.h"
 #include "image/host_files.h"
 #include "image/image_lock.h"
 #include "image/image_select.h"
 #include "image/journal.h"
+#include "image/sector_transfer.h"
 #include "texts/texts.h"
 #include "transfer/convention_guard.h"
 #include "view/directory_list.h"
@@ -37,23 +35,36 @@ namespace {
 // The disks of the image AimAtImage last looked at.
 ImageDisk Disks[kMaxImageDisks];
 
+// The record of the command's image.
+std::unique_ptr<OpenDisk> Current;
+
 int ExtensionFormat(const std::string& image) { return FormatForPath(image.c_str()); }
 
-// The disks of the image as its extension's container lists them, or, for an extension that is
-// no image's, as the container its bytes show does.
-int ListDisks() {
-  ImageTarget target;
-  ImageTargetFor(&target, App.ImagePath, ContainerForFormat(App.ImageFormat), App.MachineMode);
-  if (!target.kind) {
-    uint8_t head[kContainerHeadBytes];
-    int64_t size = 0;
-    if (ImageReadHead(&target, head, &size) != 0) return -1;
-    target.kind = RecogniseContainer(head, size);
-  }
-  return ImageListDisks(&target, Disks, kMaxImageDisks);
+// A record ready for use, writing under either convention when --any-convention says so.
+std::unique_ptr<OpenDisk> NewDisk() {
+  auto disk = std::make_unique<OpenDisk>();
+  InitOpenDisk(disk.get());
+  disk->change.anyConvention = Choice().anyConvention;
+  return disk;
 }
 
 }  // namespace
+
+OpenDisk& Disk() {
+  if (!Current) Current = NewDisk();
+  return *Current;
+}
+
+std::unique_ptr<OpenDisk> TakeDisk() {
+  std::unique_ptr<OpenDisk> taken = std::move(Current);
+  Current = NewDisk();
+  if (taken) {
+    Current->tables = taken->tables;
+    Current->target.machineMode = taken->target.machineMode;
+    Current->transferMode = taken->transferMode;
+  }
+  return taken;
+}
 
 ImageChoice& Choice() {
   static ImageChoice choice;
@@ -61,28 +72,30 @@ ImageChoice& Choice() {
 }
 
 int AimAtImage(const std::string& image) {
-  std::snprintf(App.ImagePath, sizeof App.ImagePath, "%s", image.c_str());
-  App.ImageFormat = ExtensionFormat(image);
-  int count = ListDisks();
+  OpenDisk& disk = Disk();
+  // A path too long for the record is cut (the Open command refuses it before); its extension
+  // still names the container.
+  AimOpenDisk(&disk, image.substr(0, kPathCapacity - 1).c_str(), disk.target.machineMode);
+  disk.format = ExtensionFormat(image);
+  disk.target.kind = ContainerForFormat(disk.format);
+  int count = ListTargetDisks(&disk.target, Disks, kMaxImageDisks);
   if (count < 0) count = 0;  // unreadable: the reading says so
-  const int disk = Choice().disk < 0 ? 0 : Choice().disk;
+  const int index = Choice().disk < 0 ? 0 : Choice().disk;
   const int held = count > 1 ? count : 1;
-  if (disk >= held) {
+  if (index >= held) {
     console::Note(image + ": the file holds " + std::to_string(held) +
-                  (held == 1 ? " disk" : " disks") + "; there is no disk " + std::to_string(disk));
+                  (held == 1 ? " disk" : " disks") + "; there is no disk " + std::to_string(index));
     return -1;
   }
-  SelectImageDisk(Disks, count, disk);
+  AimAtDisk(&disk.target, Disks, count, index);
   return 0;
 }
 
 void StartSession(const console::Settings& settings, const std::string& mode, bool ascii) {
   console::Reset(settings);
-  ResetAppState();
-  App.Change->anyConvention = Choice().anyConvention;
-  App.MachineMode = (mode == "pc" || mode == "PC") ? kModePc : kModeMz;
-  App.TransferMode = ascii ? kTransferAscii : kTransferBinary;
-  SetupListColumns();
+  Current = NewDisk();
+  Current->target.machineMode = (mode == "pc" || mode == "PC") ? kModePc : kModeMz;
+  Current->transferMode = ascii ? kTransferAscii : kTransferBinary;
 }
 
 namespace {
@@ -110,22 +123,14 @@ std::string InstalledCodeFile() {
 }  // namespace
 
 int LoadTables(const std::string& codes) {
-  int result;
   const std::string path = codes.empty() ? InstalledCodeFile() : codes;
-  if (path.empty()) {
-    result = LoadCodeTables(console::kMainWindow);
-  } else {
-    std::FILE* stream = PlatformOpenHostFile(path.c_str(), "rb");
-    if (!stream) {
-      PlatformMessageBox(console::kMainWindow, kMsgCodeFileMissing, kCaptionError, kMbOk);
-      result = -1;
-    } else {
-      result = ReadCodeTables(stream, &App.Tables);
-      std::fclose(stream);
-    }
-  }
+  Outcome out;
+  OutcomeClear(&out);
+  const int result = path.empty() ? ReadCodeFileBesideProgram(&out, &Disk().tables)
+                                  : ReadCodeFileAt(&out, path.c_str(), &Disk().tables);
+  Report(out);
   if (result != 0) {
-    PlatformMessageBox(console::kMainWindow, kMsgCreateFailed, kCaptionError, kMbOk);
+    Report(kCaptionError, kMsgCreateFailed);
     return -1;
   }
   return 0;
@@ -135,12 +140,12 @@ void Report(const Outcome& outcome) {
   for (int i = 0; i < outcome.count; i++) {
     const char* format = outcome.messages[i].format;
     console::ShowMessage(outcome.messages[i].text, outcome.messages[i].textEn,
-                         outcome.messages[i].caption, kMbOk, format);
+                         outcome.messages[i].caption, console::kMbOk, format);
     // The journal messages name the file only by pattern: say which file it is.
     if (format == kMsgJournalForeign || format == kMsgJournalBlocksWrite ||
         format == kMsgJournalCreateFailed || format == kMsgJournalRecoverFailed) {
       char journal[kPathCapacity + 16];
-      if (ImageJournalPath(App.ImagePath, journal, sizeof journal) == 0)
+      if (ImageJournalPath(Disk().target.path, journal, sizeof journal) == 0)
         console::Note(std::string("the journal file is ") + journal);
     }
   }
@@ -246,27 +251,27 @@ int ChooseConvention(const std::string& image, bool change) {
   const std::string& mode = Choice().mode;
   Refusal().clear();
   if (mode == "auto") {
-    if (IdentifyCurrentImage(console::kMainWindow, &id) != 0) return 0;  // the read says why
+    const int status = IdentifyOpenDisk(&Disk(), &id);
+    if (status > 0) Report(kCaptionRead, ImageStatusText(status));
+    if (status != 0) return 0;  // the read says why
     if (id.verdict == kVerdictNone) {
       Refusal().push_back(image + ": " + VerdictText(id));
       for (const std::string& line : ReasonLines(id)) Refusal().push_back(line);
       for (const std::string& line : Refusal()) console::Note(line);
       return -1;
     }
-    App.MachineMode = id.verdict;
+    Disk().target.machineMode = id.verdict;
     return 0;
   }
   // An image that cannot be identified is read as given: the read then says what is wrong.
-  ImageTarget target;
-  AppImageTarget(&target);
-  if (IdentifyImage(&target, App.ImageFormat, &id) != 0) return 0;
+  if (IdentifyOpenDisk(&Disk(), &id) != 0) return 0;
   if (!mode.empty()) {
-    const int other = OtherConvention(id, App.MachineMode);
+    const int other = OtherConvention(id, Disk().target.machineMode);
     if (other != kVerdictNone)
       NoteText(image, other == kModePc ? kWebLooksRecordedPc : kWebLooksRecordedMz);
     return 0;
   }
-  App.MachineMode = id.verdict == kVerdictNone ? kModeMz : id.verdict;
+  Disk().target.machineMode = id.verdict == kVerdictNone ? kModeMz : id.verdict;
   if (id.verdict != kVerdictNone) return 0;
   if (id.ambiguous) {
     NoteText(image, kCliBothConventions);
@@ -295,29 +300,19 @@ int OpenImage(const std::string& image, bool change) {
   }
   if (change && HoldImage(image.c_str(), true) != 0) return -1;
   if (AimAtImage(image) != 0) return -1;
-  if (App.DiskCount > 1 && Choice().disk < 0)
-    console::Note(image + ": the file holds " + std::to_string(App.DiskCount) +
+  if (Disk().target.diskCount > 1 && Choice().disk < 0)
+    console::Note(image + ": the file holds " + std::to_string(Disk().target.diskCount) +
                   " disks; disk 0 is used (choose one with --disk N)");
   if (ChooseConvention(image, change) != 0) return -1;
   // The load: a journal left by an interrupted change first, then the volume, read in one go.
   Outcome out;
   OutcomeClear(&out);
-  ImageTarget recovered;
-  AppImageTarget(&recovered);
-  int result = RecoverImageJournal(&out, &recovered);
-  if (result == 0 && !change && HoldImage(App.ImagePath, false) != 0) {
+  int result = RecoverImageJournal(&out, &Disk().target);
+  if (result == 0 && !change && HoldImage(Disk().target.path, false) != 0) {
     Report(out);
     return -1;
   }
-  if (result == 0) {
-    static ImageSession session;
-    ImageTarget target;
-    AppImageTarget(&target);
-    ImageSessionOpen(&session, target.path);
-    target.session = &session;
-    result = ReadVolume(&target, &App, &out);
-    ImageSessionClose(&session);
-  }
+  if (result == 0) result = LoadOpenDisk(&Disk(), &out);
   Report(out);
   if (result != 0) {
     const std::string reason = SystemReason(image, false);
@@ -325,17 +320,17 @@ int OpenImage(const std::string& image, bool change) {
   } else if (change && RefuseIfNotWritable(image) != 0) {
     result = -1;
   }
-  App.VolumeLoaded = result == 0 ? 1 : 0;
+  if (result != 0) Disk().loaded = false;
   return result;
 }
 
 int CountFiles() {
   int files = 0;
-  const int slots = App.EntryCount < kDirectoryBufferBytes / kEntryBytes
-                        ? App.EntryCount
+  const int slots = Disk().volume.EntryCount < kDirectoryBufferBytes / kEntryBytes
+                        ? Disk().volume.EntryCount
                         : kDirectoryBufferBytes / kEntryBytes;
   for (int k = 0; k < slots; ++k)
-    if (App.DirectoryBuffer[k * kEntryBytes + kEntryType] != 0) files++;
+    if (Disk().volume.DirectoryBuffer[k * kEntryBytes + kEntryType] != 0) files++;
   return files;
 }
 
@@ -353,16 +348,16 @@ const char* FormatName(int imageFormat) {
 const char* ModeName(int machineMode) { return machineMode == kModePc ? "PC" : "MZ"; }
 
 int RowOfSlot(int slot) {
-  if (slot < 0 || slot >= App.EntryCount) return -1;
-  if (App.DirectoryBuffer[slot * kEntryBytes + kEntryType] == 0) return -1;
+  if (slot < 0 || slot >= Disk().volume.EntryCount) return -1;
+  if (Disk().volume.DirectoryBuffer[slot * kEntryBytes + kEntryType] == 0) return -1;
   int row = 0;
   for (int k = 0; k < slot; ++k)
-    if (App.DirectoryBuffer[k * kEntryBytes + kEntryType] != 0) row++;
+    if (Disk().volume.DirectoryBuffer[k * kEntryBytes + kEntryType] != 0) row++;
   return row;
 }
 
 std::string StoredName(int slot) {
-  const uint8_t* name = App.DirectoryBuffer + slot * kEntryBytes + kEntryName;
+  const uint8_t* name = Disk().volume.DirectoryBuffer + slot * kEntryBytes + kEntryName;
   std::string text;
   for (int i = 0; i < kEntryNameMax && name[i] != 0x0D && name[i] != 0x00; ++i)
     text.push_back(static_cast<char>(name[i]));

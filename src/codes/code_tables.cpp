@@ -131,6 +131,17 @@ int ReadCodeTables(std::FILE* stream, CodeTables* tables) {
   }
 }
 
+int ReadCodeFileAt(Outcome* out, const char* path, CodeTables* tables) {
+  std::FILE* stream = PlatformOpenHostFile(path, "rb");
+  if (!stream) {
+    SayText(out, kCaptionError, kMsgCodeFileMissing, kMsgCodeFileMissing);
+    return -1;
+  }
+  const int result = ReadCodeTables(stream, tables);
+  std::fclose(stream);
+  return result;
+}
+
 int ReadCodeFileBesideProgram(Outcome* out, CodeTables* tables) {
   char executable[kPathCapacity];
   if (PlatformExecutablePath(executable, sizeof executable) == 0) {

@@ -8,6 +8,7 @@
 #include "image/journal.h"
 #include "texts/texts.h"
 #include "transfer/convention_guard.h"
+#include "transfer/open_disk.h"
 
 void AppImageTarget(ImageTarget* target) {
   std::memcpy(target->path, App.ImagePath, sizeof target->path);
@@ -86,11 +87,13 @@ int ImageCarriesRuns(const SectorRun* runs, int runCount) {
 }
 
 void SelectImageDisk(const ImageDisk* disks, int count, int index) {
-  const bool several = count > 1 && index >= 0 && index < count;
-  App.DiskBase = several ? disks[index].base : 0;
-  App.DiskEnd = several ? disks[index].end : 0;
-  App.DiskIndex = several ? index : 0;
-  App.DiskCount = count;
+  ImageTarget target;
+  AppImageTarget(&target);
+  AimAtDisk(&target, disks, count, index);
+  App.DiskBase = target.diskBase;
+  App.DiskEnd = target.diskEnd;
+  App.DiskIndex = target.diskIndex;
+  App.DiskCount = target.diskCount;
 }
 
 int ImageBeginChange(WindowHandle owner, const ImageTarget* target) {
@@ -137,22 +140,15 @@ int ChangeHistoryStep(WindowHandle owner, const ImageTarget* target, bool undo) 
 }
 
 int CheckLoadedVolume(CheckFindings* findings) {
-  const VolumeView volume{App.SystemArea,   App.DirectoryBuffer, App.EntryCount,
-                          App.ExdirPresent, App.ExdirTrack,      App.ExdirSector};
-  CheckVolumeStructure(volume, findings);
   ImageTarget target;
   AppImageTarget(&target);
-  return CheckImageContainer(&target, volume, findings);
+  return CheckLoadedVolume(&target, &App, findings);
 }
 
 int LoadedFileDamage(VolumeHealth* health, FileDamage* damage) {
-  const VolumeView volume{App.SystemArea,   App.DirectoryBuffer, App.EntryCount,
-                          App.ExdirPresent, App.ExdirTrack,      App.ExdirSector};
   ImageTarget target;
   AppImageTarget(&target);
-  if (ReadVolumeHealth(&target, health) != 0) return -1;
-  CountFileDamage(volume, *health, damage);
-  return 0;
+  return LoadedFileDamage(&target, &App, health, damage);
 }
 
 int IdentifyCurrentImage(WindowHandle owner, Identification* result) {

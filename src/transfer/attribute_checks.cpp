@@ -175,3 +175,77 @@ int CheckAttributeTextsWith(const AttributeTexts& texts, const AttributeCheckRul
 const char* AttributeTypeName(int type) {
   return type >= 1 && type <= kTypeCount ? kTypeNames[type - 1] : nullptr;
 }
+
+namespace {
+
+// A control's text as the dialog reads it back: at most kControlTextCapacity - 1 bytes.
+void TypeText(const char* text, size_t length, char* field) {
+  const size_t n = length < kControlTextCapacity - 1 ? length : kControlTextCapacity - 1;
+  std::memcpy(field, text, n);
+  field[n] = '\0';
+}
+void TypeText(const char* text, char* field) { TypeText(text, std::strlen(text), field); }
+
+bool SameAsciiText(const char* a, const char* b) {
+  auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+  for (; *a && *b; ++a, ++b)
+    if (lower(static_cast<unsigned char>(*a)) != lower(static_cast<unsigned char>(*b)))
+      return false;
+  return *a == '\0' && *b == '\0';
+}
+
+// An address as a script writes it: "0x1200" and "1200h" are the dialog's "1200". Other texts
+// pass as they are, for the checks to judge.
+void TypeAddress(const char* text, char* field) {
+  const size_t length = std::strlen(text);
+  const char* digits = text;
+  size_t count = length;
+  if (length > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    digits = text + 2;
+    count = length - 2;
+  } else if (length > 1 && (text[length - 1] == 'h' || text[length - 1] == 'H')) {
+    count = length - 1;
+  } else {
+    count = 0;
+  }
+  bool hex = count > 0 && count <= 4;
+  for (size_t i = 0; hex && i < count; ++i) hex = std::strchr("0123456789abcdefABCDEF", digits[i]);
+  if (hex)
+    TypeText(digits, count, field);
+  else
+    TypeText(text, field);
+}
+
+}  // namespace
+
+void TypeAttributeTexts(const TypedAttributes& typed, AttributeTexts* texts) {
+  if (typed.name) TypeText(typed.name, texts->name);
+  if (typed.type) {
+    texts->typeItem = nullptr;  // typed into the edit field: no list item is selected
+    for (int type = 1; AttributeTypeName(type); type++)
+      if (SameAsciiText(typed.type, AttributeTypeName(type)))
+        texts->typeItem = AttributeTypeName(type);
+  }
+  if (typed.start) TypeAddress(typed.start, texts->start);
+  if (typed.exec) TypeAddress(typed.exec, texts->exec);
+  if (typed.date) {
+    const char* first = std::strchr(typed.date, '/');
+    const char* second = first ? std::strchr(first + 1, '/') : nullptr;
+    TypeText(typed.date, first ? static_cast<size_t>(first - typed.date) : std::strlen(typed.date),
+             texts->year);
+    if (first)
+      TypeText(first + 1, second ? static_cast<size_t>(second - first - 1) : std::strlen(first + 1),
+               texts->month);
+    else
+      texts->month[0] = '\0';
+    if (second)
+      TypeText(second + 1, texts->day);
+    else
+      texts->day[0] = '\0';
+  } else {
+    if (typed.year) TypeText(typed.year, texts->year);
+    if (typed.month) TypeText(typed.month, texts->month);
+    if (typed.day) TypeText(typed.day, texts->day);
+  }
+  if (typed.lock >= 0) texts->lockSelected = typed.lock == 1;
+}

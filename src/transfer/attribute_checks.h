@@ -54,3 +54,20 @@ const char* AttributeTypeName(int type);
 // An import may replace a file of the same name: never (the duplicate-name message), after a
 // question, or always.
 enum ReplacePolicy { kReplaceNever, kReplaceAsk, kReplaceAlways };
+
+// What a user types into the attribute dialog (code page 932), for the front ends that have no
+// dialog: a null field is left as the dialog shows it.
+struct TypedAttributes {
+  const char* name = nullptr;
+  const char* type = nullptr;   // the list item of that name (ASCII case ignored), else none
+  const char* start = nullptr;  // hex, also as 0x1200 or 1200h
+  const char* exec = nullptr;
+  const char* date = nullptr;  // YY/MM/DD into the three fields (what is missing stays empty)
+  const char* year = nullptr;  // or the three fields one by one
+  const char* month = nullptr;
+  const char* day = nullptr;
+  int lock = -1;  // 1: the lock button chosen, 0: the unlock button, -1: as shown
+};
+// Types `typed` over the texts the dialog shows: each field at most as long as the dialog reads
+// it back, for the checks to judge.
+void TypeAttributeTexts(const TypedAttributes& typed, AttributeTexts* texts);

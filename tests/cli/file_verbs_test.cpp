@@ -140,6 +140,17 @@ TEST_F(FileVerbsTest, RenameAndAttrWriteTheEntryInItsOwnOrder) {
   EXPECT_TRUE(testsupport::BytesEqual(expected.bytes, Now(path, false, 1)));
 }
 
+// attr takes the address forms its help names, as import does: 0x8000 and C000h are 8000 and C000.
+TEST_F(FileVerbsTest, AttrTakesTheAddressFormsOfItsHelp) {
+  WriteImage(ThreeFiles(), "disk.d88", true, 0);
+  Result r = Zelvo({"attr", "--yes", "--codes", codes, "--start", "0x8000", "--exec", "C000h",
+                    "disk.d88", "high"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Zelvo({"attr", "--codes", codes, "disk.d88", "high"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Start   8000\nExec    C000\n"), std::string::npos) << r.out;
+}
+
 TEST_F(FileVerbsTest, AttrWithoutOptionsPrints) {
   WriteImage(ThreeFiles(), "disk.d88", true, 0);
   Result r = Zelvo({"attr", "--codes", codes, "disk.d88", "high"});

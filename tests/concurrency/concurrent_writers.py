@@ -3,12 +3,14 @@
 
 usage: concurrent_writers.py ZELVO WORKDIR
 
-Writers wait their turn and none fails; readers list only states that some writer left (each
-writer records its listing while it still holds the image, ZELVO_TEST_LISTINGS); overlapping
+Writers wait their turn and none fails; readers list only states that some writer left (the
+writers' order is read from the final listing and replayed on a copy of the first state, each
+state listed by `zelvo ls`); overlapping
 deletes and an import racing a `new --force` leave a clean volume and no journal; a command that
 waits past --wait refuses with the busy message and changes nothing.
 """
 import filecmp
+import json
 import os
 import shutil
 import subprocess
@@ -25,7 +27,8 @@ FAILURES = []
 
 
 def env(**extra):
-    e = dict(os.environ, ZELVO_LANG="en")
+    # One date for every import, so that a replay writes the same directory entries.
+    e = dict(os.environ, ZELVO_LANG="en", SOURCE_DATE_EPOCH="1700000000")
     e.update(extra)
     return e
 
@@ -34,10 +37,9 @@ def run(*args, **kw):
     return subprocess.run([ZELVO, *args], capture_output=True, text=True, env=env(), **kw)
 
 
-def start(*args, listings=None, out=None):
-    extra = {"ZELVO_TEST_LISTINGS": listings} if listings else {}
+def start(*args, out=None):
     return subprocess.Popen([ZELVO, *args], stdout=out or subprocess.PIPE,
-                            stderr=subprocess.PIPE, text=True, env=env(**extra))
+                            stderr=subprocess.PIPE, text=True, env=env())
 
 
 def expect(condition, what):
@@ -69,15 +71,28 @@ def clean(image, what):
     expect(not os.path.exists(image + "-journal"), f"{what}: a journal was left")
 
 
+def states_left(first, image, hosts):
+    """The listing of every state the importers left, in their order: the order the final listing
+    shows (each import takes the next free slot), replayed on a copy of the first state."""
+    files = json.loads(run("ls", "--json", image).stdout)["files"]
+    order = [f["name"] for f in files]
+    by_name = {os.path.basename(h): h for h in hosts}
+    states = [run("ls", first).stdout]
+    for name in order:
+        if name in by_name:
+            got = run("import", "--yes", first, by_name[name])
+            expect(got.returncode == 0, f"the replay's import of {name} failed: {got.stderr}")
+            states.append(run("ls", first).stdout)
+    expect(states[-1] == run("ls", image).stdout, "the replay did not end where the writers did")
+    return states
+
+
 def many_importers_and_readers():
     image = fresh("many.d88")
-    listings = os.path.join(WORK, "listings.txt")
-    initial = run("ls", image)
-    with open(listings, "w") as f:
-        f.write(initial.stdout + "--\n")
+    first = os.path.join(WORK, "replay.d88")
+    shutil.copyfile(image, first)
     hosts = [host_file(f"F{i:02d}.BIN", 700 + 389 * i, i) for i in range(WRITERS)]
-    writers = [start("import", "--yes", "--wait", "60", image, h, listings=listings)
-               for h in hosts]
+    writers = [start("import", "--yes", "--wait", "60", image, h) for h in hosts]
     # Readers list the image the whole time the writers work.
     seen = []
     while any(w.poll() is None for w in writers):
@@ -89,8 +104,7 @@ def many_importers_and_readers():
     for i, w in enumerate(writers):
         _, err = w.communicate()
         expect(w.returncode == 0, f"import {i} failed: {err}")
-    with open(listings) as f:
-        left = set(f.read().split("--\n"))
+    left = set(states_left(first, image, hosts))
     expect(len(left) >= WRITERS + 1, f"{len(left)} listings recorded for {WRITERS} imports")
     for out in seen:
         expect(out in left, "a reader listed a state that no writer left:\n" + out)

@@ -227,29 +227,21 @@ const char* ListingAnswer(bool ok, const Outcome& out) {
   return Done(json);
 }
 
-void CopyText(const char* text, char* field) {
-  std::snprintf(field, kControlTextCapacity, "%s", text ? text : "");
-}
-
-unsigned char Lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
-
-// The texts as the attribute dialog reads them back: the type's list item when the text is one.
+// The texts as the attribute dialog reads them back (a missing field empty): the one typing of
+// attribute texts.
 void TypedTexts(AttributeTexts* texts, const char* name, const char* type, const char* start,
                 const char* exec, const char* year, const char* month, const char* day, int lock) {
-  CopyText(name, texts->name);
-  texts->typeItem = nullptr;
-  for (int t = 1; AttributeTypeName(t); t++) {
-    const char* item = AttributeTypeName(t);
-    size_t i = 0;
-    while (type && item[i] && Lower(type[i]) == Lower(item[i])) i++;
-    if (type && item[i] == '\0' && type[i] == '\0') texts->typeItem = item;
-  }
-  CopyText(start, texts->start);
-  CopyText(exec, texts->exec);
-  CopyText(year, texts->year);
-  CopyText(month, texts->month);
-  CopyText(day, texts->day);
-  texts->lockSelected = lock != 0;
+  auto given = [](const char* text) { return text ? text : ""; };
+  TypedAttributes typed;
+  typed.name = given(name);
+  typed.type = given(type);
+  typed.start = given(start);
+  typed.exec = given(exec);
+  typed.year = given(year);
+  typed.month = given(month);
+  typed.day = given(day);
+  typed.lock = lock != 0 ? 1 : 0;
+  TypeAttributeTexts(typed, texts);
 }
 
 const char* TextsAnswer(const AttributeTexts& texts) {

@@ -1,4 +1,4 @@
-// The platform seam for the zelvo command-line tool.
+// What the zelvo command-line tool needs of a terminal, and the host files the core takes.
 #include "platform/console/console.h"
 
 #include <sys/stat.h>
@@ -149,6 +149,10 @@ int ShowMessage(const char* text, const char* textEn, const char* caption, unsig
   return answer;
 }
 
+bool Ask(const char* text, const char* textEn, const char* caption) {
+  return ShowMessage(text, textEn, caption, kMbYesNo | kMbIconQuestion) == kIdYes;
+}
+
 void Note(std::string_view text) { WriteErr("zelvo: " + std::string(text) + "\n"); }
 void Info(std::string_view text) {
   if (!QuietMode) Note(text);
@@ -157,46 +161,6 @@ void Info(std::string_view text) {
 }  // namespace console
 
 using namespace console;
-
-int PlatformMessageBox(WindowHandle, const char* text, const char* caption, unsigned flags) {
-  return ShowMessage(text, nullptr, caption, flags);
-}
-
-// zelvo shows no window: the window operations that the core's flows name do nothing here (a
-// dialog is cancelled, the list holds no rows), and zelvo never calls them.
-int PlatformGetOpenFileName(WindowHandle, FileDialogRequest*) { return 0; }
-int PlatformGetSaveFileName(WindowHandle, FileDialogRequest*) { return 0; }
-unsigned long PlatformCommDlgExtendedError() { return 0; }
-void ListInsertColumn(WindowHandle, int, int, const char*) {}
-void ListInsertRow(WindowHandle, int, const char*) {}
-void ListSetCell(WindowHandle, int, int, const char*) {}
-void ListGetCell(WindowHandle, int, int, char* buffer, int capacity) {
-  if (capacity > 0) buffer[0] = '\0';
-}
-int ListRowCount(WindowHandle) { return 0; }
-int ListDeleteRow(WindowHandle, int) { return 0; }
-int ListFirstSelected(WindowHandle) { return -1; }
-int ListNextSelected(WindowHandle, int) { return -1; }
-void ListFilled(WindowHandle) {}
-void PlatformSetStatus(WindowHandle, int, const char*) {}
-void MenuEnableItem(WindowHandle, int, bool) {}
-void MenuCheckItem(WindowHandle, int, bool) {}
-void PlatformSetWindowText(WindowHandle, const char*) {}
-void PlatformSetWindowTitle(WindowHandle, const char*, const char*, const char*) {}
-intptr_t PlatformDialogBox(WindowHandle, int, DialogProc) { return kIdCancel; }
-void PlatformEndDialog(WindowHandle, intptr_t) {}
-void DlgSetItemText(WindowHandle, int, const char*) {}
-int DlgGetItemText(WindowHandle, int, char* buffer, int capacity) {
-  if (capacity > 0) buffer[0] = '\0';
-  return 0;
-}
-void DlgCheckButton(WindowHandle, int, bool) {}
-void DlgSetFocus(WindowHandle, int) {}
-bool DlgIsButtonChecked(WindowHandle, int) { return false; }
-void DlgComboAppend(WindowHandle, int, const char*) {}
-void DlgComboSetSelection(WindowHandle, int, int) {}
-int DlgComboSelection(WindowHandle, int) { return -1; }
-void DlgComboItemText(WindowHandle, int, int, char* buffer) { buffer[0] = '\0'; }
 
 unsigned PlatformExecutablePath(char* buffer, unsigned capacity) {
   if (capacity == 0) return 0;
@@ -252,9 +216,6 @@ void PlatformLocalDate(char out[9]) {
 #endif
   if (std::strftime(out, 9, "%m/%d/%y", &local) != 8) std::strcpy(out, "01/01/00");
 }
-
-int PlatformChooseFolder(WindowHandle, const char*, char*, int) { return 0; }
-bool PlatformFileWriteTimeUtc(const char*, int*) { return false; }  // zelvo stamps its own
 
 int PlatformHostFileName(const char* name, char* out, int capacity) {
   const std::string plain = PlainFileName(Cp932ToHostPath(name ? name : ""));

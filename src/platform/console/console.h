@@ -1,18 +1,24 @@
 // What the zelvo tool needs of a terminal: a message printed on standard error ("caption: text",
 // in the user's language), a yes/no question answered from the command line (--yes) or asked on
-// the terminal, and the host system's streams, paths and texts. zelvo calls the operations
-// directly; the window operations of the seam do nothing here.
+// the terminal, and the host system's streams, paths and texts (and the host files the core takes,
+// image/host_files.h). zelvo calls the operations directly; it has no window.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
+#include "image/host_files.h"
 
 namespace console {
 
-inline WindowHandle const kMainWindow = reinterpret_cast<WindowHandle>(0x10);
+// The kinds of message and the answers (their Win32 values, as the boxes list them).
+inline constexpr unsigned kMbOk = 0x00;
+inline constexpr unsigned kMbYesNo = 0x04;
+inline constexpr unsigned kMbIconQuestion = 0x20;
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
 
 // One message box as it was shown (texts in code page 932).
 struct Box {
@@ -47,10 +53,13 @@ void SetLanguage(Language language);
 Language CurrentLanguage();
 // A message box as the terminal shows it: "caption: text" on standard error in the current
 // language (`textEn` the English text, or null for the table's English of `text`), then the
-// answer of a question. PlatformMessageBox is this with a null `textEn`.
+// answer of a question.
 // `format` is the table text the message came from (null: `text` itself).
 int ShowMessage(const char* text, const char* textEn, const char* caption, unsigned flags,
                 const char* format = nullptr);
+
+// A yes/no question (kCaptionConfirm's kind) as ShowMessage asks it: true when answered Yes.
+bool Ask(const char* text, const char* textEn, const char* caption);
 
 // Prints a note of the tool itself (UTF-8) to standard error.
 void Note(std::string_view text);
