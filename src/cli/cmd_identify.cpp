@@ -196,8 +196,8 @@ int IdentifyOne(const IdentifyOptions& options, const std::string& image) {
   StartSession(console::Settings{}, "mz", false);
   static Identification id;
   std::string error;
-  if (image.size() >= static_cast<size_t>(kPathCapacity))
-    error = "the path is longer than 259 bytes";
+  if (image.size() >= sizeof App.ImagePath)
+    error = "the path is longer than " + std::to_string(sizeof App.ImagePath - 1) + " bytes";
   else if (AimAtImage(image) != 0)
     error = "the file holds no disk " + std::to_string(Choice().disk);
   else if (IdentifyCurrentImage(console::kMainWindow, &id) != 0)

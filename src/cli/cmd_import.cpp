@@ -215,11 +215,11 @@ long ReadStandardInput(Outcome* out) {
 }
 
 int ImportOne(const ImportOptions& options) {
-  // The import's open dialog takes a path of up to 259 bytes.
+  // A host path the host itself takes.
   Outcome out;
   OutcomeClear(&out);
   if (options.hostFile.size() >= kPathCapacity) {
-    SayText(&out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
+    SayText(&out, kCaptionError, kMsgHostPathTooLong, kMsgHostPathTooLong);
     return Printed(&out, kExitFailed);
   }
   ImageTarget target;
