@@ -97,9 +97,4 @@ TEST(OutcomeTest, AMessageHoldsAFullHostPathAndCutsLongerTexts) {
   }
 }
 
-TEST(OutcomeTest, ANullOutcomeTakesNothing) {
-  Say(nullptr, kCaptionError, kMsgNewImageExists, "X.D88");
-  SayText(nullptr, kCaptionError, kMsgFileEmpty, kMsgFileEmpty);
-}
-
 }  // namespace
