@@ -30,8 +30,6 @@
 namespace cli {
 namespace {
 
-constexpr unsigned long kPathTooLongForDialog = 0x3003;  // the save dialog's FNERR_BUFFERTOOSMALL
-
 // The used slot shown in list row `row`, or -1.
 int SlotOfRow(int row) {
   for (int slot = 0; slot < Disk().volume.EntryCount; ++slot)
@@ -297,10 +295,9 @@ int RunExport(const ExportOptions& options) {
   }
   const std::string path = ExportPath(options, file, slot);
   if (path.empty()) return kExitFailed;
-  // The export's name buffer holds kHostNameBytes with the zero byte; the Windows program's
-  // save dialog refuses a longer path with this error.
-  if (path.size() + 1 > static_cast<size_t>(kHostNameBytes)) {
-    Say(&out, kCaptionError, kMsgSaveDialogFailed, static_cast<unsigned>(kPathTooLongForDialog));
+  // A host path the host itself takes.
+  if (path.size() >= static_cast<size_t>(kPathCapacity)) {
+    SayText(&out, kCaptionError, kMsgHostPathTooLong, kMsgHostPathTooLong);
     Report(out);
     return kExitFailed;
   }

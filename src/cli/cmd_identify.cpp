@@ -197,7 +197,7 @@ int IdentifyOne(const IdentifyOptions& options, const std::string& image) {
   static Identification id;
   std::string error;
   if (image.size() >= static_cast<size_t>(kPathCapacity))
-    error = "the path is longer than 259 bytes";
+    error = "the path is longer than " + std::to_string(kPathCapacity - 1) + " bytes";
   else if (AimAtImage(image) != 0)
     error = "the file holds no disk " + std::to_string(Choice().disk);
   else if (const int status = IdentifyOpenDisk(&Disk(), &id); status != 0) {

@@ -110,7 +110,7 @@ bool KeepReplacedAttributes(const ImportOptions& options, const uint8_t* entry,
   return true;
 }
 
-// Starts a change of App's image: loaded, not write-protected. 0, or -1 after a message.
+// Starts a change of the record's image: loaded, not write-protected. 0, or -1 after a message.
 int StartImport(const ImageTarget* target, Outcome* out) {
   if (!Disk().loaded) {
     SayText(out, kCaptionError, kMsgImportNotReady, kMsgImportNotReady);
@@ -213,11 +213,11 @@ long ReadStandardInput(Outcome* out) {
 }
 
 int ImportOne(const ImportOptions& options) {
-  // The import's open dialog takes a path of up to 259 bytes.
+  // A host path the host itself takes.
   Outcome out;
   OutcomeClear(&out);
   if (options.hostFile.size() >= kPathCapacity) {
-    SayText(&out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
+    SayText(&out, kCaptionError, kMsgHostPathTooLong, kMsgHostPathTooLong);
     return Printed(&out, kExitFailed);
   }
   ImageTarget target;

@@ -55,7 +55,7 @@ std::string Table(const std::vector<std::vector<std::string>>& rows) {
   return console::Cp932ToTerminal(table);
 }
 
-// The list's rows and the panel's text of App's volume, as the window shows them.
+// The list's rows and the panel's text of the record's volume, as the window shows them.
 void Collect(std::vector<std::vector<std::string>>* rows, std::string* panel) {
   const int slots = Disk().volume.EntryCount < kDirectoryBufferBytes / kEntryBytes
                         ? Disk().volume.EntryCount
@@ -101,7 +101,7 @@ std::string VolumeText(const uint8_t* from, int limit, bool stopAtReturn) {
   return console::Cp932ToUtf8(text);
 }
 
-// The files of App's volume and the volume itself as typed values.
+// The files of the record's volume and the volume itself as typed values.
 void TypedListing(nlohmann::json* out) {
   // What the container says of each file's sectors (a dump's read errors, a cut-off image).
   auto health = std::make_unique<VolumeHealth>();
@@ -158,7 +158,7 @@ const char* VerdictKey(int verdict) {
                                           : "not recoverable";
 }
 
-// The deleted entries of App's volume: one line each (#dN, name, length, track, sector, verdict),
+// The deleted entries of the record's volume: one line each (#dN, name, length, track, sector, verdict),
 // or their JSON.
 void ListDeleted(const std::string& image, bool json) {
   static DeletedEntry entries[kMaxSlots];

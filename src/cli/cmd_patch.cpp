@@ -12,6 +12,7 @@
 #include "cli/options.h"
 #include "cli/verbs.h"
 #include "image/host_files.h"
+#include "image/image_basics.h"
 #include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "texts/texts.h"
@@ -58,7 +59,7 @@ int RunPatch(const PatchOptions& options) {
   const std::string host = console::ArgumentToCp932(options.host);
   const int first = SectorIndex(track, sector);
   const long count = static_cast<long>(bytes.size() / kSectorBytes);
-  char text[512], textEn[512];
+  char text[kPathCapacity + 512], textEn[kPathCapacity + 512];  // the host path and the words
   if (bytes.empty() || bytes.size() % kSectorBytes != 0) {
     std::snprintf(text, sizeof text, kMsgPatchBadSize, host.c_str(),
                   static_cast<long>(bytes.size()));

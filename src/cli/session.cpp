@@ -139,7 +139,7 @@ int LoadTables(const std::string& codes) {
 void Report(const Outcome& outcome) {
   for (int i = 0; i < outcome.count; i++) {
     const char* format = outcome.messages[i].format;
-    console::ShowMessage(outcome.messages[i].text, outcome.messages[i].textEn,
+    console::ShowMessage(OutcomeText(&outcome, i), OutcomeTextEn(&outcome, i),
                          outcome.messages[i].caption, console::kMbOk, format);
     // The journal messages name the file only by pattern: say which file it is.
     if (format == kMsgJournalForeign || format == kMsgJournalBlocksWrite ||
@@ -149,6 +149,9 @@ void Report(const Outcome& outcome) {
         console::Note(std::string("the journal file is ") + journal);
     }
   }
+  if (outcome.dropped > 0)
+    console::Note(std::to_string(outcome.dropped) + " more message" +
+                  (outcome.dropped == 1 ? "" : "s") + " not shown");
 }
 
 void Report(const char* caption, const char* text) {
@@ -288,10 +291,10 @@ int ChooseConvention(const std::string& image, bool change) {
 int OpenImage(const std::string& image, bool change) {
   Refusal().clear();
   // The Open command's own refusals, in its order: an empty path opens nothing, a path too long
-  // for its buffer, an extension that is no image's.
+  // for the buffer that holds it, an extension that is no image's.
   if (image.empty()) return -1;
   if (image.size() >= static_cast<size_t>(kPathCapacity)) {
-    Report(kCaptionError, kMsgPathTooLong);
+    Report(kCaptionError, kMsgHostPathTooLong);
     return -1;
   }
   if (ExtensionFormat(image) < 0) {

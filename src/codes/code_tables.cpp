@@ -143,12 +143,12 @@ int ReadCodeFileAt(Outcome* out, const char* path, CodeTables* tables) {
 }
 
 int ReadCodeFileBesideProgram(Outcome* out, CodeTables* tables) {
-  char executable[kPathCapacity];
+  char executable[kWindowPathCapacity];
   if (PlatformExecutablePath(executable, sizeof executable) == 0) {
     SayText(out, kCaptionError, kMsgModulePathFailed, kMsgModulePathFailed);
     return -1;
   }
-  char path[kPathCapacity];
+  char path[kWindowPathCapacity];
   SplitDirectory(executable, path, sizeof path);
   const size_t directoryLength = std::strlen(path);
   // A folder too long to take the file name cannot hold a file that can be opened by its path.

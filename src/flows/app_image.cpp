@@ -11,8 +11,9 @@
 #include "transfer/open_disk.h"
 
 void AppImageTarget(ImageTarget* target) {
-  std::memcpy(target->path, App.ImagePath, sizeof target->path);
-  target->path[sizeof target->path - 1] = '\0';
+  const size_t length = strnlen(App.ImagePath, sizeof App.ImagePath - 1);
+  std::memcpy(target->path, App.ImagePath, length);
+  target->path[length] = '\0';
   target->kind = ContainerForFormat(App.ImageFormat);
   target->diskBase = App.DiskBase;
   target->diskEnd = App.DiskEnd;

@@ -15,8 +15,8 @@ struct AppState : VolumeState {
   WindowHandle ListWindow;
   WindowHandle PanelWindow;
   void* Instance;
-  char ImagePath[kPathCapacity];
-  char ChosenPath[kPathCapacity];
+  char ImagePath[kWindowPathCapacity];
+  char ChosenPath[kWindowPathCapacity];
   char FileTitle[64];
   int ImageFormat;  // the format the extension named (kFormat2D, ...): its container reads the
                     // image

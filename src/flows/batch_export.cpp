@@ -37,7 +37,7 @@ int ExportRowsToFolder(WindowHandle window, const int* rows, int count, const ch
       return -1;
     }
     if (existing >= 0) {  // one question for all of them
-      char question[kBatchPathBytes + 160];
+      char question[kBatchShownBytes + 160];
       std::snprintf(question, sizeof question, WindowText(kMsgBatchReplaceQuestion),
                     Plan.shown[existing]);
       if (PlatformMessageBox(window, question, kCaptionConfirm, kMbYesNo | kMbIconQuestion) !=
@@ -59,7 +59,7 @@ void ExportSelectedToFolder(WindowHandle window) {
        row = ListNextSelected(App.ListWindow, row))
     Rows[count++] = row;
   if (count == 0) return;
-  char folder[kPathCapacity];
+  char folder[kWindowPathCapacity];
   if (!PlatformChooseFolder(window, kFolderDialogTitle, folder, sizeof folder)) return;
   if (ExportRowsToFolder(window, Rows, count, folder, HostReplacePolicy::kAsk, nullptr) != 0)
     return;

@@ -31,7 +31,7 @@ bool RefusalOf(const char* path, char* reason, char* reasonEn, int capacity) {
     length =
         ConvertImportData(length, App.TransferMode, App.Tables.TBL3, reason, capacity, reasonEn);
   if (length >= 0) {
-    char name[kPathCapacity] = {};
+    char name[kWindowPathCapacity] = {};
     SplitFileName(path, name, sizeof name);
     char date[9];
     PlatformLocalDate(date);
@@ -44,8 +44,8 @@ bool RefusalOf(const char* path, char* reason, char* reasonEn, int capacity) {
     int duplicate = -1;
     if (CheckImportAttributes(texts, CurrentReplacePolicy(), &App, entry, &duplicate, &out) == 0)
       return false;
-    std::snprintf(reason, static_cast<size_t>(capacity), "%s", out.messages[0].text);
-    std::snprintf(reasonEn, static_cast<size_t>(capacity), "%s", out.messages[0].textEn);
+    std::snprintf(reason, static_cast<size_t>(capacity), "%s", OutcomeText(&out, 0));
+    std::snprintf(reasonEn, static_cast<size_t>(capacity), "%s", OutcomeTextEn(&out, 0));
   }
   reason[std::strcspn(reason, "\r\n")] = '\0';
   reasonEn[std::strcspn(reasonEn, "\r\n")] = '\0';
@@ -63,8 +63,8 @@ int SetAsideRefused(WindowHandle window, const char* const** paths, int* count, 
   *firstRefused = -1;
   for (int i = 0; i < *count && i < kMaxImportFiles; i++) {
     const char* path = (*paths)[i];
-    char reason[kPathCapacity + 128];
-    char reasonEn[kPathCapacity + 128];
+    char reason[kWindowPathCapacity + 128];
+    char reasonEn[kWindowPathCapacity + 128];
     reasonEn[0] = '\0';
     if (!RefusalOf(path, reason, reasonEn, sizeof reason)) {
       Importable[kept++] = path;
@@ -94,9 +94,14 @@ int SetAsideRefused(WindowHandle window, const char* const** paths, int* count, 
 int StageFile(WindowHandle window, const ImageTarget* target, const char* path, SectorRun* run) {
   Outcome out;
   OutcomeClear(&out);
+  // A path longer than the import's own buffer is refused as its open dialog would refuse it.
+  if (std::strlen(path) >= kWindowPathCapacity) {
+    SayImportRefused(&out, kMsgPathTooLong, path);
+    ShowOutcome(window, &out);
+    return -1;
+  }
   // The import's next open dialog starts from the last file's name.
-  if (std::strlen(path) < kPathCapacity)
-    std::snprintf(App.ChosenPath, sizeof App.ChosenPath, "%s", path);
+  std::snprintf(App.ChosenPath, sizeof App.ChosenPath, "%s", path);
   char date[9];
   PlatformLocalDate(date);  // MM/DD/YY
   ImportPlan plan;
@@ -106,7 +111,7 @@ int StageFile(WindowHandle window, const ImageTarget* target, const char* path, 
     ShowOutcome(window, &out);
     return -1;
   }
-  char name[kPathCapacity] = {};
+  char name[kWindowPathCapacity] = {};
   SplitFileName(App.ChosenPath, name, sizeof name);
   std::memcpy(App.ChosenPath, name, sizeof App.ChosenPath);
   if (PlatformDialogBox(window, kAttributeDialogId, AttributeDialogProc) != kIdOk) return 1;

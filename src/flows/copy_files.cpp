@@ -27,12 +27,12 @@ void CopySelectedToImage(WindowHandle window) {
   }
   if (count == 0) return;
 
-  char path[kPathCapacity] = "";
+  char path[kWindowPathCapacity] = "";
   FileDialogRequest request{};
   request.structSize = 76;
   request.filter = OpenImageFilter();
   request.file = path;
-  request.fileCapacity = kPathCapacity;
+  request.fileCapacity = kWindowPathCapacity;
   request.title = kCopyDialogTitle;
   request.flags = kOfnFileMustExist | kOfnHideReadOnly;
   request.defExt = "*";
@@ -67,7 +67,7 @@ void CopySelectedToImage(WindowHandle window) {
     ShowOutcome(window, &out);
     return;
   }
-  char question[kPathCapacity + 512];
+  char question[kWindowPathCapacity + 512];
   std::snprintf(question, sizeof question, kMsgCopyQuestion, count, path);
   if (PlatformMessageBox(window, question, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
     return;
@@ -75,7 +75,7 @@ void CopySelectedToImage(WindowHandle window) {
   const int result = WriteCopyFiles(&target, volume.get(), *work, false, &out);
   ShowOutcome(window, &out);
   if (result != 0) return;
-  char status[kStatusCapacity + kPathCapacity];
+  char status[kStatusCapacity + kWindowPathCapacity];
   std::snprintf(status, sizeof status, kStatusFilesCopied, count, path);
   ShowActionStatus(window, status);
 }

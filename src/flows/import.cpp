@@ -34,13 +34,13 @@ bool ChooseHostFile(WindowHandle window) {
   request.structSize = 76;
   request.filter = kImportFilter.data();
   request.file = App.ChosenPath;
-  request.fileCapacity = kPathCapacity;
+  request.fileCapacity = kWindowPathCapacity;
   request.title = kImportDialogTitle;
   request.flags = kOfnFileMustExist | kOfnHideReadOnly;
   request.defExt = "*";
   // A failed dialog may have written into ChosenPath (the size a too-long path needs): put the
   // previous text back, and tell the user when the path did not fit.
-  char previous[kPathCapacity];
+  char previous[kWindowPathCapacity];
   std::memcpy(previous, App.ChosenPath, sizeof previous);
   if (PlatformGetOpenFileName(window, &request)) return true;
   std::memcpy(App.ChosenPath, previous, sizeof previous);
@@ -81,7 +81,7 @@ void ImportHostFile(WindowHandle window) {
                      date, App.PendingEntry, &plan, &out)) != 0)
     return;
   // ChosenPath keeps the host file's base name and extension.
-  char name[kPathCapacity] = {};
+  char name[kWindowPathCapacity] = {};
   SplitFileName(App.ChosenPath, name, sizeof name);
   std::memcpy(App.ChosenPath, name, sizeof App.ChosenPath);
 

@@ -79,7 +79,7 @@ intptr_t NewImageDialogProc(WindowHandle dialog, unsigned message, uintptr_t wPa
     static Outcome refused;
     OutcomeClear(&refused);
     SayNewVolumeRefusal(&refused, refusal, lacking);
-    PlatformMessageBox(dialog, App.English ? refused.messages[0].textEn : refused.messages[0].text,
+    PlatformMessageBox(dialog, App.English ? OutcomeTextEn(&refused, 0) : OutcomeText(&refused, 0),
                        kCaptionError, kMbOk);
     return 1;
   }
@@ -88,13 +88,13 @@ intptr_t NewImageDialogProc(WindowHandle dialog, unsigned message, uintptr_t wPa
 }
 
 void NewImageCommand(WindowHandle window) {
-  char path[kPathCapacity] = {};
+  char path[kWindowPathCapacity] = {};
   FileDialogRequest request = {};
   request.structSize = 76;
   request.filter = kNewImageFilter.data();
   request.filterIndex = 1;
   request.file = path;
-  request.fileCapacity = kPathCapacity;
+  request.fileCapacity = kWindowPathCapacity;
   request.title = kNewImageDialogTitle;
   request.flags = kOfnOverwritePrompt | kOfnHideReadOnly;
   request.defExt = "d88";

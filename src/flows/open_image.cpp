@@ -34,7 +34,7 @@ void OpenChosenImage(WindowHandle owner, size_t length, const char* previous) {
   if (count > 1) {
     disk = ChooseImageDisk(owner, &chosen, disks, count, 0);
     if (disk < 0) {
-      std::memcpy(App.ChosenPath, previous, kPathCapacity);
+      std::memcpy(App.ChosenPath, previous, kWindowPathCapacity);
       return;
     }
   }
@@ -84,7 +84,7 @@ const char* OpenImageFilter() {
 void OpenImageCommand(WindowHandle owner) {
   // The dialog writes into ChosenPath; a choice that is refused before it is read puts the
   // previous contents back, so a refusal changes nothing.
-  char previous[kPathCapacity];
+  char previous[kWindowPathCapacity];
   std::memcpy(previous, App.ChosenPath, sizeof previous);
 
   FileDialogRequest request{};
@@ -92,7 +92,7 @@ void OpenImageCommand(WindowHandle owner) {
   request.filter = OpenImageFilter();
   request.filterIndex = 0;
   request.file = App.ChosenPath;
-  request.fileCapacity = kPathCapacity;
+  request.fileCapacity = kWindowPathCapacity;
   request.title = kOpenDialogTitle;
   request.flags = kOfnFileMustExist | kOfnHideReadOnly;
   request.defExt = "*";
@@ -103,8 +103,8 @@ void OpenImageCommand(WindowHandle owner) {
       PlatformMessageBox(owner, kMsgPathTooLong, kCaptionError, kMbOk);
     return;
   }
-  const size_t length = strnlen(App.ChosenPath, kPathCapacity);
-  if (length >= static_cast<size_t>(kPathCapacity)) {
+  const size_t length = strnlen(App.ChosenPath, kWindowPathCapacity);
+  if (length >= static_cast<size_t>(kWindowPathCapacity)) {
     std::memcpy(App.ChosenPath, previous, sizeof previous);
     PlatformMessageBox(owner, kMsgPathTooLong, kCaptionError, kMbOk);
     return;
@@ -114,12 +114,12 @@ void OpenImageCommand(WindowHandle owner) {
 }
 
 void OpenImagePath(WindowHandle owner, const char* path) {
-  const size_t length = strnlen(path, kPathCapacity);
-  if (length >= static_cast<size_t>(kPathCapacity)) {
+  const size_t length = strnlen(path, kWindowPathCapacity);
+  if (length >= static_cast<size_t>(kWindowPathCapacity)) {
     PlatformMessageBox(owner, kMsgPathTooLong, kCaptionError, kMbOk);
     return;
   }
-  char previous[kPathCapacity];
+  char previous[kWindowPathCapacity];
   std::memcpy(previous, App.ChosenPath, sizeof previous);
   std::memcpy(App.ChosenPath, path, length + 1);
   OpenChosenImage(owner, length, previous);

@@ -34,7 +34,7 @@ bool EnsureExtension(char* path, const ContainerFilter* row) {
   if (!from) return false;
   const size_t extension = std::strcspn(from, ";");
   const size_t length = std::strlen(path);
-  if (length + extension >= kPathCapacity) return false;
+  if (length + extension >= kWindowPathCapacity) return false;
   std::memcpy(path + length, from, extension);
   path[length + extension] = '\0';
   return true;
@@ -85,8 +85,8 @@ void ShowRefusals(WindowHandle owner, const Outcome& out) {
   OutcomeClear(&rest);
   for (int i = 0; i < out.count; i++)
     if (out.messages[i].caption != kCaptionConvertLoss)
-      SayText(&rest, out.messages[i].caption, out.messages[i].format, out.messages[i].text,
-              out.messages[i].textEn);
+      SayText(&rest, out.messages[i].caption, out.messages[i].format, OutcomeText(&out, i),
+              OutcomeTextEn(&out, i));
   ShowOutcome(owner, &rest);
 }
 
@@ -115,7 +115,7 @@ const char* SaveAsFilter() {
 
 void SaveAsCommand(WindowHandle owner) {
   if (App.ImagePath[0] == '\0') return;
-  static char path[kPathCapacity];
+  static char path[kWindowPathCapacity];
   path[0] = '\0';
   FileDialogRequest request = {};
   request.structSize = 76;
@@ -127,7 +127,7 @@ void SaveAsCommand(WindowHandle owner) {
       break;
     }
   request.file = path;
-  request.fileCapacity = kPathCapacity;
+  request.fileCapacity = kWindowPathCapacity;
   request.title = kSaveAsDialogTitle;
   request.flags = kOfnOverwritePrompt | kOfnHideReadOnly;
   request.defExt = nullptr;  // the file type's extension is added below
@@ -142,7 +142,7 @@ void SaveAsCommand(WindowHandle owner) {
     return;
   }
   if (appended && ImageFileExists(path) == 1) {
-    static char replace[kPathCapacity + 128];
+    static char replace[kWindowPathCapacity + 128];
     std::snprintf(replace, sizeof replace, WindowText(kMsgSaveAsReplace), path);
     if (PlatformMessageBox(owner, replace, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
       return;
@@ -193,10 +193,10 @@ void SaveAsCommand(WindowHandle owner) {
   }
 
   // Where the copy went, and whether to go on with it.
-  static char status[kPathCapacity + 64];
+  static char status[kWindowPathCapacity + 64];
   std::snprintf(status, sizeof status, WindowText(kStatusSaved), path);
   ShowActionStatus(owner, status);
-  static char open[kPathCapacity + 64];
+  static char open[kWindowPathCapacity + 64];
   std::snprintf(open, sizeof open, WindowText(kSaveAsOpenCopy), path);
   if (PlatformMessageBox(owner, open, kCaptionConfirm, kMbYesNo | kMbIconQuestion) != kIdYes)
     return;

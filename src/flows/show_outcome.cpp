@@ -11,8 +11,8 @@ bool BusyShown = false;
 
 void ShowOutcome(WindowHandle owner, const Outcome* outcome) {
   for (int i = 0; i < outcome->count; i++) {
-    const OutcomeMessage& message = outcome->messages[i];
-    PlatformMessageBox(owner, App.English ? message.textEn : message.text, message.caption, kMbOk);
+    const char* text = App.English ? OutcomeTextEn(outcome, i) : OutcomeText(outcome, i);
+    PlatformMessageBox(owner, text, outcome->messages[i].caption, kMbOk);
     const char* format = outcome->messages[i].format;
     if (format == kMsgWriteOpenBusy || format == kMsgImageBusy) BusyShown = true;
   }

@@ -127,9 +127,9 @@ void LoadVolume(WindowHandle window) {
   // ChosenPath.
   char name[sizeof kProgramTitle + 3];
   std::snprintf(name, sizeof name, "%s - ", WindowText(kProgramTitle));
-  char path[kPathCapacity];
+  char path[kWindowPathCapacity];
   std::snprintf(path, sizeof path, "%.*s",
-                static_cast<int>(strnlen(App.ImagePath, kPathCapacity - 1)), App.ImagePath);
+                static_cast<int>(strnlen(App.ImagePath, kWindowPathCapacity - 1)), App.ImagePath);
   char suffix[64] = "";
   if (App.DiskCount > 1) DiskTitleSuffix(&target, suffix, sizeof suffix);
   App.WriteProtected = ImageWriteProtected(&target) ? 1 : 0;

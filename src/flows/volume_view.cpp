@@ -63,7 +63,7 @@ void ShowActionStatus(WindowHandle window, const char* text) {
 
 void ShowOutcomeStatus(WindowHandle window, const Outcome* out) {
   if (out->count == 0) return;
-  const char* text = App.English ? out->messages[0].textEn : out->messages[0].text;
+  const char* text = App.English ? OutcomeTextEn(out, 0) : OutcomeText(out, 0);
   char line[kStatusCapacity];
   int n = 0;
   while (text[n] != '\0' && text[n] != '\r' && text[n] != '\n' && n + 1 < kStatusCapacity) {

@@ -2,7 +2,12 @@
 // conventions, the image formats an Open accepts and the size of a path.
 #pragma once
 
-inline constexpr int kPathCapacity = 260;  // a path of up to 259 characters and its zero byte
+// A host path of up to 4,095 bytes and its zero byte: the longest path Linux takes, so zelvo, the
+// page and the core refuse no path their host accepts.
+inline constexpr int kPathCapacity = 4096;
+// The Windows program's own paths (its record, its dialogs and its code file): up to 259
+// characters and the zero byte, the platform's path limit.
+inline constexpr int kWindowPathCapacity = 260;
 
 // A sector address: a logical track (0 to 83) and a sector number (1 to 16) of 256 bytes. A run of
 // sectors continues from sector 16 to sector 1 of the next track.

@@ -75,6 +75,9 @@ inline constexpr char kMsgBadExtensionEn[] = "Choose a disk image whose name end
 // 選択したファイルのパスが長すぎます。259バイト以内のパスを選んでください。
 inline constexpr char kMsgPathTooLong[] = "\x91""I\x91""\xF0""\x82""\xB5""\x82""\xBD""\x83""t\x83""@\x83""C\x83""\x8B""\x82""\xCC""\x83""p\x83""X\x82""\xAA""\x92""\xB7""\x82""\xB7""\x82""\xAC""\x82""\xDC""\x82""\xB7""\x81""B259\x83""o\x83""C\x83""g\x88""\xC8""\x93""\xE0""\x82""\xCC""\x83""p\x83""X\x82""\xF0""\x91""I\x82""\xF1""\x82""\xC5""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
 inline constexpr char kMsgPathTooLongEn[] = "The path of the chosen file is too long: choose one of at most 259 bytes.";
+// パスが長すぎます。4095バイト以内のパスを指定してください。
+inline constexpr char kMsgHostPathTooLong[] = "\x83""p\x83""X\x82""\xAA""\x92""\xB7""\x82""\xB7""\x82""\xAC""\x82""\xDC""\x82""\xB7""\x81""B4095\x83""o\x83""C\x83""g\x88""\xC8""\x93""\xE0""\x82""\xCC""\x83""p\x83""X\x82""\xF0""\x8E""w\x92""\xE8""\x82""\xB5""\x82""\xC4""\x82""\xAD""\x82""\xBE""\x82""\xB3""\x82""\xA2""\x81""B";
+inline constexpr char kMsgHostPathTooLongEn[] = "The path is too long: give one of at most 4,095 bytes.";
 // ListView_DeleteItem()でエラー
 inline constexpr char kMsgDeleteItemFailed[] = "ListView_DeleteItem()\x82""\xC5""\x83""G\x83""\x89""\x81""[";
 inline constexpr char kMsgDeleteItemFailedEn[] = "Cannot clear the file list.";
@@ -1325,6 +1328,7 @@ enum class TextId : uint16_t {
   kFilterD20,
   kMsgBadExtension,
   kMsgPathTooLong,
+  kMsgHostPathTooLong,
   kMsgDeleteItemFailed,
   kMsgModulePathFailed,
   kMsgCodeFileMissing,
@@ -1766,6 +1770,7 @@ inline constexpr TextEntry kTextTable[] = {
   {"kFilterD20", kFilterD20, kFilterD20En},
   {"kMsgBadExtension", kMsgBadExtension, kMsgBadExtensionEn},
   {"kMsgPathTooLong", kMsgPathTooLong, kMsgPathTooLongEn},
+  {"kMsgHostPathTooLong", kMsgHostPathTooLong, kMsgHostPathTooLongEn},
   {"kMsgDeleteItemFailed", kMsgDeleteItemFailed, kMsgDeleteItemFailedEn},
   {"kMsgModulePathFailed", kMsgModulePathFailed, kMsgModulePathFailedEn},
   {"kMsgCodeFileMissing", kMsgCodeFileMissing, kMsgCodeFileMissingEn},

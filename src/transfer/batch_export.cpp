@@ -23,8 +23,9 @@ bool Exists(const char* path) {
   return true;
 }
 
-// folder + separator + name (the name with "_n" before its extension when n > 1). 0 or -1.
-int JoinPath(const char* folder, const char* name, int n, char* out) {
+// folder + separator + name (the name with "_n" before its extension when n > 1) into `out` of
+// `capacity` bytes. 0 or -1.
+int JoinPath(const char* folder, const char* name, int n, char* out, int capacity) {
   const size_t length = std::strlen(folder);
   const char last = length > 0 ? folder[length - 1] : '/';
   const bool hasSeparator = last == '/' || last == '\\';
@@ -37,9 +38,9 @@ int JoinPath(const char* folder, const char* name, int n, char* out) {
       dot && dot != name ? static_cast<int>(dot - name) : static_cast<int>(std::strlen(name));
   char suffix[16] = "";
   if (n > 1) std::snprintf(suffix, sizeof suffix, "_%d", n);
-  const int written = std::snprintf(out, kBatchPathBytes, "%s%s%.*s%s%s", folder, separator, stem,
-                                    name, suffix, name + stem);
-  return written < 0 || written >= kBatchPathBytes ? -1 : 0;
+  const int written = std::snprintf(out, static_cast<size_t>(capacity), "%s%s%.*s%s%s", folder,
+                                    separator, stem, name, suffix, name + stem);
+  return written < 0 || written >= capacity ? -1 : 0;
 }
 
 void SayNamed(Outcome* out, const char* format, const char* path) {
@@ -64,15 +65,15 @@ int PlanBatchExportNamed(const char (*names)[kHostNameBytes], int count, const c
     const char* shown = names[i];
     char name[kHostNameBytes * 3];
     if (PlatformHostFileName(shown, name, sizeof name) != 0) {
-      SayText(out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
+      SayText(out, kCaptionError, kMsgHostPathTooLong, kMsgHostPathTooLong);
       return -1;
     }
     // The first of "NAME.EXT", "NAME_2.EXT", ... that no earlier file of the batch took (at most
     // i names are taken).
     for (int n = 1;; n++) {
-      if (JoinPath(folder, name, n, plan->path[i]) != 0 ||
-          JoinPath("", shown, n, plan->shown[i]) != 0) {
-        SayText(out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
+      if (JoinPath(folder, name, n, plan->path[i], kBatchPathBytes) != 0 ||
+          JoinPath("", shown, n, plan->shown[i], kBatchShownBytes) != 0) {
+        SayText(out, kCaptionError, kMsgHostPathTooLong, kMsgHostPathTooLong);
         return -1;
       }
       bool taken = false;
@@ -96,27 +97,30 @@ void SayBatchTargetExists(const BatchExportPlan* plan, int index, Outcome* out) 
 
 namespace {
 
+// The summary's lines take at most 1 KiB in each language; the rest are counted as "N more".
+constexpr size_t kSummaryBytes = 1024;
+
 // The summary of the files that failed, in both languages, built up one line at a time.
 struct FailureSummary {
   int failed;
   int omitted;  // lines that did not fit
-  char lines[kMessageCapacity];
-  char linesEn[kMessageCapacity];
+  char lines[kSummaryBytes];
+  char linesEn[kSummaryBytes];
 };
 
 // Appends the line "name: reason" (the first message of `why`) when both forms fit with room
 // left for the closing "(and N more)".
 void AddFailureLine(FailureSummary* summary, const char* name, const Outcome* why) {
   summary->failed++;
-  const char* reason = why->count > 0 ? why->messages[0].text : "";
-  const char* reasonEn = why->count > 0 ? why->messages[0].textEn : "";
-  char line[3 * kMessageCapacity], lineEn[3 * kMessageCapacity];
+  const char* reason = why->count > 0 ? OutcomeText(why, 0) : "";
+  const char* reasonEn = why->count > 0 ? OutcomeTextEn(why, 0) : "";
+  char line[3 * kSummaryBytes], lineEn[3 * kSummaryBytes];
   std::snprintf(line, sizeof line, kMsgBatchExportLine, name, reason);
   std::snprintf(lineEn, sizeof lineEn, TextEn(TextId::kMsgBatchExportLine), name, reasonEn);
   constexpr size_t kReserve = 160;  // the header and the closing line
   const size_t used = std::strlen(summary->lines), usedEn = std::strlen(summary->linesEn);
-  if (summary->omitted > 0 || used + std::strlen(line) + kReserve >= kMessageCapacity ||
-      usedEn + std::strlen(lineEn) + kReserve >= kMessageCapacity) {
+  if (summary->omitted > 0 || used + std::strlen(line) + kReserve >= kSummaryBytes ||
+      usedEn + std::strlen(lineEn) + kReserve >= kSummaryBytes) {
     summary->omitted++;
     return;
   }
@@ -130,7 +134,7 @@ void SaySummary(const FailureSummary& summary, int total, Outcome* out) {
     std::snprintf(more, sizeof more, kMsgBatchExportMore, summary.omitted);
     std::snprintf(moreEn, sizeof moreEn, TextEn(TextId::kMsgBatchExportMore), summary.omitted);
   }
-  char text[3 * kMessageCapacity], textEn[3 * kMessageCapacity];
+  char text[3 * kSummaryBytes], textEn[3 * kSummaryBytes];
   std::snprintf(text, sizeof text, kMsgBatchExportSummary, summary.failed, total, summary.lines,
                 more);
   std::snprintf(textEn, sizeof textEn, TextEn(TextId::kMsgBatchExportSummary), summary.failed,

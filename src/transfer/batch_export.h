@@ -7,15 +7,16 @@
 #include "texts/outcome.h"
 #include "transfer/export.h"
 
-inline constexpr int kMaxBatchRows = 128;  // a volume has at most 128 directory slots
-inline constexpr int kBatchPathBytes = 2 * kPathCapacity + kHostNameBytes;
+inline constexpr int kMaxBatchRows = 128;              // a volume has at most 128 directory slots
+inline constexpr int kBatchPathBytes = kPathCapacity;  // folder, separator and name
+inline constexpr int kBatchShownBytes = kHostNameBytes + 16;  // a name and its "_n"
 
 // The planned host path of each file, and its name as the program shows it (code page 932, for
 // the messages). Large: keep it out of the stack.
 struct BatchExportPlan {
   int count;
   char path[kMaxBatchRows][kBatchPathBytes];
-  char shown[kMaxBatchRows][kBatchPathBytes];
+  char shown[kMaxBatchRows][kBatchShownBytes];
 };
 
 // Plans the host path of each file in `folder`: its default name made a plain host file name.

@@ -33,7 +33,7 @@ int StageImportFile(const ImageTarget* /*target*/, VolumeState* volume, const ch
                     int transferMode, const uint8_t* tbl3, const char date[9], bool mayReplace,
                     uint8_t* entry, ImportPlan* plan, Outcome* out, ImportTextDecoderFn decode) {
   if (std::strlen(path) >= kPathCapacity) {
-    SayImportRefused(out, kMsgPathTooLong, path);
+    SayImportRefused(out, kMsgHostPathTooLong, path);
     return -1;
   }
   char message[kPathCapacity + 128];

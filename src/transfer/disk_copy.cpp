@@ -28,7 +28,7 @@ int CopySourceOpen(Outcome* out, const char* path, int machineMode, CopySource* 
     return -1;
   }
   if (ImageTargetFor(&source->target, path, kind, machineMode) != 0) {
-    SayText(out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
+    SayText(out, kCaptionError, kMsgHostPathTooLong, kMsgHostPathTooLong);
     return -1;
   }
   uint8_t head[kContainerHeadBytes];

@@ -64,7 +64,7 @@ int FillImage(Outcome* out, const NewImageRequest& request, const char* temp) {
 
 int MakeNewImage(Outcome* out, const NewImageRequest& request) {
   if (std::strlen(request.path) >= kPathCapacity) {
-    SayText(out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
+    SayText(out, kCaptionError, kMsgHostPathTooLong, kMsgHostPathTooLong);
     return -1;
   }
   if (!request.replace && ImageFileExists(request.path) != 0) {
@@ -85,7 +85,7 @@ int MakeNewImage(Outcome* out, const NewImageRequest& request) {
     ImageTarget like;
     if (ImageTargetFor(&like, request.likePath, ContainerForFormat(request.likeFormat),
                        request.likeMode) != 0) {
-      SayText(out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
+      SayText(out, kCaptionError, kMsgHostPathTooLong, kMsgHostPathTooLong);
       return -1;
     }
     std::memset(LikeTracks, 0, sizeof LikeTracks);

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "cli_fixture.h"
+#include "image/image_basics.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
 
@@ -194,15 +195,14 @@ TEST_F(ExportTest, RefusalsWriteNothing) {
   EXPECT_TRUE(testsupport::BytesEqual(Pattern(40, 5), testimg::ReadFile(Path("kept"))));
 }
 
-TEST_F(ExportTest, AHostPathTooLongForTheDialogIsTheDialogsError) {
+TEST_F(ExportTest, AHostPathLongerThanTheHostTakesIsRefused) {
   VolumeBuilder volume;
   volume.AddFile(File("HELLO", Pattern(40, 5)));
   WriteImage(volume, "disk.d88", true, 0);
-  const Result r = Zelvo({"export", "--codes", codes, "disk.d88", "HELLO", std::string(256, 'a')});
+  const Result r =
+      Zelvo({"export", "--codes", codes, "disk.d88", "HELLO", std::string(kPathCapacity, 'a')});
   EXPECT_EQ(r.code, 1);
-  char text[128];
-  std::snprintf(text, sizeof text, kMsgSaveDialogFailed, 0x3003u);
-  EXPECT_EQ(r.err, Utf8(kCaptionError) + ": " + Utf8(text) + "\n");
+  EXPECT_EQ(r.err, Utf8(kCaptionError) + ": " + Utf8(kMsgHostPathTooLong) + "\n");
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "cli_fixture.h"
 #include "support/test_support.h"
@@ -13,7 +16,19 @@
 namespace clitest {
 namespace {
 
-using HostPathTest = CliTest;
+class HostPathTest : public CliTest {
+ protected:
+  // Makes a tree of folders named in 3-byte characters in the temporary folder, nested until a
+  // file `name` in the innermost one has an absolute path of at least `length` bytes; that path.
+  std::string NestedPath(const std::string& top, const std::string& name, size_t length) {
+    std::string folder = top;
+    while (Path(folder + "/" + name).size() < length) folder += "/資料フォルダ";
+    std::error_code error;
+    std::filesystem::create_directories(Path(folder), error);
+    EXPECT_FALSE(error) << error.message();
+    return Path(folder + "/" + name);
+  }
+};
 
 TEST_F(HostPathTest, Utf8NamesBeforeSeparatorsAndDotsSplitAsWritten) {
   const std::string folder = "Папка Ж ｋ";
@@ -43,6 +58,51 @@ TEST_F(HostPathTest, Utf8NamesBeforeSeparatorsAndDotsSplitAsWritten) {
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err, Utf8(kCaptionRead) + ": " + Utf8(kMsgReadFailed) + "\nzelvo: " + folder +
                        "/нет Ж.d88: " + std::strerror(ENOENT) + "\n");
+}
+
+TEST_F(HostPathTest, HostFilesOnPathsOf600BytesGoInAndComeOut) {
+  testimg::VolumeBuilder volume;
+  WriteImage(volume, "disk.d88", true, 0);
+  const std::vector<uint8_t> data = testsupport::Pattern(300, 9);
+  const std::string from = NestedPath("in", "DATA.BIN", 600);
+  testimg::WriteFile(from, data);
+  const std::string back = NestedPath("out", "back.bin", 600);
+  const std::string folder = back.substr(0, back.rfind('/'));
+
+  Result r = Zelvo({"import", "--yes", "--codes", codes, "disk.d88", from});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Zelvo({"export", "--codes", codes, "disk.d88", "data.bin", back});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(testsupport::BytesEqual(data, testimg::ReadFile(back)));
+  // Every file into the same folder: beside back.bin, the file under its default name.
+  r = Zelvo({"export", "--codes", codes, "--to", folder, "--all", "disk.d88"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    files++;
+    EXPECT_TRUE(testsupport::BytesEqual(data, testimg::ReadFile(entry.path().string())));
+  }
+  EXPECT_EQ(files, 2);
+}
+
+// The image itself on such a path: made, filled, listed and read back.
+TEST_F(HostPathTest, AnImageOnAPathOf600BytesIsMadeListedAndChanged) {
+  const std::string image = NestedPath("images", "disk.d88", 600);
+  const std::string from = NestedPath("in", "DATA.BIN", 600);
+  const std::vector<uint8_t> data = testsupport::Pattern(300, 9);
+  testimg::WriteFile(from, data);
+  const std::string back = NestedPath("out", "back.bin", 600);
+
+  Result r = Zelvo({"new", image});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Zelvo({"import", "--yes", "--codes", codes, image, from});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Zelvo({"ls", "--codes", codes, image});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find(FullWidth("DATA.BIN")), std::string::npos) << r.out;
+  r = Zelvo({"export", "--codes", codes, image, "data.bin", back});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(testsupport::BytesEqual(data, testimg::ReadFile(back)));
 }
 
 }  // namespace

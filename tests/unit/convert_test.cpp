@@ -110,7 +110,7 @@ TEST_F(Convert, EveryContainerToEveryOtherInBothConventions) {
           SCOPED_TRACE(std::string(from) + " -> " + to + (toMode == mode ? " same" : " other"));
           const std::string target = temp.Path(std::string("target") + to);
           ASSERT_EQ(0, Run(source, target, mode, toMode, Options{.replace = true}));
-          EXPECT_EQ(0, out.count) << "nothing lost: " << (out.count ? out.messages[0].textEn : "");
+          EXPECT_EQ(0, out.count) << "nothing lost: " << (out.count ? OutcomeTextEn(&out, 0) : "");
           EXPECT_TRUE(BytesEqual(v.bytes, Volume(target, toMode)));
         }
     }
@@ -359,7 +359,7 @@ TEST_F(Convert, MalformedFilesAreRefusedCleanly) {
     const std::string path = Put(b.bytes, b.name);
     const std::string target = temp.Path(std::string(b.name) + ".d88");
     EXPECT_EQ(-1, Run(path, target, kModeMz, kModeMz));
-    EXPECT_TRUE(OutcomeHas(&out, b.message)) << (out.count ? out.messages[0].textEn : "");
+    EXPECT_TRUE(OutcomeHas(&out, b.message)) << (out.count ? OutcomeTextEn(&out, 0) : "");
     EXPECT_FALSE(testimg::FileExists(target));
     EXPECT_FALSE(testimg::FileExists(target + ".new"));
     ImageTarget image;

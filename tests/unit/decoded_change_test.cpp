@@ -165,7 +165,7 @@ TEST_F(DecodedChange, HfeTakesTheSameWritesAsD88InItsOwnCells) {
     const Bytes before = testimg::ReadFile(hfe);
 
     ASSERT_EQ(0, Change(d88, mode));
-    ASSERT_EQ(0, Change(hfe, mode)) << (out.count ? out.messages[0].textEn : "");
+    ASSERT_EQ(0, Change(hfe, mode)) << (out.count ? OutcomeTextEn(&out, 0) : "");
     EXPECT_FALSE(testimg::FileExists(hfe + "-journal"));
     EXPECT_TRUE(BytesEqual(Volume(d88, mode), Volume(hfe, mode)));
 
@@ -207,7 +207,7 @@ TEST_F(DecodedChange, ImdTakesTheSameWritesAsD88InItsRecords) {
     const ImdFile before = ParseImd(testimg::ReadFile(imd));
 
     ASSERT_EQ(0, Change(d88, mode));
-    ASSERT_EQ(0, Change(imd, mode)) << (out.count ? out.messages[0].textEn : "");
+    ASSERT_EQ(0, Change(imd, mode)) << (out.count ? OutcomeTextEn(&out, 0) : "");
     EXPECT_FALSE(testimg::FileExists(imd + "-journal"));
     EXPECT_TRUE(BytesEqual(Volume(d88, mode), Volume(imd, mode)));
 

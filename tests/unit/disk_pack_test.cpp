@@ -126,8 +126,8 @@ TEST_F(DiskPackTest, RefusalsNameTheEntry) {
     EXPECT_EQ(Pack(true), -1);
     ASSERT_EQ(out.count, 1);
     EXPECT_EQ(out.messages[0].format, kMsgPackRefused);
-    EXPECT_NE(std::strstr(out.messages[0].textEn, TextEn(TextIdOf(c.reason))), nullptr)
-        << out.messages[0].textEn;
+    EXPECT_NE(std::strstr(OutcomeTextEn(&out, 0), TextEn(TextIdOf(c.reason))), nullptr)
+        << OutcomeTextEn(&out, 0);
   }
 }
 

@@ -50,7 +50,7 @@ class ExportOperationsTest : public testsupport::AppTest {
   std::vector<std::string> Texts(const Outcome& out) {
     std::vector<std::string> texts;
     for (int i = 0; i < out.count; ++i)
-      texts.push_back(std::string(out.messages[i].caption) + ": " + out.messages[i].text);
+      texts.push_back(std::string(out.messages[i].caption) + ": " + OutcomeText(&out, i));
     return texts;
   }
   ImageTarget target{};
@@ -125,7 +125,7 @@ std::vector<std::string> FailedWhy;
 void RecordFailed(int index, const Outcome* why) {
   Failed.push_back(index);
   for (int i = 0; i < why->count; ++i)
-    FailedWhy.push_back(std::string(why->messages[i].caption) + ": " + why->messages[i].text);
+    FailedWhy.push_back(std::string(why->messages[i].caption) + ": " + OutcomeText(why, i));
 }
 
 // A file that cannot be read does not stop the batch: every other file is written, the failed
@@ -197,7 +197,7 @@ TEST_F(ExportOperationsTest, ASummaryOfManyFailuresFitsOneMessage) {
       -1);
   EXPECT_EQ(Failed.size(), 60u);
   ASSERT_EQ(out.count, 1);
-  const std::string text = out.messages[0].text, en = out.messages[0].textEn;
+  const std::string text = OutcomeText(&out, 0), en = OutcomeTextEn(&out, 0);
   EXPECT_NE(text.find(plan.shown[0]), std::string::npos);
   EXPECT_EQ(text.find(plan.shown[59]), std::string::npos);
   EXPECT_LT(text.size() + 1, static_cast<size_t>(kMessageCapacity));
@@ -212,13 +212,13 @@ TEST_F(ExportOperationsTest, APlanThatDoesNotFitSaysSoAndPlansNothing) {
   static ExportFile file;
   static BatchExportPlan plan;
   file = OfEntry(0);
-  const std::string folder(2 * kPathCapacity + kHostNameBytes - 8, 'f');
+  const std::string folder(kBatchPathBytes - 8, 'f');
   Outcome out;
   OutcomeClear(&out);
   EXPECT_EQ(PlanBatchExport(&file, 1, folder.c_str(), &plan, &out), -1);
   EXPECT_EQ(plan.count, 0);
   ASSERT_EQ(out.count, 1);
-  EXPECT_EQ(out.messages[0].format, kMsgPathTooLong);
+  EXPECT_EQ(out.messages[0].format, kMsgHostPathTooLong);
   EXPECT_EQ(out.messages[0].caption, kCaptionError);
 }
 

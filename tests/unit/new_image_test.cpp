@@ -255,11 +255,11 @@ TEST(DiskNameInTable, FullWidthToTheTablesCodesAndRefusals) {
   Outcome out;
   OutcomeClear(&out);
   SayNewVolumeRefusal(&out, refusal, lacking);
-  EXPECT_STREQ(out.messages[0].text,
+  EXPECT_STREQ(OutcomeText(&out, 0),
                "\x83\x66\x83\x42\x83\x58\x83\x4E\x96\xBC\x82\xCC\x81\x75\x8A\xBF"
                "\x81\x76\x82\xCD\x83\x52\x81\x5B\x83\x68\x95\x5C\x82\xC9\x82\xA0"
                "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42");
-  EXPECT_STREQ(out.messages[0].textEn, "The disk name's \"\x8A\xBF\" is not in the code table.");
+  EXPECT_STREQ(OutcomeTextEn(&out, 0), "The disk name's \"\x8A\xBF\" is not in the code table.");
 }
 
 // The New command: save dialog, the volume dialog, then the new image is open.

@@ -60,7 +60,7 @@ class SectorHealthTest : public ::testing::Test {
     request.replace = true;
     Outcome out;
     OutcomeClear(&out);
-    EXPECT_EQ(0, ConvertImage(&out, request, nullptr)) << (out.count ? out.messages[0].textEn : "");
+    EXPECT_EQ(0, ConvertImage(&out, request, nullptr)) << (out.count ? OutcomeTextEn(&out, 0) : "");
     return path;
   }
   testsupport::TempDir temp;

@@ -109,12 +109,13 @@ void Messages(web::Json& json, const Outcome& out) {
     json.ItemObject()
         .Field("caption", m.caption)
         .Field("captionEn", TextEn(TextIdOf(m.caption)))
-        .Field("text", m.text)
-        .Field("textEn", m.textEn)
+        .Field("text", OutcomeText(&out, i))
+        .Field("textEn", OutcomeTextEn(&out, i))
         .Field("id", TextName(TextIdOf(m.format)))
         .End();
   }
   json.EndArray();
+  if (out.dropped > 0) json.Field("dropped", out.dropped);
 }
 
 // A result of `ok` with the outcome's messages.
@@ -352,7 +353,7 @@ ZW_API const char* zw_open(const char* path, int disk, int mode, int ascii) {
   std::memset(&P.volume, 0, sizeof P.volume);
   if (!path || !*path) return ListingAnswer(false, out);
   if (std::strlen(path) >= static_cast<size_t>(kPathCapacity)) {
-    SayText(&out, kCaptionError, kMsgPathTooLong, kMsgPathTooLong);
+    SayText(&out, kCaptionError, kMsgHostPathTooLong, kMsgHostPathTooLong);
     return ListingAnswer(false, out);
   }
   P.format = FormatForPath(path);
@@ -805,9 +806,9 @@ ZW_API const char* zw_convert(const char* path, int mode, int dryRun) {
     if (out.messages[i].caption != kCaptionConvertLoss) continue;
     const size_t used = std::strlen(lines), usedEn = std::strlen(linesEn);
     std::snprintf(lines + used, sizeof lines - used, "%s%s", used ? "\n" : "",
-                  out.messages[i].text);
+                  OutcomeText(&out, i));
     std::snprintf(linesEn + usedEn, sizeof linesEn - usedEn, "%s%s", usedEn ? "\n" : "",
-                  out.messages[i].textEn);
+                  OutcomeTextEn(&out, i));
   }
   web::Json json;
   json.Begin().Flag("ok", true).Flag("losses", lines[0] != '\0');
