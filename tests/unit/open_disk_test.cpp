@@ -8,7 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "image/change_history.h"
 #include "image/image_select.h"
+#include "image/journal.h"
+#include "image/sector_transfer.h"
 #include "support/image_builder.h"
 #include "support/test_support.h"
 #include "texts/texts.h"
@@ -51,7 +54,6 @@ TEST(OpenDiskTest, TwoImagesOpenInOneProcessKeepTheirOwnVolumes) {
   const auto bytesA = testimg::ReadFile(a), bytesB = testimg::ReadFile(b);
 
   auto first = std::make_unique<OpenDisk>();
-
   InitOpenDisk(first.get());
   auto second = std::make_unique<OpenDisk>();
   InitOpenDisk(second.get());
@@ -77,6 +79,83 @@ TEST(OpenDiskTest, TwoImagesOpenInOneProcessKeepTheirOwnVolumes) {
   EXPECT_STREQ(first->target.path, a.c_str());
   EXPECT_TRUE(testsupport::BytesEqual(bytesA, testimg::ReadFile(a)));
   EXPECT_TRUE(testsupport::BytesEqual(bytesB, testimg::ReadFile(b)));
+}
+
+// Two changes in progress at once, one in each record: each queues, reads and commits only its
+// own image, each record's history holds only its own change, and an undo through one leaves the
+// other image as its change left it. A sector copied from one image into the other arrives whole.
+TEST(OpenDiskTest, TwoRecordsChangeTheirImagesSideBySide) {
+  testsupport::TempDir dir;
+  VolumeBuilder one, two;
+  one.AddFile(FileSpec{.name = "ALPHA", .data = Pattern(300, 1)});
+  two.AddFile(FileSpec{.name = "BETA", .data = Pattern(500, 2)});
+  const std::string a = Image(dir, "one.d88", one, true, kModeMz);
+  const std::string b = Image(dir, "two.2d", two, false, kModePc);
+  const auto bytesA = testimg::ReadFile(a), bytesB = testimg::ReadFile(b);
+  auto first = std::make_unique<OpenDisk>(), second = std::make_unique<OpenDisk>();
+  InitOpenDisk(first.get());
+  InitOpenDisk(second.get());
+  ASSERT_EQ(AimOpenDisk(first.get(), a.c_str(), kModeMz), 0);
+  ASSERT_EQ(AimOpenDisk(second.get(), b.c_str(), kModePc), 0);
+
+  uint8_t fromA[256];
+  ASSERT_EQ(ReadSectors(&first->target, fromA, 20, 1, 256), kImageOk);
+  uint8_t mark[256];
+  std::memset(mark, 0x5A, sizeof mark);
+  Outcome out;
+  OutcomeClear(&out);
+  ASSERT_EQ(BeginImageChange(&out, &first->target), 0);
+  uint8_t written[256];  // a write encodes its buffer in place
+  std::memcpy(written, mark, sizeof written);
+  ASSERT_EQ(WriteSectors(&first->target, written, 30, 2, 256), kImageOk);
+  ASSERT_EQ(BeginImageChange(&out, &second->target), 0);
+  EXPECT_TRUE(ImageChangeActive(&first->change) && ImageChangeActive(&second->change));
+  uint8_t copy[256];
+  std::memcpy(copy, fromA, sizeof copy);
+  ASSERT_EQ(WriteSectors(&second->target, copy, 40, 3, 256), kImageOk);
+  // Each target reads its own change's queued bytes; neither image has been written yet.
+  uint8_t seen[256];
+  ASSERT_EQ(ReadSectors(&first->target, seen, 30, 2, 256), kImageOk);
+  EXPECT_EQ(0, std::memcmp(seen, mark, sizeof seen));
+  ASSERT_EQ(ReadSectors(&second->target, seen, 30, 2, 256), kImageOk);
+  EXPECT_NE(0, std::memcmp(seen, mark, sizeof seen));
+  EXPECT_TRUE(testsupport::BytesEqual(bytesA, testimg::ReadFile(a)));
+  EXPECT_TRUE(testsupport::BytesEqual(bytesB, testimg::ReadFile(b)));
+
+  ASSERT_EQ(CommitImageChange(&out, &second->change), 0);
+  ASSERT_EQ(CommitImageChange(&out, &first->change), 0);
+  EXPECT_EQ(out.count, 0);
+  EXPECT_EQ(first->change.commits, 1u);
+  EXPECT_EQ(second->change.commits, 1u);
+  ASSERT_EQ(ReadSectors(&second->target, seen, 40, 3, 256), kImageOk);
+  EXPECT_EQ(0, std::memcmp(seen, fromA, sizeof seen));
+  EXPECT_EQ(first->history.changeCount, 1);
+  EXPECT_EQ(second->history.changeCount, 1);
+
+  // Undo on the first: its image is as it was, the second keeps its copied sector.
+  const auto changedB = testimg::ReadFile(b);
+  ASSERT_EQ(StepChangeHistory(&out, &first->target, true), 0);
+  EXPECT_TRUE(testsupport::BytesEqual(bytesA, testimg::ReadFile(a)));
+  EXPECT_TRUE(testsupport::BytesEqual(changedB, testimg::ReadFile(b)));
+  EXPECT_TRUE(ChangeHistoryCanUndo(&second->history));
+  EXPECT_FALSE(ChangeHistoryCanUndo(&first->history));
+}
+
+// A target of no record cannot be changed: the begin refuses and the image stays as it was.
+TEST(OpenDiskTest, ATargetWithoutAChangeIsNotWritten) {
+  testsupport::TempDir dir;
+  VolumeBuilder one;
+  const std::string a = Image(dir, "one.2d", one, false, kModeMz);
+  const auto before = testimg::ReadFile(a);
+  ImageTarget target;
+  ASSERT_EQ(ImageTargetFor(&target, a.c_str(), ContainerForFormat(kFormat2D), kModeMz), 0);
+  Outcome out;
+  OutcomeClear(&out);
+  EXPECT_EQ(BeginImageChange(&out, &target), -1);
+  EXPECT_TRUE(OutcomeHas(&out, kMsgWriteOpenFailed));
+  uint8_t mark[256] = {};
+  EXPECT_EQ(WriteSectors(&target, mark, 30, 1, 256), kImageWriteFailed);
+  EXPECT_TRUE(testsupport::BytesEqual(before, testimg::ReadFile(a)));
 }
 
 TEST(OpenDiskTest, AFailedLoadSaysWhyAndLeavesTheRecordUnloaded) {
