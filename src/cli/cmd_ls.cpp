@@ -158,8 +158,8 @@ const char* VerdictKey(int verdict) {
                                           : "not recoverable";
 }
 
-// The deleted entries of the record's volume: one line each (#dN, name, length, track, sector, verdict),
-// or their JSON.
+// The deleted entries of the record's volume: one line each (#dN, name, length, track, sector,
+// verdict), or their JSON.
 void ListDeleted(const std::string& image, bool json) {
   static DeletedEntry entries[kMaxSlots];
   const int count = ListDeletedEntries(&Disk().volume, entries, kMaxSlots);

@@ -12,8 +12,8 @@
 namespace cli {
 namespace {
 
-// The volume of the record's image read again after a change or a refusal, for what it says: a journal
-// left by a change that could not be rolled back is played back, then the volume read.
+// The volume of the record's image read again after a change or a refusal, for what it says: a
+// journal left by a change that could not be rolled back is played back, then the volume read.
 void ReloadVolume() {
   Outcome out;
   OutcomeClear(&out);

@@ -13,9 +13,10 @@ namespace cli {
 void PrintMessage(const char* caption, const char* text, const char* textEn = nullptr);
 void PrintOutcome(const Outcome& out);
 
-// Before a change to the files in `slots` of the record's loaded volume: refused on a write-protected
-// disk; then the volume is read again and must still hold those files (when it does not, it is
-// loaded once more). 0, or -1 after a message (also, silently, when no volume is loaded).
+// Before a change to the files in `slots` of the record's loaded volume: refused on a
+// write-protected disk; then the volume is read again and must still hold those files (when it does
+// not, it is loaded once more). 0, or -1 after a message (also, silently, when no volume is
+// loaded).
 int BeginFileChange(const int* slots, int count);
 
 // After a change: prints its messages, then reads the volume again as the window does (a journal
