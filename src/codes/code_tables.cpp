@@ -131,8 +131,10 @@ int ReadCodeTables(std::FILE* stream, CodeTables* tables) {
   }
 }
 
-int ReadCodeFileAt(Outcome* out, const char* path, CodeTables* tables) {
-  std::FILE* stream = PlatformOpenHostFile(path, "rb");
+namespace {
+
+// Reads the tables from the opened code file and closes it; no file is the missing-file message.
+int ReadOpenedCodeFile(Outcome* out, std::FILE* stream, CodeTables* tables) {
   if (!stream) {
     SayText(out, kCaptionError, kMsgCodeFileMissing, kMsgCodeFileMissing);
     return -1;
@@ -140,6 +142,12 @@ int ReadCodeFileAt(Outcome* out, const char* path, CodeTables* tables) {
   const int result = ReadCodeTables(stream, tables);
   std::fclose(stream);
   return result;
+}
+
+}  // namespace
+
+int ReadCodeFileAt(Outcome* out, const char* path, CodeTables* tables) {
+  return ReadOpenedCodeFile(out, PlatformOpenHostFile(path, "rb"), tables);
 }
 
 int ReadCodeFileBesideProgram(Outcome* out, CodeTables* tables) {
@@ -157,11 +165,5 @@ int ReadCodeFileBesideProgram(Outcome* out, CodeTables* tables) {
     std::memcpy(path + directoryLength, kCodeFileName, sizeof kCodeFileName);
     stream = OpenCodeFile(path);
   }
-  if (!stream) {
-    SayText(out, kCaptionError, kMsgCodeFileMissing, kMsgCodeFileMissing);
-    return -1;
-  }
-  const int result = ReadCodeTables(stream, tables);
-  std::fclose(stream);
-  return result;
+  return ReadOpenedCodeFile(out, stream, tables);
 }

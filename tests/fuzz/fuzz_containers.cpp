@@ -10,21 +10,8 @@
 #include "image/disk_model.h"
 #include "image/image_file.h"
 #include "image/image_select.h"
-#include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "transfer/convert_image.h"
-
-namespace {
-// The change the fuzzed writes go through (one per process, as a program has one record).
-ImageChange* FuzzChange() {
-  static ImageChange* change = [] {
-    auto* made = new ImageChange;
-    ImageChangeInit(made);
-    return made;
-  }();
-  return change;
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string image = fuzz::LinkedImage("containers", {".imd", ".hfe"});
@@ -34,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::ResetApp();
     ImageTarget target;
     ImageTargetFor(&target, path.c_str(), ContainerForFormat(FormatForPath(path.c_str())), kModeMz);
-    target.change = FuzzChange();
+    target.change = fuzz::Change();
     static ModelTrack track;
     for (int p = 0; p < kModelTracks; p++) {
       const int read = ImageReadTrack(&target, p, &track);
@@ -63,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (converted == 0) {
       ImageTarget copy;
       ImageTargetFor(&copy, output.c_str(), ContainerForFormat(kFormatD88), kModePc);
-      copy.change = FuzzChange();
+      copy.change = fuzz::Change();
       fuzz::Require(ReadSectors(&copy, volume, 0, 1, sizeof volume) == kImageOk,
                     "the converted image does not read");
     }

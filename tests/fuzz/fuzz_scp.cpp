@@ -10,22 +10,9 @@
 #include "image/container_scp.h"
 #include "image/disk_model.h"
 #include "image/image_file.h"
-#include "image/journal.h"
 #include "image/sector_transfer.h"
 #include "transfer/convert_image.h"
 #include "view/flux_report.h"
-
-namespace {
-// The change the fuzzed writes go through (one per process, as a program has one record).
-ImageChange* FuzzChange() {
-  static ImageChange* change = [] {
-    auto* made = new ImageChange;
-    ImageChangeInit(made);
-    return made;
-  }();
-  return change;
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string image = fuzz::LinkedImage("scp", {".scp"});
@@ -34,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::ResetApp();
   ImageTarget target;
   ImageTargetFor(&target, path.c_str(), &kScpContainer, kModePc);
-  target.change = FuzzChange();
+  target.change = fuzz::Change();
   static ModelTrack track;
   for (int p = 0; p < kModelTracks; p++) {
     const int read = ImageReadTrack(&target, p, &track);

@@ -9,6 +9,7 @@
 #include "flows/volume_load.h"
 #include "image/image_file.h"
 #include "image/image_memory.h"
+#include "image/journal.h"
 #include "platform/scripted/scripted.h"
 
 namespace fuzz {
@@ -78,6 +79,15 @@ void Fail(const char* what, const std::string& detail) {
   std::fprintf(stderr, "invariant broken: %s %s\n", what, detail.c_str());
   std::fflush(stderr);
   std::abort();
+}
+
+ImageChange* Change() {
+  static ImageChange* change = [] {
+    auto* made = new ImageChange;
+    ImageChangeInit(made);
+    return made;
+  }();
+  return change;
 }
 
 }  // namespace fuzz

@@ -9,7 +9,12 @@
 
 #include "volume/volume_check.h"
 
+struct ImageChange;
+
 namespace fuzz {
+
+// The change the fuzzed writes go through (one per process, as a program has one record).
+ImageChange* Change();
 
 // Every file of a target lives in memory, nothing on the disk: the images (the targets link the
 // in-memory image files) and the host files (the scripted platform keeps them).

@@ -83,8 +83,6 @@ ImageChange* SpareChange() {
     ImageChangeInit(made);
     return made;
   }();
-  ImageAbortChange(change);
-  change->faults = JournalFault{};
   return change;
 }
 

@@ -9,6 +9,7 @@
 
 #include "flows/app_state.h"
 #include "flows/volume_load.h"
+#include "image/change_history.h"
 #include "image/container_d88.h"
 #include "image/image_file.h"
 #include "support/image_builder.h"
@@ -113,6 +114,24 @@ TEST_F(NewImageTest, AnExistingFileIsReplacedOnlyWhenAsked) {
   request.replace = true;
   ASSERT_EQ(CreateNewImage(scripted::kMainWindow, request), 0);
   EXPECT_EQ(testimg::ReadFile(path).size(), static_cast<size_t>(688 + 84 * 16 * 272));
+}
+
+// A new image is made through the record's change but is no step of its history: the open
+// image's undo stays as it was (the page makes new images beside the one it has open).
+TEST_F(NewImageTest, ANewImageIsNoStepOfTheRecordsHistory) {
+  ChangeHistory* history = App.History;
+  const ImageRegion region{0, 4};
+  const uint8_t before[4] = {1, 2, 3, 4}, after[4] = {5, 6, 7, 8};
+  ChangeHistoryRecord(history, &region, 1, before, after, 4, 4);
+  ASSERT_EQ(history->changeCount, 1);
+  NewImageRequest request = Request(temp.Path("made.2d"), kLayouts[0], kModeMz);
+  request.change = App.Change;
+  Outcome out;
+  OutcomeClear(&out);
+  ASSERT_EQ(MakeNewImage(&out, request), 0);
+  EXPECT_EQ(history->changeCount, 1);
+  EXPECT_EQ(history->applied, 1);
+  EXPECT_EQ(App.Change->history, history);
 }
 
 TEST_F(NewImageTest, AFailedWriteLeavesNothingBehindAndAppAsItWas) {
